@@ -1,0 +1,46 @@
+// Other applications' windows and their parts, read and acted on by attribute.
+// Every read yields nothing on any failure: a dead element, a type mismatch, no answer in time.
+// Attribute names are the accessibility names ("AXTitle", "AXSubrole", "AXMinimized", ...).
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/Workspace.h"
+
+namespace zumo {
+
+// An opaque handle of a window or of one of its parts; 0 is no element.
+using ElementRef = std::uint64_t;
+
+class Accessibility {
+public:
+    virtual ~Accessibility() = default;
+
+    // "AXWindows" of the application; nothing when it does not answer within timeout seconds.
+    virtual std::optional<std::vector<ElementRef>> windows(Pid pid, double timeout) = 0;
+    // Limits how long later requests to this element may wait for an answer.
+    virtual void setTimeout(ElementRef element, double seconds) = 0;
+    virtual std::optional<QString> string(ElementRef element, const QString& attribute) = 0;
+    virtual std::optional<bool> boolean(ElementRef element, const QString& attribute) = 0;
+    virtual std::optional<double> number(ElementRef element, const QString& attribute) = 0;
+    virtual std::optional<ElementRef> element(ElementRef element, const QString& attribute) = 0;
+    virtual std::optional<std::vector<ElementRef>> elements(ElementRef element, const QString& attribute) = 0;
+    // "AXPosition" and "AXSize" together, in global top-left coordinates.
+    virtual std::optional<QRectF> frame(ElementRef element) = 0;
+
+    // Actions; none reports failure.
+    virtual void setBoolean(ElementRef element, const QString& attribute, bool value) = 0;
+    virtual void setPosition(ElementRef element, QPointF position) = 0;
+    virtual void setSize(ElementRef element, QSizeF size) = 0;
+    virtual void perform(ElementRef element, const QString& action) = 0;  // "AXPress", "AXRaise"
+    // "AXFrontmost" of the application element.
+    virtual void setFrontmost(Pid pid, double timeout) = 0;
+};
+
+} // namespace zumo

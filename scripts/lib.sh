@@ -1,0 +1,40 @@
+# Shared by the scripts: install what is missing, then configure and build incrementally.
+# Sourced, not run.
+set -euo pipefail
+
+ZUMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+ZUMO_BUILD=${ZUMO_BUILD:-$ZUMO_ROOT/build}
+
+# Debian 12 packages the project needs to build, test, benchmark and run its virtual desktop.
+ZUMO_PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-xkb-dev
+  libxcb-xtest0-dev libxcb-composite0-dev libxcb-image0-dev
+  xvfb xauth openbox xdotool x11-utils imagemagick alttab
+  fonts-dejavu-core
+)
+
+zumo_install_packages() {
+  local missing=()
+  local pkg
+  for pkg in "${ZUMO_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+zumo_build() {
+  local build_type=${ZUMO_BUILD_TYPE:-RelWithDebInfo}
+  if [ ! -f "$ZUMO_BUILD/build.ninja" ]; then
+    cmake -S "$ZUMO_ROOT" -B "$ZUMO_BUILD" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "$@"
+  elif [ $# -gt 0 ]; then
+    cmake "$ZUMO_BUILD" "$@"
+  fi
+  cmake --build "$ZUMO_BUILD" --parallel "$(nproc)"
+}
