@@ -1,0 +1,32 @@
+// A frameless, always-on-top window holding one SwitcherView; it never takes the keyboard
+// focus from the user's application. Translucent and rounded where a compositor runs.
+#pragma once
+
+#include <QRect>
+#include <QWidget>
+
+namespace zumo {
+
+class Settings;
+class SwitcherView;
+
+class SwitcherPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit SwitcherPanel(const Settings& settings);
+    SwitcherView* view() const { return m_view; }
+    // Sizes the panel to size, centres it on screenFrame (global top-left coordinates) and shows it.
+    void showCentered(const QRect& screenFrame, QSize size);
+    // Hides the panel (it stays made for the next run).
+    void hidePanel();
+    // Shows and hides the panel once, off-screen, so the first real show is fast.
+    void warmUp();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    SwitcherView* m_view;
+};
+
+} // namespace zumo

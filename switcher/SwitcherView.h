@@ -1,0 +1,76 @@
+// The content of a switcher panel: tiles, search line, hint line, and pointer input.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "switcher/PanelLayout.h"
+#include "windows/Entry.h"
+
+namespace zumo {
+
+class Settings;
+
+class SwitcherView : public QWidget {
+    Q_OBJECT
+public:
+    explicit SwitcherView(const Settings& settings, QWidget* parent = nullptr);
+
+    const std::vector<Entry>& entries() const { return m_entries; }
+    void setEntries(std::vector<Entry> entries);
+    // Entries are edited in place by the switcher (thumbnails, minimised marks).
+    std::vector<Entry>& mutableEntries() { return m_entries; }
+    int selected() const { return m_selected; }
+    void setSelected(int index);
+    const std::optional<QString>& query() const { return m_query; }
+    void setQuery(std::optional<QString> query);
+    const std::optional<QString>& hint() const { return m_hint; }
+    void setHint(std::optional<QString> hint);
+    bool previewMode() const { return m_previewMode; }
+    void setPreviewMode(bool on);
+    void setMirrors(std::vector<SwitcherView*> mirrors);
+    const std::vector<SwitcherView*>& mirrors() const { return m_mirrors; }
+    // Forgets the last pointer position and the scroll distance (each run starts fresh).
+    void resetPointer();
+
+    // The panel content size for the current entries and bands.
+    QSize preferredSize() const;
+    QRectF tileRect(int index) const;
+    PanelShape shape() const;
+
+    // Schedules a repaint of this view and brings its mirrors in step.
+    void redraw();
+    // Paints the current content into painter, as the widget would (used for PNG output).
+    void render(QPainter& painter) const;
+
+    std::function<void(int)> onHover;
+    std::function<void(int)> onPick;
+    std::function<void(int)> onScroll;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void syncMirrors();
+
+    const Settings& m_settings;
+    std::vector<Entry> m_entries;
+    int m_selected = 0;
+    std::optional<QString> m_query;
+    std::optional<QString> m_hint;
+    bool m_previewMode = false;
+    std::vector<SwitcherView*> m_mirrors;
+    std::optional<QPointF> m_lastMouse;
+    double m_scrollAcc = 0;
+};
+
+// The image scaled to fit mw x mh, never enlarged; null when the image is empty.
+QImage scaleToFit(const QImage& image, double mw, double mh);
+
+} // namespace zumo
