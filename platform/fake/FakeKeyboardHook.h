@@ -1,0 +1,39 @@
+// A keyboard hook the test feeds events into; remembers grabs and capture requests.
+#pragma once
+
+#include <vector>
+
+#include "platform/KeyboardHook.h"
+
+namespace zumo {
+
+class FakeKeyboardHook final : public KeyboardHook {
+public:
+    bool refuseCreate = false;
+    bool listenGranted = true;
+    int listenRequests = 0;
+    int enables = 0;
+    bool capturing = false;
+    std::vector<HookShortcut> shortcuts;
+    Handler handler;
+
+    bool create(Handler h) override
+    {
+        if (refuseCreate)
+            return false;
+        handler = std::move(h);
+        return true;
+    }
+    bool exists() const override { return bool(handler); }
+    void enable() override { ++enables; }
+    void destroy() override { handler = nullptr; }
+    bool listenAccessGranted() const override { return listenGranted; }
+    void requestListenAccess() override { ++listenRequests; }
+    void setShortcuts(const std::vector<HookShortcut>& s) override { shortcuts = s; }
+    void setCapturing(bool on) override { capturing = on; }
+
+    // Delivers an event as the system would; true when it was passed on.
+    bool send(const KeyEvent& event) { return handler ? handler(event) : true; }
+};
+
+} // namespace zumo
