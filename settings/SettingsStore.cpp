@@ -1,0 +1,384 @@
+// The JSON-file key/value store: in-memory reads under a reader/writer lock, coalesced atomic saves.
+#include "settings/SettingsStore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QReadWriteLock>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Dispatch.h"
+
+namespace zumo {
+namespace {
+
+std::mutex& reporterMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::function<void(const QString&)>& reporterSlot()
+{
+    static std::function<void(const QString&)> reporter;
+    return reporter;
+}
+
+void report(const QString& line)
+{
+    std::function<void(const QString&)> reporter;
+    {
+        const std::lock_guard lock(reporterMutex());
+        reporter = reporterSlot();
+    }
+    if (reporter)
+        reporter(line);
+    else
+        qWarning("%s", qPrintable(line));
+}
+
+// What reading the file at open found.
+struct Loaded {
+    QJsonObject data;
+    QString corruptCopy;   // where an unreadable file was kept
+    bool writable = true;  // false when an unreadable file could not be moved out of the way
+};
+
+// "<name>.json.corrupt-20260305T120000Z", with "-2", "-3"... when that name is taken.
+QString corruptCopyName(const QString& path)
+{
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const QString base = path + QStringLiteral(".corrupt-") + stamp;
+    QString candidate = base;
+    for (int n = 2; QFileInfo::exists(candidate) && n < 1000; ++n)
+        candidate = base + QLatin1Char('-') + QString::number(n);
+    return candidate;
+}
+
+// Keeps an unreadable file under a new name so that the next save cannot destroy it.
+Loaded setAside(const QString& path, const QString& why)
+{
+    Loaded loaded;
+    const QString copy = corruptCopyName(path);
+    if (QFile::rename(path, copy)) {
+        loaded.corruptCopy = copy;
+        report(QStringLiteral("Settings file %1 could not be read (%2); it was kept as %3 and the defaults apply.")
+                   .arg(path, why, copy));
+        return loaded;
+    }
+    loaded.writable = false;
+    report(QStringLiteral("Settings file %1 could not be read (%2) nor moved aside; the defaults apply and "
+                          "changes will not be saved until the file is repaired or removed.")
+               .arg(path, why));
+    return loaded;
+}
+
+Loaded load(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return setAside(path, file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return setAside(path, file.errorString());
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return setAside(path, error.errorString() + QStringLiteral(" at byte ") + QString::number(error.offset));
+    if (!doc.isObject())
+        return setAside(path, QStringLiteral("not a JSON object"));
+    return {doc.object(), {}, true};
+}
+
+// Creates the folder of the file, private to the user, when it is missing.
+bool ensureDirectory(const QString& dirPath, QString& why)
+{
+    const QFileInfo info(dirPath);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    if (!QDir().mkpath(parent)) {
+        why = QStringLiteral("cannot create folder ") + parent;
+        return false;
+    }
+    if (::mkdir(QFile::encodeName(dirPath).constData(), 0700) != 0 && errno != EEXIST) {
+        why = QStringLiteral("cannot create folder %1: %2").arg(dirPath, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+// Makes the rename itself durable; a failure here only weakens durability, so it is not fatal.
+void syncDirectory(const QString& dirPath)
+{
+    const int fd = ::open(QFile::encodeName(dirPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Writes the whole object through a temporary file, fsync and rename, with mode 0600.
+bool writeAtomically(const QString& path, const QJsonObject& data, QString& why)
+{
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!ensureDirectory(dir, why))
+        return false;
+    QSaveFile file(path);
+    // A direct write could leave a half-written file behind for a reader to find.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.errorString();
+        return false;
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QByteArray bytes = QJsonDocument(data).toJson(QJsonDocument::Indented);
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        why = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    // The contents must reach the disk before the rename makes them the file.
+    if (::fsync(file.handle()) != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        why = file.errorString();
+        return false;
+    }
+    syncDirectory(dir);
+    return true;
+}
+
+} // namespace
+
+// Shared with the closures handed to the dispatcher, which do nothing once the store is gone.
+struct SettingsCore {
+    QString path;
+    Dispatcher* dispatcher = nullptr;
+    double flushDelay = 0.5;
+    QString corruptCopy;
+    bool writable = true;
+
+    mutable QReadWriteLock lock;
+    QJsonObject data;          // guarded by lock
+    quint64 generation = 0;    // guarded by lock; bumped by every change
+
+    std::mutex saveMutex;      // one save at a time
+    quint64 savedGeneration = 0; // guarded by saveMutex
+    std::atomic<bool> saveScheduled{false};
+    Dispatcher::TimerId timer = 0; // main thread only
+
+    // Writes the current data when it changed since the last good save; false when that failed.
+    bool save();
+
+private:
+    QString saveLocked(); // the problem, or empty
+};
+
+bool SettingsCore::save()
+{
+    QString problem;
+    {
+        const std::lock_guard saving(saveMutex);
+        problem = saveLocked();
+    }
+    // Reported outside the lock: the reporter may well write to a store itself.
+    if (problem.isEmpty())
+        return true;
+    report(problem);
+    return false;
+}
+
+QString SettingsCore::saveLocked()
+{
+    QJsonObject copy;
+    quint64 copyGeneration = 0;
+    {
+        QReadLocker reading(&lock);
+        copy = data;
+        copyGeneration = generation;
+    }
+    if (copyGeneration == savedGeneration)
+        return {};
+    if (!writable)
+        return QStringLiteral("Settings were not saved to %1: the unreadable file there is kept untouched.").arg(path);
+    QString why;
+    if (!writeAtomically(path, copy, why))
+        return QStringLiteral("Settings could not be saved to %1 (%2); the changes are kept in memory and "
+                              "saving is tried again later.").arg(path, why);
+    savedGeneration = copyGeneration;
+    return {};
+}
+
+struct SettingsStore::Impl {
+    std::shared_ptr<SettingsCore> core = std::make_shared<SettingsCore>();
+
+    void changed();
+    void scheduleOnMain();
+};
+
+void SettingsStore::Impl::changed()
+{
+    if (!core->dispatcher) {
+        core->save();
+        return;
+    }
+    if (core->saveScheduled.exchange(true))
+        return;
+    // Timers may only be set on the main thread, and a change may come from any thread.
+    std::weak_ptr<SettingsCore> weak = core;
+    core->dispatcher->post([weak] {
+        auto core = weak.lock();
+        if (!core)
+            return;
+        core->timer = core->dispatcher->after(core->flushDelay, [weak] {
+            auto core = weak.lock();
+            if (!core)
+                return;
+            core->timer = 0;
+            core->saveScheduled = false;
+            core->save();
+        });
+    });
+}
+
+SettingsStore::SettingsStore(QString filePath, Dispatcher* dispatcher, double flushDelay) : d(std::make_unique<Impl>())
+{
+    auto& core = *d->core;
+    core.path = std::move(filePath);
+    core.dispatcher = dispatcher;
+    core.flushDelay = flushDelay;
+    Loaded loaded = load(core.path);
+    core.data = std::move(loaded.data);
+    core.corruptCopy = loaded.corruptCopy;
+    core.writable = loaded.writable;
+}
+
+SettingsStore::~SettingsStore()
+{
+    auto& core = *d->core;
+    if (core.dispatcher && core.timer != 0)
+        core.dispatcher->cancel(core.timer);
+    core.save();
+}
+
+QString SettingsStore::defaultPath(const QString& domain)
+{
+    QString name = domain;
+    // A domain is a single file name; never let it climb out of the folder.
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        name = QStringLiteral("_") + name;
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base + QStringLiteral("/zumo/") + name + QStringLiteral(".json");
+}
+
+QJsonValue SettingsStore::value(const QString& key) const
+{
+    QReadLocker reading(&d->core->lock);
+    return d->core->data.value(key);
+}
+
+bool SettingsStore::contains(const QString& key) const
+{
+    QReadLocker reading(&d->core->lock);
+    return d->core->data.contains(key);
+}
+
+QStringList SettingsStore::keys() const
+{
+    QReadLocker reading(&d->core->lock);
+    return d->core->data.keys();
+}
+
+QJsonObject SettingsStore::snapshot() const
+{
+    QReadLocker reading(&d->core->lock);
+    return d->core->data;
+}
+
+void SettingsStore::setValue(const QString& key, const QJsonValue& value)
+{
+    if (value.isUndefined()) {
+        remove(key);
+        return;
+    }
+    {
+        QWriteLocker writing(&d->core->lock);
+        d->core->data.insert(key, value);
+        ++d->core->generation;
+    }
+    d->changed();
+}
+
+void SettingsStore::remove(const QString& key)
+{
+    {
+        QWriteLocker writing(&d->core->lock);
+        if (!d->core->data.contains(key))
+            return;
+        d->core->data.remove(key);
+        ++d->core->generation;
+    }
+    d->changed();
+}
+
+int SettingsStore::removeWithPrefix(const QString& prefix)
+{
+    int removed = 0;
+    {
+        QWriteLocker writing(&d->core->lock);
+        auto& data = d->core->data;
+        for (auto it = data.begin(); it != data.end();) {
+            if (!it.key().startsWith(prefix)) {
+                ++it;
+                continue;
+            }
+            it = data.erase(it);
+            ++removed;
+        }
+        if (removed > 0)
+            ++d->core->generation;
+    }
+    if (removed > 0)
+        d->changed();
+    return removed;
+}
+
+bool SettingsStore::flush()
+{
+    return d->core->save();
+}
+
+QString SettingsStore::filePath() const
+{
+    return d->core->path;
+}
+
+QString SettingsStore::corruptCopyPath() const
+{
+    return d->core->corruptCopy;
+}
+
+void SettingsStore::setProblemReporter(std::function<void(const QString&)> reporter)
+{
+    const std::lock_guard lock(reporterMutex());
+    reporterSlot() = std::move(reporter);
+}
+
+} // namespace zumo
