@@ -2,17 +2,34 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <vector>
 
 #include "switcher/Query.h"
 
 namespace zumo::Fuzzy {
 
+// The score of `text` against `query`. The text is lower-cased once; L is its length in UTF-16
+// units, at most 39, so within a tier a shorter text scores higher. The first tier that matches
+// decides:
+//   the whole query starts the text                          1040 - L   (1001-1040)
+//   the whole query occurs later in the text                 1000 - L   (961-1000)
+//   each token starts a word, no two tokens the same word     800 - L   (761-800)
+//   the compact query is the initials of the first words      600 - L   (561-600)
+//   the compact query's units occur in order (a span)        400 - min(span - m, 99)  (301-400)
+//   each token within one edit of some word (tokens of 4 or
+//   more units; shorter ones must start a word exactly)       200 - L   (161-200)
+// m is the compact query's length: below 2 only the first three tiers apply, below 4 the typo
+// tier does not. An empty query scores 1 for every text, even an empty one; otherwise an empty
+// text scores 0. A query of punctuation only has no tokens and matches only as a substring.
+// Pure and stateless, so it may run on any thread.
 int score(const Query& query, const QString& text);
 
-// Indices where a word character follows a separator or the start of text.
+// Indices where a word character follows a separator or the start of the text, in order.
 std::vector<int> wordStarts(QStringView text);
-// Whether a and b are at most one edit apart (insertion, deletion, substitution, transposition).
+
+// Whether token and word are at most one edit apart: equal, one unit inserted or deleted, one unit
+// substituted, or two neighbouring units swapped. Lengths differing by more than 1 never are.
 bool withinOneEdit(QStringView token, QStringView word);
 
 } // namespace zumo::Fuzzy
