@@ -1,0 +1,421 @@
+// Helpers of the end-to-end tests: session lookup, waits on events, client windows, XTEST keys.
+#include "tests/e2e/E2eSupport.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+namespace zumo::e2e {
+
+namespace {
+
+template <typename T> struct Freed {
+    T* p;
+    explicit Freed(T* pointer) : p(pointer) {}
+    ~Freed() { std::free(p); }
+    Freed(const Freed&) = delete;
+    Freed& operator=(const Freed&) = delete;
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+QString siblingProgram(const char* variable, const char* name)
+{
+    QString path = qEnvironmentVariable(variable);
+    if (!path.isEmpty())
+        return path;
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
+}
+
+} // namespace
+
+Session readSession()
+{
+    Session session;
+    QString dir = qEnvironmentVariable("ZUMO_E2E_SESSION");
+    if (dir.isEmpty()) {
+        session.unavailable = QStringLiteral("no virtual desktop: ZUMO_E2E_SESSION is not set (run through ctest)");
+        return session;
+    }
+    session.display = readText(dir + QStringLiteral("/display"));
+    if (!session.display.isEmpty())
+        return session;
+    session.unavailable = readText(dir + QStringLiteral("/unavailable"));
+    if (session.unavailable.isEmpty())
+        session.unavailable = QStringLiteral("no virtual desktop running in ") + dir;
+    return session;
+}
+
+std::optional<QString> enterSession()
+{
+    Session session = readSession();
+    if (session.display.isEmpty())
+        return session.unavailable;
+    qputenv("DISPLAY", session.display.toLocal8Bit());
+    return std::nullopt;
+}
+
+bool waitUntil(const std::function<bool()>& predicate, int deadlineMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    // A safety net for changes that reach this process without any event (another process's
+    // files): the predicate is looked at again at least this often.
+    QTimer tick;
+    tick.start(50);
+    while (!predicate()) {
+        if (elapsed.elapsed() >= deadlineMs)
+            return predicate();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+struct XHelper::KeySymbols {
+    xcb_key_symbols_t* table = nullptr;
+    ~KeySymbols()
+    {
+        if (table)
+            xcb_key_symbols_free(table);
+    }
+};
+
+XHelper::XHelper() : m_keys(std::make_unique<KeySymbols>())
+{
+    int screen = 0;
+    m_c = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(m_c))
+        return;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_c));
+    for (int i = 0; i < screen && it.rem; ++i)
+        xcb_screen_next(&it);
+    m_root = it.data->root;
+    uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
+    m_keys->table = xcb_key_symbols_alloc(m_c);
+    m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_c), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { drain(); });
+    // Replies read by a round trip may have queued events without the socket becoming readable.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     m_notifier.get(), [this] { drain(); });
+    xcb_flush(m_c);
+}
+
+XHelper::~XHelper()
+{
+    m_notifier.reset();
+    m_keys.reset();
+    if (m_c)
+        xcb_disconnect(m_c);
+}
+
+bool XHelper::ok() const
+{
+    return m_c && !xcb_connection_has_error(m_c);
+}
+
+void XHelper::drain()
+{
+    int drained = 0;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_c)) {
+        std::free(event);
+        ++drained;
+    }
+    // The events themselves are only wake-ups: the waiting predicate reads the state it wants.
+    if (drained)
+        QAbstractEventDispatcher::instance()->wakeUp();
+}
+
+xcb_atom_t XHelper::atom(const char* name)
+{
+    Freed reply(xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, std::strlen(name), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+void XHelper::watch(xcb_window_t window)
+{
+    uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(m_c, window, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(m_c);
+}
+
+std::optional<uint32_t> XHelper::cardinal(xcb_window_t window, const char* property)
+{
+    auto cookie = xcb_get_property(m_c, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1);
+    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.p) < 4)
+        return std::nullopt;
+    return *static_cast<uint32_t*>(xcb_get_property_value(reply.p));
+}
+
+xcb_window_t XHelper::activeWindow()
+{
+    return cardinal(m_root, "_NET_ACTIVE_WINDOW").value_or(0);
+}
+
+std::vector<xcb_window_t> XHelper::clientList()
+{
+    auto cookie = xcb_get_property(m_c, 0, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 4096);
+    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    auto* data = static_cast<xcb_window_t*>(xcb_get_property_value(reply.p));
+    return {data, data + xcb_get_property_value_length(reply.p) / 4};
+}
+
+std::vector<xcb_atom_t> XHelper::netWmState(xcb_window_t window)
+{
+    auto cookie = xcb_get_property(m_c, 0, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64);
+    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    auto* data = static_cast<xcb_atom_t*>(xcb_get_property_value(reply.p));
+    return {data, data + xcb_get_property_value_length(reply.p) / 4};
+}
+
+bool XHelper::hasState(xcb_window_t window, const char* stateAtom)
+{
+    xcb_atom_t wanted = atom(stateAtom);
+    for (xcb_atom_t state : netWmState(window))
+        if (state == wanted)
+            return true;
+    return false;
+}
+
+std::optional<uint32_t> XHelper::desktopOf(xcb_window_t window)
+{
+    return cardinal(window, "_NET_WM_DESKTOP");
+}
+
+std::optional<uint32_t> XHelper::currentDesktop()
+{
+    return cardinal(m_root, "_NET_CURRENT_DESKTOP");
+}
+
+std::optional<uint32_t> XHelper::numberOfDesktops()
+{
+    return cardinal(m_root, "_NET_NUMBER_OF_DESKTOPS");
+}
+
+std::optional<QRect> XHelper::frameGeometry(xcb_window_t window)
+{
+    Freed geometry(xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, window), nullptr));
+    Freed translated(xcb_translate_coordinates_reply(
+        m_c, xcb_translate_coordinates(m_c, window, m_root, 0, 0), nullptr));
+    if (!geometry || !translated)
+        return std::nullopt;
+    auto cookie = xcb_get_property(m_c, 0, window, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4);
+    Freed extents(xcb_get_property_reply(m_c, cookie, nullptr));
+    uint32_t e[4] = {0, 0, 0, 0};  // left, right, top, bottom
+    if (extents && extents->format == 32 && xcb_get_property_value_length(extents.p) >= 16)
+        std::memcpy(e, xcb_get_property_value(extents.p), sizeof e);
+    return QRect(translated->dst_x - int(e[0]), translated->dst_y - int(e[2]),
+                 geometry->width + int(e[0] + e[1]), geometry->height + int(e[2] + e[3]));
+}
+
+QString XHelper::title(xcb_window_t window)
+{
+    auto cookie = xcb_get_property(m_c, 0, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 1024);
+    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
+    if (!reply || reply->format != 8)
+        return {};
+    return QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(reply.p)),
+                             xcb_get_property_value_length(reply.p));
+}
+
+bool XHelper::exists(xcb_window_t window)
+{
+    Freed geometry(xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, window), nullptr));
+    return bool(geometry);
+}
+
+void XHelper::rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(type);
+    data.resize(5, 0);
+    std::memcpy(event.data.data32, data.data(), 5 * sizeof(uint32_t));
+    xcb_send_event(m_c, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(m_c);
+}
+
+void XHelper::activate(xcb_window_t window)
+{
+    rootMessage(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
+}
+
+void XHelper::setNumberOfDesktops(uint32_t count)
+{
+    rootMessage(m_root, "_NET_NUMBER_OF_DESKTOPS", {count});
+}
+
+void XHelper::setCurrentDesktop(uint32_t desktop)
+{
+    rootMessage(m_root, "_NET_CURRENT_DESKTOP", {desktop, XCB_CURRENT_TIME});
+}
+
+void XHelper::moveToDesktop(xcb_window_t window, uint32_t desktop)
+{
+    rootMessage(window, "_NET_WM_DESKTOP", {desktop, 2});
+}
+
+void XHelper::setTitle(xcb_window_t window, const QString& title)
+{
+    QByteArray utf8 = title.toUtf8();
+    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
+                        uint32_t(utf8.size()), utf8.constData());
+    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        uint32_t(utf8.size()), utf8.constData());
+    xcb_flush(m_c);
+}
+
+bool XHelper::fakeKey(uint8_t type, uint32_t keysym)
+{
+    if (!m_keys->table)
+        return false;
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_keys->table, keysym);
+    if (!codes)
+        return false;
+    xcb_keycode_t code = codes[0];
+    std::free(codes);
+    if (code == XCB_NO_SYMBOL)
+        return false;
+    auto cookie = xcb_test_fake_input_checked(m_c, type, code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
+    Freed error(xcb_request_check(m_c, cookie));
+    return !error;
+}
+
+bool XHelper::keyDown(uint32_t keysym)
+{
+    return fakeKey(XCB_KEY_PRESS, keysym);
+}
+
+bool XHelper::keyUp(uint32_t keysym)
+{
+    return fakeKey(XCB_KEY_RELEASE, keysym);
+}
+
+bool XHelper::tap(uint32_t keysym)
+{
+    return keyDown(keysym) && keyUp(keysym);
+}
+
+void XHelper::flush()
+{
+    xcb_flush(m_c);
+}
+
+TestClient::~TestClient()
+{
+    kill();
+}
+
+bool TestClient::start(const QStringList& titles, const QString& className)
+{
+    QStringList arguments;
+    if (!className.isEmpty())
+        arguments << QStringLiteral("--class") << className;
+    arguments << titles;
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(siblingProgram("ZUMO_TESTCLIENT", "zumo-testclient"), arguments);
+    if (!m_process.waitForStarted(DefaultDeadlineMs)) {
+        m_error = QStringLiteral("zumo-testclient did not start: ") + m_process.errorString();
+        return false;
+    }
+    auto readLines = [&] {
+        while (m_process.canReadLine()) {
+            QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+            qsizetype space = line.indexOf(QLatin1Char(' '));
+            m_windows.push_back({xcb_window_t(line.left(space).toUInt()), line.mid(space + 1)});
+        }
+        return m_windows.size() >= size_t(titles.size()) || m_process.state() != QProcess::Running;
+    };
+    waitUntil(readLines);
+    if (m_windows.size() == size_t(titles.size()))
+        return true;
+    m_error = QStringLiteral("zumo-testclient mapped %1 of %2 windows").arg(m_windows.size()).arg(titles.size());
+    return false;
+}
+
+qint64 TestClient::pid() const
+{
+    return m_process.processId();
+}
+
+void TestClient::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(DefaultDeadlineMs);
+}
+
+ZumoProcess::~ZumoProcess()
+{
+    stop();
+}
+
+bool ZumoProcess::start(const QStringList& arguments, const QStringList& extraEnvironment)
+{
+    if (!m_home.isValid())
+        return false;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome());
+    for (const QString& entry : extraEnvironment) {
+        qsizetype equals = entry.indexOf(QLatin1Char('='));
+        environment.insert(entry.left(equals), entry.mid(equals + 1));
+    }
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start(siblingProgram("ZUMO_BIN", "zumo"), arguments);
+    return m_process.waitForStarted(DefaultDeadlineMs);
+}
+
+QString ZumoProcess::configHome() const
+{
+    return m_home.path() + QStringLiteral("/config");
+}
+
+QString ZumoProcess::cacheHome() const
+{
+    return m_home.path() + QStringLiteral("/cache");
+}
+
+bool ZumoProcess::waitForExit(int deadlineMs)
+{
+    return waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, deadlineMs);
+}
+
+void ZumoProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(DefaultDeadlineMs)) {
+        m_process.kill();
+        m_process.waitForFinished(DefaultDeadlineMs);
+    }
+}
+
+} // namespace zumo::e2e

@@ -1,0 +1,140 @@
+// What end-to-end tests need on the virtual desktop: the session's display, client windows,
+// a helper X connection that waits for events (never for a fixed time), XTEST keys and zumo itself.
+#pragma once
+
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <X11/keysym.h>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+#include <xcb/xcb.h>
+
+class QSocketNotifier;
+
+namespace zumo::e2e {
+
+// The display of the running virtual desktop (from $ZUMO_E2E_SESSION/display), or the reason
+// there is none ($ZUMO_E2E_SESSION/unavailable, or a note that the variable is unset).
+struct Session {
+    QString display;
+    QString unavailable;
+};
+Session readSession();
+
+// Points DISPLAY at the session; returns the reason to skip when there is no session.
+std::optional<QString> enterSession();
+
+// Skips the current test when there is no virtual desktop.
+#define ZUMO_REQUIRE_SESSION()                                                                        \
+    do {                                                                                              \
+        if (auto reason = ::zumo::e2e::enterSession())                                                \
+            GTEST_SKIP() << reason->toStdString();                                                    \
+    } while (0)
+
+// Default deadline for waits: generous, since a loaded CI machine can be slow; a passing test
+// never waits this long.
+constexpr int DefaultDeadlineMs = 5000;
+
+// Runs the Qt event loop (so in-process X connections keep pumping) until predicate holds or the
+// deadline passes. Returns the predicate's final value.
+bool waitUntil(const std::function<bool()>& predicate, int deadlineMs = DefaultDeadlineMs);
+
+// A separate connection for observing and prodding the desktop. It watches the root for property
+// and structure changes; watch() adds a client window. Its events wake waitUntil().
+class XHelper {
+public:
+    XHelper();
+    ~XHelper();
+    XHelper(const XHelper&) = delete;
+    XHelper& operator=(const XHelper&) = delete;
+
+    bool ok() const;
+    xcb_connection_t* connection() const { return m_c; }
+    xcb_window_t root() const { return m_root; }
+    xcb_atom_t atom(const char* name);
+    void watch(xcb_window_t window);
+
+    // Reads, each one round trip.
+    xcb_window_t activeWindow();
+    std::vector<xcb_window_t> clientList();
+    std::vector<xcb_atom_t> netWmState(xcb_window_t window);
+    bool hasState(xcb_window_t window, const char* stateAtom);
+    std::optional<uint32_t> desktopOf(xcb_window_t window);
+    std::optional<uint32_t> currentDesktop();
+    std::optional<uint32_t> numberOfDesktops();
+    // The outer frame in root coordinates (client geometry plus _NET_FRAME_EXTENTS).
+    std::optional<QRect> frameGeometry(xcb_window_t window);
+    QString title(xcb_window_t window);
+    bool exists(xcb_window_t window);
+    std::optional<uint32_t> cardinal(xcb_window_t window, const char* property);
+
+    // Requests to the window manager, as a pager would send them (source indication 2).
+    void rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data);
+    void activate(xcb_window_t window);
+    void setNumberOfDesktops(uint32_t count);
+    void setCurrentDesktop(uint32_t desktop);
+    void moveToDesktop(xcb_window_t window, uint32_t desktop);
+    void setTitle(xcb_window_t window, const QString& title);
+
+    // XTEST key injection by keysym (XK_Alt_L, XK_Tab, XK_Shift_L, XK_Escape, XK_slash, XK_a...).
+    bool keyDown(uint32_t keysym);
+    bool keyUp(uint32_t keysym);
+    bool tap(uint32_t keysym);
+    void flush();
+
+private:
+    bool fakeKey(uint8_t type, uint32_t keysym);
+    void drain();
+
+    xcb_connection_t* m_c = nullptr;
+    xcb_window_t m_root = 0;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct KeySymbols;
+    std::unique_ptr<KeySymbols> m_keys;
+};
+
+// One zumo-testclient process ($ZUMO_TESTCLIENT) and the windows it opened.
+class TestClient {
+public:
+    struct Window {
+        xcb_window_t id = 0;
+        QString title;
+    };
+    ~TestClient();
+    // Opens one window per title and waits until all are mapped; false (with error()) on failure.
+    bool start(const QStringList& titles, const QString& className = {});
+    qint64 pid() const;
+    const std::vector<Window>& windows() const { return m_windows; }
+    xcb_window_t window(int index) const { return m_windows.at(size_t(index)).id; }
+    QString error() const { return m_error; }
+    void kill();
+
+private:
+    QProcess m_process;
+    std::vector<Window> m_windows;
+    QString m_error;
+};
+
+// zumo ($ZUMO_BIN) with its own private configuration and cache directories.
+class ZumoProcess {
+public:
+    ~ZumoProcess();
+    bool start(const QStringList& arguments = {}, const QStringList& extraEnvironment = {});
+    QString configHome() const;
+    QString cacheHome() const;
+    QProcess& process() { return m_process; }
+    // Waits for the process to end on its own; false when it is still running at the deadline.
+    bool waitForExit(int deadlineMs = DefaultDeadlineMs);
+    void stop();
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+};
+
+} // namespace zumo::e2e
