@@ -2,6 +2,8 @@
 // another on a single worker thread, trimmed so the file never stays above its cap.
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <memory>
 
@@ -15,32 +17,50 @@ public:
     static constexpr qint64 TrimAt = 600001;    // a write leaving the file this large trims it
     static constexpr qint64 KeepBytes = 250000; // what a trim keeps of the end
 
+    // Starts the worker thread. An empty directory gives a log that drops every line (used when
+    // no private directory could be made: better no log than one others can read or redirect).
     EventLog(QString directory, const Clock& clock);
-    ~EventLog();  // drains pending writes
+    ~EventLog();  // drains pending writes, then stops the worker
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
 
-    // Formats the line now, on the calling thread, and queues its write. Any thread.
+    // Formats the line now, on the calling thread, and queues its write. Any thread. The message
+    // is written as given (UTF-8); a write that fails (missing directory, full disk, "events.log"
+    // being a symbolic link or not a regular file) loses that line and nothing else.
     void append(const QString& message);
-    // Returns once every write queued before the call is on disk.
+    // Returns once every write queued before the call is on disk (or has failed). Any thread.
     void drain();
     QString directory() const;
-    QString filePath() const;
+    QString filePath() const;  // empty when the directory is
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
 
+// One log line: the moment in UTC as ISO 8601 with second precision and a Z, one space, the
+// message, a line feed; e.g. "2026-03-05T14:03:07Z start\n".
+QByteArray formatLogLine(const QDateTime& moment, const QString& message);
+
+// Appends line to the file at path (created 0600, never through a symbolic link), then trims the
+// file to its last KeepBytes bytes when it has reached TrimAt bytes. False when the line could not
+// be written; a failed trim leaves the file whole and is retried by the next write.
+bool appendLogLine(const QString& path, const QByteArray& line);
+
 // The private per-user base for logs and work files: $XDG_CACHE_HOME/zumo (or ~/.cache/zumo),
-// created with mode 0700; empty when it cannot be made private to this user.
+// created with mode 0700; empty when it cannot be made private to this user (not a directory,
+// a symbolic link, owned by someone else).
 QString privateBaseDirectory();
-// The log directory: the one named by "logDir" when it still exists inside base and is ours,
-// otherwise a new directory named by 16 random hex digits inside base, stored under "logDir".
+// The log directory: the one named by "logDir" when it still exists as a real directory directly
+// inside base and is owned by this user, otherwise a new directory named by 16 random lower-case
+// hex digits inside base (mode 0700), stored under "logDir". Empty when base is empty. A failed
+// creation still stores the path, so the next launch replaces it.
 QString chooseLogDirectory(SettingsStore& store, const QString& base);
 
-// The one logging call of the program; does nothing until a log is installed.
+// The one logging call of the program; does nothing until a log is installed. Any thread.
 void appLog(const QString& message);
+// Makes log the target of appLog (nullptr detaches it). Returns once no appLog call still uses the
+// previous log, so that log may be destroyed afterwards.
 void installAppLog(EventLog* log);
 
 } // namespace zumo

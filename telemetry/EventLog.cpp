@@ -1,0 +1,122 @@
+// The event log's serial writer thread and the process-wide appLog entry point.
+#include "telemetry/EventLog.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <shared_mutex>
+#include <thread>
+
+#include "platform/Clock.h"
+
+namespace zumo {
+
+struct EventLog::Impl {
+    QString directory;
+    QString path;
+    const Clock& clock;
+
+    std::mutex mutex;
+    std::condition_variable wake;     // the worker: lines queued or stopping
+    std::condition_variable written;  // drain(): the worker finished a batch
+    std::deque<QByteArray> queue;
+    std::uint64_t queuedCount = 0;
+    std::uint64_t writtenCount = 0;
+    bool stopping = false;
+    std::thread worker;
+
+    Impl(QString dir, const Clock& c) : directory(std::move(dir)), clock(c)
+    {
+        if (!directory.isEmpty())
+            path = directory + QStringLiteral("/events.log");
+    }
+
+    // One batch at a time, taken under the lock and written outside it, so callers never wait
+    // for the disk. Each line is still appended and checked for the trim on its own.
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return stopping || !queue.empty(); });
+            if (queue.empty())
+                return;
+            std::deque<QByteArray> batch;
+            batch.swap(queue);
+            lock.unlock();
+            for (const QByteArray& line : batch) {
+                if (!path.isEmpty())
+                    appendLogLine(path, line);
+            }
+            lock.lock();
+            writtenCount += batch.size();
+            written.notify_all();
+        }
+    }
+};
+
+EventLog::EventLog(QString directory, const Clock& clock)
+    : d(std::make_unique<Impl>(std::move(directory), clock))
+{
+    d->worker = std::thread([impl = d.get()] { impl->run(); });
+}
+
+EventLog::~EventLog()
+{
+    {
+        std::lock_guard lock(d->mutex);
+        d->stopping = true;
+    }
+    d->wake.notify_one();
+    d->worker.join();  // the worker empties the queue before it returns
+}
+
+void EventLog::append(const QString& message)
+{
+    QByteArray line = formatLogLine(d->clock.now(), message);
+    {
+        std::lock_guard lock(d->mutex);
+        d->queue.push_back(std::move(line));
+        ++d->queuedCount;
+    }
+    d->wake.notify_one();
+}
+
+void EventLog::drain()
+{
+    std::unique_lock lock(d->mutex);
+    const std::uint64_t target = d->queuedCount;
+    d->written.wait(lock, [this, target] { return d->writtenCount >= target; });
+}
+
+QString EventLog::directory() const
+{
+    return d->directory;
+}
+
+QString EventLog::filePath() const
+{
+    return d->path;
+}
+
+namespace {
+
+std::shared_mutex g_appLogLock;
+EventLog* g_appLog = nullptr;
+
+} // namespace
+
+void appLog(const QString& message)
+{
+    std::shared_lock lock(g_appLogLock);
+    if (g_appLog)
+        g_appLog->append(message);
+}
+
+void installAppLog(EventLog* log)
+{
+    std::unique_lock lock(g_appLogLock);
+    g_appLog = log;
+}
+
+} // namespace zumo
