@@ -1,0 +1,195 @@
+// The usage counters: day keys across midnight, periods, launch maintenance and the snapshot.
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <limits>
+
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeDispatcher.h"
+#include "settings/SettingsStore.h"
+#include "stats/Counters.h"
+
+namespace zumo {
+namespace {
+
+constexpr double Day = 86400;
+
+QDateTime utc(int y, int mo, int d, int h, int mi, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
+}
+
+class CountersTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakeClock clock{utc(2026, 3, 5, 12, 0)};
+    FakeDispatcher dispatcher{&clock};  // saves are never due within a test
+    SettingsStore store{dir.path() + "/defaults.json", &dispatcher};
+    Counters counters{store, clock, QTimeZone("Europe/Berlin")};
+
+    void setSince(const char* key, double secondsAgo) { store.setValue(key, clock.nowSeconds() - secondsAgo); }
+};
+
+TEST_F(CountersTest, bumpsAcrossLocalMidnightLandInTwoDays)
+{
+    store.setValue("all.switches", 5);
+    clock.set(utc(2026, 3, 5, 22, 59, 30));  // 23:59:30 in Berlin
+    counters.bumpCounter("switches");
+    clock.advance(60);
+    counters.bumpCounter("switches");
+
+    EXPECT_EQ(store.value("day.20260305.switches").toInteger(), 1);
+    EXPECT_EQ(store.value("day.20260306.switches").toInteger(), 1);
+    EXPECT_EQ(counters.allCount("switches"), 7);
+    EXPECT_EQ(counters.periodCount("switches"), 2);
+    EXPECT_EQ(counters.todayCount("switches"), 1);
+}
+
+TEST_F(CountersTest, dayKeysFollowTheInjectedZoneIncludingShortDays)
+{
+    Counters newYork(store, clock, QTimeZone(-5 * 3600));
+    clock.set(utc(2026, 3, 6, 4, 59, 59));
+    EXPECT_EQ(newYork.todayKey(), "20260305");
+    clock.advance(1);
+    EXPECT_EQ(newYork.todayKey(), "20260306");
+    EXPECT_EQ(counters.dayKey(utc(2026, 3, 5, 23, 30)), "20260306");
+
+    // 29 March 2026 has 23 hours in Berlin; its midnight is 22:00 UTC.
+    clock.set(utc(2026, 3, 29, 21, 59, 59));
+    EXPECT_EQ(counters.todayKey(), "20260329");
+    clock.advance(1);
+    EXPECT_EQ(counters.todayKey(), "20260330");
+}
+
+TEST_F(CountersTest, countersReadMissingOrForeignValuesAsZeroAndStopAtTheLimit)
+{
+    EXPECT_EQ(counters.allCount("jumps"), 0);
+    store.setValue("all.jumps", "lots");
+    store.setValue("period.jumps", 2.9);
+    counters.bumpCounter("jumps", 3);
+    EXPECT_EQ(counters.allCount("jumps"), 3);
+    EXPECT_EQ(counters.periodCount("jumps"), 5);
+
+    constexpr auto Max = std::numeric_limits<qint64>::max();
+    store.setValue("all.big", Max);
+    counters.bumpCounter("big");
+    EXPECT_EQ(counters.allCount("big"), Max);
+    EXPECT_EQ(counters.periodCount("big"), 1);
+}
+
+TEST_F(CountersTest, largeCountsSurviveSavingExactly)
+{
+    const qint64 beyondDoubles = (qint64(1) << 53) + 1;
+    store.setValue("all.switches", beyondDoubles);
+    counters.bumpCounter("switches");
+    ASSERT_TRUE(store.flush());
+    SettingsStore reopened(store.filePath());
+    EXPECT_EQ(Counters(reopened, clock).allCount("switches"), beyondDoubles + 1);
+}
+
+TEST_F(CountersTest, launchKeepsOnlyTodaysDayCountersAndCreatesSinceDates)
+{
+    clock.set(utc(2026, 3, 6, 9, 0));
+    for (const char* key : {"day.20260305.switches", "day.20260306.switches", "day.20250101.jumps",
+                            "day.2026030612.x", "all.switches", "period.switches", "dayLight"})
+        store.setValue(key, 1);
+    store.setValue("stats.periodSince", "not a date");
+
+    counters.statsMaintenanceAtLaunch();
+
+    const QStringList expected{"all.switches", "day.20260306.switches", "dayLight", "period.switches",
+                               "stats.allSince", "stats.periodSince"};
+    EXPECT_EQ(store.keys(), expected);
+    EXPECT_EQ(store.value("stats.allSince").toDouble(), clock.nowSeconds());
+    EXPECT_EQ(store.value("stats.periodSince").toDouble(), clock.nowSeconds());
+}
+
+TEST_F(CountersTest, launchFoldsOldWholeNumberCounters)
+{
+    store.setValue("quitCount", 5);
+    store.setValue("savedCount", 0);
+    store.setValue("switches", "12");
+    counters.statsMaintenanceAtLaunch();
+
+    EXPECT_EQ(counters.allCount("quits"), 5);
+    EXPECT_EQ(counters.periodCount("quits"), 5);
+    EXPECT_EQ(counters.todayCount("quits"), 5);
+    EXPECT_FALSE(store.contains("quitCount"));
+    EXPECT_FALSE(store.contains("savedCount"));
+    EXPECT_FALSE(store.contains("all.saved"));
+    EXPECT_EQ(store.value("switches"), QJsonValue("12"));
+    EXPECT_FALSE(store.contains("all.switches"));
+
+    store.setValue("switches", -2);
+    store.setValue("savedCount", 1.5);
+    counters.statsMaintenanceAtLaunch();
+    EXPECT_FALSE(store.contains("switches"));
+    EXPECT_FALSE(store.contains("all.switches"));
+    EXPECT_EQ(store.value("savedCount"), QJsonValue(1.5));
+}
+
+TEST_F(CountersTest, weeklyPeriodEndsAfterSevenDaysOfElapsedTime)
+{
+    store.setValue("stats.auto", 2);
+    store.setValue("period.switches", 4);
+    store.setValue("all.switches", 4);
+    setSince("stats.periodSince", 6 * Day + 23 * 3600);
+    counters.checkAutoPeriod();
+    EXPECT_EQ(counters.periodCount("switches"), 4);
+
+    clock.advance(3600 + 1);
+    counters.checkAutoPeriod();
+    EXPECT_FALSE(store.contains("period.switches"));
+    EXPECT_EQ(store.value("stats.periodSince").toDouble(), clock.nowSeconds());
+    EXPECT_EQ(counters.allCount("switches"), 4);
+}
+
+TEST_F(CountersTest, autoSettingIsClamped)
+{
+    store.setValue("period.x", 1);
+    store.setValue("stats.auto", 9);
+    setSince("stats.periodSince", 30 * Day - 1);
+    counters.checkAutoPeriod();
+    EXPECT_TRUE(store.contains("period.x"));
+    clock.advance(1);
+    counters.checkAutoPeriod();
+    EXPECT_FALSE(store.contains("period.x"));
+
+    store.setValue("period.x", 1);
+    store.setValue("stats.auto", -1);
+    clock.advance(1000 * Day);
+    counters.checkAutoPeriod();
+    EXPECT_TRUE(store.contains("period.x"));
+    EXPECT_EQ(autoPeriodDays(1), 1);
+}
+
+TEST_F(CountersTest, newPeriodDropsOnlyPeriodKeys)
+{
+    for (const char* key : {"period.a", "period.update.auto", "periodical", "all.a", "day.20260305.a"})
+        store.setValue(key, 3);
+    counters.startNewPeriod();
+    EXPECT_EQ(store.keys(), (QStringList{"all.a", "day.20260305.a", "periodical", "stats.periodSince"}));
+}
+
+TEST_F(CountersTest, elapsedTextTruncatesAndNeverGoesNegative)
+{
+    EXPECT_EQ(counters.formatElapsed(clock.now().addMSecs(-59'900)), "0d 00h 00m 59s");
+    EXPECT_EQ(counters.formatElapsed(clock.now().addSecs(-(Day + 2 * 3600 + 3 * 60 + 4))), "1d 02h 03m 04s");
+    EXPECT_EQ(counters.formatElapsed(clock.now().addSecs(5)), "0d 00h 00m 00s");
+    EXPECT_EQ(formatElapsedSeconds(400 * 86400 + 59), "400d 00h 00m 59s");
+}
+
+TEST_F(CountersTest, snapshotListsWholeAllTimeCountsAndWholeSinceSeconds)
+{
+    store.setValue("all.switches", 3);
+    store.setValue("all.update.auto", 2);
+    store.setValue("all.odd", 1.5);
+    store.setValue("all.text", "7");
+    store.setValue("period.switches", 9);
+    store.setValue("stats.allSince", 1772700000.75);
+
+    const QJsonObject all{{"switches", 3}, {"update.auto", 2}};
+    EXPECT_EQ(counters.statsSnapshot(), (QJsonObject{{"all", all}, {"since", 1772700000}}));
+}
+
+} // namespace
+} // namespace zumo

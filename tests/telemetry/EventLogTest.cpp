@@ -1,0 +1,186 @@
+// The event log: line format, trimming, ordering across threads, links, and appLog's install.
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/fake/FakeClock.h"
+#include "telemetry/EventLog.h"
+
+namespace zumo {
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// Bytes that differ along the file, so a trim at the wrong offset shows.
+QByteArray pattern(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = char('a' + (i * 7 + i / 26) % 26);
+    return bytes;
+}
+
+class EventLogTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakeClock clock{QDateTime(QDate(2026, 3, 5), QTime(14, 3, 7, 456), Qt::UTC)};
+    QString logPath() const { return dir.path() + "/events.log"; }
+};
+
+TEST_F(EventLogTest, writesUtcSecondsWithZThenMessageAndCreatesFilePrivate)
+{
+    EventLog log(dir.path(), clock);
+    log.append("start");
+    clock.advance(3600);
+    log.append(QString::fromUtf8("caf\xC3\xA9 \xE2\x86\x92 done"));
+    log.drain();
+
+    EXPECT_EQ(readAll(logPath()),
+              QByteArray("2026-03-05T14:03:07Z start\n"
+                         "2026-03-05T15:03:07Z caf\xC3\xA9 \xE2\x86\x92 done\n"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(log.filePath(), logPath());
+}
+
+TEST_F(EventLogTest, formatsNonUtcMomentsInUtc)
+{
+    const QDateTime berlin(QDate(2026, 3, 5), QTime(15, 3, 7), QTimeZone("Europe/Berlin"));
+    EXPECT_EQ(formatLogLine(berlin, "x"), QByteArray("2026-03-05T14:03:07Z x\n"));
+}
+
+TEST_F(EventLogTest, writeReachingTrimSizeKeepsExactlyTheLastBytes)
+{
+    const QByteArray line = formatLogLine(clock.now(), "over the edge");
+    const QByteArray before = pattern(EventLog::TrimAt - line.size());
+    writeAll(logPath(), before);
+
+    EventLog log(dir.path(), clock);
+    log.append("over the edge");
+    log.drain();
+
+    const QByteArray whole = before + line;
+    EXPECT_EQ(readAll(logPath()), whole.right(EventLog::KeepBytes));
+    EXPECT_FALSE(QFile::exists(logPath() + ".trim"));
+}
+
+TEST_F(EventLogTest, writeStoppingOneByteShortOfTrimSizeLeavesFileWhole)
+{
+    const QByteArray line = formatLogLine(clock.now(), "just under");
+    const QByteArray before = pattern(EventLog::TrimAt - 1 - line.size());
+    writeAll(logPath(), before);
+
+    EventLog log(dir.path(), clock);
+    log.append("just under");
+    log.drain();
+
+    EXPECT_EQ(readAll(logPath()), before + line);
+}
+
+TEST_F(EventLogTest, concurrentAppendsGiveWholeLinesEachOnce)
+{
+    constexpr int Threads = 8;
+    constexpr int PerThread = 400;
+    EventLog log(dir.path(), clock);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < PerThread; ++i)
+                log.append(QStringLiteral("thread %1 line %2 ").arg(t).arg(i) + QString(20, QChar('x' + t % 3)));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    log.drain();
+
+    const QList<QByteArray> lines = readAll(logPath()).split('\n');
+    ASSERT_EQ(lines.size(), Threads * PerThread + 1);  // the text ends with a line feed
+    EXPECT_TRUE(lines.last().isEmpty());
+    const QRegularExpression shape(R"(^2026-03-05T14:03:07Z thread (\d) line (\d+) ([xyz])\3{19}$)");
+    QSet<QString> seen;
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        const auto match = shape.match(QString::fromUtf8(lines[i]));
+        ASSERT_TRUE(match.hasMatch()) << lines[i].constData();
+        seen.insert(match.captured(1) + "/" + match.captured(2));
+    }
+    EXPECT_EQ(seen.size(), Threads * PerThread);
+}
+
+TEST_F(EventLogTest, linkedLogFileIsNotFollowedAndTheLineIsDropped)
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.path() + "/victim";
+    writeAll(target, "precious\n");
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(logPath()).constData()), 0);
+
+    EventLog log(dir.path(), clock);
+    log.append("redirected?");
+    log.drain();
+
+    EXPECT_EQ(readAll(target), QByteArray("precious\n"));
+}
+
+TEST_F(EventLogTest, unwritablePlacesLoseLinesWithoutHarm)
+{
+    // A FIFO must not stall the writer; a missing directory or none at all must not crash.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
+    EventLog fifo(dir.path(), clock);
+    fifo.append("into a pipe");
+    fifo.drain();
+
+    EventLog missing(dir.path() + "/gone/deeper", clock);
+    missing.append("nowhere");
+    missing.drain();
+    EXPECT_FALSE(QFile::exists(dir.path() + "/gone"));
+
+    EventLog none(QString(), clock);
+    none.append("dropped");
+    none.drain();
+    EXPECT_TRUE(none.filePath().isEmpty());
+}
+
+TEST_F(EventLogTest, destructionWritesWhatWasQueued)
+{
+    {
+        EventLog log(dir.path(), clock);
+        for (int i = 0; i < 100; ++i)
+            log.append(QString::number(i));
+    }
+    EXPECT_EQ(readAll(logPath()).count('\n'), 100);
+}
+
+TEST_F(EventLogTest, appLogWritesOnlyWhileALogIsInstalled)
+{
+    appLog("before install");
+    EventLog log(dir.path(), clock);
+    installAppLog(&log);
+    appLog("installed");
+    installAppLog(nullptr);
+    appLog("after removal");
+    log.drain();
+
+    EXPECT_EQ(readAll(logPath()), QByteArray("2026-03-05T14:03:07Z installed\n"));
+}
+
+} // namespace
+} // namespace zumo

@@ -1,0 +1,114 @@
+// Choosing the private log directory: reuse only a safe stored one, otherwise make and store anew.
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "settings/SettingsStore.h"
+#include "telemetry/EventLog.h"
+
+namespace zumo {
+namespace {
+
+unsigned modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+bool symlinkTo(const QString& target, const QString& link)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
+}
+
+class LogDirectoryTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+    QString cache = root.path() + "/cache";
+    QByteArray savedCacheHome = qgetenv("XDG_CACHE_HOME");
+    SettingsStore store{root.path() + "/defaults.json"};
+
+    void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache)); }
+    void TearDown() override
+    {
+        if (savedCacheHome.isNull())
+            qunsetenv("XDG_CACHE_HOME");
+        else
+            qputenv("XDG_CACHE_HOME", savedCacheHome);
+    }
+    QString base() const { return cache + "/zumo"; }
+
+    // A fresh choice is a new 0700 directory of 16 lower-case hex digits, stored under "logDir".
+    void expectFreshDirectory(const QString& chosen, const QString& notThis)
+    {
+        EXPECT_NE(chosen, notThis);
+        EXPECT_EQ(QFileInfo(chosen).path(), base());
+        EXPECT_TRUE(QRegularExpression("^[0-9a-f]{16}$").match(QFileInfo(chosen).fileName()).hasMatch());
+        EXPECT_EQ(modeOf(chosen), 0700u);
+        EXPECT_EQ(store.value("logDir").toString(), chosen);
+    }
+};
+
+TEST_F(LogDirectoryTest, privateBaseIsMadeUnderCacheHomeWithOwnerOnlyAccess)
+{
+    ASSERT_EQ(privateBaseDirectory(), base());
+    EXPECT_EQ(modeOf(base()), 0700u);
+
+    ASSERT_EQ(::chmod(QFile::encodeName(base()).constData(), 0755), 0);
+    EXPECT_EQ(privateBaseDirectory(), base());
+    EXPECT_EQ(modeOf(base()), 0700u);  // loosened by someone: narrowed again
+}
+
+TEST_F(LogDirectoryTest, privateBaseThatIsALinkIsRefused)
+{
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir().mkpath(cache));
+    ASSERT_TRUE(symlinkTo(elsewhere.path(), base()));
+    EXPECT_TRUE(privateBaseDirectory().isEmpty());
+    EXPECT_TRUE(chooseLogDirectory(store, QString()).isEmpty());
+    EXPECT_FALSE(store.contains("logDir"));
+}
+
+TEST_F(LogDirectoryTest, firstChoiceMakesAndStoresANewDirectory)
+{
+    const QString chosen = chooseLogDirectory(store, privateBaseDirectory());
+    expectFreshDirectory(chosen, QString());
+    EXPECT_EQ(chooseLogDirectory(store, base()), chosen);  // and reuses it afterwards
+}
+
+TEST_F(LogDirectoryTest, goodStoredDirectoryIsReused)
+{
+    ASSERT_EQ(privateBaseDirectory(), base());
+    const QString mine = base() + "/0123456789abcdef";
+    ASSERT_TRUE(QDir().mkdir(mine));
+    store.setValue("logDir", mine);
+    EXPECT_EQ(chooseLogDirectory(store, base()), mine);
+}
+
+TEST_F(LogDirectoryTest, unsafeOrMissingStoredDirectoriesAreReplaced)
+{
+    ASSERT_EQ(privateBaseDirectory(), base());
+    QTemporaryDir outside;
+    const QString linked = base() + "/fedcba9876543210";
+    ASSERT_TRUE(symlinkTo(outside.path(), linked));
+    ASSERT_TRUE(QDir().mkpath(base() + "/a/b"));
+    const QString notADirectory = base() + "/plainfile";
+    QFile file(notADirectory);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+
+    const QStringList unsafe{base() + "/gone", linked, outside.path(), base() + "/a/b",
+                             base() + "/../zumo-elsewhere", notADirectory, "relative/dir"};
+    for (const QString& stored : unsafe) {
+        SCOPED_TRACE(stored.toStdString());
+        store.setValue("logDir", stored);
+        expectFreshDirectory(chooseLogDirectory(store, base()), stored);
+    }
+    store.setValue("logDir", 42);
+    expectFreshDirectory(chooseLogDirectory(store, base()), QString());
+}
+
+} // namespace
+} // namespace zumo
