@@ -1,0 +1,115 @@
+// Tests the tiered scorer tier by tier, including the edges where a tier stops applying.
+#include <gtest/gtest.h>
+
+#include "switcher/Fuzzy.h"
+
+namespace zumo {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+struct ScoreCase {
+    QString query;
+    QString text;
+    int expected;
+};
+
+void expectScores(const std::vector<ScoreCase>& cases)
+{
+    for (const ScoreCase& c : cases) {
+        EXPECT_EQ(Fuzzy::score(Query(c.query), c.text), c.expected)
+            << "query '" << c.query.toStdString() << "' text '" << c.text.toStdString() << "'";
+    }
+}
+
+TEST(Fuzzy, wholeTextTiersAndLengthPenalty)
+{
+    const QString padded39 = u"x"_s + QString(38, u'-');
+    expectScores({
+        {u""_s, u""_s, 1},
+        {u""_s, u"Mail"_s, 1},
+        {u"mail"_s, u""_s, 0},
+        {u"saf"_s, u"Safari"_s, 1034},
+        {u"SAF"_s, u"safari"_s, 1034},
+        {u"saf"_s, u"Open in Safari"_s, 986},
+        {u"a"_s, u"banana"_s, 994},        // the first occurrence decides
+        {u"e m"_s, u"Google Mail"_s, 989}, // the whole text, spaces included
+        {u"x"_s, padded39, 1001},
+        {u"x"_s, padded39 + QString(11, u'-'), 1001}, // 50 units: the penalty stops at 39
+        {u"x"_s, padded39.left(38), 1002},
+        {u"i"_s, u"İstanbul"_s, 1031},   // lower-cases to 9 units
+        {u"-"_s, u"Mail In-box"_s, 989}, // punctuation only: substring or nothing
+        {u"--"_s, u"Mail In-box"_s, 0},
+    });
+}
+
+TEST(Fuzzy, wordPrefixTierUsesEachWordOnce)
+{
+    expectScores({
+        {u"go ma"_s, u"Google Mail"_s, 789},
+        {u"ma go"_s, u"Google Mail"_s, 789},
+        {u"in box"_s, u"Mail In-box"_s, 789},
+        {u"go go"_s, u"Google Go"_s, 791},
+        {u"go go"_s, u"Google"_s, 194},       // falls through to the typo tier
+        {u"oo ail"_s, u"Google Mail"_s, 395}, // not at word starts: scattered instead
+    });
+}
+
+TEST(Fuzzy, initialsAndScatteredLetters)
+{
+    const QString stretched = u"a"_s + QString(98, u'x') + u"b"_s;
+    expectScores({
+        {u"gm"_s, u"Google Mail"_s, 589},
+        {u"zé"_s, u"Zoo Été"_s, 593},           // units of 128 or more are word characters
+        {u"xy"_s, u"x|y"_s, 597},               // '|' (124) separates
+        {u"gm"_s, u"Super Google Mail"_s, 394}, // only the first words count as initials
+        {u"gml"_s, u"Google Mail"_s, 392},
+        {u"ab"_s, stretched, 302},          // slack 98
+        {u"ab"_s, u"a"_s + stretched, 301}, // slack 99
+        {u"ab"_s, u"a"_s + QString(150, u'x') + u"b"_s, 301},
+        {u"xy"_s, u"Mail"_s, 0},
+        {u"q"_s, u"Mail"_s, 0},
+    });
+}
+
+TEST(Fuzzy, oneTypoPerWordTier)
+{
+    expectScores({
+        {u"mial"_s, u"Mail"_s, 196},              // transposition
+        {u"mall"_s, u"Mail"_s, 196},              // substitution
+        {u"maiil"_s, u"Mail"_s, 196},             // insertion
+        {u"gogle mial"_s, u"Google Mail"_s, 189}, // deletion
+        {u"mailbz"_s, u"Mailboxes"_s, 191},       // a typo within a prefix of a longer word
+        {u"mailobx"_s, u"Mailboxes"_s, 191},
+        {u"go mial"_s, u"Google Mail"_s, 189},
+        {u"gi mial"_s, u"Google Mail"_s, 0}, // tokens under 4 units allow no typo
+        {u"mial xyzw"_s, u"Mail"_s, 0},      // every token must match
+        {u"mlia"_s, u"Mail"_s, 0},
+        {u"mak"_s, u"Mail"_s, 0}, // compact under 4 units: no typo tier
+    });
+}
+
+TEST(Fuzzy, wordStartsFollowSeparators)
+{
+    EXPECT_EQ(Fuzzy::wordStarts(u""), std::vector<int>{});
+    EXPECT_EQ(Fuzzy::wordStarts(u"mail in-box"), (std::vector<int>{0, 5, 8}));
+    EXPECT_EQ(Fuzzy::wordStarts(u"  a{b~c\u007fd"), (std::vector<int>{2, 4, 6, 8}));
+    EXPECT_EQ(Fuzzy::wordStarts(u"é-x9"), (std::vector<int>{0, 2}));
+}
+
+TEST(Fuzzy, withinOneEditCoversEachKindOfEdit)
+{
+    const std::vector<std::tuple<QString, QString, bool>> cases = {
+        {u"mail"_s, u"mail"_s, true},  {u"mail"_s, u"mai"_s, true},   {u"mai"_s, u"mail"_s, true},
+        {u"xmail"_s, u"mail"_s, true}, {u"mail"_s, u"xmail"_s, true}, {u"mail"_s, u"mbil"_s, true},
+        {u"mail"_s, u"maik"_s, true},  {u"ab"_s, u"ba"_s, true},      {u"mial"_s, u"mail"_s, true},
+        {u""_s, u"a"_s, true},         {u"mail"_s, u"ma"_s, false},   {u"mail"_s, u"mbik"_s, false},
+        {u"abcd"_s, u"dbca"_s, false}, {u"mail"_s, u"amli"_s, false}, {u"mial"_s, u"maxl"_s, false},
+    };
+    for (const auto& [token, word, expected] : cases)
+        EXPECT_EQ(Fuzzy::withinOneEdit(token, word), expected)
+            << token.toStdString() << " / " << word.toStdString();
+}
+
+} // namespace
+} // namespace zumo
