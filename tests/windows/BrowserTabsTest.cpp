@@ -1,0 +1,173 @@
+// Tests of browser recognition, the tab search and the tab cache.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "platform/fake/FakeAccessibility.h"
+#include "platform/fake/FakeClock.h"
+#include "windows/BrowserTabs.h"
+
+using namespace zumo;
+
+namespace {
+
+TEST(IsBrowser, prefixesOfKnownBrowsersCount)
+{
+    for (const char* id : {"com.google.Chrome", "com.google.Chrome.canary", "com.apple.SafariTechnologyPreview",
+                           "org.mozilla.firefoxdeveloperedition", "company.thebrowser.Browser",
+                           "firefox", "Firefox", "firefox-esr", "org.mozilla.firefox", "Google-chrome",
+                           "google-chrome-beta", "chromium-browser", "org.chromium.Chromium", "Brave-browser",
+                           "microsoft-edge-dev", "Vivaldi-stable"})
+        EXPECT_TRUE(isBrowser(QString::fromLatin1(id))) << id;
+    for (const char* id : {"", "com.google.chrome", "com.google.Chrom", "org.gnome.Nautilus", "xterm",
+                           "my-firefox"})
+        EXPECT_FALSE(isBrowser(QString::fromLatin1(id))) << id;
+}
+
+class TabsTest : public ::testing::Test {
+protected:
+    FakeAccessibility ax;
+    FakeClock clock;
+
+    // A chain of depth containers under window, returning the innermost.
+    ElementRef chain(ElementRef parent, int depth, const QString& role = "AXGroup")
+    {
+        for (int i = 0; i < depth; ++i)
+            parent = ax.addChild(parent, role);
+        return parent;
+    }
+    ElementRef tabGroup(ElementRef parent, const QStringList& titles, int selected = 0)
+    {
+        ElementRef group = ax.addChild(parent, "AXTabGroup");
+        for (int i = 0; i < titles.size(); ++i)
+            ax.setNumber(ax.addChild(group, "AXRadioButton", titles[i]), "AXValue", i == selected ? 1 : 0);
+        return group;
+    }
+    static QStringList titles(const std::vector<TabRef>& tabs)
+    {
+        QStringList list;
+        for (const TabRef& tab : tabs)
+            list << tab.title;
+        return list;
+    }
+};
+
+TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
+{
+    ElementRef window = ax.newElement();
+    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef toolbar = ax.addChild(window, "AXToolbar");
+    tabGroup(toolbar, {"hidden in a toolbar"});
+    ElementRef empty = ax.addChild(window, "AXTabGroup");
+    ax.addChild(empty, "AXButton", "not a tab");
+    ElementRef group = ax.addChild(window, "AXGroup");
+    ElementRef tabs = ax.addChild(group, "AXTabGroup");
+    ElementRef first = ax.addChild(tabs, "AXTab", "");
+    ax.setNumber(first, "AXValue", 1);
+    ax.addChild(tabs, "AXStaticText", "label");
+    ElementRef second = ax.addChild(tabs, "AXRadioButton", "Docs");
+    ax.setString(second, "AXValue", "1");  // not a number
+    tabGroup(group, {"later group"});
+
+    std::vector<TabRef> found = tabsOfWindow(ax, window);
+    ASSERT_EQ(titles(found), (QStringList{"Tab", "Docs"}));
+    EXPECT_EQ(found[0].element, first);
+    EXPECT_TRUE(found[0].selected);
+    EXPECT_FALSE(found[1].selected);
+    EXPECT_EQ(ax.timeoutOf(window), 0.1);
+}
+
+TEST_F(TabsTest, depthLimitFindsTenLevelsButNotEleven)
+{
+    ElementRef window = ax.newElement();
+    ax.setString(window, "AXRole", "AXWindow");
+    tabGroup(chain(window, 9), {"a", "b"});  // the group at depth 10
+    EXPECT_EQ(titles(tabsOfWindow(ax, window)), (QStringList{"a", "b"}));
+
+    ElementRef deep = ax.newElement();
+    ax.setString(deep, "AXRole", "AXWindow");
+    tabGroup(chain(deep, 10), {"a", "b"});  // the group at depth 11
+    EXPECT_TRUE(tabsOfWindow(ax, deep).empty());
+}
+
+TEST_F(TabsTest, rolelessElementsAreSearchedOtherRolesAreNot)
+{
+    ElementRef window = ax.newElement();
+    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef scroll = ax.addChild(window, "AXScrollArea");
+    tabGroup(scroll, {"behind a scroll area"});
+    ElementRef unknown = ax.addChild(window, "");
+    tabGroup(unknown, {"x", "y"});
+    EXPECT_EQ(titles(tabsOfWindow(ax, window)), (QStringList{"x", "y"}));
+}
+
+TEST_F(TabsTest, searchStopsAfter250Elements)
+{
+    auto windowWithFillers = [&](int fillers) {
+        ElementRef window = ax.newElement();
+        ax.setString(window, "AXRole", "AXWindow");
+        for (int i = 0; i < fillers; ++i)
+            ax.addChild(window, "AXButton");
+        tabGroup(window, {"a", "b"});
+        return window;
+    };
+    // The window is examined first, so the group is the 250th element with 248 fillers.
+    EXPECT_EQ(tabsOfWindow(ax, windowWithFillers(248)).size(), 2u);
+    EXPECT_TRUE(tabsOfWindow(ax, windowWithFillers(249)).empty());
+}
+
+TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
+{
+    TabCollector collector(ax, clock);
+    ElementRef window = ax.newElement();
+    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef group = tabGroup(window, {"a", "b"});
+
+    auto first = collector.collectTabs(7, {window});
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].first, window);
+    EXPECT_EQ(first[0].second.size(), 2u);
+
+    ax.addChild(group, "AXRadioButton", "c");
+    clock.advance(1.9);
+    EXPECT_EQ(collector.collectTabs(7, {window, 99}), first) << "fresh result returned even for other windows";
+    EXPECT_EQ(collector.collectTabs(8, {window})[0].second.size(), 3u) << "the cache is per process";
+
+    clock.advance(0.1);
+    EXPECT_EQ(collector.collectTabs(7, {window})[0].second.size(), 3u);
+
+    ax.addChild(group, "AXRadioButton", "d");
+    clock.advance(-60);
+    EXPECT_EQ(collector.collectTabs(7, {window})[0].second.size(), 4u)
+        << "a clock set back must not keep a result for ever";
+}
+
+TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
+{
+    TabCollector collector(ax, clock);
+    ElementRef window = ax.newElement();
+    ax.setString(window, "AXRole", "AXWindow");
+    tabGroup(window, {"a", "b"});
+    ElementRef other = ax.newElement();
+
+    // While the first collection reads from the browser, another thread collects for another
+    // process; it must not wait for the first.
+    std::promise<void> otherDone;
+    std::future<void> done = otherDone.get_future();
+    bool started = false;
+    ax.onRead = [&](ElementRef element, const QString&) {
+        if (element != window || started)
+            return;
+        started = true;
+        std::thread([&collector, other, &otherDone] {
+            collector.collectTabs(2, {other});
+            otherDone.set_value();
+        }).detach();
+        EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    };
+    EXPECT_EQ(collector.collectTabs(1, {window})[0].second.size(), 2u);
+    ax.onRead = nullptr;
+}
+
+} // namespace
