@@ -1,0 +1,202 @@
+// One switcher run at a time: opened by a shortcut, entries built in the background, the panel
+// shown after a short delay, selection moves, search and commands, and the switch on commit.
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/Dispatch.h"
+#include "platform/Screens.h"
+#include "platform/Workspace.h"
+#include "settings/Slots.h"
+#include "windows/Entry.h"
+
+namespace zumo {
+
+class Counters;
+class Permissions;
+class Settings;
+class SwitcherPanel;
+class SwitcherView;
+class UpdateReminder;
+class WindowActions;
+class WindowInventory;
+
+// Everything a Switcher talks to; each must outlive it.
+struct SwitcherDeps {
+    const Settings& settings;
+    Counters& counters;
+    Dispatcher& dispatcher;
+    Workspace& workspace;
+    Screens& screens;
+    Permissions& permissions;
+    WindowInventory& inventory;
+    WindowActions& actions;
+    UpdateReminder& reminder;
+};
+
+// A built entry list on its way back to the main thread.
+struct LoadedEntries {
+    std::uint64_t gen = 0;  // the run it was built for
+    std::vector<Entry> entries;
+    bool previewsAllowed = false;
+    bool hasFrontApp = false;
+    Pid frontPid = 0;
+    bool backward = false;
+};
+
+// The states of a run, as the fields below spell them:
+//   closed        !open
+//   loading       open && loading                 (a commit now only sets commitWhenLoaded;
+//                                                   moves add up in pendingMoves)
+//   loadedHidden  open && !loading && !visible    (the show timer is pending)
+//   shown         open && visible                 (search mode and commands live here)
+// Every open and every finish raises gen; a background result carries the gen (or, for search
+// results, the filterGen) it was started under and is dropped when that is no longer current,
+// when the run is over, or when the Switcher is gone. Main thread only.
+class Switcher {
+public:
+    enum class RunState { closed, loading, loadedHidden, shown };
+
+    explicit Switcher(SwitcherDeps deps);
+    ~Switcher();
+    Switcher(const Switcher&) = delete;
+    Switcher& operator=(const Switcher&) = delete;
+
+    // Starts a run. Ignored while a run is open. backward preselects from the end.
+    void open(bool backward, SlotFilter filter);
+    // Ends the run; with commit the selected entry is brought to the front. While loading, a
+    // commit is remembered and carried out when the entries arrive (the panel never shows);
+    // a cancel ends the run at once and makes the pending build stale. Ignored when closed.
+    void finish(bool commit);
+    // Moves the selection by delta with wrap-around; while loading the move is counted and
+    // applied on arrival. Shows the panel at once if it is not yet shown.
+    void move(int delta);
+    // Moves one row up (-1) or down (+1); no wrap, ignored while loading or at the edges.
+    void moveRow(int direction);
+    // Pointer on tile index (ignored while loading or before the panel shows).
+    void hover(int index);
+    // Tile index clicked: selects it and commits (ignored while loading or out of range).
+    void pick(int index);
+    // Selects index of the shown entries; ignored when out of range.
+    void select(int index);
+
+    // Search. Each is ignored while loading.
+    void beginSearch();
+    // Drops the last character; on an empty query leaves search mode. Then refilter().
+    void backspace();
+    // Shows the entries matching the trimmed query (all of them for an empty one) with the
+    // first selected; non-empty queries are scored in the background.
+    void refilter();
+
+    // Commands on the selected entry; each is ignored while loading or without a selection.
+    void quitSelected();
+    void closeSelected();
+    void minimizeSelected();
+    void hideSelected();
+    void snapSelected(SnapTo target);
+
+    // Lays out the panel (and mirrors) for the current content and shows it. Ignored when
+    // closed; does nothing without a display (the run stays open and can still commit).
+    void show();
+    // The displays to show on: the pointer's (or first of the system list) first.
+    std::vector<Screen> targetScreens() const;
+    // The shown entry at the selected index; nothing when out of range.
+    std::optional<Entry> selectedEntry() const;
+
+    // Results arriving on the main thread (public so the dispatcher's closures can reach them).
+    void entriesLoaded(LoadedEntries loaded);
+    void searchRanked(std::uint64_t filterGen, const std::vector<EntryId>& ranked);
+    void previewCaptured(std::uint64_t gen, EntryId id, const QImage& image);
+
+    // State, for the key handler and tests.
+    bool isOpen() const { return m_open; }
+    bool isVisible() const { return m_visible; }
+    bool isLoading() const { return m_loading; }
+    bool commitWhenLoaded() const { return m_commitWhenLoaded; }
+    int pendingMoves() const { return m_pendingMoves; }
+    bool isSearching() const { return m_searching; }
+    void setSearching(bool on) { m_searching = on; }
+    const QString& query() const { return m_query; }
+    void setQuery(QString query) { m_query = std::move(query); }
+    const std::optional<QString>& notice() const { return m_notice; }
+    std::uint64_t gen() const { return m_gen; }
+    std::uint64_t filterGen() const { return m_filterGen; }
+    const std::vector<Entry>& allEntries() const { return m_allEntries; }
+    bool showTimerPending() const { return m_showTimer.has_value(); }
+    RunState state() const;
+    SwitcherView& view() const;
+    SwitcherPanel& panel() const { return *m_panel; }
+    std::size_t mirrorPanelCount() const { return m_extras.size(); }
+    SwitcherPanel& mirrorPanel(std::size_t i) const { return *m_extras.at(i); }
+
+    // Called whenever a run opens (true) or ends (false).
+    std::function<void(bool)> onOpenChanged;
+
+private:
+    using Weak = std::weak_ptr<Switcher*>;
+
+    std::unique_ptr<SwitcherPanel> makePanel();
+    void setOpen(bool open);
+    void startBuild(bool backward, SlotFilter filter);
+    void startCaptures();
+    void startShowTimer();
+    void cancelShowTimer();
+    void updateHint();
+    void showMirrors(const std::vector<Screen>& screens, QSize size);
+    void hidePanels();
+    void removeEntries(const std::function<bool(const Entry&)>& match);
+    void setMinimized(EntryId id);
+    void redraw();
+    int shownCount() const;
+
+    SwitcherDeps m_deps;
+    std::unique_ptr<SwitcherPanel> m_panel;
+    std::vector<std::unique_ptr<SwitcherPanel>> m_extras;  // mirrors, made on demand, reused
+    std::uint64_t m_filterGen = 0;
+    bool m_open = false;
+    bool m_visible = false;
+    std::optional<Dispatcher::TimerId> m_showTimer;
+    bool m_loading = false;
+    bool m_commitWhenLoaded = false;
+    int m_pendingMoves = 0;
+    std::uint64_t m_gen = 0;
+    // No process activity token: Linux has no App Nap to hold off while a run is open.
+    std::vector<Entry> m_allEntries;
+    bool m_searching = false;
+    QString m_query;
+    std::optional<QString> m_notice;
+    // The lifetime token every handed-out closure holds weakly.
+    std::shared_ptr<Switcher*> m_self;
+};
+
+// Pure rules of a run.
+
+// Where the selection starts in a fresh list of n entries (n > 0).
+int startIndex(int n, bool backward, std::optional<Pid> frontPid, Pid firstEntryPid);
+// index wrapped into 0...n-1 (n > 0), for any integer including negative ones.
+int wrapIndex(long long index, int n);
+// The entries a filter keeps: minimized keeps minimised ones, currentSpace those on this
+// desktop, tabs the tab rows; all and currentApp keep everything.
+std::vector<Entry> keepForFilter(std::vector<Entry> entries, SlotFilter filter);
+// The hint line: the search help while searching, else the notice, else the key help when
+// hints are on, else none.
+std::optional<QString> hintLine(bool searching, const std::optional<QString>& notice, bool showHints);
+// Indices into screens to show on, for a "displayMode" (0 pointer, 1 first, 2 all with the
+// pointer's first). The pointer screen is the first containing the pointer, else main, else 0.
+std::vector<int> targetScreenIndices(const std::vector<Screen>& screens, std::optional<int> mainScreen,
+                                     QPointF pointer, int displayMode);
+
+inline constexpr char SearchHint[] = "Type to filter    ↩ switch    esc back";
+inline constexpr char KeyHint[] =
+    "⇥ move   1–9 jump   Q quit   W close   M min   H hide   L R T B F C snap   / search";
+inline constexpr char TabCloseNotice[] = "Tabs can't be closed here.";
+
+} // namespace zumo
