@@ -1,0 +1,213 @@
+// Tests of the window actions and the snap geometry they use.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "platform/fake/FakeAccessibility.h"
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeScreens.h"
+#include "platform/fake/FakeWindowServer.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "windows/DesktopActions.h"
+#include "windows/Inventory.h"
+#include "windows/SnapGeometry.h"
+
+using namespace zumo;
+
+namespace {
+
+// The primary screen of the examples: 1440 x 900 with a 25-point top panel.
+const Screen primary{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
+
+QRectF targetOn(const std::vector<Screen>& screens, const QRectF& window, SnapTo to, std::optional<int> main = 0)
+{
+    auto info = chooseSnapScreen(toBottomLeft(screens), main, window);
+    return info ? snapTarget(*info, to).value_or(QRectF()) : QRectF();
+}
+
+TEST(SnapGeometry, conversionFlipsAroundThePrimaryHeight)
+{
+    EXPECT_EQ(toTopLeft(QRectF(0, 0, 1440, 875), 900), QRectF(0, 25, 1440, 875));
+    EXPECT_EQ(toTopLeft(toTopLeft(QRectF(30, 40, 50, 60), 900), 900), QRectF(30, 40, 50, 60));
+    auto info = chooseSnapScreen(toBottomLeft({primary}), 0, QRectF(10, 10, 100, 100));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->primaryHeight, 900);
+    EXPECT_EQ(info->visibleFrame, QRectF(0, 0, 1440, 875));
+}
+
+TEST(SnapGeometry, targetsOnTheExampleScreen)
+{
+    const QRectF window(100, 100, 300, 200);
+    EXPECT_EQ(targetOn({primary}, window, SnapTo::left), QRectF(0, 25, 720, 875));
+    EXPECT_EQ(targetOn({primary}, window, SnapTo::right), QRectF(720, 25, 720, 875));
+    EXPECT_EQ(targetOn({primary}, window, SnapTo::top), QRectF(0, 25, 1440, 437.5));
+    EXPECT_EQ(targetOn({primary}, window, SnapTo::bottom), QRectF(0, 462.5, 1440, 437.5));
+    EXPECT_EQ(targetOn({primary}, window, SnapTo::full), QRectF(0, 25, 1440, 875));
+    EXPECT_EQ(targetOn({primary}, window, SnapTo::center), QRectF(288, 156.25, 864, 612.5));
+    auto info = chooseSnapScreen(toBottomLeft({primary}), 0, window);
+    EXPECT_FALSE(snapTarget(*info, SnapTo(9)));
+}
+
+TEST(SnapGeometry, screenChoiceByCentreThenMainThenFirst)
+{
+    const Screen right{QRectF(1440, 0, 1920, 1080), QRectF(1440, 0, 1920, 1040)};
+    const Screen above{QRectF(0, -1080, 1920, 1080), QRectF(0, -1080, 1920, 1050)};
+    const std::vector<Screen> screens{primary, right, above};
+
+    EXPECT_EQ(targetOn(screens, QRectF(1500, 100, 400, 300), SnapTo::full), right.visibleFrame);
+    EXPECT_EQ(targetOn(screens, QRectF(100, -900, 400, 300), SnapTo::left), QRectF(0, -1080, 960, 1050))
+        << "a screen above the primary keeps its negative y";
+    auto info = chooseSnapScreen(toBottomLeft(screens), 0, QRectF(100, -900, 400, 300));
+    EXPECT_EQ(info->visibleFrame, QRectF(0, 930, 1920, 1050));
+    // A centre exactly on the seam of two screens belongs to the one on the right.
+    EXPECT_EQ(targetOn(screens, QRectF(1340, 100, 200, 200), SnapTo::full), right.visibleFrame);
+
+    const QRectF lost(5000, 5000, 100, 100);
+    EXPECT_EQ(targetOn(screens, lost, SnapTo::full, 1), right.visibleFrame) << "main screen";
+    EXPECT_EQ(targetOn(screens, lost, SnapTo::full, std::nullopt), primary.visibleFrame) << "first screen";
+    EXPECT_EQ(targetOn(screens, lost, SnapTo::full, 7), primary.visibleFrame) << "stale main index";
+    EXPECT_FALSE(chooseSnapScreen({}, 0, lost));
+}
+
+class ActionsTest : public ::testing::Test {
+protected:
+    FakeWorkspace workspace;
+    FakeAccessibility ax;
+    FakeWindowServer server;
+    FakeScreens screens;
+    FakeClock clock;
+    Inventory inventory{workspace, ax, server, clock, InventoryPrefs{}};
+    int mainHops = 0;
+    DesktopActions actions{inventory, workspace, ax, server, screens, [this](const std::function<void()>& fn) {
+                               ++mainHops;
+                               fn();
+                           }};
+
+    Entry entryOf(Pid pid, std::optional<ElementRef> window, bool minimized = false)
+    {
+        Entry entry;
+        entry.app = *workspace.find(pid);
+        entry.window = window;
+        entry.minimized = minimized;
+        return entry;
+    }
+    static QString n(ElementRef e) { return QString::number(e); }
+};
+
+TEST_F(ActionsTest, activatingAMinimisedWindowUnminimisesRaisesAndActivates)
+{
+    workspace.add(100, "com.a", "A");
+    workspace.add(200, "com.b", "B");
+    workspace.frontmost = 200;
+    ElementRef w = ax.addWindow(100, "doc", QRectF(0, 0, 10, 10));
+
+    actions.activateEntry(entryOf(100, w, true));
+    EXPECT_EQ(ax.actions(), (QStringList{"setMinimized " + n(w) + " false", "frontmost 100", "raise " + n(w),
+                                         "setMain " + n(w) + " true", "setFocused " + n(w) + " true"}));
+    EXPECT_EQ(ax.frontmostTimeouts(), (std::vector<double>{0.5}));
+    EXPECT_EQ(workspace.count("activate"), 1);
+    EXPECT_EQ(inventory.recentPIDs().front(), 100);
+}
+
+TEST_F(ActionsTest, activatingTheFrontmostAppsWindowLeavesMinimisedAndActivationAlone)
+{
+    workspace.add(100, "com.a", "A");
+    workspace.frontmost = 100;
+    ElementRef w = ax.addWindow(100, "doc", QRectF(0, 0, 10, 10));
+    actions.activateEntry(entryOf(100, w, false));
+    EXPECT_EQ(ax.actions().first(), "frontmost 100");
+    EXPECT_EQ(workspace.count("activate"), 0);
+    EXPECT_EQ(workspace.count("unhide"), 0);
+}
+
+TEST_F(ActionsTest, hiddenAppIsUnhiddenAndWindowlessEntryOnlyActivates)
+{
+    workspace.add(100, "com.a", "A");
+    Entry entry = entryOf(100, std::nullopt);
+    workspace.find(100)->hidden = true;  // hidden after the list was built
+    actions.activateEntry(entry);
+    EXPECT_EQ(ax.actions(), (QStringList{"frontmost 100"}));
+    EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{"unhide", 100}, {"activate", 100}}));
+}
+
+TEST_F(ActionsTest, tabRowPressesTheTabBeforeRaisingTheWindow)
+{
+    workspace.add(100, "org.mozilla.firefox", "Firefox");
+    ElementRef w = ax.addWindow(100, "browser", QRectF(0, 0, 10, 10));
+    ElementRef tab = ax.newElement();
+    Entry entry = entryOf(100, w);
+    entry.tab = tab;
+    actions.activateEntry(entry);
+    QStringList done = ax.actions();
+    ASSERT_GE(done.size(), 3);
+    EXPECT_EQ(done[1], "press " + n(tab));
+    EXPECT_EQ(done[2], "raise " + n(w));
+    EXPECT_EQ(ax.timeoutOf(tab), 0.3);
+}
+
+TEST_F(ActionsTest, closePressesTheCloseButtonWhenThereIsOne)
+{
+    ElementRef w = ax.newElement();
+    ElementRef button = ax.newElement();
+    ax.setElement(w, "AXCloseButton", button);
+    actions.closeWindow(w);
+    actions.closeWindow(ax.newElement());
+    actions.minimizeWindow(w);
+    EXPECT_EQ(ax.actions(), (QStringList{"press " + n(button), "setMinimized " + n(w) + " true"}));
+}
+
+TEST_F(ActionsTest, snapAppliesSizePositionSizeOnTheWindowsScreen)
+{
+    ElementRef w = ax.addWindow(1, "doc", QRectF(100, 100, 300, 200));
+    actions.snapWindow(w, SnapTo::right);
+    EXPECT_EQ(ax.actions(), (QStringList{"size " + n(w) + " 720x875", "position " + n(w) + " 720,25",
+                                         "size " + n(w) + " 720x875"}));
+    EXPECT_EQ(mainHops, 1);
+
+    ax.clearActions();
+    actions.snapWindow(ax.addWindow(1, "no frame", std::nullopt), SnapTo::left);
+    screens.list.clear();
+    actions.snapWindow(w, SnapTo::left);
+    EXPECT_TRUE(ax.actions().isEmpty());
+}
+
+TEST_F(ActionsTest, appActionsAndCaptureGoThroughThePlatform)
+{
+    workspace.add(100, "com.a", "A");
+    actions.hideApp(entryOf(100, std::nullopt));
+    actions.quitApp(entryOf(100, std::nullopt));
+    EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{"hide", 100}, {"terminate", 100}}));
+    server.setImage(9, QImage(4, 4, QImage::Format_ARGB32));
+    EXPECT_EQ(actions.captureWindow(9).size(), QSize(4, 4));
+    EXPECT_TRUE(actions.captureWindow(10).isNull());
+}
+
+} // namespace
+
+namespace {
+
+TEST(MainRunner, runsInlineOnTheMainThreadAndHopsFromAWorker)
+{
+    MainRunner run = blockingMainRunner();
+    QThread* ranOn = nullptr;
+    run([&] { ranOn = QThread::currentThread(); });
+    EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
+
+    ranOn = nullptr;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        run([&] { ranOn = QThread::currentThread(); });
+        done = true;
+    });
+    QDeadlineTimer deadline(10000);
+    while (!done && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    worker.join();
+    EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
+}
+
+} // namespace
