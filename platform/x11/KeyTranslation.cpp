@@ -120,16 +120,20 @@ std::uint16_t xModifiersForMask(std::uint64_t mask)
     return modifiers;
 }
 
-std::vector<std::uint16_t> lockVariants(std::uint16_t modifiers, std::uint16_t numLock)
+std::vector<std::uint16_t> grabVariants(std::uint16_t modifiers, std::uint16_t numLock)
 {
     std::vector<std::uint16_t> variants{modifiers};
-    if (!(modifiers & xmask::Lock))
-        variants.push_back(modifiers | xmask::Lock);
-    if (numLock == 0 || (numLock & modifiers) || numLock == xmask::Lock)
-        return variants;
-    const std::size_t withoutNumLock = variants.size();
-    for (std::size_t i = 0; i < withoutNumLock; ++i)
-        variants.push_back(variants[i] | numLock);
+    const auto addWith = [&variants](std::uint16_t bit) {
+        const std::size_t count = variants.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!(variants[i] & bit))
+                variants.push_back(variants[i] | bit);
+        }
+    };
+    addWith(xmask::Shift);
+    addWith(xmask::Lock);
+    if (numLock != 0 && !(numLock & (modifiers | xmask::Shift | xmask::Lock)))
+        addWith(numLock);
     return variants;
 }
 

@@ -30,6 +30,9 @@ inline constexpr std::uint16_t Mod4 = 0x40;
 // codes of KeyCodes.h, and two different keys never share a code.
 inline constexpr std::int64_t OtherKeyBase = 0x10000;
 
+// The keysym of the Num Lock key, whose modifier bit differs between keymaps.
+inline constexpr Keysym NumLockKeysym = 0xff7f;
+
 // The key code of a key whose unshifted (level-0) keysym is `level0`. Tab and ISO_Left_Tab are
 // Tab, Return and KP_Enter are Return; every other unnamed key gets OtherKeyBase + keycode.
 std::int64_t keyCodeFor(Keysym level0, Keycode keycode);
@@ -45,10 +48,10 @@ std::uint64_t flagsFromState(std::uint16_t state);
 // The X modifiers of a shortcut mask: Option → Mod1, Control → Control. Other bits are dropped.
 std::uint16_t xModifiersForMask(std::uint64_t mask);
 
-// Every lock state a grab of `modifiers` must also cover so that it still matches with
-// Caps Lock and/or Num Lock on: {m, m|Lock, m|numLock, m|Lock|numLock}, without duplicates.
-// A numLock of 0 (Num Lock not mapped) or one overlapping `modifiers` adds no Num Lock variants.
-std::vector<std::uint16_t> lockVariants(std::uint16_t modifiers, std::uint16_t numLock);
+// Every modifier state a grab of `modifiers` must also cover: with Shift (which reverses a
+// shortcut) and with Caps Lock and/or Num Lock on. `modifiers` comes first, no duplicates.
+// A numLock of 0 (Num Lock not mapped) or one overlapping `modifiers` adds no Num Lock states.
+std::vector<std::uint16_t> grabVariants(std::uint16_t modifiers, std::uint16_t numLock);
 
 // Which modifier bit carries one of `keys`, from a GetModifierMapping reply (8 rows of
 // `perModifier` keycodes, 0 for an empty place); 0 when none of them is mapped.

@@ -1,0 +1,58 @@
+// The keyboard hook on X11: passive key grabs on the root for the shortcuts, an active
+// keyboard grab while a run is open, all on a connection of its own.
+#pragma once
+
+#include <QByteArray>
+#include <memory>
+#include <vector>
+
+#include "platform/KeyboardHook.h"
+
+namespace zumo {
+
+class Dispatcher;
+
+// Behaviour, beyond the KeyboardHook contract:
+// - Shortcut presses reach the handler as KeyDown; returning true hands the press on to the
+//   focused window, false swallows it and starts capturing at once, as if setCapturing(true)
+//   had been called (the owner still ends capturing with setCapturing(false)).
+// - While capturing, every key press and release goes to the handler as KeyDown/KeyUp, and
+//   modifier keys as FlagsChanged whenever the flags change (a release of Alt only once no
+//   other Alt key is down). The return value is ignored: captured keys are never handed on.
+// - Being refused the keyboard (another program holds it for ~100 ms) or losing it while
+//   capturing delivers DisabledByUserInput, writes a log line and ends capturing.
+// - A shortcut another program has grabbed is logged once with what to try; the others
+//   still work. Grabs follow keymap changes.
+// - If the X connection breaks, DisabledByUserInput is delivered and exists() turns false;
+//   enable() reconnects.
+class X11KeyboardHook final : public KeyboardHook {
+public:
+    // `display` empty means $DISPLAY. Nothing connects before create().
+    explicit X11KeyboardHook(Dispatcher& dispatcher, QByteArray display = {});
+    ~X11KeyboardHook() override;
+    X11KeyboardHook(const X11KeyboardHook&) = delete;
+    X11KeyboardHook& operator=(const X11KeyboardHook&) = delete;
+
+    // False, with nothing kept, when the display cannot be opened.
+    bool create(Handler handler) override;
+    bool exists() const override;
+    // Grabs the shortcuts again (after a disable); reconnects a broken connection.
+    void enable() override;
+    void destroy() override;
+    bool listenAccessGranted() const override { return true; }
+    void requestListenAccess() override {}
+    // May be called before create(); the grabs follow once connected.
+    void setShortcuts(const std::vector<HookShortcut>& shortcuts) override;
+    void setCapturing(bool capturing) override;
+
+    // The shortcuts whose grab another program holds, as of the last grab.
+    std::vector<HookShortcut> takenShortcuts() const;
+    // Whether the active keyboard grab is held right now.
+    bool holdsKeyboard() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace zumo
