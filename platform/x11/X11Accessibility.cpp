@@ -1,0 +1,138 @@
+// Window attributes and actions by window id, over the window model and the actions.
+#include "platform/x11/X11Accessibility.h"
+
+#include "platform/x11/X11Actions.h"
+#include "platform/x11/X11WindowModel.h"
+
+namespace zumo::x11 {
+
+namespace {
+
+std::optional<std::uint32_t> windowId(ElementRef element)
+{
+    if (element == 0 || element > 0xFFFFFFFFu)
+        return std::nullopt;
+    return std::uint32_t(element);
+}
+
+} // namespace
+
+X11Accessibility::X11Accessibility(X11WindowModel& model, X11Actions& actions)
+    : m_model(model), m_actions(actions)
+{
+}
+
+std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double)
+{
+    auto snapshot = m_model.snapshot();
+    std::vector<ElementRef> result;
+    for (const X11Window* w : snapshot->windowsOf(pid))
+        result.push_back(w->id);
+    return result;
+}
+
+std::optional<QString> X11Accessibility::string(ElementRef element, const QString& attribute)
+{
+    auto snapshot = m_model.snapshot();
+    auto id = windowId(element);
+    const X11Window* w = id ? snapshot->find(*id) : nullptr;
+    if (!w)
+        return std::nullopt;
+    if (attribute == QLatin1String("AXSubrole"))
+        return subroleFor(w->kind);
+    if (attribute == QLatin1String("AXTitle"))
+        return w->title;
+    if (attribute == QLatin1String("AXRole"))
+        return QStringLiteral("AXWindow");
+    return std::nullopt;
+}
+
+std::optional<bool> X11Accessibility::boolean(ElementRef element, const QString& attribute)
+{
+    auto snapshot = m_model.snapshot();
+    auto id = windowId(element);
+    const X11Window* w = id ? snapshot->find(*id) : nullptr;
+    if (!w)
+        return std::nullopt;
+    if (attribute == QLatin1String("AXMinimized"))
+        return w->minimised();
+    if (attribute == QLatin1String("AXMain") || attribute == QLatin1String("AXFocused"))
+        return w->id == snapshot->active;
+    return std::nullopt;
+}
+
+std::optional<double> X11Accessibility::number(ElementRef, const QString&)
+{
+    return std::nullopt;
+}
+
+std::optional<ElementRef> X11Accessibility::element(ElementRef element, const QString& attribute)
+{
+    auto id = windowId(element);
+    if (!id || attribute != QLatin1String("AXCloseButton") || !m_model.snapshot()->find(*id))
+        return std::nullopt;
+    // The window manager's close request stands in for the button, so the window is its own button.
+    return element;
+}
+
+std::optional<std::vector<ElementRef>> X11Accessibility::elements(ElementRef, const QString&)
+{
+    // Window contents (roles, children, browser tabs) would need AT-SPI, which is optional here.
+    return std::nullopt;
+}
+
+std::optional<QRectF> X11Accessibility::frame(ElementRef element)
+{
+    auto snapshot = m_model.snapshot();
+    auto id = windowId(element);
+    const X11Window* w = id ? snapshot->find(*id) : nullptr;
+    if (!w || w->client.isEmpty())
+        return std::nullopt;
+    return QRectF(w->frame());
+}
+
+void X11Accessibility::setBoolean(ElementRef element, const QString& attribute, bool value)
+{
+    auto id = windowId(element);
+    if (!id)
+        return;
+    if (attribute == QLatin1String("AXMinimized")) {
+        if (value)
+            m_actions.minimise(*id);
+        else
+            m_actions.activateWindow(*id);
+        return;
+    }
+    if (value && (attribute == QLatin1String("AXMain") || attribute == QLatin1String("AXFocused")))
+        m_actions.activateWindow(*id);
+}
+
+void X11Accessibility::setPosition(ElementRef element, QPointF position)
+{
+    if (auto id = windowId(element))
+        m_actions.moveResizeFrame(*id, position.toPoint(), std::nullopt);
+}
+
+void X11Accessibility::setSize(ElementRef element, QSizeF size)
+{
+    if (auto id = windowId(element); id && !size.isEmpty())
+        m_actions.moveResizeFrame(*id, std::nullopt, size.toSize());
+}
+
+void X11Accessibility::perform(ElementRef element, const QString& action)
+{
+    auto id = windowId(element);
+    if (!id)
+        return;
+    if (action == QLatin1String("AXRaise"))
+        m_actions.activateWindow(*id);
+    else if (action == QLatin1String("AXPress"))
+        m_actions.close(*id);
+}
+
+void X11Accessibility::setFrontmost(Pid pid, double)
+{
+    m_actions.activateApp(pid);
+}
+
+} // namespace zumo::x11

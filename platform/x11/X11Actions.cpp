@@ -1,0 +1,158 @@
+// Window manager requests, sent as EWMH/ICCCM client messages to the root window.
+#include "platform/x11/X11Actions.h"
+
+#include <QMetaObject>
+#include <algorithm>
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11WindowModel.h"
+
+namespace zumo::x11 {
+
+namespace {
+
+// Source indication 2: a pager or switcher acting on the user's behalf, which window managers
+// trust more than an application asking for itself.
+constexpr auto UserSource = XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER;
+
+} // namespace
+
+X11Actions::X11Actions(X11WindowModel& model) : m_model(model) {}
+
+void X11Actions::onMain(std::function<void()> fn)
+{
+    // Requests go out from the main thread only: a flush from a worker could read events into
+    // xcb's queue behind the main loop's back.
+    QMetaObject::invokeMethod(&m_context, std::move(fn), Qt::QueuedConnection);
+}
+
+Pid X11Actions::ownerOf(std::uint32_t window) const
+{
+    auto snapshot = m_model.snapshot();
+    const X11Window* w = snapshot->find(window);
+    return w ? w->owner : 0;
+}
+
+void X11Actions::activateWindow(std::uint32_t window)
+{
+    if (!window)
+        return;
+    schedule({window, ownerOf(window)}, true);
+}
+
+void X11Actions::activateApp(Pid owner)
+{
+    schedule({0, owner}, false);
+}
+
+void X11Actions::schedule(PendingActivation activation, bool replaceSameOwner)
+{
+    std::lock_guard lock(m_mutex);
+    bool first = !m_pending;
+    if (first || replaceSameOwner || m_pending->owner != activation.owner)
+        m_pending = activation;
+    if (first)
+        onMain([this] { sendActivation(); });
+}
+
+void X11Actions::sendActivation()
+{
+    PendingActivation activation;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pending)
+            return;
+        activation = *m_pending;
+        m_pending.reset();
+    }
+    if (!activation.window) {
+        auto snapshot = m_model.snapshot();
+        auto windows = snapshot->windowsOf(activation.owner);
+        if (windows.empty())
+            return;
+        activation.window = windows.front()->id;
+    }
+    sendActive(activation.window);
+}
+
+void X11Actions::sendActive(std::uint32_t window)
+{
+    X11Connection& x = m_model.connection();
+    if (!x.alive())
+        return;
+    xcb_ewmh_request_change_active_window(x.ewmh(), x.screenNumber(), window, UserSource, x.lastTimestamp(),
+                                          m_model.snapshot()->active);
+    x.flush();
+}
+
+void X11Actions::restoreApp(Pid owner)
+{
+    onMain([this, owner] {
+        auto snapshot = m_model.snapshot();
+        auto windows = snapshot->windowsOf(owner);
+        std::reverse(windows.begin(), windows.end());
+        for (const X11Window* w : windows)
+            if (w->minimised())
+                sendActive(w->id);
+    });
+}
+
+void X11Actions::minimise(std::uint32_t window)
+{
+    onMain([this, window] {
+        X11Connection& x = m_model.connection();
+        if (!x.alive())
+            return;
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = x.atoms().wmChangeState;
+        event.data.data32[0] = IconicState;
+        xcb_send_event(x.xcb(), 0, x.root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+        x.flush();
+    });
+}
+
+void X11Actions::close(std::uint32_t window)
+{
+    onMain([this, window] {
+        X11Connection& x = m_model.connection();
+        if (!x.alive())
+            return;
+        xcb_ewmh_request_close_window(x.ewmh(), x.screenNumber(), window, x.lastTimestamp(), UserSource);
+        x.flush();
+    });
+}
+
+void X11Actions::moveResizeFrame(std::uint32_t window, std::optional<QPoint> framePosition,
+                                 std::optional<QSize> frameSize)
+{
+    onMain([this, window, framePosition, frameSize] {
+        X11Connection& x = m_model.connection();
+        auto snapshot = m_model.snapshot();
+        const X11Window* w = snapshot->find(window);
+        if (!x.alive() || !w || (!framePosition && !frameSize))
+            return;
+        xcb_ewmh_request_change_wm_state(x.ewmh(), x.screenNumber(), window, XCB_EWMH_WM_STATE_REMOVE,
+                                         x.ewmh()->_NET_WM_STATE_MAXIMIZED_VERT,
+                                         x.ewmh()->_NET_WM_STATE_MAXIMIZED_HORZ, UserSource);
+        int flags = 0;
+        QPoint position = framePosition.value_or(QPoint());
+        QSize size = frameSize ? clientSizeForFrame(*frameSize, w->extents) : QSize();
+        if (framePosition)
+            flags |= XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y;
+        if (frameSize)
+            flags |= XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT;
+        // North-west gravity makes x and y the outer frame's corner, decoration included.
+        xcb_ewmh_request_moveresize_window(x.ewmh(), x.screenNumber(), window, XCB_GRAVITY_NORTH_WEST, UserSource,
+                                           xcb_ewmh_moveresize_window_opt_flags_t(flags), uint32_t(position.x()),
+                                           uint32_t(position.y()), uint32_t(size.width()),
+                                           uint32_t(size.height()));
+        x.flush();
+    });
+}
+
+} // namespace zumo::x11

@@ -1,0 +1,94 @@
+// The desktop's client windows and root state, kept current by X events on the main thread and
+// published as an immutable snapshot that any thread can read without a round trip.
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+#include <xcb/xcb.h>
+
+#include "platform/Workspace.h"
+#include "platform/x11/X11Translate.h"
+
+namespace zumo::x11 {
+
+class X11Connection;
+
+struct X11Window {
+    std::uint32_t id = 0;
+    QString title;                  // _NET_WM_NAME, else WM_NAME
+    std::optional<Pid> pid;         // _NET_WM_PID
+    Pid owner = 0;                  // the pid, or a negative stand-in shared by a WM_CLASS without pid
+    WmClass wmClass;
+    WindowKind kind = WindowKind::Normal;
+    WindowState state;
+    std::optional<std::uint32_t> wmState;  // ICCCM WM_STATE
+    std::optional<std::uint32_t> desktop;  // _NET_WM_DESKTOP
+    FrameExtents extents;
+    QRect client;                   // the client area in root coordinates
+    QImage icon;                    // from _NET_WM_ICON; null when none
+    std::optional<QString> netWmName;  // the two sources of the title, as last read
+    QString wmName;
+
+    bool minimised() const { return isMinimised(state, wmState); }
+    QRect frame() const { return frameRect(client, extents); }
+};
+
+struct DesktopSnapshot {
+    std::vector<X11Window> windows;  // bottom to top of the stacking order
+    std::uint32_t active = 0;        // _NET_ACTIVE_WINDOW; 0 when none
+    std::uint32_t currentDesktop = 0;
+    std::uint32_t numberOfDesktops = 1;
+    std::vector<std::uint32_t> workareas;  // _NET_WORKAREA as given
+
+    const X11Window* find(std::uint32_t window) const;
+    // The windows of an owner, front to back.
+    std::vector<const X11Window*> windowsOf(Pid owner) const;
+    bool onscreen(const X11Window& window) const;
+};
+
+class X11WindowModel {
+public:
+    // Watches the root and loads every client at once (requests pipelined). `ownPid`'s windows
+    // (this program's) are left out of every snapshot. Main thread.
+    X11WindowModel(X11Connection& connection, Pid ownPid);
+    ~X11WindowModel();
+    X11WindowModel(const X11WindowModel&) = delete;
+    X11WindowModel& operator=(const X11WindowModel&) = delete;
+
+    // The latest state; never null. Any thread; holding it keeps it unchanged.
+    std::shared_ptr<const DesktopSnapshot> snapshot() const;
+    // Called on the main thread after each change of the snapshot.
+    void addListener(std::function<void()> listener);
+    X11Connection& connection() { return m_x; }
+
+private:
+    void handle(const xcb_generic_event_t& event);
+    void onProperty(std::uint32_t window, std::uint32_t atom);
+    void refresh();
+    void fetchRoot();
+    void applyClientList();
+    void fetchWindows();
+    void publish();
+    Pid standInPid(const QString& wmClass);
+
+    X11Connection& m_x;
+    Pid m_ownPid;
+    std::unordered_map<std::uint32_t, X11Window> m_windows;
+    std::unordered_map<std::uint32_t, std::uint32_t> m_dirty;  // window → fields to read again
+    std::uint32_t m_rootDirty = 0;
+    std::vector<std::uint32_t> m_stacking, m_clientList;
+    DesktopSnapshot m_root;  // root fields only; windows are assembled when publishing
+    std::unordered_map<QString, Pid> m_standIns;
+    std::vector<std::function<void()>> m_listeners;
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const DesktopSnapshot> m_snapshot;
+};
+
+} // namespace zumo::x11

@@ -1,0 +1,46 @@
+// The running applications of an X11 session: client windows grouped by owner process.
+#pragma once
+
+#include <QObject>
+#include <optional>
+
+#include "platform/Workspace.h"
+#include "platform/x11/DesktopEntries.h"
+#include "platform/x11/X11WindowModel.h"
+
+namespace zumo::x11 {
+
+class X11Actions;
+
+// Groups the snapshot's windows into applications, in stacking order of their lowest window.
+// An application is a _NET_WM_PID (or one WM_CLASS among windows without a pid). Its bundle id
+// and name come from the matching .desktop entry, else from the WM_CLASS class; its icon from its
+// topmost window that has one. Regular: owns a normal or dialog window not marked skip-taskbar.
+// Hidden: every window minimised. Listed applications have windows, so none is terminated.
+std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const DesktopIndex& index);
+
+class X11Workspace final : public Workspace {
+public:
+    // Main thread; the model and actions must outlive this. The .desktop index is read on the
+    // first request for applications and kept.
+    X11Workspace(X11WindowModel& model, X11Actions& actions);
+
+    std::vector<RunningApp> runningApplications() const override;
+    std::optional<RunningApp> frontmostApplication() const override;
+    QString ownBundleId() const override { return QStringLiteral("com.zumo.app"); }
+    void terminate(Pid pid) override;  // closes every window politely
+    void hide(Pid pid) override;       // minimises every window
+    void unhide(Pid pid) override;     // brings the minimised windows back
+    void activate(Pid pid) override;   // activates the topmost window
+
+private:
+    const DesktopIndex& index() const;
+    void onModelChanged();
+
+    X11WindowModel& m_model;
+    X11Actions& m_actions;
+    mutable std::optional<DesktopIndex> m_index;
+    Pid m_frontmost = 0;
+};
+
+} // namespace zumo::x11
