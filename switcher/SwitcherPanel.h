@@ -21,12 +21,24 @@ public:
     void hidePanel();
     // Shows and hides the panel once, off-screen, so the first real show is fast.
     void warmUp();
+    // A translucent rounded panel needs a compositor; without one it would show black corners,
+    // so the panel is opaque with its corners cut by a window shape. Opaque until told otherwise.
+    // Changing it after the native window exists recreates that window.
+    void setTranslucent(bool on);
+    bool translucent() const { return m_translucent; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void applyShape();
+    void warmViewCaches();
+    void endWarmUp();
+
     SwitcherView* m_view;
+    bool m_translucent = false;
+    bool m_warming = false;
 };
 
 } // namespace zumo

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,7 @@
 namespace zumo {
 
 class Settings;
+class PanelPainter;
 
 class SwitcherView : public QWidget {
     Q_OBJECT
@@ -58,6 +60,13 @@ protected:
 
 private:
     void syncMirrors();
+    // A digest of everything drawn except the selection, to tell a selection-only redraw.
+    std::size_t contentDigest() const;
+
+    // Caches of scaled images and text layouts; shared_ptr so the header needs no complete type.
+    std::shared_ptr<PanelPainter> m_painter;
+    std::size_t m_requestedDigest = 0;
+    int m_requestedSelected = -1;
 
     const Settings& m_settings;
     std::vector<Entry> m_entries;
