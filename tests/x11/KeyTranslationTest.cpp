@@ -1,0 +1,212 @@
+// X key events to the switcher's key codes, flags and characters, and shortcuts to grabs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/KeyCodes.h"
+#include "platform/x11/KeyTranslation.h"
+
+namespace zumo::x11 {
+namespace {
+
+// Keysyms and keycodes of a US "pc105" keyboard, as the X server maps them.
+constexpr Keysym Tab = 0xff09, IsoLeftTab = 0xfe20, ShiftL = 0xffe1, ShiftR = 0xffe2, ControlL = 0xffe3,
+                 AltL = 0xffe9, AltR = 0xffea, MetaL = 0xffe7, SuperL = 0xffeb, CapsLock = 0xffe5,
+                 IsoLevel3Shift = 0xfe03;
+constexpr Keycode KcTab = 23, KcShiftL = 50, KcShiftR = 62, KcAltL = 64, KcAltR = 108, KcA = 38, KcB = 56,
+                  KcCaps = 66;
+
+ModifierKeys usKeyboard()
+{
+    std::array<std::uint64_t, 256> flags{};
+    flags[KcShiftL] = keys::Shift;
+    flags[KcShiftR] = keys::Shift;
+    flags[KcAltL] = keys::Option;
+    flags[KcAltR] = keys::Option;
+    ModifierKeys down;
+    down.setKeyFlags(flags);
+    return down;
+}
+
+KeyEvent pressOrRelease(ModifierKeys& down, XKey key)
+{
+    if (key.press)
+        down.press(key.keycode);
+    else
+        down.release(key.keycode);
+    return translateKey(key, down);
+}
+
+TEST(KeyTranslation, keysymsBecomeTheSwitchersKeyCodes)
+{
+    const std::pair<Keysym, std::int64_t> table[] = {
+        {Tab, keys::Tab},      {IsoLeftTab, keys::Tab}, {0x60, keys::Grave},     {0xa7, keys::Section},
+        {0x20, keys::Space},   {0xff0d, keys::Return},  {0xff8d, keys::Return},  {0xff1b, keys::Escape},
+        {0xff08, keys::Delete}, {0xff51, keys::Left},   {0xff53, keys::Right},   {0xff54, keys::Down},
+        {0xff52, keys::Up},
+    };
+    for (const auto& [keysym, code] : table)
+        EXPECT_EQ(keyCodeFor(keysym, 99), code) << std::hex << keysym;
+
+    // Other keys are outside every named code and stay apart from each other.
+    const std::set<std::int64_t> named = {keys::Tab, keys::Grave, keys::Section, keys::Space, keys::Return,
+                                          keys::Escape, keys::Delete, keys::Left, keys::Right, keys::Down, keys::Up};
+    const std::int64_t a = keyCodeFor('a', KcA);
+    const std::int64_t b = keyCodeFor('b', KcB);
+    EXPECT_NE(a, b);
+    EXPECT_FALSE(named.contains(a));
+    EXPECT_FALSE(named.contains(keyCodeFor(0xffbe /* F1 */, 8)));
+    EXPECT_FALSE(named.contains(keyCodeFor(0, 255)));
+}
+
+TEST(KeyTranslation, shortcutKeysGrabTheKeysThatTranslateBackToThem)
+{
+    for (std::int64_t code : {keys::Tab, keys::Grave, keys::Section, keys::Space}) {
+        const std::vector<Keysym> keysyms = keysymsForKeyCode(code);
+        ASSERT_FALSE(keysyms.empty()) << code;
+        for (Keysym keysym : keysyms)
+            EXPECT_EQ(keyCodeFor(keysym, 99), code);
+    }
+    EXPECT_TRUE(keysymsForKeyCode(keys::Return).empty());
+    EXPECT_TRUE(keysymsForKeyCode(-1).empty());
+
+    EXPECT_EQ(xModifiersForMask(keys::Option), xmask::Mod1);
+    EXPECT_EQ(xModifiersForMask(keys::Control), xmask::Control);
+    EXPECT_EQ(xModifiersForMask(keys::Control | keys::Option), xmask::Control | xmask::Mod1);
+    EXPECT_EQ(xModifiersForMask(keys::Shift | keys::Command), 0);
+    EXPECT_EQ(shortcutName({keys::Option, keys::Tab}), QStringLiteral("Alt+Tab"));
+    EXPECT_EQ(shortcutName({keys::Control | keys::Option, keys::Grave}), QStringLiteral("Ctrl+Alt+`"));
+}
+
+TEST(KeyTranslation, grabsCoverShiftCapsLockAndNumLock)
+{
+    const std::vector<std::uint16_t> variants = grabVariants(xmask::Mod1, xmask::Mod2);
+    ASSERT_EQ(variants.size(), 8u);
+    EXPECT_EQ(variants.front(), xmask::Mod1);
+    const std::set<std::uint16_t> unique(variants.begin(), variants.end());
+    EXPECT_EQ(unique.size(), 8u);
+    for (std::uint16_t extra : {0, 1, 2, 3, 0x10, 0x11, 0x12, 0x13})
+        EXPECT_TRUE(unique.contains(std::uint16_t(xmask::Mod1 | extra))) << extra;
+
+    // Num Lock on another bit, not mapped at all, or on a bit the shortcut itself uses.
+    EXPECT_TRUE(std::ranges::count(grabVariants(xmask::Control, 0x80), xmask::Control | xmask::Lock | 0x80));
+    EXPECT_EQ(grabVariants(xmask::Mod1, 0).size(), 4u);
+    EXPECT_EQ(grabVariants(xmask::Mod1, xmask::Mod1).size(), 4u);
+}
+
+TEST(KeyTranslation, numLockBitComesFromTheModifierMapping)
+{
+    // Two keycodes per modifier row: Shift, Lock, Control, Mod1..Mod5.
+    std::vector<Keycode> modmap(16, 0);
+    modmap[0] = KcShiftL;
+    modmap[6] = KcAltL;
+    const Keycode numLock[] = {77};
+    EXPECT_EQ(modifierMaskOfKeys(modmap, 2, numLock), 0);
+    modmap[9] = 77;  // Mod2, second place
+    EXPECT_EQ(modifierMaskOfKeys(modmap, 2, numLock), xmask::Mod2);
+    modmap[9] = 0;
+    modmap[14] = 77;  // Mod5
+    EXPECT_EQ(modifierMaskOfKeys(modmap, 2, numLock), 0x80);
+    EXPECT_EQ(modifierMaskOfKeys(modmap, 0, numLock), 0);
+    EXPECT_EQ(modifierMaskOfKeys(std::span<const Keycode>(modmap).first(3), 2, numLock), 0);
+}
+
+TEST(KeyTranslation, stateBitsBecomeFlagsAndLocksAreIgnored)
+{
+    EXPECT_EQ(flagsFromState(xmask::Shift), keys::Shift);
+    EXPECT_EQ(flagsFromState(xmask::Control), keys::Control);
+    EXPECT_EQ(flagsFromState(xmask::Mod1), keys::Option);
+    EXPECT_EQ(flagsFromState(xmask::Mod4), keys::Command);
+    EXPECT_EQ(flagsFromState(xmask::Lock | xmask::Mod2 | 0x20 | 0x80), 0u);
+    EXPECT_EQ(flagsFromState(0xff), keys::Shift | keys::Control | keys::Option | keys::Command);
+}
+
+TEST(KeyTranslation, modifierKeysReportTheFlagsAfterTheEvent)
+{
+    ModifierKeys down = usKeyboard();
+    KeyEvent e = pressOrRelease(down, {KcAltL, AltL, 0, true});
+    EXPECT_EQ(e.type, KeyEventType::FlagsChanged);
+    EXPECT_EQ(e.flags, keys::Option);
+
+    e = pressOrRelease(down, {KcShiftL, ShiftL, xmask::Mod1, true});
+    EXPECT_EQ(e.type, KeyEventType::FlagsChanged);
+    EXPECT_EQ(e.flags, keys::Option | keys::Shift);
+
+    // Shift goes up first: Option stays; then Alt goes up: nothing is left.
+    e = pressOrRelease(down, {KcShiftL, ShiftL, xmask::Mod1 | xmask::Shift, false});
+    EXPECT_EQ(e.flags, keys::Option);
+    e = pressOrRelease(down, {KcAltL, AltL, xmask::Mod1, false});
+    EXPECT_EQ(e.type, KeyEventType::FlagsChanged);
+    EXPECT_EQ(e.flags, 0u);
+    EXPECT_TRUE(e.characters.isEmpty());
+}
+
+TEST(KeyTranslation, aModifierStaysHeldWhileItsOtherKeyIsDown)
+{
+    ModifierKeys down = usKeyboard();
+    pressOrRelease(down, {KcAltL, AltL, 0, true});
+    pressOrRelease(down, {KcAltR, AltR, xmask::Mod1, true});
+    EXPECT_EQ(pressOrRelease(down, {KcAltL, AltL, xmask::Mod1, false}).flags, keys::Option);
+    EXPECT_EQ(pressOrRelease(down, {KcAltR, AltR, xmask::Mod1, false}).flags, 0u);
+
+    pressOrRelease(down, {KcShiftL, ShiftL, 0, true});
+    pressOrRelease(down, {KcShiftR, ShiftR, xmask::Shift, true});
+    EXPECT_EQ(pressOrRelease(down, {KcShiftR, ShiftR, xmask::Shift, false}).flags, keys::Shift);
+}
+
+TEST(KeyTranslation, ordinaryKeysCarryTheirCharactersAndTheHeldFlags)
+{
+    ModifierKeys down = usKeyboard();
+    KeyEvent e = pressOrRelease(down, {KcTab, Tab, xmask::Mod1 | xmask::Lock | xmask::Mod2, true});
+    EXPECT_EQ(e.type, KeyEventType::KeyDown);
+    EXPECT_EQ(e.keyCode, keys::Tab);
+    EXPECT_EQ(e.flags, keys::Option);
+    EXPECT_TRUE(e.characters.isEmpty());
+
+    // Caps Lock and Shift do not change what a key types ignoring modifiers.
+    e = pressOrRelease(down, {KcA, 'a', xmask::Mod1 | xmask::Lock | xmask::Shift, false});
+    EXPECT_EQ(e.type, KeyEventType::KeyUp);
+    EXPECT_EQ(e.characters, QStringLiteral("a"));
+    EXPECT_EQ(e.flags, keys::Option | keys::Shift);
+
+    // Caps Lock, AltGr and Super-less keys are not switcher modifiers.
+    e = pressOrRelease(down, {KcCaps, CapsLock, 0, true});
+    EXPECT_EQ(e.type, KeyEventType::KeyDown);
+    EXPECT_EQ(modifierFlagOf(IsoLevel3Shift), 0u);
+    EXPECT_EQ(modifierFlagOf(CapsLock), 0u);
+    EXPECT_EQ(modifierFlagOf(MetaL), keys::Option);
+    EXPECT_EQ(modifierFlagOf(ControlL), keys::Control);
+    EXPECT_EQ(modifierFlagOf(SuperL), keys::Command);
+}
+
+TEST(KeyTranslation, charactersIgnoreModifiersAndAreLowerCase)
+{
+    const std::pair<Keysym, const char16_t*> table[] = {
+        {'a', u"a"},     {'A', u"a"},       {'/', u"/"},          {'1', u"1"},        {' ', u" "},
+        {'.', u"."},     {'`', u"`"},       {0xa7, u"§"},         {0xc4, u"ä"},       {0x1000439, u"й"},
+        {0x1000419, u"й"}, {0xffb1, u"1"},  {0xffaf, u"/"},       {0x100263a, u"☺"},
+        {Tab, u""},      {0xff0d, u""},     {0xff51, u""},        {AltL, u""},        {0xffbe, u""},
+        {0xffff, u""},   {0x7f, u""},       {0x100d800, u""},     {0x1000009, u""},   {0x2000041, u""},
+    };
+    for (const auto& [keysym, text] : table)
+        EXPECT_EQ(charactersFor(keysym), QString::fromUtf16(text)) << std::hex << keysym;
+    EXPECT_EQ(charactersFor(0x101f600).size(), 2);  // outside the BMP: a surrogate pair
+}
+
+TEST(KeyTranslation, keymapBitsSayWhichModifiersAreHeld)
+{
+    ModifierKeys down = usKeyboard();
+    std::array<std::uint8_t, 32> keymap{};
+    keymap[KcAltR / 8] |= std::uint8_t(1u << (KcAltR % 8));
+    keymap[KcA / 8] |= std::uint8_t(1u << (KcA % 8));
+    down.press(KcShiftL);  // forgotten: the keymap replaces what was tracked
+    down.setFromKeymap(keymap);
+    EXPECT_EQ(down.held(), keys::Option);
+    keymap = {};
+    down.setFromKeymap(keymap);
+    EXPECT_EQ(down.held(), 0u);
+}
+
+} // namespace
+} // namespace zumo::x11
