@@ -234,8 +234,16 @@ void PanelPainter::paintTile(QPainter& p, const PanelContent& c, int index, cons
                  Align::centre, m_secondaryPen);
     }
     const QString badge = badgeText(index, c.showNumbers);
-    if (!badge.isEmpty())
-        paintBadge(p, badge, r);
+    if (badge.isEmpty())
+        return;
+    if (c.previewMode) {
+        // The badge overlaps the preview's corner; lay it on panel material so a light
+        // capture does not swallow the digit.
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_badgeBaseBrush);
+        p.drawRoundedRect(QRectF(r.x() + 10, r.y() + 10, 16, 16), 5, 5);
+    }
+    paintBadge(p, badge, r);
 }
 
 double PanelPainter::paintIconTile(QPainter& p, const Entry& e, const QRectF& r)

@@ -101,6 +101,7 @@ private:
     QPen m_secondaryPen{PanelStyle::secondaryLabel()};
     QBrush m_selectionBrush{PanelStyle::label(0.16)};
     QBrush m_badgeBrush{PanelStyle::label(0.14)};
+    QBrush m_badgeBaseBrush{PanelStyle::background(true)};
     QBrush m_frameBrush{PanelStyle::label(0.07)};
     std::optional<bool> m_hasMagnifier;
     QHash<TextKey, TextLayout> m_texts;

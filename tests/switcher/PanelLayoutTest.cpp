@@ -1,0 +1,99 @@
+// Panel geometry: sizes per entry count, mode, size setting and bands; tile rectangles; hit tests.
+#include <gtest/gtest.h>
+
+#include "switcher/PanelLayout.h"
+
+namespace zumo {
+namespace {
+
+PanelShape icons(int count, bool query = false, bool hint = false, int tileSize = 1)
+{
+    return {count, query, hint, tileMetrics(tileSize, false)};
+}
+
+PanelShape previews(int count, bool query = false, bool hint = false)
+{
+    return {count, query, hint, tileMetrics(1, true)};
+}
+
+TEST(PanelLayout, threeIconTilesFitTheirRowExactly)
+{
+    const PanelShape shape = icons(3);
+    EXPECT_EQ(preferredSize(shape), QSizeF(418, 152));
+    EXPECT_EQ(tileRect(shape, 0), QRectF(14, 14, 130, 124));
+    EXPECT_EQ(tileRect(shape, 2), QRectF(274, 14, 130, 124));
+}
+
+TEST(PanelLayout, hintLineWidensToTheMinimumAndCentresTheTiles)
+{
+    const PanelShape shape = icons(3, false, true);
+    EXPECT_EQ(preferredSize(shape), QSizeF(560, 178));
+    EXPECT_DOUBLE_EQ(tileRect(shape, 0).x(), (560 - 390) / 2.0);
+    EXPECT_DOUBLE_EQ(tileRect(shape, 2).right(), 560 - (560 - 390) / 2.0);
+    EXPECT_DOUBLE_EQ(tileRect(shape, 0).y(), 14);
+}
+
+TEST(PanelLayout, searchBandMovesTheTilesDown)
+{
+    const PanelShape shape = icons(3, true, true);
+    EXPECT_EQ(preferredSize(shape), QSizeF(560, 124 + 28 + 34 + 26));
+    EXPECT_DOUBLE_EQ(tileRect(shape, 0).y(), 48);
+    EXPECT_DOUBLE_EQ(tileRect(shape, 1).y(), 48);
+}
+
+TEST(PanelLayout, tenIconTilesWrapIntoTwoRowsOfEightThenTwo)
+{
+    const PanelShape shape = icons(10);
+    EXPECT_EQ(preferredSize(shape), QSizeF(8 * 130 + 28, 2 * 124 + 28));
+    EXPECT_EQ(tileRect(shape, 7).topLeft(), QPointF(14 + 7 * 130, 14));
+    EXPECT_EQ(tileRect(shape, 8).topLeft(), QPointF(14, 14 + 124));
+    EXPECT_EQ(tileRect(shape, 9).topLeft(), QPointF(14 + 130, 14 + 124));
+}
+
+TEST(PanelLayout, previewModeUsesFiveLargerColumns)
+{
+    const PanelShape shape = previews(6);
+    EXPECT_EQ(preferredSize(shape), QSizeF(5 * 190 + 28, 2 * 160 + 28));
+    EXPECT_EQ(rowStep(shape), 5);
+    EXPECT_EQ(rowStep(icons(6)), 8);
+    EXPECT_EQ(tileRect(shape, 5).topLeft(), QPointF(14, 14 + 160));
+}
+
+TEST(PanelLayout, tileSizeSettingScalesTilesAndIsClamped)
+{
+    EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 0)).width(), 3 * 130 * 0.85 + 28);
+    EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 0)).height(), 124 * 0.85 + 28);
+    EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 2)).width(), 3 * 130 * 1.25 + 28);
+    EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 2)).height(), 124 * 1.25 + 28);
+    EXPECT_DOUBLE_EQ(tileMetrics(-4, true).tileWidth, 190 * 0.85);
+    EXPECT_DOUBLE_EQ(tileMetrics(9, true).tileHeight, 160 * 1.25);
+    EXPECT_DOUBLE_EQ(tileMetrics(2, false).scale, 1.25);
+}
+
+TEST(PanelLayout, emptyListKeepsOneTileOfRoom)
+{
+    EXPECT_EQ(preferredSize(icons(0)), QSizeF(158, 152));
+    EXPECT_EQ(preferredSize(icons(0, true, true)), QSizeF(560, 152 + 34 + 26));
+    EXPECT_EQ(preferredSize(icons(-5)), QSizeF(158, 152));
+}
+
+TEST(PanelLayout, tileAtFindsTheTileUnderAPoint)
+{
+    const PanelShape shape = icons(10, true, true);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(tileAt(shape, tileRect(shape, i).center()), i) << i;
+    // Shared edges belong to the first tile in index order.
+    EXPECT_EQ(tileAt(shape, QPointF(tileRect(shape, 1).x(), 60)), 0);
+}
+
+TEST(PanelLayout, tileAtMissesMarginsBandsAndEmptyGridCells)
+{
+    const PanelShape shape = icons(10, true, true);
+    EXPECT_EQ(tileAt(shape, QPointF(5, 60)), -1);             // left margin
+    EXPECT_EQ(tileAt(shape, QPointF(100, 20)), -1);           // search band
+    EXPECT_EQ(tileAt(shape, QPointF(14 + 2.5 * 130, 200)), -1); // third cell of the short row
+    EXPECT_EQ(tileAt(icons(0), QPointF(50, 50)), -1);
+}
+
+} // namespace
+} // namespace zumo
