@@ -42,18 +42,17 @@ bool Settings::boolean(const QString& key, bool fallback) const
 std::int64_t Settings::integer(const QString& key, std::int64_t fallback, std::int64_t lo, std::int64_t hi) const
 {
     const QJsonValue v = m_store.value(key);
-    std::int64_t raw = fallback;
-    if (v.isDouble()) {
-        // Whole numbers are kept exactly as 64-bit integers; only fractions go through double.
-        const double d = v.toDouble();
-        if (std::isnan(d))
-            raw = fallback;
-        else if (d == std::trunc(d) && std::abs(d) < 9.0e18)
-            raw = v.toInteger(std::int64_t(d));
-        else
-            raw = truncateClamped(d, lo, hi);
-    }
-    return std::clamp(raw, lo, hi);
+    if (!v.isDouble())
+        return std::clamp(fallback, lo, hi);
+    // Whole numbers are kept exactly as 64-bit integers (two defaults agree only then); the rest
+    // goes through double.
+    const qint64 whole = v.toInteger(0);
+    if (whole == v.toInteger(1))
+        return std::clamp(std::int64_t(whole), lo, hi);
+    const double d = v.toDouble();
+    if (std::isnan(d))
+        return std::clamp(fallback, lo, hi);
+    return truncateClamped(d, lo, hi);
 }
 
 double Settings::number(const QString& key, double fallback) const

@@ -12,10 +12,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/Dispatch.h"
 
@@ -120,17 +118,7 @@ bool ensureDirectory(const QString& dirPath, QString& why)
     return true;
 }
 
-// Makes the rename itself durable; a failure here only weakens durability, so it is not fatal.
-void syncDirectory(const QString& dirPath)
-{
-    const int fd = ::open(QFile::encodeName(dirPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// Writes the whole object through a temporary file, fsync and rename, with mode 0600.
+// Writes the whole object through a temporary file, a sync to disk and a rename, with mode 0600.
 bool writeAtomically(const QString& path, const QJsonObject& data, QString& why)
 {
     const QString dir = QFileInfo(path).absolutePath();
@@ -150,17 +138,11 @@ bool writeAtomically(const QString& path, const QJsonObject& data, QString& why)
         file.cancelWriting();
         return false;
     }
-    // The contents must reach the disk before the rename makes them the file.
-    if (::fsync(file.handle()) != 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
-        file.cancelWriting();
-        return false;
-    }
+    // commit() syncs the data to disk (fdatasync in Qt 6.4) before renaming it over the file.
     if (!file.commit()) {
         why = file.errorString();
         return false;
     }
-    syncDirectory(dir);
     return true;
 }
 

@@ -1,0 +1,172 @@
+// The one-time import: what it copies, what it leaves, and how it waits for the earlier product.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeDispatcher.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "settings/Migration.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+
+namespace zumo {
+namespace {
+
+class MigrationTest : public ::testing::Test {
+protected:
+    void writeEarlier(const QByteArray& bytes)
+    {
+        QFile file(earlierPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    void writeEarlier(const QJsonObject& object) { writeEarlier(QJsonDocument(object).toJson()); }
+    void migrate()
+    {
+        migrateFromEarlierBundle({store, workspace, clock, earlierPath, [this](double seconds) {
+                                      ++loopSteps;
+                                      clock.advance(seconds);
+                                      if (onLoopStep)
+                                          onLoopStep();
+                                  }});
+    }
+    QJsonObject savedFile() const
+    {
+        QFile file(store.filePath());
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    }
+
+    QTemporaryDir dir;
+    QString earlierPath = dir.filePath(QStringLiteral("com.wendle.app.json"));
+    FakeDispatcher dispatcher;
+    SettingsStore store{dir.filePath(QStringLiteral("com.zumo.app.json")), &dispatcher};
+    FakeWorkspace workspace;
+    FakeClock clock;
+    int loopSteps = 0;
+    std::function<void()> onLoopStep;
+};
+
+TEST_F(MigrationTest, importsNewKeysKeepsOursButTakesTheirStatistics)
+{
+    store.setValue(QStringLiteral("tileSize"), 2);
+    store.setValue(QStringLiteral("stats.auto"), false);
+    store.setValue(QStringLiteral("all.switches"), 5);
+    writeEarlier(QJsonObject{{QStringLiteral("tileSize"), 0},
+                             {QStringLiteral("showDelay"), 0.25},
+                             {QStringLiteral("stats.auto"), true},
+                             {QStringLiteral("stats.periodSince"), 1700000000.0},
+                             {QStringLiteral("all.switches"), 900},
+                             {QStringLiteral("appModes"), QJsonObject{{QStringLiteral("a.b"), QStringLiteral("hide")}}},
+                             {QStringLiteral("installID"), QStringLiteral("theirs")},
+                             {QStringLiteral("logDir"), QStringLiteral("/tmp/x")},
+                             {QStringLiteral("logSig"), QStringLiteral("sig")},
+                             {QStringLiteral("loginDefaultDone"), true}});
+
+    migrate();
+
+    EXPECT_EQ(store.value(QStringLiteral("tileSize")).toInt(), 2);
+    EXPECT_DOUBLE_EQ(store.value(QStringLiteral("showDelay")).toDouble(), 0.25);
+    EXPECT_TRUE(store.value(QStringLiteral("stats.auto")).toBool());
+    EXPECT_DOUBLE_EQ(store.value(QStringLiteral("stats.periodSince")).toDouble(), 1700000000.0);
+    EXPECT_EQ(store.value(QStringLiteral("all.switches")).toInt(), 5);
+    EXPECT_EQ(store.value(QStringLiteral("appModes")).toObject().value(QStringLiteral("a.b")), QStringLiteral("hide"));
+    for (const char* skipped : {"installID", "logDir", "logSig", "loginDefaultDone"})
+        EXPECT_FALSE(store.contains(QString::fromLatin1(skipped))) << skipped;
+    EXPECT_TRUE(Settings(store).migratedWendle());
+    // Saved at once, not left to the coalescing timer.
+    EXPECT_EQ(savedFile().value(QStringLiteral("migratedWendle")), QJsonValue(true));
+    EXPECT_EQ(savedFile().value(QStringLiteral("showDelay")).toDouble(), 0.25);
+}
+
+TEST_F(MigrationTest, runsOnlyOnceButAlwaysAsksTheEarlierProductToQuit)
+{
+    store.setValue(QStringLiteral("migratedWendle"), true);
+    writeEarlier(QJsonObject{{QStringLiteral("showDelay"), 0.5}, {QStringLiteral("stats.auto"), true}});
+    workspace.add(10, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
+
+    migrate();
+
+    EXPECT_EQ(workspace.count(QStringLiteral("terminate")), 1);
+    EXPECT_FALSE(store.contains(QStringLiteral("showDelay")));
+    EXPECT_FALSE(store.contains(QStringLiteral("stats.auto")));
+    EXPECT_EQ(loopSteps, 0);
+}
+
+TEST_F(MigrationTest, waitsForTheEarlierInstanceToQuit)
+{
+    workspace.terminateAtOnce = false;
+    workspace.add(10, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
+    writeEarlier(QJsonObject{{QStringLiteral("showDelay"), 0.5}});
+    const QDateTime start = clock.now();
+    onLoopStep = [&] {
+        if (loopSteps == 4)
+            workspace.find(10)->terminated = true;
+    };
+
+    migrate();
+
+    EXPECT_EQ(loopSteps, 4);
+    EXPECT_EQ(start.msecsTo(clock.now()), 200);
+    EXPECT_DOUBLE_EQ(store.value(QStringLiteral("showDelay")).toDouble(), 0.5);
+}
+
+TEST_F(MigrationTest, givesUpWaitingAfterOneAndAHalfSeconds)
+{
+    workspace.terminateAtOnce = false;
+    workspace.add(10, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
+    workspace.add(11, QStringLiteral("org.example.other"), QStringLiteral("Other"));
+    const QDateTime start = clock.now();
+
+    migrate();
+
+    EXPECT_EQ(workspace.count(QStringLiteral("terminate")), 1);
+    EXPECT_EQ(workspace.calls.front().second, 10);
+    EXPECT_EQ(loopSteps, 30);
+    EXPECT_EQ(start.msecsTo(clock.now()), 1500);
+    EXPECT_TRUE(Settings(store).migratedWendle());
+}
+
+TEST_F(MigrationTest, anUnreadableEarlierFileCountsAsAbsentAndIsLeftAlone)
+{
+    const QByteArray broken = "{\"showDelay\": 0.5,";
+    writeEarlier(broken);
+
+    migrate();
+
+    EXPECT_FALSE(store.contains(QStringLiteral("showDelay")));
+    EXPECT_TRUE(Settings(store).migratedWendle());
+    QFile file(earlierPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), broken);
+    EXPECT_EQ(dir.path(), QFileInfo(earlierPath).absolutePath());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // nothing moved aside
+}
+
+TEST_F(MigrationTest, aMissingEarlierFileOnlyMarksTheImportDone)
+{
+    migrate();
+    EXPECT_EQ(store.keys(), QStringList{QStringLiteral("migratedWendle")});
+    EXPECT_EQ(loopSteps, 0);
+}
+
+TEST(TerminateEarlierProductTest, asksOnlyLiveInstancesOfTheEarlierProduct)
+{
+    FakeWorkspace workspace;
+    EXPECT_FALSE(terminateEarlierProduct(workspace));
+    workspace.add(1, QStringLiteral("org.example.other"), QStringLiteral("Other"));
+    workspace.add(2, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle")).terminated = true;
+    EXPECT_FALSE(terminateEarlierProduct(workspace));
+    workspace.add(3, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
+    workspace.add(4, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
+    EXPECT_TRUE(terminateEarlierProduct(workspace));
+    EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{QStringLiteral("terminate"), 3},
+                                                                      {QStringLiteral("terminate"), 4}}));
+}
+
+} // namespace
+} // namespace zumo

@@ -1,0 +1,91 @@
+// A writer killed at arbitrary moments never leaves a broken file nor loses a flushed key.
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+#include "platform/fake/FakeDispatcher.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/TestSupport.h"
+
+namespace zumo {
+namespace {
+
+// Child: writes "<prefix>.<n>" = n forever, flushing each and printing the key once it is saved.
+int writerMain(const QStringList& args)
+{
+    if (args.size() < 2)
+        return 2;
+    // Changes wait for a timer that never fires, so only the explicit flushes below write.
+    FakeDispatcher dispatcher;
+    SettingsStore store(args[0], &dispatcher);
+    // Some bulk, so that a kill often lands in the middle of writing the file.
+    for (int i = 0; i < 200; ++i)
+        store.setValue(QStringLiteral("filler.%1").arg(i), QStringLiteral("x").repeated(40));
+    for (qint64 n = 0;; ++n) {
+        const QString key = args[1] + QLatin1Char('.') + QString::number(n);
+        store.setValue(key, n);
+        if (!store.flush())
+            return 1;
+        std::printf("%s\n", qPrintable(key));
+        std::fflush(stdout);
+    }
+}
+
+const test::ChildRegistration writer("settings-writer", &writerMain);
+
+// Reads complete lines from the child until it has reported `wanted` keys or time runs out.
+QStringList waitForKeys(QProcess& child, int wanted, QByteArray& pending)
+{
+    QStringList keys;
+    QDeadlineTimer deadline(20000);
+    while (keys.size() < wanted && !deadline.hasExpired()) {
+        if (!child.waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        pending += child.readAllStandardOutput();
+        for (int nl; (nl = pending.indexOf('\n')) >= 0; pending.remove(0, nl + 1))
+            keys << QString::fromUtf8(pending.left(nl));
+    }
+    return keys;
+}
+
+TEST(SettingsStoreCrashTest, everyFlushedKeySurvivesSigkill)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("com.zumo.app.json"));
+    QStringList flushed;
+    for (int round = 0; round < 20; ++round) {
+        QProcess child;
+        child.start(test::selfPath(), {QStringLiteral("--child"), QStringLiteral("settings-writer"), path,
+                                       QStringLiteral("r%1").arg(round)});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        // Kill at a different point of the write loop each round.
+        QByteArray pending;
+        flushed << waitForKeys(child, 1 + (round * 7) % 13, pending);
+        child.kill();
+        ASSERT_TRUE(child.waitForFinished(10000));
+        pending += child.readAllStandardOutput();
+        for (const QByteArray& line : pending.split('\n'))
+            if (!line.isEmpty() && pending.endsWith('\n'))
+                flushed << QString::fromUtf8(line);
+
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "round " << round;
+        QJsonParseError error{};
+        const QJsonObject saved = QJsonDocument::fromJson(file.readAll(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << "round " << round;
+        for (const QString& key : flushed) {
+            ASSERT_TRUE(saved.contains(key)) << qPrintable(key) << " lost in round " << round;
+            EXPECT_EQ(saved.value(key).toInteger(-1), key.section(QLatin1Char('.'), 1).toLongLong());
+        }
+    }
+    EXPECT_GE(flushed.size(), 20);
+}
+
+} // namespace
+} // namespace zumo

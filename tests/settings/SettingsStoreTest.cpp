@@ -1,0 +1,273 @@
+// The JSON store: types on disk, file modes, coalesced saves, unreadable files and failed saves.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+#include "platform/fake/FakeDispatcher.h"
+#include "settings/SettingsStore.h"
+
+namespace zumo {
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QJsonObject parseFile(const QString& path)
+{
+    return QJsonDocument::fromJson(readAll(path)).object();
+}
+
+int modeOf(const QString& path)
+{
+    struct stat st{};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        SettingsStore::setProblemReporter([this](const QString& line) { problems << line; });
+    }
+    void TearDown() override { SettingsStore::setProblemReporter({}); }
+    QString path(const QString& name = QStringLiteral("com.zumo.app.json")) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    QStringList problems;
+};
+
+TEST_F(SettingsStoreTest, jsonTypesSurviveTheFile)
+{
+    const qint64 big = 9007199254740993LL; // 2^53 + 1: not representable as a double
+    QJsonObject nested{{QStringLiteral("inner"), QJsonObject{{QStringLiteral("x"), 1}}},
+                       {QStringLiteral("list"), QJsonArray{1, QStringLiteral("two"), false}}};
+    {
+        SettingsStore store(path());
+        store.setValue(QStringLiteral("flag"), true);
+        store.setValue(QStringLiteral("big"), big);
+        store.setValue(QStringLiteral("min"), std::numeric_limits<qint64>::min());
+        store.setValue(QStringLiteral("delay"), 0.12);
+        store.setValue(QStringLiteral("name"), QStringLiteral("Grüße ⌥"));
+        store.setValue(QStringLiteral("nested"), nested);
+        ASSERT_TRUE(store.flush());
+    }
+    SettingsStore reopened(path());
+    EXPECT_TRUE(reopened.value(QStringLiteral("flag")).isBool());
+    EXPECT_TRUE(reopened.value(QStringLiteral("flag")).toBool());
+    EXPECT_EQ(reopened.value(QStringLiteral("big")).toInteger(), big);
+    EXPECT_EQ(reopened.value(QStringLiteral("min")).toInteger(), std::numeric_limits<qint64>::min());
+    EXPECT_DOUBLE_EQ(reopened.value(QStringLiteral("delay")).toDouble(), 0.12);
+    EXPECT_EQ(reopened.value(QStringLiteral("name")).toString(), QStringLiteral("Grüße ⌥"));
+    EXPECT_EQ(reopened.value(QStringLiteral("nested")).toObject(), nested);
+    EXPECT_TRUE(reopened.value(QStringLiteral("missing")).isUndefined());
+    EXPECT_TRUE(problems.isEmpty());
+}
+
+TEST_F(SettingsStoreTest, createsAPrivateFolderAndFile)
+{
+    const QString file = dir.filePath(QStringLiteral("config/zumo/com.zumo.app.json"));
+    SettingsStore store(file);
+    store.setValue(QStringLiteral("enabled"), false);
+    ASSERT_TRUE(store.flush());
+    EXPECT_EQ(modeOf(file), 0600);
+    EXPECT_EQ(modeOf(QFileInfo(file).absolutePath()), 0700);
+    // Only the file itself is left: no temporary files beside it.
+    EXPECT_EQ(QDir(QFileInfo(file).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(SettingsStoreTest, removeAndPrefixRemovalReachTheFile)
+{
+    SettingsStore store(path());
+    for (const char* key : {"day.20260305.switches", "day.20260306.switches", "daylight", "all.switches"})
+        store.setValue(QString::fromLatin1(key), 1);
+    EXPECT_EQ(store.removeWithPrefix(QStringLiteral("day.")), 2);
+    EXPECT_EQ(store.removeWithPrefix(QStringLiteral("day.")), 0);
+    store.remove(QStringLiteral("all.switches"));
+    ASSERT_TRUE(store.flush());
+    EXPECT_EQ(parseFile(path()).keys(), QStringList{QStringLiteral("daylight")});
+}
+
+TEST_F(SettingsStoreTest, changesAreCoalescedIntoOneSaveWhenTheTimerFires)
+{
+    FakeDispatcher dispatcher;
+    SettingsStore store(path(), &dispatcher, 0.5);
+    for (int i = 0; i < 100; ++i)
+        store.setValue(QStringLiteral("k%1").arg(i), i);
+    EXPECT_EQ(store.value(QStringLiteral("k99")).toInt(), 99); // memory is current at once
+    EXPECT_EQ(dispatcher.pendingMain(), 1u);
+    EXPECT_EQ(dispatcher.pendingTimers(), 0u);
+    dispatcher.runMain();
+    EXPECT_EQ(dispatcher.pendingTimers(), 1u);
+    EXPECT_DOUBLE_EQ(dispatcher.lastTimerDelay(), 0.5);
+    store.setValue(QStringLiteral("late"), true);
+    dispatcher.runMain();
+    EXPECT_EQ(dispatcher.pendingTimers(), 1u);
+    dispatcher.advance(0.49);
+    EXPECT_FALSE(QFile::exists(path()));
+
+    dispatcher.advance(0.01);
+    const QJsonObject saved = parseFile(path());
+    EXPECT_EQ(saved.size(), 101);
+    EXPECT_EQ(saved.value(QStringLiteral("k42")).toInt(), 42);
+    EXPECT_EQ(dispatcher.pendingTimers(), 0u);
+
+    // The next change starts a new round.
+    store.setValue(QStringLiteral("again"), 1);
+    dispatcher.runMain();
+    EXPECT_EQ(dispatcher.pendingTimers(), 1u);
+}
+
+TEST_F(SettingsStoreTest, aChangeFromAnotherThreadSchedulesItsSaveOnTheMainThread)
+{
+    FakeDispatcher dispatcher;
+    SettingsStore store(path(), &dispatcher, 0.5);
+    std::thread worker([&] { store.setValue(QStringLiteral("fromWorker"), 7); });
+    worker.join();
+    // Only a post happened on the worker; the timer is set when the main queue runs.
+    EXPECT_EQ(dispatcher.pendingTimers(), 0u);
+    EXPECT_EQ(dispatcher.pendingMain(), 1u);
+    dispatcher.runMain();
+    dispatcher.advance(0.5);
+    EXPECT_EQ(parseFile(path()).value(QStringLiteral("fromWorker")).toInt(), 7);
+}
+
+TEST_F(SettingsStoreTest, destructionSavesPendingChangesAndDropsItsTimer)
+{
+    FakeDispatcher dispatcher;
+    {
+        SettingsStore store(path(), &dispatcher, 0.5);
+        store.setValue(QStringLiteral("enabled"), false);
+        dispatcher.runMain();
+        ASSERT_EQ(dispatcher.pendingTimers(), 1u);
+    }
+    EXPECT_EQ(dispatcher.pendingTimers(), 0u);
+    EXPECT_FALSE(parseFile(path()).value(QStringLiteral("enabled")).toBool(true));
+
+    // A post still queued when the store goes away does nothing.
+    {
+        SettingsStore store(path(), &dispatcher, 0.5);
+        store.setValue(QStringLiteral("other"), 1);
+    }
+    dispatcher.runMain();
+    dispatcher.advance(1);
+    EXPECT_EQ(parseFile(path()).value(QStringLiteral("other")).toInt(), 1);
+}
+
+TEST_F(SettingsStoreTest, readersOnOtherThreadsSeeWholeValuesWhileWritesGoOn)
+{
+    // Saves wait for a timer that never fires here, so the loop below exercises the lock only.
+    FakeDispatcher dispatcher;
+    SettingsStore store(path(), &dispatcher);
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 3; ++r)
+        readers.emplace_back([&] {
+            while (!stop) {
+                const QJsonValue v = store.value(QStringLiteral("pair"));
+                if (!v.isUndefined() && v.toArray().at(0) != v.toArray().at(1))
+                    ++wrong;
+                (void)store.snapshot();
+            }
+        });
+    for (int i = 0; i < 300; ++i)
+        store.setValue(QStringLiteral("pair"), QJsonArray{i, i});
+    stop = true;
+    for (auto& t : readers)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    ASSERT_TRUE(store.flush());
+    EXPECT_EQ(parseFile(path()).value(QStringLiteral("pair")).toArray().at(0).toInt(), 299);
+}
+
+// Bytes that are not a settings object: broken JSON, an array, an empty file.
+class UnreadableFileTest : public SettingsStoreTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(UnreadableFileTest, isKeptAsideAndNeverOverwritten)
+{
+    const QByteArray bytes(GetParam());
+    writeAll(path(), bytes);
+
+    SettingsStore store(path());
+    const QString copy = store.corruptCopyPath();
+    ASSERT_FALSE(copy.isEmpty());
+    EXPECT_TRUE(QFileInfo(copy).fileName().startsWith(QStringLiteral("com.zumo.app.json.corrupt-")));
+    EXPECT_TRUE(copy.endsWith(QLatin1Char('Z')));
+    EXPECT_EQ(readAll(copy), bytes);
+    EXPECT_TRUE(store.keys().isEmpty());
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems.first().contains(copy));
+
+    store.setValue(QStringLiteral("enabled"), false);
+    ASSERT_TRUE(store.flush());
+    EXPECT_EQ(parseFile(path()).value(QStringLiteral("enabled")), QJsonValue(false));
+    EXPECT_EQ(readAll(copy), bytes);
+
+    // A second broken file in the same second gets a name of its own.
+    writeAll(path(), bytes);
+    SettingsStore again(path());
+    EXPECT_NE(again.corruptCopyPath(), copy);
+    EXPECT_EQ(readAll(copy), bytes);
+    EXPECT_EQ(readAll(again.corruptCopyPath()), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, UnreadableFileTest,
+                         ::testing::Values("{\"enabled\": tru", "[1, 2, 3]", "", "\"text\"", "{\"a\":1}garbage"));
+
+TEST_F(SettingsStoreTest, aFailedSaveKeepsTheChangesAndIsRetriedByTheNextFlush)
+{
+    // A regular file where the folder should be makes every save fail.
+    const QString blocker = dir.filePath(QStringLiteral("blocked"));
+    writeAll(blocker, "not a folder");
+    const QString file = blocker + QStringLiteral("/zumo/com.zumo.app.json");
+    SettingsStore store(file);
+    store.setValue(QStringLiteral("enabled"), false);
+    EXPECT_FALSE(store.flush());
+    EXPECT_FALSE(problems.isEmpty());
+    EXPECT_TRUE(problems.last().contains(file));
+    EXPECT_FALSE(store.value(QStringLiteral("enabled")).toBool(true));
+
+    ASSERT_TRUE(QFile::remove(blocker));
+    EXPECT_TRUE(store.flush());
+    EXPECT_EQ(parseFile(file).value(QStringLiteral("enabled")), QJsonValue(false));
+}
+
+TEST_F(SettingsStoreTest, flushWithNothingChangedWritesNothing)
+{
+    SettingsStore store(path());
+    EXPECT_TRUE(store.flush());
+    EXPECT_FALSE(QFile::exists(path()));
+}
+
+TEST(SettingsStorePathTest, defaultPathLivesUnderTheConfigFolderAndStaysInIt)
+{
+    qputenv("XDG_CONFIG_HOME", "/tmp/zumo-config-test");
+    EXPECT_EQ(SettingsStore::defaultPath(QStringLiteral("com.zumo.app")),
+              QStringLiteral("/tmp/zumo-config-test/zumo/com.zumo.app.json"));
+    EXPECT_EQ(SettingsStore::defaultPath(QStringLiteral("../../etc/x")),
+              QStringLiteral("/tmp/zumo-config-test/zumo/.._.._etc_x.json"));
+    EXPECT_EQ(SettingsStore::defaultPath(QStringLiteral("..")), QStringLiteral("/tmp/zumo-config-test/zumo/_...json"));
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+} // namespace zumo

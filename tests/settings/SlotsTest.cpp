@@ -1,0 +1,118 @@
+// The shortcut list: order, conflicts between shortcuts, and replacing the active list.
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/fake/FakeDispatcher.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "settings/Slots.h"
+
+namespace zumo {
+namespace {
+
+constexpr std::uint64_t Option = 0x80000;
+constexpr std::uint64_t Control = 0x40000;
+
+class SlotsTest : public ::testing::Test {
+protected:
+    void set(const QString& key, const QJsonValue& value) { store.setValue(key, value); }
+    void setSlot(int n, bool on, int mod, int key, int filter)
+    {
+        const QString prefix = QStringLiteral("slot%1.").arg(n);
+        set(prefix + QStringLiteral("on"), on);
+        set(prefix + QStringLiteral("mod"), mod);
+        set(prefix + QStringLiteral("key"), key);
+        set(prefix + QStringLiteral("filter"), filter);
+    }
+
+    QTemporaryDir dir;
+    FakeDispatcher dispatcher;
+    SettingsStore store{dir.filePath(QStringLiteral("com.zumo.app.json")), &dispatcher};
+    Settings settings{store};
+};
+
+TEST_F(SlotsTest, theDefaultsGiveTheMainAndPerAppShortcuts)
+{
+    const std::vector<Slot> expected = {{Option, 48, SlotFilter::all}, {Option, 50, SlotFilter::currentApp}};
+    EXPECT_EQ(buildSlots(settings), expected);
+
+    set(QStringLiteral("trigger"), 1);
+    set(QStringLiteral("perAppKey"), false);
+    EXPECT_EQ(buildSlots(settings), (std::vector<Slot>{{Control, 48, SlotFilter::all}}));
+}
+
+TEST_F(SlotsTest, extraShortcutsUseTheirTablesAndDefaults)
+{
+    set(QStringLiteral("slot3.on"), true);
+    set(QStringLiteral("slot4.on"), true);
+    const std::vector<Slot> slots = buildSlots(settings);
+    ASSERT_EQ(slots.size(), 4u);
+    EXPECT_EQ(slots[2], (Slot{Option | Control, 48, SlotFilter::tabs}));
+    EXPECT_EQ(slots[3], (Slot{Option | Control, 50, SlotFilter::minimized}));
+
+    setSlot(3, true, 1, 3, 2); // Control + Space, current Space
+    setSlot(4, true, 0, 2, 0); // Option + §, all
+    EXPECT_EQ(buildSlots(settings)[2], (Slot{Control, 49, SlotFilter::currentSpace}));
+    EXPECT_EQ(buildSlots(settings)[3], (Slot{Option, 10, SlotFilter::all}));
+}
+
+TEST_F(SlotsTest, anExtraShortcutTakenEarlierIsLeftOut)
+{
+    // Both on Option+Tab: the main shortcut already has it.
+    setSlot(3, true, 0, 0, 3);
+    setSlot(4, true, 0, 0, 4);
+    EXPECT_EQ(buildSlots(settings).size(), 2u);
+
+    // Same modifier and key, different filters: slot 3 wins.
+    setSlot(3, true, 1, 3, 3);
+    setSlot(4, true, 1, 3, 4);
+    const std::vector<Slot> slots = buildSlots(settings);
+    ASSERT_EQ(slots.size(), 3u);
+    EXPECT_EQ(slots[2], (Slot{Control, 49, SlotFilter::tabs}));
+
+    // Option+` is free again once the per-app key is off.
+    set(QStringLiteral("perAppKey"), false);
+    setSlot(3, true, 0, 1, 1);
+    set(QStringLiteral("slot4.on"), false);
+    EXPECT_EQ(buildSlots(settings).back(), (Slot{Option, 50, SlotFilter::currentApp}));
+}
+
+TEST_F(SlotsTest, theActiveListIsReplacedOnlyWhenItDiffers)
+{
+    ActiveSlots active;
+    EXPECT_EQ(active.slots(), (std::vector<Slot>{{Option, 48, SlotFilter::all}}));
+    int changes = 0;
+    active.onChanged = [&] { ++changes; };
+
+    EXPECT_TRUE(active.rebuildSlots(settings));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(active.slots().size(), 2u);
+    EXPECT_FALSE(active.rebuildSlots(settings));
+    EXPECT_EQ(changes, 1);
+
+    // A filter change alone is a difference.
+    setSlot(3, true, 1, 0, 3);
+    EXPECT_TRUE(active.rebuildSlots(settings));
+    set(QStringLiteral("slot3.filter"), 2);
+    EXPECT_TRUE(active.rebuildSlots(settings));
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(active.slots().back().filter, SlotFilter::currentSpace);
+}
+
+TEST(SlotTablesTest, filtersAndTablesByIndex)
+{
+    EXPECT_EQ(slotFilterFromRaw(4), SlotFilter::minimized);
+    EXPECT_FALSE(slotFilterFromRaw(5).has_value());
+    EXPECT_FALSE(slotFilterFromRaw(-1).has_value());
+    EXPECT_EQ(slotModifierTitle(0), QStringLiteral("Option (⌥)"));
+    EXPECT_EQ(slotModifierTitle(1), QStringLiteral("Control (⌃)"));
+    EXPECT_EQ(slotModifierTitle(2), QStringLiteral("Option + Control"));
+    EXPECT_EQ(slotKeyTitle(1), QStringLiteral("`"));
+    EXPECT_EQ(slotKeyTitle(2), QStringLiteral("§"));
+    // Out-of-table indexes follow the clamp of the stored values.
+    EXPECT_EQ(slotModifierMask(7), Option | Control);
+    EXPECT_EQ(slotKeyCode(-1), 48);
+}
+
+} // namespace
+} // namespace zumo
