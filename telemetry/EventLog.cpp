@@ -11,6 +11,12 @@
 #include "platform/Clock.h"
 
 namespace zumo {
+namespace {
+
+std::shared_mutex g_appLogLock;
+EventLog* g_appLog = nullptr;
+
+} // namespace
 
 struct EventLog::Impl {
     QString directory;
@@ -64,6 +70,12 @@ EventLog::EventLog(QString directory, const Clock& clock)
 EventLog::~EventLog()
 {
     {
+        // A log destroyed while still installed would leave appLog writing into freed memory.
+        std::unique_lock lock(g_appLogLock);
+        if (g_appLog == this)
+            g_appLog = nullptr;
+    }
+    {
         std::lock_guard lock(d->mutex);
         d->stopping = true;
     }
@@ -98,13 +110,6 @@ QString EventLog::filePath() const
 {
     return d->path;
 }
-
-namespace {
-
-std::shared_mutex g_appLogLock;
-EventLog* g_appLog = nullptr;
-
-} // namespace
 
 void appLog(const QString& message)
 {

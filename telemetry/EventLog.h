@@ -20,7 +20,7 @@ public:
     // Starts the worker thread. An empty directory gives a log that drops every line (used when
     // no private directory could be made: better no log than one others can read or redirect).
     EventLog(QString directory, const Clock& clock);
-    ~EventLog();  // drains pending writes, then stops the worker
+    ~EventLog();  // detaches from appLog when installed, drains pending writes, stops the worker
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
 

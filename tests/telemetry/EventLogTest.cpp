@@ -4,7 +4,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QTimeZone>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -61,12 +60,6 @@ TEST_F(EventLogTest, writesUtcSecondsWithZThenMessageAndCreatesFilePrivate)
     ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(log.filePath(), logPath());
-}
-
-TEST_F(EventLogTest, formatsNonUtcMomentsInUtc)
-{
-    const QDateTime berlin(QDate(2026, 3, 5), QTime(15, 3, 7), QTimeZone("Europe/Berlin"));
-    EXPECT_EQ(formatLogLine(berlin, "x"), QByteArray("2026-03-05T14:03:07Z x\n"));
 }
 
 TEST_F(EventLogTest, writeReachingTrimSizeKeepsExactlyTheLastBytes)
@@ -142,16 +135,11 @@ TEST_F(EventLogTest, linkedLogFileIsNotFollowedAndTheLineIsDropped)
 
 TEST_F(EventLogTest, unwritablePlacesLoseLinesWithoutHarm)
 {
-    // A FIFO must not stall the writer; a missing directory or none at all must not crash.
+    // A FIFO must not stall the writer; a log without a directory must not crash.
     ASSERT_EQ(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
     EventLog fifo(dir.path(), clock);
     fifo.append("into a pipe");
     fifo.drain();
-
-    EventLog missing(dir.path() + "/gone/deeper", clock);
-    missing.append("nowhere");
-    missing.drain();
-    EXPECT_FALSE(QFile::exists(dir.path() + "/gone"));
 
     EventLog none(QString(), clock);
     none.append("dropped");
@@ -180,6 +168,12 @@ TEST_F(EventLogTest, appLogWritesOnlyWhileALogIsInstalled)
     log.drain();
 
     EXPECT_EQ(readAll(logPath()), QByteArray("2026-03-05T14:03:07Z installed\n"));
+
+    {
+        EventLog forgotten(dir.path(), clock);
+        installAppLog(&forgotten);
+    }
+    appLog("after the installed log is gone");  // a use after free unless destruction detached it
 }
 
 } // namespace
