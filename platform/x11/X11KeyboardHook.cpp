@@ -409,7 +409,10 @@ void X11KeyboardHook::Impl::stopCapture()
         return;
     holding = false;
     xcb_ungrab_keyboard(conn, XCB_CURRENT_TIME);
-    xcb_flush(conn);
+    // One round trip, so the keyboard is free when this returns: whatever the caller does
+    // next through other connections (activating a window, a test typing) sees it released.
+    XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+    scheduleDrain();
 }
 
 void X11KeyboardHook::Impl::tryGrab()

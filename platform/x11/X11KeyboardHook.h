@@ -43,6 +43,7 @@ public:
     void requestListenAccess() override {}
     // May be called before create(); the grabs follow once connected.
     void setShortcuts(const std::vector<HookShortcut>& shortcuts) override;
+    // Turning capturing off returns once the X server has freed the keyboard.
     void setCapturing(bool capturing) override;
 
     // The shortcuts whose grab another program holds, as of the last grab.

@@ -1,0 +1,398 @@
+// The X11 keyboard hook on a real X server: shortcut grabs, the run's keyboard grab, releases.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+#include "platform/Clock.h"
+#include "platform/Dispatch.h"
+#include "platform/KeyCodes.h"
+#include "platform/x11/X11KeyboardHook.h"
+#include "telemetry/EventLog.h"
+#include "tests/e2e/E2eSupport.h"
+
+namespace zumo::e2e {
+namespace {
+
+// Main-thread work on Qt's loop: all the hook asks of a dispatcher.
+class LoopDispatcher final : public Dispatcher {
+public:
+    void post(std::function<void()> fn) override { QTimer::singleShot(0, &m_context, std::move(fn)); }
+    TimerId after(double seconds, std::function<void()> fn) override
+    {
+        const TimerId id = m_next++;
+        m_live.insert(id);
+        QTimer::singleShot(int(seconds * 1000), &m_context, [this, id, fn = std::move(fn)] {
+            if (m_live.erase(id))
+                fn();
+        });
+        return id;
+    }
+    void cancel(TimerId id) override { m_live.erase(id); }
+    void background(Quality, std::function<void()> fn) override { post(std::move(fn)); }
+
+private:
+    QObject m_context;
+    TimerId m_next = 1;
+    std::set<TimerId> m_live;
+};
+
+// A client window on its own connection that records the keys the X server sends it.
+class Witness {
+public:
+    struct Key {
+        bool press;
+        xcb_keysym_t keysym;
+    };
+
+    Witness()
+    {
+        m_c = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(m_c))
+            return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+        m_window = xcb_generate_id(m_c);
+        const std::uint32_t mask = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_window, screen->root, 100, 100, 300, 200, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
+        const char title[] = "key witness";
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, m_window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            sizeof title - 1, title);
+        xcb_map_window(m_c, m_window);
+        xcb_flush(m_c);
+        m_symbols = xcb_key_symbols_alloc(m_c);
+        m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_c), QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { pump(); });
+    }
+    ~Witness()
+    {
+        m_notifier.reset();
+        if (m_symbols)
+            xcb_key_symbols_free(m_symbols);
+        xcb_disconnect(m_c);
+    }
+
+    xcb_window_t window() const { return m_window; }
+    bool focused()
+    {
+        auto* reply = xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr);
+        const bool mine = reply && reply->focus == m_window;
+        std::free(reply);
+        return mine;
+    }
+    bool saw(bool press, xcb_keysym_t keysym)
+    {
+        pump();
+        return std::ranges::any_of(m_keys, [&](const Key& k) { return k.press == press && k.keysym == keysym; });
+    }
+
+private:
+    void pump()
+    {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_c)) {
+            const int type = event->response_type & 0x7f;
+            if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+                auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+                m_keys.push_back({type == XCB_KEY_PRESS, xcb_key_symbols_get_keysym(m_symbols, key->detail, 0)});
+            }
+            std::free(event);
+        }
+    }
+
+    xcb_connection_t* m_c = nullptr;
+    xcb_window_t m_window = 0;
+    xcb_key_symbols_t* m_symbols = nullptr;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::vector<Key> m_keys;
+};
+
+bool isFlags(const KeyEvent& e, std::uint64_t flags)
+{
+    return e.type == KeyEventType::FlagsChanged && e.flags == flags;
+}
+
+bool isTabDown(const KeyEvent& e)
+{
+    return e.type == KeyEventType::KeyDown && e.keyCode == keys::Tab;
+}
+
+class KeyboardHookTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ZUMO_REQUIRE_SESSION();
+        x = std::make_unique<XHelper>();
+        ASSERT_TRUE(x->ok());
+        ASSERT_TRUE(logDir.isValid());
+        log = std::make_unique<EventLog>(logDir.path(), clock);
+        installAppLog(log.get());
+        hook = std::make_unique<X11KeyboardHook>(dispatcher);
+        hook->setShortcuts({{keys::Option, keys::Tab}});
+        ASSERT_TRUE(hook->create([this](const KeyEvent& e) { return handle(e); }));
+        witness = std::make_unique<Witness>();
+        ASSERT_TRUE(witness->window());
+        x->activate(witness->window());
+        ASSERT_TRUE(waitUntil([&] { return witness->focused(); })) << "the witness window never got the focus";
+    }
+
+    void TearDown() override
+    {
+        // A key left down would spoil every later test on the shared desktop.
+        if (x) {
+            for (std::uint32_t keysym : {XK_Tab, XK_Shift_L, XK_Alt_R, XK_Alt_L, XK_section})
+                x->keyUp(keysym);
+        }
+        hook.reset();
+        installAppLog(nullptr);
+    }
+
+    // A switcher in miniature: Alt+Tab opens a run, releasing Alt ends it.
+    bool handle(const KeyEvent& e)
+    {
+        events.push_back(e);
+        if (e.type == KeyEventType::DisabledByUserInput) {
+            open = false;
+            hook->setCapturing(false);
+            hook->enable();
+            return true;
+        }
+        if (open && e.type == KeyEventType::FlagsChanged && !(e.flags & keys::Option)) {
+            open = false;
+            hook->setCapturing(false);
+            return true;
+        }
+        if (!open && e.type == KeyEventType::KeyDown && (e.flags & keys::ShortcutMask) == keys::Option &&
+            !handOn) {
+            open = true;
+            hook->setCapturing(true);
+            return false;
+        }
+        return !open;
+    }
+
+    bool waitForEvent(const std::function<bool(const KeyEvent&)>& wanted)
+    {
+        return waitUntil([&] { return std::ranges::any_of(events, wanted); });
+    }
+    // Taps a key nobody grabs and waits until the witness has it: everything before it is done.
+    bool witnessSync()
+    {
+        x->tap(XK_x);
+        return waitUntil([&] { return witness->saw(true, XK_x) && witness->saw(false, XK_x); });
+    }
+    QString logText()
+    {
+        log->drain();
+        QFile file(log->filePath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // Opens a run with `modifier`+Tab and checks the hook took the keyboard.
+    void openWith(std::uint32_t modifier)
+    {
+        ASSERT_TRUE(x->keyDown(modifier));
+        ASSERT_TRUE(x->tap(XK_Tab));
+        ASSERT_TRUE(waitForEvent(isTabDown)) << "the hook never saw Tab";
+        EXPECT_TRUE(open);
+        EXPECT_TRUE(hook->holdsKeyboard());
+    }
+
+    std::unique_ptr<XHelper> x;
+    QTemporaryDir logDir;
+    SystemClock clock;
+    std::unique_ptr<EventLog> log;
+    LoopDispatcher dispatcher;
+    std::unique_ptr<Witness> witness;
+    std::unique_ptr<X11KeyboardHook> hook;
+    std::vector<KeyEvent> events;
+    bool open = false;
+    bool handOn = false;
+};
+
+TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
+{
+    openWith(XK_Alt_L);
+    const auto tab = std::ranges::find_if(events, isTabDown);
+    ASSERT_NE(tab, events.end());
+    EXPECT_EQ(tab->flags, keys::Option);
+    EXPECT_TRUE(tab->characters.isEmpty());
+
+    ASSERT_TRUE(x->tap(XK_a));  // a key of the open run
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+    EXPECT_FALSE(hook->holdsKeyboard());
+    EXPECT_TRUE(std::ranges::any_of(events, [](const KeyEvent& e) {
+        return e.type == KeyEventType::KeyDown && e.characters == QStringLiteral("a") && e.flags == keys::Option;
+    }));
+
+    ASSERT_TRUE(witnessSync());
+    EXPECT_FALSE(witness->saw(true, XK_Tab));
+    EXPECT_FALSE(witness->saw(false, XK_Tab));
+    EXPECT_FALSE(witness->saw(true, XK_a));
+    EXPECT_FALSE(witness->saw(false, XK_Alt_L)) << "the Alt release leaked to the focused window";
+}
+
+TEST_F(KeyboardHookTest, aShortcutPressHandedOnReachesTheFocusedWindow)
+{
+    handOn = true;  // as while paused
+    ASSERT_TRUE(x->keyDown(XK_Alt_L));
+    ASSERT_TRUE(x->tap(XK_Tab));
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitForEvent(isTabDown));
+    ASSERT_TRUE(witnessSync());
+    EXPECT_TRUE(witness->saw(true, XK_Tab));
+    EXPECT_TRUE(witness->saw(false, XK_Tab));
+    EXPECT_FALSE(hook->holdsKeyboard());
+}
+
+TEST_F(KeyboardHookTest, capsLockAndNumLockOnStillMatch)
+{
+    ASSERT_TRUE(x->tap(XK_Caps_Lock));
+    ASSERT_TRUE(x->tap(XK_Num_Lock));
+    struct Restore {
+        XHelper& x;
+        ~Restore() { x.tap(XK_Caps_Lock), x.tap(XK_Num_Lock); }
+    } restore{*x};
+
+    openWith(XK_Alt_L);
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+    const auto tab = std::ranges::find_if(events, isTabDown);
+    ASSERT_NE(tab, events.end());
+    EXPECT_EQ(tab->flags, keys::Option) << "lock states must not show up as flags";
+}
+
+TEST_F(KeyboardHookTest, shiftReleasedBeforeAltStillEndsTheRun)
+{
+    ASSERT_TRUE(x->keyDown(XK_Alt_L));
+    ASSERT_TRUE(x->keyDown(XK_Shift_L));
+    ASSERT_TRUE(x->tap(XK_Tab));
+    ASSERT_TRUE(waitForEvent(isTabDown));
+    EXPECT_EQ(std::ranges::find_if(events, isTabDown)->flags, keys::Option | keys::Shift);
+
+    ASSERT_TRUE(x->keyUp(XK_Shift_L));
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, keys::Option); }));
+    EXPECT_TRUE(open);
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+    EXPECT_FALSE(open);
+}
+
+TEST_F(KeyboardHookTest, theRightHandAltWorksAndEitherAltKeepsTheRunOpen)
+{
+    openWith(XK_Alt_R);
+    ASSERT_TRUE(x->keyDown(XK_Alt_L));
+    ASSERT_TRUE(x->keyUp(XK_Alt_R));
+    // Alt_L is still down: a key pressed now must arrive while the run is still open.
+    ASSERT_TRUE(x->tap(XK_b));
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return e.characters == QStringLiteral("b"); }));
+    EXPECT_TRUE(open);
+    EXPECT_FALSE(std::ranges::any_of(events, [](const KeyEvent& e) { return isFlags(e, 0); }));
+
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+    EXPECT_FALSE(open);
+}
+
+TEST_F(KeyboardHookTest, aTapFasterThanTheGrabStillReportsTheRelease)
+{
+    // All four key events reach the server in one write, before the hook can react.
+    xcb_connection_t* c = x->connection();
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    const auto code = [&](xcb_keysym_t keysym) {
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_keycode_t first = codes ? codes[0] : 0;
+        std::free(codes);
+        return first;
+    };
+    const xcb_keycode_t alt = code(XK_Alt_L), tab = code(XK_Tab);
+    xcb_key_symbols_free(symbols);
+    ASSERT_TRUE(alt && tab);
+    xcb_test_fake_input(c, XCB_KEY_PRESS, alt, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
+    xcb_test_fake_input(c, XCB_KEY_PRESS, tab, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
+    xcb_test_fake_input(c, XCB_KEY_RELEASE, tab, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
+    xcb_test_fake_input(c, XCB_KEY_RELEASE, alt, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
+    xcb_flush(c);
+
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+    EXPECT_TRUE(std::ranges::any_of(events, isTabDown));
+    EXPECT_FALSE(open);
+    EXPECT_FALSE(hook->holdsKeyboard());
+    ASSERT_TRUE(witnessSync());
+    EXPECT_FALSE(witness->saw(false, XK_Alt_L));
+}
+
+TEST_F(KeyboardHookTest, anotherProgramHoldingTheKeyboardDisablesTheRun)
+{
+    xcb_connection_t* c = x->connection();
+    auto* grab = xcb_grab_keyboard_reply(
+        c, xcb_grab_keyboard(c, 0, x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+    std::free(grab);
+
+    open = true;  // a run opened while another program holds the keyboard
+    hook->setCapturing(true);
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return e.type == KeyEventType::DisabledByUserInput; }));
+    EXPECT_FALSE(open);
+    EXPECT_FALSE(hook->holdsKeyboard());
+    EXPECT_TRUE(logText().contains(QStringLiteral("the keyboard is held by another program")));
+
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    // Afterwards the shortcut works again.
+    events.clear();
+    openWith(XK_Alt_L);
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+}
+
+TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
+{
+    xcb_connection_t* c = x->connection();
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, XK_grave);
+    ASSERT_TRUE(codes);
+    const xcb_keycode_t grave = codes[0];
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    auto* error = xcb_request_check(c, xcb_grab_key_checked(c, 0, x->root(), XCB_MOD_MASK_CONTROL, grave,
+                                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    ASSERT_FALSE(error);
+
+    hook->setShortcuts({{keys::Control, keys::Grave}, {keys::Option, keys::Tab}});
+    const std::vector<HookShortcut> taken = hook->takenShortcuts();
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0], (HookShortcut{keys::Control, keys::Grave}));
+    EXPECT_TRUE(logText().contains(QStringLiteral("Ctrl+` is already taken by another program")));
+
+    // The other shortcut still opens a run; the taken one stays with its owner after a regrab.
+    openWith(XK_Alt_L);
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+    hook->enable();
+    EXPECT_EQ(hook->takenShortcuts().size(), 1u);
+    EXPECT_EQ(logText().count(QStringLiteral("Ctrl+` is already taken")), 1) << "logged once, not per regrab";
+    xcb_ungrab_key(c, grave, x->root(), XCB_MOD_MASK_CONTROL);
+    xcb_flush(c);
+}
+
+TEST(KeyboardHookWithoutDisplay, createFailsCleanly)
+{
+    LoopDispatcher dispatcher;
+    X11KeyboardHook hook(dispatcher, QByteArrayLiteral(":4095"));
+    EXPECT_FALSE(hook.create([](const KeyEvent&) { return true; }));
+    EXPECT_FALSE(hook.exists());
+    hook.setCapturing(true);  // harmless without a connection
+    hook.enable();
+    EXPECT_FALSE(hook.holdsKeyboard());
+}
+
+} // namespace
+} // namespace zumo::e2e
