@@ -25,7 +25,8 @@ struct Desktop {
     {
         std::int64_t number = 1;
         for (Pid pid = 1; pid <= apps; ++pid) {
-            workspace.add(pid, QStringLiteral("com.example.app%1").arg(pid), QStringLiteral("App %1").arg(pid));
+            workspace.add(pid, QStringLiteral("com.example.app%1").arg(pid),
+                          QStringLiteral("App %1").arg(pid));
             for (int w = 0; w < windowsPerApp; ++w) {
                 QRectF frame(20.0 * w, 30.0 * w, 800, 600);
                 ax.addWindow(pid, QStringLiteral("Window %1").arg(w), frame);

@@ -48,9 +48,9 @@ std::vector<TabRef> tabsOfGroup(Accessibility& ax, ElementRef group)
 const QStringList& browserBundleIDs()
 {
     static const QStringList ids{
-        QStringLiteral("com.apple.Safari"),      QStringLiteral("com.google.Chrome"),
-        QStringLiteral("com.brave.Browser"),     QStringLiteral("com.microsoft.edgemac"),
-        QStringLiteral("com.vivaldi.Vivaldi"),   QStringLiteral("company.thebrowser.Browser"),
+        QStringLiteral("com.apple.Safari"),    QStringLiteral("com.google.Chrome"),
+        QStringLiteral("com.brave.Browser"),   QStringLiteral("com.microsoft.edgemac"),
+        QStringLiteral("com.vivaldi.Vivaldi"), QStringLiteral("company.thebrowser.Browser"),
         QStringLiteral("org.mozilla.firefox"),
     };
     return ids;
@@ -59,11 +59,16 @@ const QStringList& browserBundleIDs()
 const QStringList& linuxBrowserIDs()
 {
     static const QStringList ids{
-        QStringLiteral("firefox"),        QStringLiteral("org.mozilla.firefox"),
-        QStringLiteral("google-chrome"),  QStringLiteral("chromium"),
-        QStringLiteral("org.chromium.Chromium"), QStringLiteral("brave-browser"),
-        QStringLiteral("microsoft-edge"), QStringLiteral("com.microsoft.Edge"),
-        QStringLiteral("vivaldi-stable"), QStringLiteral("vivaldi-snapshot"),
+        QStringLiteral("firefox"),
+        QStringLiteral("org.mozilla.firefox"),
+        QStringLiteral("google-chrome"),
+        QStringLiteral("chromium"),
+        QStringLiteral("org.chromium.Chromium"),
+        QStringLiteral("brave-browser"),
+        QStringLiteral("microsoft-edge"),
+        QStringLiteral("com.microsoft.Edge"),
+        QStringLiteral("vivaldi-stable"),
+        QStringLiteral("vivaldi-snapshot"),
     };
     return ids;
 }

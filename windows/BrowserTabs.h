@@ -15,9 +15,9 @@
 namespace zumo {
 
 struct TabRef {
-    QString title;             // "Tab" when the tab has no title
-    ElementRef element = 0;    // pressed to select the tab
-    bool selected = false;     // its "AXValue" is the number 1
+    QString title;          // "Tab" when the tab has no title
+    ElementRef element = 0; // pressed to select the tab
+    bool selected = false;  // its "AXValue" is the number 1
     bool operator==(const TabRef&) const = default;
 };
 
@@ -33,7 +33,10 @@ const QStringList& linuxBrowserIDs();
 // The bundle id begins with one of the prefixes above, so beta and developer editions whose ids
 // extend them count too. An empty id is no browser.
 bool isBrowser(const QString& bundleId);
-inline bool isBrowser(const RunningApp& app) { return isBrowser(app.bundleId); }
+inline bool isBrowser(const RunningApp& app)
+{
+    return isBrowser(app.bundleId);
+}
 
 // Breadth-first search of the window for the first "AXTabGroup" with "AXRadioButton"/"AXTab"
 // children, examining at most 250 elements and descending only through "AXGroup", "AXWindow",
@@ -46,7 +49,7 @@ std::vector<TabRef> tabsOfWindow(Accessibility& ax, ElementRef window);
 // never held while the browser is asked, so concurrent callers may both compute and the later
 // store wins.
 class TabCollector {
-public:
+  public:
     static constexpr double maxAge = 2.0;
 
     TabCollector(Accessibility& ax, const Clock& clock) : m_ax(ax), m_clock(clock) {}
@@ -56,7 +59,7 @@ public:
     // went backwards makes the stored result stale rather than fresh for ever.
     std::vector<WindowTabs> collectTabs(Pid pid, const std::vector<ElementRef>& windows);
 
-private:
+  private:
     struct Cached {
         double stamp = 0;
         std::vector<WindowTabs> tabs;

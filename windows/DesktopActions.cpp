@@ -24,14 +24,15 @@ MainRunner blockingMainRunner()
             fn();
             return;
         }
-        QMetaObject::invokeMethod(app, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
     };
 }
 
 DesktopActions::DesktopActions(WindowInventory& inventory, Workspace& workspace, Accessibility& ax,
                                WindowServer& windowServer, const Screens& screens, MainRunner runOnMain)
-    : m_inventory(inventory), m_workspace(workspace), m_ax(ax), m_windowServer(windowServer), m_screens(screens),
-      m_runOnMain(std::move(runOnMain))
+    : m_inventory(inventory), m_workspace(workspace), m_ax(ax), m_windowServer(windowServer),
+      m_screens(screens), m_runOnMain(std::move(runOnMain))
 {
 }
 
@@ -109,7 +110,8 @@ void DesktopActions::snapWindow(ElementRef window, SnapTo target)
 void DesktopActions::applyFrame(ElementRef window, const QRectF& frame)
 {
     // A value that is not a number cannot describe a frame; skip it rather than send garbage.
-    const bool sizeOk = finite(frame.width()) && finite(frame.height()) && frame.width() >= 0 && frame.height() >= 0;
+    const bool sizeOk =
+        finite(frame.width()) && finite(frame.height()) && frame.width() >= 0 && frame.height() >= 0;
     const bool positionOk = finite(frame.x()) && finite(frame.y());
     if (sizeOk)
         m_ax.setSize(window, frame.size());

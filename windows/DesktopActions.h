@@ -24,14 +24,15 @@ using MainRunner = std::function<void(const std::function<void()>&)>;
 MainRunner blockingMainRunner();
 
 class DesktopActions final : public WindowActions {
-public:
+  public:
     static constexpr double frontmostTimeout = 0.5;
     static constexpr double tabTimeout = 0.3;
 
     // Every reference must outlive the actions. runOnMain carries the screen reads of a snap
     // to the main thread; tests pass one that calls directly.
-    DesktopActions(WindowInventory& inventory, Workspace& workspace, Accessibility& ax, WindowServer& windowServer,
-                   const Screens& screens, MainRunner runOnMain = blockingMainRunner());
+    DesktopActions(WindowInventory& inventory, Workspace& workspace, Accessibility& ax,
+                   WindowServer& windowServer, const Screens& screens,
+                   MainRunner runOnMain = blockingMainRunner());
 
     // Notes the app as used, unhides it, un-minimises the window when the entry says it is
     // minimised, makes the app frontmost, presses the tab, raises and focuses the window, and
@@ -55,7 +56,7 @@ public:
     // window frame (top-left coordinates) belongs to; nothing without screens. Main thread.
     std::optional<SnapScreenInfo> snapScreenInfo(const QRectF& frame) const;
 
-private:
+  private:
     bool isHiddenNow(const RunningApp& app) const;
     void applyFrame(ElementRef window, const QRectF& frame);
 

@@ -34,7 +34,8 @@ std::unordered_map<Pid, std::vector<WindowRecord>> recordsByOwner(const std::vec
     for (const WindowRecord& record : list) {
         if (!record.ownerPid || !record.layer || *record.layer != 0)
             continue;
-        if (*record.ownerPid < std::numeric_limits<Pid>::min() || *record.ownerPid > std::numeric_limits<Pid>::max())
+        if (*record.ownerPid < std::numeric_limits<Pid>::min() ||
+            *record.ownerPid > std::numeric_limits<Pid>::max())
             continue;
         byOwner[Pid(*record.ownerPid)].push_back(record);
     }

@@ -11,7 +11,8 @@ const QString kSubrole = QStringLiteral("AXSubrole");
 
 bool isListedSubrole(const std::optional<QString>& subrole)
 {
-    return subrole && (*subrole == QLatin1String("AXStandardWindow") || *subrole == QLatin1String("AXDialog"));
+    return subrole &&
+           (*subrole == QLatin1String("AXStandardWindow") || *subrole == QLatin1String("AXDialog"));
 }
 
 const std::vector<WindowTabs>* noTabs()
@@ -45,8 +46,8 @@ void Inventory::noteAppUsed(Pid pid)
 std::vector<RunningApp> Inventory::switchableApps()
 {
     const QString own = m_workspace.ownBundleId();
-    const QMap<QString, QString> modes = m_prefs.appModes ? m_prefs.appModes().value_or(QMap<QString, QString>())
-                                                          : QMap<QString, QString>();
+    const QMap<QString, QString> modes =
+        m_prefs.appModes ? m_prefs.appModes().value_or(QMap<QString, QString>()) : QMap<QString, QString>();
     std::vector<RunningApp> kept;
     for (RunningApp& app : m_workspace.runningApplications())
         if (isSwitchable(app, own, modes))
@@ -87,7 +88,8 @@ std::vector<Entry> Inventory::buildEntries(const std::vector<RunningApp>& apps, 
 std::vector<Entry> Inventory::rowsOf(const RunningApp& app, const BuildOptions& options,
                                      const std::vector<WindowRecord>& records)
 {
-    const std::vector<ElementRef> windows = m_ax.windows(app.pid, appTimeout).value_or(std::vector<ElementRef>{});
+    const std::vector<ElementRef> windows =
+        m_ax.windows(app.pid, appTimeout).value_or(std::vector<ElementRef>{});
     std::vector<WindowTabs> tabs;
     if (options.tabs && options.perWindow && isBrowser(app) && !windows.empty())
         tabs = m_tabs.collectTabs(app.pid, windows);

@@ -17,7 +17,7 @@
 namespace zumo {
 
 class Inventory final : public WindowInventory {
-public:
+  public:
     // Seconds an application may take to list its windows before it counts as windowless.
     static constexpr double appTimeout = 0.25;
 
@@ -35,12 +35,13 @@ public:
     // mode an app with windows gets a single row. An app without rows is listed only when
     // "showWindowless" is on. The window-server list is read at most once, and only for previews
     // or other desktops. Runs on a worker; touches only the tab cache and the preferences.
-    std::vector<Entry> buildEntries(const std::vector<RunningApp>& apps, const BuildOptions& options) override;
+    std::vector<Entry> buildEntries(const std::vector<RunningApp>& apps,
+                                    const BuildOptions& options) override;
 
     const std::vector<Pid>& recentPIDs() const { return m_recency.recentPIDs(); }
     TabCollector& tabs() { return m_tabs; }
 
-private:
+  private:
     struct AppContext;
     std::vector<Entry> rowsOf(const RunningApp& app, const BuildOptions& options,
                               const std::vector<WindowRecord>& records);

@@ -10,7 +10,7 @@ namespace zumo {
 
 // Kept in memory only; starts empty at every launch. Main thread only.
 class Recency {
-public:
+  public:
     static constexpr std::size_t capacity = 200;
 
     // Moves pid to the front without duplicating it; the oldest fall off beyond capacity.
@@ -18,7 +18,7 @@ public:
     // Newest first; never longer than capacity, never holding a pid twice.
     const std::vector<Pid>& recentPIDs() const { return m_pids; }
 
-private:
+  private:
     std::vector<Pid> m_pids;
 };
 

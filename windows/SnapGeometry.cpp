@@ -26,7 +26,8 @@ std::vector<BottomLeftScreen> toBottomLeft(const std::vector<Screen>& screens)
         return result;
     double primaryHeight = screens.front().frame.height();
     for (const Screen& screen : screens)
-        result.push_back({toTopLeft(screen.frame, primaryHeight), toTopLeft(screen.visibleFrame, primaryHeight)});
+        result.push_back(
+            {toTopLeft(screen.frame, primaryHeight), toTopLeft(screen.visibleFrame, primaryHeight)});
     return result;
 }
 

@@ -19,7 +19,7 @@ struct BottomLeftScreen {
 
 struct SnapScreenInfo {
     double primaryHeight = 0;
-    QRectF visibleFrame;  // of the chosen screen, bottom-left coordinates
+    QRectF visibleFrame; // of the chosen screen, bottom-left coordinates
 };
 
 // Bottom-left to top-left space: x unchanged, y = primaryHeight - max y, same size. The flip is

@@ -21,7 +21,7 @@ namespace zumo {
 // are handed out in creation order. Reads of an attribute that was never set yield nothing, as a
 // real application does for an attribute it lacks.
 class FakeAccessibility final : public Accessibility {
-public:
+  public:
     // Called at the start of every read with the element and attribute, outside the fake's own
     // lock, so a test can change the tree or call back into the code under test.
     std::function<void(ElementRef, const QString&)> onRead;
@@ -71,7 +71,7 @@ public:
     void perform(ElementRef element, const QString& action) override;
     void setFrontmost(Pid pid, double timeout) override;
 
-private:
+  private:
     struct Node {
         std::map<QString, QString> strings;
         std::map<QString, bool> bools;

@@ -15,7 +15,7 @@ namespace zumo {
 
 // Thread-safe: builds and captures may run on workers.
 class FakeWindowServer final : public WindowServer {
-public:
+  public:
     // An ordinary on-screen application window (layer 0, alpha 1) appended to the list. The
     // reference, for adjusting fields, is valid until the next change of the list.
     WindowRecord& add(std::int64_t pid, std::int64_t number, QRectF bounds, bool onscreen = true,
@@ -30,7 +30,7 @@ public:
     std::vector<WindowRecord> windowList() override;
     QImage capture(std::uint32_t windowNumber) override;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<WindowRecord> m_records;
     std::map<std::uint32_t, QImage> m_images;

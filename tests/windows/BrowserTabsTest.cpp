@@ -14,19 +14,19 @@ namespace {
 
 TEST(IsBrowser, prefixesOfKnownBrowsersCount)
 {
-    for (const char* id : {"com.google.Chrome", "com.google.Chrome.canary", "com.apple.SafariTechnologyPreview",
-                           "org.mozilla.firefoxdeveloperedition", "company.thebrowser.Browser",
-                           "firefox", "Firefox", "firefox-esr", "org.mozilla.firefox", "Google-chrome",
-                           "google-chrome-beta", "chromium-browser", "org.chromium.Chromium", "Brave-browser",
-                           "microsoft-edge-dev", "Vivaldi-stable"})
+    for (const char* id :
+         {"com.google.Chrome", "com.google.Chrome.canary", "com.apple.SafariTechnologyPreview",
+          "org.mozilla.firefoxdeveloperedition", "company.thebrowser.Browser", "firefox", "Firefox",
+          "firefox-esr", "org.mozilla.firefox", "Google-chrome", "google-chrome-beta", "chromium-browser",
+          "org.chromium.Chromium", "Brave-browser", "microsoft-edge-dev", "Vivaldi-stable"})
         EXPECT_TRUE(isBrowser(QString::fromLatin1(id))) << id;
-    for (const char* id : {"", "com.google.chrome", "com.google.Chrom", "org.gnome.Nautilus", "xterm",
-                           "my-firefox"})
+    for (const char* id :
+         {"", "com.google.chrome", "com.google.Chrom", "org.gnome.Nautilus", "xterm", "my-firefox"})
         EXPECT_FALSE(isBrowser(QString::fromLatin1(id))) << id;
 }
 
 class TabsTest : public ::testing::Test {
-protected:
+  protected:
     FakeAccessibility ax;
     FakeClock clock;
 
@@ -67,7 +67,7 @@ TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
     ax.setNumber(first, "AXValue", 1);
     ax.addChild(tabs, "AXStaticText", "label");
     ElementRef second = ax.addChild(tabs, "AXRadioButton", "Docs");
-    ax.setString(second, "AXValue", "1");  // not a number
+    ax.setString(second, "AXValue", "1"); // not a number
     tabGroup(group, {"later group"});
 
     std::vector<TabRef> found = tabsOfWindow(ax, window);
@@ -82,12 +82,12 @@ TEST_F(TabsTest, depthLimitFindsTenLevelsButNotEleven)
 {
     ElementRef window = ax.newElement();
     ax.setString(window, "AXRole", "AXWindow");
-    tabGroup(chain(window, 9), {"a", "b"});  // the group at depth 10
+    tabGroup(chain(window, 9), {"a", "b"}); // the group at depth 10
     EXPECT_EQ(titles(tabsOfWindow(ax, window)), (QStringList{"a", "b"}));
 
     ElementRef deep = ax.newElement();
     ax.setString(deep, "AXRole", "AXWindow");
-    tabGroup(chain(deep, 10), {"a", "b"});  // the group at depth 11
+    tabGroup(chain(deep, 10), {"a", "b"}); // the group at depth 11
     EXPECT_TRUE(tabsOfWindow(ax, deep).empty());
 }
 
@@ -131,7 +131,8 @@ TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
 
     ax.addChild(group, "AXRadioButton", "c");
     clock.advance(1.9);
-    EXPECT_EQ(collector.collectTabs(7, {window, 99}), first) << "fresh result returned even for other windows";
+    EXPECT_EQ(collector.collectTabs(7, {window, 99}), first)
+        << "fresh result returned even for other windows";
     EXPECT_EQ(collector.collectTabs(8, {window})[0].second.size(), 3u) << "the cache is per process";
 
     clock.advance(0.1);

@@ -23,7 +23,8 @@ namespace {
 // The primary screen of the examples: 1440 x 900 with a 25-point top panel.
 const Screen primary{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
 
-QRectF targetOn(const std::vector<Screen>& screens, const QRectF& window, SnapTo to, std::optional<int> main = 0)
+QRectF targetOn(const std::vector<Screen>& screens, const QRectF& window, SnapTo to,
+                std::optional<int> main = 0)
 {
     auto info = chooseSnapScreen(toBottomLeft(screens), main, window);
     return info ? snapTarget(*info, to).value_or(QRectF()) : QRectF();
@@ -74,7 +75,7 @@ TEST(SnapGeometry, screenChoiceByCentreThenMainThenFirst)
 }
 
 class ActionsTest : public ::testing::Test {
-protected:
+  protected:
     FakeWorkspace workspace;
     FakeAccessibility ax;
     FakeWindowServer server;
@@ -82,10 +83,11 @@ protected:
     FakeClock clock;
     Inventory inventory{workspace, ax, server, clock, InventoryPrefs{}};
     int mainHops = 0;
-    DesktopActions actions{inventory, workspace, ax, server, screens, [this](const std::function<void()>& fn) {
-                               ++mainHops;
-                               fn();
-                           }};
+    DesktopActions actions{
+        inventory, workspace, ax, server, screens, [this](const std::function<void()>& fn) {
+            ++mainHops;
+            fn();
+        }};
 
     Entry entryOf(Pid pid, std::optional<ElementRef> window, bool minimized = false)
     {
@@ -128,7 +130,7 @@ TEST_F(ActionsTest, hiddenAppIsUnhiddenAndWindowlessEntryOnlyActivates)
 {
     workspace.add(100, "com.a", "A");
     Entry entry = entryOf(100, std::nullopt);
-    workspace.find(100)->hidden = true;  // hidden after the list was built
+    workspace.find(100)->hidden = true; // hidden after the list was built
     actions.activateEntry(entry);
     EXPECT_EQ(ax.actions(), (QStringList{"frontmost 100"}));
     EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{"unhide", 100}, {"activate", 100}}));

@@ -17,7 +17,7 @@ using namespace zumo;
 namespace {
 
 class InventoryTest : public ::testing::Test {
-protected:
+  protected:
     FakeWorkspace workspace;
     FakeAccessibility ax;
     FakeWindowServer server;
@@ -122,7 +122,7 @@ TEST_F(InventoryTest, windowRowsKeepOrderUseAppNameForEmptyTitlesAndSkipOtherSub
     ElementRef noSubrole = ax.addWindow(1, "ghost", QRectF(0, 0, 10, 10));
     ax.removeAttribute(noSubrole, "AXSubrole");
     ax.setBool(doc, "AXMinimized", true);
-    workspace.add(2, "com.b", "Blank");  // no icon
+    workspace.add(2, "com.b", "Blank"); // no icon
     ax.addWindow(2, "b", QRectF(0, 0, 500, 400));
 
     std::vector<Entry> entries = build();
@@ -148,9 +148,9 @@ TEST_F(InventoryTest, identicalFramesTakeSuccessiveNumbersAndThreePointsOffIsNoM
     server.add(1, 12, QRectF(101, 99, 402, 297.5));
     server.add(1, 13, QRectF(602.9, 100, 400, 300));
     server.add(1, 14, QRectF(1200, 100, 400, 303));
-    server.add(1, 0x1'0000'0000LL, QRectF(1200, 100, 400, 300));  // not a valid window number
-    server.add(2, 15, QRectF(1200, 100, 400, 300));                // another app's window
-    server.add(1, 16, QRectF(1200, 100, 400, 300)).layer = 25;     // a panel, not a window
+    server.add(1, 0x1'0000'0000LL, QRectF(1200, 100, 400, 300)); // not a valid window number
+    server.add(2, 15, QRectF(1200, 100, 400, 300));              // another app's window
+    server.add(1, 16, QRectF(1200, 100, 400, 300)).layer = 25;   // a panel, not a window
 
     BuildOptions options;
     options.previews = true;
@@ -167,14 +167,14 @@ TEST_F(InventoryTest, otherDesktopWindowsFollowTheAppsWindowsWhenBigVisibleAndOf
 {
     workspace.add(1, "com.a", "Mail");
     ax.addWindow(1, "Inbox", QRectF(0, 0, 800, 600));
-    server.add(1, 20, QRectF(0, 0, 800, 600));                   // the Inbox itself
+    server.add(1, 20, QRectF(0, 0, 800, 600)); // the Inbox itself
     server.add(1, 21, QRectF(0, 0, 800, 600), false, "Drafts");
     server.add(1, 22, QRectF(0, 0, 120, 600), false, "narrow");
     server.add(1, 23, QRectF(0, 0, 800, 80), false, "flat");
     server.add(1, 24, QRectF(0, 0, 800, 600), true, "onscreen");
     server.add(1, 25, QRectF(0, 0, 800, 600), false, "clear").alpha = 0.0;
-    server.add(1, 26, QRectF(0, 0, 121, 81), false);             // unnamed: app name
-    server.add(1, 26, QRectF(0, 0, 121, 81), false);             // the same window twice
+    server.add(1, 26, QRectF(0, 0, 121, 81), false); // unnamed: app name
+    server.add(1, 26, QRectF(0, 0, 121, 81), false); // the same window twice
     server.add(1, 27, QRectF(0, 0, 800, 600), false, "no alpha").alpha.reset();
 
     BuildOptions options;
