@@ -1,8 +1,14 @@
-// The process entry: command-line handling, then the switcher on this session's desktop.
-#include <QCoreApplication>
-#include <QTextStream>
+// The process entry: the command line, the X11 display check, then the switcher's event loop.
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include "app/Application.h"
 
 namespace {
 
@@ -11,10 +17,54 @@ const char* const Usage =
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
     "windows, most recently used first; release to bring the chosen one to the front.\n"
+    "In the panel: Tab/Shift+Tab or the arrow keys move, 1-9 jump, / searches, Esc cancels,\n"
+    "Q quits the app, W closes the window, M minimises, H hides, L R T B F C snap it.\n"
     "\n"
     "Options:\n"
     "  -h, --help      show this help and exit\n"
     "  -v, --version   show the version and exit\n";
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] auto written = write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop normally, so settings and log lines are saved.
+void quitOnSignals(QApplication& app)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    struct sigaction action{};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// Qt aborts when it cannot reach the display, so the check comes first, with a useful message.
+bool displayReachable()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fputs("zumo: no X11 display: DISPLAY is not set. Zumo switches the windows of an X11\n"
+                   "session; start it from one (on Wayland, under XWayland with DISPLAY set).\n",
+                   stderr);
+        return false;
+    }
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool ok = !xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    if (!ok)
+        std::fprintf(stderr, "zumo: cannot open the X11 display '%s'. Is the X server running, and may this user "
+                             "connect to it?\n",
+                     qgetenv("DISPLAY").constData());
+    return ok;
+}
 
 } // namespace
 
@@ -32,6 +82,25 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", argv[i], Usage);
         return 2;
     }
-    std::fputs(Usage, stdout);
-    return 0;
+    if (!displayReachable())
+        return 1;
+    // The panel and the key grabs must live on the same X11 desktop as the windows.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zumo"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    quitOnSignals(app);
+
+    zumo::Application zumoApp;
+    QString error;
+    if (!zumoApp.start(error)) {
+        std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("zumo: switcher ready - hold Alt and press Tab\n");
+    std::fflush(stdout);
+    const int status = app.exec();
+    zumoApp.shutdown();
+    return status;
 }

@@ -528,7 +528,12 @@ void measureSize(Desk& desk, const Options& o, int count, Result& result)
         std::printf("%-8s resident after %d switches: %.1f MB, idle CPU over %d s: %.3f %%\n", o.name.c_str(),
                     o.switches, result.rssMb, o.idleSeconds, result.idleCpuPercent);
     }
-    stopCompetitor(pid);
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid)
+        std::printf("%-8s exited during the run (%s %d)\n", o.name.c_str(),
+                    WIFSIGNALED(status) ? "signal" : "status", WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
+    else
+        stopCompetitor(pid);
     desk.closeWindows(windows);
 }
 
