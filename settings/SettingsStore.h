@@ -17,15 +17,19 @@ class Dispatcher;
 class SettingsStore {
 public:
     // Opens the domain stored at filePath (created on the first save). A file that cannot be
-    // parsed is moved aside (see corruptCopyPath()) and the store starts empty. When dispatcher
-    // is given, saves are coalesced through it (flushDelay seconds after the first change);
-    // without one every change is saved at once.
+    // parsed, or holds something other than a JSON object, is moved aside (see corruptCopyPath()),
+    // reported, and the store starts empty. Should even that move fail, the file is left alone
+    // and every save fails (reported) rather than overwrite it. When dispatcher is given, saves are
+    // coalesced through it (flushDelay seconds after the first change; the dispatcher must outlive
+    // the store); without one every change is saved at once, on the calling thread.
     SettingsStore(QString filePath, Dispatcher* dispatcher = nullptr, double flushDelay = 0.5);
+    // Saves what is pending; call it on the main thread when a dispatcher was given.
     ~SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
 
     // The path of the JSON file of a domain under $XDG_CONFIG_HOME/zumo (e.g. "com.zumo.app").
+    // A "/" in the domain becomes "_", so the path never leaves that folder.
     static QString defaultPath(const QString& domain);
 
     // The stored value; QJsonValue::Undefined when the key is missing.
@@ -34,12 +38,15 @@ public:
     QStringList keys() const;
     QJsonObject snapshot() const;
 
+    // Safe from any thread; memory changes at once, the file at the next save. An undefined
+    // value removes the key.
     void setValue(const QString& key, const QJsonValue& value);
     void remove(const QString& key);
     // Removes every key that starts with prefix; returns how many were removed.
     int removeWithPrefix(const QString& prefix);
 
     // Saves pending changes now; true when the file on disk holds every change made so far.
+    // On failure the changes stay in memory and the next save tries again. Any thread.
     bool flush();
     QString filePath() const;
     // Where an unreadable file found at open was kept; empty when none was.
