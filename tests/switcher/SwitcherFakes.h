@@ -1,0 +1,129 @@
+// In-memory window inventory and window actions, an update reminder, and a rig that wires a
+// Switcher to the fake platform with a real settings store in a temporary directory.
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeDispatcher.h"
+#include "platform/fake/FakePermissions.h"
+#include "platform/fake/FakeScreens.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "stats/Counters.h"
+#include "switcher/Switcher.h"
+#include "switcher/UpdateReminder.h"
+#include "windows/WindowInventory.h"
+
+namespace zumo::test {
+
+class FakeInventory final : public WindowInventory {
+public:
+    std::vector<Entry> entries;  // what a build returns, unless scripted
+    std::vector<std::vector<Entry>> script;  // what the first builds return, in order
+    std::vector<Pid> noted;
+    std::vector<BuildOptions> builds;
+
+    void noteAppUsed(Pid pid) override { noted.push_back(pid); }
+    std::vector<RunningApp> switchableApps() override { return {}; }
+    std::vector<Entry> buildEntries(const std::vector<RunningApp>&, const BuildOptions& options) override
+    {
+        builds.push_back(options);
+        return builds.size() <= script.size() ? script[builds.size() - 1] : entries;
+    }
+};
+
+class FakeActions final : public WindowActions {
+public:
+    std::vector<EntryId> activated;
+    std::vector<ElementRef> closed, minimized;
+    std::vector<Pid> hidden, quit;
+    std::vector<std::pair<ElementRef, SnapTo>> snapped;
+    std::vector<std::uint32_t> captured;
+
+    void activateEntry(const Entry& e) override { activated.push_back(e.id); }
+    void closeWindow(ElementRef w) override { closed.push_back(w); }
+    void minimizeWindow(ElementRef w) override { minimized.push_back(w); }
+    void hideApp(const Entry& e) override { hidden.push_back(e.app.pid); }
+    void quitApp(const Entry& e) override { quit.push_back(e.app.pid); }
+    void snapWindow(ElementRef w, SnapTo t) override { snapped.emplace_back(w, t); }
+    QImage captureWindow(std::uint32_t id) override
+    {
+        captured.push_back(id);
+        QImage image(800, 400, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::red);
+        return image;
+    }
+};
+
+class FakeReminder final : public UpdateReminder {
+public:
+    std::optional<QString> pending;
+    int takes = 0;
+    int nudges = 0;
+    std::optional<QString> takePendingNotice() override
+    {
+        ++takes;
+        return std::exchange(pending, std::nullopt);
+    }
+    void armUpdateNudge() override { ++nudges; }
+};
+
+// A window entry of app pid; ids are fresh, element and window numbers follow the id.
+inline Entry windowEntry(Pid pid, const QString& title, QString appName = {})
+{
+    Entry e;
+    e.id = newEntryId();
+    e.app.pid = pid;
+    e.app.name = appName.isEmpty() ? QStringLiteral("App%1").arg(pid) : appName;
+    e.title = title;
+    e.window = ElementRef(1000 + e.id);
+    e.windowID = std::uint32_t(5000 + e.id);
+    return e;
+}
+
+struct SwitcherRig {
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeDispatcher dispatcher{&clock};
+    SettingsStore store{dir.filePath(QStringLiteral("settings.json"))};
+    Settings settings{store};
+    Counters counters{store, clock};
+    FakeWorkspace workspace;
+    FakeScreens screens;
+    FakePermissions permissions;
+    FakeInventory inventory;
+    FakeActions actions;
+    FakeReminder reminder;
+    std::unique_ptr<Switcher> sw = std::make_unique<Switcher>(SwitcherDeps{
+        settings, counters, dispatcher, workspace, screens, permissions, inventory, actions, reminder});
+
+    // n window entries of apps 101, 102, ...; app 101 is frontmost.
+    void givenWindows(int n)
+    {
+        inventory.entries.clear();
+        for (int i = 0; i < n; ++i) {
+            const Pid pid = 101 + i;
+            if (!workspace.find(pid))
+                workspace.add(pid, QStringLiteral("org.app%1").arg(pid), QStringLiteral("App%1").arg(pid));
+            inventory.entries.push_back(windowEntry(pid, QStringLiteral("Window %1").arg(i)));
+        }
+        workspace.frontmost = 101;
+    }
+    EntryId idAt(std::size_t i) const { return inventory.entries.at(i).id; }
+    std::int64_t count(const char* metric) const { return counters.allCount(QString::fromLatin1(metric)); }
+    // Delivers the pending build (and anything it posts).
+    void deliver() { dispatcher.runAll(); }
+    void openAndShow(bool backward = false)
+    {
+        sw->open(backward, SlotFilter::all);
+        deliver();
+        sw->move(0);  // shows at once
+    }
+};
+
+} // namespace zumo::test

@@ -1,0 +1,569 @@
+// The switcher run: deferred commit, pending moves, show delay, generations, search, commands
+// and displays, driven through the fake platform and a dispatcher that runs only when told.
+#include <gtest/gtest.h>
+
+#include "switcher/SwitcherPanel.h"
+#include "switcher/SwitcherView.h"
+#include "tests/switcher/SwitcherFakes.h"
+
+namespace zumo::test {
+namespace {
+
+using State = Switcher::RunState;
+
+TEST(Switcher, releaseBeforeEntriesArriveCommitsWithoutShowing)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.sw->open(false, SlotFilter::all);
+    rig.sw->finish(true);
+    EXPECT_EQ(rig.sw->state(), State::loading);
+    EXPECT_TRUE(rig.sw->commitWhenLoaded());
+
+    rig.deliver();
+
+    EXPECT_EQ(rig.sw->state(), State::closed);
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
+    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
+    EXPECT_EQ(rig.reminder.takes, 0);
+    EXPECT_EQ(rig.reminder.nudges, 1);
+    EXPECT_EQ(rig.count("switches"), 1);
+}
+
+struct StartCase {
+    const char* name;
+    int entries;
+    std::optional<Pid> front;  // frontmost app
+    bool backward;
+    int moves;  // Tab presses (negative: Shift+Tab) while loading
+    int expected;
+};
+
+TEST(Switcher, selectionStartsFromFrontAppAndAppliesPendingMoves)
+{
+    const StartCase cases[] = {
+        {"tab tab while loading", 5, 101, false, 2, 3},
+        {"backward starts at the last", 5, 101, true, 0, 4},
+        {"front app not first", 5, 999, false, 0, 0},
+        {"no front app", 5, std::nullopt, false, 0, 0},
+        {"single entry of the front app", 1, 101, false, 0, 0},
+        {"moves wrap backwards", 5, 101, false, -3, 3},
+        {"moves wrap forwards", 5, 101, false, 9, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SwitcherRig rig;
+        rig.givenWindows(c.entries);
+        rig.workspace.add(999, QStringLiteral("org.other"), QStringLiteral("Other"));
+        rig.workspace.frontmost = c.front;
+        rig.sw->open(c.backward, SlotFilter::all);
+        for (int i = 0; i < std::abs(c.moves); ++i)
+            rig.sw->move(c.moves > 0 ? 1 : -1);
+        rig.sw->finish(true);
+        rig.deliver();
+        ASSERT_EQ(rig.actions.activated.size(), 1u);
+        EXPECT_EQ(rig.actions.activated[0], rig.idAt(std::size_t(c.expected)));
+    }
+}
+
+TEST(Switcher, emptyFilteredListEndsRunSilently)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);  // none minimised
+    bool lastOpen = false;
+    int flips = 0;
+    rig.sw->onOpenChanged = [&](bool open) {
+        lastOpen = open;
+        ++flips;
+    };
+    rig.sw->open(false, SlotFilter::minimized);
+    rig.sw->finish(true);
+    rig.deliver();
+
+    EXPECT_EQ(rig.sw->state(), State::closed);
+    EXPECT_TRUE(rig.actions.activated.empty());
+    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
+    EXPECT_EQ(flips, 2);
+    EXPECT_FALSE(lastOpen);
+    EXPECT_EQ(rig.count("switches"), 0);
+}
+
+TEST(Switcher, buildOptionsFollowFilterAndSettings)
+{
+    SwitcherRig rig;
+    rig.givenWindows(2);
+    rig.store.setValue(QStringLiteral("perWindow"), false);
+    rig.store.setValue(QStringLiteral("otherSpaces"), true);
+
+    rig.sw->open(false, SlotFilter::tabs);
+    rig.sw->finish(false);
+    rig.sw->open(false, SlotFilter::currentApp);
+    rig.sw->finish(false);
+    rig.sw->open(false, SlotFilter::currentSpace);
+    rig.sw->finish(false);
+    rig.deliver();
+
+    ASSERT_EQ(rig.inventory.builds.size(), 3u);
+    EXPECT_TRUE(rig.inventory.builds[0].perWindow);
+    EXPECT_TRUE(rig.inventory.builds[0].tabs);
+    EXPECT_FALSE(rig.inventory.builds[0].onlyPID);
+    EXPECT_FALSE(rig.inventory.builds[1].perWindow);
+    EXPECT_EQ(rig.inventory.builds[1].onlyPID, std::optional<Pid>(101));
+    EXPECT_TRUE(rig.inventory.builds[1].spaces);
+    EXPECT_FALSE(rig.inventory.builds[2].spaces);
+    EXPECT_EQ(rig.inventory.noted, (std::vector<Pid>{101, 101, 101}));
+    EXPECT_EQ(rig.sw->state(), State::closed);  // every result was stale
+}
+
+TEST(Switcher, ownAppInFrontIsNotRecordedAsUsed)
+{
+    SwitcherRig rig;
+    rig.givenWindows(1);
+    rig.workspace.add(7, rig.workspace.ownId, QStringLiteral("Zumo"));
+    rig.workspace.frontmost = 7;
+    rig.sw->open(false, SlotFilter::all);
+    EXPECT_TRUE(rig.inventory.noted.empty());
+}
+
+TEST(Switcher, staleBuildIsDroppedAfterANewRun)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    std::vector<Entry> first = rig.inventory.entries;
+    first[0].tab = ElementRef(77);
+    std::vector<Entry> second(rig.inventory.entries.begin() + 1, rig.inventory.entries.end());
+    rig.inventory.script = {first, second};
+
+    rig.sw->open(false, SlotFilter::all);
+    rig.sw->finish(false);
+    rig.sw->open(false, SlotFilter::all);
+    rig.sw->finish(true);
+    rig.deliver();
+
+    // Applied, the first list would have committed its second entry and counted a tab.
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{second[0].id});
+    EXPECT_EQ(rig.count("tabsListed"), 0);
+}
+
+TEST(Switcher, staleCaptureIsDroppedAfterANewRun)
+{
+    SwitcherRig rig;
+    rig.givenWindows(2);
+    rig.openAndShow();
+    const std::uint64_t firstRun = rig.sw->gen();
+    rig.sw->finish(false);
+    rig.sw->open(false, SlotFilter::all);  // the same entries again
+    rig.deliver();
+
+    QImage late(40, 20, QImage::Format_ARGB32_Premultiplied);
+    late.fill(Qt::blue);
+    rig.sw->previewCaptured(firstRun, rig.idAt(0), late);
+    EXPECT_TRUE(rig.sw->allEntries()[0].thumb.isNull());
+    EXPECT_TRUE(rig.sw->view().entries()[0].thumb.isNull());
+    rig.sw->previewCaptured(rig.sw->gen(), rig.idAt(0), late);
+    EXPECT_FALSE(rig.sw->view().entries()[0].thumb.isNull());
+}
+
+TEST(Switcher, capturedPreviewsReachEntriesScaledDown)
+{
+    SwitcherRig rig;
+    rig.givenWindows(2);
+    rig.store.setValue(QStringLiteral("previews"), true);
+    rig.permissions.capture = true;
+    rig.openAndShow();
+    EXPECT_TRUE(rig.sw->view().previewMode());
+    for (const Entry& e : rig.sw->view().entries()) {
+        ASSERT_FALSE(e.thumb.isNull());
+        EXPECT_EQ(e.thumb.size(), QSize(380, 190));
+    }
+}
+
+TEST(Switcher, previewsNeedCapturePermission)
+{
+    SwitcherRig rig;
+    rig.givenWindows(2);
+    rig.store.setValue(QStringLiteral("previews"), true);
+    rig.permissions.capture = false;
+    rig.openAndShow();
+    EXPECT_FALSE(rig.sw->view().previewMode());
+    EXPECT_TRUE(rig.actions.captured.empty());
+}
+
+TEST(Switcher, staleSnapCompletionDoesNotCommitALaterRun)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.openAndShow();
+    rig.sw->snapSelected(SnapTo::left);
+    rig.sw->finish(false);
+    rig.sw->open(false, SlotFilter::all);
+    rig.deliver();
+
+    EXPECT_EQ(rig.actions.snapped.size(), 1u);
+    EXPECT_EQ(rig.sw->state(), State::loadedHidden);
+    EXPECT_TRUE(rig.actions.activated.empty());
+}
+
+TEST(Switcher, snapCommitsOnceTheWindowHasMoved)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.openAndShow();
+    rig.sw->snapSelected(SnapTo::right);
+    EXPECT_EQ(rig.dispatcher.lastQuality(), Quality::UserInitiated);
+    EXPECT_TRUE(rig.sw->isOpen());
+    rig.deliver();
+
+    ASSERT_EQ(rig.actions.snapped.size(), 1u);
+    EXPECT_EQ(rig.actions.snapped[0].second, SnapTo::right);
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
+    EXPECT_EQ(rig.count("snaps"), 1);
+}
+
+TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.store.setValue(QStringLiteral("showDelay"), 0.25);
+    rig.sw->open(false, SlotFilter::all);
+    rig.deliver();
+    EXPECT_EQ(rig.sw->state(), State::loadedHidden);
+    EXPECT_DOUBLE_EQ(rig.dispatcher.lastTimerDelay(), 0.25);
+    rig.dispatcher.advance(0.2);
+    EXPECT_FALSE(rig.sw->panel().isVisible());
+    rig.dispatcher.advance(0.05);
+    EXPECT_EQ(rig.sw->state(), State::shown);
+    EXPECT_TRUE(rig.sw->panel().isVisible());
+    rig.sw->finish(false);
+    EXPECT_FALSE(rig.sw->panel().isVisible());
+
+    rig.sw->open(false, SlotFilter::all);
+    rig.deliver();
+    rig.sw->move(1);  // a second Tab
+    EXPECT_EQ(rig.sw->state(), State::shown);
+    EXPECT_EQ(rig.sw->view().selected(), 2);
+    EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
+}
+
+TEST(Switcher, noticeIsTakenOnlyAtTheFirstShowingOfARun)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.reminder.pending = QStringLiteral("Zumo 2.0 is available");
+    rig.openAndShow();
+    rig.sw->move(1);
+    rig.sw->show();
+    EXPECT_EQ(rig.reminder.takes, 1);
+    EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QStringLiteral("Zumo 2.0 is available")));
+
+    rig.sw->finish(true);
+    rig.openAndShow();
+    EXPECT_EQ(rig.reminder.takes, 2);
+    EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QString::fromUtf8(KeyHint)));
+
+    rig.store.setValue(QStringLiteral("showHints"), false);
+    rig.sw->show();
+    EXPECT_FALSE(rig.sw->view().hint());
+}
+
+TEST(Switcher, searchStories)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.openAndShow();
+    rig.sw->beginSearch();
+    EXPECT_EQ(rig.count("searches"), 1);
+    EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QString::fromUtf8(SearchHint)));
+    EXPECT_EQ(rig.sw->view().query(), std::optional<QString>(QString()));
+
+    rig.sw->setQuery(QStringLiteral("window 2"));
+    rig.sw->refilter();
+    rig.deliver();
+    ASSERT_EQ(rig.sw->view().entries().size(), 1u);
+    EXPECT_EQ(rig.sw->view().entries()[0].id, rig.idAt(2));
+
+    rig.sw->setQuery(QStringLiteral("zq"));
+    rig.sw->refilter();
+    rig.deliver();
+    EXPECT_TRUE(rig.sw->view().entries().empty());
+    EXPECT_TRUE(rig.sw->isOpen());
+    EXPECT_FALSE(rig.sw->selectedEntry());
+
+    rig.sw->backspace();
+    rig.sw->backspace();
+    EXPECT_EQ(rig.sw->view().entries().size(), 3u);
+    EXPECT_EQ(rig.sw->view().selected(), 0);
+    EXPECT_TRUE(rig.sw->isSearching());
+
+    rig.sw->backspace();
+    EXPECT_FALSE(rig.sw->isSearching());
+    EXPECT_FALSE(rig.sw->view().query());
+}
+
+TEST(Switcher, lateSearchResultOfAnEarlierQueryIsDropped)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.openAndShow();
+    rig.sw->beginSearch();
+    rig.sw->setQuery(QStringLiteral("zq"));
+    rig.sw->refilter();  // scored in the background, not yet back
+    rig.sw->setSearching(false);
+    rig.sw->setQuery(QString());
+    rig.sw->refilter();
+    rig.sw->beginSearch();
+    rig.deliver();
+    EXPECT_EQ(rig.sw->view().entries().size(), 3u);
+}
+
+TEST(Switcher, searchResultsKeepPreviewsThatArrivedMeanwhile)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.store.setValue(QStringLiteral("previews"), true);
+    rig.sw->open(false, SlotFilter::all);
+    rig.dispatcher.runBackground();
+    rig.dispatcher.runMain();  // entries in, captures queued behind
+    rig.sw->beginSearch();
+    rig.sw->setQuery(QStringLiteral("window"));
+    rig.sw->refilter();
+    rig.deliver();  // captures land first, then the ranking
+    ASSERT_EQ(rig.sw->view().entries().size(), 3u);
+    for (const Entry& e : rig.sw->view().entries())
+        EXPECT_FALSE(e.thumb.isNull());
+}
+
+TEST(Switcher, quittingTheOnlyAppClosesWithoutActivating)
+{
+    SwitcherRig rig;
+    rig.givenWindows(1);
+    rig.inventory.entries.push_back(windowEntry(101, QStringLiteral("Second window")));
+    rig.openAndShow();
+    rig.sw->quitSelected();
+    EXPECT_EQ(rig.actions.quit, std::vector<Pid>{101});
+    EXPECT_EQ(rig.sw->state(), State::closed);
+    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_TRUE(rig.actions.activated.empty());
+    EXPECT_EQ(rig.count("quits"), 1);
+    EXPECT_EQ(rig.count("switches"), 0);
+}
+
+TEST(Switcher, closingATileRemovesJustItAndKeepsTheSelectionInRange)
+{
+    SwitcherRig rig;
+    rig.givenWindows(4);
+    rig.openAndShow();
+    rig.sw->select(3);
+    const ElementRef last = *rig.inventory.entries[3].window;
+    rig.sw->closeSelected();
+    EXPECT_EQ(rig.sw->view().selected(), 2);  // moved to the new last
+    rig.sw->select(1);
+    rig.sw->closeSelected();
+    EXPECT_EQ(rig.sw->view().selected(), 1);  // stays
+    EXPECT_EQ(rig.sw->view().entries()[1].id, rig.idAt(2));
+    EXPECT_EQ(rig.sw->allEntries().size(), 2u);
+    rig.deliver();
+    EXPECT_EQ(rig.dispatcher.lastQuality(), Quality::Default);
+    EXPECT_EQ(rig.actions.closed.front(), last);
+    EXPECT_EQ(rig.count("closes"), 2);
+    EXPECT_TRUE(rig.sw->isOpen());
+}
+
+TEST(Switcher, closeDependsOnWhatTheEntryIs)
+{
+    struct Case {
+        const char* name;
+        bool tab, window, otherSpace;
+        int closes, quits;
+        bool notice;
+    };
+    const Case cases[] = {
+        {"tab row refuses", true, true, false, 0, 0, true},
+        {"window closes", false, true, false, 1, 0, false},
+        {"app row quits", false, false, false, 0, 1, false},
+        {"other desktop without element", false, false, true, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SwitcherRig rig;
+        rig.givenWindows(2);
+        Entry& e = rig.inventory.entries[0];
+        e.tab = c.tab ? std::optional<ElementRef>(9) : std::nullopt;
+        e.window = c.window ? e.window : std::nullopt;
+        e.otherSpace = c.otherSpace;
+        rig.workspace.frontmost = std::nullopt;
+        rig.openAndShow();
+        rig.sw->closeSelected();
+        rig.deliver();
+        EXPECT_EQ(int(rig.actions.closed.size()), c.closes);
+        EXPECT_EQ(int(rig.actions.quit.size()), c.quits);
+        EXPECT_EQ(rig.sw->notice().has_value(), c.notice);
+        if (c.notice) {
+            EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QString::fromUtf8(TabCloseNotice)));
+            EXPECT_EQ(rig.sw->allEntries().size(), 2u);
+        }
+        EXPECT_TRUE(rig.actions.activated.empty());
+    }
+}
+
+TEST(Switcher, minimiseMarksTheEntryAndKeepsThePanelOpen)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.openAndShow();
+    rig.sw->minimizeSelected();
+    EXPECT_TRUE(rig.sw->allEntries()[1].minimized);
+    EXPECT_TRUE(rig.sw->view().entries()[1].minimized);
+    EXPECT_EQ(rig.sw->state(), State::shown);
+    rig.deliver();
+    EXPECT_EQ(rig.actions.minimized, std::vector<ElementRef>{*rig.inventory.entries[1].window});
+    EXPECT_EQ(rig.count("mins"), 1);
+}
+
+TEST(Switcher, hideRemovesEveryEntryOfTheApp)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.inventory.entries.push_back(windowEntry(102, QStringLiteral("Another of 102")));
+    rig.openAndShow();  // selects app 102's first window
+    rig.sw->hideSelected();
+    EXPECT_EQ(rig.actions.hidden, std::vector<Pid>{102});
+    ASSERT_EQ(rig.sw->allEntries().size(), 2u);
+    EXPECT_EQ(rig.sw->view().selected(), 1);
+    EXPECT_EQ(rig.count("hides"), 1);
+}
+
+TEST(Switcher, commandsWaitForTheEntries)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.sw->open(false, SlotFilter::all);
+    rig.sw->quitSelected();
+    rig.sw->closeSelected();
+    rig.sw->minimizeSelected();
+    rig.sw->beginSearch();
+    rig.sw->moveRow(1);
+    rig.sw->pick(0);
+    EXPECT_TRUE(rig.actions.quit.empty());
+    EXPECT_FALSE(rig.sw->isSearching());
+    EXPECT_EQ(rig.sw->state(), State::loading);
+    EXPECT_EQ(rig.count("searches") + rig.count("mousePicks"), 0);
+}
+
+TEST(Switcher, rowMovesStepByTheGridWidthWithoutWrapping)
+{
+    SwitcherRig rig;
+    rig.givenWindows(10);
+    rig.openAndShow();
+    rig.sw->moveRow(1);
+    EXPECT_EQ(rig.sw->view().selected(), 9);
+    rig.sw->moveRow(1);
+    EXPECT_EQ(rig.sw->view().selected(), 9);
+    rig.sw->moveRow(-1);
+    EXPECT_EQ(rig.sw->view().selected(), 1);
+    rig.sw->moveRow(-1);
+    EXPECT_EQ(rig.sw->view().selected(), 1);
+}
+
+TEST(Switcher, pointerHoverAndPick)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.sw->open(false, SlotFilter::all);
+    rig.deliver();
+    rig.sw->hover(2);  // not shown yet: a resting pointer must not move the selection
+    EXPECT_EQ(rig.sw->view().selected(), 1);
+    rig.sw->show();
+    rig.sw->hover(2);
+    EXPECT_EQ(rig.sw->view().selected(), 2);
+    rig.sw->pick(7);
+    EXPECT_TRUE(rig.sw->isOpen());
+    rig.sw->pick(0);
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(0)});
+    EXPECT_EQ(rig.count("mousePicks"), 1);
+}
+
+TEST(Switcher, targetScreensFollowDisplayMode)
+{
+    const std::vector<Screen> three{
+        {QRectF(0, 0, 1440, 900), {}}, {QRectF(1440, 0, 1920, 1080), {}}, {QRectF(3360, 0, 1280, 1024), {}}};
+    const QPointF onSecond(2000, 500);
+    EXPECT_EQ(targetScreenIndices(three, 0, onSecond, 0), std::vector<int>{1});
+    EXPECT_EQ(targetScreenIndices(three, 0, onSecond, -3), std::vector<int>{1});
+    EXPECT_EQ(targetScreenIndices(three, 0, onSecond, 1), std::vector<int>{0});
+    EXPECT_EQ(targetScreenIndices(three, 0, onSecond, 2), (std::vector<int>{1, 0, 2}));
+    // The border pixel belongs to the display on its right only.
+    EXPECT_EQ(targetScreenIndices(three, 0, QPointF(1440, 10), 0), std::vector<int>{1});
+    // Off every display: the main one, else the first.
+    EXPECT_EQ(targetScreenIndices(three, 2, QPointF(-50, -50), 0), std::vector<int>{2});
+    EXPECT_EQ(targetScreenIndices(three, std::nullopt, QPointF(-50, -50), 0), std::vector<int>{0});
+    EXPECT_EQ(targetScreenIndices(three, 7, QPointF(-50, -50), 0), std::vector<int>{0});
+    EXPECT_TRUE(targetScreenIndices({}, 0, onSecond, 2).empty());
+}
+
+TEST(Switcher, mirrorsFollowTheMainPanelAndForwardPointerInput)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.screens.list = {{QRectF(0, 0, 1440, 900), {}}, {QRectF(1440, 0, 1920, 1080), {}},
+                        {QRectF(3360, 0, 1280, 1024), {}}};
+    rig.screens.pointer = QPointF(2000, 500);
+    rig.store.setValue(QStringLiteral("displayMode"), 2);
+    rig.openAndShow();
+    ASSERT_EQ(rig.sw->mirrorPanelCount(), 2u);
+    EXPECT_EQ(rig.sw->view().mirrors().size(), 2u);
+    SwitcherView& mirror = *rig.sw->mirrorPanel(1).view();
+    EXPECT_EQ(mirror.entries().size(), 3u);
+    EXPECT_TRUE(rig.sw->mirrorPanel(1).isVisible());
+
+    rig.screens.list.pop_back();
+    rig.screens.onChanged();
+    EXPECT_EQ(rig.sw->view().mirrors().size(), 1u);
+    EXPECT_FALSE(rig.sw->mirrorPanel(1).isVisible());
+
+    rig.sw->mirrorPanel(0).view()->onPick(2);
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
+    EXPECT_FALSE(rig.sw->mirrorPanel(0).isVisible());
+    EXPECT_TRUE(rig.sw->view().mirrors().empty());
+}
+
+TEST(Switcher, noDisplayKeepsTheRunOpenAndCommittable)
+{
+    SwitcherRig rig;
+    rig.givenWindows(2);
+    rig.screens.list.clear();
+    rig.openAndShow();
+    EXPECT_EQ(rig.sw->state(), State::loadedHidden);
+    rig.sw->finish(true);
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
+}
+
+TEST(Switcher, resultsForASwitcherThatIsGoneAreIgnored)
+{
+    SwitcherRig rig;
+    rig.givenWindows(2);
+    rig.store.setValue(QStringLiteral("previews"), true);
+    rig.sw->open(false, SlotFilter::all);
+    rig.sw->finish(true);
+    rig.sw.reset();
+    rig.deliver();
+    rig.screens.onChanged();
+    EXPECT_TRUE(rig.actions.activated.empty());
+}
+
+TEST(Switcher, tabRowsAreCounted)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.inventory.entries[0].tab = ElementRef(1);
+    rig.inventory.entries[2].tab = ElementRef(2);
+    rig.sw->open(false, SlotFilter::tabs);
+    rig.deliver();
+    EXPECT_EQ(rig.sw->allEntries().size(), 2u);
+    EXPECT_EQ(rig.count("tabsListed"), 2);
+}
+
+} // namespace
+} // namespace zumo::test

@@ -1,0 +1,323 @@
+// The key handler: the per-event decision as a table, and the Tap driving a real Switcher
+// through the fake keyboard hook.
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "platform/KeyCodes.h"
+#include "platform/fake/FakeKeyboardHook.h"
+#include "switcher/SwitcherPanel.h"
+#include "switcher/SwitcherView.h"
+#include "switcher/Tap.h"
+#include "telemetry/EventLog.h"
+#include "tests/switcher/SwitcherFakes.h"
+
+namespace zumo::test {
+namespace {
+
+using keys::Command;
+using keys::Control;
+using keys::Option;
+using keys::Shift;
+
+KeyEvent down(std::int64_t code, std::uint64_t flags, QString chars = {})
+{
+    return KeyEvent{KeyEventType::KeyDown, code, flags, std::move(chars)};
+}
+KeyEvent typed(const char* chars, std::uint64_t flags = Option)
+{
+    return down(0, flags, QString::fromUtf8(chars));
+}
+KeyEvent of(KeyEventType type, std::uint64_t flags = 0)
+{
+    return KeyEvent{type, 0, flags, {}};
+}
+
+TapContext closed()
+{
+    return {};
+}
+TapContext running(bool loading = false, bool searching = false, int shown = 4)
+{
+    TapContext c;
+    c.open = true;
+    c.loading = loading;
+    c.searching = searching;
+    c.shown = loading ? 0 : shown;
+    c.activeMask = Option;
+    c.activeKey = keys::Tab;
+    return c;
+}
+TapContext with(TapContext c, void (*edit)(TapContext&))
+{
+    edit(c);
+    return c;
+}
+
+const std::vector<Slot> OptionSlots{{Option, keys::Tab, SlotFilter::all}, {Option, keys::Grave, SlotFilter::currentApp}};
+const std::vector<Slot> ControlSlots{{Control, keys::Tab, SlotFilter::all}};
+const std::vector<Slot> SpaceSlots{{Option, keys::Tab, SlotFilter::all}, {Option, keys::Space, SlotFilter::tabs}};
+
+struct DecisionCase {
+    const char* name;
+    KeyEvent event;
+    TapContext context;
+    const std::vector<Slot>* slots;
+    bool passOn;
+    TapVerb verb;
+    int amount = 0;
+    bool commitFirst = false;
+};
+
+TEST(TapDecision, table)
+{
+    const TapContext spaceRun = with(running(false, true), [](TapContext& c) { c.activeKey = keys::Space; });
+    const TapContext disabledRun = with(running(), [](TapContext& c) { c.enabled = false; });
+    const TapContext pausedRun = with(running(), [](TapContext& c) { c.paused = true; });
+    const TapContext bothHeld = with(running(), [](TapContext& c) { c.activeMask = Control | Option; });
+    const DecisionCase cases[] = {
+        {"closed: Command+Option+Tab passes", down(keys::Tab, Command | Option), closed(), &OptionSlots, true, TapVerb::none},
+        {"closed: Option+Tab opens", down(keys::Tab, Option), closed(), &OptionSlots, false, TapVerb::open},
+        {"closed: Option+Tab passes with trigger Control", down(keys::Tab, Option), closed(), &ControlSlots, true, TapVerb::none},
+        {"closed: Control+Option+Tab passes without that slot", down(keys::Tab, Control | Option), closed(), &ControlSlots, true, TapVerb::none},
+        {"closed: plain Tab passes", down(keys::Tab, 0), closed(), &OptionSlots, true, TapVerb::none},
+        {"closed: key-up passes", of(KeyEventType::KeyUp), closed(), &OptionSlots, true, TapVerb::none},
+        {"open: key-up swallowed", of(KeyEventType::KeyUp), running(), &OptionSlots, false, TapVerb::none},
+        {"open: release commits and passes", of(KeyEventType::FlagsChanged, 0), running(), &OptionSlots, true, TapVerb::commit},
+        {"open: Shift change passes", of(KeyEventType::FlagsChanged, Option | Shift), running(), &OptionSlots, true, TapVerb::none},
+        {"open: releasing either of two commits", of(KeyEventType::FlagsChanged, Option), bothHeld, &OptionSlots, true, TapVerb::commit},
+        {"closed: flags pass", of(KeyEventType::FlagsChanged, 0), closed(), &OptionSlots, true, TapVerb::none},
+        {"open: Tab moves on", down(keys::Tab, Option), running(), &OptionSlots, false, TapVerb::move, 1},
+        {"open: Shift+Tab moves back", down(keys::Tab, Option | Shift), running(), &OptionSlots, false, TapVerb::move, -1},
+        {"open: grave moves", down(keys::Grave, Option, "`"), running(), &OptionSlots, false, TapVerb::move, 1},
+        {"searching: Tab still moves", down(keys::Tab, Option), running(false, true), &OptionSlots, false, TapVerb::move, 1},
+        {"searching: grave does not move", down(keys::Grave, Option, "`"), running(false, true), &OptionSlots, false, TapVerb::none},
+        {"searching: the active key types", down(keys::Space, Option, " "), spaceRun, &SpaceSlots, false, TapVerb::type},
+        {"open: the active key moves", down(keys::Space, Option, " "), with(spaceRun, [](TapContext& c) { c.searching = false; }), &SpaceSlots, false, TapVerb::move, 1},
+        {"open: Return commits", down(keys::Return, Option), running(), &OptionSlots, false, TapVerb::commit},
+        {"open: Escape cancels", down(keys::Escape, Option), running(), &OptionSlots, false, TapVerb::cancel},
+        {"searching: Escape leaves search", down(keys::Escape, Option), running(false, true), &OptionSlots, false, TapVerb::leaveSearch},
+        {"open: Left", down(keys::Left, Option), running(), &OptionSlots, false, TapVerb::move, -1},
+        {"open: Right", down(keys::Right, Option), running(), &OptionSlots, false, TapVerb::move, 1},
+        {"open: Down", down(keys::Down, Option), running(), &OptionSlots, false, TapVerb::moveRow, 1},
+        {"open: Up", down(keys::Up, Option), running(), &OptionSlots, false, TapVerb::moveRow, -1},
+        {"open: q quits", typed("q"), running(), &OptionSlots, false, TapVerb::quit},
+        {"open: Q quits too", typed("Q"), running(), &OptionSlots, false, TapVerb::quit},
+        {"open: / searches", typed("/"), running(), &OptionSlots, false, TapVerb::beginSearch},
+        {"open: c snaps", typed("c"), running(), &OptionSlots, false, TapVerb::snap},
+        {"open: other letters swallowed", typed("z"), running(), &OptionSlots, false, TapVerb::none},
+        {"open: no text swallowed", typed(""), running(), &OptionSlots, false, TapVerb::none},
+        {"open: 3 jumps", typed("3"), running(), &OptionSlots, false, TapVerb::jump, 2},
+        {"open: 9 with four entries", typed("9"), running(), &OptionSlots, false, TapVerb::none},
+        {"loading: 5 does nothing", typed("5"), running(true), &OptionSlots, false, TapVerb::none},
+        {"searching: q is typed", typed("q"), running(false, true), &OptionSlots, false, TapVerb::type},
+        {"searching: 5 is typed", typed("5"), running(false, true), &OptionSlots, false, TapVerb::type},
+        {"searching: Delete", down(keys::Delete, Option, "\x7f"), running(false, true), &OptionSlots, false, TapVerb::backspace},
+        {"searching: symbols are not typed", typed("+"), running(false, true), &OptionSlots, false, TapVerb::none},
+        {"disabled: passes while open", down(keys::Tab, Option), disabledRun, &OptionSlots, true, TapVerb::none},
+        {"paused: passes while open", down(keys::Tab, Option), pausedRun, &OptionSlots, true, TapVerb::none},
+        {"disabled: release still commits", of(KeyEventType::FlagsChanged, 0), disabledRun, &OptionSlots, true, TapVerb::commit},
+        {"hook off while open cancels", of(KeyEventType::DisabledByTimeout), running(), &OptionSlots, true, TapVerb::cancel},
+        {"hook off while closed", of(KeyEventType::DisabledByUserInput), closed(), &OptionSlots, true, TapVerb::none},
+        {"missed release while loading: commit, then move", down(keys::Tab, 0), running(true), &OptionSlots, false, TapVerb::move, 1, true},
+        {"missed release: commit, then a shortcut reopens", down(keys::Tab, Option), bothHeld, &OptionSlots, false, TapVerb::open, 0, true},
+        {"missed release: commit, then the key passes", typed("a", 0), running(), &OptionSlots, true, TapVerb::none, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TapAction a = decideTap(c.event, c.context, *c.slots);
+        EXPECT_EQ(a.passOn, c.passOn);
+        EXPECT_EQ(a.verb, c.verb);
+        EXPECT_EQ(a.amount, c.amount);
+        EXPECT_EQ(a.commitFirst, c.commitFirst);
+        EXPECT_EQ(a.reenable, c.event.type == KeyEventType::DisabledByTimeout
+                                  || c.event.type == KeyEventType::DisabledByUserInput);
+    }
+}
+
+TEST(TapDecision, openCarriesTheShortcut)
+{
+    const TapAction a = decideTap(down(keys::Grave, Option | Shift), closed(), OptionSlots);
+    EXPECT_EQ(a.mask, Option);
+    EXPECT_EQ(a.key, keys::Grave);
+    EXPECT_EQ(a.filter, SlotFilter::currentApp);
+    EXPECT_TRUE(a.backward);
+    EXPECT_EQ(decideTap(typed("f"), running(), OptionSlots).snap, SnapTo::full);
+    EXPECT_EQ(decideTap(typed("Q"), running(false, true), OptionSlots).character, QChar(u'q'));
+}
+
+// A Tap wired to a real Switcher on the fake platform.
+struct TapRig : SwitcherRig {
+    FakeKeyboardHook hook;
+    ActiveSlots slots;
+    Tap tap{*sw, hook, slots, settings, counters, permissions, clock};
+
+    bool key(std::int64_t code, std::uint64_t flags = Option, const char* chars = "")
+    {
+        return hook.send(down(code, flags, QString::fromUtf8(chars)));
+    }
+    bool text(const char* chars) { return key(0, Option, chars); }
+    bool release(std::uint64_t flags = 0) { return hook.send(of(KeyEventType::FlagsChanged, flags)); }
+};
+
+TEST(Tap, startNeedsTrustAndLogsARefusalOncePerProcess)
+{
+    QTemporaryDir logDir;
+    TapRig rig;
+    EventLog log(logDir.path(), rig.clock);
+    installAppLog(&log);
+
+    rig.permissions.trusted = false;
+    EXPECT_FALSE(rig.tap.start());
+    EXPECT_FALSE(rig.hook.exists());
+
+    rig.permissions.trusted = true;
+    rig.hook.refuseCreate = true;
+    rig.hook.listenGranted = false;
+    EXPECT_FALSE(rig.tap.start());
+    EXPECT_FALSE(rig.tap.start());
+    EXPECT_EQ(rig.hook.listenRequests, 2);
+
+    rig.hook.refuseCreate = false;
+    EXPECT_TRUE(rig.tap.start());
+    EXPECT_TRUE(rig.tap.start());
+    EXPECT_EQ(rig.hook.enables, 1);
+
+    installAppLog(nullptr);
+    log.drain();
+    QFile file(log.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(text.count(QStringLiteral("event tap creation failed (Input Monitoring may be needed)")), 1);
+}
+
+TEST(Tap, shortcutsReachTheHookAndCaptureFollowsTheRun)
+{
+    TapRig rig;
+    EXPECT_EQ(rig.hook.shortcuts, (std::vector<HookShortcut>{{Option, keys::Tab}}));
+    rig.slots.rebuildSlots(rig.settings);  // per-app key is on out of the box
+    EXPECT_EQ(rig.hook.shortcuts, (std::vector<HookShortcut>{{Option, keys::Tab}, {Option, keys::Grave}}));
+
+    ASSERT_TRUE(rig.tap.start());
+    rig.givenWindows(3);
+    EXPECT_FALSE(rig.key(keys::Tab));
+    EXPECT_TRUE(rig.hook.capturing);
+    EXPECT_TRUE(rig.release());
+    rig.deliver();
+    EXPECT_FALSE(rig.hook.capturing);
+}
+
+TEST(Tap, quickSwitchThroughTheKeys)
+{
+    TapRig rig;
+    rig.tap.start();
+    rig.givenWindows(5);
+    EXPECT_FALSE(rig.key(keys::Tab));
+    EXPECT_FALSE(rig.key(keys::Tab));
+    EXPECT_FALSE(rig.key(keys::Tab));
+    EXPECT_FALSE(rig.hook.send(of(KeyEventType::KeyUp, Option)));
+    EXPECT_TRUE(rig.release());
+    EXPECT_TRUE(rig.sw->isOpen());  // waits for the entries
+    rig.deliver();
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(3)});
+    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_TRUE(rig.hook.send(of(KeyEventType::KeyUp)));
+    EXPECT_EQ(rig.count("switches"), 1);
+}
+
+TEST(Tap, perAppShortcutCountsAndOpensForTheFrontApp)
+{
+    TapRig rig;
+    rig.slots.rebuildSlots(rig.settings);
+    rig.tap.start();
+    rig.givenWindows(2);
+    EXPECT_FALSE(rig.key(keys::Grave));
+    EXPECT_EQ(rig.count("perapp"), 1);
+    EXPECT_EQ(rig.tap.activeKey(), keys::Grave);
+    rig.deliver();
+    EXPECT_EQ(rig.inventory.builds.at(0).onlyPID, std::optional<Pid>(101));
+}
+
+TEST(Tap, numberJumpsCommitOnlyToShownEntries)
+{
+    TapRig rig;
+    rig.tap.start();
+    rig.givenWindows(4);
+    rig.key(keys::Tab);
+    EXPECT_FALSE(rig.text("5"));  // still loading
+    rig.deliver();
+    EXPECT_FALSE(rig.text("9"));
+    EXPECT_TRUE(rig.sw->isOpen());
+    EXPECT_FALSE(rig.text("3"));
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
+    EXPECT_EQ(rig.count("jumps"), 1);
+}
+
+TEST(Tap, searchTypingAndEscapeTwice)
+{
+    TapRig rig;
+    rig.tap.start();
+    rig.givenWindows(3);
+    rig.key(keys::Tab);
+    rig.deliver();
+    rig.text("/");
+    EXPECT_FALSE(rig.text("Q"));
+    EXPECT_FALSE(rig.key(keys::Space, Option, " "));
+    EXPECT_EQ(rig.sw->query(), QStringLiteral("q "));
+    EXPECT_TRUE(rig.actions.quit.empty());
+    rig.deliver();
+    EXPECT_TRUE(rig.sw->view().entries().empty());
+
+    EXPECT_FALSE(rig.key(keys::Escape));
+    EXPECT_FALSE(rig.sw->isSearching());
+    EXPECT_EQ(rig.sw->view().entries().size(), 3u);
+    EXPECT_EQ(rig.sw->view().selected(), 0);
+    EXPECT_FALSE(rig.key(keys::Escape));
+    EXPECT_FALSE(rig.sw->isOpen());
+    EXPECT_TRUE(rig.actions.activated.empty());
+}
+
+TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
+{
+    TapRig rig;
+    rig.tap.start();
+    rig.givenWindows(3);
+    rig.key(keys::Tab);
+    rig.deliver();
+    rig.store.setValue(QStringLiteral("enabled"), false);
+    EXPECT_TRUE(rig.key(keys::Tab));
+    EXPECT_EQ(rig.sw->view().selected(), 1);
+    rig.store.setValue(QStringLiteral("enabled"), true);
+    rig.store.setValue(QStringLiteral("pauseUntil"), rig.clock.nowSeconds() + 60);
+    EXPECT_TRUE(rig.key(keys::Tab));
+    EXPECT_TRUE(rig.release());
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
+
+    EXPECT_TRUE(rig.key(keys::Tab));  // paused: no new run
+    EXPECT_FALSE(rig.sw->isOpen());
+    rig.clock.advance(61);
+    EXPECT_FALSE(rig.key(keys::Tab));
+    EXPECT_TRUE(rig.sw->isOpen());
+}
+
+TEST(Tap, hookSwitchedOffCancelsAndComesBack)
+{
+    TapRig rig;
+    rig.tap.start();
+    rig.givenWindows(3);
+    rig.key(keys::Tab);
+    rig.deliver();
+    EXPECT_TRUE(rig.hook.send(of(KeyEventType::DisabledByTimeout)));
+    EXPECT_FALSE(rig.sw->isOpen());
+    EXPECT_EQ(rig.hook.enables, 2);
+    EXPECT_TRUE(rig.actions.activated.empty());
+
+    rig.key(keys::Tab);
+    rig.tap.stop();
+    EXPECT_FALSE(rig.sw->isOpen());
+    EXPECT_FALSE(rig.hook.exists());
+    rig.deliver();
+    EXPECT_TRUE(rig.actions.activated.empty());
+}
+
+} // namespace
+} // namespace zumo::test
