@@ -97,7 +97,7 @@ size_t qHash(const PanelPainter::TextKey& key, size_t seed) noexcept
 
 size_t qHash(const PanelPainter::ImageKey& key, size_t seed) noexcept
 {
-    return qHashMulti(seed, key.cacheKey, key.width, key.height, key.rounded);
+    return qHashMulti(seed, key.cacheKey, key.width, key.height, key.kind, key.dpr);
 }
 
 void PanelPainter::clear()
@@ -219,11 +219,8 @@ void PanelPainter::paintTile(QPainter& p, const PanelContent& c, int index, cons
 {
     const Entry& e = c.entries[size_t(index)];
     const bool selected = index == c.selected;
-    if (selected) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(m_selectionBrush);
-        p.drawRoundedRect(r.adjusted(4, 4, -4, -4), 12, 12);
-    }
+    if (selected)
+        drawShape(p, Shape::selection, r.adjusted(4, 4, -4, -4));
     const double s = m_scale;
     const double textTop = c.previewMode ? paintPreviewTile(p, e, r) : paintIconTile(p, e, r);
     drawText(p, e.title, QRectF(r.x() + 8, textTop, r.width() - 16, 16 * s),
@@ -239,9 +236,7 @@ void PanelPainter::paintTile(QPainter& p, const PanelContent& c, int index, cons
     if (c.previewMode) {
         // The badge overlaps the preview's corner; lay it on panel material so a light
         // capture does not swallow the digit.
-        p.setPen(Qt::NoPen);
-        p.setBrush(m_badgeBaseBrush);
-        p.drawRoundedRect(QRectF(r.x() + 10, r.y() + 10, 16, 16), 5, 5);
+        drawShape(p, Shape::badgeBase, QRectF(r.x() + 10, r.y() + 10, 16, 16));
     }
     paintBadge(p, badge, r);
 }
@@ -259,9 +254,7 @@ double PanelPainter::paintPreviewTile(QPainter& p, const Entry& e, const QRectF&
 {
     const double s = m_scale;
     const QRectF frame(r.x() + 12, r.y() + 12, 190 * s - 24, 92 * s);
-    p.setPen(Qt::NoPen);
-    p.setBrush(m_frameBrush);
-    p.drawRoundedRect(frame, 6, 6);
+    drawShape(p, Shape::frame, frame);
     const QSizeF thumb = e.thumb.deviceIndependentSize();
     if (thumb.width() > 0 && thumb.height() > 0) {
         // Unlike scaleToFit, drawing fills the frame: a small capture is enlarged here.
@@ -282,9 +275,7 @@ double PanelPainter::paintPreviewTile(QPainter& p, const Entry& e, const QRectF&
 void PanelPainter::paintBadge(QPainter& p, const QString& digit, const QRectF& r)
 {
     const QRectF badge(r.x() + 10, r.y() + 10, 16, 16);
-    p.setPen(Qt::NoPen);
-    p.setBrush(m_badgeBrush);
-    p.drawRoundedRect(badge, 5, 5);
+    drawShape(p, Shape::badge, badge);
     drawText(p, digit, QRectF(badge.x(), badge.y() + 1.5, 16, 13), Role::badge, Align::centre,
              m_secondaryPen);
 }
@@ -336,13 +327,50 @@ void PanelPainter::drawImage(QPainter& p, const QImage& source, const QRectF& re
     p.setOpacity(1.0);
 }
 
+void PanelPainter::drawShape(QPainter& p, Shape shape, const QRectF& rect)
+{
+    const QPixmap& pixmap = shapePixmap(shape, rect.size());
+    p.drawPixmap(QPointF(std::round(rect.x() * m_dpr) / m_dpr, std::round(rect.y() * m_dpr) / m_dpr), pixmap);
+}
+
+const QPixmap& PanelPainter::shapePixmap(Shape shape, QSizeF size)
+{
+    const int w = std::max(1, int(std::lround(size.width() * m_dpr)));
+    const int h = std::max(1, int(std::lround(size.height() * m_dpr)));
+    const ImageKey key{0, w, h, int(shape), int(std::lround(m_dpr * 100))};
+    const auto it = m_images.constFind(key);
+    if (it != m_images.constEnd())
+        return *it;
+    if (m_images.size() >= MaxImages)
+        m_images.clear();
+    QColor colour;
+    double radius = 0;
+    switch (shape) {
+    case Shape::selection: colour = PanelStyle::label(0.16), radius = 12; break;
+    case Shape::frame: colour = PanelStyle::label(0.07), radius = 6; break;
+    case Shape::badge: colour = PanelStyle::label(0.14), radius = 5; break;
+    case Shape::badgeBase: colour = PanelStyle::background(true), radius = 5; break;
+    }
+    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter q(&out);
+    q.setRenderHint(QPainter::Antialiasing);
+    q.setPen(Qt::NoPen);
+    q.setBrush(colour);
+    q.drawRoundedRect(QRectF(0, 0, w, h), radius * m_dpr, radius * m_dpr);
+    q.end();
+    QPixmap pixmap = QPixmap::fromImage(out);
+    pixmap.setDevicePixelRatio(m_dpr);
+    return *m_images.insert(key, pixmap);
+}
+
 const QPixmap& PanelPainter::image(const QImage& source, QSizeF size, bool rounded)
 {
     // Keep the aspect ratio of a non-square icon instead of stretching it into the square.
     const QSizeF fitted = QSizeF(source.size()).scaled(size, Qt::KeepAspectRatio);
     const int w = std::max(1, int(std::lround(fitted.width() * m_dpr)));
     const int h = std::max(1, int(std::lround(fitted.height() * m_dpr)));
-    const ImageKey key{source.cacheKey(), w, h, rounded};
+    const ImageKey key{source.cacheKey(), w, h, rounded ? 1 : 0, int(std::lround(m_dpr * 100))};
     const auto it = m_images.constFind(key);
     if (it != m_images.constEnd())
         return *it;

@@ -68,9 +68,14 @@ private:
         qint64 cacheKey;
         int width;  // device pixels
         int height;
-        bool rounded;
+        int kind;   // 0 a plain image, 1 an image with rounded corners, 2+ a filled Shape
+        int dpr;    // device pixel ratio in hundredths
         bool operator==(const ImageKey&) const = default;
     };
+    // Rounded fills drawn on every tile. Painted once into pixmaps: rasterising anti-aliased
+    // rounded rectangles per tile costs far more than copying, and Qt spreads large fills over
+    // worker threads, which stalls a paint on a busy machine.
+    enum class Shape { selection = 2, frame, badge, badgeBase };
     struct TextLayout {
         QStaticText text;
         double width = 0;
@@ -90,19 +95,17 @@ private:
     void drawMagnifier(QPainter& p, const QRectF& box, const QColor& colour);
     const TextLayout& layout(const QString& text, double width, Role role);
     const QPixmap& image(const QImage& source, QSizeF size, bool rounded);
+    void drawShape(QPainter& p, Shape shape, const QRectF& rect);
+    const QPixmap& shapePixmap(Shape shape, QSizeF size);
     bool magnifierGlyphAvailable();
 
     QFont m_fonts[int(Role::count)];
     double m_scale = -1;
     int m_fontDpi = -1;
     double m_dpr = 1;
-    // Built once: a QPen or QBrush made from a colour allocates, and paints should not.
+    // Built once: a QPen made from a colour allocates, and paints should not.
     QPen m_labelPen{PanelStyle::label()};
     QPen m_secondaryPen{PanelStyle::secondaryLabel()};
-    QBrush m_selectionBrush{PanelStyle::label(0.16)};
-    QBrush m_badgeBrush{PanelStyle::label(0.14)};
-    QBrush m_badgeBaseBrush{PanelStyle::background(true)};
-    QBrush m_frameBrush{PanelStyle::label(0.07)};
     std::optional<bool> m_hasMagnifier;
     QHash<TextKey, TextLayout> m_texts;
     QHash<ImageKey, QPixmap> m_images;
