@@ -48,10 +48,10 @@ struct CodeOfKeysym {
 };
 
 constexpr CodeOfKeysym codeTable[] = {
-    {sym::Tab, keys::Tab},       {sym::IsoLeftTab, keys::Tab}, {sym::Grave, keys::Grave},
-    {sym::Section, keys::Section}, {sym::Space, keys::Space},  {sym::Return, keys::Return},
-    {sym::KpEnter, keys::Return}, {sym::Escape, keys::Escape}, {sym::BackSpace, keys::Delete},
-    {sym::Left, keys::Left},     {sym::Right, keys::Right},    {sym::Down, keys::Down},
+    {sym::Tab, keys::Tab},         {sym::IsoLeftTab, keys::Tab}, {sym::Grave, keys::Grave},
+    {sym::Section, keys::Section}, {sym::Space, keys::Space},    {sym::Return, keys::Return},
+    {sym::KpEnter, keys::Return},  {sym::Escape, keys::Escape},  {sym::BackSpace, keys::Delete},
+    {sym::Left, keys::Left},       {sym::Right, keys::Right},    {sym::Down, keys::Down},
     {sym::Up, keys::Up},
 };
 
@@ -59,7 +59,7 @@ constexpr CodeOfKeysym codeTable[] = {
 char32_t codePointOf(Keysym keysym)
 {
     if ((keysym >= 0x20 && keysym <= 0x7e) || (keysym >= 0xa0 && keysym <= 0xff))
-        return keysym;  // Latin-1 keysyms are their own code points
+        return keysym; // Latin-1 keysyms are their own code points
     if (keysym > sym::UnicodeBase && keysym <= sym::UnicodeBase + 0x10ffff)
         return keysym - sym::UnicodeBase;
     if (keysym == sym::KpSpace)
@@ -88,11 +88,16 @@ std::vector<Keysym> keysymsForKeyCode(std::int64_t code)
 {
     // Only the shortcut keys: ISO_Left_Tab is Shift+Tab on the Tab key, so Tab covers it.
     switch (code) {
-    case keys::Tab: return {sym::Tab};
-    case keys::Grave: return {sym::Grave};
-    case keys::Section: return {sym::Section};
-    case keys::Space: return {sym::Space};
-    default: return {};
+    case keys::Tab:
+        return {sym::Tab};
+    case keys::Grave:
+        return {sym::Grave};
+    case keys::Section:
+        return {sym::Section};
+    case keys::Space:
+        return {sym::Space};
+    default:
+        return {};
     }
 }
 
@@ -158,18 +163,23 @@ std::uint64_t modifierFlagOf(Keysym level0)
 {
     switch (level0) {
     case sym::ShiftL:
-    case sym::ShiftR: return keys::Shift;
+    case sym::ShiftR:
+        return keys::Shift;
     case sym::ControlL:
-    case sym::ControlR: return keys::Control;
+    case sym::ControlR:
+        return keys::Control;
     case sym::AltL:
     case sym::AltR:
     case sym::MetaL:
-    case sym::MetaR: return keys::Option;
+    case sym::MetaR:
+        return keys::Option;
     case sym::SuperL:
     case sym::SuperR:
     case sym::HyperL:
-    case sym::HyperR: return keys::Command;
-    default: return 0;
+    case sym::HyperR:
+        return keys::Command;
+    default:
+        return 0;
     }
 }
 
@@ -191,11 +201,16 @@ QString shortcutName(const HookShortcut& shortcut)
     if (shortcut.mask & keys::Option)
         name += QStringLiteral("Alt+");
     switch (shortcut.key) {
-    case keys::Tab: return name + QStringLiteral("Tab");
-    case keys::Grave: return name + QStringLiteral("`");
-    case keys::Section: return name + QStringLiteral("§");
-    case keys::Space: return name + QStringLiteral("Space");
-    default: return name + QStringLiteral("key %1").arg(shortcut.key);
+    case keys::Tab:
+        return name + QStringLiteral("Tab");
+    case keys::Grave:
+        return name + QStringLiteral("`");
+    case keys::Section:
+        return name + QStringLiteral("§");
+    case keys::Space:
+        return name + QStringLiteral("Space");
+    default:
+        return name + QStringLiteral("key %1").arg(shortcut.key);
     }
 }
 

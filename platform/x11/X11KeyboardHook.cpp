@@ -25,8 +25,7 @@ constexpr double KeymapPollSeconds = 0.1;
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 const xcb_screen_t* screenOf(xcb_connection_t* connection, int number)
 {
@@ -57,7 +56,7 @@ struct X11KeyboardHook::Impl {
     xcb_window_t root = 0;
     xcb_key_symbols_t* symbols = nullptr;
     std::unique_ptr<QSocketNotifier> notifier;
-    std::vector<std::unique_ptr<QSocketNotifier>> retiredNotifiers;  // deleted once their signal has returned
+    std::vector<std::unique_ptr<QSocketNotifier>> retiredNotifiers; // deleted once their signal has returned
     int pumping = 0;
     bool drainPosted = false;
     std::shared_ptr<int> alive = std::make_shared<int>(0);
@@ -66,10 +65,10 @@ struct X11KeyboardHook::Impl {
     std::uint16_t numLock = 0;
     std::vector<KeyGrab> keyGrabs;
     std::vector<HookShortcut> taken;
-    QSet<QString> logged;  // shortcut problems already reported for the current shortcuts
+    QSet<QString> logged; // shortcut problems already reported for the current shortcuts
 
     bool capturing = false;
-    int captureStarts = 0;  // tells whether the handler asked for capturing itself
+    int captureStarts = 0; // tells whether the handler asked for capturing itself
     bool holding = false;
     std::uint32_t grabSequence = 0;
     int grabAttempts = 0;
@@ -87,7 +86,12 @@ struct X11KeyboardHook::Impl {
 
     void grabShortcuts();
     void ungrabShortcuts();
+    struct GrabOutcome {
+        bool plainTaken = false;   // the combination itself
+        bool variantTaken = false; // only with Shift or a lock on
+    };
     bool grabShortcut(const HookShortcut& shortcut);
+    GrabOutcome grabKeys(const std::vector<x11::Keycode>& keycodes, std::uint16_t modifiers);
     void logOnce(const QString& message);
 
     void pumpEvents();
@@ -108,8 +112,7 @@ struct X11KeyboardHook::Impl {
     bool deliver(const KeyEvent& event);
     void allowEvents(std::uint8_t mode);
 
-    template <typename Fn>
-    std::function<void()> guarded(Fn fn)
+    template <typename Fn> std::function<void()> guarded(Fn fn)
     {
         return [weak = std::weak_ptr<int>(alive), fn = std::move(fn)] {
             if (!weak.expired())
@@ -158,7 +161,7 @@ void X11KeyboardHook::Impl::closeConnection()
     notifier.reset();
     if (symbols)
         xcb_key_symbols_free(std::exchange(symbols, nullptr));
-    xcb_disconnect(std::exchange(conn, nullptr));  // ends every grab of ours
+    xcb_disconnect(std::exchange(conn, nullptr)); // ends every grab of ours
 }
 
 void X11KeyboardHook::Impl::loadKeymap()
@@ -180,8 +183,9 @@ void X11KeyboardHook::Impl::loadKeymap()
     numLock = 0;
     if (!modmap)
         return;
-    const std::span<const x11::Keycode> keycodes(xcb_get_modifier_mapping_keycodes(modmap.get()),
-                                                 std::size_t(xcb_get_modifier_mapping_keycodes_length(modmap.get())));
+    const std::span<const x11::Keycode> keycodes(
+        xcb_get_modifier_mapping_keycodes(modmap.get()),
+        std::size_t(xcb_get_modifier_mapping_keycodes_length(modmap.get())));
     numLock = x11::modifierMaskOfKeys(keycodes, modmap->keycodes_per_modifier, numLockKeys);
 }
 
@@ -229,7 +233,9 @@ bool X11KeyboardHook::Impl::grabShortcut(const HookShortcut& shortcut)
     const QString name = x11::shortcutName(shortcut);
     const std::uint16_t modifiers = x11::xModifiersForMask(shortcut.mask);
     if (modifiers == 0) {
-        logOnce(QStringLiteral("%1 ignored as a shortcut: without Ctrl or Alt it would take the key from every program").arg(name));
+        logOnce(QStringLiteral("%1 ignored as a shortcut: without Ctrl or Alt it would take the key "
+                               "from every program")
+                    .arg(name));
         return true;
     }
     std::vector<x11::Keycode> keycodes;
@@ -238,9 +244,31 @@ bool X11KeyboardHook::Impl::grabShortcut(const HookShortcut& shortcut)
             keycodes.push_back(key);
     }
     if (keycodes.empty()) {
-        logOnce(QStringLiteral("%1 cannot be used: no key of this keyboard layout types it; choose another shortcut").arg(name));
+        logOnce(QStringLiteral("%1 cannot be used: no key of this keyboard layout types it; choose "
+                               "another shortcut")
+                    .arg(name));
         return true;
     }
+    const GrabOutcome outcome = grabKeys(keycodes, modifiers);
+    if (outcome.plainTaken) {
+        logOnce(QStringLiteral("%1 is already taken by another program; the switcher will not open with "
+                               "it — choose another shortcut or close that program")
+                    .arg(name));
+        return false;
+    }
+    if (outcome.variantTaken) {
+        logOnce(QStringLiteral("%1 is taken by another program while Shift, Caps Lock or Num Lock is on; "
+                               "the switcher may not open with it then — choose another shortcut or "
+                               "close that program")
+                    .arg(name));
+        return false;
+    }
+    return true;
+}
+
+X11KeyboardHook::Impl::GrabOutcome X11KeyboardHook::Impl::grabKeys(const std::vector<x11::Keycode>& keycodes,
+                                                                   std::uint16_t modifiers)
+{
     struct Attempt {
         KeyGrab grab;
         xcb_void_cookie_t cookie;
@@ -249,31 +277,22 @@ bool X11KeyboardHook::Impl::grabShortcut(const HookShortcut& shortcut)
     for (x11::Keycode key : keycodes) {
         for (std::uint16_t variant : x11::grabVariants(modifiers, numLock)) {
             // Synchronous: the keyboard waits until the handler says whether to hand the press on.
-            attempts.push_back({{key, variant},
-                                xcb_grab_key_checked(conn, 0, root, variant, key, XCB_GRAB_MODE_ASYNC,
-                                                     XCB_GRAB_MODE_SYNC)});
+            attempts.push_back(
+                {{key, variant},
+                 xcb_grab_key_checked(conn, 0, root, variant, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC)});
         }
     }
-    bool plainTaken = false;
-    bool variantTaken = false;
+    GrabOutcome outcome;
     for (const Attempt& attempt : attempts) {
         XcbReply<xcb_generic_error_t> error(xcb_request_check(conn, attempt.cookie));
         if (!error) {
             keyGrabs.push_back(attempt.grab);
             continue;
         }
-        (attempt.grab.modifiers == modifiers ? plainTaken : variantTaken) = true;
+        (attempt.grab.modifiers == modifiers ? outcome.plainTaken : outcome.variantTaken) = true;
     }
     scheduleDrain();
-    if (plainTaken) {
-        logOnce(QStringLiteral("%1 is already taken by another program; the switcher will not open with it — choose another shortcut or close that program").arg(name));
-        return false;
-    }
-    if (variantTaken) {
-        logOnce(QStringLiteral("%1 is taken by another program while Shift, Caps Lock or Num Lock is on; the switcher may not open with it then — choose another shortcut or close that program").arg(name));
-        return false;
-    }
-    return true;
+    return outcome;
 }
 
 void X11KeyboardHook::Impl::logOnce(const QString& message)
@@ -331,7 +350,7 @@ void X11KeyboardHook::Impl::handleEvent(const xcb_generic_event_t* event)
         onMapping(reinterpret_cast<xcb_mapping_notify_event_t*>(const_cast<xcb_generic_event_t*>(event)));
         break;
     default:
-        break;  // errors of unchecked requests (an ungrab of a key no longer grabbed) change nothing
+        break; // errors of unchecked requests (an ungrab of a key no longer grabbed) change nothing
     }
 }
 
@@ -352,7 +371,7 @@ void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t* event, bool press
         return;
     }
     if (!press)
-        return;  // the release of a shortcut key whose press was handed on
+        return; // the release of a shortcut key whose press was handed on
     const int startsBefore = captureStarts;
     const bool passOn = deliver(translated);
     if (!conn)
@@ -378,7 +397,8 @@ void X11KeyboardHook::Impl::onFocus(const xcb_focus_in_event_t* event, std::uint
     // Focus events of our own grab carry its sequence number; later ones mean someone else's.
     if (std::int32_t(fullSequence - grabSequence) <= 0)
         return;
-    disable(QStringLiteral("another program took the keyboard while the switcher was open; it closed without switching"));
+    disable(QStringLiteral("another program took the keyboard while the switcher was open; it closed "
+                           "without switching"));
 }
 
 void X11KeyboardHook::Impl::onMapping(xcb_mapping_notify_event_t* event)
@@ -411,7 +431,8 @@ void X11KeyboardHook::Impl::stopCapture()
     xcb_ungrab_keyboard(conn, XCB_CURRENT_TIME);
     // One round trip, so the keyboard is free when this returns: whatever the caller does
     // next through other connections (activating a window, a test typing) sees it released.
-    XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+    XcbReply<xcb_get_input_focus_reply_t> sync(
+        xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
     scheduleDrain();
 }
 
@@ -438,7 +459,8 @@ void X11KeyboardHook::Impl::tryGrab()
         retryTimer = dispatcher.after(GrabRetrySeconds, guarded([this] { retryGrab(); }));
         return;
     }
-    disable(QStringLiteral("the keyboard is held by another program, so the switcher closed without switching — close that program's menu or dialog and try again"));
+    disable(QStringLiteral("the keyboard is held by another program, so the switcher closed without "
+                           "switching — close that program's menu or dialog and try again"));
 }
 
 void X11KeyboardHook::Impl::retryGrab()
@@ -459,7 +481,7 @@ void X11KeyboardHook::Impl::checkKeymap()
         return;
     KeyEvent event;
     event.type = KeyEventType::FlagsChanged;
-    event.keyCode = x11::OtherKeyBase;  // no particular key
+    event.keyCode = x11::OtherKeyBase; // no particular key
     event.flags = flags;
     deliver(event);
 }
@@ -489,7 +511,8 @@ void X11KeyboardHook::Impl::disable(const QString& message)
 
 void X11KeyboardHook::Impl::connectionLost()
 {
-    appLog(QStringLiteral("the keyboard hook lost its connection to the X display; the switcher's shortcuts are off until it reconnects"));
+    appLog(QStringLiteral("the keyboard hook lost its connection to the X display; the switcher's "
+                          "shortcuts are off until it reconnects"));
     closeConnection();
     KeyEvent event;
     event.type = KeyEventType::DisabledByUserInput;

@@ -91,7 +91,8 @@ public:
     bool saw(bool press, xcb_keysym_t keysym)
     {
         pump();
-        return std::ranges::any_of(m_keys, [&](const Key& k) { return k.press == press && k.keysym == keysym; });
+        return std::ranges::any_of(m_keys,
+                                   [&](const Key& k) { return k.press == press && k.keysym == keysym; });
     }
 
 private:
@@ -101,7 +102,8 @@ private:
             const int type = event->response_type & 0x7f;
             if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
                 auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
-                m_keys.push_back({type == XCB_KEY_PRESS, xcb_key_symbols_get_keysym(m_symbols, key->detail, 0)});
+                m_keys.push_back(
+                    {type == XCB_KEY_PRESS, xcb_key_symbols_get_keysym(m_symbols, key->detail, 0)});
             }
             std::free(event);
         }
@@ -140,7 +142,8 @@ protected:
         witness = std::make_unique<Witness>();
         ASSERT_TRUE(witness->window());
         x->activate(witness->window());
-        ASSERT_TRUE(waitUntil([&] { return witness->focused(); })) << "the witness window never got the focus";
+        ASSERT_TRUE(waitUntil([&] { return witness->focused(); }))
+            << "the witness window never got the focus";
     }
 
     void TearDown() override
@@ -178,9 +181,9 @@ protected:
         return !open;
     }
 
-    bool waitForEvent(const std::function<bool(const KeyEvent&)>& wanted)
+    bool waitForEvent(const std::function<bool(const KeyEvent&)>& wanted, int deadlineMs = DefaultDeadlineMs)
     {
-        return waitUntil([&] { return std::ranges::any_of(events, wanted); });
+        return waitUntil([&] { return std::ranges::any_of(events, wanted); }, deadlineMs);
     }
     // Taps a key nobody grabs and waits until the witness has it: everything before it is done.
     bool witnessSync()
@@ -193,6 +196,20 @@ protected:
         log->drain();
         QFile file(log->filePath());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    xcb_keycode_t keycodeOf(xcb_keysym_t keysym)
+    {
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(x->connection());
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_keycode_t first = codes ? codes[0] : 0;
+        std::free(codes);
+        xcb_key_symbols_free(symbols);
+        return first;
+    }
+    // Queues an XTEST key event without waiting; the caller flushes.
+    void fakeKey(std::uint8_t type, xcb_keycode_t key)
+    {
+        xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
     }
     // Opens a run with `modifier`+Tab and checks the hook took the keyboard.
     void openWith(std::uint32_t modifier)
@@ -224,12 +241,13 @@ TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
     EXPECT_EQ(tab->flags, keys::Option);
     EXPECT_TRUE(tab->characters.isEmpty());
 
-    ASSERT_TRUE(x->tap(XK_a));  // a key of the open run
+    ASSERT_TRUE(x->tap(XK_a)); // a key of the open run
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
     EXPECT_FALSE(hook->holdsKeyboard());
     EXPECT_TRUE(std::ranges::any_of(events, [](const KeyEvent& e) {
-        return e.type == KeyEventType::KeyDown && e.characters == QStringLiteral("a") && e.flags == keys::Option;
+        return e.type == KeyEventType::KeyDown && e.characters == QStringLiteral("a") &&
+               e.flags == keys::Option;
     }));
 
     ASSERT_TRUE(witnessSync());
@@ -241,7 +259,7 @@ TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
 
 TEST_F(KeyboardHookTest, aShortcutPressHandedOnReachesTheFocusedWindow)
 {
-    handOn = true;  // as while paused
+    handOn = true; // as while paused
     ASSERT_TRUE(x->keyDown(XK_Alt_L));
     ASSERT_TRUE(x->tap(XK_Tab));
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
@@ -304,22 +322,13 @@ TEST_F(KeyboardHookTest, theRightHandAltWorksAndEitherAltKeepsTheRunOpen)
 TEST_F(KeyboardHookTest, aTapFasterThanTheGrabStillReportsTheRelease)
 {
     // All four key events reach the server in one write, before the hook can react.
-    xcb_connection_t* c = x->connection();
-    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
-    const auto code = [&](xcb_keysym_t keysym) {
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-        const xcb_keycode_t first = codes ? codes[0] : 0;
-        std::free(codes);
-        return first;
-    };
-    const xcb_keycode_t alt = code(XK_Alt_L), tab = code(XK_Tab);
-    xcb_key_symbols_free(symbols);
+    const xcb_keycode_t alt = keycodeOf(XK_Alt_L), tab = keycodeOf(XK_Tab);
     ASSERT_TRUE(alt && tab);
-    xcb_test_fake_input(c, XCB_KEY_PRESS, alt, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
-    xcb_test_fake_input(c, XCB_KEY_PRESS, tab, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
-    xcb_test_fake_input(c, XCB_KEY_RELEASE, tab, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
-    xcb_test_fake_input(c, XCB_KEY_RELEASE, alt, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
-    xcb_flush(c);
+    fakeKey(XCB_KEY_PRESS, alt);
+    fakeKey(XCB_KEY_PRESS, tab);
+    fakeKey(XCB_KEY_RELEASE, tab);
+    fakeKey(XCB_KEY_RELEASE, alt);
+    xcb_flush(x->connection());
 
     ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
     EXPECT_TRUE(std::ranges::any_of(events, isTabDown));
@@ -333,11 +342,12 @@ TEST_F(KeyboardHookTest, anotherProgramHoldingTheKeyboardDisablesTheRun)
 {
     xcb_connection_t* c = x->connection();
     auto* grab = xcb_grab_keyboard_reply(
-        c, xcb_grab_keyboard(c, 0, x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr);
+        c, xcb_grab_keyboard(c, 0, x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
     ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
     std::free(grab);
 
-    open = true;  // a run opened while another program holds the keyboard
+    open = true; // a run opened while another program holds the keyboard
     hook->setCapturing(true);
     EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return e.type == KeyEventType::DisabledByUserInput; }));
     EXPECT_FALSE(open);
@@ -363,7 +373,7 @@ TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
     std::free(codes);
     xcb_key_symbols_free(symbols);
     auto* error = xcb_request_check(c, xcb_grab_key_checked(c, 0, x->root(), XCB_MOD_MASK_CONTROL, grave,
-                                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+                                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     ASSERT_FALSE(error);
 
     hook->setShortcuts({{keys::Control, keys::Grave}, {keys::Option, keys::Tab}});
@@ -383,13 +393,81 @@ TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
     xcb_flush(c);
 }
 
+// Gives a key that types nothing the given keysym for the life of the object.
+class SpareKey {
+public:
+    SpareKey(xcb_connection_t* c, xcb_keysym_t keysym) : m_c(c)
+    {
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        auto* map = xcb_get_keyboard_mapping_reply(
+            c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)), nullptr);
+        if (!map)
+            return;
+        m_perKey = map->keysyms_per_keycode;
+        const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(map);
+        for (int key = setup->max_keycode; key >= setup->min_keycode && !m_key; --key) {
+            const xcb_keysym_t* row = keysyms + (key - setup->min_keycode) * m_perKey;
+            if (std::all_of(row, row + m_perKey, [](xcb_keysym_t s) { return s == 0; }))
+                m_key = xcb_keycode_t(key);
+        }
+        std::free(map);
+        if (m_key)
+            setKeysym(keysym);
+    }
+    ~SpareKey()
+    {
+        if (m_key)
+            setKeysym(0);
+    }
+    xcb_keycode_t key() const { return m_key; }
+
+private:
+    void setKeysym(xcb_keysym_t keysym)
+    {
+        std::vector<xcb_keysym_t> row(m_perKey, 0);
+        row[0] = keysym;
+        xcb_change_keyboard_mapping(m_c, 1, m_key, m_perKey, row.data());
+        xcb_flush(m_c);
+    }
+
+    xcb_connection_t* m_c;
+    std::uint8_t m_perKey = 0;
+    xcb_keycode_t m_key = 0;
+};
+
+TEST_F(KeyboardHookTest, shortcutsFollowKeymapChanges)
+{
+    hook->setShortcuts({{keys::Option, keys::Section}});
+    EXPECT_TRUE(logText().contains(QStringLiteral("Alt+§ cannot be used"))) << "a US keyboard has no § key";
+
+    SpareKey section(x->connection(), XK_section);
+    ASSERT_TRUE(section.key()) << "no spare keycode to map § onto";
+    const xcb_keycode_t alt = keycodeOf(XK_Alt_L);
+    const auto sawSection = [](const KeyEvent& e) {
+        return e.type == KeyEventType::KeyDown && e.keyCode == keys::Section;
+    };
+    // The hook regrabs when the keymap change reaches it; until then the keys go to the witness.
+    for (int attempt = 0; attempt < 25 && !std::ranges::any_of(events, sawSection); ++attempt) {
+        fakeKey(XCB_KEY_PRESS, alt);
+        fakeKey(XCB_KEY_PRESS, section.key());
+        fakeKey(XCB_KEY_RELEASE, section.key());
+        fakeKey(XCB_KEY_RELEASE, alt);
+        xcb_flush(x->connection());
+        waitForEvent(sawSection, 200);
+    }
+    ASSERT_TRUE(std::ranges::any_of(events, sawSection));
+    EXPECT_EQ(std::ranges::find_if(events, sawSection)->characters, QStringLiteral("§"));
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+}
+
 TEST(KeyboardHookWithoutDisplay, createFailsCleanly)
 {
     LoopDispatcher dispatcher;
     X11KeyboardHook hook(dispatcher, QByteArrayLiteral(":4095"));
     EXPECT_FALSE(hook.create([](const KeyEvent&) { return true; }));
     EXPECT_FALSE(hook.exists());
-    hook.setCapturing(true);  // harmless without a connection
+    hook.setCapturing(true); // harmless without a connection
     hook.enable();
     EXPECT_FALSE(hook.holdsKeyboard());
 }

@@ -41,17 +41,18 @@ KeyEvent pressOrRelease(ModifierKeys& down, XKey key)
 TEST(KeyTranslation, keysymsBecomeTheSwitchersKeyCodes)
 {
     const std::pair<Keysym, std::int64_t> table[] = {
-        {Tab, keys::Tab},      {IsoLeftTab, keys::Tab}, {0x60, keys::Grave},     {0xa7, keys::Section},
-        {0x20, keys::Space},   {0xff0d, keys::Return},  {0xff8d, keys::Return},  {0xff1b, keys::Escape},
-        {0xff08, keys::Delete}, {0xff51, keys::Left},   {0xff53, keys::Right},   {0xff54, keys::Down},
+        {Tab, keys::Tab},       {IsoLeftTab, keys::Tab}, {0x60, keys::Grave},    {0xa7, keys::Section},
+        {0x20, keys::Space},    {0xff0d, keys::Return},  {0xff8d, keys::Return}, {0xff1b, keys::Escape},
+        {0xff08, keys::Delete}, {0xff51, keys::Left},    {0xff53, keys::Right},  {0xff54, keys::Down},
         {0xff52, keys::Up},
     };
     for (const auto& [keysym, code] : table)
         EXPECT_EQ(keyCodeFor(keysym, 99), code) << std::hex << keysym;
 
     // Other keys are outside every named code and stay apart from each other.
-    const std::set<std::int64_t> named = {keys::Tab, keys::Grave, keys::Section, keys::Space, keys::Return,
-                                          keys::Escape, keys::Delete, keys::Left, keys::Right, keys::Down, keys::Up};
+    const std::set<std::int64_t> named = {keys::Tab,    keys::Grave,  keys::Section, keys::Space,
+                                          keys::Return, keys::Escape, keys::Delete,  keys::Left,
+                                          keys::Right,  keys::Down,   keys::Up};
     const std::int64_t a = keyCodeFor('a', KcA);
     const std::int64_t b = keyCodeFor('b', KcB);
     EXPECT_NE(a, b);
@@ -103,10 +104,10 @@ TEST(KeyTranslation, numLockBitComesFromTheModifierMapping)
     modmap[6] = KcAltL;
     const Keycode numLock[] = {77};
     EXPECT_EQ(modifierMaskOfKeys(modmap, 2, numLock), 0);
-    modmap[9] = 77;  // Mod2, second place
+    modmap[9] = 77; // Mod2, second place
     EXPECT_EQ(modifierMaskOfKeys(modmap, 2, numLock), xmask::Mod2);
     modmap[9] = 0;
-    modmap[14] = 77;  // Mod5
+    modmap[14] = 77; // Mod5
     EXPECT_EQ(modifierMaskOfKeys(modmap, 2, numLock), 0x80);
     EXPECT_EQ(modifierMaskOfKeys(modmap, 0, numLock), 0);
     EXPECT_EQ(modifierMaskOfKeys(std::span<const Keycode>(modmap).first(3), 2, numLock), 0);
@@ -183,15 +184,15 @@ TEST(KeyTranslation, ordinaryKeysCarryTheirCharactersAndTheHeldFlags)
 TEST(KeyTranslation, charactersIgnoreModifiersAndAreLowerCase)
 {
     const std::pair<Keysym, const char16_t*> table[] = {
-        {'a', u"a"},     {'A', u"a"},       {'/', u"/"},          {'1', u"1"},        {' ', u" "},
-        {'.', u"."},     {'`', u"`"},       {0xa7, u"§"},         {0xc4, u"ä"},       {0x1000439, u"й"},
-        {0x1000419, u"й"}, {0xffb1, u"1"},  {0xffaf, u"/"},       {0x100263a, u"☺"},
-        {Tab, u""},      {0xff0d, u""},     {0xff51, u""},        {AltL, u""},        {0xffbe, u""},
-        {0xffff, u""},   {0x7f, u""},       {0x100d800, u""},     {0x1000009, u""},   {0x2000041, u""},
+        {'a', u"a"},       {'A', u"a"},      {'/', u"/"},      {'1', u"1"},       {' ', u" "},
+        {'.', u"."},       {'`', u"`"},      {0xa7, u"§"},     {0xc4, u"ä"},      {0x1000439, u"й"},
+        {0x1000419, u"й"}, {0xffb1, u"1"},   {0xffaf, u"/"},   {0x100263a, u"☺"}, {Tab, u""},
+        {0xff0d, u""},     {0xff51, u""},    {AltL, u""},      {0xffbe, u""},     {0xffff, u""},
+        {0x7f, u""},       {0x100d800, u""}, {0x1000009, u""}, {0x2000041, u""},
     };
     for (const auto& [keysym, text] : table)
         EXPECT_EQ(charactersFor(keysym), QString::fromUtf16(text)) << std::hex << keysym;
-    EXPECT_EQ(charactersFor(0x101f600).size(), 2);  // outside the BMP: a surrogate pair
+    EXPECT_EQ(charactersFor(0x101f600).size(), 2); // outside the BMP: a surrogate pair
 }
 
 TEST(KeyTranslation, keymapBitsSayWhichModifiersAreHeld)
@@ -200,7 +201,7 @@ TEST(KeyTranslation, keymapBitsSayWhichModifiersAreHeld)
     std::array<std::uint8_t, 32> keymap{};
     keymap[KcAltR / 8] |= std::uint8_t(1u << (KcAltR % 8));
     keymap[KcA / 8] |= std::uint8_t(1u << (KcA % 8));
-    down.press(KcShiftL);  // forgotten: the keymap replaces what was tracked
+    down.press(KcShiftL); // forgotten: the keymap replaces what was tracked
     down.setFromKeymap(keymap);
     EXPECT_EQ(down.held(), keys::Option);
     keymap = {};
