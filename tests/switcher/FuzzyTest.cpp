@@ -43,6 +43,24 @@ TEST(Fuzzy, wholeTextTiersAndLengthPenalty)
     });
 }
 
+// The scorer lowers texts its own faster way; the query is lowered by Qt, so a text scoring as
+// its own prefix proves both lowerings agree.
+TEST(Fuzzy, lowersTextsExactlyAsQtLowersTheWholeString)
+{
+    for (char32_t unit = 0x21; unit <= 0xffff; ++unit) {
+        if (QChar::isSurrogate(unit))
+            continue;
+        const QString text(QChar(static_cast<char16_t>(unit)));
+        ASSERT_EQ(Fuzzy::score(Query(text), text), 1040 - text.toLower().size()) << "unit " << static_cast<unsigned>(unit);
+    }
+    for (const QString& text :
+         {u"@AZ[`az{\u007fMIXED Case Title, 4 by 4 Units!"_s, u"ÀÉÎ Õ Ü and ASCII AFTER"_s,
+          u"ASCII then \u0130stanbul"_s, u"Deseret \U00010400\U00010401 TITLE"_s}) {
+        EXPECT_EQ(Fuzzy::score(Query(text), text), 1040 - std::min<qsizetype>(text.toLower().size(), 39))
+            << text.toStdString();
+    }
+}
+
 TEST(Fuzzy, wordPrefixTierUsesEachWordOnce)
 {
     expectScores({
@@ -78,6 +96,7 @@ TEST(Fuzzy, oneTypoPerWordTier)
         {u"mial"_s, u"Mail"_s, 196},              // transposition
         {u"mall"_s, u"Mail"_s, 196},              // substitution
         {u"maiil"_s, u"Mail"_s, 196},             // insertion
+        {u"maxil"_s, u"Mail"_s, 196},             // insertion of a unit the text lacks
         {u"gogle mial"_s, u"Google Mail"_s, 189}, // deletion
         {u"mailbz"_s, u"Mailboxes"_s, 191},       // a typo within a prefix of a longer word
         {u"mailobx"_s, u"Mailboxes"_s, 191},
