@@ -38,8 +38,23 @@ int writerMain(const QStringList& args)
 
 const test::ChildRegistration writer("settings-writer", &writerMain);
 
-// Reads complete lines from the child until it has reported `wanted` keys or time runs out.
-QStringList waitForKeys(QProcess& child, int wanted, QByteArray& pending)
+// The file as another process would find it; an error when it is not a whole JSON object.
+QJsonObject readWhole(const QString& path, QJsonParseError& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error.error = QJsonParseError::IllegalValue;
+        return {};
+    }
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error == QJsonParseError::NoError && !doc.isObject())
+        error.error = QJsonParseError::IllegalValue;
+    return doc.object();
+}
+
+// Reads complete lines from the child until it has reported `wanted` keys or time runs out,
+// checking meanwhile that the file, read while the child writes, is always whole.
+QStringList waitForKeys(QProcess& child, int wanted, QByteArray& pending, const QString& path)
 {
     QStringList keys;
     QDeadlineTimer deadline(20000);
@@ -49,6 +64,9 @@ QStringList waitForKeys(QProcess& child, int wanted, QByteArray& pending)
         pending += child.readAllStandardOutput();
         for (int nl; (nl = pending.indexOf('\n')) >= 0; pending.remove(0, nl + 1))
             keys << QString::fromUtf8(pending.left(nl));
+        QJsonParseError error{};
+        readWhole(path, error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << "a reader found a partial file";
     }
     return keys;
 }
@@ -66,18 +84,18 @@ TEST(SettingsStoreCrashTest, everyFlushedKeySurvivesSigkill)
         ASSERT_TRUE(child.waitForStarted(10000));
         // Kill at a different point of the write loop each round.
         QByteArray pending;
-        flushed << waitForKeys(child, 1 + (round * 7) % 13, pending);
+        flushed << waitForKeys(child, 1 + (round * 7) % 13, pending, path);
         child.kill();
         ASSERT_TRUE(child.waitForFinished(10000));
+        // Lines the child finished before it died; a cut-off last line was not reported.
         pending += child.readAllStandardOutput();
+        pending.truncate(pending.lastIndexOf('\n') + 1);
         for (const QByteArray& line : pending.split('\n'))
-            if (!line.isEmpty() && pending.endsWith('\n'))
+            if (!line.isEmpty())
                 flushed << QString::fromUtf8(line);
 
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "round " << round;
         QJsonParseError error{};
-        const QJsonObject saved = QJsonDocument::fromJson(file.readAll(), &error).object();
+        const QJsonObject saved = readWhole(path, error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << "round " << round;
         for (const QString& key : flushed) {
             ASSERT_TRUE(saved.contains(key)) << qPrintable(key) << " lost in round " << round;

@@ -92,6 +92,13 @@ TEST_F(SettingsStoreTest, createsAPrivateFolderAndFile)
     EXPECT_EQ(modeOf(QFileInfo(file).absolutePath()), 0700);
     // Only the file itself is left: no temporary files beside it.
     EXPECT_EQ(QDir(QFileInfo(file).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    // A file others could read is made private by the next save.
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
+    SettingsStore reopened(file);
+    reopened.setValue(QStringLiteral("enabled"), true);
+    ASSERT_TRUE(reopened.flush());
+    EXPECT_EQ(modeOf(file), 0600);
 }
 
 TEST_F(SettingsStoreTest, removeAndPrefixRemovalReachTheFile)
