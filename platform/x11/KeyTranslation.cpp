@@ -159,6 +159,21 @@ std::uint16_t modifierMaskOfKeys(std::span<const Keycode> modmap, int perModifie
     return mask;
 }
 
+std::array<std::uint64_t, 256> keyFlagsFromModifierMap(std::span<const Keycode> modmap, int perModifier)
+{
+    // Rows in protocol order: Shift, Lock, Control, Mod1..Mod5.
+    constexpr std::uint64_t flagOfRow[8] = {keys::Shift, 0, keys::Control, keys::Option,
+                                            0,           0, keys::Command, 0};
+    std::array<std::uint64_t, 256> flags{};
+    if (perModifier <= 0)
+        return flags;
+    for (std::size_t i = 0; i < modmap.size() && i / std::size_t(perModifier) < 8; ++i) {
+        if (modmap[i] != 0)
+            flags[modmap[i]] |= flagOfRow[i / std::size_t(perModifier)];
+    }
+    return flags;
+}
+
 std::uint64_t modifierFlagOf(Keysym level0)
 {
     switch (level0) {

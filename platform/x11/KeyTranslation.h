@@ -58,9 +58,14 @@ std::vector<std::uint16_t> grabVariants(std::uint16_t modifiers, std::uint16_t n
 std::uint16_t modifierMaskOfKeys(std::span<const Keycode> modmap, int perModifier,
                                  std::span<const Keycode> keys);
 
-// The flag bit a modifier key stands for: Shift_L/R → Shift, Control_L/R → Control,
-// Alt_L/R and Meta_L/R → Option, Super_L/R and Hyper_L/R → Command; 0 for every other key
-// (Caps Lock, Num Lock and AltGr included).
+// The flag each keycode stands for, from a GetModifierMapping reply: keys on the Shift,
+// Control, Mod1 and Mod4 rows give Shift, Control, Option and Command, just as the state
+// bits do while they are down; keys on the Lock and other rows give none.
+std::array<std::uint64_t, 256> keyFlagsFromModifierMap(std::span<const Keycode> modmap, int perModifier);
+
+// The flag bit a modifier key stands for, when there is no modifier mapping to go by: Shift_L/R → Shift,
+// Control_L/R → Control, Alt_L/R and Meta_L/R → Option, Super_L/R and Hyper_L/R → Command; 0 for every other
+// key (Caps Lock, Num Lock and AltGr included).
 std::uint64_t modifierFlagOf(Keysym level0);
 
 // The text a key types ignoring modifiers: its level-0 keysym as text, lower-cased, for

@@ -175,18 +175,19 @@ void X11KeyboardHook::Impl::loadKeymap()
         if (keysym == x11::NumLockKeysym)
             numLockKeys.push_back(x11::Keycode(key));
     }
-    modifierKeys.setKeyFlags(flagOfKey);
-
     XcbReply<xcb_get_modifier_mapping_reply_t> modmap(
         xcb_get_modifier_mapping_reply(conn, xcb_get_modifier_mapping(conn), nullptr));
     scheduleDrain();
     numLock = 0;
-    if (!modmap)
-        return;
-    const std::span<const x11::Keycode> keycodes(
-        xcb_get_modifier_mapping_keycodes(modmap.get()),
-        std::size_t(xcb_get_modifier_mapping_keycodes_length(modmap.get())));
-    numLock = x11::modifierMaskOfKeys(keycodes, modmap->keycodes_per_modifier, numLockKeys);
+    if (modmap) {
+        const std::span<const x11::Keycode> keycodes(
+            xcb_get_modifier_mapping_keycodes(modmap.get()),
+            std::size_t(xcb_get_modifier_mapping_keycodes_length(modmap.get())));
+        // The mapping is what the state bits follow, so it decides which keys are modifiers.
+        flagOfKey = x11::keyFlagsFromModifierMap(keycodes, modmap->keycodes_per_modifier);
+        numLock = x11::modifierMaskOfKeys(keycodes, modmap->keycodes_per_modifier, numLockKeys);
+    }
+    modifierKeys.setKeyFlags(flagOfKey);
 }
 
 x11::Keysym X11KeyboardHook::Impl::level0(x11::Keycode key) const
@@ -444,6 +445,10 @@ void X11KeyboardHook::Impl::tryGrab()
         xcb_grab_keyboard(conn, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     XcbReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(conn, cookie, nullptr));
     scheduleDrain();
+    if (!reply && xcb_connection_has_error(conn)) {
+        connectionLost();
+        return;
+    }
     const int status = reply ? reply->status : -1;
     if (status == XCB_GRAB_STATUS_SUCCESS) {
         holding = true;

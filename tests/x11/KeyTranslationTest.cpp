@@ -113,6 +113,28 @@ TEST(KeyTranslation, numLockBitComesFromTheModifierMapping)
     EXPECT_EQ(modifierMaskOfKeys(std::span<const Keycode>(modmap).first(3), 2, numLock), 0);
 }
 
+TEST(KeyTranslation, modifierKeysAreTheKeysOnTheModifierRows)
+{
+    std::vector<Keycode> modmap(16, 0);
+    modmap[0] = KcShiftL;
+    modmap[1] = KcShiftR;
+    modmap[2] = KcCaps; // Lock
+    modmap[6] = KcAltL; // Mod1
+    modmap[7] = KcAltR;
+    modmap[9] = 77;   // Num Lock on Mod2
+    modmap[12] = 133; // Super on Mod4
+    const std::array<std::uint64_t, 256> flags = keyFlagsFromModifierMap(modmap, 2);
+    EXPECT_EQ(flags[KcShiftL], keys::Shift);
+    EXPECT_EQ(flags[KcShiftR], keys::Shift);
+    EXPECT_EQ(flags[KcAltL], keys::Option);
+    EXPECT_EQ(flags[KcAltR], keys::Option);
+    EXPECT_EQ(flags[133], keys::Command);
+    EXPECT_EQ(flags[KcCaps], 0u);
+    EXPECT_EQ(flags[77], 0u);
+    EXPECT_EQ(flags[0], 0u) << "empty places name no key";
+    EXPECT_EQ(keyFlagsFromModifierMap(modmap, 0)[KcAltL], 0u);
+}
+
 TEST(KeyTranslation, stateBitsBecomeFlagsAndLocksAreIgnored)
 {
     EXPECT_EQ(flagsFromState(xmask::Shift), keys::Shift);
