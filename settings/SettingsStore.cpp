@@ -131,7 +131,8 @@ bool writeAtomically(const QString& path, const QJsonObject& data, QString& why)
         why = file.errorString();
         return false;
     }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Filesystems without Unix modes refuse this; the settings are still worth saving there.
+    (void)file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray bytes = QJsonDocument(data).toJson(QJsonDocument::Indented);
     if (file.write(bytes) != bytes.size() || !file.flush()) {
         why = file.errorString();
@@ -210,8 +211,8 @@ QString SettingsCore::saveLocked()
 struct SettingsStore::Impl {
     std::shared_ptr<SettingsCore> core = std::make_shared<SettingsCore>();
 
+    // Saves now, or makes sure one save is scheduled on the main thread.
     void changed();
-    void scheduleOnMain();
 };
 
 void SettingsStore::Impl::changed()

@@ -99,16 +99,11 @@ TEST_F(SlotsTest, theActiveListIsReplacedOnlyWhenItDiffers)
     EXPECT_EQ(active.slots().back().filter, SlotFilter::currentSpace);
 }
 
-TEST(SlotTablesTest, filtersAndTablesByIndex)
+TEST(SlotTablesTest, rawFiltersAndIndexesOutsideTheTables)
 {
     EXPECT_EQ(slotFilterFromRaw(4), SlotFilter::minimized);
     EXPECT_FALSE(slotFilterFromRaw(5).has_value());
     EXPECT_FALSE(slotFilterFromRaw(-1).has_value());
-    EXPECT_EQ(slotModifierTitle(0), QStringLiteral("Option (⌥)"));
-    EXPECT_EQ(slotModifierTitle(1), QStringLiteral("Control (⌃)"));
-    EXPECT_EQ(slotModifierTitle(2), QStringLiteral("Option + Control"));
-    EXPECT_EQ(slotKeyTitle(1), QStringLiteral("`"));
-    EXPECT_EQ(slotKeyTitle(2), QStringLiteral("§"));
     // Out-of-table indexes follow the clamp of the stored values.
     EXPECT_EQ(slotModifierMask(7), Option | Control);
     EXPECT_EQ(slotKeyCode(-1), 48);
