@@ -80,8 +80,13 @@ void X11Actions::sendActive(std::uint32_t window)
     X11Connection& x = m_model.connection();
     if (!x.alive())
         return;
+    auto snapshot = m_model.snapshot();
+    // Not every window manager follows a window to its desktop on activation, so go there first.
+    if (const X11Window* w = snapshot->find(window);
+        w && w->desktop && *w->desktop != AllDesktops && *w->desktop != snapshot->currentDesktop)
+        xcb_ewmh_request_change_current_desktop(x.ewmh(), x.screenNumber(), *w->desktop, x.lastTimestamp());
     xcb_ewmh_request_change_active_window(x.ewmh(), x.screenNumber(), window, UserSource, x.lastTimestamp(),
-                                          m_model.snapshot()->active);
+                                          snapshot->active);
     x.flush();
 }
 

@@ -80,11 +80,12 @@ void X11Workspace::onModelChanged()
 {
     auto snapshot = m_model.snapshot();
     const X11Window* active = snapshot->find(snapshot->active);
+    // Focus passes through "no window" between two windows; that is not a change of application.
     Pid now = active ? active->owner : 0;
-    if (now == m_frontmost)
+    if (!now || now == m_frontmost)
         return;
     m_frontmost = now;
-    if (!now || !onActivated)
+    if (!onActivated)
         return;
     if (auto app = frontmostApplication())
         onActivated(*app);

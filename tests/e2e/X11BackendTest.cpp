@@ -1,23 +1,220 @@
 // The X11 backend against a real X server and window manager: model, actions and captures.
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Actions.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11WindowModel.h"
+#include "platform/x11/X11WindowServer.h"
+#include "platform/x11/X11Workspace.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace zumo::e2e {
 namespace {
 
-TEST(X11Desktop, clientWindowsOpenAndActivate)
-{
-    ZUMO_REQUIRE_SESSION();
-    XHelper x;
-    ASSERT_TRUE(x.ok());
+using namespace zumo::x11;
+
+class X11Backend : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ZUMO_REQUIRE_SESSION();
+        QString error;
+        x = X11Connection::open(error);
+        ASSERT_TRUE(x) << error.toStdString();
+        ASSERT_TRUE(helper.emplace().ok());
+        model = std::make_unique<X11WindowModel>(*x, Pid(QCoreApplication::applicationPid()));
+        actions = std::make_unique<X11Actions>(*model);
+        workspace = std::make_unique<X11Workspace>(*model, *actions);
+        accessibility = std::make_unique<X11Accessibility>(*model, *actions);
+        server = std::make_unique<X11WindowServer>(*model, x->displayName());
+    }
+
+    void open(const QStringList& titles)
+    {
+        ASSERT_TRUE(client.start(titles)) << client.error().toStdString();
+        for (const auto& w : client.windows())
+            helper->watch(w.id);
+        ASSERT_TRUE(waitUntil([&] { return model->snapshot()->windowsOf(pid()).size() == size_t(titles.size()); }));
+    }
+
+    Pid pid() const { return Pid(client.pid()); }
+    const X11Window* modelWindow(int index) { return (snap = model->snapshot())->find(client.window(index)); }
+    std::vector<ElementRef> windowsOfClient() { return accessibility->windows(pid(), 0.25).value_or(std::vector<ElementRef>{}); }
+
+    std::unique_ptr<X11Connection> x;
+    std::optional<XHelper> helper;
+    std::unique_ptr<X11WindowModel> model;
+    std::unique_ptr<X11Actions> actions;
+    std::unique_ptr<X11Workspace> workspace;
+    std::unique_ptr<X11Accessibility> accessibility;
+    std::unique_ptr<X11WindowServer> server;
+    std::shared_ptr<const DesktopSnapshot> snap;
     TestClient client;
-    ASSERT_TRUE(client.start({QStringLiteral("One"), QStringLiteral("Two")})) << client.error().toStdString();
-    EXPECT_EQ(client.windows()[1].title, QStringLiteral("Two"));
-    x.activate(client.window(0));
-    EXPECT_TRUE(waitUntil([&] { return x.activeWindow() == client.window(0); }));
-    x.activate(client.window(1));
-    EXPECT_TRUE(waitUntil([&] { return x.activeWindow() == client.window(1); }));
+};
+
+TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosing)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+    const X11Window* alpha = modelWindow(0);
+    ASSERT_TRUE(alpha);
+    EXPECT_EQ(alpha->title, QStringLiteral("Alpha"));
+    EXPECT_EQ(alpha->wmClass.className, QStringLiteral("ZumoTest"));
+    EXPECT_EQ(accessibility->string(client.window(0), QStringLiteral("AXSubrole")), QStringLiteral("AXStandardWindow"));
+
+    auto apps = workspace->runningApplications();
+    auto app = std::find_if(apps.begin(), apps.end(), [&](const RunningApp& a) { return a.pid == pid(); });
+    ASSERT_NE(app, apps.end());
+    EXPECT_TRUE(app->regular);
+    EXPECT_FALSE(app->hidden);
+    EXPECT_EQ(app->bundleId, QStringLiteral("ZumoTest"));
+
+    helper->setTitle(client.window(1), QStringLiteral("Beta – renamed"));
+    EXPECT_TRUE(waitUntil([&] {
+        return accessibility->string(client.window(1), QStringLiteral("AXTitle")) == QStringLiteral("Beta – renamed");
+    }));
+
+    const Pid gone = pid();
+    client.kill();
+    EXPECT_TRUE(waitUntil([&] { return model->snapshot()->windowsOf(gone).empty(); }));
+    EXPECT_FALSE(accessibility->string(client.window(0), QStringLiteral("AXTitle")));
+}
+
+TEST_F(X11Backend, windowsAreListedFrontToBackAndFollowActivation)
+{
+    std::vector<Pid> activated;
+    workspace->onActivated = [&](const RunningApp& app) { activated.push_back(app.pid); };
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("First"), QStringLiteral("Second")}));
+
+    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+    EXPECT_TRUE(waitUntil([&] { return windowsOfClient().front() == client.window(0); }));
+    EXPECT_TRUE(waitUntil([&] { return workspace->frontmostApplication().value_or(RunningApp{}).pid == pid(); }));
+    EXPECT_TRUE(waitUntil([&] { return std::count(activated.begin(), activated.end(), pid()) >= 1; }));
+
+    accessibility->perform(client.window(1), QStringLiteral("AXRaise"));
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(1); }));
+    EXPECT_TRUE(waitUntil([&] {
+        return windowsOfClient() == std::vector<ElementRef>{client.window(1), client.window(0)};
+    }));
+    EXPECT_TRUE(waitUntil([&] { return accessibility->boolean(client.window(1), QStringLiteral("AXMain")) == true; }));
+}
+
+TEST_F(X11Backend, applicationActivationDoesNotOverrideTheWindowAskedFor)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Back"), QStringLiteral("Front")}));
+    helper->activate(client.window(1));
+    ASSERT_TRUE(waitUntil([&] { return windowsOfClient().front() == client.window(1); }));
+
+    // The order a switch uses: the application first, then the chosen (lower) window.
+    accessibility->setFrontmost(pid(), 0.5);
+    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
+    workspace->activate(pid());
+    EXPECT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+}
+
+TEST_F(X11Backend, minimiseSetsHiddenAndActivationRestores)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Shy")}));
+    xcb_window_t w = client.window(0);
+    accessibility->setBoolean(w, QStringLiteral("AXMinimized"), true);
+    ASSERT_TRUE(waitUntil([&] { return helper->hasState(w, "_NET_WM_STATE_HIDDEN"); }));
+    EXPECT_TRUE(waitUntil([&] { return accessibility->boolean(w, QStringLiteral("AXMinimized")) == true; }));
+    EXPECT_TRUE(waitUntil([&] { return workspace->runningApplications().size() && modelWindow(0)->minimised(); }));
+
+    accessibility->setBoolean(w, QStringLiteral("AXMinimized"), false);
+    EXPECT_TRUE(waitUntil([&] { return !helper->hasState(w, "_NET_WM_STATE_HIDDEN") && helper->activeWindow() == w; }));
+    EXPECT_TRUE(waitUntil([&] { return accessibility->boolean(w, QStringLiteral("AXMinimized")) == false; }));
+}
+
+TEST_F(X11Backend, hidingAnApplicationMinimisesAllItsWindowsAndUnhideBringsThemBack)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("One"), QStringLiteral("Two")}));
+    auto hidden = [&] {
+        for (const RunningApp& app : workspace->runningApplications())
+            if (app.pid == pid())
+                return app.hidden;
+        return false;
+    };
+    workspace->hide(pid());
+    ASSERT_TRUE(waitUntil(hidden));
+    workspace->unhide(pid());
+    EXPECT_TRUE(waitUntil([&] {
+        return !helper->hasState(client.window(0), "_NET_WM_STATE_HIDDEN") &&
+               !helper->hasState(client.window(1), "_NET_WM_STATE_HIDDEN");
+    }));
+    EXPECT_TRUE(waitUntil([&] { return !hidden(); }));
+}
+
+TEST_F(X11Backend, pressingTheCloseButtonClosesTheWindow)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Doomed"), QStringLiteral("Survivor")}));
+    auto button = accessibility->element(client.window(0), QStringLiteral("AXCloseButton"));
+    ASSERT_TRUE(button);
+    accessibility->perform(*button, QStringLiteral("AXPress"));
+    EXPECT_TRUE(waitUntil([&] { return !helper->exists(client.window(0)); }));
+    EXPECT_TRUE(waitUntil([&] { return windowsOfClient() == std::vector<ElementRef>{client.window(1)}; }));
+}
+
+TEST_F(X11Backend, moveAndResizePlaceTheOuterFrameWhereAsked)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Mover")}));
+    xcb_window_t w = client.window(0);
+    const QRect wanted(100, 120, 600, 400);
+    // The order snapping uses: size, position, size again.
+    accessibility->setSize(w, wanted.size());
+    accessibility->setPosition(w, wanted.topLeft());
+    accessibility->setSize(w, wanted.size());
+    EXPECT_TRUE(waitUntil([&] { return helper->frameGeometry(w) == wanted; }))
+        << "frame at " << helper->frameGeometry(w).value_or(QRect()).x() << ","
+        << helper->frameGeometry(w).value_or(QRect()).y() << " " << helper->frameGeometry(w).value_or(QRect()).width()
+        << "x" << helper->frameGeometry(w).value_or(QRect()).height();
+    EXPECT_TRUE(waitUntil([&] { return accessibility->frame(w) == QRectF(wanted); }));
+}
+
+TEST_F(X11Backend, windowOnAnotherDesktopIsOffscreenAndActivationSwitchesThere)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Here"), QStringLiteral("Elsewhere")}));
+    helper->setNumberOfDesktops(2);
+    ASSERT_TRUE(waitUntil([&] { return helper->numberOfDesktops() == 2u; }));
+    xcb_window_t away = client.window(1);
+    helper->moveToDesktop(away, 1);
+    auto record = [&]() -> std::optional<WindowRecord> {
+        for (const WindowRecord& r : server->windowList())
+            if (r.number == std::int64_t(away))
+                return r;
+        return std::nullopt;
+    };
+    EXPECT_TRUE(waitUntil([&] { return record() && record()->onscreen == false; }));
+    EXPECT_EQ(record()->ownerPid, pid());
+    EXPECT_EQ(record()->layer, 0);
+
+    actions->activateWindow(away);
+    EXPECT_TRUE(waitUntil([&] { return helper->currentDesktop() == 1u && helper->activeWindow() == away; }));
+    EXPECT_TRUE(waitUntil([&] { return record() && record()->onscreen == true; }));
+
+    helper->setCurrentDesktop(0);
+    helper->setNumberOfDesktops(1);
+    EXPECT_TRUE(waitUntil([&] { return helper->numberOfDesktops() == 1u; }));
+}
+
+TEST_F(X11Backend, captureReturnsTheWindowContents)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Picture")}));
+    xcb_window_t w = client.window(0);
+    helper->activate(w);
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == w; }));
+    QImage image;
+    // The server paints the background once the frame is shown, which may trail the focus change.
+    EXPECT_TRUE(waitUntil([&] {
+        image = server->capture(w);
+        return !image.isNull() && (image.pixel(200, 150) & 0xFFFFFF) == 0x3366ccu;  // the client's first colour
+    }));
+    EXPECT_EQ(image.size(), QSize(400, 300));
+    EXPECT_TRUE(server->capture(0x7FFFFFF0).isNull());
 }
 
 } // namespace
