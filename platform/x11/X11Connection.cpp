@@ -130,10 +130,12 @@ void X11Connection::pump()
         deliver(event);
         std::free(event);
     }
+    // The batch handler's listeners may run a nested event loop (a dialog); events arriving
+    // meanwhile must still be handled, so re-entry is allowed from here on.
+    m_pumping = false;
     if (any && m_batchEnd)
         m_batchEnd();
     xcb_flush(m_c);
-    m_pumping = false;
 }
 
 void X11Connection::deliver(xcb_generic_event_t* event)
