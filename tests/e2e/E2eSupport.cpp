@@ -134,6 +134,8 @@ void XHelper::drain()
 {
     int drained = 0;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_c)) {
+        if (onEvent)
+            onEvent(*event);
         std::free(event);
         ++drained;
     }
@@ -387,7 +389,7 @@ bool ZumoProcess::start(const QStringList& arguments, const QStringList& extraEn
         environment.insert(entry.left(equals), entry.mid(equals + 1));
     }
     m_process.setProcessEnvironment(environment);
-    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(siblingProgram("ZUMO_BIN", "zumo"), arguments);
     return m_process.waitForStarted(DefaultDeadlineMs);
 }
@@ -400,6 +402,19 @@ QString ZumoProcess::configHome() const
 QString ZumoProcess::cacheHome() const
 {
     return m_home.path() + QStringLiteral("/cache");
+}
+
+QString ZumoProcess::output()
+{
+    m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+    return m_output;
+}
+
+bool ZumoProcess::waitForReady(int deadlineMs)
+{
+    const auto ready = [&] { return output().contains(QStringLiteral("switcher ready")); };
+    waitUntil([&] { return ready() || m_process.state() == QProcess::NotRunning; }, deadlineMs);
+    return ready();
 }
 
 bool ZumoProcess::waitForExit(int deadlineMs)

@@ -87,6 +87,9 @@ public:
     bool tap(uint32_t keysym);
     void flush();
 
+    // Sees every event this connection receives, in order, before waitUntil() looks again.
+    std::function<void(const xcb_generic_event_t&)> onEvent;
+
 private:
     bool fakeKey(uint8_t type, uint32_t keysym);
     void drain();
@@ -128,6 +131,11 @@ public:
     QString configHome() const;
     QString cacheHome() const;
     QProcess& process() { return m_process; }
+    // Waits until zumo says on stdout that its shortcut is armed; false when it ends first or
+    // the deadline passes. stdout is read here (stderr stays forwarded).
+    bool waitForReady(int deadlineMs = DefaultDeadlineMs);
+    // What zumo printed on stdout so far.
+    QString output();
     // Waits for the process to end on its own; false when it is still running at the deadline.
     bool waitForExit(int deadlineMs = DefaultDeadlineMs);
     void stop();
@@ -135,6 +143,7 @@ public:
 private:
     QTemporaryDir m_home;
     QProcess m_process;
+    QString m_output;
 };
 
 } // namespace zumo::e2e

@@ -1,0 +1,187 @@
+// What the switcher's end-to-end tests watch on the virtual desktop: zumo's panel as the X
+// server sees it, its pixels, the work area, and zumo's settings file and event log.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRect>
+#include <QString>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <xcb/xcb.h>
+
+#include "tests/e2e/E2eSupport.h"
+
+namespace zumo::e2e {
+
+// Follows the override-redirect children of the root (zumo's panel is one) through their create,
+// configure, map and unmap events, and counts each time one becomes visible on the screen. The
+// panel is warmed up once mapped outside the screen; that never counts as shown.
+class PanelWatch {
+public:
+    explicit PanelWatch(XHelper& x) : m_x(x)
+    {
+        auto* geometry = xcb_get_geometry_reply(x.connection(), xcb_get_geometry(x.connection(), x.root()), nullptr);
+        if (geometry)
+            m_screen = QRect(0, 0, geometry->width, geometry->height);
+        std::free(geometry);
+        x.onEvent = [this](const xcb_generic_event_t& event) { handle(event); };
+    }
+    ~PanelWatch() { m_x.onEvent = nullptr; }
+    PanelWatch(const PanelWatch&) = delete;
+    PanelWatch& operator=(const PanelWatch&) = delete;
+
+    // How many times a panel became visible since this watch began.
+    int showings() const { return m_showings; }
+    // The panel on the screen now, if any.
+    std::optional<xcb_window_t> visiblePanel() const
+    {
+        for (const auto& [window, state] : m_windows)
+            if (visible(state))
+                return window;
+        return std::nullopt;
+    }
+    std::optional<QRect> geometry(xcb_window_t window) const
+    {
+        auto it = m_windows.find(window);
+        return it == m_windows.end() ? std::nullopt : std::optional<QRect>(it->second.geometry);
+    }
+
+private:
+    struct State {
+        QRect geometry;
+        bool mapped = false;
+    };
+
+    bool visible(const State& state) const { return state.mapped && state.geometry.intersects(m_screen); }
+
+    void handle(const xcb_generic_event_t& event)
+    {
+        switch (event.response_type & 0x7f) {
+        case XCB_CREATE_NOTIFY: {
+            const auto& e = reinterpret_cast<const xcb_create_notify_event_t&>(event);
+            if (e.parent == m_x.root() && e.override_redirect)
+                m_windows[e.window] = {QRect(e.x, e.y, e.width, e.height), false};
+            break;
+        }
+        case XCB_CONFIGURE_NOTIFY: {
+            const auto& e = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+            update(e.window, [&](State& s) { s.geometry = QRect(e.x, e.y, e.width, e.height); });
+            break;
+        }
+        case XCB_MAP_NOTIFY: {
+            const auto& e = reinterpret_cast<const xcb_map_notify_event_t&>(event);
+            update(e.window, [](State& s) { s.mapped = true; });
+            break;
+        }
+        case XCB_UNMAP_NOTIFY: {
+            const auto& e = reinterpret_cast<const xcb_unmap_notify_event_t&>(event);
+            update(e.window, [](State& s) { s.mapped = false; });
+            break;
+        }
+        case XCB_DESTROY_NOTIFY:
+            m_windows.erase(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window);
+            break;
+        default:
+            break;
+        }
+    }
+
+    template <typename Change> void update(xcb_window_t window, Change change)
+    {
+        auto it = m_windows.find(window);
+        if (it == m_windows.end())
+            return;
+        const bool before = visible(it->second);
+        change(it->second);
+        if (!before && visible(it->second))
+            ++m_showings;
+    }
+
+    XHelper& m_x;
+    QRect m_screen{0, 0, 1440, 900};
+    std::map<xcb_window_t, State> m_windows;
+    int m_showings = 0;
+};
+
+// The window's pixels as the X server holds them (no compositor runs, so this is what is shown);
+// empty when the window cannot be read.
+inline QByteArray windowPixels(XHelper& x, xcb_window_t window)
+{
+    auto* geometry = xcb_get_geometry_reply(x.connection(), xcb_get_geometry(x.connection(), window), nullptr);
+    if (!geometry)
+        return {};
+    const auto cookie = xcb_get_image(x.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, geometry->width,
+                                      geometry->height, ~0u);
+    std::free(geometry);
+    auto* image = xcb_get_image_reply(x.connection(), cookie, nullptr);
+    if (!image)
+        return {};
+    QByteArray pixels(reinterpret_cast<const char*>(xcb_get_image_data(image)), xcb_get_image_data_length(image));
+    std::free(image);
+    return pixels;
+}
+
+// The work area of the current desktop (_NET_WORKAREA holds x, y, width, height per desktop).
+inline std::optional<QRect> workArea(XHelper& x)
+{
+    const uint32_t desktop = x.currentDesktop().value_or(0);
+    const auto cookie = xcb_get_property(x.connection(), 0, x.root(), x.atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL,
+                                         desktop * 4, 4);
+    auto* reply = xcb_get_property_reply(x.connection(), cookie, nullptr);
+    std::optional<QRect> area;
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 16) {
+        const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        area = QRect(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
+    }
+    std::free(reply);
+    return area;
+}
+
+// zumo's settings file under a private configuration home.
+inline QString settingsPath(const QString& configHome)
+{
+    return configHome + QStringLiteral("/zumo/com.zumo.app.json");
+}
+
+inline bool writeSettings(const QString& configHome, const QJsonObject& settings)
+{
+    if (!QDir().mkpath(configHome + QStringLiteral("/zumo")))
+        return false;
+    QFile file(settingsPath(configHome));
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(QJsonDocument(settings).toJson()) > 0;
+}
+
+inline QJsonObject readSettings(const QString& configHome)
+{
+    QFile file(settingsPath(configHome));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// An all-time counter as stored ("all.<name>"), 0 when absent.
+inline qint64 storedCounter(const QString& configHome, const QString& name)
+{
+    return readSettings(configHome).value(QStringLiteral("all.") + name).toInteger();
+}
+
+// The text of every events.log under the cache home (one per private log directory).
+inline QString eventLogText(const QString& cacheHome)
+{
+    QString text;
+    const QDir base(cacheHome + QStringLiteral("/zumo"));
+    for (const QString& dir : base.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(base.filePath(dir + QStringLiteral("/events.log")));
+        if (file.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(file.readAll());
+    }
+    return text;
+}
+
+} // namespace zumo::e2e
