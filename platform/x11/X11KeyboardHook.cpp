@@ -56,7 +56,6 @@ struct X11KeyboardHook::Impl {
     xcb_window_t root = 0;
     xcb_key_symbols_t* symbols = nullptr;
     std::unique_ptr<QSocketNotifier> notifier;
-    std::vector<std::unique_ptr<QSocketNotifier>> retiredNotifiers; // deleted once their signal has returned
     int pumping = 0;
     bool drainPosted = false;
     std::shared_ptr<int> alive = std::make_shared<int>(0);
@@ -157,7 +156,7 @@ void X11KeyboardHook::Impl::closeConnection()
     notifier->setEnabled(false);
     // The notifier may be the one whose signal is running right now.
     if (pumping > 0)
-        retiredNotifiers.push_back(std::move(notifier));
+        notifier.release()->deleteLater();
     notifier.reset();
     if (symbols)
         xcb_key_symbols_free(std::exchange(symbols, nullptr));
@@ -317,8 +316,7 @@ void X11KeyboardHook::Impl::pumpEvents()
     }
     if (conn && xcb_connection_has_error(conn))
         connectionLost();
-    if (--pumping == 0)
-        retiredNotifiers.clear();
+    --pumping;
 }
 
 // Waiting for a reply reads pending events into xcb's queue, where the socket notifier

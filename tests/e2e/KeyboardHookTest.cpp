@@ -161,6 +161,10 @@ protected:
     bool handle(const KeyEvent& e)
     {
         events.push_back(e);
+        if (destroyOnKey) {
+            hook->destroy();
+            return false;
+        }
         if (e.type == KeyEventType::DisabledByUserInput) {
             open = false;
             hook->setCapturing(false);
@@ -231,6 +235,7 @@ protected:
     std::vector<KeyEvent> events;
     bool open = false;
     bool handOn = false;
+    bool destroyOnKey = false;
 };
 
 TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
@@ -268,6 +273,17 @@ TEST_F(KeyboardHookTest, aShortcutPressHandedOnReachesTheFocusedWindow)
     EXPECT_TRUE(witness->saw(true, XK_Tab));
     EXPECT_TRUE(witness->saw(false, XK_Tab));
     EXPECT_FALSE(hook->holdsKeyboard());
+}
+
+TEST_F(KeyboardHookTest, destroyingTheHookFromItsHandlerFreesTheKeyboard)
+{
+    destroyOnKey = true;
+    ASSERT_TRUE(x->keyDown(XK_Alt_L));
+    ASSERT_TRUE(x->tap(XK_Tab));
+    ASSERT_TRUE(waitForEvent(isTabDown));
+    EXPECT_FALSE(hook->exists());
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_TRUE(witnessSync()) << "the keyboard stayed frozen";
 }
 
 TEST_F(KeyboardHookTest, capsLockAndNumLockOnStillMatch)
