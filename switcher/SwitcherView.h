@@ -43,11 +43,17 @@ public:
     QRectF tileRect(int index) const;
     PanelShape shape() const;
 
-    // Schedules a repaint of this view and brings its mirrors in step.
+    // Schedules a repaint of this view and brings its mirrors in step (each mirror gets a copy
+    // of the entries, selection, query, hint and mode). When only the selection changed since
+    // the last redraw, just the two tiles involved are repainted.
     void redraw();
     // Paints the current content into painter, as the widget would (used for PNG output).
     void render(QPainter& painter) const;
 
+    // Pointer input, all ignored while the "mouse" setting is off. onHover(i): the pointer moved
+    // more than 3 points onto tile i (the first move after resetPointer() only records where the
+    // pointer is). onPick(i): left click on tile i. onScroll(+1 or -1): next or previous tile,
+    // one step per 14 points of wheel travel. Nothing is called for points outside every tile.
     std::function<void(int)> onHover;
     std::function<void(int)> onPick;
     std::function<void(int)> onScroll;
@@ -79,7 +85,9 @@ private:
     double m_scrollAcc = 0;
 };
 
-// The image scaled to fit mw x mh, never enlarged; null when the image is empty.
+// The image scaled to fit mw x mh keeping its shape, never enlarged, at least 1 x 1 pixel (also
+// for a zero or negative bound), with smooth filtering and a device pixel ratio of 1. Null when
+// the image is empty or a bound is not a number. Safe on any thread.
 QImage scaleToFit(const QImage& image, double mw, double mh);
 
 } // namespace zumo
