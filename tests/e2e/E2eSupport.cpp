@@ -35,12 +35,14 @@ QString readText(const QString& path)
     return QString::fromUtf8(file.readAll()).trimmed();
 }
 
-QString siblingProgram(const char* variable, const char* name)
+// A program of the build, from its variable or else at its place relative to this test program
+// (gtest_discover_tests passes only the first ENVIRONMENT entry through to the tests).
+QString siblingProgram(const char* variable, const char* relativePath)
 {
     QString path = qEnvironmentVariable(variable);
     if (!path.isEmpty())
         return path;
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(relativePath);
 }
 
 } // namespace
@@ -390,7 +392,7 @@ bool ZumoProcess::start(const QStringList& arguments, const QStringList& extraEn
     }
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(siblingProgram("ZUMO_BIN", "zumo"), arguments);
+    m_process.start(siblingProgram("ZUMO_BIN", "../../app/zumo"), arguments);
     return m_process.waitForStarted(DefaultDeadlineMs);
 }
 

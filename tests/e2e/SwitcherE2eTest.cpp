@@ -198,6 +198,27 @@ TEST_F(SwitcherE2e, altTabSwitchesToThePreviousWindowAndBackAndCountsEachSwitch)
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 2);
 }
 
+TEST_F(SwitcherE2e, twoWindowsOfOneAppSwitchBetweenEachOther)
+{
+    openWindows({Delta});
+    TestClient echo;
+    ASSERT_TRUE(echo.start({QStringLiteral("Echo one"), QStringLiteral("Echo two")}, QStringLiteral("Echo")))
+        << echo.error().toStdString();
+    for (int i : {1, 0}) {
+        x->activate(echo.window(i));
+        ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == echo.window(i); }));
+    }
+    startZumo();
+
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == echo.window(1); }))
+        << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == echo.window(0); }))
+        << "active: " << activeTitle().toStdString();
+    stopZumo();
+}
+
 TEST_F(SwitcherE2e, aTapWithNoHoldSwitchesAndNeverShowsThePanel)
 {
     openWindows({Alpha, Bravo, Charlie, Delta});
