@@ -17,10 +17,10 @@ namespace zumo {
 
 namespace {
 
-// Both caches are cleared when they grow past these sizes: a run shows at most a few hundred
-// tiles, so this only bounds memory over a long session.
-constexpr int MaxTexts = 4096;
-constexpr int MaxImages = 512;
+// The caches are cleared when they grow past these sizes: a run shows at most a few hundred
+// tiles, so this only bounds memory over a long session in which every run brings new captures.
+constexpr int MaxTexts = 2048;
+constexpr qint64 MaxImageBytes = 64 * 1024 * 1024;  // 200 previews at twice the density fit
 
 constexpr double LabelRgb = 255;
 constexpr double SecondaryRgb[3] = {235, 235, 245};
@@ -104,6 +104,7 @@ void PanelPainter::clear()
 {
     m_texts.clear();
     m_images.clear();
+    m_imageBytes = 0;
 }
 
 void PanelPainter::paint(QPainter& p, const PanelContent& c, const QRectF& exposed)
@@ -341,8 +342,6 @@ const QPixmap& PanelPainter::shapePixmap(Shape shape, QSizeF size)
     const auto it = m_images.constFind(key);
     if (it != m_images.constEnd())
         return *it;
-    if (m_images.size() >= MaxImages)
-        m_images.clear();
     QColor colour;
     double radius = 0;
     switch (shape) {
@@ -361,6 +360,17 @@ const QPixmap& PanelPainter::shapePixmap(Shape shape, QSizeF size)
     q.end();
     QPixmap pixmap = QPixmap::fromImage(out);
     pixmap.setDevicePixelRatio(m_dpr);
+    return remember(key, pixmap);
+}
+
+const QPixmap& PanelPainter::remember(const ImageKey& key, const QPixmap& pixmap)
+{
+    const qint64 bytes = qint64(pixmap.width()) * pixmap.height() * 4;
+    if (m_imageBytes + bytes > MaxImageBytes) {
+        m_images.clear();
+        m_imageBytes = 0;
+    }
+    m_imageBytes += bytes;
     return *m_images.insert(key, pixmap);
 }
 
@@ -374,8 +384,6 @@ const QPixmap& PanelPainter::image(const QImage& source, QSizeF size, bool round
     const auto it = m_images.constFind(key);
     if (it != m_images.constEnd())
         return *it;
-    if (m_images.size() >= MaxImages)
-        m_images.clear();
     QImage scaled = source.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (rounded) {
@@ -391,7 +399,7 @@ const QPixmap& PanelPainter::image(const QImage& source, QSizeF size, bool round
     }
     QPixmap pixmap = QPixmap::fromImage(scaled);
     pixmap.setDevicePixelRatio(m_dpr);
-    return *m_images.insert(key, pixmap);
+    return remember(key, pixmap);
 }
 
 } // namespace zumo

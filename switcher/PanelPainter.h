@@ -97,6 +97,7 @@ private:
     const QPixmap& image(const QImage& source, QSizeF size, bool rounded);
     void drawShape(QPainter& p, Shape shape, const QRectF& rect);
     const QPixmap& shapePixmap(Shape shape, QSizeF size);
+    const QPixmap& remember(const ImageKey& key, const QPixmap& pixmap);
     bool magnifierGlyphAvailable();
 
     QFont m_fonts[int(Role::count)];
@@ -109,6 +110,7 @@ private:
     std::optional<bool> m_hasMagnifier;
     QHash<TextKey, TextLayout> m_texts;
     QHash<ImageKey, QPixmap> m_images;
+    qint64 m_imageBytes = 0;
 };
 
 } // namespace zumo
