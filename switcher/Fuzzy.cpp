@@ -118,18 +118,18 @@ using Words = QVarLengthArray<Units, 32>;
 Words wordsOf(Units text)
 {
     Words words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (!isWordUnit(text[i])) {
-            ++i;
-            continue;
-        }
-        const std::size_t start = i;
-        while (i < text.size() && isWordUnit(text[i]))
-            ++i;
-        words.push_back(text.substr(start, i - start));
+    const char16_t* const end = text.data() + text.size();
+    const char16_t* unit = text.data();
+    while (true) {
+        while (unit != end && !isWordUnit(*unit))
+            ++unit;
+        if (unit == end)
+            return words;
+        const char16_t* const start = unit;
+        while (unit != end && isWordUnit(*unit))
+            ++unit;
+        words.push_back(Units(start, static_cast<std::size_t>(unit - start)));
     }
-    return words;
 }
 
 bool editTest(Units token, Units word)
