@@ -7,9 +7,9 @@
 namespace zumo {
 
 struct Query {
-    QString whole;               // lower-cased, spaces at both ends removed
-    std::vector<QString> tokens; // runs of word characters, in order
-    QString compact;             // the tokens run together
+    QString whole;                // lower-cased, spaces at both ends removed
+    std::vector<QString> tokens;  // runs of word characters, in order
+    QString compact;              // the tokens run together
 
     explicit Query(const QString& text);
     Query() = default;
@@ -18,7 +18,7 @@ struct Query {
 // Word characters: 0-9, a-z and every UTF-16 unit of 128 or more.
 inline bool isWordUnit(char16_t unit)
 {
-    return unit >= 128 || static_cast<char16_t>(unit - u'0') <= 9 || static_cast<char16_t>(unit - u'a') <= 25;
+    return (unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'z') || unit >= 128;
 }
 
 } // namespace zumo
