@@ -21,8 +21,10 @@ class Dispatcher;
 //   other Alt key is down). The return value is ignored: captured keys are never handed on.
 // - Being refused the keyboard (another program holds it for ~100 ms) or losing it while
 //   capturing delivers DisabledByUserInput, writes a log line and ends capturing.
+// - The keyboard waits between a shortcut press and the handler's answer, so the handler
+//   must answer at once. Events that arise while it runs are delivered after it returns.
 // - A shortcut another program has grabbed is logged once with what to try; the others
-//   still work. Grabs follow keymap changes.
+//   still work. A shortcut without Ctrl or Alt is never grabbed. Grabs follow keymap changes.
 // - If the X connection breaks, DisabledByUserInput is delivered and exists() turns false;
 //   enable() reconnects.
 class X11KeyboardHook final : public KeyboardHook {
