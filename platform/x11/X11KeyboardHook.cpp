@@ -67,7 +67,9 @@ struct X11KeyboardHook::Impl {
     QSet<QString> logged; // shortcut problems already reported for the current shortcuts
 
     bool capturing = false;
-    int captureStarts = 0; // tells whether the handler asked for capturing itself
+    int captureStarts = 0;          // tells whether the handler asked for capturing itself
+    bool ownerCaptures = false;     // false while capturing only because a shortcut press was swallowed
+    std::uint64_t runModifiers = 0; // the shortcut modifiers of the press that started capturing
     bool holding = false;
     std::uint32_t grabSequence = 0;
     int grabAttempts = 0;
@@ -109,6 +111,7 @@ struct X11KeyboardHook::Impl {
     void disable(const QString& message);
     void connectionLost();
     bool deliver(const KeyEvent& event);
+    void deliverFlags(const KeyEvent& event);
     void allowEvents(std::uint8_t mode);
 
     template <typename Fn> std::function<void()> guarded(Fn fn)
@@ -362,8 +365,10 @@ void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t* event, bool press
         modifierKeys.release(key.keycode);
     const KeyEvent translated = x11::translateKey(key, modifierKeys);
     if (capturing) {
-        if (translated.type != KeyEventType::FlagsChanged || translated.flags != lastFlags)
+        if (translated.type != KeyEventType::FlagsChanged)
             deliver(translated);
+        else if (translated.flags != lastFlags)
+            deliverFlags(translated);
         // A shortcut press that froze the keyboard just before the keyboard grab took over.
         if (press && conn)
             allowEvents(XCB_ALLOW_ASYNC_KEYBOARD);
@@ -372,6 +377,7 @@ void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t* event, bool press
     if (!press)
         return; // the release of a shortcut key whose press was handed on
     const int startsBefore = captureStarts;
+    runModifiers = translated.flags & keys::ShortcutMask;
     const bool passOn = deliver(translated);
     if (!conn)
         return;
@@ -486,7 +492,7 @@ void X11KeyboardHook::Impl::checkKeymap()
     event.type = KeyEventType::FlagsChanged;
     event.keyCode = x11::OtherKeyBase; // no particular key
     event.flags = flags;
-    deliver(event);
+    deliverFlags(event);
 }
 
 void X11KeyboardHook::Impl::poll()
@@ -551,6 +557,15 @@ bool X11KeyboardHook::Impl::deliver(const KeyEvent& event)
     return passOn;
 }
 
+// A capture nobody asked for must not outlive the shortcut's modifiers, or the keyboard
+// would stay grabbed with no one to let it go.
+void X11KeyboardHook::Impl::deliverFlags(const KeyEvent& event)
+{
+    deliver(event);
+    if (capturing && !ownerCaptures && (event.flags & runModifiers) != runModifiers)
+        stopCapture();
+}
+
 void X11KeyboardHook::Impl::allowEvents(std::uint8_t mode)
 {
     xcb_allow_events(conn, mode, XCB_CURRENT_TIME);
@@ -611,7 +626,10 @@ void X11KeyboardHook::setShortcuts(const std::vector<HookShortcut>& shortcuts)
 
 void X11KeyboardHook::setCapturing(bool capturing)
 {
-    if (capturing == d->capturing || !d->conn)
+    if (!d->conn)
+        return;
+    d->ownerCaptures = capturing;
+    if (capturing == d->capturing)
         return;
     if (capturing)
         d->startCapture();

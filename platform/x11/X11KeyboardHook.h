@@ -14,8 +14,9 @@ class Dispatcher;
 
 // Behaviour, beyond the KeyboardHook contract:
 // - Shortcut presses reach the handler as KeyDown; returning true hands the press on to the
-//   focused window, false swallows it and starts capturing at once, as if setCapturing(true)
-//   had been called (the owner still ends capturing with setCapturing(false)).
+//   focused window, false swallows it and takes the keyboard at once. The owner is expected
+//   to call setCapturing(true) then and setCapturing(false) when the run ends; if it never
+//   asks, capturing ends by itself once the shortcut's modifiers are released.
 // - While capturing, every key press and release goes to the handler as KeyDown/KeyUp, and
 //   modifier keys as FlagsChanged whenever the flags change (a release of Alt only once no
 //   other Alt key is down). The return value is ignored: captured keys are never handed on.

@@ -165,6 +165,8 @@ protected:
             hook->destroy();
             return false;
         }
+        if (swallowOnly)
+            return e.type != KeyEventType::KeyDown;
         if (e.type == KeyEventType::DisabledByUserInput) {
             open = false;
             hook->setCapturing(false);
@@ -236,6 +238,7 @@ protected:
     bool open = false;
     bool handOn = false;
     bool destroyOnKey = false;
+    bool swallowOnly = false; // swallows shortcut presses without ever asking to capture
 };
 
 TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
@@ -284,6 +287,19 @@ TEST_F(KeyboardHookTest, destroyingTheHookFromItsHandlerFreesTheKeyboard)
     EXPECT_FALSE(hook->exists());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     EXPECT_TRUE(witnessSync()) << "the keyboard stayed frozen";
+}
+
+TEST_F(KeyboardHookTest, aSwallowedShortcutNobodyCapturesForEndsWithItsModifier)
+{
+    swallowOnly = true;
+    ASSERT_TRUE(x->keyDown(XK_Alt_L));
+    ASSERT_TRUE(x->tap(XK_Tab));
+    ASSERT_TRUE(waitForEvent(isTabDown));
+    EXPECT_TRUE(hook->holdsKeyboard());
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+    EXPECT_FALSE(hook->holdsKeyboard());
+    EXPECT_TRUE(witnessSync());
 }
 
 TEST_F(KeyboardHookTest, capsLockAndNumLockOnStillMatch)
