@@ -5,6 +5,7 @@
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Actions.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Permissions.h"
 #include "platform/x11/X11WindowModel.h"
 #include "platform/x11/X11WindowServer.h"
 #include "platform/x11/X11Workspace.h"
@@ -215,6 +216,15 @@ TEST_F(X11Backend, captureReturnsTheWindowContents)
     }));
     EXPECT_EQ(image.size(), QSize(400, 300));
     EXPECT_TRUE(server->capture(0x7FFFFFF0).isNull());
+}
+
+TEST_F(X11Backend, anOpenDisplayGrantsReadingAndCapturing)
+{
+    X11Permissions permissions(x.get());
+    EXPECT_TRUE(permissions.accessibilityTrusted());
+    EXPECT_TRUE(permissions.screenCaptureGranted());
+    EXPECT_FALSE(permissions.compositorRunning());  // openbox does not composite
+    EXPECT_FALSE(X11Permissions(nullptr).accessibilityTrusted());
 }
 
 } // namespace
