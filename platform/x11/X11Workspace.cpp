@@ -1,6 +1,7 @@
 // Applications assembled from the window model, and application-wide actions.
 #include "platform/x11/X11Workspace.h"
 
+#include <QTimer>
 #include <unordered_map>
 
 #include "platform/x11/X11Actions.h"
@@ -50,6 +51,8 @@ X11Workspace::X11Workspace(X11WindowModel& model, X11Actions& actions) : m_model
     if (const X11Window* active = snapshot->find(snapshot->active))
         m_frontmost = active->owner;
     m_model.addListener([this] { onModelChanged(); });
+    // Reading the .desktop files takes a while; do it before the first switch needs it.
+    QTimer::singleShot(0, &m_context, [this] { index(); });
 }
 
 const DesktopIndex& X11Workspace::index() const

@@ -21,8 +21,8 @@ std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const
 
 class X11Workspace final : public Workspace {
 public:
-    // Main thread; the model and actions must outlive this. The .desktop index is read on the
-    // first request for applications and kept.
+    // Main thread; the model and actions must outlive this. The .desktop index is read once, at
+    // the first turn of the event loop (or the first request, if sooner), and kept.
     X11Workspace(X11WindowModel& model, X11Actions& actions);
 
     std::vector<RunningApp> runningApplications() const override;
@@ -41,6 +41,7 @@ private:
     X11Actions& m_actions;
     mutable std::optional<DesktopIndex> m_index;
     Pid m_frontmost = 0;
+    QObject m_context;
 };
 
 } // namespace zumo::x11
