@@ -21,23 +21,6 @@ Units unitsOf(QStringView text)
     return Units(text.utf16(), static_cast<std::size_t>(text.size()));
 }
 
-// Which units a text holds, folded into 64 bits: a unit whose bit is clear is not in the text, so
-// a query unit outside the set rules out the tiers that need it before any word is looked at.
-using UnitSet = std::uint64_t;
-
-UnitSet unitBit(char16_t unit)
-{
-    return UnitSet{1} << (unit & 63);
-}
-
-UnitSet unitSetOf(Units text)
-{
-    UnitSet set = 0;
-    for (const char16_t unit : text)
-        set |= unitBit(unit);
-    return set;
-}
-
 constexpr std::uint64_t kLanes = 0x0001'0001'0001'0001;
 
 // Lower-cases four units at once when all four are ASCII; returns false, writing nothing, if not.
@@ -94,6 +77,24 @@ class Lowered {
     QString other_;
 };
 
+// Which units a text holds, folded into 64 bits: a unit whose bit is clear is not in the text.
+using UnitSet = std::uint64_t;
+
+UnitSet unitBit(char16_t unit)
+{
+    return UnitSet{1} << (unit & 63);
+}
+
+UnitSet unitSetOf(Units text)
+{
+    UnitSet set = 0;
+    for (const char16_t unit : text)
+        set |= unitBit(unit);
+    return set;
+}
+
+// Cheap before splitting words: the tiers after the substring one need every unit of the compact
+// query in the text, except that the typo tier lets a token carry one unit the text lacks.
 bool holdsAll(UnitSet held, Units needed)
 {
     return (unitSetOf(needed) & ~held) == 0;

@@ -1,5 +1,6 @@
 // Tests the tiered scorer tier by tier, including the edges where a tier stops applying.
 #include <gtest/gtest.h>
+#include <random>
 
 #include "switcher/Fuzzy.h"
 
@@ -51,7 +52,8 @@ TEST(Fuzzy, lowersTextsExactlyAsQtLowersTheWholeString)
         if (QChar::isSurrogate(unit))
             continue;
         const QString text(QChar(static_cast<char16_t>(unit)));
-        ASSERT_EQ(Fuzzy::score(Query(text), text), 1040 - text.toLower().size()) << "unit " << static_cast<unsigned>(unit);
+        ASSERT_EQ(Fuzzy::score(Query(text), text), 1040 - text.toLower().size())
+            << "unit " << static_cast<unsigned>(unit);
     }
     for (const QString& text :
          {u"@AZ[`az{\u007fMIXED Case Title, 4 by 4 Units!"_s, u"ÀÉÎ Õ Ü and ASCII AFTER"_s,
@@ -106,6 +108,27 @@ TEST(Fuzzy, oneTypoPerWordTier)
         {u"mlia"_s, u"Mail"_s, 0},
         {u"mak"_s, u"Mail"_s, 0}, // compact under 4 units: no typo tier
     });
+}
+
+// Random texts with the awkward units (lone surrogates, U+0130, DEL, U+FFFF) stay in a tier's range;
+// run under the sanitizers this also guards the buffer handling.
+TEST(Fuzzy, randomTextsScoreWithinTheTiers)
+{
+    const std::u16string alphabet = u"Aaz0 -.É\u0130\u007f\uffff\xd801\xdc00";
+    std::mt19937 random(7);
+    const auto randomText = [&](int longest) {
+        QString text;
+        for (int n = std::uniform_int_distribution<int>(0, longest)(random); n > 0; --n)
+            text += QChar(alphabet[random() % alphabet.size()]);
+        return text;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        const QString query = randomText(8);
+        const QString text = randomText(120);
+        const int score = Fuzzy::score(Query(query), text);
+        EXPECT_TRUE(score == 0 || score == 1 || (score >= 161 && score <= 1040))
+            << score << " for " << query.toStdString() << " / " << text.toStdString();
+    }
 }
 
 TEST(Fuzzy, wordStartsFollowSeparators)
