@@ -48,6 +48,9 @@ Switcher::RunState Switcher::state() const
 std::unique_ptr<SwitcherPanel> Switcher::makePanel()
 {
     auto panel = std::make_unique<SwitcherPanel>(m_deps.settings);
+    // Mirrors look like the main panel, which the desktop set up for its compositor.
+    if (m_panel)
+        panel->setTranslucent(m_panel->translucent());
     SwitcherView* v = panel->view();
     Weak weak = m_self;
     v->onHover = [weak](int index) {
