@@ -235,7 +235,11 @@ void SettingsStore::Impl::changed()
                 return;
             core->timer = 0;
             core->saveScheduled = false;
-            core->save();
+            // The disk sync takes milliseconds; on the main thread it could delay a switch.
+            core->dispatcher->background(Quality::Utility, [weak] {
+                if (auto core = weak.lock())
+                    core->save();
+            });
         });
     });
 }

@@ -132,6 +132,9 @@ TEST_F(SettingsStoreTest, changesAreCoalescedIntoOneSaveWhenTheTimerFires)
     EXPECT_FALSE(QFile::exists(path()));
 
     dispatcher.advance(0.01);
+    EXPECT_FALSE(QFile::exists(path()));  // the save itself runs on a worker
+    EXPECT_EQ(dispatcher.lastQuality(), Quality::Utility);
+    dispatcher.runBackground();
     const QJsonObject saved = parseFile(path());
     EXPECT_EQ(saved.size(), 101);
     EXPECT_EQ(saved.value(QStringLiteral("k42")).toInt(), 42);
@@ -154,6 +157,7 @@ TEST_F(SettingsStoreTest, aChangeFromAnotherThreadSchedulesItsSaveOnTheMainThrea
     EXPECT_EQ(dispatcher.pendingMain(), 1u);
     dispatcher.runMain();
     dispatcher.advance(0.5);
+    dispatcher.runBackground();
     EXPECT_EQ(parseFile(path()).value(QStringLiteral("fromWorker")).toInt(), 7);
 }
 
