@@ -117,6 +117,42 @@ TEST_F(X11Backend, applicationActivationDoesNotOverrideTheWindowAskedFor)
     EXPECT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
 }
 
+TEST_F(X11Backend, oneSwitchSendsOneActivation)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Left"), QStringLiteral("Right")}));
+    const xcb_atom_t activeAtom = helper->atom("_NET_ACTIVE_WINDOW"), marker = helper->atom("ZUMO_TEST_MARKER");
+    std::vector<xcb_window_t> requests;
+    int markers = 0;
+    // Client messages sent to the root reach the helper too, through its SubstructureNotify selection.
+    helper->onEvent = [&](const xcb_generic_event_t& event) {
+        auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+            return;
+        markers += message.type == marker;
+        if (message.type == activeAtom)
+            requests.push_back(message.window);
+    };
+    // Once a marker sent now is back, every message sent before it has been seen.
+    auto settle = [&] {
+        int wanted = markers + 1;
+        helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
+        return waitUntil([&] { return markers >= wanted; });
+    };
+    helper->activate(client.window(1));
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(1); }));
+    ASSERT_TRUE(settle());
+    requests.clear();
+
+    accessibility->setFrontmost(pid(), 0.5);
+    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
+    helper->onEvent = nullptr;
+}
+
 TEST_F(X11Backend, minimiseSetsHiddenAndActivationRestores)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Shy")}));
