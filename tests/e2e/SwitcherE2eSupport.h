@@ -1,8 +1,7 @@
 // What the switcher's end-to-end tests watch on the virtual desktop: zumo's panel as the X
-// server sees it, its pixels, the work area, and zumo's settings file and event log.
+// server sees it, the work area, and zumo's settings file.
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -108,24 +107,6 @@ private:
     int m_showings = 0;
 };
 
-// The window's pixels as the X server holds them (no compositor runs, so this is what is shown);
-// empty when the window cannot be read.
-inline QByteArray windowPixels(XHelper& x, xcb_window_t window)
-{
-    auto* geometry = xcb_get_geometry_reply(x.connection(), xcb_get_geometry(x.connection(), window), nullptr);
-    if (!geometry)
-        return {};
-    const auto cookie = xcb_get_image(x.connection(), XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, geometry->width,
-                                      geometry->height, ~0u);
-    std::free(geometry);
-    auto* image = xcb_get_image_reply(x.connection(), cookie, nullptr);
-    if (!image)
-        return {};
-    QByteArray pixels(reinterpret_cast<const char*>(xcb_get_image_data(image)), xcb_get_image_data_length(image));
-    std::free(image);
-    return pixels;
-}
-
 // The work area of the current desktop (_NET_WORKAREA holds x, y, width, height per desktop).
 inline std::optional<QRect> workArea(XHelper& x)
 {
@@ -169,19 +150,6 @@ inline QJsonObject readSettings(const QString& configHome)
 inline qint64 storedCounter(const QString& configHome, const QString& name)
 {
     return readSettings(configHome).value(QStringLiteral("all.") + name).toInteger();
-}
-
-// The text of every events.log under the cache home (one per private log directory).
-inline QString eventLogText(const QString& cacheHome)
-{
-    QString text;
-    const QDir base(cacheHome + QStringLiteral("/zumo"));
-    for (const QString& dir : base.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(base.filePath(dir + QStringLiteral("/events.log")));
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-    }
-    return text;
 }
 
 } // namespace zumo::e2e

@@ -2,6 +2,8 @@
 // snap real client windows, and the result shows in _NET_ACTIVE_WINDOW and the stored counters.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdlib>
@@ -22,6 +24,7 @@ const QString Alpha = QStringLiteral("Alpha notes");
 const QString Bravo = QStringLiteral("Bravo mail");
 const QString Charlie = QStringLiteral("Charlie shell");
 const QString Delta = QStringLiteral("Delta music");
+const QString Foxtrot = QStringLiteral("Foxtrot game");
 const QString Zulu = QStringLiteral("Zulu radio");
 
 const QJsonObject ShowAtOnce{{QStringLiteral("showDelay"), 0}};
@@ -90,10 +93,10 @@ protected:
         EXPECT_EQ(zumo.process().exitCode(), 0);
     }
 
-    // Alpha and Bravo (in front) on the first desktop, Zulu on the second.
+    // Alpha, Charlie, Delta and Bravo (in front) on the first desktop, Zulu on the second.
     void openWithZuluOnTheOtherDesktop(bool otherSpaces)
     {
-        ASSERT_NO_FATAL_FAILURE(openWindows({Zulu, Alpha, Bravo}));
+        ASSERT_NO_FATAL_FAILURE(openWindows({Zulu, Alpha, Charlie, Delta, Bravo}));
         x->moveToDesktop(id(Zulu), 1);
         ASSERT_TRUE(waitUntil([&] { return x->desktopOf(id(Zulu)) == 1u; }));
         ASSERT_TRUE(activate(Bravo));
@@ -125,24 +128,28 @@ protected:
         return waitUntil([&] { return !panels->visiblePanel(); });
     }
 
-    // A key typed into the open panel, then waits until the panel has redrawn: zumo's answer to
-    // a search key arrives asynchronously and only then is the panel repainted.
-    bool typeAndWaitForRedraw(uint32_t keysym)
+    // Starts a search in the open panel and types the query, then waits for zumo's answer, which
+    // arrives asynchronously: with five or more entries the panel is wider than its search line,
+    // so the narrower result list shows as a narrower panel.
+    bool search(std::initializer_list<uint32_t> query)
     {
         const auto panel = panels->visiblePanel();
         if (!panel)
             return false;
-        const QByteArray before = windowPixels(*x, *panel);
-        if (!x->tap(keysym))
+        const int fullWidth = panels->geometry(*panel).value_or(QRect()).width();
+        if (!x->tap(XK_slash))
             return false;
+        for (uint32_t keysym : query)
+            if (!x->tap(keysym))
+                return false;
         return waitUntil([&] {
             const auto now = panels->visiblePanel();
-            return now && windowPixels(*x, *now) != before;
+            return now && panels->geometry(*now).value_or(QRect()).width() < fullWidth;
         });
     }
 
-    // Alt, Tab, Tab up and Alt up reach the server in one write, before zumo can react at all.
-    void tapAltTabAtOnce()
+    // Alt, the Tabs and Alt up reach the server in one write, before zumo can react at all.
+    void tapAltTabAtOnce(int tabs = 1)
     {
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(x->connection());
         auto code = [&](xcb_keysym_t keysym) {
@@ -154,10 +161,15 @@ protected:
         const xcb_keycode_t alt = code(XK_Alt_L), tab = code(XK_Tab);
         xcb_key_symbols_free(symbols);
         ASSERT_TRUE(alt && tab);
-        const std::pair<uint8_t, xcb_keycode_t> events[] = {
-            {XCB_KEY_PRESS, alt}, {XCB_KEY_PRESS, tab}, {XCB_KEY_RELEASE, tab}, {XCB_KEY_RELEASE, alt}};
-        for (auto [type, key] : events)
+        const auto send = [&](uint8_t type, xcb_keycode_t key) {
             xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
+        };
+        send(XCB_KEY_PRESS, alt);
+        for (int i = 0; i < tabs; ++i) {
+            send(XCB_KEY_PRESS, tab);
+            send(XCB_KEY_RELEASE, tab);
+        }
+        send(XCB_KEY_RELEASE, alt);
         x->flush();
     }
 
@@ -184,8 +196,8 @@ protected:
 
 TEST_F(SwitcherE2e, altTabSwitchesToThePreviousWindowAndBackAndCountsEachSwitch)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo();
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
 
     ASSERT_TRUE(altTab());
     ASSERT_TRUE(waitActive(Charlie)) << "active: " << activeTitle().toStdString();
@@ -200,7 +212,7 @@ TEST_F(SwitcherE2e, altTabSwitchesToThePreviousWindowAndBackAndCountsEachSwitch)
 
 TEST_F(SwitcherE2e, twoWindowsOfOneAppSwitchBetweenEachOther)
 {
-    openWindows({Delta});
+    ASSERT_NO_FATAL_FAILURE(openWindows({Delta}));
     TestClient echo;
     ASSERT_TRUE(echo.start({QStringLiteral("Echo one"), QStringLiteral("Echo two")}, QStringLiteral("Echo")))
         << echo.error().toStdString();
@@ -208,7 +220,7 @@ TEST_F(SwitcherE2e, twoWindowsOfOneAppSwitchBetweenEachOther)
         x->activate(echo.window(i));
         ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == echo.window(i); }));
     }
-    startZumo();
+    ASSERT_NO_FATAL_FAILURE(startZumo());
 
     ASSERT_TRUE(altTab());
     EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == echo.window(1); }))
@@ -221,8 +233,8 @@ TEST_F(SwitcherE2e, twoWindowsOfOneAppSwitchBetweenEachOther)
 
 TEST_F(SwitcherE2e, aTapWithNoHoldSwitchesAndNeverShowsThePanel)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(); // the default show delay
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo()); // the default show delay
 
     const QString expected[] = {Charlie, Delta, Charlie};
     for (int i = 0; i < 3; ++i) {
@@ -232,13 +244,19 @@ TEST_F(SwitcherE2e, aTapWithNoHoldSwitchesAndNeverShowsThePanel)
         ASSERT_TRUE(waitCounter(QStringLiteral("switches"), i + 1));
     }
     EXPECT_EQ(panels->showings(), 0) << "a tap flashed the panel";
+
+    // Now Charlie, Delta, Bravo, Alpha: Tabs typed before the list exists still count.
+    tapAltTabAtOnce(3);
+    ASSERT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(waitCounter(QStringLiteral("switches"), 4));
+    EXPECT_EQ(panels->showings(), 0);
     stopZumo();
 }
 
 TEST_F(SwitcherE2e, moreTabsGoFurtherAndShiftTabStartsFromTheLast)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo();
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
 
     ASSERT_TRUE(altTab({XK_Alt_L}, 2));
     ASSERT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
@@ -256,8 +274,8 @@ TEST_F(SwitcherE2e, moreTabsGoFurtherAndShiftTabStartsFromTheLast)
 
 TEST_F(SwitcherE2e, lockKeysOnAndTheRightHandAltStillSwitch)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo();
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
 
     ASSERT_TRUE(x->tap(XK_Caps_Lock));
     ASSERT_TRUE(x->tap(XK_Num_Lock));
@@ -282,10 +300,12 @@ TEST_F(SwitcherE2e, lockKeysOnAndTheRightHandAltStillSwitch)
 
 TEST_F(SwitcherE2e, thePanelShowsWhileAltIsHeldAndEscapeCancels)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(); // the default show delay
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo()); // the default show delay
 
     ASSERT_TRUE(openPanel());
+    const QRect panel = panels->geometry(*panels->visiblePanel()).value_or(QRect());
+    EXPECT_LE((panel.center() - QPoint(720, 450)).manhattanLength(), 2) << "the panel is not centred on the screen";
     ASSERT_TRUE(x->tap(XK_Escape));
     ASSERT_TRUE(waitPanelHidden()) << "Escape left the panel up";
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
@@ -303,13 +323,11 @@ TEST_F(SwitcherE2e, thePanelShowsWhileAltIsHeldAndEscapeCancels)
 
 TEST_F(SwitcherE2e, typingAfterSlashFiltersAndReturnSwitchesToTheMatch)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(ShowAtOnce);
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta, Foxtrot}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
 
     ASSERT_TRUE(openPanel());
-    ASSERT_TRUE(typeAndWaitForRedraw(XK_slash));
-    ASSERT_TRUE(typeAndWaitForRedraw(XK_b));
-    ASSERT_TRUE(typeAndWaitForRedraw(XK_r));
+    ASSERT_TRUE(search({XK_b, XK_r})) << "the list was not filtered";
     ASSERT_TRUE(x->tap(XK_Return));
     ASSERT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
     EXPECT_TRUE(waitPanelHidden());
@@ -321,8 +339,8 @@ TEST_F(SwitcherE2e, typingAfterSlashFiltersAndReturnSwitchesToTheMatch)
 
 TEST_F(SwitcherE2e, mMinimisesTheSelectedWindowAndThePanelStaysOpen)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(ShowAtOnce);
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
 
     ASSERT_TRUE(openPanel());
     ASSERT_TRUE(x->tap(XK_m));
@@ -344,8 +362,8 @@ TEST_F(SwitcherE2e, mMinimisesTheSelectedWindowAndThePanelStaysOpen)
 
 TEST_F(SwitcherE2e, wClosesTheSelectedWindowOnly)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(ShowAtOnce);
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
 
     ASSERT_TRUE(openPanel());
     ASSERT_TRUE(x->tap(XK_w));
@@ -361,8 +379,8 @@ TEST_F(SwitcherE2e, wClosesTheSelectedWindowOnly)
 
 TEST_F(SwitcherE2e, lSnapsTheSelectedWindowToTheLeftHalfAndSwitchesToIt)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(ShowAtOnce);
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
     const auto area = workArea(*x);
     ASSERT_TRUE(area);
     const QRect left(area->x(), area->y(), area->width() / 2, area->height());
@@ -389,8 +407,8 @@ TEST_F(SwitcherE2e, lSnapsTheSelectedWindowToTheLeftHalfAndSwitchesToIt)
 
 TEST_F(SwitcherE2e, aNumberJumpActivatesThatEntry)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(ShowAtOnce);
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
 
     ASSERT_TRUE(openPanel());
     ASSERT_TRUE(x->tap(XK_3));
@@ -398,21 +416,50 @@ TEST_F(SwitcherE2e, aNumberJumpActivatesThatEntry)
     EXPECT_TRUE(waitPanelHidden());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     stopZumo();
-    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("jumps")), 1);
+    const QJsonObject stored = readSettings(zumo.configHome());
+    EXPECT_EQ(stored.value(QStringLiteral("all.jumps")).toInteger(), 1);
+    EXPECT_EQ(stored.value(QStringLiteral("all.switches")).toInteger(), 1);
+    EXPECT_EQ(stored.value(QStringLiteral("showDelay")), QJsonValue(0)) << "saving the counters lost a setting";
+}
+
+TEST_F(SwitcherE2e, anUnreadableSettingsFileIsKeptAsideAndZumoStillSwitches)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    const QByteArray garbage = "{\"showDelay\": 0, \"all.switches\": 41,";
+    ASSERT_TRUE(QDir().mkpath(zumo.configHome() + QStringLiteral("/zumo")));
+    QFile file(settingsPath(zumo.configHome()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(garbage) == garbage.size());
+    file.close();
+    ASSERT_TRUE(zumo.start());
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+
+    ASSERT_TRUE(altTab());
+    ASSERT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    stopZumo();
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
+    const QStringList kept = QDir(zumo.configHome() + QStringLiteral("/zumo"))
+                                 .entryList({QStringLiteral("com.zumo.app.json.corrupt-*")}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1) << "the unreadable file was not kept";
+    QFile copy(zumo.configHome() + QStringLiteral("/zumo/") + kept.first());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), garbage);
 }
 
 TEST_F(SwitcherE2e, withOtherSpacesOnAWindowOnTheOtherDesktopIsListedAndSwitchingGoesThere)
 {
-    openWithZuluOnTheOtherDesktop(true);
+    ASSERT_NO_FATAL_FAILURE(openWithZuluOnTheOtherDesktop(true));
 
     ASSERT_TRUE(openPanel());
-    ASSERT_TRUE(typeAndWaitForRedraw(XK_slash));
-    ASSERT_TRUE(typeAndWaitForRedraw(XK_z));
+    ASSERT_TRUE(search({XK_z})) << "the list was not filtered";
     ASSERT_TRUE(x->tap(XK_Return));
     EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 1u; })) << "still on the first desktop";
     EXPECT_TRUE(waitActive(Zulu)) << "active: " << activeTitle().toStdString();
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
+
+    // And Alt+Tab goes back to the window used before, on the first desktop.
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 0u; }));
     stopZumo();
 }
 
@@ -420,17 +467,16 @@ TEST_F(SwitcherE2e, withOtherSpacesOffAWindowOnTheOtherDesktopIsNotListed)
 {
     GTEST_SKIP() << "known bug: X11Accessibility::windows() returns a process's windows on every desktop, "
                     "so they are listed (and switched to) with \"otherSpaces\" off";
-    openWithZuluOnTheOtherDesktop(false);
+    ASSERT_NO_FATAL_FAILURE(openWithZuluOnTheOtherDesktop(false));
 
     ASSERT_TRUE(openPanel());
-    ASSERT_TRUE(typeAndWaitForRedraw(XK_slash));
-    ASSERT_TRUE(typeAndWaitForRedraw(XK_z));
+    ASSERT_TRUE(search({XK_z})) << "the list was not filtered";
     ASSERT_TRUE(x->tap(XK_Return)); // nothing matches, so nothing is chosen
     EXPECT_TRUE(waitPanelHidden());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     // Had Return switched to Zulu, this would go back to Bravo on the first desktop.
     ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    EXPECT_TRUE(waitActive(Delta)) << "active: " << activeTitle().toStdString();
     EXPECT_EQ(x->currentDesktop(), 0u);
     stopZumo();
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
@@ -438,8 +484,8 @@ TEST_F(SwitcherE2e, withOtherSpacesOffAWindowOnTheOtherDesktopIsNotListed)
 
 TEST_F(SwitcherE2e, aKeyboardHeldByAnotherClientLeavesZumoWorking)
 {
-    openWindows({Alpha, Bravo, Charlie, Delta});
-    startZumo(ShowAtOnce);
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
     xcb_connection_t* c = x->connection();
     const auto grab = [&] {
         auto* reply = xcb_grab_keyboard_reply(
