@@ -21,10 +21,11 @@ namespace zumo::e2e {
 // configure, map and unmap events, and counts each time one becomes visible on the screen. The
 // panel is warmed up once mapped outside the screen; that never counts as shown.
 class PanelWatch {
-public:
+  public:
     explicit PanelWatch(XHelper& x) : m_x(x)
     {
-        auto* geometry = xcb_get_geometry_reply(x.connection(), xcb_get_geometry(x.connection(), x.root()), nullptr);
+        auto* geometry =
+            xcb_get_geometry_reply(x.connection(), xcb_get_geometry(x.connection(), x.root()), nullptr);
         if (geometry)
             m_screen = QRect(0, 0, geometry->width, geometry->height);
         std::free(geometry);
@@ -50,7 +51,7 @@ public:
         return it == m_windows.end() ? std::nullopt : std::optional<QRect>(it->second.geometry);
     }
 
-private:
+  private:
     struct State {
         QRect geometry;
         bool mapped = false;
@@ -111,8 +112,8 @@ private:
 inline std::optional<QRect> workArea(XHelper& x)
 {
     const uint32_t desktop = x.currentDesktop().value_or(0);
-    const auto cookie = xcb_get_property(x.connection(), 0, x.root(), x.atom("_NET_WORKAREA"), XCB_ATOM_CARDINAL,
-                                         desktop * 4, 4);
+    const auto cookie = xcb_get_property(x.connection(), 0, x.root(), x.atom("_NET_WORKAREA"),
+                                         XCB_ATOM_CARDINAL, desktop * 4, 4);
     auto* reply = xcb_get_property_reply(x.connection(), cookie, nullptr);
     std::optional<QRect> area;
     if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 16) {
@@ -134,8 +135,7 @@ inline bool writeSettings(const QString& configHome, const QJsonObject& settings
     if (!QDir().mkpath(configHome + QStringLiteral("/zumo")))
         return false;
     QFile file(settingsPath(configHome));
-    return file.open(QIODevice::WriteOnly) &&
-           file.write(QJsonDocument(settings).toJson()) > 0;
+    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(settings).toJson()) > 0;
 }
 
 inline QJsonObject readSettings(const QString& configHome)
