@@ -149,6 +149,13 @@ void X11WindowModel::handle(const xcb_generic_event_t& event)
             m_dirty[e.window] |= Geometry;
         return;
     }
+    case XCB_DESTROY_NOTIFY: {
+        // X reuses the ids of a client that went away for the next one that connects; forgetting
+        // the window now makes a new window with the same id be read afresh.
+        auto& e = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+        forget(e.window);
+        return;
+    }
     case XCB_REPARENT_NOTIFY: {
         auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
         if (m_windows.count(e.window))
@@ -185,10 +192,17 @@ void X11WindowModel::onProperty(std::uint32_t window, std::uint32_t atom)
             m_dirty[window] |= spec.field;
 }
 
+void X11WindowModel::forget(std::uint32_t window)
+{
+    m_dirty.erase(window);
+    m_removed |= m_windows.erase(window) > 0;
+}
+
 void X11WindowModel::refresh()
 {
-    if (!m_rootDirty && m_dirty.empty())
+    if (!m_rootDirty && m_dirty.empty() && !m_removed)
         return;
+    m_removed = false;
     if (m_rootDirty)
         fetchRoot();
     if (!m_dirty.empty())
@@ -324,15 +338,20 @@ void X11WindowModel::fetchWindows()
             continue;
         }
         auto* geometry = xcb_get_geometry_reply(c, p.geometry, &error);
+        bool gone = error != nullptr;
         std::free(error);
         error = nullptr;
         auto* position = xcb_translate_coordinates_reply(c, p.position, &error);
+        gone |= error != nullptr;
         std::free(error);
         auto it = m_windows.find(p.window);
         if (geometry && position && it != m_windows.end())
             it->second.client = QRect(position->dst_x, position->dst_y, geometry->width, geometry->height);
         std::free(geometry);
         std::free(position);
+        // Still listed by a window manager that has not caught up, but already destroyed.
+        if (gone)
+            forget(p.window);
     }
 }
 

@@ -71,6 +71,7 @@ public:
 private:
     void handle(const xcb_generic_event_t& event);
     void onProperty(std::uint32_t window, std::uint32_t atom);
+    void forget(std::uint32_t window);
     void refresh();
     void fetchRoot();
     void applyClientList();
@@ -83,6 +84,7 @@ private:
     std::unordered_map<std::uint32_t, X11Window> m_windows;
     std::unordered_map<std::uint32_t, std::uint32_t> m_dirty;  // window → fields to read again
     std::uint32_t m_rootDirty = 0;
+    bool m_removed = false;  // a window was forgotten since the last snapshot
     std::vector<std::uint32_t> m_stacking, m_clientList;
     DesktopSnapshot m_root;  // root fields only; windows are assembled when publishing
     std::unordered_map<QString, Pid> m_standIns;

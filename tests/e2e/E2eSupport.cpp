@@ -334,11 +334,13 @@ TestClient::~TestClient()
     kill();
 }
 
-bool TestClient::start(const QStringList& titles, const QString& className)
+bool TestClient::start(const QStringList& titles, const QString& className, bool withPid)
 {
     QStringList arguments;
     if (!className.isEmpty())
         arguments << QStringLiteral("--class") << className;
+    if (!withPid)
+        arguments << QStringLiteral("--no-pid");
     arguments << titles;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(siblingProgram("ZUMO_TESTCLIENT", "zumo-testclient"), arguments);

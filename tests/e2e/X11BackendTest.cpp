@@ -1,5 +1,7 @@
 // The X11 backend against a real X server and window manager: model, actions and captures.
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "platform/x11/X11Accessibility.h"
@@ -80,6 +82,50 @@ TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosing)
     client.kill();
     EXPECT_TRUE(waitUntil([&] { return model->snapshot()->windowsOf(gone).empty(); }));
     EXPECT_FALSE(accessibility->string(client.window(0), QStringLiteral("AXTitle")));
+}
+
+TEST_F(X11Backend, aWindowIdReusedByTheNextClientIsReadAfresh)
+{
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Old")}));
+    const xcb_window_t oldId = client.window(0);
+    client.kill();
+    // The next client is started with blocking waits only, so the model sees the old window's
+    // end and the new window's arrival in one burst, as it does on a busy desktop.
+    QProcess next;
+    next.start(qEnvironmentVariable("ZUMO_TESTCLIENT", QCoreApplication::applicationDirPath() + "/zumo-testclient"),
+               {QStringLiteral("New")});
+    ASSERT_TRUE(next.waitForReadyRead(DefaultDeadlineMs));
+    const xcb_window_t newId = QString::fromUtf8(next.readLine()).section(' ', 0, 0).toUInt();
+    QElapsedTimer managed;
+    managed.start();
+    while (managed.elapsed() < DefaultDeadlineMs && !std::ranges::count(helper->clientList(), newId))
+        helper->flush();  // each clientList() is a round trip: this waits on the server, not a clock
+    if (newId != oldId)
+        GTEST_LOG_(INFO) << "the server did not reuse the id this time";
+    EXPECT_TRUE(waitUntil([&] {
+        auto s = model->snapshot();
+        const X11Window* w = s->find(newId);
+        return w && w->pid == Pid(next.processId()) && w->title == QStringLiteral("New");
+    }));
+    next.kill();
+    next.waitForFinished();
+}
+
+TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndCarryTheirIcon)
+{
+    TestClient first, second;
+    ASSERT_TRUE(first.start({QStringLiteral("Anon 1")}, QStringLiteral("NoPidApp"), false)) << first.error().toStdString();
+    ASSERT_TRUE(second.start({QStringLiteral("Anon 2")}, QStringLiteral("NoPidApp"), false));
+    std::optional<RunningApp> app;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const RunningApp& a : workspace->runningApplications())
+            if (a.bundleId == QStringLiteral("NoPidApp"))
+                app = a;
+        return app && accessibility->windows(app->pid, 0.25).value_or(std::vector<ElementRef>{}).size() == 2;
+    }));
+    EXPECT_LT(app->pid, 0);  // a stand-in, never a real process id
+    EXPECT_EQ(app->icon.size(), QSize(32, 32));
+    EXPECT_TRUE(app->regular);
 }
 
 TEST_F(X11Backend, windowsAreListedFrontToBackAndFollowActivation)

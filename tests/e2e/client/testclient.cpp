@@ -1,6 +1,6 @@
 // zumo-testclient: opens titled top-level windows for the end-to-end tests and keeps them open.
-//   zumo-testclient [--class NAME] TITLE...
-// Prints "<window id> <title>" for each window once it is mapped, honours WM_DELETE_WINDOW
+//   zumo-testclient [--class NAME] [--no-pid] TITLE...
+// Each window carries a 16 and a 32 pixel icon; --no-pid leaves out _NET_WM_PID. Prints "<window id> <title>" for each window once it is mapped, honours WM_DELETE_WINDOW
 // (destroying that window, exiting when none remain) and otherwise serves until killed.
 #include <xcb/xcb.h>
 
@@ -15,6 +15,7 @@ namespace {
 
 struct Options {
     std::string className = "ZumoTest";
+    bool pid = true;
     std::vector<std::string> titles;
 };
 
@@ -30,12 +31,12 @@ xcb_atom_t intern(xcb_connection_t* c, const char* name)
 }
 
 struct Atoms {
-    xcb_atom_t protocols, deleteWindow, netWmName, utf8, netWmPid, windowType, typeNormal;
+    xcb_atom_t protocols, deleteWindow, netWmName, utf8, netWmPid, windowType, typeNormal, netWmIcon;
     explicit Atoms(xcb_connection_t* c)
         : protocols(intern(c, "WM_PROTOCOLS")), deleteWindow(intern(c, "WM_DELETE_WINDOW")),
           netWmName(intern(c, "_NET_WM_NAME")), utf8(intern(c, "UTF8_STRING")),
           netWmPid(intern(c, "_NET_WM_PID")), windowType(intern(c, "_NET_WM_WINDOW_TYPE")),
-          typeNormal(intern(c, "_NET_WM_WINDOW_TYPE_NORMAL"))
+          typeNormal(intern(c, "_NET_WM_WINDOW_TYPE_NORMAL")), netWmIcon(intern(c, "_NET_WM_ICON"))
     {
     }
 };
@@ -60,7 +61,15 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const Atoms& 
     setProperty(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, title.size(), title.data());
     setProperty(c, w, atoms.netWmName, atoms.utf8, 8, title.size(), title.data());
     uint32_t pid = uint32_t(getpid());
-    setProperty(c, w, atoms.netWmPid, XCB_ATOM_CARDINAL, 32, 1, &pid);
+    if (options.pid)
+        setProperty(c, w, atoms.netWmPid, XCB_ATOM_CARDINAL, 32, 1, &pid);
+    std::vector<uint32_t> icon;
+    for (uint32_t side : {16u, 32u}) {
+        icon.push_back(side);
+        icon.push_back(side);
+        icon.insert(icon.end(), side * side, 0xFF000000 | colours[index % 5]);
+    }
+    setProperty(c, w, atoms.netWmIcon, XCB_ATOM_CARDINAL, 32, icon.size(), icon.data());
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0)
         setProperty(c, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8, std::strlen(host), host);
@@ -82,6 +91,10 @@ bool parse(int argc, char** argv, Options& options)
             if (++i >= argc)
                 return false;
             options.className = argv[i];
+            continue;
+        }
+        if (!std::strcmp(argv[i], "--no-pid")) {
+            options.pid = false;
             continue;
         }
         options.titles.emplace_back(argv[i]);
@@ -128,7 +141,7 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: zumo-testclient [--class NAME] TITLE...\n");
+        std::fprintf(stderr, "usage: zumo-testclient [--class NAME] [--no-pid] TITLE...\n");
         return 2;
     }
     int screenNumber = 0;
