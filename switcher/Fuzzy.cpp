@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace zumo::Fuzzy {
@@ -170,15 +171,18 @@ bool tokensStartWords(const std::vector<QString>& tokens, const Words& words)
     return true;
 }
 
-bool initialsMatch(Units compact, const Words& words)
+// Walks only as far as the first mismatching word start, so it needs no word list.
+bool initialsMatch(Units compact, Units text)
 {
-    if (static_cast<std::size_t>(words.size()) < compact.size())
-        return false;
-    for (std::size_t i = 0; i < compact.size(); ++i) {
-        if (words[static_cast<qsizetype>(i)].front() != compact[i])
+    std::size_t matched = 0;
+    for (std::size_t i = 0; i < text.size() && matched < compact.size(); ++i) {
+        if (!isWordUnit(text[i]) || (i > 0 && isWordUnit(text[i - 1])))
+            continue;
+        if (text[i] != compact[matched])
             return false;
+        ++matched;
     }
-    return true;
+    return matched == compact.size();
 }
 
 // 0 when the compact query's units do not all occur in order.
@@ -242,18 +246,22 @@ int score(const Query& query, const QString& text)
         (compact.size() < kShortestTypoToken || !typoTierPossible(query.tokens, held)))
         return 0;
 
-    const Words words = wordsOf(units);
-    if (!query.tokens.empty() && tokensStartWords(query.tokens, words))
+    // A lone token that started a word would have been found as a substring just above.
+    const bool loneToken = query.tokens.size() == 1 && query.tokens.front() == query.whole;
+    std::optional<Words> words;
+    if (!query.tokens.empty() && !loneToken && tokensStartWords(query.tokens, words.emplace(wordsOf(units))))
         return 800 - length;
     if (compact.size() < 2)
         return 0;
-    if (initialsMatch(compact, words))
+    if (initialsMatch(compact, units))
         return 600 - length;
     if (const int scattered = scatteredScore(compact, units); scattered > 0)
         return scattered;
     if (compact.size() < kShortestTypoToken)
         return 0;
-    return tokensNearWords(query.tokens, words) ? 200 - length : 0;
+    if (!words)
+        words.emplace(wordsOf(units));
+    return tokensNearWords(query.tokens, *words) ? 200 - length : 0;
 }
 
 std::vector<int> wordStarts(QStringView text)
