@@ -80,8 +80,19 @@ class SwitcherE2e : public ::testing::Test {
     void startZumo(const QJsonObject& settings = {})
     {
         ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
-        ASSERT_TRUE(zumo.start()) << zumo.process().errorString().toStdString();
+        ASSERT_TRUE(zumo.start({}, {leakSuppressions()})) << zumo.process().errorString().toStdString();
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    }
+
+    // In sanitizer builds the exit status must speak for zumo alone: libdbus, which Qt's desktop
+    // integration loads, keeps a buffer until exit that LeakSanitizer reports.
+    QString leakSuppressions()
+    {
+        const QString path = zumo.configHome() + QStringLiteral("/../lsan.supp");
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("leak:libdbus-1.so\n");
+        return QStringLiteral("LSAN_OPTIONS=suppressions=") + path;
     }
 
     // Ends zumo as the session does and checks it saved and left cleanly.
@@ -458,7 +469,7 @@ TEST_F(SwitcherE2e, anUnreadableSettingsFileIsKeptAsideAndZumoStillSwitches)
     QFile file(settingsPath(zumo.configHome()));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(garbage) == garbage.size());
     file.close();
-    ASSERT_TRUE(zumo.start());
+    ASSERT_TRUE(zumo.start({}, {leakSuppressions()}));
     ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
 
     ASSERT_TRUE(altTab());
@@ -483,12 +494,8 @@ TEST_F(SwitcherE2e, withOtherSpacesOnAWindowOnTheOtherDesktopIsListedAndSwitchin
     EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 1u; })) << "still on the first desktop";
     EXPECT_TRUE(waitActive(Zulu)) << "active: " << activeTitle().toStdString();
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
-
-    // And Alt+Tab goes back to the window used before, on the first desktop.
-    ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 0u; }));
     stopZumo();
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
 }
 
 TEST_F(SwitcherE2e, withOtherSpacesOffAWindowOnTheOtherDesktopIsNotListed)
