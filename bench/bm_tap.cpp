@@ -1,6 +1,5 @@
 // Cost of the key handler for the most common event: a key-down that opens nothing while the
 // switcher is closed (every keystroke of the session pays it).
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include "platform/Clock.h"
@@ -32,16 +31,3 @@ void BM_TapKeyDownNotShortcut(benchmark::State& state)
 BENCHMARK(BM_TapKeyDownNotShortcut);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

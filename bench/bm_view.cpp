@@ -1,7 +1,6 @@
 // Cost of painting the switcher panel, through the same painter the widget's paintEvent uses.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <memory>
@@ -136,16 +135,3 @@ BENCHMARK(BM_PaintPanel200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintPreviewPanel40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintPanel40NewEntries)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScaleToFitCapture)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv)
-{
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
