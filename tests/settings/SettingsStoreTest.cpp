@@ -11,24 +11,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TestFiles.h"
 #include "platform/fake/FakeDispatcher.h"
 #include "settings/SettingsStore.h"
 
 namespace zumo {
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using test::readAll;
+using test::writeAll;
 
 QJsonObject parseFile(const QString& path)
 {

@@ -10,24 +10,15 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/TestFiles.h"
 #include "platform/fake/FakeClock.h"
 #include "telemetry/EventLog.h"
 
 namespace zumo {
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using test::readAll;
+using test::writeAll;
 
 // Bytes that differ along the file, so a trim at the wrong offset shows.
 QByteArray pattern(qint64 size)

@@ -1,0 +1,26 @@
+// Whole-file reads and writes for tests that check what landed on disk.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <gtest/gtest.h>
+
+namespace zumo::test {
+
+// The file's bytes; empty when it cannot be read.
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Replaces the file's contents; fails the test when it cannot.
+inline void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+} // namespace zumo::test
