@@ -13,19 +13,14 @@
 #include "settings/Migration.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/TestFiles.h"
 
 namespace zumo {
 namespace {
 
 class MigrationTest : public ::testing::Test {
 protected:
-    void writeEarlier(const QByteArray& bytes)
-    {
-        QFile file(earlierPath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    void writeEarlier(const QJsonObject& object) { writeEarlier(QJsonDocument(object).toJson()); }
+    void writeEarlier(const QJsonObject& object) { test::writeAll(earlierPath, QJsonDocument(object).toJson()); }
     void migrate()
     {
         migrateFromEarlierBundle({store, workspace, clock, earlierPath, [this](double seconds) {
@@ -35,11 +30,7 @@ protected:
                                           onLoopStep();
                                   }});
     }
-    QJsonObject savedFile() const
-    {
-        QFile file(store.filePath());
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
-    }
+    QJsonObject savedFile() const { return QJsonDocument::fromJson(test::readAll(store.filePath())).object(); }
 
     QTemporaryDir dir;
     QString earlierPath = dir.filePath(QStringLiteral("com.wendle.app.json"));
@@ -134,16 +125,13 @@ TEST_F(MigrationTest, givesUpWaitingAfterOneAndAHalfSeconds)
 TEST_F(MigrationTest, anUnreadableEarlierFileCountsAsAbsentAndIsLeftAlone)
 {
     const QByteArray broken = "{\"showDelay\": 0.5,";
-    writeEarlier(broken);
+    test::writeAll(earlierPath, broken);
 
     migrate();
 
     EXPECT_FALSE(store.contains(QStringLiteral("showDelay")));
     EXPECT_TRUE(Settings(store).migratedWendle());
-    QFile file(earlierPath);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), broken);
-    EXPECT_EQ(dir.path(), QFileInfo(earlierPath).absolutePath());
+    EXPECT_EQ(test::readAll(earlierPath), broken);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // nothing moved aside
 }
 

@@ -99,15 +99,5 @@ TEST_F(SlotsTest, theActiveListIsReplacedOnlyWhenItDiffers)
     EXPECT_EQ(active.slots().back().filter, SlotFilter::currentSpace);
 }
 
-TEST(SlotTablesTest, rawFiltersAndIndexesOutsideTheTables)
-{
-    EXPECT_EQ(slotFilterFromRaw(4), SlotFilter::minimized);
-    EXPECT_FALSE(slotFilterFromRaw(5).has_value());
-    EXPECT_FALSE(slotFilterFromRaw(-1).has_value());
-    // Out-of-table indexes follow the clamp of the stored values.
-    EXPECT_EQ(slotModifierMask(7), Option | Control);
-    EXPECT_EQ(slotKeyCode(-1), 48);
-}
-
 } // namespace
 } // namespace zumo
