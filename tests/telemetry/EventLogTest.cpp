@@ -53,32 +53,21 @@ TEST_F(EventLogTest, writesUtcSecondsWithZThenMessageAndCreatesFilePrivate)
     EXPECT_EQ(log.filePath(), logPath());
 }
 
-TEST_F(EventLogTest, writeReachingTrimSizeKeepsExactlyTheLastBytes)
+TEST_F(EventLogTest, aWriteReachingTheTrimSizeKeepsExactlyTheLastBytesAndOneShortKeepsAll)
 {
-    const QByteArray line = formatLogLine(clock.now(), "over the edge");
-    const QByteArray before = pattern(EventLog::TrimAt - line.size());
-    writeAll(logPath(), before);
-
-    EventLog log(dir.path(), clock);
-    log.append("over the edge");
-    log.drain();
-
-    const QByteArray whole = before + line;
-    EXPECT_EQ(readAll(logPath()), whole.right(EventLog::KeepBytes));
-    EXPECT_FALSE(QFile::exists(logPath() + ".trim"));
-}
-
-TEST_F(EventLogTest, writeStoppingOneByteShortOfTrimSizeLeavesFileWhole)
-{
-    const QByteArray line = formatLogLine(clock.now(), "just under");
-    const QByteArray before = pattern(EventLog::TrimAt - 1 - line.size());
-    writeAll(logPath(), before);
-
-    EventLog log(dir.path(), clock);
-    log.append("just under");
-    log.drain();
-
-    EXPECT_EQ(readAll(logPath()), before + line);
+    for (const qint64 shortBy : {0, 1}) {
+        SCOPED_TRACE(shortBy);
+        const QByteArray line = formatLogLine(clock.now(), "edge");
+        const QByteArray before = pattern(EventLog::TrimAt - shortBy - line.size());
+        writeAll(logPath(), before);
+        {
+            EventLog log(dir.path(), clock);
+            log.append("edge");
+        }
+        const QByteArray whole = before + line;
+        EXPECT_EQ(readAll(logPath()), shortBy ? whole : whole.right(EventLog::KeepBytes));
+        EXPECT_FALSE(QFile::exists(logPath() + ".trim"));
+    }
 }
 
 TEST_F(EventLogTest, concurrentAppendsGiveWholeLinesEachOnce)

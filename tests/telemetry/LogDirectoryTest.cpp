@@ -79,15 +79,6 @@ TEST_F(LogDirectoryTest, firstChoiceMakesAndStoresANewDirectory)
     EXPECT_EQ(chooseLogDirectory(store, base()), chosen);  // and reuses it afterwards
 }
 
-TEST_F(LogDirectoryTest, goodStoredDirectoryIsReused)
-{
-    ASSERT_EQ(privateBaseDirectory(), base());
-    const QString mine = base() + "/0123456789abcdef";
-    ASSERT_TRUE(QDir().mkdir(mine));
-    store.setValue("logDir", mine);
-    EXPECT_EQ(chooseLogDirectory(store, base()), mine);
-}
-
 TEST_F(LogDirectoryTest, unsafeOrMissingStoredDirectoriesAreReplaced)
 {
     ASSERT_EQ(privateBaseDirectory(), base());
