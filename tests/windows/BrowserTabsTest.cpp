@@ -37,6 +37,12 @@ class TabsTest : public ::testing::Test {
             parent = ax.addChild(parent, role);
         return parent;
     }
+    ElementRef newWindow()
+    {
+        ElementRef w = ax.newElement();
+        ax.setString(w, "AXRole", "AXWindow");
+        return w;
+    }
     ElementRef tabGroup(ElementRef parent, const QStringList& titles, int selected = 0)
     {
         ElementRef group = ax.addChild(parent, "AXTabGroup");
@@ -55,8 +61,7 @@ class TabsTest : public ::testing::Test {
 
 TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
 {
-    ElementRef window = ax.newElement();
-    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef window = newWindow();
     ElementRef toolbar = ax.addChild(window, "AXToolbar");
     tabGroup(toolbar, {"hidden in a toolbar"});
     ElementRef empty = ax.addChild(window, "AXTabGroup");
@@ -80,21 +85,18 @@ TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
 
 TEST_F(TabsTest, depthLimitFindsTenLevelsButNotEleven)
 {
-    ElementRef window = ax.newElement();
-    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef window = newWindow();
     tabGroup(chain(window, 9), {"a", "b"}); // the group at depth 10
     EXPECT_EQ(titles(tabsOfWindow(ax, window)), (QStringList{"a", "b"}));
 
-    ElementRef deep = ax.newElement();
-    ax.setString(deep, "AXRole", "AXWindow");
+    ElementRef deep = newWindow();
     tabGroup(chain(deep, 10), {"a", "b"}); // the group at depth 11
     EXPECT_TRUE(tabsOfWindow(ax, deep).empty());
 }
 
 TEST_F(TabsTest, rolelessElementsAreSearchedOtherRolesAreNot)
 {
-    ElementRef window = ax.newElement();
-    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef window = newWindow();
     ElementRef scroll = ax.addChild(window, "AXScrollArea");
     tabGroup(scroll, {"behind a scroll area"});
     ElementRef unknown = ax.addChild(window, "");
@@ -105,8 +107,7 @@ TEST_F(TabsTest, rolelessElementsAreSearchedOtherRolesAreNot)
 TEST_F(TabsTest, searchStopsAfter250Elements)
 {
     auto windowWithFillers = [&](int fillers) {
-        ElementRef window = ax.newElement();
-        ax.setString(window, "AXRole", "AXWindow");
+        ElementRef window = newWindow();
         for (int i = 0; i < fillers; ++i)
             ax.addChild(window, "AXButton");
         tabGroup(window, {"a", "b"});
@@ -120,8 +121,7 @@ TEST_F(TabsTest, searchStopsAfter250Elements)
 TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
 {
     TabCollector collector(ax, clock);
-    ElementRef window = ax.newElement();
-    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef window = newWindow();
     ElementRef group = tabGroup(window, {"a", "b"});
 
     auto first = collector.collectTabs(7, {window});
@@ -147,8 +147,7 @@ TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
 TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
 {
     TabCollector collector(ax, clock);
-    ElementRef window = ax.newElement();
-    ax.setString(window, "AXRole", "AXWindow");
+    ElementRef window = newWindow();
     tabGroup(window, {"a", "b"});
     ElementRef other = ax.newElement();
 

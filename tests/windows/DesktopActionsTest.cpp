@@ -30,16 +30,6 @@ QRectF targetOn(const std::vector<Screen>& screens, const QRectF& window, SnapTo
     return info ? snapTarget(*info, to).value_or(QRectF()) : QRectF();
 }
 
-TEST(SnapGeometry, conversionFlipsAroundThePrimaryHeight)
-{
-    EXPECT_EQ(toTopLeft(QRectF(0, 0, 1440, 875), 900), QRectF(0, 25, 1440, 875));
-    EXPECT_EQ(toTopLeft(toTopLeft(QRectF(30, 40, 50, 60), 900), 900), QRectF(30, 40, 50, 60));
-    auto info = chooseSnapScreen(toBottomLeft({primary}), 0, QRectF(10, 10, 100, 100));
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->primaryHeight, 900);
-    EXPECT_EQ(info->visibleFrame, QRectF(0, 0, 1440, 875));
-}
-
 TEST(SnapGeometry, targetsOnTheExampleScreen)
 {
     const QRectF window(100, 100, 300, 200);

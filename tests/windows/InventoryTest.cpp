@@ -208,17 +208,9 @@ TEST_F(InventoryTest, oneRowPerAppCarriesTheFirstWindowAndItsMinimisedFlag)
     EXPECT_TRUE(entries[0].minimized);
     EXPECT_FALSE(entries[1].minimized);
     EXPECT_FALSE(entries[0].windowID);
-}
 
-TEST_F(InventoryTest, onlyPidListsOneApp)
-{
-    workspace.add(1, "com.a", "A");
-    ax.addWindow(1, "a", QRectF(0, 0, 300, 300));
-    workspace.add(2, "com.b", "B");
-    ax.addWindow(2, "b", QRectF(0, 0, 300, 300));
-    BuildOptions options;
     options.onlyPID = 2;
-    EXPECT_EQ(titles(build(options)), (QStringList{"b"}));
+    EXPECT_EQ(titles(build(options)), (QStringList{"B"}));
 }
 
 // A browser window with the given tab titles; the first is selected.
@@ -238,12 +230,14 @@ TEST_F(InventoryTest, browserWindowsWithTwoOrMoreTabsBecomeTabRows)
     ElementRef multi = browserWindow(ax, 1, "Multi", {"News", "Mail", "Docs"});
     server.add(1, 40, QRectF(0, 0, 1000, 700));
     server.add(1, 41, QRectF(0, 0, 1000, 700));
+    workspace.add(2, "com.example.editor", "Editor"); // not a browser: its tabs are not searched
+    browserWindow(ax, 2, "Editor window", {"One", "Two"});
 
     BuildOptions options;
     options.tabs = true;
     options.previews = true;
     std::vector<Entry> entries = build(options);
-    ASSERT_EQ(titles(entries), (QStringList{"Single", "News", "Mail", "Docs"}));
+    ASSERT_EQ(titles(entries), (QStringList{"Single", "News", "Mail", "Docs", "Editor window"}));
     EXPECT_EQ(entries[0].window, single);
     EXPECT_FALSE(entries[0].tab);
     EXPECT_EQ(entries[0].windowID, 40u);
@@ -257,19 +251,10 @@ TEST_F(InventoryTest, browserWindowsWithTwoOrMoreTabsBecomeTabRows)
     EXPECT_FALSE(entries[3].windowID);
 
     options.perWindow = false;
-    EXPECT_EQ(titles(build(options)), (QStringList{"Firefox"})) << "tabs only in per-window mode";
+    EXPECT_EQ(titles(build(options)), (QStringList{"Firefox", "Editor"})) << "tabs only in per-window mode";
     options.perWindow = true;
     options.tabs = false;
-    EXPECT_EQ(titles(build(options)), (QStringList{"Single", "Multi"}));
-}
-
-TEST_F(InventoryTest, tabsAreNotSearchedInNonBrowsers)
-{
-    workspace.add(1, "com.example.editor", "Editor");
-    browserWindow(ax, 1, "Window", {"One", "Two"});
-    BuildOptions options;
-    options.tabs = true;
-    EXPECT_EQ(titles(build(options)), (QStringList{"Window"}));
+    EXPECT_EQ(titles(build(options)), (QStringList{"Single", "Multi", "Editor window"}));
 }
 
 TEST(InventoryPrefs, storedPreferencesDriveTheListAndBadRulesMeanNone)
