@@ -25,15 +25,11 @@ TEST(PanelRules, onlyTheFirstNineTilesCarryBadges)
     EXPECT_TRUE(badgeText(0, false).isEmpty());
 }
 
-TEST(PanelRules, subtitleIsTheAppNameUnlessItRepeatsTheTitle)
+TEST(PanelRules, subtitleIsTheAppNameUnlessItRepeatsTheTitleAndMarksTabsAndOtherDesktops)
 {
     EXPECT_EQ(subtitleText(entry("Mail", "Inbox")), "Mail");
     EXPECT_TRUE(subtitleText(entry("Files", "Files")).isEmpty());
     EXPECT_TRUE(subtitleText(entry("", "")).isEmpty());
-}
-
-TEST(PanelRules, subtitleMarksTabsAndOtherDesktops)
-{
     Entry tab = entry("Browser", "Browser");
     tab.tab = 7;
     EXPECT_EQ(subtitleText(tab), "Browser · tab");
@@ -47,13 +43,6 @@ TEST(PanelRules, subtitleMarksTabsAndOtherDesktops)
     Entry nameless = entry("", "Untitled");
     nameless.tab = 1;
     EXPECT_EQ(subtitleText(nameless), " · tab");
-}
-
-TEST(PanelRules, firstMoveOnlyRecordsThePointer)
-{
-    const HoverDecision d = decideHover(std::nullopt, QPointF(100, 100));
-    EXPECT_FALSE(d.hover);
-    EXPECT_EQ(d.anchor, QPointF(100, 100));
 }
 
 TEST(PanelRules, jitterWithinThreePointsIsNoHover)
@@ -103,7 +92,7 @@ TEST(PanelRules, manySmallScrollsTakeOneStepPerFourteenPoints)
     EXPECT_DOUBLE_EQ(acc, 0);
 }
 
-TEST(PanelRules, scrollDirectionAndLargeDeltas)
+TEST(PanelRules, scrollDirectionLargeAndNonFiniteDeltas)
 {
     EXPECT_EQ(accumulateScroll(0, 15).step, -1);   // rolling up: previous tile
     EXPECT_EQ(accumulateScroll(0, -15).step, 1);   // rolling down: next tile
@@ -114,13 +103,9 @@ TEST(PanelRules, scrollDirectionAndLargeDeltas)
     // A reversal first cancels what was accumulated the other way.
     EXPECT_EQ(accumulateScroll(-10, -20).step, 0);
     EXPECT_EQ(accumulateScroll(10, -5).step, 1);
-}
-
-TEST(PanelRules, nonFiniteScrollIsIgnored)
-{
-    const ScrollDecision d = accumulateScroll(5, std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(d.step, 0);
-    EXPECT_DOUBLE_EQ(d.accumulated, 5);
+    const ScrollDecision nan = accumulateScroll(5, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(nan.step, 0);
+    EXPECT_DOUBLE_EQ(nan.accumulated, 5);
     EXPECT_EQ(accumulateScroll(5, std::numeric_limits<double>::infinity()).step, 0);
 }
 
