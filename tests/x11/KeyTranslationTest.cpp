@@ -145,37 +145,31 @@ TEST(KeyTranslation, stateBitsBecomeFlagsAndLocksAreIgnored)
     EXPECT_EQ(flagsFromState(0xff), keys::Shift | keys::Control | keys::Option | keys::Command);
 }
 
-TEST(KeyTranslation, modifierKeysReportTheFlagsAfterTheEvent)
+TEST(KeyTranslation, modifierKeysReportTheFlagsAfterTheEventWhileEitherOfTheirKeysIsDown)
 {
+    struct Step {
+        XKey key;
+        std::uint64_t flags;
+    };
+    const Step steps[] = {
+        {{KcAltL, AltL, 0, true}, keys::Option},
+        {{KcShiftL, ShiftL, xmask::Mod1, true}, keys::Option | keys::Shift},
+        {{KcShiftL, ShiftL, xmask::Mod1 | xmask::Shift, false}, keys::Option},
+        {{KcAltR, AltR, xmask::Mod1, true}, keys::Option},
+        {{KcAltL, AltL, xmask::Mod1, false}, keys::Option},
+        {{KcAltR, AltR, xmask::Mod1, false}, 0},
+        {{KcShiftL, ShiftL, 0, true}, keys::Shift},
+        {{KcShiftR, ShiftR, xmask::Shift, true}, keys::Shift},
+        {{KcShiftR, ShiftR, xmask::Shift, false}, keys::Shift},
+    };
     ModifierKeys down = usKeyboard();
-    KeyEvent e = pressOrRelease(down, {KcAltL, AltL, 0, true});
-    EXPECT_EQ(e.type, KeyEventType::FlagsChanged);
-    EXPECT_EQ(e.flags, keys::Option);
-
-    e = pressOrRelease(down, {KcShiftL, ShiftL, xmask::Mod1, true});
-    EXPECT_EQ(e.type, KeyEventType::FlagsChanged);
-    EXPECT_EQ(e.flags, keys::Option | keys::Shift);
-
-    // Shift goes up first: Option stays; then Alt goes up: nothing is left.
-    e = pressOrRelease(down, {KcShiftL, ShiftL, xmask::Mod1 | xmask::Shift, false});
-    EXPECT_EQ(e.flags, keys::Option);
-    e = pressOrRelease(down, {KcAltL, AltL, xmask::Mod1, false});
-    EXPECT_EQ(e.type, KeyEventType::FlagsChanged);
-    EXPECT_EQ(e.flags, 0u);
-    EXPECT_TRUE(e.characters.isEmpty());
-}
-
-TEST(KeyTranslation, aModifierStaysHeldWhileItsOtherKeyIsDown)
-{
-    ModifierKeys down = usKeyboard();
-    pressOrRelease(down, {KcAltL, AltL, 0, true});
-    pressOrRelease(down, {KcAltR, AltR, xmask::Mod1, true});
-    EXPECT_EQ(pressOrRelease(down, {KcAltL, AltL, xmask::Mod1, false}).flags, keys::Option);
-    EXPECT_EQ(pressOrRelease(down, {KcAltR, AltR, xmask::Mod1, false}).flags, 0u);
-
-    pressOrRelease(down, {KcShiftL, ShiftL, 0, true});
-    pressOrRelease(down, {KcShiftR, ShiftR, xmask::Shift, true});
-    EXPECT_EQ(pressOrRelease(down, {KcShiftR, ShiftR, xmask::Shift, false}).flags, keys::Shift);
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        const KeyEvent e = pressOrRelease(down, steps[i].key);
+        EXPECT_EQ(e.type, KeyEventType::FlagsChanged);
+        EXPECT_EQ(e.flags, steps[i].flags);
+        EXPECT_TRUE(e.characters.isEmpty());
+    }
 }
 
 TEST(KeyTranslation, ordinaryKeysCarryTheirCharactersAndTheHeldFlags)
