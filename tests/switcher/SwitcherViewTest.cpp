@@ -235,11 +235,6 @@ TEST_F(SwitcherViewTest, warmUpLeavesThePanelHiddenAndItsContentUntouched)
     EXPECT_EQ(panel.view()->entries().size(), 2u);
     EXPECT_EQ(panel.view()->hint(), QStringLiteral("keep"));
     EXPECT_FALSE(panel.view()->query().has_value());
-
-    panel.setTranslucent(true);
-    panel.showCentered(QRect(0, 0, 800, 600), QSize(200, 100));
-    EXPECT_TRUE(panel.isVisible());
-    EXPECT_TRUE(panel.testAttribute(Qt::WA_TranslucentBackground));
 }
 
 } // namespace
