@@ -1,5 +1,6 @@
 // Window attributes and actions by window id, over the window model and the actions.
 #include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Translate.h"
 
 #include "platform/x11/X11Actions.h"
 #include "platform/x11/X11WindowModel.h"
@@ -26,8 +27,13 @@ std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double
 {
     auto snapshot = m_model.snapshot();
     std::vector<ElementRef> result;
-    for (const X11Window* w : snapshot->windowsOf(pid))
-        result.push_back(w->id);
+    // Only this desktop's windows, minimised ones included, as an application lists its windows
+    // on one desktop; those on other desktops reach the switcher through the window list, as
+    // rows marked for another desktop, and only when the user asked for them.
+    for (const X11Window* w : snapshot->windowsOf(pid)) {
+        if (isOnscreen(w->desktop, snapshot->currentDesktop, w->state, false))
+            result.push_back(w->id);
+    }
     return result;
 }
 
