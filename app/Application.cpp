@@ -96,6 +96,10 @@ bool Application::start(QString& error)
     installAppLog(p.log.get());
     SettingsStore::setProblemReporter([](const QString& line) { appLog(line); });
     appLog(startLine());
+    // The store was read before the log existed, so its complaint, if any, is repeated here.
+    if (!p.store.corruptCopyPath().isEmpty())
+        appLog(QStringLiteral("settings file %1 could not be read; it was kept as %2 and the defaults apply")
+                   .arg(p.store.filePath(), p.store.corruptCopyPath()));
 
     p.connection = X11Connection::open(error);
     if (!p.connection)
