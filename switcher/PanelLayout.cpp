@@ -2,6 +2,7 @@
 #include "switcher/PanelLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zumo {
 
@@ -18,6 +19,17 @@ int rowCount(const PanelShape& shape)
     const int cols = std::max(1, shape.metrics.columns);
     const int n = std::max(0, shape.count);
     return std::max(1, (n + cols - 1) / cols);
+}
+
+int visibleRows(const PanelShape& shape)
+{
+    const int rows = rowCount(shape);
+    return shape.maxRows > 0 ? std::min(rows, shape.maxRows) : rows;
+}
+
+double bandsHeight(const PanelShape& shape)
+{
+    return 2 * PanelPad + (shape.hasQuery ? SearchBand : 0) + (shape.hasHint ? HintBand : 0);
 }
 
 double tilesTop(const PanelShape& shape)
@@ -48,11 +60,7 @@ QSizeF preferredSize(const PanelShape& shape)
 {
     const double minWidth = (shape.hasHint || shape.hasQuery) ? MinBandWidth : 0;
     const double tilesWidth = usedColumns(shape) * shape.metrics.tileWidth + 2 * PanelPad;
-    double height = rowCount(shape) * shape.metrics.tileHeight + 2 * PanelPad;
-    if (shape.hasQuery)
-        height += SearchBand;
-    if (shape.hasHint)
-        height += HintBand;
+    const double height = visibleRows(shape) * shape.metrics.tileHeight + bandsHeight(shape);
     return {std::max(tilesWidth, minWidth), height};
 }
 
@@ -62,18 +70,57 @@ QRectF tileRect(const PanelShape& shape, int index)
     const double width = preferredSize(shape).width();
     const double left = (width - usedColumns(shape) * shape.metrics.tileWidth) / 2;
     const int column = index % cols;
-    const int row = index / cols;
+    const int row = index / cols - shape.firstRow;
     return {left + column * shape.metrics.tileWidth, tilesTop(shape) + row * shape.metrics.tileHeight,
             shape.metrics.tileWidth, shape.metrics.tileHeight};
 }
 
+bool tileVisible(const PanelShape& shape, int index)
+{
+    if (index < 0 || index >= shape.count)
+        return false;
+    const int row = index / std::max(1, shape.metrics.columns);
+    return row >= shape.firstRow && row < shape.firstRow + visibleRows(shape);
+}
+
 int tileAt(const PanelShape& shape, QPointF point)
 {
-    for (int i = 0; i < shape.count; ++i) {
+    const int cols = std::max(1, shape.metrics.columns);
+    const int first = std::max(0, shape.firstRow) * cols;
+    const int end = std::min(shape.count, (shape.firstRow + visibleRows(shape)) * cols);
+    for (int i = first; i < end; ++i) {
         if (tileRect(shape, i).contains(point))
             return i;
     }
     return -1;
+}
+
+int rowsThatFit(const PanelShape& shape, double availableHeight)
+{
+    const double tile = shape.metrics.tileHeight;
+    const double room = availableHeight - bandsHeight(shape);
+    // The negated test also sends NaN to the fallback.
+    if (!(room >= tile) || !(tile > 0))
+        return 1;
+    // Capped so that a huge height cannot overflow the conversion.
+    return int(std::min(std::floor(room / tile), 1e6));
+}
+
+int firstRowShowing(const PanelShape& shape, int selected)
+{
+    if (shape.maxRows <= 0)
+        return 0;
+    const int visible = visibleRows(shape);
+    const int lastFirst = rowCount(shape) - visible;
+    int first = std::clamp(shape.firstRow, 0, lastFirst);
+    if (selected >= 0 && selected < shape.count) {
+        const int row = selected / std::max(1, shape.metrics.columns);
+        if (row < first)
+            first = row;
+        else if (row >= first + visible)
+            first = row - visible + 1;
+    }
+    return first;
 }
 
 } // namespace zumo

@@ -28,12 +28,28 @@ struct PanelShape {
     bool hasQuery = false;
     bool hasHint = false;
     TileMetrics metrics;
+    // With more rows than fit on the screen only maxRows of them are shown (0: no limit),
+    // starting at row firstRow.
+    int maxRows = 0;
+    int firstRow = 0;
 };
 
+// The panel size; with a row limit, the height of the visible rows only.
 QSizeF preferredSize(const PanelShape& shape);
+// Where tile index is drawn; rows above firstRow get negative positions, rows past the visible
+// ones positions below them (check tileVisible before painting).
 QRectF tileRect(const PanelShape& shape, int index);
-// The first tile (in index order) containing point, or -1.
+// Whether index is an entry in one of the visible rows.
+bool tileVisible(const PanelShape& shape, int index);
+// The first visible tile (in index order) containing point, or -1.
 int tileAt(const PanelShape& shape, QPointF point);
+// The most rows whose panel (margins, bands and rows, ignoring the shape's own limit) is at most
+// availableHeight tall; at least 1, also for a tiny, negative or NaN height.
+int rowsThatFit(const PanelShape& shape, double availableHeight);
+// The first visible row after the smallest scroll that shows the selected tile's row: the
+// shape's firstRow when that row is already visible or selected is not an entry, clamped so
+// the last visible row is never past the last row. 0 without a row limit.
+int firstRowShowing(const PanelShape& shape, int selected);
 // The step of an Up/Down move: the column count.
 inline int rowStep(const PanelShape& shape) { return shape.metrics.columns; }
 

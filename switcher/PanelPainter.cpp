@@ -110,7 +110,7 @@ void PanelPainter::clear()
 void PanelPainter::paint(QPainter& p, const PanelContent& c, const QRectF& exposed)
 {
     const PanelShape shape{int(c.entries.size()), c.query.has_value(), c.hint.has_value(),
-                           tileMetrics(c.tileSize, c.previewMode)};
+                           tileMetrics(c.tileSize, c.previewMode), c.maxRows, c.firstRow};
     const QSizeF size = preferredSize(shape);
     m_dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
     prepareFonts(shape.metrics.scale, p.device());
@@ -128,7 +128,7 @@ void PanelPainter::paint(QPainter& p, const PanelContent& c, const QRectF& expos
     }
     for (int i = 0; i < shape.count; ++i) {
         const QRectF r = tileRect(shape, i);
-        if (exposed.isNull() || exposed.intersects(r))
+        if (tileVisible(shape, i) && (exposed.isNull() || exposed.intersects(r)))
             paintTile(p, c, i, r);
     }
     if (c.hint) {

@@ -42,6 +42,8 @@ struct PanelContent {
     bool previewMode = false;
     int tileSize = 1;          // the "tileSize" setting, clamped by the layout
     bool showNumbers = true;
+    int maxRows = 0;   // rows shown at once, 0 for all
+    int firstRow = 0;  // the first row shown
 };
 
 class PanelPainter {

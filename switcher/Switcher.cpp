@@ -237,10 +237,15 @@ void Switcher::show()
     if (!m_notice && !m_visible && !m_searching)
         m_notice = m_deps.reminder.takePendingNotice();
     updateHint();
-    const QSize size = view().preferredSize();
     const std::vector<Screen> screens = targetScreens();
     if (screens.empty())
         return;
+    // More windows than fit: show only the rows that fit, so the selection and the hint stay
+    // on the screen.
+    PanelShape unlimited = view().shape();
+    unlimited.maxRows = 0;
+    view().setMaxRows(rowsThatFit(unlimited, screens.front().visibleFrame.height()));
+    const QSize size = view().preferredSize();
     m_panel->showCentered(screens.front().frame.toRect(), size);
     showMirrors(screens, size);
     redraw();
@@ -268,6 +273,7 @@ void Switcher::showMirrors(const std::vector<Screen>& screens, QSize size)
         mirror.setQuery(view().query());
         mirror.setHint(view().hint());
         mirror.setPreviewMode(view().previewMode());
+        mirror.setMaxRows(view().maxRows());
         extra.showCentered(screens[i + 1].frame.toRect(), size);
     }
 }

@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "settings/Settings.h"
@@ -26,11 +27,24 @@ SwitcherView::SwitcherView(const Settings& settings, QWidget* parent)
 void SwitcherView::setEntries(std::vector<Entry> entries)
 {
     m_entries = std::move(entries);
+    followSelection();
 }
 
 void SwitcherView::setSelected(int index)
 {
     m_selected = index;
+    followSelection();
+}
+
+void SwitcherView::setMaxRows(int rows)
+{
+    m_maxRows = std::max(0, rows);
+    followSelection();
+}
+
+void SwitcherView::followSelection()
+{
+    m_firstRow = firstRowShowing(shape(), m_selected);
 }
 
 void SwitcherView::setQuery(std::optional<QString> query)
@@ -62,7 +76,7 @@ void SwitcherView::resetPointer()
 PanelShape SwitcherView::shape() const
 {
     return {int(m_entries.size()), m_query.has_value(), m_hint.has_value(),
-            tileMetrics(m_settings.tileSize(), m_previewMode)};
+            tileMetrics(m_settings.tileSize(), m_previewMode), m_maxRows, m_firstRow};
 }
 
 QSize SwitcherView::preferredSize() const
@@ -80,7 +94,7 @@ std::size_t SwitcherView::contentDigest() const
 {
     std::size_t seed = qHashMulti(0, m_entries.size(), m_previewMode, m_query.has_value(), m_hint.has_value(),
                                   m_query.value_or(QString()), m_hint.value_or(QString()),
-                                  m_settings.tileSize(), m_settings.showNumbers());
+                                  m_settings.tileSize(), m_settings.showNumbers(), m_maxRows, m_firstRow);
     for (const Entry& e : m_entries) {
         seed = qHashMulti(seed, e.id, e.title, e.app.name, e.icon.cacheKey(), e.thumb.cacheKey(), e.minimized,
                           e.otherSpace, e.tab.has_value());
@@ -117,22 +131,25 @@ void SwitcherView::syncMirrors()
         mirror->setQuery(m_query);
         mirror->setHint(m_hint);
         mirror->setPreviewMode(m_previewMode);
+        mirror->setMaxRows(m_maxRows);
+        // Copied rather than derived: the mirror did not see every step of the selection.
+        mirror->m_firstRow = m_firstRow;
         mirror->redraw();
     }
 }
 
 void SwitcherView::render(QPainter& painter) const
 {
-    const PanelContent content{m_entries,     m_selected, m_query, m_hint, m_previewMode, m_settings.tileSize(),
-                               m_settings.showNumbers()};
+    const PanelContent content{m_entries,           m_selected,   m_query,   m_hint,    m_previewMode,
+                               m_settings.tileSize(), m_settings.showNumbers(), m_maxRows, m_firstRow};
     m_painter->paint(painter, content);
 }
 
 void SwitcherView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    const PanelContent content{m_entries,     m_selected, m_query, m_hint, m_previewMode, m_settings.tileSize(),
-                               m_settings.showNumbers()};
+    const PanelContent content{m_entries,           m_selected,   m_query,   m_hint,    m_previewMode,
+                               m_settings.tileSize(), m_settings.showNumbers(), m_maxRows, m_firstRow};
     m_painter->paint(painter, content, QRectF(event->rect()));
 }
 

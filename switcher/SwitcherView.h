@@ -33,6 +33,11 @@ public:
     void setHint(std::optional<QString> hint);
     bool previewMode() const { return m_previewMode; }
     void setPreviewMode(bool on);
+    // The most rows shown at once (0: all). With fewer than all, the shown rows scroll to keep
+    // the selected tile in view whenever the selection, the entries or the limit change.
+    int maxRows() const { return m_maxRows; }
+    void setMaxRows(int rows);
+    int firstRow() const { return m_firstRow; }
     void setMirrors(std::vector<SwitcherView*> mirrors);
     const std::vector<SwitcherView*>& mirrors() const { return m_mirrors; }
     // Forgets the last pointer position and the scroll distance (each run starts fresh).
@@ -44,7 +49,7 @@ public:
     PanelShape shape() const;
 
     // Schedules a repaint of this view and brings its mirrors in step (each mirror gets a copy
-    // of the entries, selection, query, hint and mode). When only the selection changed since
+    // of the entries, selection, query, hint, mode, row limit and scroll position). When only the selection changed since
     // the last redraw, just the two tiles involved are repainted.
     void redraw();
     // Paints the current content into painter, as the widget would (used for PNG output).
@@ -66,6 +71,7 @@ protected:
 
 private:
     void syncMirrors();
+    void followSelection();
     // A digest of everything drawn except the selection, to tell a selection-only redraw.
     std::size_t contentDigest() const;
 
@@ -80,6 +86,8 @@ private:
     std::optional<QString> m_query;
     std::optional<QString> m_hint;
     bool m_previewMode = false;
+    int m_maxRows = 0;
+    int m_firstRow = 0;
     std::vector<SwitcherView*> m_mirrors;
     std::optional<QPointF> m_lastMouse;
     double m_scrollAcc = 0;
