@@ -17,7 +17,31 @@ constexpr auto UserSource = XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER;
 
 } // namespace
 
-X11Actions::X11Actions(X11WindowModel& model) : m_model(model) {}
+bool activationAnswered(std::uint32_t active, const RequestedActivation& requested)
+{
+    return active && (active == requested.window || active != requested.activeBefore);
+}
+
+X11Actions::X11Actions(X11WindowModel& model, SteadyNow now) : m_model(model), m_now(std::move(now))
+{
+    m_model.addListener([this] { forgetAnswered(); });
+}
+
+void X11Actions::forgetAnswered()
+{
+    // Once answered, the model speaks alone: the window asked for may lose the front again at
+    // once, and an old request must not pull the answer back to it.
+    const std::uint32_t active = m_model.snapshot()->active;
+    std::lock_guard lock(m_mutex);
+    if (m_requested && activationAnswered(active, *m_requested))
+        m_requested.reset();
+}
+
+std::optional<RequestedActivation> X11Actions::lastActivation() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requested;
+}
 
 void X11Actions::onMain(std::function<void()> fn)
 {
@@ -47,10 +71,15 @@ void X11Actions::activateApp(Pid owner)
 
 void X11Actions::schedule(PendingActivation activation, bool replaceSameOwner)
 {
+    const std::uint32_t active = m_model.snapshot()->active;
     std::lock_guard lock(m_mutex);
     bool first = !m_pending;
-    if (first || replaceSameOwner || m_pending->owner != activation.owner)
+    if (first || replaceSameOwner || m_pending->owner != activation.owner) {
         m_pending = activation;
+        // Recorded now rather than when sent, so a question asked before the next turn of the
+        // event loop already gets the answer the user is about to see.
+        m_requested = RequestedActivation{activation.window, activation.owner, active, m_now()};
+    }
     if (first)
         onMain([this] { sendActivation(); });
 }
@@ -68,18 +97,26 @@ void X11Actions::sendActivation()
     if (!activation.window) {
         auto snapshot = m_model.snapshot();
         auto windows = snapshot->windowsOf(activation.owner);
-        if (windows.empty())
-            return;
-        activation.window = windows.front()->id;
+        if (!windows.empty())
+            activation.window = windows.front()->id;
     }
-    sendActive(activation.window);
+    const bool sent = activation.window && sendActive(activation.window);
+    std::lock_guard lock(m_mutex);
+    if (m_pending || !m_requested)
+        return;  // a later request has taken its place and will stamp its own
+    if (!sent) {
+        m_requested.reset();  // nothing is coming, so nothing should be waited for
+        return;
+    }
+    m_requested->window = activation.window;
+    m_requested->at = m_now();
 }
 
-void X11Actions::sendActive(std::uint32_t window)
+bool X11Actions::sendActive(std::uint32_t window)
 {
     X11Connection& x = m_model.connection();
     if (!x.alive())
-        return;
+        return false;
     auto snapshot = m_model.snapshot();
     // Not every window manager follows a window to its desktop on activation, so go there first.
     if (const X11Window* w = snapshot->find(window);
@@ -88,6 +125,7 @@ void X11Actions::sendActive(std::uint32_t window)
     xcb_ewmh_request_change_active_window(x.ewmh(), x.screenNumber(), window, UserSource, x.lastTimestamp(),
                                           snapshot->active);
     x.flush();
+    return true;
 }
 
 void X11Actions::restoreApp(Pid owner)

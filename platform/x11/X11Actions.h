@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QSize>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -15,10 +16,27 @@ namespace zumo::x11 {
 
 class X11WindowModel;
 
+using SteadyNow = std::function<std::chrono::steady_clock::time_point()>;
+
+// The last activation asked of the window manager. Activation on X11 is a request: the model
+// shows the new active window only once the window manager has acted and its _NET_ACTIVE_WINDOW
+// change has come back, so until then the window that was in front still looks frontmost.
+struct RequestedActivation {
+    std::uint32_t window = 0;        // 0 until an application-wide request has picked its window
+    Pid owner = 0;                   // 0 when the window was unknown to the model
+    std::uint32_t activeBefore = 0;  // the model's active window when asked
+    std::chrono::steady_clock::time_point at;  // when sent (when asked, until it is sent)
+};
+
+// Whether the model's active window shows the request has been dealt with: it is the window
+// asked for, or another window than the one in front when asked (someone else acted since).
+// "No window" answers nothing: focus passes through none on its way between two windows.
+bool activationAnswered(std::uint32_t active, const RequestedActivation& requested);
+
 class X11Actions {
 public:
-    // Main thread; the model must outlive this.
-    explicit X11Actions(X11WindowModel& model);
+    // Main thread; the model must outlive this. `now` is the clock stamped on activations.
+    explicit X11Actions(X11WindowModel& model, SteadyNow now = [] { return std::chrono::steady_clock::now(); });
 
     // Brings the window to the front (un-minimising it, switching desktop when it is elsewhere).
     // Requests made within one turn of the event loop send a single _NET_ACTIVE_WINDOW for the
@@ -37,6 +55,13 @@ public:
     // A maximised window is un-maximised first, since window managers ignore moves of those.
     void moveResizeFrame(std::uint32_t window, std::optional<QPoint> framePosition, std::optional<QSize> frameSize);
 
+    // The last activation asked for by activateWindow or activateApp that the model has not yet
+    // shown answered (see activationAnswered); none before the first, once answered, or when
+    // nothing could be sent (no window for the application, no display). Any thread.
+    std::optional<RequestedActivation> lastActivation() const;
+    // The clock the activations are stamped with.
+    std::chrono::steady_clock::time_point now() const { return m_now(); }
+
 private:
     struct PendingActivation {
         std::uint32_t window = 0;  // 0: resolve the owner's topmost window when sending
@@ -45,13 +70,16 @@ private:
     void onMain(std::function<void()> fn);
     void schedule(PendingActivation activation, bool replaceSameOwner);
     void sendActivation();
-    void sendActive(std::uint32_t window);
+    bool sendActive(std::uint32_t window);
+    void forgetAnswered();
     Pid ownerOf(std::uint32_t window) const;
 
     X11WindowModel& m_model;
+    SteadyNow m_now;
     QObject m_context;  // lives on the main thread; queued work is delivered through it
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::optional<PendingActivation> m_pending;
+    std::optional<RequestedActivation> m_requested;
 };
 
 } // namespace zumo::x11

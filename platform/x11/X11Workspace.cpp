@@ -4,8 +4,6 @@
 #include <QTimer>
 #include <unordered_map>
 
-#include "platform/x11/X11Actions.h"
-
 namespace zumo::x11 {
 
 namespace {
@@ -45,11 +43,21 @@ std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const
     return apps;
 }
 
+Pid frontOwner(std::uint32_t active, Pid activeOwner, const std::optional<RequestedActivation>& requested,
+               std::chrono::steady_clock::time_point now)
+{
+    if (!requested || !requested->owner)
+        return activeOwner;
+    if (now - requested->at >= ActivationBelief)
+        return activeOwner;  // the window manager ignored it, or never said
+    if (activationAnswered(active, *requested))
+        return activeOwner;
+    return requested->owner;
+}
+
 X11Workspace::X11Workspace(X11WindowModel& model, X11Actions& actions) : m_model(model), m_actions(actions)
 {
-    auto snapshot = m_model.snapshot();
-    if (const X11Window* active = snapshot->find(snapshot->active))
-        m_frontmost = active->owner;
+    m_frontmost = frontOwnerNow(*m_model.snapshot());
     m_model.addListener([this] { onModelChanged(); });
     // Reading the .desktop files takes a while; do it before the first switch needs it.
     QTimer::singleShot(0, &m_context, [this] { index(); });
@@ -67,24 +75,40 @@ std::vector<RunningApp> X11Workspace::runningApplications() const
     return groupApplications(*m_model.snapshot(), index());
 }
 
+namespace {
+
+Pid activeOwner(const DesktopSnapshot& snapshot)
+{
+    const X11Window* active = snapshot.find(snapshot.active);
+    return active ? active->owner : 0;
+}
+
+} // namespace
+
+Pid X11Workspace::frontOwnerNow(const DesktopSnapshot& snapshot) const
+{
+    return frontOwner(snapshot.active, activeOwner(snapshot), m_actions.lastActivation(), m_actions.now());
+}
+
 std::optional<RunningApp> X11Workspace::frontmostApplication() const
 {
     auto snapshot = m_model.snapshot();
-    const X11Window* active = snapshot->find(snapshot->active);
-    if (!active)
+    const Pid owner = frontOwnerNow(*snapshot);
+    if (!owner)
         return std::nullopt;
-    for (RunningApp& app : groupApplications(*snapshot, index()))
-        if (app.pid == active->owner)
-            return app;
+    std::vector<RunningApp> apps = groupApplications(*snapshot, index());
+    // The requested window may have closed before the window manager got to it.
+    for (Pid pid : {owner, activeOwner(*snapshot)})
+        for (RunningApp& app : apps)
+            if (pid && app.pid == pid)
+                return app;
     return std::nullopt;
 }
 
 void X11Workspace::onModelChanged()
 {
-    auto snapshot = m_model.snapshot();
-    const X11Window* active = snapshot->find(snapshot->active);
     // Focus passes through "no window" between two windows; that is not a change of application.
-    Pid now = active ? active->owner : 0;
+    const Pid now = frontOwnerNow(*m_model.snapshot());
     if (!now || now == m_frontmost)
         return;
     m_frontmost = now;

@@ -6,11 +6,10 @@
 
 #include "platform/Workspace.h"
 #include "platform/x11/DesktopEntries.h"
+#include "platform/x11/X11Actions.h"
 #include "platform/x11/X11WindowModel.h"
 
 namespace zumo::x11 {
-
-class X11Actions;
 
 // Groups the snapshot's windows into applications, in stacking order of their lowest window.
 // An application is a _NET_WM_PID (or one WM_CLASS among windows without a pid). Its bundle id
@@ -19,6 +18,17 @@ class X11Actions;
 // Hidden: every window minimised. Listed applications have windows, so none is terminated.
 std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const DesktopIndex& index);
 
+// How long an activation the model has not caught up with is believed: long enough for a busy
+// window manager, short enough that one ignoring the request does not pin a stale answer.
+inline constexpr std::chrono::milliseconds ActivationBelief{500};
+
+// The owner of the frontmost window, counting an activation still in flight. `active` is the
+// model's _NET_ACTIVE_WINDOW and `activeOwner` its owner (0 for none). The requested window's
+// owner is in front from the request until the model shows it answered (activationAnswered) or
+// ActivationBelief has passed. A request for an unknown window (owner 0) is not believed.
+Pid frontOwner(std::uint32_t active, Pid activeOwner, const std::optional<RequestedActivation>& requested,
+               std::chrono::steady_clock::time_point now);
+
 class X11Workspace final : public Workspace {
 public:
     // Main thread; the model and actions must outlive this. The .desktop index is read once, at
@@ -26,6 +36,9 @@ public:
     X11Workspace(X11WindowModel& model, X11Actions& actions);
 
     std::vector<RunningApp> runningApplications() const override;
+    // The application of the active window, or of the window last asked to be activated while
+    // the window manager has not yet acted on it (see frontOwner); none when neither is listed.
+    // onActivated follows the same answer, so an application is reported once per change.
     std::optional<RunningApp> frontmostApplication() const override;
     QString ownBundleId() const override { return QStringLiteral("com.zumo.app"); }
     void terminate(Pid pid) override;  // closes every window politely
@@ -35,6 +48,7 @@ public:
 
 private:
     const DesktopIndex& index() const;
+    Pid frontOwnerNow(const DesktopSnapshot& snapshot) const;
     void onModelChanged();
 
     X11WindowModel& m_model;

@@ -163,6 +163,35 @@ TEST_F(X11Backend, applicationActivationDoesNotOverrideTheWindowAskedFor)
     EXPECT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
 }
 
+TEST_F(X11Backend, anActivatedApplicationIsFrontBeforeTheWindowManagerAnswers)
+{
+    TestClient other;
+    ASSERT_TRUE(other.start({QStringLiteral("Before")}, QStringLiteral("OtherApp"))) << other.error().toStdString();
+    helper->watch(other.window(0));
+    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("After")}));
+    const Pid otherPid = Pid(other.pid());
+    auto front = [&] { return workspace->frontmostApplication().value_or(RunningApp{}).pid; };
+    helper->activate(other.window(0));
+    ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == other.window(0); }));
+    ASSERT_EQ(front(), otherPid);
+    std::vector<Pid> activated;
+    workspace->onActivated = [&](const RunningApp& app) { activated.push_back(app.pid); };
+
+    // No events pumped: the request has not even gone out, so the model still shows the other.
+    actions->activateWindow(client.window(0));
+    EXPECT_EQ(model->snapshot()->active, other.window(0));
+    EXPECT_EQ(front(), pid());
+    ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == client.window(0); }));
+    EXPECT_EQ(front(), pid());
+    EXPECT_EQ(activated, std::vector<Pid>{pid()});
+
+    // Once the model has caught up it has the last word: a switch made elsewhere counts at once.
+    helper->activate(other.window(0));
+    ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == other.window(0); }));
+    EXPECT_EQ(front(), otherPid);
+    workspace->onActivated = nullptr;
+}
+
 TEST_F(X11Backend, oneSwitchSendsOneActivation)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Left"), QStringLiteral("Right")}));

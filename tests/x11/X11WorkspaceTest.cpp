@@ -1,4 +1,4 @@
-// Grouping windows into applications: owners, names, regular and hidden.
+// Grouping windows into applications, and which one is in front while an activation is in flight.
 #include <gtest/gtest.h>
 
 #include "platform/x11/X11Workspace.h"
@@ -66,6 +66,40 @@ TEST(ApplicationGrouping, topmostWindowWithAnIconGivesTheIcon)
     high.icon = QImage(32, 32, QImage::Format_ARGB32);
     snapshot.windows = {low, high, top};
     EXPECT_EQ(groupApplications(snapshot, DesktopIndex{})[0].icon.size(), QSize(32, 32));
+}
+
+// Window 1 of pid 10 is in front; window 2 of pid 20 was asked for at t0.
+class FrontOwner : public ::testing::Test {
+protected:
+    using Ms = std::chrono::milliseconds;
+    const std::chrono::steady_clock::time_point t0 = std::chrono::steady_clock::time_point(Ms(1'000'000));
+    RequestedActivation requested{2, 20, 1, t0};
+};
+
+TEST_F(FrontOwner, theRequestedOwnerIsInFrontUntilTheModelCatchesUp)
+{
+    EXPECT_EQ(frontOwner(1, 10, requested, t0), 20);
+    EXPECT_EQ(frontOwner(0, 0, requested, t0 + Ms(10)), 20) << "focus passing through no window ends nothing";
+    EXPECT_EQ(frontOwner(2, 20, requested, t0 + Ms(20)), 20);
+}
+
+TEST_F(FrontOwner, anotherWindowComingToTheFrontEndsTheRequest)
+{
+    EXPECT_EQ(frontOwner(3, 30, requested, t0 + Ms(10)), 30);
+    requested.window = 0;  // an application-wide request not yet sent
+    EXPECT_EQ(frontOwner(1, 10, requested, t0 + Ms(10)), 20);
+    EXPECT_EQ(frontOwner(4, 20, requested, t0 + Ms(10)), 20);
+    EXPECT_EQ(frontOwner(3, 30, requested, t0 + Ms(10)), 30);
+}
+
+TEST_F(FrontOwner, anUnansweredOrUnknownRequestIsNotBelievedForLong)
+{
+    EXPECT_EQ(frontOwner(1, 10, requested, t0 + ActivationBelief - Ms(1)), 20);
+    EXPECT_EQ(frontOwner(1, 10, requested, t0 + ActivationBelief), 10);
+    EXPECT_EQ(frontOwner(0, 0, requested, t0 + Ms(10'000)), 0);
+    requested.owner = 0;
+    EXPECT_EQ(frontOwner(1, 10, requested, t0), 10);
+    EXPECT_EQ(frontOwner(1, 10, std::nullopt, t0), 10);
 }
 
 } // namespace
