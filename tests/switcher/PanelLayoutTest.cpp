@@ -1,6 +1,8 @@
 // Panel geometry: sizes per entry count, mode, size setting and bands; tile rectangles; hit tests.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "switcher/PanelLayout.h"
 
 namespace zumo {
@@ -91,6 +93,46 @@ TEST(PanelLayout, tileAtMissesMarginsBandsAndEmptyGridCells)
     EXPECT_EQ(tileAt(shape, QPointF(100, 20)), -1);           // search band
     EXPECT_EQ(tileAt(shape, QPointF(14 + 2.5 * 130, 200)), -1); // third cell of the short row
     EXPECT_EQ(tileAt(icons(0), QPointF(50, 50)), -1);
+}
+
+TEST(PanelLayout, moreRowsThanFitShowOnlyThoseThatFitAndFollowTheSelection)
+{
+    PanelShape shape = icons(200, false, true);  // 25 rows
+    EXPECT_EQ(rowsThatFit(shape, 900), 6);       // 28 + 26 + 6 x 124 = 798; 7 rows need 922
+    EXPECT_EQ(rowsThatFit(shape, 10), 1);
+    EXPECT_EQ(rowsThatFit(shape, std::numeric_limits<double>::quiet_NaN()), 1);
+    shape.maxRows = 6;
+    EXPECT_EQ(preferredSize(shape), QSizeF(8 * 130 + 28, 798));
+
+    // Selecting entry 60 (row 7) scrolls just far enough to make its row the last one shown.
+    shape.firstRow = firstRowShowing(shape, 60);
+    EXPECT_EQ(shape.firstRow, 2);
+    EXPECT_EQ(tileRect(shape, 60).bottom(), 14 + 6 * 124);
+    EXPECT_FALSE(tileVisible(shape, 15));
+    EXPECT_TRUE(tileVisible(shape, 16));
+    EXPECT_FALSE(tileVisible(shape, 64));
+    EXPECT_EQ(tileAt(shape, tileRect(shape, 16).center()), 16);
+    EXPECT_EQ(tileAt(shape, tileRect(shape, 15).center()), -1);  // above the panel
+    EXPECT_EQ(tileAt(shape, tileRect(shape, 64).center()), -1);  // under the hint line
+    EXPECT_EQ(firstRowShowing(shape, 20), 2);                     // visible: no scroll
+    EXPECT_EQ(firstRowShowing(shape, 0), 0);
+    EXPECT_EQ(firstRowShowing(shape, 199), 19);
+
+    // A scroll position left over from a longer list never shows rows past the last.
+    shape.firstRow = 40;
+    EXPECT_EQ(firstRowShowing(shape, -1), 19);
+    shape.count = 20;
+    EXPECT_EQ(firstRowShowing(shape, 3), 0);
+}
+
+TEST(PanelLayout, aRowLimitThatIsNotReachedChangesNothing)
+{
+    PanelShape shape = icons(3);
+    shape.maxRows = rowsThatFit(shape, 900);
+    shape.firstRow = firstRowShowing(shape, 2);
+    EXPECT_EQ(shape.firstRow, 0);
+    EXPECT_EQ(preferredSize(shape), QSizeF(418, 152));
+    EXPECT_EQ(tileRect(shape, 2), QRectF(274, 14, 130, 124));
 }
 
 } // namespace
