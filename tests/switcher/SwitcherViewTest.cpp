@@ -167,6 +167,30 @@ TEST_F(SwitcherViewTest, redrawCopiesTheContentToEveryMirror)
     EXPECT_TRUE(right.entries().empty());
 }
 
+TEST_F(SwitcherViewTest, aRowLimitKeepsTheSelectionShownAndMirrorsShowTheSameRows)
+{
+    SwitcherView left(settings);
+    view.setMirrors({&left});
+    view.setEntries(entries(200));
+    view.setMaxRows(3);
+    view.setSelected(40);  // row 5
+    view.resize(view.preferredSize());
+    EXPECT_EQ(view.preferredSize(), QSize(8 * 130 + 28, 3 * 124 + 28));
+    EXPECT_EQ(view.firstRow(), 3);
+    EXPECT_TRUE(view.rect().contains(view.tileRect(40).toAlignedRect()));
+    press(centre(40));
+    EXPECT_EQ(picked, std::vector<int>{40});
+
+    view.setSelected(30);  // row 3, still shown
+    view.redraw();
+    EXPECT_EQ(left.maxRows(), 3);
+    EXPECT_EQ(left.firstRow(), 3);
+
+    view.setMaxRows(0);
+    EXPECT_EQ(view.firstRow(), 0);
+    EXPECT_EQ(view.preferredSize().height(), 25 * 124 + 28);
+}
+
 TEST(ScaleToFit, shrinksKeepingTheShapeNeverEnlargesKeepsOnePixelAndRefusesEmptyInput)
 {
     EXPECT_EQ(scaleToFit(solid(1600, 1000), 380, 200).size(), QSize(320, 200));
