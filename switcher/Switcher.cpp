@@ -240,11 +240,13 @@ void Switcher::show()
     const std::vector<Screen> screens = targetScreens();
     if (screens.empty())
         return;
-    // More windows than fit: show only the rows that fit, so the selection and the hint stay
-    // on the screen.
+    // More windows than fit: show only the rows that fit in the work area (the whole display
+    // when that is unknown), so the selection and the hint stay on the screen.
+    const Screen& target = screens.front();
+    const QRectF area = target.visibleFrame.isEmpty() ? target.frame : target.visibleFrame;
     PanelShape unlimited = view().shape();
     unlimited.maxRows = 0;
-    view().setMaxRows(rowsThatFit(unlimited, screens.front().visibleFrame.height()));
+    view().setMaxRows(rowsThatFit(unlimited, area.height()));
     const QSize size = view().preferredSize();
     m_panel->showCentered(screens.front().frame.toRect(), size);
     showMirrors(screens, size);

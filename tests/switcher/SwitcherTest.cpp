@@ -444,6 +444,17 @@ TEST(Switcher, targetScreensFollowDisplayMode)
     EXPECT_TRUE(targetScreenIndices({}, 0, onSecond, 2).empty());
 }
 
+TEST(Switcher, manyWindowsShowOnlyTheRowsThatFitWithTheSelectionOnScreen)
+{
+    SwitcherRig rig;
+    rig.givenWindows(200);
+    rig.openAndShow(true);  // backward: the selection starts on the last row
+    const SwitcherView& view = rig.sw->view();
+    EXPECT_LE(rig.sw->panel().height(), 875);
+    EXPECT_TRUE(QRect(0, 0, 1440, 900).contains(rig.sw->panel().geometry()));
+    EXPECT_TRUE(view.rect().contains(view.tileRect(view.selected()).toAlignedRect()));
+}
+
 TEST(Switcher, mirrorsFollowTheMainPanelAndForwardPointerInput)
 {
     SwitcherRig rig;
