@@ -390,14 +390,21 @@ void Switcher::finish(bool commit)
     m_visible = false;
     m_searching = false;
     ++m_gen;
-    hidePanels();
     m_notice.reset();
     setOpen(false);
-    if (!commit || !entry)
-        return;
-    m_deps.counters.bumpCounter(QStringLiteral("switches"));
-    m_deps.reminder.armUpdateNudge();
-    m_deps.actions.activateEntry(*entry);
+    if (commit && entry) {
+        m_deps.counters.bumpCounter(QStringLiteral("switches"));
+        m_deps.reminder.armUpdateNudge();
+        m_deps.actions.activateEntry(*entry);
+    }
+    // The panels go away right after the activation request has left: unmapping them makes the
+    // server expose every window beneath, and the window manager would redraw all of that
+    // before it got to the activation. A run shown again meanwhile keeps its panel.
+    Weak weak = m_self;
+    m_deps.dispatcher.post([weak] {
+        if (auto self = weak.lock(); self && !(*self)->m_visible)
+            (*self)->hidePanels();
+    });
 }
 
 } // namespace zumo

@@ -220,6 +220,7 @@ TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)
     EXPECT_EQ(rig.sw->state(), State::shown);
     EXPECT_TRUE(rig.sw->panel().isVisible());
     rig.sw->finish(false);
+    rig.dispatcher.runMain();  // the panel goes right after the activation request
     EXPECT_FALSE(rig.sw->panel().isVisible());
 
     rig.sw->open(false, SlotFilter::all);
@@ -332,6 +333,7 @@ TEST(Switcher, hideAndQuitRemoveTheAppAndTheLastOneClosesTheRun)
     rig.sw->quitSelected();
     EXPECT_EQ(rig.actions.quit, std::vector<Pid>{101});
     EXPECT_EQ(rig.sw->state(), State::closed);
+    rig.dispatcher.runMain();
     EXPECT_FALSE(rig.sw->panel().isVisible());
     EXPECT_TRUE(rig.actions.activated.empty());
     EXPECT_EQ(rig.count("hides") + rig.count("quits"), 2);
@@ -477,6 +479,7 @@ TEST(Switcher, mirrorsFollowTheMainPanelAndForwardPointerInput)
 
     rig.sw->mirrorPanel(0).view()->onPick(2);
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
+    rig.dispatcher.runMain();
     EXPECT_FALSE(rig.sw->mirrorPanel(0).isVisible());
     EXPECT_TRUE(rig.sw->view().mirrors().empty());
 }
