@@ -509,6 +509,13 @@ void measureSize(Desk& desk, const Options& o, int count, Result& result)
     std::fflush(stdout);
     result.sizes.push_back(size);
 
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+        std::printf("%-8s exited during the run (%s %d)\n", o.name.c_str(), WIFSIGNALED(status) ? "signal" : "status",
+                    WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
+        desk.closeWindows(windows);
+        return;
+    }
     if (count == o.windowCounts.back()) {
         for (int i = 0; i < o.taps; ++i)
             tap(desk, result);
@@ -528,12 +535,7 @@ void measureSize(Desk& desk, const Options& o, int count, Result& result)
         std::printf("%-8s resident after %d switches: %.1f MB, idle CPU over %d s: %.3f %%\n", o.name.c_str(),
                     o.switches, result.rssMb, o.idleSeconds, result.idleCpuPercent);
     }
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid)
-        std::printf("%-8s exited during the run (%s %d)\n", o.name.c_str(),
-                    WIFSIGNALED(status) ? "signal" : "status", WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
-    else
-        stopCompetitor(pid);
+    stopCompetitor(pid);
     desk.closeWindows(windows);
 }
 
