@@ -167,6 +167,12 @@ protected:
         }
         if (swallowOnly)
             return e.type != KeyEventType::KeyDown;
+        if (e.type == KeyEventType::DisabledByUserInput) {
+            open = false;
+            hook->setCapturing(false);
+            hook->enable();
+            return true;
+        }
         if (open && e.type == KeyEventType::FlagsChanged && !(e.flags & keys::Option)) {
             open = false;
             hook->setCapturing(false);
@@ -399,6 +405,31 @@ TEST(KeyboardHookWithoutDisplay, createFailsCleanly)
     hook.setCapturing(true); // harmless without a connection
     hook.enable();
     EXPECT_FALSE(hook.holdsKeyboard());
+}
+
+TEST_F(KeyboardHookTest, anotherProgramHoldingTheKeyboardDisablesTheRun)
+{
+    xcb_connection_t* c = x->connection();
+    auto* grab = xcb_grab_keyboard_reply(
+        c, xcb_grab_keyboard(c, 0, x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+        nullptr);
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+    std::free(grab);
+
+    open = true; // a run opened while another program holds the keyboard
+    hook->setCapturing(true);
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return e.type == KeyEventType::DisabledByUserInput; }));
+    EXPECT_FALSE(open);
+    EXPECT_FALSE(hook->holdsKeyboard());
+    EXPECT_TRUE(logText().contains(QStringLiteral("the keyboard is held by another program")));
+
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    // Afterwards the shortcut works again.
+    events.clear();
+    openRun();
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
 }
 
 } // namespace
