@@ -293,6 +293,16 @@ void XHelper::setTitle(xcb_window_t window, const QString& title)
     xcb_flush(m_c);
 }
 
+xcb_keycode_t XHelper::keycodeOf(uint32_t keysym)
+{
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_c);
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+    const xcb_keycode_t first = codes ? codes[0] : 0;
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    return first;
+}
+
 bool XHelper::fakeKey(uint8_t type, uint32_t keysym)
 {
     if (!m_keys->table)

@@ -82,6 +82,9 @@ public:
     void setTitle(xcb_window_t window, const QString& title);
 
     // XTEST key injection by keysym (XK_Alt_L, XK_Tab, XK_Shift_L, XK_Escape, XK_slash, XK_a...).
+    // The first keycode that types keysym on the keymap as it is now (read afresh, since tests
+    // remap keys); 0 when no key does.
+    xcb_keycode_t keycodeOf(uint32_t keysym);
     bool keyDown(uint32_t keysym);
     bool keyUp(uint32_t keysym);
     bool tap(uint32_t keysym);

@@ -203,15 +203,6 @@ protected:
         QFile file(log->filePath());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    xcb_keycode_t keycodeOf(xcb_keysym_t keysym)
-    {
-        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(x->connection());
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-        const xcb_keycode_t first = codes ? codes[0] : 0;
-        std::free(codes);
-        xcb_key_symbols_free(symbols);
-        return first;
-    }
     // Queues an XTEST key event without waiting; the caller flushes.
     void fakeKey(std::uint8_t type, xcb_keycode_t key)
     {
@@ -305,7 +296,7 @@ TEST_F(KeyboardHookTest, aSwallowedShortcutNobodyCapturesForEndsWithItsModifier)
 TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
 {
     xcb_connection_t* c = x->connection();
-    const xcb_keycode_t grave = keycodeOf(XK_grave);
+    const xcb_keycode_t grave = x->keycodeOf(XK_grave);
     ASSERT_TRUE(grave);
     auto* error = xcb_request_check(c, xcb_grab_key_checked(c, 0, x->root(), XCB_MOD_MASK_CONTROL, grave,
                                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
@@ -378,7 +369,7 @@ TEST_F(KeyboardHookTest, shortcutsFollowKeymapChanges)
 
     SpareKey section(x->connection(), XK_section);
     ASSERT_TRUE(section.key()) << "no spare keycode to map § onto";
-    const xcb_keycode_t alt = keycodeOf(XK_Alt_L);
+    const xcb_keycode_t alt = x->keycodeOf(XK_Alt_L);
     const auto sawSection = [](const KeyEvent& e) {
         return e.type == KeyEventType::KeyDown && e.keyCode == keys::Section;
     };

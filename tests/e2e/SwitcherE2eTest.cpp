@@ -163,7 +163,7 @@ class SwitcherE2e : public ::testing::Test {
     // Alt, the Tabs and Alt up reach the server in one write, before zumo can react at all.
     void tapAltTabAtOnce(int tabs = 1)
     {
-        const xcb_keycode_t alt = keycodeOf(XK_Alt_L), tab = keycodeOf(XK_Tab);
+        const xcb_keycode_t alt = x->keycodeOf(XK_Alt_L), tab = x->keycodeOf(XK_Tab);
         ASSERT_TRUE(alt && tab);
         const auto send = [&](uint8_t type, xcb_keycode_t key) {
             xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
@@ -177,20 +177,10 @@ class SwitcherE2e : public ::testing::Test {
         x->flush();
     }
 
-    xcb_keycode_t keycodeOf(xcb_keysym_t keysym)
-    {
-        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(x->connection());
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-        const xcb_keycode_t first = codes ? codes[0] : 0;
-        std::free(codes);
-        xcb_key_symbols_free(symbols);
-        return first;
-    }
-
     bool onMod1(xcb_keysym_t keysym)
     {
         xcb_connection_t* c = x->connection();
-        const xcb_keycode_t key = keycodeOf(keysym);
+        const xcb_keycode_t key = x->keycodeOf(keysym);
         auto* map = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
         if (!map)
             return false;
