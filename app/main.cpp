@@ -100,7 +100,6 @@ int main(int argc, char** argv)
     }
     std::printf("zumo: switcher ready - hold Alt and press Tab\n");
     std::fflush(stdout);
-    const int status = app.exec();
-    zumoApp.shutdown();
-    return status;
+    // Leaving main destroys zumoApp first, which saves pending settings and log lines.
+    return app.exec();
 }

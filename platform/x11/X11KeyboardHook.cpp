@@ -110,6 +110,7 @@ struct X11KeyboardHook::Impl {
     void poll();
     void disable(const QString& message);
     void connectionLost();
+    void deliverDisabled();
     bool deliver(const KeyEvent& event);
     void deliverFlags(const KeyEvent& event);
     void allowEvents(std::uint8_t mode);
@@ -511,11 +512,7 @@ void X11KeyboardHook::Impl::disable(const QString& message)
 {
     appLog(message);
     stopCapture();
-    KeyEvent event;
-    event.type = KeyEventType::DisabledByUserInput;
-    event.keyCode = x11::OtherKeyBase;
-    event.flags = lastFlags;
-    deliver(event);
+    deliverDisabled();
 }
 
 void X11KeyboardHook::Impl::connectionLost()
@@ -523,6 +520,12 @@ void X11KeyboardHook::Impl::connectionLost()
     appLog(QStringLiteral("the keyboard hook lost its connection to the X display; the switcher's "
                           "shortcuts are off until it reconnects"));
     closeConnection();
+    deliverDisabled();
+}
+
+// Tells the handler the hook lost the keyboard, as a "disabled by user input" event.
+void X11KeyboardHook::Impl::deliverDisabled()
+{
     KeyEvent event;
     event.type = KeyEventType::DisabledByUserInput;
     event.keyCode = x11::OtherKeyBase;
