@@ -26,9 +26,9 @@
 #include "switcher/Tap.h"
 #include "switcher/UpdateReminder.h"
 #include "telemetry/EventLog.h"
-#include "windows/DesktopActions.h"
-#include "windows/Inventory.h"
-#include "windows/InventoryPrefs.h"
+#include "inventory/DesktopActions.h"
+#include "inventory/Inventory.h"
+#include "inventory/InventoryPrefs.h"
 
 namespace zumo {
 
@@ -94,12 +94,7 @@ bool Application::start(QString& error)
     Parts& p = *d;
     p.log = std::make_unique<EventLog>(chooseLogDirectory(p.store, privateBaseDirectory()), p.clock);
     installAppLog(p.log.get());
-    SettingsStore::setProblemReporter([](const QString& line) { appLog(line); });
     appLog(startLine());
-    // The store was read before the log existed, so its complaint, if any, is repeated here.
-    if (!p.store.corruptCopyPath().isEmpty())
-        appLog(QStringLiteral("settings file %1 could not be read; it was kept as %2 and the defaults apply")
-                   .arg(p.store.filePath(), p.store.corruptCopyPath()));
 
     p.connection = X11Connection::open(error);
     if (!p.connection)

@@ -5,8 +5,8 @@
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeWindowServer.h"
 #include "platform/fake/FakeWorkspace.h"
-#include "windows/BrowserTabs.h"
-#include "windows/Inventory.h"
+#include "inventory/BrowserTabs.h"
+#include "inventory/Inventory.h"
 
 using namespace zumo;
 

@@ -16,33 +16,14 @@
 #include <sys/stat.h>
 
 #include "platform/Dispatch.h"
+#include "platform/Log.h"
 
 namespace zumo {
 namespace {
 
-std::mutex& reporterMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::function<void(const QString&)>& reporterSlot()
-{
-    static std::function<void(const QString&)> reporter;
-    return reporter;
-}
-
 void report(const QString& line)
 {
-    std::function<void(const QString&)> reporter;
-    {
-        const std::lock_guard lock(reporterMutex());
-        reporter = reporterSlot();
-    }
-    if (reporter)
-        reporter(line);
-    else
-        qWarning("%s", qPrintable(line));
+    appLog(line);
 }
 
 // What reading the file at open found.
@@ -362,10 +343,5 @@ QString SettingsStore::corruptCopyPath() const
     return d->core->corruptCopy;
 }
 
-void SettingsStore::setProblemReporter(std::function<void(const QString&)> reporter)
-{
-    const std::lock_guard lock(reporterMutex());
-    reporterSlot() = std::move(reporter);
-}
 
 } // namespace zumo

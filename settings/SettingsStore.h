@@ -51,8 +51,6 @@ public:
     QString filePath() const;
     // Where an unreadable file found at open was kept; empty when none was.
     QString corruptCopyPath() const;
-    // Called (on any thread) with a human-readable line when something went wrong with the file.
-    static void setProblemReporter(std::function<void(const QString&)> reporter);
 
 private:
     struct Impl;

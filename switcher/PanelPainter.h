@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 class QPainter;
 class QPaintDevice;

@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 namespace zumo {
 

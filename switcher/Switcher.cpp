@@ -9,7 +9,7 @@
 #include "switcher/SwitcherPanel.h"
 #include "switcher/SwitcherView.h"
 #include "switcher/UpdateReminder.h"
-#include "windows/WindowInventory.h"
+#include "inventory/WindowInventory.h"
 
 namespace zumo {
 

@@ -16,7 +16,7 @@
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
 #include "settings/Slots.h"
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 namespace zumo {
 

@@ -8,7 +8,7 @@
 #include "switcher/SearchRank.h"
 #include "switcher/Switcher.h"
 #include "switcher/SwitcherView.h"
-#include "windows/WindowInventory.h"
+#include "inventory/WindowInventory.h"
 
 namespace zumo {
 

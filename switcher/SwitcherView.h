@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "switcher/PanelLayout.h"
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 namespace zumo {
 

@@ -8,7 +8,7 @@
 #include "stats/Counters.h"
 #include "switcher/Switcher.h"
 #include "switcher/SwitcherView.h"
-#include "telemetry/EventLog.h"
+#include "platform/Log.h"
 
 namespace zumo {
 namespace {

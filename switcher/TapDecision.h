@@ -8,7 +8,7 @@
 
 #include "platform/KeyboardHook.h"
 #include "settings/Slots.h"
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 namespace zumo {
 

@@ -1,20 +1,20 @@
-// The event log's serial writer thread and the process-wide appLog entry point.
+// The event log's serial writer thread, and its place as the sink of appLog.
 #include "telemetry/EventLog.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <shared_mutex>
 #include <thread>
 
 #include "platform/Clock.h"
+#include "platform/Log.h"
 
 namespace zumo {
 namespace {
 
-std::shared_mutex g_appLogLock;
-EventLog* g_appLog = nullptr;
+std::mutex g_installedLock;
+EventLog* g_installed = nullptr;  // the log appLog currently writes to
 
 } // namespace
 
@@ -71,9 +71,11 @@ EventLog::~EventLog()
 {
     {
         // A log destroyed while still installed would leave appLog writing into freed memory.
-        std::unique_lock lock(g_appLogLock);
-        if (g_appLog == this)
-            g_appLog = nullptr;
+        std::lock_guard lock(g_installedLock);
+        if (g_installed == this) {
+            installLogSink({});
+            g_installed = nullptr;
+        }
     }
     {
         std::lock_guard lock(d->mutex);
@@ -111,17 +113,11 @@ QString EventLog::filePath() const
     return d->path;
 }
 
-void appLog(const QString& message)
-{
-    std::shared_lock lock(g_appLogLock);
-    if (g_appLog)
-        g_appLog->append(message);
-}
-
 void installAppLog(EventLog* log)
 {
-    std::unique_lock lock(g_appLogLock);
-    g_appLog = log;
+    std::lock_guard lock(g_installedLock);
+    g_installed = log;
+    installLogSink(log ? LogSink([log](const QString& message) { log->append(message); }) : LogSink());
 }
 
 } // namespace zumo

@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+#include "platform/Log.h"
+
 namespace zumo {
 
 class Clock;
@@ -57,9 +59,7 @@ QString privateBaseDirectory();
 // creation still stores the path, so the next launch replaces it.
 QString chooseLogDirectory(SettingsStore& store, const QString& base);
 
-// The one logging call of the program; does nothing until a log is installed. Any thread.
-void appLog(const QString& message);
-// Makes log the target of appLog (nullptr detaches it). Returns once no appLog call still uses the
+// Makes log the sink of appLog (nullptr detaches it). Returns once no appLog call still uses the
 // previous log, so that log may be destroyed afterwards.
 void installAppLog(EventLog* log);
 

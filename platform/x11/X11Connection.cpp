@@ -7,7 +7,7 @@
 #include <cstring>
 #include <xcb/composite.h>
 
-#include "telemetry/EventLog.h"
+#include "platform/Log.h"
 
 namespace zumo::x11 {
 

@@ -11,7 +11,7 @@
 #include "platform/Dispatch.h"
 #include "platform/KeyCodes.h"
 #include "platform/x11/KeyTranslation.h"
-#include "telemetry/EventLog.h"
+#include "platform/Log.h"
 
 namespace zumo {
 namespace {

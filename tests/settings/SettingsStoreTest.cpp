@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
+
+#include "platform/Log.h"
 #include <vector>
 
 #include "tests/support/TestFiles.h"
@@ -37,9 +39,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        SettingsStore::setProblemReporter([this](const QString& line) { problems << line; });
+        installLogSink([this](const QString& line) { problems << line; });
     }
-    void TearDown() override { SettingsStore::setProblemReporter({}); }
+    void TearDown() override { installLogSink({}); }
     QString path(const QString& name = QStringLiteral("com.zumo.app.json")) const { return dir.filePath(name); }
 
     QTemporaryDir dir;

@@ -17,7 +17,7 @@
 #include "stats/Counters.h"
 #include "switcher/Switcher.h"
 #include "switcher/UpdateReminder.h"
-#include "windows/WindowInventory.h"
+#include "inventory/WindowInventory.h"
 
 namespace zumo::test {
 

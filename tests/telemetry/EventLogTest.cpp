@@ -139,7 +139,6 @@ TEST_F(EventLogTest, destructionWritesWhatWasQueued)
 
 TEST_F(EventLogTest, appLogWritesOnlyWhileALogIsInstalled)
 {
-    appLog("before install");
     EventLog log(dir.path(), clock);
     installAppLog(&log);
     appLog("installed");

@@ -10,8 +10,8 @@
 #include "platform/Screens.h"
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
-#include "windows/SnapGeometry.h"
-#include "windows/WindowInventory.h"
+#include "inventory/SnapGeometry.h"
+#include "inventory/WindowInventory.h"
 
 namespace zumo {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/Screens.h"
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 namespace zumo {
 

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <vector>
 
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 namespace zumo {
 

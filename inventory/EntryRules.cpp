@@ -1,5 +1,5 @@
 // Pure decisions of the entry list, apart from the platform reads around them.
-#include "windows/EntryRules.h"
+#include "inventory/EntryRules.h"
 
 #include <cmath>
 #include <limits>

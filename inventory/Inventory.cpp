@@ -1,5 +1,5 @@
 // Builds the switcher's rows from the workspace, the accessibility tree and the window list.
-#include "windows/Inventory.h"
+#include "inventory/Inventory.h"
 
 #include <algorithm>
 

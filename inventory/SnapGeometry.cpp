@@ -1,5 +1,5 @@
 // Pure geometry of snapping a window to a part of a screen.
-#include "windows/SnapGeometry.h"
+#include "inventory/SnapGeometry.h"
 
 namespace zumo {
 

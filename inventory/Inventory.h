@@ -8,11 +8,11 @@
 #include "platform/Clock.h"
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
-#include "windows/BrowserTabs.h"
-#include "windows/EntryRules.h"
-#include "windows/InventoryPrefs.h"
-#include "windows/Recency.h"
-#include "windows/WindowInventory.h"
+#include "inventory/BrowserTabs.h"
+#include "inventory/EntryRules.h"
+#include "inventory/InventoryPrefs.h"
+#include "inventory/Recency.h"
+#include "inventory/WindowInventory.h"
 
 namespace zumo {
 

@@ -7,7 +7,7 @@
 #include "platform/fake/FakeWorkspace.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
-#include "windows/Inventory.h"
+#include "inventory/Inventory.h"
 
 #include <QJsonObject>
 #include <QTemporaryDir>

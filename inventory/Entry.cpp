@@ -1,4 +1,4 @@
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 #include <atomic>
 

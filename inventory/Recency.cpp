@@ -1,5 +1,5 @@
 // The recent-use list of applications and the ordering it implies.
-#include "windows/Recency.h"
+#include "inventory/Recency.h"
 
 #include <algorithm>
 #include <limits>

@@ -12,9 +12,9 @@
 #include "platform/fake/FakeScreens.h"
 #include "platform/fake/FakeWindowServer.h"
 #include "platform/fake/FakeWorkspace.h"
-#include "windows/DesktopActions.h"
-#include "windows/Inventory.h"
-#include "windows/SnapGeometry.h"
+#include "inventory/DesktopActions.h"
+#include "inventory/Inventory.h"
+#include "inventory/SnapGeometry.h"
 
 using namespace zumo;
 

@@ -1,5 +1,5 @@
 // Browser recognition, the breadth-first tab search and the per-process tab cache.
-#include "windows/BrowserTabs.h"
+#include "inventory/BrowserTabs.h"
 
 #include <deque>
 #include <optional>

@@ -1,5 +1,5 @@
 // The window actions over the platform seam.
-#include "windows/DesktopActions.h"
+#include "inventory/DesktopActions.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -14,7 +14,7 @@
 
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
-#include "windows/Entry.h"
+#include "inventory/Entry.h"
 
 namespace zumo {
 

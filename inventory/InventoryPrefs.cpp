@@ -1,5 +1,5 @@
 // Binds the entry list's preferences to the stored settings.
-#include "windows/InventoryPrefs.h"
+#include "inventory/InventoryPrefs.h"
 
 #include "settings/Settings.h"
 

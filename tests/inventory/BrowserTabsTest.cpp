@@ -6,7 +6,7 @@
 
 #include "platform/fake/FakeAccessibility.h"
 #include "platform/fake/FakeClock.h"
-#include "windows/BrowserTabs.h"
+#include "inventory/BrowserTabs.h"
 
 using namespace zumo;
 
