@@ -65,6 +65,8 @@ QPalette darkPalette()
     p.setColor(QPalette::Shadow, Qt::black);
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, dimText);
+    // Styles etch disabled text with the light colour, which on a dark ground reads as a blur.
+    p.setColor(QPalette::Disabled, QPalette::Light, Qt::transparent);
     return p;
 }
 

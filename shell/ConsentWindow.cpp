@@ -43,7 +43,7 @@ ConsentWindow::ConsentWindow(SettingsStore& store, QUrl privacy, UrlOpener open)
 
     const QString linkTitle = QStringLiteral("Read the Privacy Policy (%1)").arg(withoutScheme(m_privacy));
     QLabel* link = addLabel(this, QStringLiteral("<a href=\"%1\">%2</a>").arg(m_privacy.toString(), linkTitle.toHtmlEscaped()),
-                            12, QFont::Normal, frame(60, 58, 280, 18));
+                            12, QFont::Normal, frame(20, 58, 360, 18));
     link->setObjectName(QStringLiteral("policyLink"));
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     QObject::connect(link, &QLabel::linkActivated, this, [this] { openPolicy(); });
