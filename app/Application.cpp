@@ -21,8 +21,8 @@
 #include "settings/SettingsStore.h"
 #include "settings/Slots.h"
 #include "stats/Counters.h"
+#include "panel/SwitcherPanels.h"
 #include "switcher/Switcher.h"
-#include "switcher/SwitcherPanel.h"
 #include "switcher/Tap.h"
 #include "switcher/UpdateReminder.h"
 #include "telemetry/EventLog.h"
@@ -76,6 +76,7 @@ struct Application::Parts {
     std::unique_ptr<Inventory> inventory;
     std::unique_ptr<DesktopActions> actions;
     NoUpdateReminder reminder;
+    std::unique_ptr<SwitcherPanels> panels;
     std::unique_ptr<Switcher> switcher;
     std::unique_ptr<X11KeyboardHook> hook;
     std::unique_ptr<Tap> tap;
@@ -126,11 +127,12 @@ bool Application::start(QString& error)
     if (auto front = p.workspace->frontmostApplication())
         p.inventory->noteAppUsed(front->pid);
 
+    p.panels = std::make_unique<SwitcherPanels>(p.settings);
+    p.panels->setTranslucent(p.permissions->compositorRunning());
+    p.panels->warmUp();
     p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *p.workspace,
                                                          *p.screens, *p.permissions, *p.inventory, *p.actions,
-                                                         p.reminder});
-    p.switcher->panel().setTranslucent(p.permissions->compositorRunning());
-    p.switcher->panel().warmUp();
+                                                         p.reminder, *p.panels});
 
     p.hook = std::make_unique<X11KeyboardHook>(p.dispatcher, p.connection->displayName());
     p.tap = std::make_unique<Tap>(*p.switcher, *p.hook, p.slots, p.settings, p.counters, *p.permissions, p.clock);

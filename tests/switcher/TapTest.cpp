@@ -5,8 +5,6 @@
 
 #include "platform/KeyCodes.h"
 #include "platform/fake/FakeKeyboardHook.h"
-#include "switcher/SwitcherPanel.h"
-#include "switcher/SwitcherView.h"
 #include "switcher/Tap.h"
 #include "telemetry/EventLog.h"
 #include "tests/switcher/SwitcherFakes.h"
@@ -199,7 +197,7 @@ TEST(Tap, quickSwitchThroughTheKeys)
     EXPECT_TRUE(rig.sw->isOpen());  // waits for the entries
     rig.deliver();
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(3)});
-    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_FALSE(rig.panels.visible());
     EXPECT_TRUE(rig.hook.send(of(KeyEventType::KeyUp)));
     EXPECT_FALSE(rig.hook.capturing);
     EXPECT_EQ(rig.count("switches"), 1);
@@ -243,15 +241,15 @@ TEST(Tap, searchTypingAndEscapeTwice)
     rig.text("/");
     EXPECT_FALSE(rig.text("Q"));
     EXPECT_FALSE(rig.key(keys::Space, Option, " "));
-    EXPECT_EQ(rig.sw->query(), QStringLiteral("q "));
+    EXPECT_EQ(rig.sw->content().query, std::optional<QString>(QStringLiteral("q ")));
     EXPECT_TRUE(rig.actions.quit.empty());
     rig.deliver();
-    EXPECT_TRUE(rig.sw->view().entries().empty());
+    EXPECT_TRUE(rig.panels.drawn.entries.empty());
 
     EXPECT_FALSE(rig.key(keys::Escape));
     EXPECT_FALSE(rig.sw->isSearching());
-    EXPECT_EQ(rig.sw->view().entries().size(), 3u);
-    EXPECT_EQ(rig.sw->view().selected(), 0);
+    EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
+    EXPECT_EQ(rig.sw->content().selected, 0);
     EXPECT_FALSE(rig.key(keys::Escape));
     EXPECT_FALSE(rig.sw->isOpen());
     EXPECT_TRUE(rig.actions.activated.empty());
@@ -266,7 +264,7 @@ TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
     rig.deliver();
     rig.store.setValue(QStringLiteral("enabled"), false);
     EXPECT_TRUE(rig.key(keys::Tab));
-    EXPECT_EQ(rig.sw->view().selected(), 1);
+    EXPECT_EQ(rig.sw->content().selected, 1);
     rig.store.setValue(QStringLiteral("enabled"), true);
     rig.store.setValue(QStringLiteral("pauseUntil"), rig.clock.nowSeconds() + 60);
     EXPECT_TRUE(rig.key(keys::Tab));

@@ -1,5 +1,5 @@
 // Draws the switcher panel's content: search line, empty state, tiles, badges and hint line.
-#include "switcher/PanelPainter.h"
+#include "panel/PanelPainter.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "switcher/PanelLayout.h"
-#include "switcher/PanelRules.h"
+#include "panel/PanelLayout.h"
+#include "panel/PanelRules.h"
 
 namespace zumo {
 
@@ -109,8 +109,7 @@ void PanelPainter::clear()
 
 void PanelPainter::paint(QPainter& p, const PanelContent& c, const QRectF& exposed)
 {
-    const PanelShape shape{int(c.entries.size()), c.query.has_value(), c.hint.has_value(),
-                           tileMetrics(c.tileSize, c.previewMode), c.maxRows, c.firstRow};
+    const PanelShape shape = panelShape(c.view, c.tileSize);
     const QSizeF size = preferredSize(shape);
     m_dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
     prepareFonts(shape.metrics.scale, p.device());
@@ -118,10 +117,10 @@ void PanelPainter::paint(QPainter& p, const PanelContent& c, const QRectF& expos
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    if (c.query)
-        paintSearchLine(p, *c.query, size.width());
-    if (c.entries.empty()) {
-        const double top = c.query ? PanelPad + SearchBand : PanelPad;
+    if (c.view.query)
+        paintSearchLine(p, *c.view.query, size.width());
+    if (c.view.entries.empty()) {
+        const double top = c.view.query ? PanelPad + SearchBand : PanelPad;
         drawText(p, QStringLiteral("No matching windows"),
                  QRectF(0, top + shape.metrics.tileHeight / 2 - 8, size.width(), 18), Role::empty,
                  Align::centre, m_secondaryPen);
@@ -131,8 +130,8 @@ void PanelPainter::paint(QPainter& p, const PanelContent& c, const QRectF& expos
         if (tileVisible(shape, i) && (exposed.isNull() || exposed.intersects(r)))
             paintTile(p, c, i, r);
     }
-    if (c.hint) {
-        drawText(p, *c.hint, QRectF(0, size.height() - 24, size.width(), 14), Role::hint, Align::centre,
+    if (c.view.hint) {
+        drawText(p, *c.view.hint, QRectF(0, size.height() - 24, size.width(), 14), Role::hint, Align::centre,
                  m_secondaryPen);
     }
     p.restore();
@@ -218,12 +217,12 @@ bool PanelPainter::magnifierGlyphAvailable()
 
 void PanelPainter::paintTile(QPainter& p, const PanelContent& c, int index, const QRectF& r)
 {
-    const Entry& e = c.entries[size_t(index)];
-    const bool selected = index == c.selected;
+    const Entry& e = c.view.entries[size_t(index)];
+    const bool selected = index == c.view.selected;
     if (selected)
         drawShape(p, Shape::selection, r.adjusted(4, 4, -4, -4));
     const double s = m_scale;
-    const double textTop = c.previewMode ? paintPreviewTile(p, e, r) : paintIconTile(p, e, r);
+    const double textTop = c.view.previewMode ? paintPreviewTile(p, e, r) : paintIconTile(p, e, r);
     drawText(p, e.title, QRectF(r.x() + 8, textTop, r.width() - 16, 16 * s),
              selected ? Role::titleSelected : Role::title, Align::centre, m_labelPen);
     const QString subtitle = subtitleText(e);
@@ -234,7 +233,7 @@ void PanelPainter::paintTile(QPainter& p, const PanelContent& c, int index, cons
     const QString badge = badgeText(index, c.showNumbers);
     if (badge.isEmpty())
         return;
-    if (c.previewMode) {
+    if (c.view.previewMode) {
         // The badge overlaps the preview's corner; lay it on panel material so a light
         // capture does not swallow the digit.
         drawShape(p, Shape::badgeBase, QRectF(r.x() + 10, r.y() + 10, 16, 16));

@@ -1,5 +1,5 @@
 // Pure decisions of the switcher panel: badge and subtitle texts, hover slop, scroll steps.
-#include "switcher/PanelRules.h"
+#include "panel/PanelRules.h"
 
 #include <QLineF>
 #include <cmath>

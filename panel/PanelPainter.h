@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-#include "inventory/Entry.h"
+#include "switcher/RunView.h"
 
 class QPainter;
 class QPaintDevice;
@@ -33,17 +33,11 @@ QColor background(bool translucent);
 // hairline edge.
 void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucent);
 
-// Everything one paint needs, borrowed from the view for the duration of the call.
+// Everything one paint needs, borrowed for the duration of the call.
 struct PanelContent {
-    const std::vector<Entry>& entries;
-    int selected = 0;
-    const std::optional<QString>& query;
-    const std::optional<QString>& hint;
-    bool previewMode = false;
-    int tileSize = 1;          // the "tileSize" setting, clamped by the layout
+    const RunView& view;
+    int tileSize = 1;  // the "tileSize" setting, clamped by the layout
     bool showNumbers = true;
-    int maxRows = 0;   // rows shown at once, 0 for all
-    int firstRow = 0;  // the first row shown
 };
 
 class PanelPainter {

@@ -1,5 +1,5 @@
 // Panel geometry: tile metrics per size setting and mode, panel size, tile rectangles, hit tests.
-#include "switcher/PanelLayout.h"
+#include "panel/PanelLayout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -52,8 +52,14 @@ TileMetrics tileMetrics(int tileSize, bool previewMode)
 {
     const double s = tileScale(tileSize);
     if (previewMode)
-        return {5, 190 * s, 160 * s, s};
-    return {8, 130 * s, 124 * s, s};
+        return {gridColumns(true), 190 * s, 160 * s, s};
+    return {gridColumns(false), 130 * s, 124 * s, s};
+}
+
+PanelShape panelShape(const RunView& view, int tileSize)
+{
+    return {int(view.entries.size()), view.query.has_value(), view.hint.has_value(),
+            tileMetrics(tileSize, view.previewMode), view.maxRows, view.firstRow};
 }
 
 QSizeF preferredSize(const PanelShape& shape)
@@ -104,23 +110,6 @@ int rowsThatFit(const PanelShape& shape, double availableHeight)
         return 1;
     // Capped so that a huge height cannot overflow the conversion.
     return int(std::min(std::floor(room / tile), 1e6));
-}
-
-int firstRowShowing(const PanelShape& shape, int selected)
-{
-    if (shape.maxRows <= 0)
-        return 0;
-    const int visible = visibleRows(shape);
-    const int lastFirst = rowCount(shape) - visible;
-    int first = std::clamp(shape.firstRow, 0, lastFirst);
-    if (selected >= 0 && selected < shape.count) {
-        const int row = selected / std::max(1, shape.metrics.columns);
-        if (row < first)
-            first = row;
-        else if (row >= first + visible)
-            first = row - visible + 1;
-    }
-    return first;
 }
 
 } // namespace zumo

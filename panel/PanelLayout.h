@@ -4,6 +4,8 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include "switcher/RunView.h"
+
 namespace zumo {
 
 struct TileMetrics {
@@ -34,6 +36,8 @@ struct PanelShape {
     int firstRow = 0;
 };
 
+// The shape of view's panel at a tile size setting.
+PanelShape panelShape(const RunView& view, int tileSize);
 // The panel size; with a row limit, the height of the visible rows only.
 QSizeF preferredSize(const PanelShape& shape);
 // Where tile index is drawn; rows above firstRow get negative positions, rows past the visible
@@ -46,11 +50,5 @@ int tileAt(const PanelShape& shape, QPointF point);
 // The most rows whose panel (margins, bands and rows, ignoring the shape's own limit) is at most
 // availableHeight tall; at least 1, also for a tiny, negative or NaN height.
 int rowsThatFit(const PanelShape& shape, double availableHeight);
-// The first visible row after the smallest scroll that shows the selected tile's row: the
-// shape's firstRow when that row is already visible or selected is not an entry, clamped so
-// the last visible row is never past the last row. 0 without a row limit.
-int firstRowShowing(const PanelShape& shape, int selected);
-// The step of an Up/Down move: the column count.
-inline int rowStep(const PanelShape& shape) { return shape.metrics.columns; }
 
 } // namespace zumo

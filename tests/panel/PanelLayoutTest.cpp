@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "switcher/PanelLayout.h"
+#include "panel/PanelLayout.h"
 
 namespace zumo {
 namespace {
@@ -56,8 +56,6 @@ TEST(PanelLayout, previewModeUsesFiveLargerColumns)
 {
     const PanelShape shape = previews(6);
     EXPECT_EQ(preferredSize(shape), QSizeF(5 * 190 + 28, 2 * 160 + 28));
-    EXPECT_EQ(rowStep(shape), 5);
-    EXPECT_EQ(rowStep(icons(6)), 8);
     EXPECT_EQ(tileRect(shape, 5).topLeft(), QPointF(14, 14 + 160));
 }
 
@@ -65,9 +63,9 @@ TEST(PanelLayout, tileSizeSettingScalesTilesAndIsClamped)
 {
     EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 2)).width(), 3 * 130 * 1.25 + 28);
     EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 2)).height(), 124 * 1.25 + 28);
-    EXPECT_DOUBLE_EQ(tileMetrics(-4, true).tileWidth, 190 * 0.85);
-    EXPECT_DOUBLE_EQ(tileMetrics(9, true).tileHeight, 160 * 1.25);
-    EXPECT_DOUBLE_EQ(tileMetrics(2, false).scale, 1.25);
+    // Out-of-range settings clamp to Small and Large.
+    EXPECT_EQ(tileMetrics(-4, true).tileWidth, tileMetrics(0, true).tileWidth);
+    EXPECT_EQ(tileMetrics(9, true).tileHeight, tileMetrics(2, true).tileHeight);
 }
 
 TEST(PanelLayout, emptyListKeepsOneTileOfRoom)
@@ -104,9 +102,8 @@ TEST(PanelLayout, moreRowsThanFitShowOnlyThoseThatFitAndFollowTheSelection)
     shape.maxRows = 6;
     EXPECT_EQ(preferredSize(shape), QSizeF(8 * 130 + 28, 798));
 
-    // Selecting entry 60 (row 7) scrolls just far enough to make its row the last one shown.
-    shape.firstRow = firstRowShowing(shape, 60);
-    EXPECT_EQ(shape.firstRow, 2);
+    // Scrolled to show rows 2 to 7.
+    shape.firstRow = 2;
     EXPECT_EQ(tileRect(shape, 60).bottom(), 14 + 6 * 124);
     EXPECT_FALSE(tileVisible(shape, 15));
     EXPECT_TRUE(tileVisible(shape, 16));
@@ -114,25 +111,6 @@ TEST(PanelLayout, moreRowsThanFitShowOnlyThoseThatFitAndFollowTheSelection)
     EXPECT_EQ(tileAt(shape, tileRect(shape, 16).center()), 16);
     EXPECT_EQ(tileAt(shape, tileRect(shape, 15).center()), -1);  // above the panel
     EXPECT_EQ(tileAt(shape, tileRect(shape, 64).center()), -1);  // under the hint line
-    EXPECT_EQ(firstRowShowing(shape, 20), 2);                     // visible: no scroll
-    EXPECT_EQ(firstRowShowing(shape, 0), 0);
-    EXPECT_EQ(firstRowShowing(shape, 199), 19);
-
-    // A scroll position left over from a longer list never shows rows past the last.
-    shape.firstRow = 40;
-    EXPECT_EQ(firstRowShowing(shape, -1), 19);
-    shape.count = 20;
-    EXPECT_EQ(firstRowShowing(shape, 3), 0);
-}
-
-TEST(PanelLayout, aRowLimitThatIsNotReachedChangesNothing)
-{
-    PanelShape shape = icons(3);
-    shape.maxRows = rowsThatFit(shape, 900);
-    shape.firstRow = firstRowShowing(shape, 2);
-    EXPECT_EQ(shape.firstRow, 0);
-    EXPECT_EQ(preferredSize(shape), QSizeF(418, 152));
-    EXPECT_EQ(tileRect(shape, 2), QRectF(274, 14, 130, 124));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The top-level window of the switcher: frameless, on top, never focused; draws the background
 // and holds the SwitcherView.
-#include "switcher/SwitcherPanel.h"
+#include "panel/SwitcherPanel.h"
 
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "switcher/PanelPainter.h"
-#include "switcher/SwitcherView.h"
+#include "panel/PanelPainter.h"
+#include "panel/SwitcherView.h"
 
 namespace zumo {
 
@@ -104,17 +104,15 @@ void SwitcherPanel::warmViewCaches()
 {
     // Painting sample content once loads the fonts and glyphs and primes the image pipeline, which
     // costs several milliseconds the first time.
-    std::vector<Entry> saved = std::move(m_view->mutableEntries());
-    const std::optional<QString> query = m_view->query();
-    const std::optional<QString> hint = m_view->hint();
-    m_view->setEntries(warmUpEntries());
-    m_view->setQuery(QStringLiteral("warm"));
-    m_view->setHint(QStringLiteral("1–9 ⇥ ↩"));
+    RunView saved = m_view->content();
+    RunView sample;
+    sample.entries = warmUpEntries();
+    sample.query = QStringLiteral("warm");
+    sample.hint = QStringLiteral("1–9 ⇥ ↩");
+    m_view->draw(std::move(sample));
     m_view->resize(m_view->preferredSize());
     m_view->grab();
-    m_view->setEntries(std::move(saved));
-    m_view->setQuery(query);
-    m_view->setHint(hint);
+    m_view->draw(std::move(saved));
 }
 
 void SwitcherPanel::endWarmUp()
