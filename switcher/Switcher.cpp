@@ -19,14 +19,11 @@ Switcher::Switcher(SwitcherDeps deps)
 {
     m_panel = makePanel();
     Weak weak = m_self;
-    auto previous = std::move(m_deps.screens.onChanged);
     // A changed display arrangement re-centres a shown panel.
-    m_deps.screens.onChanged = [weak, previous] {
-        if (previous)
-            previous();
+    m_screensChanged = m_deps.screens.changed.subscribe([weak] {
         if (auto self = weak.lock(); self && (*self)->m_visible)
             (*self)->show();
-    };
+    });
 }
 
 Switcher::~Switcher() = default;

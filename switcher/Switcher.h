@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Dispatch.h"
+#include "platform/Listeners.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
 #include "settings/Slots.h"
@@ -175,6 +176,7 @@ private:
     std::optional<QString> m_notice;
     // The lifetime token every handed-out closure holds weakly.
     std::shared_ptr<Switcher*> m_self;
+    Subscription m_screensChanged;
 };
 
 // Pure rules of a run.

@@ -473,7 +473,7 @@ TEST(Switcher, mirrorsFollowTheMainPanelAndForwardPointerInput)
     EXPECT_TRUE(rig.sw->mirrorPanel(1).isVisible());
 
     rig.screens.list.pop_back();
-    rig.screens.onChanged();
+    rig.screens.changed.notify();
     EXPECT_EQ(rig.sw->view().mirrors().size(), 1u);
     EXPECT_FALSE(rig.sw->mirrorPanel(1).isVisible());
 
@@ -493,7 +493,7 @@ TEST(Switcher, resultsForASwitcherThatIsGoneAreIgnored)
     rig.sw->finish(true);
     rig.sw.reset();
     rig.deliver();
-    rig.screens.onChanged();
+    rig.screens.changed.notify();
     EXPECT_TRUE(rig.actions.activated.empty());
 }
 
