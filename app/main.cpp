@@ -92,54 +92,69 @@ int runClient(int argc, char** argv, const zumo::ControlRequest& request)
     return outcome.exitCode;
 }
 
-// A second launch hands over to the running Zumo; true when one answered.
-bool handedOver(int argc, char** argv)
+// A second launch hands over to the running Zumo: the exit code when one answers (0 once it
+// has taken the request), nothing when none runs.
+std::optional<int> handOver(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const zumo::ControlOutcome outcome = zumo::sendControlRequest(
         zumo::controlSocketPath(), {zumo::ControlVerb::showSettings}, ClientTimeoutMs);
     if (outcome.exitCode == zumo::ControlNotRunning)
-        return false;
+        return std::nullopt;
     if (outcome.exitCode == zumo::ControlOk)
         std::puts("zumo: already running; asked it to show its settings");
     else
         std::fprintf(stderr, "zumo: already running, but: %s\n", qPrintable(outcome.error));
-    return true;
+    return outcome.exitCode;
+}
+
+// What the command line asks for: a client request, an exit at once, or (neither) the switcher.
+struct CommandLine {
+    std::optional<zumo::ControlRequest> request;
+    std::optional<int> exitCode;
+};
+
+CommandLine parseCommandLine(int argc, char** argv)
+{
+    CommandLine line;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+            std::fputs(Usage, stdout);
+            return {std::nullopt, 0};
+        }
+        if (!std::strcmp(arg, "--version") || !std::strcmp(arg, "-v")) {
+            std::printf("zumo %s\n", ZUMO_VERSION);
+            return {std::nullopt, 0};
+        }
+        const bool activate = !std::strcmp(arg, "--activate");
+        if (line.request || !(activate || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list"))) {
+            std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", arg, Usage);
+            return {std::nullopt, 2};
+        }
+        const QByteArray words = activate ? (i + 1 < argc ? QByteArray("activate ") + argv[++i] : "activate")
+                                          : QByteArray(arg + 2);
+        const zumo::ParsedRequest parsed = zumo::parseRequest(words);
+        if (!parsed.request) {
+            std::fprintf(stderr, "zumo: %s\n", qPrintable(parsed.error));
+            return {std::nullopt, 2};
+        }
+        line.request = parsed.request;
+    }
+    return line;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::optional<zumo::ControlRequest> request;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
-            std::printf("zumo %s\n", ZUMO_VERSION);
-            return 0;
-        }
-        const bool activate = !std::strcmp(argv[i], "--activate");
-        if (!request && (!std::strcmp(argv[i], "--sync") || !std::strcmp(argv[i], "--list") || activate)) {
-            const QByteArray line = activate ? (i + 1 < argc ? QByteArray("activate ") + argv[++i] : "activate")
-                                             : QByteArray(argv[i] + 2);
-            const zumo::ParsedRequest parsed = zumo::parseRequest(line);
-            if (!parsed.request) {
-                std::fprintf(stderr, "zumo: %s\n", qPrintable(parsed.error));
-                return 2;
-            }
-            request = parsed.request;
-            continue;
-        }
-        std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", argv[i], Usage);
-        return 2;
-    }
-    if (request)
-        return runClient(argc, argv, *request);
-    if (handedOver(argc, argv))
-        return 0;
+    const CommandLine line = parseCommandLine(argc, argv);
+    if (line.exitCode)
+        return *line.exitCode;
+    if (line.request)
+        return runClient(argc, argv, *line.request);
+    if (const std::optional<int> handedOver = handOver(argc, argv))
+        return *handedOver;
     if (!displayReachable())
         return 1;
     // The panel and the key grabs must live on the same X11 desktop as the windows.
