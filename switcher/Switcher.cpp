@@ -21,14 +21,11 @@ Switcher::Switcher(SwitcherDeps deps)
     m_panelInput.push_back(panels.picked.subscribe([this](int index) { pick(index); }));
     m_panelInput.push_back(panels.scrolled.subscribe([this](int step) { move(step); }));
     Weak weak = m_self;
-    auto previous = std::move(m_deps.screens.onChanged);
     // A changed display arrangement re-centres a shown panel.
-    m_deps.screens.onChanged = [weak, previous] {
-        if (previous)
-            previous();
+    m_screensChanged = m_deps.screens.changed.subscribe([weak] {
         if (auto self = weak.lock(); self && (*self)->isVisible())
             (*self)->show();
-    };
+    });
 }
 
 Switcher::~Switcher() = default;

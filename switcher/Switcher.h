@@ -172,6 +172,7 @@ private:
     std::vector<Subscription> m_panelInput;  // hover, pick and scroll from the panels
     // The lifetime token every handed-out closure holds weakly.
     std::shared_ptr<Switcher*> m_self;
+    Subscription m_screensChanged;
 };
 
 // Pure rules of a run.

@@ -27,12 +27,7 @@ Tap::Tap(Switcher& sw, KeyboardHook& hook, ActiveSlots& slots, const Settings& s
     , m_permissions(permissions)
     , m_clock(clock)
 {
-    m_previousSlotsChanged = std::move(m_slots.onChanged);
-    m_slots.onChanged = [this] {
-        if (m_previousSlotsChanged)
-            m_previousSlotsChanged();
-        registerShortcuts();
-    };
+    m_slotsChanged = m_slots.changed.subscribe([this] { registerShortcuts(); });
     // On X11 the hook sees keys other than the shortcuts only while it holds a grab.
     m_openChanged = m_sw.openChanged.subscribe([this](bool open) { m_hook.setCapturing(open); });
     registerShortcuts();
@@ -40,7 +35,6 @@ Tap::Tap(Switcher& sw, KeyboardHook& hook, ActiveSlots& slots, const Settings& s
 
 Tap::~Tap()
 {
-    m_slots.onChanged = std::move(m_previousSlotsChanged);
     if (m_hook.exists())
         m_hook.destroy();
 }

@@ -495,7 +495,7 @@ TEST(Switcher, mirrorsShowOnTheOtherDisplaysAndFollowTheirChanges)
     EXPECT_EQ(rig.panels.frames, (std::vector<QRect>{QRect(1440, 0, 1920, 1080), QRect(0, 0, 1440, 900),
                                                       QRect(3360, 0, 1280, 1024)}));
     rig.screens.list.pop_back();
-    rig.screens.onChanged();
+    rig.screens.changed.notify();
     EXPECT_EQ(rig.panels.frames.size(), 2u);
 
     rig.panels.picked.notify(2);
@@ -514,7 +514,7 @@ TEST(Switcher, resultsForASwitcherThatIsGoneAreIgnored)
     rig.sw->finish(true);
     rig.sw.reset();
     rig.deliver();
-    rig.screens.onChanged();
+    rig.screens.changed.notify();
     EXPECT_TRUE(rig.actions.activated.empty());
 }
 
