@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -41,6 +42,25 @@ int choiceIndex(const AppRules& rules, const QString& id)
     return 0;
 }
 
+// For an application without an icon: its initial on a grey tile, so rows still line up.
+QImage letterIcon(const QString& name, int pixels)
+{
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x8a, 0x8f, 0x98));
+    painter.drawRoundedRect(QRectF(1, 1, pixels - 2, pixels - 2), pixels / 5.0, pixels / 5.0);
+    QFont font;
+    font.setPixelSize(pixels * 5 / 9);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRectF(0, 0, pixels, pixels), Qt::AlignCenter, name.left(1).toUpper());
+    return image;
+}
+
 QPixmap rowIcon(const HiddenAppRow& app, qreal scale)
 {
     const int pixels = int(IconSize * scale);
@@ -49,10 +69,8 @@ QPixmap rowIcon(const HiddenAppRow& app, qreal scale)
         pixmap = QPixmap::fromImage(app.icon.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     else
         pixmap = installedAppIcon(app.iconName).pixmap(QSize(IconSize, IconSize), scale);
-    if (pixmap.isNull()) {
-        pixmap = QPixmap(pixels, pixels);
-        pixmap.fill(Qt::transparent);
-    }
+    if (pixmap.isNull())
+        pixmap = QPixmap::fromImage(letterIcon(app.name, pixels));
     pixmap.setDevicePixelRatio(scale);
     return pixmap;
 }
@@ -92,7 +110,7 @@ HiddenAppsWindow::HiddenAppsWindow(HiddenAppsDeps deps, QWidget* parent)
     root->addWidget(scroll, 1);
     root->addWidget(m_empty);
     root->addLayout(buttons);
-    resize(480, 380);
+    setMinimumSize(420, 320);
     rebuildRows();
 }
 
@@ -123,12 +141,20 @@ void HiddenAppsWindow::rebuildRows()
     }
     const std::vector<HiddenAppRow> apps =
         hiddenAppRows(d.workspace.runningApplications(), d.workspace.ownBundleId(), rules(), d.catalog);
-    for (std::size_t i = 0; i < apps.size(); ++i)
-        addRow(int(i), apps[i]);
+    QWidget* previous = nullptr;
+    for (std::size_t i = 0; i < apps.size(); ++i) {
+        QWidget* popup = addRow(int(i), apps[i]);
+        // Rows are made after the button; Tab should still go down the rows, then to the button.
+        if (previous)
+            setTabOrder(previous, popup);
+        previous = popup;
+    }
+    if (previous)
+        setTabOrder(previous, m_addButton);
     m_empty->setVisible(apps.empty());
 }
 
-void HiddenAppsWindow::addRow(int row, const HiddenAppRow& app)
+QWidget* HiddenAppsWindow::addRow(int row, const HiddenAppRow& app)
 {
     auto* icon = new QLabel(m_rowsWidget);
     icon->setPixmap(rowIcon(app, devicePixelRatioF()));
@@ -147,6 +173,7 @@ void HiddenAppsWindow::addRow(int row, const HiddenAppRow& app)
     m_rows->addWidget(icon, row, 0);
     m_rows->addWidget(name, row, 1);
     m_rows->addWidget(popup, row, 2);
+    return popup;
 }
 
 void HiddenAppsWindow::pick(const QString& id, int index)

@@ -42,7 +42,7 @@ private:
     AppRules rules() const;
     void setRules(const AppRules& rules);
     void pick(const QString& id, int index);
-    void addRow(int row, const HiddenAppRow& app);
+    QWidget* addRow(int row, const HiddenAppRow& app);  // returns the row's popup
 
     HiddenAppsDeps d;
     QWidget* m_rowsWidget = nullptr;

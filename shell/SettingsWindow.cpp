@@ -24,6 +24,30 @@
 
 namespace zumo {
 
+namespace {
+
+// A tab page that asks for height only while it is in front: QTabWidget sizes itself to the
+// tallest page otherwise, and the window would not fit the tab shown. Its width always counts,
+// so the window keeps one width across tabs.
+class TabPage final : public QWidget {
+public:
+    bool inFront = true;
+    QSize sizeHint() const override { return fit(QWidget::sizeHint()); }
+    QSize minimumSizeHint() const override { return fit(QWidget::minimumSizeHint()); }
+    // Wrapping notes make pages height-for-width, which QTabWidget also takes the maximum of.
+    int heightForWidth(int width) const override { return inFront ? QWidget::heightForWidth(width) : 0; }
+
+private:
+    QSize fit(QSize size) const
+    {
+        if (!inFront)
+            size.setHeight(0);
+        return size;
+    }
+};
+
+} // namespace
+
 // One control and how it is set from the store.
 struct SettingsWindow::Binding {
     QWidget* control;
@@ -50,6 +74,8 @@ SettingsWindow::SettingsWindow(SettingsWindowDeps deps, QWidget* parent)
     m_tabs->addTab(buildGeneralTab(), QStringLiteral("General"));
     root->addWidget(m_tabs);
     root->addWidget(buildFooter());
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { fitTab(); });
+    fitTab();
     load();
 }
 
@@ -89,7 +115,7 @@ QComboBox* SettingsWindow::addIndexPopup(const QString& key, const QStringList& 
 
 QWidget* SettingsWindow::buildSwitcherTab()
 {
-    auto* page = new QWidget;
+    auto* page = new TabPage;
     FormGrid form(page);
     const Settings& s = d.settings;
     form.addRow(QStringLiteral("Switcher:"), {addCheck(QStringLiteral("enabled"), true, QStringLiteral("Enable switcher"))});
@@ -131,7 +157,7 @@ QWidget* SettingsWindow::buildSwitcherTab()
 
 QWidget* SettingsWindow::buildExtrasTab()
 {
-    auto* page = new QWidget;
+    auto* page = new TabPage;
     FormGrid form(page);
     form.addRow(QStringLiteral("Previews:"),
                 {addCheck(QStringLiteral("previews"), false, QStringLiteral("Show window previews"))});
@@ -190,20 +216,20 @@ void SettingsWindow::addShortcutRows(FormGrid& form, int index)
 
 QWidget* SettingsWindow::buildGeneralTab()
 {
-    auto* page = new QWidget;
+    auto* page = new TabPage;
     FormGrid form(page);
     m_keyboardStatus = new QLabel(page);
     m_keyboardStatus->setObjectName(QStringLiteral("keyboardStatus"));
     form.addRow(QStringLiteral("Keyboard:"), {m_keyboardStatus});
     m_keyboardNote = form.addNote({});
-    m_loginBox = new QCheckBox(QStringLiteral("Launch at login"), page);
-    m_loginBox->setObjectName(QStringLiteral("loginItem"));
-    connect(m_loginBox, &QCheckBox::clicked, this, [this](bool on) { changeLoginItem(on); });
-    form.addRow(QStringLiteral("Startup:"), {m_loginBox});
-    m_loginNote = form.addNote({});
-    m_loginNote->hide();
-    if (!d.loginItem)
-        m_loginBox->hide();
+    if (d.loginItem) {
+        m_loginBox = new QCheckBox(QStringLiteral("Launch at login"), page);
+        m_loginBox->setObjectName(QStringLiteral("loginItem"));
+        connect(m_loginBox, &QCheckBox::clicked, this, [this](bool on) { changeLoginItem(on); });
+        form.addRow(QStringLiteral("Startup:"), {m_loginBox});
+        m_loginNote = form.addNote({});
+        m_loginNote->hide();
+    }
     form.addRow(d.loginItem ? QString() : QStringLiteral("Startup:"),
                 {addCheck(QStringLiteral("openAtLaunch"), true, QStringLiteral("Open Settings when Zumo is opened"))});
     form.addRow(QStringLiteral("Tray:"),
@@ -242,16 +268,26 @@ QWidget* SettingsWindow::buildFooter()
     reset->setObjectName(QStringLiteral("resetButton"));
     connect(reset, &QPushButton::clicked, this, [this] { resetDefaults(); });
     const QString address = vendorAddress();
-    auto* maker = makeNote(QStringLiteral("Zumo by Pellwick · <a href=\"%1\">%1</a>").arg(address), footer);
+    auto* maker = makeNote(QStringLiteral("Zumo by Pellwick · ") + address, footer);
     maker->setObjectName(QStringLiteral("maker"));
     maker->setWordWrap(false);
-    maker->setOpenExternalLinks(true);
-    maker->setAccessibleName(QStringLiteral("Zumo by Pellwick · ") + address);
+    maker->setTextInteractionFlags(Qt::TextSelectableByMouse);
     row->addWidget(stats);
     row->addWidget(reset);
     row->addStretch(1);
     row->addWidget(maker);
     return footer;
+}
+
+void SettingsWindow::fitTab()
+{
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        auto* page = static_cast<TabPage*>(m_tabs->widget(i));
+        page->inFront = i == m_tabs->currentIndex();
+        page->updateGeometry();
+    }
+    // The tab widget lays out its pages by hand, so the window's layout must be told.
+    m_tabs->updateGeometry();
 }
 
 void SettingsWindow::saved()
@@ -324,7 +360,8 @@ void SettingsWindow::resetDefaults()
     // The shortcuts the removed keys described are gone too; the next key press must know it.
     d.slots.rebuildSlots(d.settings);
     m_slotNote->hide();
-    m_loginNote->hide();
+    if (m_loginNote)
+        m_loginNote->hide();
     load();
     changed.notify();
 }

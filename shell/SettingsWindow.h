@@ -72,6 +72,7 @@ private:
     QComboBox* addPopup(const QString& key, const QStringList& items, std::function<int()> current,
                         std::function<void(int)> write);
     QComboBox* addIndexPopup(const QString& key, const QStringList& items, std::function<int()> current);
+    void fitTab();
     void saved();
     void changeLoginItem(bool on);
     void applyShortcuts();

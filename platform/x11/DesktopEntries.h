@@ -15,7 +15,7 @@ struct DesktopEntry {
     QString id;               // desktop-file id: path below applications/ with '/' as '-', without ".desktop"
     QString name;             // Name of the [Desktop Entry] group
     QString startupWmClass;   // StartupWMClass; empty when absent
-    QString icon;             // Icon: a theme name or an absolute path; empty when absent
+    QString icon = {};        // Icon: a theme name or an absolute path; empty when absent
     bool noDisplay = false;   // NoDisplay or Hidden is true: not to be offered in menus
 };
 
