@@ -9,14 +9,14 @@
 namespace zumo {
 
 struct InstalledApp {
-    QString id;    // the bundle id a RunningApp of this application carries
-    QString name;  // for people; never empty
-    QString icon;  // an icon theme name or an absolute file path; empty when none
+    QString id;   // the bundle id a RunningApp of this application carries
+    QString name; // for people; never empty
+    QString icon; // an icon theme name or an absolute file path; empty when none
     bool operator==(const InstalledApp&) const = default;
 };
 
 class AppCatalog {
-public:
+  public:
     virtual ~AppCatalog() = default;
     // Applications meant to be offered to the user (not those marked hidden from menus), in
     // no particular order. Empty when nothing can be read. Main thread.

@@ -6,7 +6,7 @@
 namespace zumo {
 
 class LoginItem {
-public:
+  public:
     virtual ~LoginItem() = default;
     // True when the program is registered to start at login.
     virtual bool enabled() const = 0;

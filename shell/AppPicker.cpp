@@ -45,8 +45,9 @@ AppPicker::AppPicker(const std::vector<InstalledApp>& apps, QWidget* parent)
     std::vector<InstalledApp> sorted = apps;
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [&collator](const InstalledApp& a, const InstalledApp& b) { return collator.compare(a.name, b.name) < 0; });
+    std::stable_sort(sorted.begin(), sorted.end(), [&collator](const InstalledApp& a, const InstalledApp& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
     for (const InstalledApp& app : sorted) {
         auto* item = new QListWidgetItem(installedAppIcon(app.icon), app.name, m_list);
         item->setData(Qt::UserRole, app.id);

@@ -14,12 +14,12 @@ class QPushButton;
 namespace zumo {
 
 class AppPicker final : public QDialog {
-public:
+  public:
     AppPicker(const std::vector<InstalledApp>& apps, QWidget* parent = nullptr);
     // The id of the chosen application; empty when none is chosen.
     QString chosenId() const;
 
-private:
+  private:
     void filter(const QString& text);
     void updateButtons();
 

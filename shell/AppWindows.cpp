@@ -19,9 +19,9 @@ SettingsWindow& AppWindows::settingsWindow()
 {
     if (m_settings)
         return *m_settings;
-    m_settings = std::make_unique<SettingsWindow>(SettingsWindowDeps{d.store, d.settings, d.slots, d.permissions,
-                                                                     d.loginItem, d.tapActive, d.takenShortcuts,
-                                                                     d.checkUpdates, d.ask});
+    m_settings = std::make_unique<SettingsWindow>(
+        SettingsWindowDeps{d.store, d.settings, d.slots, d.permissions, d.loginItem, d.tapActive,
+                           d.takenShortcuts, d.checkUpdates, d.ask});
     m_settings->onHidden = [this] { showHiddenApps(); };
     m_settings->onStats = [this] { showStatistics(); };
     m_settingsChanged = m_settings->changed.subscribe([this] { settingsChanged.notify(); });
@@ -31,7 +31,8 @@ SettingsWindow& AppWindows::settingsWindow()
 HiddenAppsWindow& AppWindows::hiddenAppsWindow()
 {
     if (!m_hidden)
-        m_hidden = std::make_unique<HiddenAppsWindow>(HiddenAppsDeps{d.store, d.settings, d.workspace, d.catalog});
+        m_hidden =
+            std::make_unique<HiddenAppsWindow>(HiddenAppsDeps{d.store, d.settings, d.workspace, d.catalog});
     return *m_hidden;
 }
 

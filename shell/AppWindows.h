@@ -44,7 +44,7 @@ struct AppWindowsDeps {
 };
 
 class AppWindows {
-public:
+  public:
     // Applies the stored appearance at once. Everything given must outlive this.
     explicit AppWindows(AppWindowsDeps deps);
     ~AppWindows();
@@ -66,7 +66,7 @@ public:
     // After every change made in the Settings window (the tray menu redraws itself).
     Notifier<> settingsChanged;
 
-private:
+  private:
     AppWindowsDeps d;
     std::unique_ptr<SettingsWindow> m_settings;
     std::unique_ptr<HiddenAppsWindow> m_hidden;

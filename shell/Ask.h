@@ -9,9 +9,9 @@ class QWidget;
 namespace zumo {
 
 struct Question {
-    QString text;         // the question, e.g. "Reset all settings to defaults?"
-    QString informative;  // a second line; may be empty
-    QString confirm;      // the title of the button that goes ahead; the other one is "Cancel"
+    QString text;        // the question, e.g. "Reset all settings to defaults?"
+    QString informative; // a second line; may be empty
+    QString confirm;     // the title of the button that goes ahead; the other one is "Cancel"
 };
 
 // True only when the user chose the confirming button.

@@ -8,15 +8,15 @@ class QLabel;
 namespace zumo {
 
 class Banner final : public QWidget {
-public:
+  public:
     explicit Banner(const QString& text, QWidget* parent = nullptr);
     void setText(const QString& text);
     QString text() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QLabel* m_label;
 };
 

@@ -17,8 +17,8 @@ using AppRules = QMap<QString, QString>;
 struct HiddenAppRow {
     QString id;
     QString name;
-    QImage icon;       // of a running application; null otherwise
-    QString iconName;  // of an installed one: a theme name or a path; may be empty
+    QImage icon;      // of a running application; null otherwise
+    QString iconName; // of an installed one: a theme name or a path; may be empty
     bool ruled = false;
 };
 

@@ -66,7 +66,8 @@ QPixmap rowIcon(const HiddenAppRow& app, qreal scale)
     const int pixels = int(IconSize * scale);
     QPixmap pixmap;
     if (!app.icon.isNull())
-        pixmap = QPixmap::fromImage(app.icon.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        pixmap = QPixmap::fromImage(
+            app.icon.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     else
         pixmap = installedAppIcon(app.iconName).pixmap(QSize(IconSize, IconSize), scale);
     if (pixmap.isNull())
@@ -96,7 +97,8 @@ HiddenAppsWindow::HiddenAppsWindow(HiddenAppsDeps deps, QWidget* parent)
     m_rows->setColumnStretch(1, 1);
     m_rows->setAlignment(Qt::AlignTop);
     scroll->setWidget(m_rowsWidget);
-    m_empty = new QLabel(QStringLiteral("No applications to list. Use “Add App…” to hide one that is not running."), this);
+    m_empty = new QLabel(
+        QStringLiteral("No applications to list. Use “Add App…” to hide one that is not running."), this);
     m_empty->setWordWrap(true);
     m_empty->setForegroundRole(QPalette::PlaceholderText);
 
@@ -160,7 +162,8 @@ QWidget* HiddenAppsWindow::addRow(int row, const HiddenAppRow& app)
     icon->setPixmap(rowIcon(app, devicePixelRatioF()));
     icon->setFixedSize(IconSize, IconSize);
     auto* name = new QLabel(m_rowsWidget);
-    name->setText(name->fontMetrics().elidedText(app.name, Qt::ElideRight, name->fontMetrics().averageCharWidth() * 32));
+    name->setText(name->fontMetrics().elidedText(app.name, Qt::ElideRight,
+                                                 name->fontMetrics().averageCharWidth() * 32));
     name->setToolTip(app.id);
     auto* popup = new QComboBox(m_rowsWidget);
     popup->setObjectName(app.id);

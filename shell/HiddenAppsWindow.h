@@ -26,7 +26,7 @@ struct HiddenAppsDeps {
 };
 
 class HiddenAppsWindow final : public QWidget {
-public:
+  public:
     explicit HiddenAppsWindow(HiddenAppsDeps deps, QWidget* parent = nullptr);
 
     // Rebuilds the rows and brings the window to the front.
@@ -38,11 +38,11 @@ public:
     // Hides the application (gives it the added mode) and rebuilds the rows.
     void addRule(const QString& id);
 
-private:
+  private:
     AppRules rules() const;
     void setRules(const AppRules& rules);
     void pick(const QString& id, int index);
-    QWidget* addRow(int row, const HiddenAppRow& app);  // returns the row's popup
+    QWidget* addRow(int row, const HiddenAppRow& app); // returns the row's popup
 
     HiddenAppsDeps d;
     QWidget* m_rowsWidget = nullptr;

@@ -30,11 +30,16 @@ bool sameStoredShortcut(const Settings& settings, int n, std::uint64_t mask, std
 QString keyTitle(std::int64_t key)
 {
     switch (key) {
-    case keys::Tab: return QStringLiteral("Tab");
-    case keys::Grave: return QStringLiteral("`");
-    case keys::Section: return QStringLiteral("§");
-    case keys::Space: return QStringLiteral("Space");
-    default: return QStringLiteral("key %1").arg(key);
+    case keys::Tab:
+        return QStringLiteral("Tab");
+    case keys::Grave:
+        return QStringLiteral("`");
+    case keys::Section:
+        return QStringLiteral("§");
+    case keys::Space:
+        return QStringLiteral("Space");
+    default:
+        return QStringLiteral("key %1").arg(key);
     }
 }
 
@@ -86,7 +91,8 @@ StatusLine keyboardStatus(bool trusted, bool watching, const std::vector<HookSho
     QStringList names;
     for (const HookShortcut& shortcut : taken)
         names << shortcutTitle(shortcut);
-    return {QStringLiteral("● Partly: %1 held by another program").arg(names.join(QStringLiteral(", "))), Tone::bad,
+    return {QStringLiteral("● Partly: %1 held by another program").arg(names.join(QStringLiteral(", "))),
+            Tone::bad,
             QStringLiteral("Free the combination in your desktop's keyboard settings, or choose another "
                            "shortcut here.")};
 }
@@ -95,8 +101,9 @@ StatusLine captureStatus(bool granted)
 {
     if (granted)
         return {QStringLiteral("● Available"), Tone::good, {}};
-    return {QStringLiteral("● Not available"), Tone::neutral,
-            QStringLiteral("This display does not let Zumo read other windows, so tiles show icons instead.")};
+    return {
+        QStringLiteral("● Not available"), Tone::neutral,
+        QStringLiteral("This display does not let Zumo read other windows, so tiles show icons instead.")};
 }
 
 } // namespace zumo

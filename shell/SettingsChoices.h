@@ -26,16 +26,16 @@ std::optional<int> shortcutConflict(const Settings& settings, int n, std::uint64
 QString conflictMessage(int shortcut);
 
 // Modifier names as this desktop's keyboards print them: Option is the Alt key here.
-QString modifierTitle(std::uint64_t mask);        // "Alt", "Control", "Alt + Control"
-QString shortcutTitle(const HookShortcut& shortcut);  // "Alt+Tab", "Alt+Control+Space"
+QString modifierTitle(std::uint64_t mask);           // "Alt", "Control", "Alt + Control"
+QString shortcutTitle(const HookShortcut& shortcut); // "Alt+Tab", "Alt+Control+Space"
 
 enum class Tone { good, pending, bad, neutral };
 
 // One status line of a permission row, and what the user can do about it.
 struct StatusLine {
-    QString text;  // "● Granted" and the like
+    QString text; // "● Granted" and the like
     Tone tone = Tone::neutral;
-    QString note;  // a sentence under the row; empty when all is well
+    QString note; // a sentence under the row; empty when all is well
     bool operator==(const StatusLine&) const = default;
 };
 

@@ -10,8 +10,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "platform/LoginItem.h"
 #include "platform/Log.h"
+#include "platform/LoginItem.h"
 #include "platform/Permissions.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -30,14 +30,14 @@ namespace {
 // tallest page otherwise, and the window would not fit the tab shown. Its width always counts,
 // so the window keeps one width across tabs.
 class TabPage final : public QWidget {
-public:
+  public:
     bool inFront = true;
     QSize sizeHint() const override { return fit(QWidget::sizeHint()); }
     QSize minimumSizeHint() const override { return fit(QWidget::minimumSizeHint()); }
     // Wrapping notes make pages height-for-width, which QTabWidget also takes the maximum of.
     int heightForWidth(int width) const override { return inFront ? QWidget::heightForWidth(width) : 0; }
 
-private:
+  private:
     QSize fit(QSize size) const
     {
         if (!inFront)
@@ -89,12 +89,13 @@ QCheckBox* SettingsWindow::addCheck(const QString& key, bool fallback, const QSt
         d.store.setValue(key, on);
         saved();
     });
-    m_bindings.push_back({box, [this, box, key, fallback] { box->setChecked(d.settings.boolean(key, fallback)); }});
+    m_bindings.push_back(
+        {box, [this, box, key, fallback] { box->setChecked(d.settings.boolean(key, fallback)); }});
     return box;
 }
 
-QComboBox* SettingsWindow::addPopup(const QString& key, const QStringList& items, std::function<int()> current,
-                                    std::function<void(int)> write)
+QComboBox* SettingsWindow::addPopup(const QString& key, const QStringList& items,
+                                    std::function<int()> current, std::function<void(int)> write)
 {
     auto* popup = new QComboBox(this);
     popup->setObjectName(key);
@@ -108,7 +109,8 @@ QComboBox* SettingsWindow::addPopup(const QString& key, const QStringList& items
     return popup;
 }
 
-QComboBox* SettingsWindow::addIndexPopup(const QString& key, const QStringList& items, std::function<int()> current)
+QComboBox* SettingsWindow::addIndexPopup(const QString& key, const QStringList& items,
+                                         std::function<int()> current)
 {
     return addPopup(key, items, std::move(current), [this, key](int index) { d.store.setValue(key, index); });
 }
@@ -118,32 +120,40 @@ QWidget* SettingsWindow::buildSwitcherTab()
     auto* page = new TabPage;
     FormGrid form(page);
     const Settings& s = d.settings;
-    form.addRow(QStringLiteral("Switcher:"), {addCheck(QStringLiteral("enabled"), true, QStringLiteral("Enable switcher"))});
+    form.addRow(QStringLiteral("Switcher:"),
+                {addCheck(QStringLiteral("enabled"), true, QStringLiteral("Enable switcher"))});
     form.addRow(QStringLiteral("Shortcut:"),
-                {addIndexPopup(QStringLiteral("trigger"), {QStringLiteral("Alt + Tab"), QStringLiteral("Control + Tab")},
+                {addIndexPopup(QStringLiteral("trigger"),
+                               {QStringLiteral("Alt + Tab"), QStringLiteral("Control + Tab")},
                                [&s] { return s.trigger() > 0 ? 1 : 0; })});
-    form.addRow(QStringLiteral("List:"),
-                {addCheck(QStringLiteral("perWindow"), true, QStringLiteral("Every window (off: one per app)"))});
-    form.addRow({}, {addCheck(QStringLiteral("showWindowless"), false, QStringLiteral("Apps without open windows"))});
-    form.addRow(QStringLiteral("Appears:"),
-                {addPopup(QStringLiteral("showDelay"),
-                          {QStringLiteral("Instant"), QStringLiteral("Fast"), QStringLiteral("Normal"), QStringLiteral("Slow")},
-                          [&s] { return nearestDelayIndex(s.showDelay()); },
-                          [this](int i) { d.store.setValue(QStringLiteral("showDelay"), DelayChoices[std::size_t(i)]); })});
+    form.addRow(QStringLiteral("List:"), {addCheck(QStringLiteral("perWindow"), true,
+                                                   QStringLiteral("Every window (off: one per app)"))});
+    form.addRow(
+        {}, {addCheck(QStringLiteral("showWindowless"), false, QStringLiteral("Apps without open windows"))});
+    form.addRow(
+        QStringLiteral("Appears:"),
+        {addPopup(
+            QStringLiteral("showDelay"),
+            {QStringLiteral("Instant"), QStringLiteral("Fast"), QStringLiteral("Normal"),
+             QStringLiteral("Slow")},
+            [&s] { return nearestDelayIndex(s.showDelay()); },
+            [this](int i) { d.store.setValue(QStringLiteral("showDelay"), DelayChoices[std::size_t(i)]); })});
     form.addRow(QStringLiteral("Show on:"),
                 {addIndexPopup(QStringLiteral("displayMode"),
                                {QStringLiteral("Display with pointer"), QStringLiteral("Main display"),
                                 QStringLiteral("All displays")},
                                [&s] { return s.displayMode(); })});
     form.addRow(QStringLiteral("Appearance:"),
-                {addPopup(QStringLiteral("appearance"),
-                          {QStringLiteral("Light"), QStringLiteral("Dark"), QStringLiteral("Match desktop")},
-                          [&s] { return s.appearance(); },
-                          [this](int i) {
-                              d.store.setValue(QStringLiteral("appearance"), i);
-                              applyAppearance(i);
-                          })});
-    form.addRow(QStringLiteral("Show:"), {addCheck(QStringLiteral("showNumbers"), true, QStringLiteral("Number badges"))});
+                {addPopup(
+                    QStringLiteral("appearance"),
+                    {QStringLiteral("Light"), QStringLiteral("Dark"), QStringLiteral("Match desktop")},
+                    [&s] { return s.appearance(); },
+                    [this](int i) {
+                        d.store.setValue(QStringLiteral("appearance"), i);
+                        applyAppearance(i);
+                    })});
+    form.addRow(QStringLiteral("Show:"),
+                {addCheck(QStringLiteral("showNumbers"), true, QStringLiteral("Number badges"))});
     form.addRow({}, {addCheck(QStringLiteral("showHints"), true, QStringLiteral("Shortcut tips"))});
     auto* hidden = new QPushButton(QStringLiteral("Hidden Apps…"), page);
     hidden->setObjectName(QStringLiteral("hiddenButton"));
@@ -166,17 +176,20 @@ QWidget* SettingsWindow::buildExtrasTab()
     form.addRow(QStringLiteral("Window capture:"), {m_captureStatus});
     m_captureNote = form.addNote({});
     form.addRow(QStringLiteral("Workspaces:"),
-                {addCheck(QStringLiteral("otherSpaces"), false, QStringLiteral("Include windows on other workspaces"))});
+                {addCheck(QStringLiteral("otherSpaces"), false,
+                          QStringLiteral("Include windows on other workspaces"))});
     m_perAppBox = addCheck(QStringLiteral("perAppKey"), true, {});
     form.addRow(QStringLiteral("Current app:"), {m_perAppBox});
-    form.addRow(QStringLiteral("Pointer:"),
-                {addCheck(QStringLiteral("mouse"), true, QStringLiteral("Click, hover and scroll to choose"))});
+    form.addRow(QStringLiteral("Pointer:"), {addCheck(QStringLiteral("mouse"), true,
+                                                      QStringLiteral("Click, hover and scroll to choose"))});
     form.addRow(QStringLiteral("Browser tabs:"),
                 {addCheck(QStringLiteral("listTabs"), false, QStringLiteral("List browser tabs"))});
     addShortcutRows(form, 0);
     addShortcutRows(form, 1);
     m_slotNote = form.addNote(QStringLiteral(" "));
     m_slotNote->setObjectName(QStringLiteral("slotNote"));
+    // A style sheet colour reaches the placeholder role at half strength; the warning is text.
+    m_slotNote->setForegroundRole(QPalette::WindowText);
     m_slotNote->setStyleSheet(QStringLiteral("color: #d0342c;"));
     m_slotNote->hide();
     return page;
@@ -203,8 +216,9 @@ void SettingsWindow::addShortcutRows(FormGrid& form, int index)
         mod->addItem(modifierTitle(slotModifierMask(i)));
     for (int i = 0; i < 4; ++i)
         key->addItem(slotKeyTitle(i));
-    filter->addItems({QStringLiteral("All windows"), QStringLiteral("Current app"), QStringLiteral("Current workspace"),
-                      QStringLiteral("Browser tabs"), QStringLiteral("Minimized")});
+    filter->addItems({QStringLiteral("All windows"), QStringLiteral("Current app"),
+                      QStringLiteral("Current workspace"), QStringLiteral("Browser tabs"),
+                      QStringLiteral("Minimized")});
     connect(on, &QCheckBox::clicked, this, [this] { applyShortcuts(); });
     for (QComboBox* popup : {mod, key, filter})
         connect(popup, &QComboBox::activated, this, [this] { applyShortcuts(); });
@@ -231,17 +245,19 @@ QWidget* SettingsWindow::buildGeneralTab()
         m_loginNote->hide();
     }
     form.addRow(d.loginItem ? QString() : QStringLiteral("Startup:"),
-                {addCheck(QStringLiteral("openAtLaunch"), true, QStringLiteral("Open Settings when Zumo is opened"))});
-    form.addRow(QStringLiteral("Tray:"),
-                {addCheck(QStringLiteral("showMenuBar"), true, QStringLiteral("Show icon in the system tray"))});
-    m_counterBox = addCheck(QStringLiteral("menuCounter"), false, QStringLiteral("Show today's switch count on it"));
+                {addCheck(QStringLiteral("openAtLaunch"), true,
+                          QStringLiteral("Open Settings when Zumo is opened"))});
+    form.addRow(QStringLiteral("Tray:"), {addCheck(QStringLiteral("showMenuBar"), true,
+                                                   QStringLiteral("Show icon in the system tray"))});
+    m_counterBox =
+        addCheck(QStringLiteral("menuCounter"), false, QStringLiteral("Show today's switch count on it"));
     form.addRow({}, {m_counterBox});
     form.addRow(QStringLiteral("Tile size:"),
                 {addIndexPopup(QStringLiteral("tileSize"),
                                {QStringLiteral("Small"), QStringLiteral("Normal"), QStringLiteral("Large")},
                                [this] { return d.settings.tileSize(); })});
-    form.addRow(QStringLiteral("Updates:"),
-                {addCheck(QStringLiteral("autoUpdate"), true, QStringLiteral("Check for updates automatically"))});
+    form.addRow(QStringLiteral("Updates:"), {addCheck(QStringLiteral("autoUpdate"), true,
+                                                      QStringLiteral("Check for updates automatically"))});
     auto* check = new QPushButton(QStringLiteral("Check for Updates…"), page);
     check->setObjectName(QStringLiteral("updateButton"));
     connect(check, &QPushButton::clicked, this, [this] { d.checkUpdates(); });
@@ -317,7 +333,8 @@ void SettingsWindow::load()
     if (d.loginItem)
         m_loginBox->setChecked(d.loginItem->enabled());
     m_counterBox->setEnabled(d.settings.showMenuBar());
-    m_perAppBox->setText(QStringLiteral("%1+` cycles windows of the current app").arg(modifierTitle(d.settings.triggerMask())));
+    m_perAppBox->setText(QStringLiteral("%1+` cycles windows of the current app")
+                             .arg(modifierTitle(d.settings.triggerMask())));
     loadShortcuts();
     loadStatus();
 }
@@ -326,7 +343,8 @@ void SettingsWindow::loadStatus()
 {
     const bool trusted = d.permissions.accessibilityTrusted();
     const bool watching = d.tapActive && d.tapActive();
-    const std::vector<HookShortcut> taken = d.takenShortcuts ? d.takenShortcuts() : std::vector<HookShortcut>{};
+    const std::vector<HookShortcut> taken =
+        d.takenShortcuts ? d.takenShortcuts() : std::vector<HookShortcut>{};
     const StatusLine keyboard = keyboardStatus(trusted, watching, taken);
     setStatus(m_keyboardStatus, keyboard);
     m_keyboardNote->setText(keyboard.note);

@@ -33,17 +33,17 @@ enum class SettingsTab { switcher = 0, extras = 1, general = 2 };
 struct SettingsWindowDeps {
     SettingsStore& store;
     Settings& settings;
-    ActiveSlots& slots;  // rebuilt after every change, so the next key press uses it
+    ActiveSlots& slots; // rebuilt after every change, so the next key press uses it
     const Permissions& permissions;
-    LoginItem* loginItem = nullptr;  // "Launch at login" is left out without one
-    std::function<bool()> tapActive;  // the keyboard hook is installed
-    std::function<std::vector<HookShortcut>()> takenShortcuts;  // shortcuts another program holds
-    std::function<void()> checkUpdates;  // "Check for Updates…" is left out without one
+    LoginItem* loginItem = nullptr;                            // "Launch at login" is left out without one
+    std::function<bool()> tapActive;                           // the keyboard hook is installed
+    std::function<std::vector<HookShortcut>()> takenShortcuts; // shortcuts another program holds
+    std::function<void()> checkUpdates; // "Check for Updates…" is left out without one
     Ask ask = askWithMessageBox;
 };
 
 class SettingsWindow final : public QWidget {
-public:
+  public:
     explicit SettingsWindow(SettingsWindowDeps deps, QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
@@ -61,7 +61,7 @@ public:
     std::function<void()> onHidden;
     std::function<void()> onStats;
 
-private:
+  private:
     struct Binding;
     QWidget* buildSwitcherTab();
     QWidget* buildExtrasTab();

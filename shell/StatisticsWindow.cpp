@@ -73,6 +73,27 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowDeps deps, QWidget* parent)
     root->setSpacing(14);
     root->setSizeConstraint(QLayout::SetFixedSize);
 
+    root->addLayout(buildGrid());
+
+    m_periodInfo = infoLabel(QStringLiteral("periodInfo"), this);
+    m_allInfo = infoLabel(QStringLiteral("allInfo"), this);
+    root->addWidget(m_periodInfo);
+    root->addWidget(m_allInfo);
+
+    root->addLayout(buildAutoRow());
+    root->addLayout(buildButtons());
+
+    // The info lines change length every second; a fixed width keeps the window from jittering.
+    const int infoWidth =
+        fontMetrics().horizontalAdvance(QStringLiteral("Counting all-time since 28 Sep 2026, 23:59:59 ")) +
+        24;
+    m_periodInfo->setMinimumWidth(infoWidth);
+    m_allInfo->setMinimumWidth(infoWidth);
+    refresh();
+}
+
+QLayout* StatisticsWindow::buildGrid()
+{
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(26);
     grid->setVerticalSpacing(9);
@@ -87,19 +108,18 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowDeps deps, QWidget* parent)
         for (int c = 0; c < 3; ++c) {
             QLabel* value = cells.values[c] = valueLabel(this);
             value->setObjectName(cells.metric + QLatin1Char('.') + QLatin1String(ColumnNames[c]));
-            value->setAccessibleName(title + QStringLiteral(", ") + QString::fromLatin1(Columns[c]).toLower());
+            value->setAccessibleName(title + QStringLiteral(", ") +
+                                     QString::fromLatin1(Columns[c]).toLower());
             grid->addWidget(value, row, c + 1);
         }
         m_cells.push_back(cells);
         ++row;
     }
-    root->addLayout(grid);
+    return grid;
+}
 
-    m_periodInfo = infoLabel(QStringLiteral("periodInfo"), this);
-    m_allInfo = infoLabel(QStringLiteral("allInfo"), this);
-    root->addWidget(m_periodInfo);
-    root->addWidget(m_allInfo);
-
+QLayout* StatisticsWindow::buildAutoRow()
+{
     auto* autoRow = new QHBoxLayout;
     autoRow->setSpacing(8);
     auto* autoLabel = new QLabel(QStringLiteral("Start a new period automatically:"), this);
@@ -113,8 +133,11 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowDeps deps, QWidget* parent)
     autoRow->addWidget(autoLabel);
     autoRow->addWidget(m_autoBox);
     autoRow->addStretch(1);
-    root->addLayout(autoRow);
+    return autoRow;
+}
 
+QLayout* StatisticsWindow::buildButtons()
+{
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     auto* reset = new QPushButton(QStringLiteral("Start New Period…"), this);
@@ -126,13 +149,7 @@ StatisticsWindow::StatisticsWindow(StatisticsWindowDeps deps, QWidget* parent)
     buttons->addWidget(reset);
     buttons->addWidget(copy);
     buttons->addStretch(1);
-    root->addLayout(buttons);
-
-    // The info lines change length every second; a fixed width keeps the window from jittering.
-    const int infoWidth = fontMetrics().horizontalAdvance(QStringLiteral("Counting all-time since 28 Sep 2026, 23:59:59 ")) + 24;
-    m_periodInfo->setMinimumWidth(infoWidth);
-    m_allInfo->setMinimumWidth(infoWidth);
-    refresh();
+    return buttons;
 }
 
 StatisticsWindow::~StatisticsWindow()
@@ -145,8 +162,8 @@ std::vector<StatsRow> StatisticsWindow::rows() const
     std::vector<StatsRow> rows;
     for (const MetricTitle& metric : StatsMetrics) {
         const QString key = QString::fromLatin1(metric.metric);
-        rows.push_back({QString::fromUtf8(metric.title), d.counters.todayCount(key), d.counters.periodCount(key),
-                        d.counters.allCount(key)});
+        rows.push_back({QString::fromUtf8(metric.title), d.counters.todayCount(key),
+                        d.counters.periodCount(key), d.counters.allCount(key)});
     }
     return rows;
 }
@@ -161,7 +178,8 @@ void StatisticsWindow::refresh()
     }
     const QDateTime periodStart = d.counters.sinceDate(PeriodSinceKey);
     const QDateTime allStart = d.counters.sinceDate(AllSinceKey);
-    m_periodInfo->setText(periodText(formatMoment(periodStart, d.zone), d.counters.formatElapsed(periodStart)));
+    m_periodInfo->setText(
+        periodText(formatMoment(periodStart, d.zone), d.counters.formatElapsed(periodStart)));
     m_allInfo->setText(allTimeText(formatMoment(allStart, d.zone), d.counters.formatElapsed(allStart)));
     m_autoBox->setCurrentIndex(int(d.settings.integer(AutoKey, 0, 0, 3)));
 }
@@ -210,8 +228,9 @@ void StatisticsWindow::resetPeriod()
 void StatisticsWindow::copyStats()
 {
     const QString now = formatMoment(d.clock.now(), d.zone);
-    const QString text = statsCopyText(AppName, now, formatMoment(d.counters.sinceDate(PeriodSinceKey), d.zone),
-                                       formatMoment(d.counters.sinceDate(AllSinceKey), d.zone), rows());
+    const QString text =
+        statsCopyText(AppName, now, formatMoment(d.counters.sinceDate(PeriodSinceKey), d.zone),
+                      formatMoment(d.counters.sinceDate(AllSinceKey), d.zone), rows());
     QGuiApplication::clipboard()->setText(text);
 }
 

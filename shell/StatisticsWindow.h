@@ -14,6 +14,7 @@
 
 class QComboBox;
 class QLabel;
+class QLayout;
 
 namespace zumo {
 
@@ -24,16 +25,16 @@ class SettingsStore;
 
 struct StatisticsWindowDeps {
     Counters& counters;
-    SettingsStore& store;  // "stats.auto"
+    SettingsStore& store; // "stats.auto"
     const Settings& settings;
-    Dispatcher& dispatcher;  // the refresh timer
+    Dispatcher& dispatcher; // the refresh timer
     const Clock& clock;
     Ask ask = askWithMessageBox;
-    QTimeZone zone = QTimeZone::systemTimeZone();  // of the dates shown
+    QTimeZone zone = QTimeZone::systemTimeZone(); // of the dates shown
 };
 
 class StatisticsWindow final : public QWidget {
-public:
+  public:
     explicit StatisticsWindow(StatisticsWindowDeps deps, QWidget* parent = nullptr);
     ~StatisticsWindow() override;
 
@@ -48,14 +49,17 @@ public:
     // The rows as shown (for the copy).
     std::vector<StatsRow> rows() const;
 
-protected:
+  protected:
     void hideEvent(QHideEvent* event) override;
 
-private:
+  private:
     struct Cells {
         QString metric;
         std::array<QLabel*, 3> values;
     };
+    QLayout* buildGrid();
+    QLayout* buildAutoRow();
+    QLayout* buildButtons();
     void scheduleTick();
     void stopTimer();
 

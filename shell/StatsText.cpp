@@ -25,7 +25,11 @@ QString statsCopyText(const QString& appName, const QString& now, const QString&
     text += QStringLiteral("This period since %1 · all-time since %2\n").arg(periodStart, allStart);
     text += QStringLiteral("Metric: today / this period / all time\n");
     for (const StatsRow& row : rows)
-        text += QStringLiteral("%1: %2 / %3 / %4\n").arg(row.title).arg(row.today).arg(row.period).arg(row.allTime);
+        text += QStringLiteral("%1: %2 / %3 / %4\n")
+                    .arg(row.title)
+                    .arg(row.today)
+                    .arg(row.period)
+                    .arg(row.allTime);
     return text;
 }
 

@@ -76,10 +76,18 @@ void setStatus(QLabel* label, const StatusLine& status)
     label->setText(status.text);
     label->setAccessibleName(status.text);
     switch (status.tone) {
-    case Tone::good: label->setStyleSheet(QStringLiteral("color: #2e9e44;")); break;
-    case Tone::pending: label->setStyleSheet(QStringLiteral("color: #d98200;")); break;
-    case Tone::bad: label->setStyleSheet(QStringLiteral("color: #d0342c;")); break;
-    case Tone::neutral: label->setStyleSheet(QString()); break;
+    case Tone::good:
+        label->setStyleSheet(QStringLiteral("color: #2e9e44;"));
+        break;
+    case Tone::pending:
+        label->setStyleSheet(QStringLiteral("color: #d98200;"));
+        break;
+    case Tone::bad:
+        label->setStyleSheet(QStringLiteral("color: #d0342c;"));
+        break;
+    case Tone::neutral:
+        label->setStyleSheet(QString());
+        break;
     }
 }
 

@@ -19,7 +19,7 @@ void bringToFront(QWidget* window);
 
 // A label column (right aligned) and a column of controls; rows are added top to bottom.
 class FormGrid {
-public:
+  public:
     explicit FormGrid(QWidget* page);
     // A row: label (may be empty) and the controls side by side. The label names the first
     // control for screen readers and keyboard mnemonics. Returns the controls' row layout.
@@ -28,7 +28,7 @@ public:
     QLabel* addNote(const QString& text);
     QGridLayout* grid() const { return m_grid; }
 
-private:
+  private:
     QWidget* m_page;
     QGridLayout* m_grid;
     int m_rows = 0;

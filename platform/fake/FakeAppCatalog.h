@@ -6,7 +6,7 @@
 namespace zumo {
 
 class FakeAppCatalog final : public AppCatalog {
-public:
+  public:
     std::vector<InstalledApp> apps;
     std::vector<InstalledApp> installedApps() const override { return apps; }
     std::optional<InstalledApp> find(const QString& id) const override

@@ -11,7 +11,7 @@
 namespace zumo::x11 {
 
 class X11AppCatalog final : public AppCatalog {
-public:
+  public:
     // Scans dataDirs (the XDG data directories by default) on first use and keeps the result;
     // applications installed later are seen after rescan().
     explicit X11AppCatalog(QStringList dataDirs = DesktopIndex::xdgDataDirs());
@@ -20,7 +20,7 @@ public:
     std::optional<InstalledApp> find(const QString& id) const override;
     void rescan();
 
-private:
+  private:
     const DesktopIndex& index() const;
 
     QStringList m_dataDirs;

@@ -28,16 +28,17 @@ using test::choose;
 using test::click;
 
 class HiddenAppsWindowTest : public ::testing::Test {
-protected:
+  protected:
     HiddenAppsWindowTest()
     {
         workspace.add(10, QStringLiteral("org.b.Beta"), QStringLiteral("Beta"));
         workspace.add(11, QStringLiteral("org.a.alpha"), QStringLiteral("alpha"));
         workspace.add(12, QStringLiteral("com.zumo.app"), QStringLiteral("Zumo"));
         workspace.add(13, QStringLiteral("org.tray.Agent"), QStringLiteral("Agent")).regular = false;
-        catalog.apps = {{QStringLiteral("org.c.Gamma"), QStringLiteral("Gamma"), {}},
-                        {QStringLiteral("firefox-esr"), QStringLiteral("Firefox ESR"), QStringLiteral("firefox-esr")},
-                        {QStringLiteral("org.b.Beta"), QStringLiteral("Beta (installed)"), {}}};
+        catalog.apps = {
+            {QStringLiteral("org.c.Gamma"), QStringLiteral("Gamma"), {}},
+            {QStringLiteral("firefox-esr"), QStringLiteral("Firefox ESR"), QStringLiteral("firefox-esr")},
+            {QStringLiteral("org.b.Beta"), QStringLiteral("Beta (installed)"), {}}};
     }
 
     // The bundle ids of the rows, top to bottom.
@@ -77,8 +78,9 @@ protected:
 
 TEST_F(HiddenAppsWindowTest, listsRuledAppsFirstThenByNameAndLeavesOutWhatCannotBeNamed)
 {
-    store.setValue(QStringLiteral("appModes"),
-                   QJsonObject{{"org.c.Gamma", "hide"}, {"uninstalled.app", "hide"}, {"org.tray.Agent", "dim"}});
+    store.setValue(
+        QStringLiteral("appModes"),
+        QJsonObject{{"org.c.Gamma", "hide"}, {"uninstalled.app", "hide"}, {"org.tray.Agent", "dim"}});
     open();
     // Gamma is installed but not running; the agent is listed only for its rule; Zumo never.
     EXPECT_EQ(rowIds(), (QStringList{"org.tray.Agent", "org.c.Gamma", "org.a.alpha", "org.b.Beta"}));

@@ -28,9 +28,9 @@ constexpr std::uint64_t Option = 0x80000;
 constexpr std::uint64_t Control = 0x40000;
 
 class FakeLoginItem final : public LoginItem {
-public:
+  public:
     bool on = false;
-    QString failure;  // set: the next change fails with it
+    QString failure; // set: the next change fails with it
     bool enabled() const override { return on; }
     bool setEnabled(bool value, QString& error) override
     {
@@ -44,7 +44,7 @@ public:
 };
 
 class SettingsWindowTest : public ::testing::Test {
-protected:
+  protected:
     ~SettingsWindowTest() override { applyAppearance(0); }
 
     QTemporaryDir dir;
@@ -64,8 +64,7 @@ protected:
         }}};
 
     // The control, on its tab brought to the front as the user would.
-    template <class T>
-    T* control(const QString& name)
+    template <class T> T* control(const QString& name)
     {
         T* found = child<T>(&window, name);
         auto* tabs = child<QTabWidget>(&window, QStringLiteral("tabs"));
@@ -86,10 +85,10 @@ TEST_F(SettingsWindowTest, everyCheckboxWritesItsKeyAtOnceAndLoadShowsTheStoredV
         const char* key;
         bool fallback;
     } boxes[] = {
-        {"enabled", true},         {"perWindow", true},   {"showWindowless", false}, {"showNumbers", true},
-        {"showHints", true},       {"previews", false},   {"otherSpaces", false},    {"perAppKey", true},
-        {"mouse", true},           {"listTabs", false},   {"openAtLaunch", true},    {"showMenuBar", true},
-        {"menuCounter", false},    {"autoUpdate", true},
+        {"enabled", true},      {"perWindow", true},  {"showWindowless", false}, {"showNumbers", true},
+        {"showHints", true},    {"previews", false},  {"otherSpaces", false},    {"perAppKey", true},
+        {"mouse", true},        {"listTabs", false},  {"openAtLaunch", true},    {"showMenuBar", true},
+        {"menuCounter", false}, {"autoUpdate", true},
     };
     window.show();
     for (const auto& entry : boxes) {
@@ -111,11 +110,11 @@ TEST_F(SettingsWindowTest, everyPopupWritesItsValueAndLoadShowsTheStoredValue)
         const char* key;
         int choice;
         QJsonValue written;
-        QJsonValue stored;  // written by hand, then loaded
+        QJsonValue stored; // written by hand, then loaded
         int shown;
     } popups[] = {
-        {"trigger", 1, 1, 0, 0},          {"showDelay", 3, 0.5, 0.12, 1}, {"displayMode", 2, 2, 1, 1},
-        {"appearance", 2, 2, 1, 1},       {"tileSize", 2, 2, 0, 0},
+        {"trigger", 1, 1, 0, 0},    {"showDelay", 3, 0.5, 0.12, 1}, {"displayMode", 2, 2, 1, 1},
+        {"appearance", 2, 2, 1, 1}, {"tileSize", 2, 2, 0, 0},
     };
     window.show();
     for (const auto& entry : popups) {
@@ -164,7 +163,7 @@ TEST_F(SettingsWindowTest, shortcutChangesReachTheActiveListAtOnce)
     ASSERT_FALSE(slots.slots().empty());
     EXPECT_EQ(slots.slots().front(), (Slot{Control, 48, SlotFilter::all}));
 
-    choose(popup(QStringLiteral("slot3.mod")), 0);  // Alt + Tab
+    choose(popup(QStringLiteral("slot3.mod")), 0); // Alt + Tab
     choose(popup(QStringLiteral("slot3.filter")), 4);
     click(box(QStringLiteral("slot3.on")));
     EXPECT_EQ(slots.slots().back(), (Slot{Option, 48, SlotFilter::minimized}));
@@ -224,7 +223,8 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
 
     click(child<QPushButton>(&window, QStringLiteral("resetButton")));
     ASSERT_EQ(questions.size(), 1);
-    EXPECT_EQ(questions[0], QStringLiteral("Reset all settings to defaults?|Statistics and hidden apps are kept.|Reset"));
+    EXPECT_EQ(questions[0],
+              QStringLiteral("Reset all settings to defaults?|Statistics and hidden apps are kept.|Reset"));
     EXPECT_EQ(store.snapshot(), before);
     EXPECT_EQ(slots.slots(), slotsBefore);
 
@@ -234,7 +234,8 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
     for (const QString& key : Settings::resetKeys())
         kept.remove(key);
     EXPECT_EQ(store.snapshot(), kept);
-    EXPECT_EQ(slots.slots(), (std::vector<Slot>{{Option, 48, SlotFilter::all}, {Option, 50, SlotFilter::currentApp}}));
+    EXPECT_EQ(slots.slots(),
+              (std::vector<Slot>{{Option, 48, SlotFilter::all}, {Option, 50, SlotFilter::currentApp}}));
     EXPECT_TRUE(login.on);
     EXPECT_EQ(popup(QStringLiteral("trigger"))->currentIndex(), 0);
     EXPECT_EQ(popup(QStringLiteral("tileSize"))->currentIndex(), 1);
@@ -244,7 +245,9 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
 
 TEST_F(SettingsWindowTest, statusRowsSayWhatIsTrueHereAndOfferNoButtonThatCannotHelp)
 {
-    auto text = [this](const char* name) { return child<QLabel>(&window, QString::fromLatin1(name))->text(); };
+    auto text = [this](const char* name) {
+        return child<QLabel>(&window, QString::fromLatin1(name))->text();
+    };
     window.load();
     EXPECT_EQ(text("keyboardStatus"), QStringLiteral("● Granted"));
     EXPECT_EQ(text("captureStatus"), QStringLiteral("● Available"));
@@ -256,7 +259,8 @@ TEST_F(SettingsWindowTest, statusRowsSayWhatIsTrueHereAndOfferNoButtonThatCannot
     EXPECT_EQ(text("captureStatus"), QStringLiteral("● Not available"));
 
     for (QPushButton* button : window.findChildren<QPushButton*>())
-        EXPECT_FALSE(button->text().contains(QStringLiteral("Grant")) || button->text().contains(QStringLiteral("Allow")))
+        EXPECT_FALSE(button->text().contains(QStringLiteral("Grant")) ||
+                     button->text().contains(QStringLiteral("Allow")))
             << button->text().toStdString();
     EXPECT_EQ(text("version"), QStringLiteral("Version ") + QStringLiteral(ZUMO_VERSION));
     EXPECT_TRUE(text("maker").startsWith(QStringLiteral("Zumo by Pellwick · ")));

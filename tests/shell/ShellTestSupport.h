@@ -10,8 +10,7 @@
 namespace zumo::test {
 
 // The named child; fails the test when it is missing.
-template <class T>
-T* child(const QObject* parent, const QString& name)
+template <class T> T* child(const QObject* parent, const QString& name)
 {
     T* found = parent->findChild<T*>(name);
     EXPECT_NE(found, nullptr) << "no control named " << name.toStdString();

@@ -24,7 +24,7 @@ using test::choose;
 using test::click;
 
 class StatisticsWindowTest : public ::testing::Test {
-protected:
+  protected:
     StatisticsWindowTest()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
@@ -36,7 +36,9 @@ protected:
 
     QString cell(const char* metric, const char* column)
     {
-        return child<QLabel>(&window, QStringLiteral("%1.%2").arg(QLatin1String(metric), QLatin1String(column)))->text();
+        return child<QLabel>(&window,
+                             QStringLiteral("%1.%2").arg(QLatin1String(metric), QLatin1String(column)))
+            ->text();
     }
     QString info(const char* name) { return child<QLabel>(&window, QLatin1String(name))->text(); }
 
@@ -101,7 +103,8 @@ TEST_F(StatisticsWindowTest, copyHasThreeHeadingLinesAndOneLinePerMetric)
     ASSERT_EQ(lines.size(), 3 + 10 + 1);
     EXPECT_TRUE(lines.last().isEmpty());
     EXPECT_EQ(lines[0], QStringLiteral("Zumo statistics, copied 5 Mar 2026, 12:00:00"));
-    EXPECT_EQ(lines[1], QStringLiteral("This period since 5 Mar 2026, 12:00:00 · all-time since 5 Mar 2026, 12:00:00"));
+    EXPECT_EQ(lines[1],
+              QStringLiteral("This period since 5 Mar 2026, 12:00:00 · all-time since 5 Mar 2026, 12:00:00"));
     EXPECT_EQ(lines[2], QStringLiteral("Metric: today / this period / all time"));
     EXPECT_EQ(lines[3], QStringLiteral("Window switches: 37 / 449 / 1017"));
     EXPECT_EQ(lines[12], QStringLiteral("Pointer picks: 2 / 2 / 2"));

@@ -32,8 +32,9 @@ TEST(X11AppCatalog, offersMenuAppsUnderTheWorkspaceIdsAndFindsHiddenOnesByIdOnly
     X11AppCatalog catalog({home.path(), system.path()});
     std::vector<InstalledApp> apps = catalog.installedApps();
     std::sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
-    EXPECT_EQ(apps, (std::vector<InstalledApp>{{"kde-konsole", "Konsole", "/opt/konsole.png"},
-                                               {"org.gnome.Calculator", "Calculator", "accessories-calculator"}}));
+    EXPECT_EQ(apps,
+              (std::vector<InstalledApp>{{"kde-konsole", "Konsole", "/opt/konsole.png"},
+                                         {"org.gnome.Calculator", "Calculator", "accessories-calculator"}}));
     EXPECT_EQ(catalog.find(QStringLiteral("helper"))->name, QStringLiteral("Helper"));
     EXPECT_FALSE(catalog.find(QStringLiteral("calculator")));
 }
