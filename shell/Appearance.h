@@ -1,19 +1,16 @@
-// The program's own light or dark look, or the desktop's.
+// The program's own look: light, dark, or whatever the desktop uses ("appearance" 0, 1, 2).
 #pragma once
 
-#include <QPalette>
+class QPalette;
 
 namespace zumo {
 
-enum class AppearanceChoice { Light, Dark, System };
+// 0 or less: light; 1: dark; above 1: the desktop's own style and colours, as Qt found them at
+// the first call. Light and dark use the Fusion style, which honours a palette everywhere.
+// Main thread, after the QApplication exists; cheap when nothing changes.
+void applyAppearance(int appearance);
 
-// The stored "appearance": 0 or below light, 1 dark, 2 or more follow the desktop.
-AppearanceChoice appearanceChoice(int setting);
 QPalette lightPalette();
 QPalette darkPalette();
-// Gives the application the palette of the choice. Following the desktop restores the palette
-// the platform theme gave at start (and, with Qt 6.5 or later, its colour scheme), so it is
-// light or dark as the desktop is, where Qt can read it. Main thread, after QApplication exists.
-void applyAppearance(int setting);
 
 } // namespace zumo
