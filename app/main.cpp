@@ -9,11 +9,12 @@
 #include <xcb/xcb.h>
 
 #include "app/Application.h"
+#include "app/Demos.h"
 
 namespace {
 
 const char* const Usage =
-    "Usage: zumo [--help] [--version]\n"
+    "Usage: zumo [--help] [--version] [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
     "windows, most recently used first; release to bring the chosen one to the front.\n"
@@ -22,7 +23,9 @@ const char* const Usage =
     "\n"
     "Options:\n"
     "  -h, --help      show this help and exit\n"
-    "  -v, --version   show the version and exit\n";
+    "  -v, --version   show the version and exit\n"
+    "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
+    "  --remote-config-demo  fetch the remote configuration, print it and exit\n";
 
 int signalPipe[2] = {-1, -1};
 
@@ -70,6 +73,8 @@ bool displayReachable()
 
 int main(int argc, char** argv)
 {
+    if (const int status = zumo::runDemoIfAsked(argc, argv); status >= 0)
+        return status;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             std::fputs(Usage, stdout);

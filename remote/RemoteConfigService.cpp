@@ -50,9 +50,9 @@ RemoteConfigService::~RemoteConfigService()
         m_dispatcher.cancel(m_pingTimer);
 }
 
-void RemoteConfigService::fetchRemoteConfig(std::function<void()> completion)
+void fetchRemoteConfig(HttpClient& http, std::function<void()> completion)
 {
-    m_http.send(remoteConfigRequest(remoteConfig().networkTimeoutSec),
+    http.send(remoteConfigRequest(remoteConfig().networkTimeoutSec),
                 [completion = std::move(completion)](const HttpResponse& response) {
                     if (auto doc = remoteConfigDocument(response)) {
                         // Applied to a copy and swapped in whole: readers never see half a document.
@@ -68,7 +68,7 @@ void RemoteConfigService::fetchRemoteConfig(std::function<void()> completion)
 void RemoteConfigService::start()
 {
     std::weak_ptr<bool> alive = m_alive;
-    fetchRemoteConfig([this, alive] {
+    fetchRemoteConfig(m_http, [this, alive] {
         if (auto a = alive.lock(); a && *a)
             configApplied();
     });

@@ -28,6 +28,10 @@ HttpRequest remoteConfigRequest(double timeoutSec);
 // The document in an answer: only a status of exactly 200 with a body that is a JSON object.
 std::optional<QJsonObject> remoteConfigDocument(const HttpResponse& response);
 
+// Sends the request, applies the answer to the process-wide configuration (a failed fetch
+// changes nothing) and then calls completion exactly once, on the main thread.
+void fetchRemoteConfig(HttpClient& http, std::function<void()> completion);
+
 class RemoteConfigService {
 public:
     RemoteConfigService(HttpClient& http, Dispatcher& dispatcher, SettingsStore& store);
@@ -35,9 +39,6 @@ public:
     RemoteConfigService(const RemoteConfigService&) = delete;
     RemoteConfigService& operator=(const RemoteConfigService&) = delete;
 
-    // Sends the request, applies the answer (a failed fetch changes nothing) and then calls
-    // completion exactly once, on the main thread, whatever happened.
-    void fetchRemoteConfig(std::function<void()> completion);
     // Starts the chain: a fetch whose completion is configApplied(). Called once at launch.
     void start();
     // After every fetch started by the program: tells listeners (the Settings window reloads),
