@@ -27,7 +27,8 @@ struct HttpRequest {
     double idleTimeoutSec = 10;     // no byte moving for this long ends the request
     double deadlineSec = 30;        // the whole exchange ends after this long, moving or not
     qint64 maxBodyBytes = OneMiB;   // a longer body (announced or received) fails the request;
-                                    // 0 reads no body at all: the status ends the request
+                                    // 0 reads no body at all: the status and headers end the
+                                    // request (events; HEAD, whose length the caller checks)
     // Download mode: when set, the body streams into this file (created 0600, never through a
     // symbolic link, replaced) instead of memory; the file is removed when the request fails.
     QString saveTo;

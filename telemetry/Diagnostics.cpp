@@ -120,6 +120,11 @@ int installCrashHandlers(const QString& logDir)
     return g_crashFd;
 }
 
+QString configuredReportSource()
+{
+    return qEnvironmentVariable("ZUMO_CRASH_REPORT_DIR");
+}
+
 QString startLine(const QString& processName)
 {
     return QStringLiteral("start %1 %2 os=%3 arch=%4")

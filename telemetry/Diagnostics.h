@@ -8,10 +8,13 @@ namespace zumo {
 
 class Dispatcher;
 
+// The folder of system crash reports to collect from: Linux keeps none for us, so only the one
+// named by ZUMO_CRASH_REPORT_DIR; empty when unset.
+QString configuredReportSource();
+
 struct DiagnosticsSetup {
-    QString logDir;         // the private log directory (empty: no crash file)
-    QString reportsSource;  // a folder of system crash reports to copy from; none on Linux
-                            // unless configured (ZUMO_CRASH_REPORT_DIR)
+    QString logDir;                                     // the private log directory (empty: no crash file)
+    QString reportsSource = configuredReportSource();  // where system crash reports are copied from
     QString processName = QStringLiteral("zumo");
 };
 
