@@ -57,11 +57,13 @@ public:
                 m_tlsError = QStringLiteral("TLS: ") + errors.first().errorString();
         });
         m_idle.setSingleShot(true);
+        m_idle.setTimerType(Qt::PreciseTimer);
         connect(&m_idle, &QTimer::timeout, this, [this] {
             fail(QStringLiteral("no data for %1 seconds").arg(secondsText(m_request.idleTimeoutSec)));
         });
         m_idle.start(toMs(m_request.idleTimeoutSec));
         m_deadline.setSingleShot(true);
+        m_deadline.setTimerType(Qt::PreciseTimer);
         connect(&m_deadline, &QTimer::timeout, this, [this] {
             fail(QStringLiteral("no complete answer within %1 seconds").arg(secondsText(m_request.deadlineSec)));
         });
@@ -201,7 +203,9 @@ private:
         m_file.close();
         if (m_reply) {
             m_reply->disconnect(this);
-            m_reply->abort();
+            // Aborted to let go of the connection (a finished reply has nothing to abort).
+            if (!m_reply->isFinished())
+                m_reply->abort();
             m_reply->deleteLater();
         }
         auto completion = std::move(m_completion);
@@ -284,7 +288,7 @@ std::optional<HttpResponse> QtHttpClient::sendAndWait(HttpRequest request, doubl
         // Blocking here would starve the network stack, which lives on this thread: the request
         // would never leave. A local loop with a deadline lets it go out and still returns on time.
         if (!shared->response) {
-            QTimer::singleShot(toMs(maxWaitSec), &loop, &QEventLoop::quit);
+            QTimer::singleShot(toMs(maxWaitSec), Qt::PreciseTimer, &loop, &QEventLoop::quit);
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         }
     } else {

@@ -1,6 +1,5 @@
 // The Qt client's own guards, seen without a web server: plain http is refused, and a server
 // that accepts the connection but never answers cannot hold a caller past its limits.
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -27,6 +27,13 @@ protected:
         http.deliver();
         return dispatcher.lastTimerDelay();
     }
+    // One ping whose fetch gets this answer.
+    void pingAnswered(HttpResponse response)
+    {
+        answerWith(std::move(response));
+        service.pingTick();
+        completeFetch();
+    }
 
     QTemporaryDir dir;
     SettingsStore store{dir.filePath("s.json")};
@@ -105,9 +112,7 @@ TEST_F(RemoteConfigServiceTest, anAnnouncementIsPendingOncePerIdAndNeedsBothFiel
     completeFetch();
     EXPECT_FALSE(service.pendingAnnouncement());
 
-    answerWith(FakeHttpClient::ok(R"({"announceId": "n1", "announceText": "Hello"})"));
-    service.pingTick();
-    completeFetch();
+    pingAnswered(FakeHttpClient::ok(R"({"announceId": "n1", "announceText": "Hello"})"));
     ASSERT_TRUE(service.pendingAnnouncement());
     EXPECT_EQ(service.takePendingAnnouncement()->text, "Hello");
     EXPECT_EQ(store.value("lastAnnounceId").toString(), "n1");
@@ -118,15 +123,9 @@ TEST_F(RemoteConfigServiceTest, anAnnouncementIsPendingOncePerIdAndNeedsBothFiel
     EXPECT_FALSE(service.pendingAnnouncement());
 
     // A newer one replaces one that was never shown; a failed fetch keeps it.
-    answerWith(FakeHttpClient::ok(R"({"announceId": "n2", "announceText": "Two"})"));
-    service.pingTick();
-    completeFetch();
-    answerWith(FakeHttpClient::ok(R"({"announceId": "n3", "announceText": "Three"})"));
-    service.pingTick();
-    completeFetch();
-    answerWith(FakeHttpClient::failure("offline"));
-    service.pingTick();
-    completeFetch();
+    pingAnswered(FakeHttpClient::ok(R"({"announceId": "n2", "announceText": "Two"})"));
+    pingAnswered(FakeHttpClient::ok(R"({"announceId": "n3", "announceText": "Three"})"));
+    pingAnswered(FakeHttpClient::failure("offline"));
     EXPECT_EQ(service.pendingAnnouncement()->id, "n3");
     EXPECT_EQ(applications, 6);
 }
