@@ -12,6 +12,7 @@
 #include <xcb/xcb.h>
 
 #include "app/Application.h"
+#include "app/Demos.h"
 #include "shell/ControlClient.h"
 #include "shell/ControlServer.h"
 
@@ -19,6 +20,7 @@ namespace {
 
 const char* const Usage =
     "Usage: zumo [--help] [--version] [--sync] [--list] [--activate ID]\n"
+    "            [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
     "windows, most recently used first; release to bring the chosen one to the front.\n"
@@ -31,6 +33,8 @@ const char* const Usage =
     "  --list          print the windows the switcher would show now, one JSON object a line\n"
     "  --activate ID   bring window ID (as --list prints it) to the front\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
+    "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
+    "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
     "\n"
     "Started while Zumo runs, zumo asks the running one to show its settings and exits.\n"
     "Exit status: 0 done, 1 refused by the running Zumo, 2 bad usage, 3 no Zumo running,\n"
@@ -148,6 +152,8 @@ CommandLine parseCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (const int status = zumo::runDemoIfAsked(argc, argv); status >= 0)
+        return status;
     const CommandLine line = parseCommandLine(argc, argv);
     if (line.exitCode)
         return *line.exitCode;
