@@ -13,6 +13,7 @@ ZUMO_PACKAGES=(
   libxcb-xtest0-dev libxcb-composite0-dev libxcb-image0-dev libxcb-damage0-dev
   xvfb xauth openbox xdotool x11-utils imagemagick alttab
   fonts-dejavu-core
+  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl
 )
 
 zumo_install_packages() {
