@@ -72,6 +72,9 @@ Service::Service(const Options& options, EventStore& store)
     int threads = options.threads;
     m_server->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
     m_server->set_payload_max_length(options.maxEventBytes);
+    // cpp-httplib closes a connection after 5 requests by default, and a new TLS handshake
+    // costs more than storing an event.
+    m_server->set_keep_alive_max_count(10000);
     if (options.admin)
         addAdminRoutes();
     addPublicRoutes();

@@ -52,7 +52,8 @@ protected:
 TEST_P(EventStoreTest, keepsEveryFieldByteForByteAcrossReopening)
 {
     // Bodies are kept as received, even bytes no text column would hold.
-    std::string odd("{\"event\":\"logs\",\"x\":\"\xc3\xa9\"}\x00\xff tail", 34);
+    static const char raw[] = "{\"event\":\"logs\",\"x\":\"\xc3\xa9\"}\0\xff tail";
+    std::string odd(raw, sizeof raw - 1);
     ASSERT_TRUE(m_store->append({event("launch", "A-1", "{\"event\":\"launch\"}"), event("logs", "B-2", odd, 42)}));
     auto store = reopen();
     ASSERT_TRUE(store);
