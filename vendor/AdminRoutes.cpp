@@ -66,18 +66,27 @@ std::string param(const QUrlQuery& query, const char* name)
     return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded).toStdString();
 }
 
+using AdminHandler = std::function<void(const httplib::Request&, httplib::Response&, const QUrlQuery&)>;
+
+httplib::Server::Handler guarded(AdminHandler handler)
+{
+    return [handler](const httplib::Request& request, httplib::Response& response) {
+        if (!fromLoopback(request))
+            return replyError(response, 403, "the admin API answers loopback clients only");
+        handler(request, response, queryOf(request));
+    };
+}
+
 } // namespace
 
 void Service::addAdminRoutes()
 {
-    using Handler = std::function<void(const httplib::Request&, httplib::Response&, const QUrlQuery&)>;
-    auto guarded = [](Handler handler) {
-        return [handler](const httplib::Request& request, httplib::Response& response) {
-            if (!fromLoopback(request))
-                return replyError(response, 403, "the admin API answers loopback clients only");
-            handler(request, response, queryOf(request));
-        };
-    };
+    addSwitchRoutes();
+    addRecordRoutes();
+}
+
+void Service::addSwitchRoutes()
+{
     m_server->Get("/admin/switches", guarded([this](auto&, auto& response, auto&) {
         QJsonArray rules;
         for (const PathRule& rule : m_switches.list())
@@ -99,12 +108,15 @@ void Service::addAdminRoutes()
         m_switches.clear(param(query, "path"));
         reply(response, 200, QJsonObject{});
     }));
+}
+
+void Service::addRecordRoutes()
+{
     m_server->Get("/admin/events", guarded([this](auto&, auto& response, const QUrlQuery& query) {
+        bool limited = query.hasQueryItem(QStringLiteral("limit"));
         EventQuery filter{param(query, "event"), param(query, "install"),
-                          QString::fromStdString(param(query, "after")).toLongLong(), 1000};
-        filter.limit = std::clamp(QString::fromStdString(param(query, "limit")).toInt(), 0, 100000);
-        if (!query.hasQueryItem(QStringLiteral("limit")))
-            filter.limit = 1000;
+                          QString::fromStdString(param(query, "after")).toLongLong(),
+                          limited ? std::clamp(QString::fromStdString(param(query, "limit")).toInt(), 0, 100000) : 1000};
         auto rows = m_store.query(filter);
         if (!rows)
             return replyError(response, 503, m_store.error());

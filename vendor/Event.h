@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zumo::vendor {
@@ -25,12 +26,6 @@ struct EventQuery {
     int64_t afterId = 0;
     int limit = 1000;
 };
-
-} // namespace zumo::vendor
-
-#include <optional>
-
-namespace zumo::vendor {
 
 // The event a POST body describes: the body as given plus its "event" and "install" strings
 // (empty when missing or not strings; cut to 200 characters, without NUL characters). None

@@ -33,7 +33,8 @@ std::unique_ptr<EventStore> openSqliteStore(const std::string& path, std::string
 std::unique_ptr<EventStore> openPostgresStore(const std::string& conninfo, std::string* error);
 
 // The one SELECT both engines run; parameters: afterId, name, name, install, install, limit.
-// Written with $n placeholders, which SQLite reads as numbered parameters too.
+// Written with $n placeholders: SQLite takes them as named parameters, numbered in order of
+// first appearance, which is the same order.
 inline constexpr const char* QueryEventsSql =
     "SELECT id, received_ms, event, install, body FROM events WHERE id > $1"
     " AND ($2 = '' OR event = $3) AND ($4 = '' OR install = $5) ORDER BY id LIMIT $6";

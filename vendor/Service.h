@@ -45,6 +45,8 @@ private:
     void handle(const httplib::Request& request, httplib::Response& response, const Route& route);
     void addPublicRoutes();
     void addAdminRoutes();
+    void addSwitchRoutes(); // set, clear and list test switches
+    void addRecordRoutes(); // stored events and recent requests
 
     Answer dataFile(const std::string& name, const std::string& contentType, const httplib::Request& request) const;
     Answer releaseFile(const std::string& name) const;
