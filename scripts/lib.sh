@@ -15,6 +15,7 @@ ZUMO_PACKAGES=(
   xvfb xauth openbox xdotool x11-utils imagemagick alttab
   fonts-dejavu-core
   dpkg-dev file
+  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl
 )
 
 zumo_install_packages() {
