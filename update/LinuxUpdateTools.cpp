@@ -75,12 +75,7 @@ LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home)
 
 QByteArray linuxInstallScript()
 {
-    return "#!/bin/sh\n"
-           "PID=\"$1\"; NEW=\"$2\"; DEST=\"$3\"; WORK=\"$4\"\n"
-           "i=0\n"
-           "while kill -0 \"$PID\" 2>/dev/null && [ $i -lt 150 ]; do sleep 0.2; i=$((i+1)); done\n"
-           "BAK=\"$DEST.updating\"\n"
-           "rm -rf \"$BAK\"\n"
+    return QByteArray(InstallScriptHead) +
            "if [ -d \"$DEST\" ]; then mv \"$DEST\" \"$BAK\" || { \"$DEST/bin/zumo\" & exit 1; }; fi\n"
            "if cp -R -P -p \"$NEW\" \"$DEST\"; then\n"
            "  rm -rf \"$BAK\"\n"
@@ -157,10 +152,7 @@ bool LinuxUpdateTools::isTrustedApp(const QString& bundle)
 
 InstallTarget LinuxUpdateTools::installDestination()
 {
-    const InstallTarget target = Updater::linuxInstallDestination(m_place);
-    if (!target.packageManaged && target.path.startsWith(m_place.home + QStringLiteral("/Applications/")))
-        QDir().mkpath(m_place.home + QStringLiteral("/Applications"));
-    return target;
+    return Updater::linuxInstallDestination(m_place);
 }
 
 } // namespace zumo

@@ -48,12 +48,7 @@ QString appRequirement()
 
 QByteArray macInstallScript()
 {
-    return "#!/bin/sh\n"
-           "PID=\"$1\"; NEW=\"$2\"; DEST=\"$3\"; WORK=\"$4\"\n"
-           "i=0\n"
-           "while kill -0 \"$PID\" 2>/dev/null && [ $i -lt 150 ]; do sleep 0.2; i=$((i+1)); done\n"
-           "BAK=\"$DEST.updating\"\n"
-           "rm -rf \"$BAK\"\n"
+    return QByteArray(InstallScriptHead) +
            "if [ -d \"$DEST\" ]; then mv \"$DEST\" \"$BAK\" || { /usr/bin/open \"$DEST\"; exit 1; }; fi\n"
            "if /usr/bin/ditto \"$NEW\" \"$DEST\"; then\n"
            "  /usr/bin/xattr -dr com.apple.quarantine \"$DEST\" 2>/dev/null\n"
@@ -153,8 +148,6 @@ InstallTarget MacUpdateTools::installDestination()
     const QString dest = Updater::macInstallDestination(m_runningBundle, m_home, [](const QString& dir) {
         return QFileInfo(dir).isDir() && QFileInfo(dir).isWritable();
     });
-    if (dest.startsWith(m_home + QStringLiteral("/Applications/")))
-        QDir().mkpath(m_home + QStringLiteral("/Applications"));
     return {dest, false};
 }
 

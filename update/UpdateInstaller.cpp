@@ -1,6 +1,8 @@
 #include "update/UpdateInstaller.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "platform/Clock.h"
@@ -216,6 +218,7 @@ void UpdateInstaller::installStaged(const Updater::Staged& staged, const std::sh
                                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther))
         return onFailure(Updater::Text::cannotPrepareInstaller());
     const QString dest = m_deps.tools.installDestination().path;
+    QDir().mkpath(QFileInfo(dest).path());  // the user's own Applications folder may not exist yet
     if (!m_deps.runner.startDetached(QStringLiteral("/bin/sh"),
                                      {script, QString::number(m_deps.pid), staged.newApp, dest, staged.work}))
         return onFailure(Updater::Text::cannotStartInstaller());

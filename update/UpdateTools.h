@@ -9,6 +9,16 @@
 
 namespace zumo {
 
+// The first six lines of both install scripts: the arguments, waiting up to 30 seconds for the
+// old process to end, and clearing a stale backup.
+inline constexpr char InstallScriptHead[] =
+    "#!/bin/sh\n"
+    "PID=\"$1\"; NEW=\"$2\"; DEST=\"$3\"; WORK=\"$4\"\n"
+    "i=0\n"
+    "while kill -0 \"$PID\" 2>/dev/null && [ $i -lt 150 ]; do sleep 0.2; i=$((i+1)); done\n"
+    "BAK=\"$DEST.updating\"\n"
+    "rm -rf \"$BAK\"\n";
+
 // What a staged bundle says about itself. On Linux these come from signed content only.
 struct BundleFacts {
     std::optional<QString> identifier;
@@ -40,6 +50,7 @@ public:
     // The script that swaps the bundle once this process has ended; run as
     // "/bin/sh <script> <pid> <new> <dest> <work>".
     virtual QByteArray installScript() const = 0;
+    // Where the new copy goes; only looks (the installer creates the folder it goes into).
     virtual InstallTarget installDestination() = 0;
 };
 
