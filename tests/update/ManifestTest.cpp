@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "update/DownloadRules.h"
+#include "update/Manifest.h"
+
+using namespace zumo::Updater;
+
+namespace {
+
+const QString Host = QStringLiteral("pellwick.example");
+
+CheckResult read(const QByteArray& body, int status = 200)
+{
+    return readManifest(status, body, Host);
+}
+
+} // namespace
+
+TEST(Manifest, readsAReleaseWithTheDigestLowerCased)
+{
+    const CheckResult r = read(R"({"version":"2.4.1","url":"https://pellwick.example/dl/zumo/Zumo-2.4.1.tar.gz",
+                                   "sha256":"ABCDEF0123","notes":"<b>Faster</b> & better","extra":1})");
+    ASSERT_TRUE(r.release);
+    EXPECT_EQ(r.release->version, "2.4.1");
+    EXPECT_EQ(r.release->url.toString(), "https://pellwick.example/dl/zumo/Zumo-2.4.1.tar.gz");
+    EXPECT_EQ(r.release->sha256, "abcdef0123");
+    EXPECT_EQ(r.release->notes, "<b>Faster</b> & better");  // kept as text, shown as text
+}
+
+TEST(Manifest, notesOfAnotherTypeAreEmpty)
+{
+    const CheckResult r = read(R"({"version":"2","url":"https://pellwick.example/a","sha256":"aa","notes":7})");
+    ASSERT_TRUE(r.release);
+    EXPECT_EQ(r.release->notes, "");
+}
+
+TEST(Manifest, anythingElseIsUnreadable)
+{
+    const QByteArray good = R"({"version":"2","url":"https://pellwick.example/a","sha256":"aa"})";
+    const QList<std::pair<QByteArray, int>> cases{
+        {good, 404},
+        {good, 201},
+        {"", 200},
+        {"[1,2]", 200},
+        {"{not json", 200},
+        {R"({"url":"https://pellwick.example/a","sha256":"aa"})", 200},
+        {R"({"version":2,"url":"https://pellwick.example/a","sha256":"aa"})", 200},
+        {R"({"version":"2","url":"https://pellwick.example/a","sha256":null})", 200},
+        {R"({"version":"2","url":"http://pellwick.example/a","sha256":"aa"})", 200},
+        {R"({"version":"2","url":"https://cdn.pellwick.example/a","sha256":"aa"})", 200},
+        {R"({"version":"2","url":"https://pellwick.example.evil.test/a","sha256":"aa"})", 200},
+        {R"({"version":"2","url":"https://pellwick.example@evil.test/a","sha256":"aa"})", 200},
+        {R"({"version":"2","url":"https://","sha256":"aa"})", 200},
+        {R"({"version":"2","url":"not a url","sha256":"aa"})", 200},
+    };
+    for (const auto& [body, status] : cases) {
+        const CheckResult r = read(body, status);
+        EXPECT_FALSE(r.release) << body.constData();
+        EXPECT_EQ(r.failure, "The update information could not be read.") << body.constData();
+    }
+}
+
+TEST(Manifest, requestNamesTheVendorAndTheRunningVersion)
+{
+    EXPECT_EQ(manifestUrl(Host).toString(), "https://pellwick.example/dl/zumo/latest.json");
+    EXPECT_EQ(userAgent("2.3.0"), "Zumo/2.3.0");
+}
+
+TEST(DownloadRules, onlyTheVendorsHttpsHostIsAllowed)
+{
+    EXPECT_TRUE(isAllowedUpdateURL(QUrl("https://pellwick.example/x"), Host));
+    EXPECT_TRUE(isAllowedUpdateURL(QUrl("https://PELLWICK.example:8443/x"), Host));
+    EXPECT_FALSE(isAllowedUpdateURL(QUrl("ftp://pellwick.example/x"), Host));
+    EXPECT_FALSE(isAllowedUpdateURL(QUrl("https://www.pellwick.example/x"), Host));
+    EXPECT_FALSE(isAllowedUpdateURL(QUrl("/dl/zumo/x"), Host));
+    EXPECT_FALSE(isAllowedUpdateURL(QUrl(), Host));
+}
+
+TEST(DownloadRules, aRedirectElsewhereEndsWithItsMessage)
+{
+    EXPECT_TRUE(redirectVerdict(QUrl("https://pellwick.example/b"), Host).allowed);
+    const RedirectVerdict cdn = redirectVerdict(QUrl("https://cdn.example/Zumo.tar.gz"), Host);
+    EXPECT_FALSE(cdn.allowed);
+    EXPECT_EQ(cdn.message, "The download was redirected to an address that is not allowed.");
+}
+
+TEST(DownloadRules, capStopsOnWrittenAndOnAnnouncedBytes)
+{
+    const double cap = capBytes(60);
+    EXPECT_EQ(cap, 62914560.0);
+    EXPECT_FALSE(exceedsCap(62914560, 62914560, cap));
+    EXPECT_TRUE(exceedsCap(62914561, -1, cap));   // no length announced: stopped by what was written
+    EXPECT_FALSE(exceedsCap(1000, -1, cap));
+    EXPECT_TRUE(exceedsCap(0, 62914561, cap));    // announced too large: stopped at the first report
+    EXPECT_FALSE(exceedsCap(10, 0, cap));
+    EXPECT_TRUE(acceptableAnnouncedSize(1, cap));
+    EXPECT_TRUE(acceptableAnnouncedSize(62914560, cap));
+    EXPECT_FALSE(acceptableAnnouncedSize(62914561, cap));
+    EXPECT_FALSE(acceptableAnnouncedSize(0, cap));
+    EXPECT_FALSE(acceptableAnnouncedSize(-1, cap));
+}

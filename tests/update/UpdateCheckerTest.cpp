@@ -1,0 +1,172 @@
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeDispatcher.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "stats/Counters.h"
+#include "tests/update/UpdateFakes.h"
+#include "update/UpdateChecker.h"
+
+using namespace zumo;
+using namespace zumo::test;
+
+namespace {
+
+class Checker : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeDispatcher dispatcher{&clock};
+    SettingsStore store{dir.path() + "/defaults.json"};
+    Settings settings{store};
+    Counters counters{store, clock};
+    FakeConfig config;
+    FakeTransport transport;
+    FakePresenter presenter;
+    FakeHandoff handoff;
+    UpdateChecker checker{{settings, config, counters, dispatcher, transport, presenter, handoff, "2.3.0"}};
+
+    void answer(const Updater::CheckResult& result)
+    {
+        transport.fetches.back()(result);
+        dispatcher.runMain();
+    }
+    void answerRelease(const QString& version, const QString& notes = {})
+    {
+        Updater::Release r = release(version);
+        r.notes = notes;
+        answer({r, {}});
+    }
+    UpdateAlert onlyAlert() const
+    {
+        EXPECT_EQ(presenter.alerts.size(), 1u);
+        return presenter.alerts.empty() ? UpdateAlert{} : presenter.alerts.back();
+    }
+};
+
+} // namespace
+
+TEST_F(Checker, automaticChecksNeedTheSettingAndNoPause)
+{
+    store.setValue("autoUpdate", false);
+    checker.checkForUpdates(false);
+    store.setValue("autoUpdate", true);
+    config.values.updateChecksPaused = true;
+    checker.checkForUpdates(false);
+    EXPECT_TRUE(transport.fetches.empty());
+    checker.checkForUpdates(true);  // manual ignores both
+    EXPECT_EQ(transport.fetches.size(), 1u);
+    EXPECT_EQ(transport.fetchTimeouts.back(), 10);
+    EXPECT_EQ(counters.allCount("update.manual"), 1);
+}
+
+TEST_F(Checker, aManualCheckDuringAnAutomaticOneDoesNothingAtAll)
+{
+    checker.checkForUpdates(false);
+    checker.checkForUpdates(true);
+    EXPECT_EQ(transport.fetches.size(), 1u);
+    EXPECT_EQ(counters.allCount("update.auto"), 1);
+    EXPECT_EQ(counters.allCount("update.manual"), 0);
+    answerRelease("2.3.0");
+    EXPECT_FALSE(checker.inFlight());
+    EXPECT_TRUE(presenter.alerts.empty());
+}
+
+TEST_F(Checker, manualFailuresAreToldWithTheirText)
+{
+    checker.checkForUpdates(true);
+    answer({std::nullopt, "The update information could not be read."});
+    EXPECT_EQ(onlyAlert(), (UpdateAlert{"Couldn't check for updates", "The update information could not be read.", {"OK"}}));
+    presenter.alerts.clear();
+    checker.checkForUpdates(true);
+    answer({std::nullopt, ""});
+    EXPECT_EQ(onlyAlert().informative, "Try again later.");
+    EXPECT_EQ(counters.allCount("update.checkFailed"), 2);
+
+    presenter.alerts.clear();
+    checker.checkForUpdates(false);
+    answer({std::nullopt, "offline"});
+    EXPECT_TRUE(presenter.alerts.empty());
+    EXPECT_EQ(counters.allCount("update.checkFailed"), 3);
+}
+
+TEST_F(Checker, anOlderOrEqualReleaseIsNeverOffered)
+{
+    for (const char* version : {"2.3.0", "2.3", "2.2.9", "1.0"}) {
+        presenter.alerts.clear();
+        checker.checkForUpdates(true);
+        answerRelease(version);
+        EXPECT_EQ(onlyAlert(), (UpdateAlert{"Zumo is up to date", "Version 2.3.0.", {"OK"}})) << version;
+        checker.checkForUpdates(false);
+        answerRelease(version);
+    }
+    EXPECT_TRUE(handoff.accepted.empty());
+    EXPECT_TRUE(handoff.prefetches.empty());
+    EXPECT_FALSE(checker.availableRelease());
+}
+
+TEST_F(Checker, aManualCheckOffersANewerReleaseWithItsNotesAsText)
+{
+    presenter.answer = 0;
+    checker.checkForUpdates(true);
+    answerRelease("2.4.0", "<a href='x'>Fixes</a>");
+    EXPECT_EQ(onlyAlert(), (UpdateAlert{"Zumo 2.4.0 is available", "You have 2.3.0.\n\n<a href='x'>Fixes</a>",
+                                         {"Install and Restart", "Later"}}));
+    ASSERT_EQ(handoff.accepted.size(), 1u);
+    EXPECT_EQ(counters.allCount("update.offered"), 1);
+
+    presenter.alerts.clear();
+    presenter.answer = 1;
+    checker.checkForUpdates(true);
+    answerRelease("2.4.0");
+    EXPECT_EQ(onlyAlert().informative, "You have 2.3.0.");
+    EXPECT_EQ(handoff.accepted.size(), 1u);
+    EXPECT_EQ(counters.allCount("update.later"), 1);
+    EXPECT_FALSE(checker.availableRelease());  // only automatic checks remember it
+}
+
+TEST_F(Checker, aPackagedCopyIsToldNotOfferedAnInstall)
+{
+    handoff.managed = true;
+    presenter.answer = 0;
+    checker.checkForUpdates(true);
+    answerRelease("2.4.0");
+    const UpdateAlert alert = onlyAlert();
+    EXPECT_EQ(alert.buttons, QStringList{"OK"});
+    EXPECT_TRUE(alert.informative.contains("package manager"));
+    EXPECT_TRUE(handoff.accepted.empty());
+}
+
+TEST_F(Checker, anAutomaticCheckRemembersTheReleaseAndPrefetchesItOnce)
+{
+    checker.checkForUpdates(false);
+    answerRelease("2.4.0");
+    ASSERT_TRUE(checker.availableRelease());
+    EXPECT_EQ(checker.availableRelease()->version, "2.4.0");
+    EXPECT_EQ(handoff.prefetches.size(), 1u);
+    handoff.staged = "2.4.0";
+    checker.checkForUpdates(false);
+    answerRelease("2.4.0");
+    EXPECT_EQ(handoff.prefetches.size(), 1u);
+    checker.checkForUpdates(false);
+    answerRelease("2.5.0");
+    EXPECT_EQ(handoff.prefetches.size(), 2u);
+    EXPECT_TRUE(presenter.alerts.empty());
+}
+
+TEST_F(Checker, aCheckThatNeverAnswersEndsAtItsDeadline)
+{
+    config.values.networkTimeoutSec = 10;
+    checker.checkForUpdates(true);
+    dispatcher.advance(10 + UpdateChecker::DeadlineGraceSec - 0.001);
+    EXPECT_TRUE(checker.inFlight());
+    dispatcher.advance(0.001);
+    EXPECT_FALSE(checker.inFlight());
+    EXPECT_EQ(onlyAlert().informative, "The update server did not answer in time.");
+    answerRelease("9.0");  // the late answer is dropped
+    EXPECT_EQ(presenter.alerts.size(), 1u);
+    checker.checkForUpdates(true);
+    EXPECT_EQ(transport.fetches.size(), 2u);
+}

@@ -1,0 +1,231 @@
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeDispatcher.h"
+#include "platform/fake/RecordingProcessRunner.h"
+#include "settings/SettingsStore.h"
+#include "stats/Counters.h"
+#include "tests/update/ReleaseFixture.h"
+#include "tests/update/UpdateFakes.h"
+#include "update/FileDigest.h"
+#include "update/LinuxUpdateTools.h"
+#include "update/UpdateInstaller.h"
+
+using namespace zumo;
+using namespace zumo::test;
+
+namespace {
+
+class Installer : public ::testing::Test {
+protected:
+    QTemporaryDir tmp;
+    QString base = tmp.path() + "/private";
+    FakeClock clock{QDateTime(QDate(2026, 3, 5), QTime(10, 0), Qt::UTC)};
+    FakeDispatcher dispatcher{&clock};
+    SettingsStore store{tmp.path() + "/defaults.json"};
+    Counters counters{store, clock};
+    FakeConfig config;
+    FakeTransport transport;
+    FakePresenter presenter;
+    RecordingProcessRunner runner;
+    Updater::LinuxPlace place{tmp.path() + "/opt/Zumo", true, true, false, false, tmp.path()};
+    LinuxUpdateTools tools{Updater::pinnedPublicKey(), place};
+    UpdateInstaller installer{{dispatcher, clock, counters, config, transport, tools, presenter, runner, base,
+                               "pellwick.example", "com.zumo.app", 4242}};
+    int quits = 0;
+    Subscription quitting = installer.quitRequested().subscribe([this] { ++quits; });
+
+    void SetUp() override { QDir().mkpath(base); }
+
+    // A signed image of version and its release entry.
+    std::pair<QByteArray, Updater::Release> image(const QString& version)
+    {
+        const QString folder = tmp.path() + "/build-" + version;
+        const QString path = tmp.path() + "/image-" + version;
+        makeInstallFolder(folder, version);
+        EXPECT_EQ(Updater::makeReleaseImage({folder, version, testKey(), path}), "");
+        return {readAll(path), release(version, Updater::fileSHA256Hex(path).value_or(""))};
+    }
+    void answerProbe(qint64 length)
+    {
+        transport.probes.back().done({true, 200, false, {}, length});
+        dispatcher.runMain();
+    }
+    void prefetch(const std::pair<QByteArray, Updater::Release>& img)
+    {
+        installer.schedulePrefetch(img.second);
+        dispatcher.advance(config.values.updatePrefetchDelaySec);
+        answerProbe(img.first.size());
+        transport.serve(img.first);
+        dispatcher.runAll();
+    }
+    QStringList workDirs() const { return QDir(base).entryList({"zumo-*"}, QDir::AllEntries); }
+};
+
+} // namespace
+
+TEST_F(Installer, aPrefetchStagesTheReleaseAndClearsLeftovers)
+{
+    QDir().mkpath(base + "/zumo-update-OLD/stage");
+    const auto img = image("2.4.0");
+    installer.schedulePrefetch(img.second);
+    EXPECT_TRUE(installer.prefetchScheduled());
+    EXPECT_EQ(dispatcher.lastTimerDelay(), 5);
+    dispatcher.advance(5);
+    EXPECT_FALSE(QFileInfo::exists(base + "/zumo-update-OLD"));
+    ASSERT_EQ(transport.probes.size(), 1u);
+    EXPECT_FALSE(transport.probes[0].allowRedirect(QUrl("https://cdn.example/x")));
+    answerProbe(img.first.size());
+    ASSERT_EQ(transport.downloads.size(), 1u);
+    EXPECT_EQ(transport.downloads[0].request.timeoutSec, 60);
+    EXPECT_TRUE(transport.downloads[0].request.avoidMetered);
+    transport.serve(img.first);
+    dispatcher.runAll();
+    ASSERT_TRUE(installer.staged());
+    EXPECT_EQ(installer.stagedVersion(), "2.4.0");
+    EXPECT_FALSE(installer.prefetchScheduled());
+    EXPECT_EQ(counters.allCount("update.prefetched"), 1);
+
+    installer.schedulePrefetch(img.second);  // already staged
+    EXPECT_FALSE(installer.prefetchScheduled());
+    const QString older = installer.staged()->work;
+    prefetch(image("2.5.0"));
+    EXPECT_EQ(installer.stagedVersion(), "2.5.0");
+    EXPECT_FALSE(QFileInfo::exists(older));
+    EXPECT_EQ(workDirs().size(), 1);
+}
+
+TEST_F(Installer, aFailedPrefetchPausesRetriesPastTheBoundary)
+{
+    const auto rel = release("2.4.0");
+    installer.schedulePrefetch(rel);
+    dispatcher.advance(5);
+    answerProbe(-1);  // no length: refused
+    EXPECT_FALSE(installer.prefetchScheduled());
+    EXPECT_TRUE(transport.downloads.empty());
+    EXPECT_EQ(counters.allCount("update.prefetchFailed"), 1);
+
+    clock.set(QDateTime(QDate(2026, 3, 5), QTime(11, 0, 5), Qt::UTC));  // failed at 10:00:05
+    installer.schedulePrefetch(rel);
+    EXPECT_FALSE(installer.prefetchScheduled());
+    clock.advance(0.001);
+    installer.schedulePrefetch(rel);
+    EXPECT_TRUE(installer.prefetchScheduled());
+}
+
+TEST_F(Installer, prefetchGuards)
+{
+    config.values.updatePrefetch = false;
+    installer.schedulePrefetch(release("2.4.0"));
+    EXPECT_FALSE(installer.prefetchScheduled());
+    config.values.updatePrefetch = true;
+    tools = LinuxUpdateTools(Updater::pinnedPublicKey(), {"/usr", false, false, false, true, tmp.path()});
+    installer.schedulePrefetch(release("2.4.0"));
+    EXPECT_FALSE(installer.prefetchScheduled());
+    EXPECT_TRUE(installer.packageManaged());
+}
+
+TEST_F(Installer, anAcceptDuringTheProbeStopsThePrefetchQuietly)
+{
+    const auto img = image("2.4.0");
+    installer.schedulePrefetch(img.second);
+    dispatcher.advance(5);
+    installer.acceptUpdate(img.second);
+    answerProbe(img.first.size());
+    EXPECT_EQ(transport.downloads.size(), 1u);  // only the interactive one
+    EXPECT_FALSE(installer.prefetchScheduled());
+    EXPECT_EQ(counters.allCount("update.prefetchFailed"), 0);
+}
+
+TEST_F(Installer, acceptingAStagedReleaseStartsTheScriptAndQuits)
+{
+    const auto img = image("2.4.0");
+    prefetch(img);
+    installer.acceptUpdate(img.second);
+    EXPECT_TRUE(installer.installing());
+    const Updater::Staged staged = *installer.staged();
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_TRUE(runner.calls[0].detached);
+    EXPECT_EQ(runner.calls[0].program, "/bin/sh");
+    EXPECT_EQ(runner.calls[0].args, QStringList({staged.work + "/install.sh", "4242", staged.newApp,
+                                                 tmp.path() + "/opt/Zumo", staged.work}));
+    EXPECT_EQ(readAll(staged.work + "/install.sh"), Updater::linuxInstallScript());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(staged.work + "/install.sh").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    dispatcher.runMain();
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(installer.installing());
+    EXPECT_EQ(counters.allCount("update.accepted"), 1);
+}
+
+TEST_F(Installer, aStagedCopyAlteredSinceIsDownloadedAgainWithAWindow)
+{
+    const auto img = image("2.4.0");
+    prefetch(img);
+    writeAll(installer.staged()->newApp + "/bin/zumo", "#!/bin/sh\necho owned\n");
+    installer.acceptUpdate(img.second);
+    ASSERT_EQ(presenter.progressVersions, std::vector<QString>{"2.4.0"});
+    transport.downloads.back().events->progress(img.first.size() / 2, img.first.size());
+    dispatcher.runMain();
+    EXPECT_DOUBLE_EQ(presenter.window->fraction, double(img.first.size() / 2) / double(img.first.size()));
+    transport.serve(img.first);
+    dispatcher.runAll();
+    EXPECT_EQ(presenter.window->labels,
+              QStringList({QString::fromUtf8("Checking the download\u2026"), QString::fromUtf8("Restarting Zumo\u2026")}));
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(Installer, cancelClosesTheWindowWithoutAlertOrCounter)
+{
+    const auto img = image("2.4.0");
+    installer.acceptUpdate(img.second);
+    presenter.window->pressCancel();
+    EXPECT_TRUE(transport.downloads.back().task->cancelledByCaller);
+    transport.downloads.back().events->finished({false, 0, true, "cancelled", -1});
+    dispatcher.runAll();
+    EXPECT_TRUE(presenter.alerts.empty());
+    EXPECT_EQ(counters.allCount("update.failed"), 0);
+    EXPECT_FALSE(installer.installing());
+    EXPECT_TRUE(workDirs().isEmpty());
+}
+
+TEST_F(Installer, aFailedInteractiveDownloadIsToldAndCounted)
+{
+    auto img = image("2.4.0");
+    img.second.sha256 = QString(64, u'0');
+    installer.acceptUpdate(img.second);
+    installer.acceptUpdate(img.second);  // ignored while installing
+    EXPECT_EQ(transport.downloads.size(), 1u);
+    transport.serve(img.first);
+    dispatcher.runAll();
+    ASSERT_EQ(presenter.alerts.size(), 1u);
+    EXPECT_EQ(presenter.alerts[0], (UpdateAlert{"The update did not install",
+                                                "The download did not match its checksum, so it was not installed.",
+                                                {"OK"}}));
+    EXPECT_TRUE(presenter.window->closed);
+    EXPECT_EQ(counters.allCount("update.failed"), 1);
+    EXPECT_FALSE(installer.installing());
+    EXPECT_TRUE(workDirs().isEmpty());
+}
+
+TEST_F(Installer, anInstallerThatCannotStartIsTold)
+{
+    const auto img = image("2.4.0");
+    prefetch(img);
+    runner.detachedStarts = false;
+    installer.acceptUpdate(img.second);
+    dispatcher.runMain();
+    ASSERT_EQ(presenter.alerts.size(), 1u);
+    EXPECT_EQ(presenter.alerts[0].informative, "Could not start the installer.");
+    EXPECT_FALSE(installer.installing());
+    EXPECT_EQ(quits, 0);
+
+    Updater::Staged gone = *installer.staged();
+    gone.work = tmp.path() + "/missing";
+    installer.installStaged(gone, nullptr, [this](QString m) { presenter.alerts.push_back({m, {}, {}}); });
+    EXPECT_EQ(presenter.alerts.back().message, "Could not prepare the installer.");
+}

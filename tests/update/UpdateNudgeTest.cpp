@@ -1,0 +1,101 @@
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/fake/FakeClock.h"
+#include "settings/SettingsStore.h"
+#include "stats/Counters.h"
+#include "tests/update/UpdateFakes.h"
+#include "update/UpdateNudge.h"
+
+using namespace zumo;
+using namespace zumo::test;
+
+namespace {
+
+class Nudge : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakeClock clock;
+    SettingsStore store{dir.path() + "/defaults.json"};
+    Counters counters{store, clock};
+    FakeConfig config;
+    FakeAnnouncements announcements;
+    std::optional<Updater::Release> available = release("2.4.1");
+    UpdateNudge nudge{{store, clock, counters, config, announcements, [this] { return available; }}};
+
+    void switches(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            nudge.armUpdateNudge();
+    }
+};
+
+const QString Reminder = QString::fromUtf8("Update available. Check Settings \u2192 General.");
+
+} // namespace
+
+TEST_F(Nudge, armedByTheFiftiethSwitchAndShownOnce)
+{
+    switches(49);
+    EXPECT_FALSE(nudge.reminderPending());
+    switches(1);
+    EXPECT_TRUE(nudge.reminderPending());
+    switches(10);  // never counted while one is pending
+    EXPECT_EQ(nudge.switchesSinceNudge(), 50);
+    EXPECT_EQ(nudge.takePendingNotice(), Reminder);
+    EXPECT_EQ(nudge.takePendingNotice(), std::nullopt);
+    EXPECT_EQ(store.value("updateNudgeCount.2.4.1").toInteger(), 1);
+    EXPECT_EQ(store.value("updateNudged").toDouble(), clock.nowSeconds());
+    EXPECT_EQ(counters.allCount("update.nudged"), 1);
+    EXPECT_EQ(nudge.switchesSinceNudge(), 0);
+}
+
+TEST_F(Nudge, nothingWithoutARelease)
+{
+    available.reset();
+    switches(100);
+    EXPECT_FALSE(nudge.reminderPending());
+    available = release("2.4.1");
+    config.values.updateNudgePaused = true;
+    switches(100);
+    EXPECT_FALSE(nudge.reminderPending());
+}
+
+TEST_F(Nudge, atMostSoManyPerVersionAndNotTooOften)
+{
+    config.values.updateNudgeAfterSwitches = 5;
+    for (int shown = 0; shown < 3; ++shown) {
+        switches(5);
+        ASSERT_EQ(nudge.takePendingNotice(), Reminder);
+        switches(5);
+        EXPECT_FALSE(nudge.reminderPending());  // the last one is less than 72 hours old
+        clock.advance(72 * 3600);
+    }
+    switches(20);
+    EXPECT_FALSE(nudge.reminderPending());  // the fourth for 2.4.1 never comes
+    available = release("2.5.0");            // a newer version starts from zero
+    switches(5);
+    EXPECT_TRUE(nudge.reminderPending());
+}
+
+TEST_F(Nudge, theIntervalCountsFromTheLastReminderOfAnyVersion)
+{
+    config.values.updateNudgeAfterSwitches = 5;
+    store.setValue("updateNudged", clock.nowSeconds() - 71 * 3600);
+    switches(5);
+    EXPECT_FALSE(nudge.reminderPending());
+    clock.advance(3600);
+    switches(1);
+    EXPECT_TRUE(nudge.reminderPending());
+}
+
+TEST_F(Nudge, aPendingAnnouncementComesFirst)
+{
+    switches(50);
+    announcements.pending = Announcement{"a7", "<i>Meet us</i>"};
+    EXPECT_EQ(nudge.takePendingNotice(), "<i>Meet us</i>");
+    EXPECT_FALSE(announcements.pending);
+    EXPECT_EQ(store.value("lastAnnounceId").toString(), "a7");
+    EXPECT_TRUE(nudge.reminderPending());
+    EXPECT_EQ(nudge.takePendingNotice(), Reminder);
+}

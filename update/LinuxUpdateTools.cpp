@@ -1,0 +1,158 @@
+#include "update/LinuxUpdateTools.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Log.h"
+#include "update/BundleList.h"
+#include "update/PinnedKey.h"
+#include "update/PrivateFiles.h"
+#include "update/SignedImage.h"
+
+namespace zumo {
+namespace Updater {
+namespace {
+
+bool onRemovableOrTemporary(const QString& folder)
+{
+    for (const char* prefix : {"/media/", "/run/media/", "/mnt/", "/tmp/", "/var/tmp/"}) {
+        if (folder.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    // tmpfs is gone at reboot; squashfs is a mounted image (an AppImage runs from one).
+    const QByteArray type = QStorageInfo(folder).fileSystemType();
+    return type == "tmpfs" || type == "ramfs" || type == "squashfs";
+}
+
+bool copyEntry(const QString& from, const QString& to)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(from).constData(), &st) != 0)
+        return false;
+    if (S_ISDIR(st.st_mode))
+        return ::mkdir(QFile::encodeName(to).constData(), 0755) == 0;
+    if (S_ISLNK(st.st_mode)) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(from).constData(), target, sizeof target - 1);
+        if (n <= 0)
+            return false;
+        target[n] = '\0';
+        return ::symlink(target, QFile::encodeName(to).constData()) == 0;
+    }
+    return S_ISREG(st.st_mode) && QFile::copy(from, to);
+}
+
+} // namespace
+
+InstallTarget linuxInstallDestination(const LinuxPlace& place)
+{
+    if (place.fromPackage)
+        return {place.runningFolder, true};
+    if (place.folderIsBundle && place.parentWritable && !place.removableOrTemporary)
+        return {place.runningFolder, false};
+    return {place.home + QStringLiteral("/Applications/Zumo"), false};
+}
+
+LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home)
+{
+    const QString exe = QFileInfo(executablePath).absoluteFilePath();
+    const QString folder = QDir::cleanPath(QFileInfo(exe).path() + QStringLiteral("/.."));
+    LinuxPlace place;
+    place.runningFolder = folder;
+    place.folderIsBundle = QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(ListFileName));
+    place.parentWritable = ::access(QFile::encodeName(QFileInfo(folder).path()).constData(), W_OK) == 0;
+    place.removableOrTemporary = onRemovableOrTemporary(folder + QLatin1Char('/'));
+    // The Debian package installs below /usr; dpkg owns those files.
+    place.fromPackage = exe.startsWith(QLatin1String("/usr/"));
+    place.home = home;
+    return place;
+}
+
+QByteArray linuxInstallScript()
+{
+    return QByteArray(InstallScriptHead) +
+           "if [ -d \"$DEST\" ]; then mv \"$DEST\" \"$BAK\" || { \"$DEST/bin/zumo\" & exit 1; }; fi\n"
+           "if cp -R -P -p \"$NEW\" \"$DEST\"; then\n"
+           "  rm -rf \"$BAK\"\n"
+           "else\n"
+           "  rm -rf \"$DEST\"\n"
+           "  [ -d \"$BAK\" ] && mv \"$BAK\" \"$DEST\"\n"
+           "fi\n"
+           "rm -rf \"$WORK\"\n"
+           "exec \"$DEST/bin/zumo\"";
+}
+
+int copyFolder(const QString& from, const QString& to)
+{
+    if (!copyEntry(from, to))
+        return 1;
+    const QDir root(from);
+    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString rel = root.relativeFilePath(it.next());
+        if (!copyEntry(from + QLatin1Char('/') + rel, to + QLatin1Char('/') + rel))
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace Updater
+
+LinuxUpdateTools::LinuxUpdateTools(QByteArray publicKey, Updater::LinuxPlace place, Updater::ExtractLimits limits)
+    : m_publicKey(std::move(publicKey)), m_place(std::move(place)), m_limits(limits)
+{
+}
+
+bool LinuxUpdateTools::isTrustedDiskImage(const QString& image)
+{
+    const auto statement = Updater::verifySignedImage(image, m_publicKey);
+    return statement && statement->identifier == Updater::productIdentifier();
+}
+
+bool LinuxUpdateTools::attach(const QString& image, const QString& mountPoint)
+{
+    // Checked again right before opening, so nothing unchecked is ever unpacked.
+    const auto statement = Updater::verifySignedImage(image, m_publicKey);
+    if (!statement)
+        return false;
+    const QString error = Updater::extractArchive(image, statement->size, mountPoint, m_limits);
+    if (!error.isEmpty())
+        appLog(QStringLiteral("update image refused: ") + error);
+    return error.isEmpty();
+}
+
+void LinuxUpdateTools::detach(const QString& mountPoint)
+{
+    const QStringList names =
+        QDir(mountPoint).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names)
+        Updater::removeTree(mountPoint + QLatin1Char('/') + name);
+}
+
+std::optional<BundleFacts> LinuxUpdateTools::readBundleFacts(const QString& bundle)
+{
+    const auto header = Updater::readSignedHeader(bundle, m_publicKey);
+    if (!header)
+        return std::nullopt;
+    return BundleFacts{header->identifier, header->version};
+}
+
+bool LinuxUpdateTools::isTrustedApp(const QString& bundle)
+{
+    const auto header = Updater::readSignedHeader(bundle, m_publicKey);
+    return header && header->identifier == Updater::productIdentifier() &&
+           header->signer == Updater::makerIdentifier() && Updater::folderMatchesSignedList(bundle, m_publicKey);
+}
+
+InstallTarget LinuxUpdateTools::installDestination()
+{
+    return Updater::linuxInstallDestination(m_place);
+}
+
+} // namespace zumo

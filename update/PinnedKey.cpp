@@ -1,0 +1,25 @@
+#include "update/PinnedKey.h"
+
+#ifndef ZUMO_UPDATE_PUBLIC_KEY
+#error "ZUMO_UPDATE_PUBLIC_KEY must name the maker's Ed25519 public key (64 hex digits)"
+#endif
+
+namespace zumo::Updater {
+namespace {
+
+// The public half of tests/update/keys/test-signing.pem.
+constexpr char TestKeyHex[] = "0c90485b360dae8b76c2cb0f3e5cf4d7b66734581674e7ab385d591030341200";
+
+} // namespace
+
+QByteArray pinnedPublicKey()
+{
+    return QByteArray::fromHex(ZUMO_UPDATE_PUBLIC_KEY);
+}
+
+bool pinsTestKey()
+{
+    return QByteArray(ZUMO_UPDATE_PUBLIC_KEY) == TestKeyHex;
+}
+
+} // namespace zumo::Updater

@@ -1,0 +1,57 @@
+// What the updater reads from the remote configuration, at the moment of use, and the pending
+// announcement the panel's notice line serves before any update reminder.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace zumo {
+
+// The remote switches and limits of the update flow, with their built-in defaults.
+struct UpdateConfig {
+    bool updateChecksPaused = false;
+    bool updateNudgePaused = false;
+    bool updatePrefetch = true;
+    bool updatePrefetchAvoidMetered = true;
+    double updatePrefetchDelaySec = 5;
+    double updateRetryMinutes = 60;
+    double updateMaxDownloadMB = 60;
+    int updateNudgeAfterSwitches = 50;
+    double updateNudgeEveryHours = 72;
+    int updateNudgeMaxPerVersion = 3;
+    double networkTimeoutSec = 10;
+};
+
+// The current values; the remote configuration implements it. Main thread.
+class UpdateConfigSource {
+public:
+    virtual ~UpdateConfigSource() = default;
+    virtual UpdateConfig updateConfig() const = 0;
+};
+
+// Until a remote configuration exists: the defaults.
+class DefaultUpdateConfig final : public UpdateConfigSource {
+public:
+    UpdateConfig updateConfig() const override { return {}; }
+};
+
+struct Announcement {
+    QString id;
+    QString text;
+};
+
+// The one-time announcement of the remote configuration. Main thread.
+class AnnouncementSource {
+public:
+    virtual ~AnnouncementSource() = default;
+    virtual std::optional<Announcement> pendingAnnouncement() const = 0;
+    virtual void clearPendingAnnouncement() = 0;
+};
+
+class NoAnnouncements final : public AnnouncementSource {
+public:
+    std::optional<Announcement> pendingAnnouncement() const override { return std::nullopt; }
+    void clearPendingAnnouncement() override {}
+};
+
+} // namespace zumo

@@ -1,0 +1,65 @@
+// Every text the updater shows or logs as the user sees it, in one place.
+#pragma once
+
+#include <QString>
+
+namespace zumo::Updater::Text {
+
+// Checks.
+inline QString checkFailedTitle() { return QStringLiteral("Couldn't check for updates"); }
+inline QString unreadableManifest() { return QStringLiteral("The update information could not be read."); }
+inline QString checkTimedOut() { return QStringLiteral("The update server did not answer in time."); }
+inline QString tryLater() { return QStringLiteral("Try again later."); }
+inline QString upToDateTitle() { return QStringLiteral("Zumo is up to date"); }
+inline QString upToDateDetail(const QString& current) { return QStringLiteral("Version ") + current + '.'; }
+inline QString offerTitle(const QString& version) { return QStringLiteral("Zumo ") + version + QStringLiteral(" is available"); }
+// "You have 2.3.0." and, when there are notes, two line feeds and the notes.
+inline QString offerDetail(const QString& current, const QString& notes)
+{
+    QString text = QStringLiteral("You have ") + current + '.';
+    if (!notes.isEmpty())
+        text += QStringLiteral("\n\n") + notes;
+    return text;
+}
+inline QString packageManagedDetail(const QString& current)
+{
+    return QStringLiteral("You have ") + current +
+           QStringLiteral(". This copy of Zumo was installed from its Debian package, so your package "
+                          "manager installs the update.");
+}
+inline QString installButton() { return QStringLiteral("Install and Restart"); }
+inline QString laterButton() { return QStringLiteral("Later"); }
+inline QString okButton() { return QStringLiteral("OK"); }
+inline QString nudge() { return QString::fromUtf8("Update available. Check Settings \u2192 General."); }
+
+// Download and verification.
+inline QString redirected() { return QStringLiteral("The download was redirected to an address that is not allowed."); }
+inline QString tooLarge() { return QStringLiteral("larger than the allowed size"); }
+inline QString sizeUnknown() { return QStringLiteral("size unknown or larger than the allowed size"); }
+inline QString downloadFailed() { return QStringLiteral("The download failed."); }
+inline QString cannotPrepare() { return QStringLiteral("Could not prepare the update."); }
+inline QString checksumMismatch()
+{
+    return QStringLiteral("The download did not match its checksum, so it was not installed.");
+}
+inline QString imageNotSigned()
+{
+    return QStringLiteral("The downloaded file is not signed by Pellwick, so it was not opened or installed.");
+}
+inline QString cannotOpenImage() { return QStringLiteral("Could not open the downloaded disk image."); }
+inline QString appNotSigned()
+{
+    return QStringLiteral("The downloaded update is not signed by Pellwick, so it was not installed.");
+}
+inline QString progressTitle() { return QStringLiteral("Updating Zumo"); }
+inline QString downloading(const QString& version) { return QStringLiteral("Downloading Zumo ") + version + QChar(0x2026); }
+inline QString checking() { return QString::fromUtf8("Checking the download\u2026"); }
+inline QString cancelButton() { return QStringLiteral("Cancel"); }
+
+// Installing.
+inline QString notInstalledTitle() { return QStringLiteral("The update did not install"); }
+inline QString cannotPrepareInstaller() { return QStringLiteral("Could not prepare the installer."); }
+inline QString cannotStartInstaller() { return QStringLiteral("Could not start the installer."); }
+inline QString restarting() { return QString::fromUtf8("Restarting Zumo\u2026"); }
+
+} // namespace zumo::Updater::Text
