@@ -1,5 +1,6 @@
 // Launch bookkeeping, the autostart entry and the appearance choice.
 #include <QApplication>
+#include <QPalette>
 #include <QDir>
 #include <QFile>
 
