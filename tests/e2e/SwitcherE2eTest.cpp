@@ -80,7 +80,7 @@ class SwitcherE2e : public ::testing::Test {
 
     void startZumo(const QJsonObject& settings = {})
     {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
+        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
         ASSERT_TRUE(zumo.start({}, {leakSuppressions()})) << zumo.process().errorString().toStdString();
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }
@@ -562,7 +562,7 @@ TEST_F(SwitcherE2e, theControlSocketListsActivatesAndSyncsLikeTheSwitcher)
     stopZumo();
 }
 
-TEST_F(SwitcherE2e, aSecondLaunchHandsOverAndExitsAndWithoutZumoTheClientsSaySo)
+TEST_F(SwitcherE2e, aSecondLaunchOpensSettingsAndExitsAndWithoutZumoTheClientsSaySo)
 {
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
     const ZumoCommand none = zumo.command({QStringLiteral("--sync")});
@@ -570,12 +570,14 @@ TEST_F(SwitcherE2e, aSecondLaunchHandsOverAndExitsAndWithoutZumoTheClientsSaySo)
     EXPECT_TRUE(none.errors.contains("no Zumo is running")) << none.errors.toStdString();
 
     ASSERT_NO_FATAL_FAILURE(startZumo());
+    EXPECT_FALSE(hasClientTitled(*x, SettingsTitle));
     const ZumoCommand second = zumo.command({});
     EXPECT_EQ(second.exitCode, 0) << second.errors.toStdString();
     EXPECT_TRUE(second.output.contains("already running")) << second.output.toStdString();
-    // The first one goes on switching.
+    EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, SettingsTitle); })) << "Settings did not open";
+    // The first one goes on switching: from its own Settings window to the window used last.
     ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
     stopZumo();
     const QStringList logs = QDir(zumo.cacheHome() + QStringLiteral("/zumo")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(logs.size(), 1);
