@@ -179,9 +179,9 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
     }))
         << "zumo's icon was not embedded in the tray";
 
-    // Enable Zumo, Pause Switcher, then its first entry: For 15 minutes.
+    // The header, Enable Zumo, Pause Switcher, then its first entry: For 15 minutes.
     ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
-    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Right, XK_Return}));
+    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Down, XK_Right, XK_Return}));
     ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() > 0; })) << "the pause was not stored";
     const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     EXPECT_NEAR(storedPauseUntil(), now + 15 * 60, 60);
@@ -195,7 +195,7 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
 
     // While paused the submenu ends with Resume Now, after the three durations and a separator.
     ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
-    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return}));
+    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return}));
     ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() < now; })) << "the pause was not lifted";
     ASSERT_TRUE(altTab());
     x->flush();
