@@ -446,10 +446,16 @@ TEST_F(SwitcherE2e, anUnreadableSettingsFileIsKeptAsideAndZumoStillSwitches)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(garbage) == garbage.size());
     file.close();
     ASSERT_TRUE(zumo.start({}, {leakSuppressions()}));
+    // Nothing stored survived, consent included: the question comes first, and Return agrees.
+    ASSERT_TRUE(waitUntil([&] { return activeTitle() == QStringLiteral("Welcome to Zumo"); }))
+        << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(x->tap(XK_Return));
     ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    // Then Settings opens, as on any first launch; Alt+Tab from it goes to the window used last.
+    ASSERT_TRUE(waitUntil([&] { return activeTitle() == SettingsTitle; })) << "active: " << activeTitle().toStdString();
 
     ASSERT_TRUE(altTab());
-    ASSERT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
     stopZumo();
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
     const QStringList kept = QDir(zumo.configHome() + QStringLiteral("/zumo"))
