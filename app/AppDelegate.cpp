@@ -10,6 +10,7 @@
 #include "platform/Permissions.h"
 #include "platform/VendorService.h"
 #include "remote/RemoteConfig.h"
+#include "settings/Migration.h"
 #include "settings/Settings.h"
 #include "shell/AboutWindow.h"
 #include "shell/AppWindows.h"
@@ -25,6 +26,10 @@
 #include "telemetry/NetworkMonitor.h"
 
 namespace zumo {
+
+namespace {
+constexpr double EarlierProductDelaySec = 15.0;
+}
 
 AppDelegate::AppDelegate(AppDelegateDeps deps)
     : d(deps),
@@ -50,6 +55,7 @@ AppDelegate::AppDelegate(AppDelegateDeps deps)
 AppDelegate::~AppDelegate()
 {
     d.dispatcher.cancel(m_firstCheck);
+    d.dispatcher.cancel(m_earlierProduct);
 }
 
 bool AppDelegate::didFinishLaunching(QString& error)
@@ -84,10 +90,7 @@ bool AppDelegate::startApp(QString& error)
     countLaunch(d.store, d.counters);
     d.vendor.telemetry.launch();
     d.vendor.remote.start();
-    m_firstCheck = d.dispatcher.after(remoteConfig().firstCheckDelaySec, [this] {
-        m_firstCheck = 0;
-        checkForUpdates(false);
-    });
+    scheduleLaterSteps();
     registerLoginItemOnce(d.store, autostartPath(), QCoreApplication::applicationFilePath());
     applyAppearance(d.settings.appearance());
     m_menu->updateStatusItem();
@@ -98,7 +101,8 @@ bool AppDelegate::startApp(QString& error)
         openSettings();
     } else {
         if (!d.hook.start()) {
-            error = QStringLiteral("Zumo could not watch the keyboard on this display, so it cannot open the switcher.");
+            error = QStringLiteral(
+                "Zumo could not watch the keyboard on this display, so it cannot open the switcher.");
             return false;
         }
         std::puts("zumo: switcher ready - hold Alt and press Tab");
@@ -108,6 +112,19 @@ bool AppDelegate::startApp(QString& error)
     }
     m_poll->start(trusted);
     return true;
+}
+
+void AppDelegate::scheduleLaterSteps()
+{
+    m_firstCheck = d.dispatcher.after(remoteConfig().firstCheckDelaySec, [this] {
+        m_firstCheck = 0;
+        checkForUpdates(false);
+    });
+    // An earlier product started at the same login is asked to quit once it has settled.
+    m_earlierProduct = d.dispatcher.after(EarlierProductDelaySec, [this] {
+        m_earlierProduct = 0;
+        terminateEarlierProduct(d.workspace);
+    });
 }
 
 void AppDelegate::noteVersionChange()

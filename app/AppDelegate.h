@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "platform/Dispatch.h"
 #include "platform/Listeners.h"
@@ -24,6 +25,7 @@ class SettingsWindowLink;
 class StatePoll;
 class StatusMenu;
 class Toast;
+class Workspace;
 struct VendorLink;
 enum class TrayAction;
 
@@ -34,6 +36,7 @@ struct AppDelegateDeps {
     const Clock& clock;
     Dispatcher& dispatcher;
     const Permissions& permissions;
+    Workspace& workspace;
     bool translucent;  // a compositor runs: the toast may have round corners
     HookControl& hook;
     AppWindows& windows;
@@ -70,6 +73,7 @@ public:
 private:
     void handle(TrayAction action);
     void agreed();
+    void scheduleLaterSteps();
     void noteVersionChange();
 
     AppDelegateDeps d;
@@ -80,6 +84,7 @@ private:
     std::unique_ptr<Toast> m_toast;
     std::vector<Subscription> m_subscriptions;
     Dispatcher::TimerId m_firstCheck = 0;
+    Dispatcher::TimerId m_earlierProduct = 0;
     bool m_started = false;
 };
 

@@ -169,7 +169,8 @@ void Application::buildShell()
                                                            p.log->directory(), [log = p.log.get()] { log->drain(); },
                                                            std::move(session)});
     p.delegate = std::make_unique<AppDelegate>(AppDelegateDeps{
-        p.store, p.settings, p.counters, p.clock, p.dispatcher, *x.permissions, x.permissions->compositorRunning(),
+        p.store, p.settings, p.counters, p.clock, p.dispatcher, *x.permissions, *x.workspace,
+        x.permissions->compositorRunning(),
         *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.loginLaunch});
 }
 

@@ -127,9 +127,21 @@ class ShellE2e : public ::testing::Test {
         x->flush();
     }
 
-    // Clicks the icon and waits for the menu to be on the screen and zumo to have settled.
+    bool viewable(xcb_window_t window)
+    {
+        auto* attributes = xcb_get_window_attributes_reply(
+            x->connection(), xcb_get_window_attributes(x->connection(), window), nullptr);
+        const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attributes);
+        return shown;
+    }
+
+    // Clicks the icon and waits for the menu to be on the screen and zumo to have settled. The
+    // tray maps and places the icon after embedding it; a click is only aimed once it is shown.
     void openMenu(xcb_window_t icon)
     {
+        ASSERT_TRUE(waitUntil([&] { return viewable(icon); })) << "the icon is not shown";
+        ASSERT_TRUE(zumo.sync());
         const int before = popups->showings();
         ASSERT_NO_FATAL_FAILURE(click(icon));
         ASSERT_TRUE(waitUntil([&] { return popups->showings() > before; })) << "no menu opened";
