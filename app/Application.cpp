@@ -2,17 +2,21 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QSysInfo>
 #include <cstdio>
 #include <unistd.h>
 
+#include "app/AppDelegate.h"
+#include "app/ShellAdapters.h"
+#include "app/VendorLink.h"
 #include "platform/Clock.h"
 #include "platform/qt/QtDispatcher.h"
+#include "platform/x11/X11AppCatalog.h"
 #include "platform/x11/X11Desktop.h"
 #include "settings/Migration.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "settings/Slots.h"
+#include "shell/AppWindows.h"
 #include "shell/ControlRequests.h"
 #include "shell/ControlServer.h"
 #include "stats/Counters.h"
@@ -20,6 +24,7 @@
 #include "switcher/Switcher.h"
 #include "switcher/Tap.h"
 #include "switcher/UpdateReminder.h"
+#include "telemetry/Diagnostics.h"
 #include "telemetry/EventLog.h"
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
@@ -41,16 +46,19 @@ void runLoopFor(double seconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, int(std::max<qint64>(1, deadline.remainingTime())));
 }
 
-QString startLine()
+SessionCounts countApplications(const Workspace& workspace)
 {
-    return QStringLiteral("start zumo %1 os=%2 arch=%3")
-        .arg(QStringLiteral(ZUMO_VERSION), QSysInfo::prettyProductName(), QSysInfo::buildCpuArchitecture());
+    SessionCounts counts;
+    for (const RunningApp& app : workspace.runningApplications())
+        ++(app.regular ? counts.regularApps : counts.backgroundApps);
+    return counts;
 }
 
 } // namespace
 
 // Declared in dependency order; members are destroyed in reverse, so nothing outlives what it uses.
 struct Application::Parts {
+    bool loginLaunch = false;
     SystemClock clock;
     QtDispatcher dispatcher;
     SettingsStore store{SettingsStore::defaultPath(OwnDomain), &dispatcher};
@@ -68,11 +76,25 @@ struct Application::Parts {
     std::unique_ptr<SwitcherPanels> panels;
     std::unique_ptr<Switcher> switcher;
     std::unique_ptr<Tap> tap;
+
+    X11AppCatalog catalog;
+    AutostartLoginItem loginItem{QCoreApplication::applicationFilePath()};
+    std::unique_ptr<TapHookControl> hookControl;
+    std::unique_ptr<AppWindows> windows;
+    std::unique_ptr<AppWindowsSettingsLink> settingsLink;
+    std::unique_ptr<VendorLink> vendor;
+    std::unique_ptr<AppDelegate> delegate;
+
     std::unique_ptr<ControlRequests> requests;
+    Subscription showSettings;
     std::unique_ptr<ControlServer> control;
+    bool shutDown = false;
 };
 
-Application::Application() : d(std::make_unique<Parts>()) {}
+Application::Application(bool loginLaunch) : d(std::make_unique<Parts>())
+{
+    d->loginLaunch = loginLaunch;
+}
 
 Application::~Application()
 {
@@ -85,18 +107,24 @@ bool Application::start(QString& error)
     Parts& p = *d;
     p.log = std::make_unique<EventLog>(chooseLogDirectory(p.store, privateBaseDirectory()), p.clock);
     installAppLog(p.log.get());
-    appLog(startLine());
+    startDiagnostics(DiagnosticsSetup{p.log->directory()}, p.dispatcher);
 
     p.x11 = X11Desktop::open(p.dispatcher, Pid(getpid()), error);
     if (!p.x11)
         return false;
-    X11Desktop& x = *p.x11;
-
-    migrateFromEarlierBundle({p.store, *x.workspace, p.clock, SettingsStore::defaultPath(QStringLiteral("com.wendle.app")),
-                              &runLoopFor});
-    p.counters.statsMaintenanceAtLaunch();
+    migrateFromEarlierBundle({p.store, *p.x11->workspace, p.clock,
+                              SettingsStore::defaultPath(QStringLiteral("com.wendle.app")), &runLoopFor});
     p.slots.rebuildSlots(p.settings);
+    buildSwitcher();
+    buildShell();
+    startControlSocket();
+    return p.delegate->didFinishLaunching(error);
+}
 
+void Application::buildSwitcher()
+{
+    Parts& p = *d;
+    X11Desktop& x = *p.x11;
     p.inventory = std::make_unique<Inventory>(*x.workspace, *x.accessibility, *x.windowServer, p.clock,
                                               inventoryPrefs(p.settings));
     p.actions = std::make_unique<DesktopActions>(*p.inventory, *x.workspace, *x.accessibility, *x.windowServer,
@@ -116,14 +144,34 @@ bool Application::start(QString& error)
     p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *x.workspace,
                                                          *x.screens, *x.permissions, *p.inventory, *p.actions,
                                                          p.reminder, *p.panels});
-
     p.tap = std::make_unique<Tap>(*p.switcher, *x.hook, p.slots, p.settings, p.counters, *x.permissions, p.clock);
-    if (!p.tap->start()) {
-        error = QStringLiteral("Zumo could not watch the keyboard on this display, so it cannot open the switcher.");
-        return false;
-    }
-    startControlSocket();
-    return true;
+}
+
+// The tray, the windows and the link to the maker's service; nothing shows or is sent until the
+// delegate's launch sequence runs.
+void Application::buildShell()
+{
+    Parts& p = *d;
+    X11Desktop& x = *p.x11;
+    p.hookControl = std::make_unique<TapHookControl>(*p.tap, *x.hook);
+    Parts* parts = &p;
+    p.windows = std::make_unique<AppWindows>(AppWindowsDeps{
+        p.store, p.settings, p.slots, p.counters, p.dispatcher, p.clock, *x.workspace, p.catalog, *x.permissions,
+        &p.loginItem, [hook = x.hook.get()] { return hook->exists(); },
+        [hook = x.hook.get()] { return hook->takenShortcuts(); },
+        [parts] { parts->delegate->checkForUpdates(true); }});
+    p.settingsLink = std::make_unique<AppWindowsSettingsLink>(*p.windows);
+
+    SessionFacts session{[parts] { return parts->loginItem.enabled(); },
+                         [workspace = x.workspace.get()] { return countApplications(*workspace); },
+                         x.permissions.get(), p.loginLaunch, {}};
+    p.vendor = std::make_unique<VendorLink>(VendorLinkDeps{p.store, p.settings, p.counters, p.clock, p.dispatcher,
+                                                           p.log->directory(), [log = p.log.get()] { log->drain(); },
+                                                           std::move(session)});
+    p.delegate = std::make_unique<AppDelegate>(AppDelegateDeps{
+        p.store, p.settings, p.counters, p.clock, p.dispatcher, *x.permissions, *x.workspace,
+        x.permissions->compositorRunning(),
+        *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.loginLaunch});
 }
 
 // Without the socket the switcher still works; scripts and a second launch cannot reach it.
@@ -134,6 +182,8 @@ void Application::startControlSocket()
     p.requests = std::make_unique<ControlRequests>(ControlDeps{
         p.dispatcher, p.settings, *x->workspace, *p.inventory, *p.actions, [x] { x->sync(); },
         [x](std::uint32_t window) { return x->desktopOf(window); }});
+    p.showSettings = p.requests->showSettingsRequested.subscribe(
+        [delegate = p.delegate.get()] { delegate->showRequested(); });
     ControlRequests* requests = p.requests.get();
     p.control = std::make_unique<ControlServer>(
         p.dispatcher, [requests](const ControlRequest& request, ControlServer::Respond respond) {
@@ -149,6 +199,11 @@ void Application::startControlSocket()
 
 void Application::shutdown()
 {
+    if (d->shutDown)
+        return;
+    d->shutDown = true;
+    if (d->delegate)
+        d->delegate->terminate();
     if (d->tap)
         d->tap->stop();
     d->store.flush();

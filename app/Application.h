@@ -1,6 +1,7 @@
 // Everything a running Zumo is made of, wired together in start-up order and torn down in
 // reverse: the settings store and log, the X11 desktop, the window inventory and actions, the
-// switcher and its key handler, and the control socket.
+// switcher and its key handler, the shell's windows and tray, the link to the maker's service,
+// the control socket, and the delegate that runs the launch sequence over them.
 #pragma once
 
 #include <QString>
@@ -10,18 +11,21 @@ namespace zumo {
 
 class Application {
 public:
-    Application();
+    // loginLaunch: started from the autostart entry, so no window opens by itself.
+    explicit Application(bool loginLaunch);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Connects to the desktop and starts watching the keyboard. On failure returns false and
+    // Connects to the desktop and asks for consent or starts the app. On failure returns false and
     // sets error to a sentence the user can act on. Main thread, after the Qt application exists.
     bool start(QString& error);
-    // Saves pending settings and log lines; called when the event loop ends.
+    // Sends "quit", saves pending settings and log lines; once, when the event loop ends.
     void shutdown();
 
 private:
+    void buildSwitcher();
+    void buildShell();
     void startControlSocket();
 
     struct Parts;

@@ -1,5 +1,5 @@
 // The process entry: the command line, a hand-over to a Zumo already running, the X11 display
-// check, then the switcher's event loop.
+// check, then the application's event loop.
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QCoreApplication>
@@ -13,13 +13,14 @@
 
 #include "app/Application.h"
 #include "app/Demos.h"
+#include "shell/Autostart.h"
 #include "shell/ControlClient.h"
 #include "shell/ControlServer.h"
 
 namespace {
 
 const char* const Usage =
-    "Usage: zumo [--help] [--version] [--sync] [--list] [--activate ID]\n"
+    "Usage: zumo [--help] [--version] [--login] [--sync] [--list] [--activate ID]\n"
     "            [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
@@ -30,6 +31,7 @@ const char* const Usage =
     "Options:\n"
     "  -h, --help      show this help and exit\n"
     "  -v, --version   show the version and exit\n"
+    "  --login         started at login (by the autostart entry): open no window\n"
     "  --list          print the windows the switcher would show now, one JSON object a line\n"
     "  --activate ID   bring window ID (as --list prints it) to the front\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
@@ -97,16 +99,17 @@ int runClient(int argc, char** argv, const zumo::ControlRequest& request)
 }
 
 // A second launch hands over to the running Zumo: the exit code when one answers (0 once it
-// has taken the request), nothing when none runs.
-std::optional<int> handOver(int argc, char** argv)
+// has taken the request), nothing when none runs. At login it only checks, since a login
+// launch never opens a window.
+std::optional<int> handOver(int argc, char** argv, bool loginLaunch)
 {
     QCoreApplication app(argc, argv);
-    const zumo::ControlOutcome outcome = zumo::sendControlRequest(
-        zumo::controlSocketPath(), {zumo::ControlVerb::showSettings}, ClientTimeoutMs);
+    const zumo::ControlVerb verb = loginLaunch ? zumo::ControlVerb::sync : zumo::ControlVerb::showSettings;
+    const zumo::ControlOutcome outcome = zumo::sendControlRequest(zumo::controlSocketPath(), {verb}, ClientTimeoutMs);
     if (outcome.exitCode == zumo::ControlNotRunning)
         return std::nullopt;
     if (outcome.exitCode == zumo::ControlOk)
-        std::puts("zumo: already running; asked it to show its settings");
+        std::puts(loginLaunch ? "zumo: already running" : "zumo: already running; asked it to show its settings");
     else
         std::fprintf(stderr, "zumo: already running, but: %s\n", qPrintable(outcome.error));
     return outcome.exitCode;
@@ -116,6 +119,7 @@ std::optional<int> handOver(int argc, char** argv)
 struct CommandLine {
     std::optional<zumo::ControlRequest> request;
     std::optional<int> exitCode;
+    bool loginLaunch = false;
 };
 
 CommandLine parseCommandLine(int argc, char** argv)
@@ -130,6 +134,10 @@ CommandLine parseCommandLine(int argc, char** argv)
         if (!std::strcmp(arg, "--version") || !std::strcmp(arg, "-v")) {
             std::printf("zumo %s\n", ZUMO_VERSION);
             return {std::nullopt, 0};
+        }
+        if (!std::strcmp(arg, zumo::LoginFlag)) {
+            line.loginLaunch = true;
+            continue;
         }
         const bool activate = !std::strcmp(arg, "--activate");
         if (line.request || !(activate || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list"))) {
@@ -159,7 +167,7 @@ int main(int argc, char** argv)
         return *line.exitCode;
     if (line.request)
         return runClient(argc, argv, *line.request);
-    if (const std::optional<int> handedOver = handOver(argc, argv))
+    if (const std::optional<int> handedOver = handOver(argc, argv, line.loginLaunch))
         return *handedOver;
     if (!displayReachable())
         return 1;
@@ -171,14 +179,12 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals(app);
 
-    zumo::Application zumoApp;
+    zumo::Application zumoApp(line.loginLaunch);
     QString error;
     if (!zumoApp.start(error)) {
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("zumo: switcher ready - hold Alt and press Tab\n");
-    std::fflush(stdout);
     // Leaving main destroys zumoApp first, which saves pending settings and log lines.
     return app.exec();
 }

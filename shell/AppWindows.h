@@ -62,6 +62,8 @@ class AppWindows {
     SettingsWindow& settingsWindow();
     HiddenAppsWindow& hiddenAppsWindow();
     StatisticsWindow& statisticsWindow();
+    // The Settings window when it was made already; null before.
+    const SettingsWindow* builtSettingsWindow() const { return m_settings.get(); }
 
     // After every change made in the Settings window (the tray menu redraws itself).
     Notifier<> settingsChanged;

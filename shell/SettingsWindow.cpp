@@ -350,7 +350,8 @@ void SettingsWindow::loadStatus()
     m_keyboardNote->setText(keyboard.note);
     m_keyboardNote->setVisible(!keyboard.note.isEmpty());
     m_banner->setVisible(!trusted);
-    const StatusLine capture = captureStatus(d.permissions.screenCaptureGranted());
+    m_shownCapture = d.permissions.screenCaptureGranted();
+    const StatusLine capture = captureStatus(*m_shownCapture);
     setStatus(m_captureStatus, capture);
     m_captureNote->setText(capture.note);
     m_captureNote->setVisible(!capture.note.isEmpty());

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/KeyboardHook.h"
@@ -51,6 +52,8 @@ class SettingsWindow final : public QWidget {
     void load();
     // Loads, selects the tab and brings the window to the front.
     void openTab(SettingsTab tab);
+    // Whether the status line last showed screen capture as granted; nothing before the first load.
+    std::optional<bool> shownCapture() const { return m_shownCapture; }
     // Asks, then removes every preference (statistics and hidden apps stay) and applies the
     // defaults: login item on, appearance, shortcuts.
     void resetDefaults();
@@ -87,6 +90,7 @@ class SettingsWindow final : public QWidget {
     QLabel* m_keyboardNote = nullptr;
     QLabel* m_captureStatus = nullptr;
     QLabel* m_captureNote = nullptr;
+    std::optional<bool> m_shownCapture;
     QCheckBox* m_loginBox = nullptr;
     QLabel* m_loginNote = nullptr;
     QCheckBox* m_perAppBox = nullptr;

@@ -405,6 +405,8 @@ QProcessEnvironment ZumoProcess::environment(const QStringList& extra) const
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+    // A closed local port: nothing leaves the machine, and "quit" does not wait at exit.
+    environment.insert(QStringLiteral("ZUMO_VENDOR_HOST"), QStringLiteral("127.0.0.1:9"));
     for (const QString& entry : extra) {
         qsizetype equals = entry.indexOf(QLatin1Char('='));
         environment.insert(entry.left(equals), entry.mid(equals + 1));
@@ -417,6 +419,7 @@ bool ZumoProcess::start(const QStringList& arguments, const QStringList& extraEn
     if (!m_home.isValid() || !QDir().mkpath(runtimeDir()))
         return false;
     QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    m_output.clear();  // a restart must not find the last run's ready line
     m_process.setProcessEnvironment(environment(extraEnvironment));
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(siblingProgram("ZUMO_BIN", "../../app/zumo"), arguments);

@@ -124,10 +124,32 @@ inline std::optional<QRect> workArea(XHelper& x)
     return area;
 }
 
+inline const QString SettingsTitle = QStringLiteral("Zumo Settings");
+
+// A window the window manager manages has this title.
+inline bool hasClientTitled(XHelper& x, const QString& title)
+{
+    for (xcb_window_t window : x.clientList())
+        if (x.title(window) == title)
+            return true;
+    return false;
+}
+
 // zumo's settings file under a private configuration home.
 inline QString settingsPath(const QString& configHome)
 {
     return configHome + QStringLiteral("/zumo/com.zumo.app.json");
+}
+
+// Consent given and Settings not opened at launch: what a user who set Zumo up has, and what
+// keeps a window from taking the focus from the test's windows.
+inline QJsonObject setUpUser(QJsonObject settings = {})
+{
+    if (!settings.contains(QStringLiteral("consentVersion")))
+        settings.insert(QStringLiteral("consentVersion"), 1);
+    if (!settings.contains(QStringLiteral("openAtLaunch")))
+        settings.insert(QStringLiteral("openAtLaunch"), false);
+    return settings;
 }
 
 inline bool writeSettings(const QString& configHome, const QJsonObject& settings)

@@ -80,7 +80,7 @@ class SwitcherE2e : public ::testing::Test {
 
     void startZumo(const QJsonObject& settings = {})
     {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
+        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
         ASSERT_TRUE(zumo.start({}, {leakSuppressions()})) << zumo.process().errorString().toStdString();
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }
@@ -446,10 +446,16 @@ TEST_F(SwitcherE2e, anUnreadableSettingsFileIsKeptAsideAndZumoStillSwitches)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(garbage) == garbage.size());
     file.close();
     ASSERT_TRUE(zumo.start({}, {leakSuppressions()}));
+    // Nothing stored survived, consent included: the question comes first, and Return agrees.
+    ASSERT_TRUE(waitUntil([&] { return activeTitle() == QStringLiteral("Welcome to Zumo"); }))
+        << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(x->tap(XK_Return));
     ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    // Then Settings opens, as on any first launch; Alt+Tab from it goes to the window used last.
+    ASSERT_TRUE(waitUntil([&] { return activeTitle() == SettingsTitle; })) << "active: " << activeTitle().toStdString();
 
     ASSERT_TRUE(altTab());
-    ASSERT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
     stopZumo();
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
     const QStringList kept = QDir(zumo.configHome() + QStringLiteral("/zumo"))
@@ -562,7 +568,7 @@ TEST_F(SwitcherE2e, theControlSocketListsActivatesAndSyncsLikeTheSwitcher)
     stopZumo();
 }
 
-TEST_F(SwitcherE2e, aSecondLaunchHandsOverAndExitsAndWithoutZumoTheClientsSaySo)
+TEST_F(SwitcherE2e, aSecondLaunchOpensSettingsAndExitsAndWithoutZumoTheClientsSaySo)
 {
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
     const ZumoCommand none = zumo.command({QStringLiteral("--sync")});
@@ -570,12 +576,14 @@ TEST_F(SwitcherE2e, aSecondLaunchHandsOverAndExitsAndWithoutZumoTheClientsSaySo)
     EXPECT_TRUE(none.errors.contains("no Zumo is running")) << none.errors.toStdString();
 
     ASSERT_NO_FATAL_FAILURE(startZumo());
+    EXPECT_FALSE(hasClientTitled(*x, SettingsTitle));
     const ZumoCommand second = zumo.command({});
     EXPECT_EQ(second.exitCode, 0) << second.errors.toStdString();
     EXPECT_TRUE(second.output.contains("already running")) << second.output.toStdString();
-    // The first one goes on switching.
+    EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, SettingsTitle); })) << "Settings did not open";
+    // The first one goes on switching: from its own Settings window to the window used last.
     ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
     stopZumo();
     const QStringList logs = QDir(zumo.cacheHome() + QStringLiteral("/zumo")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(logs.size(), 1);

@@ -3,6 +3,7 @@
 #include <QPalette>
 #include <QDir>
 #include <QFile>
+#include <QPalette>
 
 #include "shell/Appearance.h"
 #include "shell/Autostart.h"

@@ -1,0 +1,185 @@
+// The consent gate, the launch sequence in its order, and the answers to the tray and a second
+// launch. Main thread throughout.
+#include "app/AppDelegate.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "app/VendorLink.h"
+#include "platform/Log.h"
+#include "platform/Permissions.h"
+#include "platform/VendorService.h"
+#include "remote/RemoteConfig.h"
+#include "settings/Migration.h"
+#include "settings/Settings.h"
+#include "shell/AboutWindow.h"
+#include "shell/AppWindows.h"
+#include "shell/Appearance.h"
+#include "shell/Autostart.h"
+#include "shell/ConsentWindow.h"
+#include "shell/LaunchBook.h"
+#include "shell/ShellLinks.h"
+#include "shell/StatePoll.h"
+#include "shell/StatusMenu.h"
+#include "shell/Toast.h"
+#include "stats/Counters.h"
+#include "telemetry/NetworkMonitor.h"
+
+namespace zumo {
+
+namespace {
+constexpr double EarlierProductDelaySec = 15.0;
+}
+
+AppDelegate::AppDelegate(AppDelegateDeps deps)
+    : d(deps),
+      m_menu(std::make_unique<StatusMenu>(StatusMenuDeps{d.settings, d.counters, d.clock, d.hook})),
+      m_poll(std::make_unique<StatePoll>(StatePollDeps{d.hook, d.permissions, d.settings, d.counters, d.clock,
+                                                       d.dispatcher, *m_menu, d.settingsLink})),
+      m_consent(std::make_unique<ConsentWindow>(d.store, privacyUrl())),
+      m_about(std::make_unique<AboutWindow>(QStringLiteral(ZUMO_VERSION), productUrl(), d.dispatcher)),
+      m_toast(std::make_unique<Toast>(d.dispatcher, d.translucent))
+{
+    m_subscriptions.push_back(m_menu->requested.subscribe([this](TrayAction action) { handle(action); }));
+    m_subscriptions.push_back(m_menu->stateChanged.subscribe([this] { d.settingsLink.reload(); }));
+    m_subscriptions.push_back(d.windows.settingsChanged.subscribe([this] { m_menu->updateStatusItem(); }));
+    m_subscriptions.push_back(m_consent->agreed.subscribe([this] { agreed(); }));
+    m_subscriptions.push_back(m_consent->quitRequested.subscribe([] { QCoreApplication::quit(); }));
+    m_subscriptions.push_back(d.vendor.remote.pinged.subscribe([this] {
+        d.vendor.telemetry.ping();
+        checkForUpdates(false);
+    }));
+    m_subscriptions.push_back(d.vendor.remote.applied.subscribe([this] { d.settingsLink.reload(); }));
+}
+
+AppDelegate::~AppDelegate()
+{
+    d.dispatcher.cancel(m_firstCheck);
+    d.dispatcher.cancel(m_earlierProduct);
+}
+
+bool AppDelegate::didFinishLaunching(QString& error)
+{
+    if (!ConsentWindow::consentNeeded(d.store))
+        return startApp(error);
+    appLog(QStringLiteral("waiting for consent"));
+    std::puts("zumo: waiting for an answer in the consent window");
+    std::fflush(stdout);
+    m_consent->present();
+    return true;
+}
+
+// Agreeing after launch has no caller to report to: a keyboard that cannot be watched ends the
+// program as it would have at launch.
+void AppDelegate::agreed()
+{
+    QString error;
+    if (startApp(error))
+        return;
+    std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
+    QCoreApplication::exit(1);
+}
+
+bool AppDelegate::startApp(QString& error)
+{
+    if (m_started)
+        return true;
+    m_started = true;
+    d.counters.statsMaintenanceAtLaunch();
+    startNetworkMonitor();
+    countLaunch(d.store, d.counters);
+    d.vendor.telemetry.launch();
+    d.vendor.remote.start();
+    scheduleLaterSteps();
+    registerLoginItemOnce(d.store, autostartPath(), QCoreApplication::applicationFilePath());
+    applyAppearance(d.settings.appearance());
+    m_menu->updateStatusItem();
+    noteVersionChange();
+
+    const bool trusted = d.permissions.accessibilityTrusted();
+    if (!trusted) {
+        openSettings();
+    } else {
+        if (!d.hook.start()) {
+            error = QStringLiteral(
+                "Zumo could not watch the keyboard on this display, so it cannot open the switcher.");
+            return false;
+        }
+        std::puts("zumo: switcher ready - hold Alt and press Tab");
+        std::fflush(stdout);
+        if (d.settings.openAtLaunch() && !d.loginLaunch)
+            openSettings();
+    }
+    m_poll->start(trusted);
+    return true;
+}
+
+void AppDelegate::scheduleLaterSteps()
+{
+    m_firstCheck = d.dispatcher.after(remoteConfig().firstCheckDelaySec, [this] {
+        m_firstCheck = 0;
+        checkForUpdates(false);
+    });
+    // An earlier product started at the same login is asked to quit once it has settled.
+    m_earlierProduct = d.dispatcher.after(EarlierProductDelaySec, [this] {
+        m_earlierProduct = 0;
+        terminateEarlierProduct(d.workspace);
+    });
+}
+
+void AppDelegate::noteVersionChange()
+{
+    const VersionChange change = noteVersion(d.store, d.counters, QStringLiteral(ZUMO_VERSION),
+                                             remoteConfig().updatedBannerPaused);
+    if (!change.updatedFrom.isEmpty())
+        d.vendor.payload.session().updatedFrom = change.updatedFrom;
+    if (!change.toast.isEmpty())
+        m_toast->showToast(change.toast, UpdatedToastSeconds);
+}
+
+void AppDelegate::showRequested()
+{
+    if (m_started)
+        openSettings();
+    else
+        m_consent->present();
+}
+
+void AppDelegate::openSettings(SettingsTab tab)
+{
+    d.windows.openSettings(tab);
+}
+
+void AppDelegate::checkForUpdates(bool manual)
+{
+    (void)manual;
+}
+
+void AppDelegate::handle(TrayAction action)
+{
+    switch (action) {
+    case TrayAction::OpenStats:
+        return d.windows.showStatistics();
+    case TrayAction::OpenHidden:
+        return d.windows.showHiddenApps();
+    case TrayAction::OpenSettings:
+        return openSettings();
+    case TrayAction::CheckUpdates:
+        return checkForUpdates(true);
+    case TrayAction::OpenAbout:
+        return m_about->present();
+    case TrayAction::Quit:
+        return QCoreApplication::quit();
+    default:
+        return;  // enable and pause are the menu's own
+    }
+}
+
+void AppDelegate::terminate()
+{
+    m_poll->stop();
+    appLog(QStringLiteral("terminate"));
+    d.vendor.telemetry.quit();
+}
+
+} // namespace zumo

@@ -1,0 +1,91 @@
+// The application's life once the desktop is reached: the consent gate, the launch sequence
+// (run once), the tray menu's requests, a second launch's request for Settings, and the quit.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "platform/Dispatch.h"
+#include "platform/Listeners.h"
+#include "shell/SettingsWindow.h"
+
+namespace zumo {
+
+class AboutWindow;
+class AppWindows;
+class Clock;
+class ConsentWindow;
+class Counters;
+class HookControl;
+class Permissions;
+class Settings;
+class SettingsStore;
+class SettingsWindowLink;
+class StatePoll;
+class StatusMenu;
+class Toast;
+class Workspace;
+struct VendorLink;
+enum class TrayAction;
+
+struct AppDelegateDeps {
+    SettingsStore& store;
+    const Settings& settings;
+    Counters& counters;
+    const Clock& clock;
+    Dispatcher& dispatcher;
+    const Permissions& permissions;
+    Workspace& workspace;
+    bool translucent;  // a compositor runs: the toast may have round corners
+    HookControl& hook;
+    AppWindows& windows;
+    SettingsWindowLink& settingsLink;
+    VendorLink& vendor;
+    bool loginLaunch;  // started from the autostart entry: no window opens by itself
+};
+
+class AppDelegate {
+public:
+    explicit AppDelegate(AppDelegateDeps deps);
+    ~AppDelegate();
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // Asks for consent when it is missing, else starts the app at once. False with error set when
+    // the keyboard cannot be watched (the app cannot work then). Main thread, before the loop.
+    bool didFinishLaunching(QString& error);
+    // The launch sequence; runs once however often it is called. False with error set as above.
+    bool startApp(QString& error);
+    bool started() const { return m_started; }
+    // A second launch: Settings once started, the consent question again before.
+    void showRequested();
+    void openSettings(SettingsTab tab = SettingsTab::switcher);
+    // Where the update check goes: manual from the menu and Settings; automatic at each ping and
+    // once after launch, which must honour "autoUpdate", "updateChecksPaused" and a check already
+    // in flight. Filled by the update subsystem; does nothing yet.
+    void checkForUpdates(bool manual);
+    // At quit: logs it, sends "quit" (waiting at most two seconds) and uploads the logs.
+    void terminate();
+
+    StatusMenu& menu() { return *m_menu; }
+
+private:
+    void handle(TrayAction action);
+    void agreed();
+    void scheduleLaterSteps();
+    void noteVersionChange();
+
+    AppDelegateDeps d;
+    std::unique_ptr<StatusMenu> m_menu;
+    std::unique_ptr<StatePoll> m_poll;
+    std::unique_ptr<ConsentWindow> m_consent;
+    std::unique_ptr<AboutWindow> m_about;
+    std::unique_ptr<Toast> m_toast;
+    std::vector<Subscription> m_subscriptions;
+    Dispatcher::TimerId m_firstCheck = 0;
+    Dispatcher::TimerId m_earlierProduct = 0;
+    bool m_started = false;
+};
+
+} // namespace zumo

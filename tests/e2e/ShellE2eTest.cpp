@@ -1,0 +1,256 @@
+// The real zumo as a desktop application on the virtual desktop: its icon in a real XEmbed tray
+// and the menu behind it (pause and resume driven with XTEST clicks and keys), the autostart
+// entry and a login launch, and the consent gate. A second launch is tested with the switcher.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <memory>
+#include <xcb/xtest.h>
+
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+
+namespace zumo::e2e {
+namespace {
+
+const QString ConsentTitle = QStringLiteral("Welcome to Zumo");
+
+// The window's parent; 0 for the root or on failure.
+xcb_window_t parentOf(XHelper& x, xcb_window_t window)
+{
+    auto* reply = xcb_query_tree_reply(x.connection(), xcb_query_tree(x.connection(), window), nullptr);
+    const xcb_window_t parent = reply && reply->parent != x.root() ? reply->parent : 0;
+    std::free(reply);
+    return parent;
+}
+
+std::vector<xcb_window_t> childrenOf(XHelper& x, xcb_window_t window)
+{
+    auto* reply = xcb_query_tree_reply(x.connection(), xcb_query_tree(x.connection(), window), nullptr);
+    std::vector<xcb_window_t> children;
+    if (reply) {
+        const xcb_window_t* first = xcb_query_tree_children(reply);
+        children.assign(first, first + xcb_query_tree_children_length(reply));
+    }
+    std::free(reply);
+    return children;
+}
+
+// A window of process `pid` that sits inside a window of process `host`: an embedded tray icon.
+std::optional<xcb_window_t> embeddedWindow(XHelper& x, qint64 pid, qint64 host)
+{
+    std::vector<xcb_window_t> pending = childrenOf(x, x.root());
+    while (!pending.empty()) {
+        const xcb_window_t window = pending.back();
+        pending.pop_back();
+        if (x.cardinal(window, "_NET_WM_PID") == uint32_t(pid)) {
+            for (xcb_window_t up = parentOf(x, window); up; up = parentOf(x, up))
+                if (x.cardinal(up, "_NET_WM_PID") == uint32_t(host))
+                    return window;
+        }
+        for (xcb_window_t child : childrenOf(x, window))
+            pending.push_back(child);
+    }
+    return std::nullopt;
+}
+
+class ShellE2e : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ZUMO_REQUIRE_SESSION();
+        x = std::make_unique<XHelper>();
+        ASSERT_TRUE(x->ok());
+        popups = std::make_unique<PanelWatch>(*x);
+    }
+
+    void TearDown() override
+    {
+        zumo.stop();
+        if (tray.state() != QProcess::NotRunning) {
+            tray.kill();
+            tray.waitForFinished(DefaultDeadlineMs);
+        }
+    }
+
+    void startZumo(const QJsonObject& settings, const QStringList& arguments = {}, const QStringList& environment = {})
+    {
+        ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
+        ASSERT_TRUE(zumo.start(arguments, environment)) << zumo.process().errorString().toStdString();
+    }
+
+    // Ends zumo as the session does.
+    void stopZumo()
+    {
+        zumo.process().terminate();
+        ASSERT_TRUE(zumo.waitForExit()) << "zumo ignored SIGTERM";
+        EXPECT_EQ(zumo.process().exitCode(), 0);
+    }
+
+    // trayer, the small XEmbed system tray, once it owns the tray selection.
+    void startTray()
+    {
+        tray.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom"),
+                                              QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                              QStringLiteral("--height"), QStringLiteral("24"),
+                                              QStringLiteral("--SetDockType"), QStringLiteral("true")});
+        ASSERT_TRUE(tray.waitForStarted(DefaultDeadlineMs)) << "trayer: " << tray.errorString().toStdString();
+        const xcb_atom_t selection = x->atom("_NET_SYSTEM_TRAY_S0");
+        ASSERT_TRUE(waitUntil([&] {
+            auto* reply = xcb_get_selection_owner_reply(x->connection(),
+                                                        xcb_get_selection_owner(x->connection(), selection), nullptr);
+            const bool owned = reply && reply->owner;
+            std::free(reply);
+            return owned;
+        })) << "trayer did not take the tray selection";
+    }
+
+    void click(xcb_window_t window)
+    {
+        auto* geometry = xcb_get_geometry_reply(x->connection(), xcb_get_geometry(x->connection(), window), nullptr);
+        ASSERT_TRUE(geometry);
+        auto* at = xcb_translate_coordinates_reply(
+            x->connection(),
+            xcb_translate_coordinates(x->connection(), window, x->root(), int16_t(geometry->width / 2),
+                                      int16_t(geometry->height / 2)),
+            nullptr);
+        std::free(geometry);
+        ASSERT_TRUE(at);
+        xcb_connection_t* c = x->connection();
+        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, x->root(), at->dst_x, at->dst_y, 0);
+        xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        std::free(at);
+        x->flush();
+    }
+
+    bool viewable(xcb_window_t window)
+    {
+        auto* attributes = xcb_get_window_attributes_reply(
+            x->connection(), xcb_get_window_attributes(x->connection(), window), nullptr);
+        const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attributes);
+        return shown;
+    }
+
+    // Clicks the icon and waits for the menu to be on the screen and zumo to have settled. The
+    // tray maps and places the icon after embedding it; a click is only aimed once it is shown.
+    void openMenu(xcb_window_t icon)
+    {
+        ASSERT_TRUE(waitUntil([&] { return viewable(icon); })) << "the icon is not shown";
+        ASSERT_TRUE(zumo.sync());
+        const int before = popups->showings();
+        ASSERT_NO_FATAL_FAILURE(click(icon));
+        ASSERT_TRUE(waitUntil([&] { return popups->showings() > before; })) << "no menu opened";
+        ASSERT_TRUE(zumo.sync());
+    }
+
+    // Keys typed into the open menu, one at a time, each handled before the next.
+    void press(std::initializer_list<uint32_t> keys)
+    {
+        for (uint32_t key : keys) {
+            ASSERT_TRUE(x->tap(key));
+            x->flush();
+            ASSERT_TRUE(zumo.sync());
+        }
+    }
+
+    double storedPauseUntil() { return readSettings(zumo.configHome()).value(QStringLiteral("pauseUntil")).toDouble(); }
+
+    bool altTab()
+    {
+        return x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L);
+    }
+
+    std::unique_ptr<XHelper> x;
+    std::unique_ptr<PanelWatch> popups;
+    QProcess tray;
+    ZumoProcess zumo;
+};
+
+TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
+{
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    TestClient alpha, bravo;
+    ASSERT_TRUE(alpha.start({QStringLiteral("Alpha notes")}, QStringLiteral("Alpha")));
+    ASSERT_TRUE(bravo.start({QStringLiteral("Bravo mail")}, QStringLiteral("Bravo")));
+    x->activate(alpha.window(0));
+    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == alpha.window(0); }));
+    x->activate(bravo.window(0));
+    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == bravo.window(0); }));
+
+    ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser({{QStringLiteral("showDelay"), 0}})));
+    ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
+    std::optional<xcb_window_t> icon;
+    ASSERT_TRUE(waitUntil([&] {
+        icon = embeddedWindow(*x, zumo.process().processId(), tray.processId());
+        return icon.has_value();
+    }))
+        << "zumo's icon was not embedded in the tray";
+
+    // The header, Enable Zumo, Pause Switcher, then its first entry: For 15 minutes.
+    ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
+    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Down, XK_Right, XK_Return}));
+    ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() > 0; })) << "the pause was not stored";
+    const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    EXPECT_NEAR(storedPauseUntil(), now + 15 * 60, 60);
+
+    const int shown = popups->showings();
+    ASSERT_TRUE(altTab());
+    x->flush();
+    ASSERT_TRUE(zumo.sync());
+    EXPECT_EQ(x->activeWindow(), bravo.window(0)) << "Alt+Tab switched while paused";
+    EXPECT_EQ(popups->showings(), shown) << "a panel opened while paused";
+
+    // While paused the submenu ends with Resume Now, after the three durations and a separator.
+    ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
+    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return}));
+    ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() < now; })) << "the pause was not lifted";
+    ASSERT_TRUE(altTab());
+    x->flush();
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == alpha.window(0); })) << "Alt+Tab did not switch";
+    stopZumo();
+}
+
+TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndALoginLaunchOpensNoWindow)
+{
+    const QJsonObject openAtLaunch = setUpUser({{QStringLiteral("openAtLaunch"), true}});
+    ASSERT_NO_FATAL_FAILURE(startZumo(openAtLaunch));
+    ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, SettingsTitle); })) << "Settings did not open at launch";
+    QFile entry(zumo.configHome() + QStringLiteral("/autostart/zumo.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly)) << "no autostart entry";
+    EXPECT_TRUE(entry.readAll().contains("--login"));
+    stopZumo();
+    ASSERT_TRUE(waitUntil([&] { return !hasClientTitled(*x, SettingsTitle); }));
+
+    ASSERT_TRUE(zumo.start({QStringLiteral("--login")}));
+    ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
+    ASSERT_TRUE(zumo.sync());
+    x->roundTrip();
+    for (xcb_window_t window : x->clientList())
+        EXPECT_NE(x->cardinal(window, "_NET_WM_PID"), uint32_t(zumo.process().processId()))
+            << "a login launch opened " << x->title(window).toStdString();
+    stopZumo();
+}
+
+TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)
+{
+    QTcpServer vendor;
+    ASSERT_TRUE(vendor.listen(QHostAddress::LocalHost));
+    const QString host = QStringLiteral("ZUMO_VENDOR_HOST=127.0.0.1:%1").arg(vendor.serverPort());
+    ASSERT_NO_FATAL_FAILURE(startZumo({}, {}, {host}));
+    EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, ConsentTitle); })) << "no consent window";
+    ASSERT_TRUE(zumo.sync());
+    EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
+    stopZumo();
+    // A connection made at any time before zumo ended waits in the queue now.
+    EXPECT_FALSE(vendor.waitForNewConnection(0)) << "zumo reached the vendor's service without consent";
+    EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")));
+}
+
+} // namespace
+} // namespace zumo::e2e
