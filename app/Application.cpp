@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/Clock.h"
+#include "platform/atspi/AtspiParts.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Actions.h"
@@ -64,6 +65,7 @@ struct Application::Parts {
     Counters counters{store, clock};
     ActiveSlots slots;
 
+    std::unique_ptr<atspi::AtspiParts> parts;
     std::unique_ptr<X11Connection> connection;
     std::unique_ptr<X11WindowModel> model;
     std::unique_ptr<X11Actions> x11Actions;
@@ -102,7 +104,13 @@ bool Application::start(QString& error)
     p.model = std::make_unique<X11WindowModel>(*p.connection, Pid(getpid()));
     p.x11Actions = std::make_unique<X11Actions>(*p.model);
     p.workspace = std::make_unique<X11Workspace>(*p.model, *p.x11Actions);
-    p.accessibility = std::make_unique<X11Accessibility>(*p.model, *p.x11Actions);
+    // A hung application is left alone as long as the tabs it did not give are remembered.
+    p.parts = std::make_unique<atspi::AtspiParts>(p.clock, TabCollector::maxAge);
+    // Chromium-based browsers publish their tabs only to assistive technology: announce it, but
+    // only for a user who asked for tabs.
+    if (p.settings.listTabs())
+        p.parts->announceAssistiveTech();
+    p.accessibility = std::make_unique<X11Accessibility>(*p.model, *p.x11Actions, p.parts.get());
     p.windowServer = std::make_unique<X11WindowServer>(*p.model, p.connection->displayName());
     p.screens = std::make_unique<X11Screens>(*p.model);
     p.permissions = std::make_unique<X11Permissions>(p.connection.get());
