@@ -2,8 +2,8 @@
 // accessibility bus, one JSON object per line; for trying browsers by hand (scripts/try-firefox-tabs).
 //   list_tabs [--announce] [--wait SECONDS] [--select N]
 // --announce first tells applications that assistive technology is on (what "listTabs" does);
-// --wait keeps looking until some tab rows appear; --select N chooses the N-th tab row (from 0)
-// as the switcher would, then lists again.
+// --wait keeps looking until some tab rows appear (a busy browser may miss a time-out once);
+// --select N chooses the N-th tab row (from 0) as the switcher would, then lists again.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
