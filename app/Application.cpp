@@ -3,27 +3,22 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSysInfo>
+#include <cstdio>
 #include <unistd.h>
 
 #include "platform/Clock.h"
 #include "platform/atspi/AtspiParts.h"
 #include "platform/qt/QtDispatcher.h"
-#include "platform/x11/X11Accessibility.h"
-#include "platform/x11/X11Actions.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11KeyboardHook.h"
-#include "platform/x11/X11Permissions.h"
-#include "platform/x11/X11Screens.h"
-#include "platform/x11/X11WindowModel.h"
-#include "platform/x11/X11WindowServer.h"
-#include "platform/x11/X11Workspace.h"
+#include "platform/x11/X11Desktop.h"
 #include "settings/Migration.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "settings/Slots.h"
+#include "shell/ControlRequests.h"
+#include "shell/ControlServer.h"
 #include "stats/Counters.h"
+#include "panel/SwitcherPanels.h"
 #include "switcher/Switcher.h"
-#include "switcher/SwitcherPanel.h"
 #include "switcher/Tap.h"
 #include "switcher/UpdateReminder.h"
 #include "telemetry/EventLog.h"
@@ -65,22 +60,19 @@ struct Application::Parts {
     Counters counters{store, clock};
     ActiveSlots slots;
 
+    // Before the X11 bundle, which reads window parts through it.
     std::unique_ptr<atspi::AtspiParts> parts;
-    std::unique_ptr<X11Connection> connection;
-    std::unique_ptr<X11WindowModel> model;
-    std::unique_ptr<X11Actions> x11Actions;
-    std::unique_ptr<X11Workspace> workspace;
-    std::unique_ptr<X11Accessibility> accessibility;
-    std::unique_ptr<X11WindowServer> windowServer;
-    std::unique_ptr<X11Screens> screens;
-    std::unique_ptr<X11Permissions> permissions;
+    std::unique_ptr<X11Desktop> x11;
 
     std::unique_ptr<Inventory> inventory;
     std::unique_ptr<DesktopActions> actions;
+    Subscription appActivated;
     NoUpdateReminder reminder;
+    std::unique_ptr<SwitcherPanels> panels;
     std::unique_ptr<Switcher> switcher;
-    std::unique_ptr<X11KeyboardHook> hook;
     std::unique_ptr<Tap> tap;
+    std::unique_ptr<ControlRequests> requests;
+    std::unique_ptr<ControlServer> control;
 };
 
 Application::Application() : d(std::make_unique<Parts>()) {}
@@ -98,55 +90,70 @@ bool Application::start(QString& error)
     installAppLog(p.log.get());
     appLog(startLine());
 
-    p.connection = X11Connection::open(error);
-    if (!p.connection)
-        return false;
-    p.model = std::make_unique<X11WindowModel>(*p.connection, Pid(getpid()));
-    p.x11Actions = std::make_unique<X11Actions>(*p.model);
-    p.workspace = std::make_unique<X11Workspace>(*p.model, *p.x11Actions);
     // A hung application is left alone as long as the tabs it did not give are remembered.
     p.parts = std::make_unique<atspi::AtspiParts>(p.clock, TabCollector::maxAge);
     // Chromium-based browsers publish their tabs only to assistive technology: announce it, but
     // only for a user who asked for tabs.
     if (p.settings.listTabs())
         p.parts->announceAssistiveTech();
-    p.accessibility = std::make_unique<X11Accessibility>(*p.model, *p.x11Actions, p.parts.get());
-    p.windowServer = std::make_unique<X11WindowServer>(*p.model, p.connection->displayName());
-    p.screens = std::make_unique<X11Screens>(*p.model);
-    p.permissions = std::make_unique<X11Permissions>(p.connection.get());
+    p.x11 = X11Desktop::open(p.dispatcher, Pid(getpid()), p.parts.get(), error);
+    if (!p.x11)
+        return false;
+    X11Desktop& x = *p.x11;
 
-    migrateFromEarlierBundle({p.store, *p.workspace, p.clock, SettingsStore::defaultPath(QStringLiteral("com.wendle.app")),
+    migrateFromEarlierBundle({p.store, *x.workspace, p.clock, SettingsStore::defaultPath(QStringLiteral("com.wendle.app")),
                               &runLoopFor});
     p.counters.statsMaintenanceAtLaunch();
     p.slots.rebuildSlots(p.settings);
 
-    p.inventory = std::make_unique<Inventory>(*p.workspace, *p.accessibility, *p.windowServer, p.clock,
+    p.inventory = std::make_unique<Inventory>(*x.workspace, *x.accessibility, *x.windowServer, p.clock,
                                               inventoryPrefs(p.settings));
-    p.actions = std::make_unique<DesktopActions>(*p.inventory, *p.workspace, *p.accessibility, *p.windowServer,
-                                                 *p.screens);
-    p.workspace->onActivated = [inventory = p.inventory.get()](const RunningApp& app) {
-        inventory->noteAppUsed(app.pid);
-    };
+    p.actions = std::make_unique<DesktopActions>(*p.inventory, *x.workspace, *x.accessibility, *x.windowServer,
+                                                 *x.screens);
+    p.appActivated = x.workspace->activated.subscribe(
+        [inventory = p.inventory.get()](const RunningApp& app) { inventory->noteAppUsed(app.pid); });
     // The window stack already tells which applications were used last; starting from it makes
     // the first switch after launch go to the previously used window, as every later one does.
-    for (const X11Window& window : p.model->snapshot()->windows)
+    for (const X11Window& window : x.model->snapshot()->windows)
         p.inventory->noteAppUsed(window.owner);
-    if (auto front = p.workspace->frontmostApplication())
+    if (auto front = x.workspace->frontmostApplication())
         p.inventory->noteAppUsed(front->pid);
 
-    p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *p.workspace,
-                                                         *p.screens, *p.permissions, *p.inventory, *p.actions,
-                                                         p.reminder});
-    p.switcher->panel().setTranslucent(p.permissions->compositorRunning());
-    p.switcher->panel().warmUp();
+    p.panels = std::make_unique<SwitcherPanels>(p.settings);
+    p.panels->setTranslucent(x.permissions->compositorRunning());
+    p.panels->warmUp();
+    p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *x.workspace,
+                                                         *x.screens, *x.permissions, *p.inventory, *p.actions,
+                                                         p.reminder, *p.panels});
 
-    p.hook = std::make_unique<X11KeyboardHook>(p.dispatcher, p.connection->displayName());
-    p.tap = std::make_unique<Tap>(*p.switcher, *p.hook, p.slots, p.settings, p.counters, *p.permissions, p.clock);
+    p.tap = std::make_unique<Tap>(*p.switcher, *x.hook, p.slots, p.settings, p.counters, *x.permissions, p.clock);
     if (!p.tap->start()) {
         error = QStringLiteral("Zumo could not watch the keyboard on this display, so it cannot open the switcher.");
         return false;
     }
+    startControlSocket();
     return true;
+}
+
+// Without the socket the switcher still works; scripts and a second launch cannot reach it.
+void Application::startControlSocket()
+{
+    Parts& p = *d;
+    X11Desktop* x = p.x11.get();
+    p.requests = std::make_unique<ControlRequests>(ControlDeps{
+        p.dispatcher, p.settings, *x->workspace, *p.inventory, *p.actions, [x] { x->sync(); },
+        [x](std::uint32_t window) { return x->desktopOf(window); }});
+    ControlRequests* requests = p.requests.get();
+    p.control = std::make_unique<ControlServer>(
+        p.dispatcher, [requests](const ControlRequest& request, ControlServer::Respond respond) {
+            requests->handle(request, std::move(respond));
+        });
+    QString error;
+    if (!p.control->listen(controlSocketPath(), error)) {
+        appLog(error);
+        std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
+        p.control.reset();
+    }
 }
 
 void Application::shutdown()

@@ -1,6 +1,6 @@
 // Everything a running Zumo is made of, wired together in start-up order and torn down in
 // reverse: the settings store and log, the X11 desktop, the window inventory and actions, the
-// switcher and its key handler.
+// switcher and its key handler, and the control socket.
 #pragma once
 
 #include <QString>
@@ -22,6 +22,8 @@ public:
     void shutdown();
 
 private:
+    void startControlSocket();
+
     struct Parts;
     std::unique_ptr<Parts> d;
 };

@@ -1,7 +1,10 @@
-// The process entry: the command line, the X11 display check, then the switcher's event loop.
+// The process entry: the command line, a hand-over to a Zumo already running, the X11 display
+// check, then the switcher's event loop.
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QCoreApplication>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 #include <sys/socket.h>
@@ -9,11 +12,15 @@
 #include <xcb/xcb.h>
 
 #include "app/Application.h"
+#include "app/Demos.h"
+#include "shell/ControlClient.h"
+#include "shell/ControlServer.h"
 
 namespace {
 
 const char* const Usage =
-    "Usage: zumo [--help] [--version]\n"
+    "Usage: zumo [--help] [--version] [--sync] [--list] [--activate ID]\n"
+    "            [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
     "windows, most recently used first; release to bring the chosen one to the front.\n"
@@ -22,7 +29,19 @@ const char* const Usage =
     "\n"
     "Options:\n"
     "  -h, --help      show this help and exit\n"
-    "  -v, --version   show the version and exit\n";
+    "  -v, --version   show the version and exit\n"
+    "  --list          print the windows the switcher would show now, one JSON object a line\n"
+    "  --activate ID   bring window ID (as --list prints it) to the front\n"
+    "  --sync          return once the running Zumo has handled everything sent to it so far\n"
+    "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
+    "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
+    "\n"
+    "Started while Zumo runs, zumo asks the running one to show its settings and exits.\n"
+    "Exit status: 0 done, 1 refused by the running Zumo, 2 bad usage, 3 no Zumo running,\n"
+    "4 no answer in time.\n";
+
+// Seconds a client command waits for the whole answer (a list is built like a switch's).
+constexpr int ClientTimeoutMs = 10000;
 
 int signalPipe[2] = {-1, -1};
 
@@ -66,22 +85,82 @@ bool displayReachable()
     return ok;
 }
 
+int runClient(int argc, char** argv, const zumo::ControlRequest& request)
+{
+    QCoreApplication app(argc, argv);
+    const zumo::ControlOutcome outcome =
+        zumo::sendControlRequest(zumo::controlSocketPath(), request, ClientTimeoutMs);
+    std::fwrite(outcome.output.constData(), 1, std::size_t(outcome.output.size()), stdout);
+    if (outcome.exitCode != zumo::ControlOk)
+        std::fprintf(stderr, "zumo: %s\n", qPrintable(outcome.error));
+    return outcome.exitCode;
+}
+
+// A second launch hands over to the running Zumo: the exit code when one answers (0 once it
+// has taken the request), nothing when none runs.
+std::optional<int> handOver(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const zumo::ControlOutcome outcome = zumo::sendControlRequest(
+        zumo::controlSocketPath(), {zumo::ControlVerb::showSettings}, ClientTimeoutMs);
+    if (outcome.exitCode == zumo::ControlNotRunning)
+        return std::nullopt;
+    if (outcome.exitCode == zumo::ControlOk)
+        std::puts("zumo: already running; asked it to show its settings");
+    else
+        std::fprintf(stderr, "zumo: already running, but: %s\n", qPrintable(outcome.error));
+    return outcome.exitCode;
+}
+
+// What the command line asks for: a client request, an exit at once, or (neither) the switcher.
+struct CommandLine {
+    std::optional<zumo::ControlRequest> request;
+    std::optional<int> exitCode;
+};
+
+CommandLine parseCommandLine(int argc, char** argv)
+{
+    CommandLine line;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+            std::fputs(Usage, stdout);
+            return {std::nullopt, 0};
+        }
+        if (!std::strcmp(arg, "--version") || !std::strcmp(arg, "-v")) {
+            std::printf("zumo %s\n", ZUMO_VERSION);
+            return {std::nullopt, 0};
+        }
+        const bool activate = !std::strcmp(arg, "--activate");
+        if (line.request || !(activate || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list"))) {
+            std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", arg, Usage);
+            return {std::nullopt, 2};
+        }
+        const QByteArray words = activate ? (i + 1 < argc ? QByteArray("activate ") + argv[++i] : "activate")
+                                          : QByteArray(arg + 2);
+        const zumo::ParsedRequest parsed = zumo::parseRequest(words);
+        if (!parsed.request) {
+            std::fprintf(stderr, "zumo: %s\n", qPrintable(parsed.error));
+            return {std::nullopt, 2};
+        }
+        line.request = parsed.request;
+    }
+    return line;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
-            std::printf("zumo %s\n", ZUMO_VERSION);
-            return 0;
-        }
-        std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", argv[i], Usage);
-        return 2;
-    }
+    if (const int status = zumo::runDemoIfAsked(argc, argv); status >= 0)
+        return status;
+    const CommandLine line = parseCommandLine(argc, argv);
+    if (line.exitCode)
+        return *line.exitCode;
+    if (line.request)
+        return runClient(argc, argv, *line.request);
+    if (const std::optional<int> handedOver = handOver(argc, argv))
+        return *handedOver;
     if (!displayReachable())
         return 1;
     // The panel and the key grabs must live on the same X11 desktop as the windows.

@@ -7,7 +7,8 @@
 
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
-#include "switcher/SwitcherView.h"
+#include "panel/SwitcherView.h"
+#include "switcher/Thumbnail.h"
 
 using namespace zumo;
 
@@ -66,14 +67,16 @@ struct Fixture {
     SettingsStore store{dir.filePath("settings.json")};
     Settings settings{store};
     SwitcherView view{settings};
+    RunView content;
     QImage image;
 
     Fixture(int count, bool preview)
     {
-        view.setEntries(entries(count, preview));
-        view.setPreviewMode(preview);
-        view.setSelected(1);
-        view.setHint(QStringLiteral("⇥ move   1–9 jump   Q quit   W close   M min   H hide   / search"));
+        content.entries = entries(count, preview);
+        content.previewMode = preview;
+        content.selected = 1;
+        content.hint = QStringLiteral("⇥ move   1–9 jump   Q quit   W close   M min   H hide   / search");
+        view.draw(content);
         image = QImage(view.preferredSize(), QImage::Format_ARGB32_Premultiplied);
     }
 
@@ -91,9 +94,24 @@ void paintPanel(benchmark::State& state, int count, bool preview)
     f.paint();  // the first paint of a process fills the caches; later runs reuse them
     int selected = 0;
     for (auto _ : state) {
-        f.view.setSelected(selected++ % count);
+        state.PauseTiming();
+        f.content.selected = selected++ % count;
+        f.view.draw(f.content);
+        state.ResumeTiming();
         f.paint();
         benchmark::DoNotOptimize(f.image.constBits());
+    }
+}
+
+// What a Tab costs before the paint: the Switcher hands its content to a panel, which tells a
+// selection-only change from a new list.
+void BM_HandOverTab40(benchmark::State& state)
+{
+    Fixture f(40, false);
+    int selected = 0;
+    for (auto _ : state) {
+        f.content.selected = selected++ % 40;
+        f.view.draw(f.content);
     }
 }
 
@@ -113,7 +131,8 @@ void BM_PaintPanel40NewEntries(benchmark::State& state)
         for (Entry& e : list)
             e.title += QStringLiteral(" run %1").arg(run);
         ++run;
-        f.view.setEntries(std::move(list));
+        f.content.entries = std::move(list);
+        f.view.draw(f.content);
         state.ResumeTiming();
         f.paint();
         benchmark::DoNotOptimize(f.image.constBits());
@@ -133,5 +152,6 @@ void BM_ScaleToFitCapture(benchmark::State& state)
 BENCHMARK(BM_PaintPanel40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintPanel200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintPreviewPanel40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HandOverTab40)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintPanel40NewEntries)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScaleToFitCapture)->Unit(benchmark::kMillisecond);

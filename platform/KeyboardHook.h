@@ -27,7 +27,8 @@ struct HookShortcut {
 
 class KeyboardHook {
 public:
-    // Returns true to pass the event on, false to swallow it.
+    // Returns true to pass the event on, false to swallow it. One function, not a Notifier:
+    // every key needs exactly one answer, and it is the hottest path of the program.
     using Handler = std::function<bool(const KeyEvent&)>;
     virtual ~KeyboardHook() = default;
 

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/Listeners.h"
+
 namespace zumo {
 
 struct Screen {
@@ -23,8 +25,8 @@ public:
     // Index of the display with the keyboard focus ("main"), if any.
     virtual std::optional<int> mainScreen() const = 0;
     virtual QPointF pointerLocation() const = 0;
-    // Called on the main thread when displays are added, removed or rearranged.
-    std::function<void()> onChanged;
+    // Displays were added, removed or rearranged. Main thread.
+    Notifier<> changed;
 };
 
 } // namespace zumo

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/Listeners.h"
+
 namespace zumo {
 
 using Pid = std::int32_t;
@@ -36,8 +38,8 @@ public:
     virtual void hide(Pid pid) = 0;
     virtual void unhide(Pid pid) = 0;
     virtual void activate(Pid pid) = 0;    // bring to the front, ignoring other applications
-    // Called on the main thread whenever an application becomes the frontmost one.
-    std::function<void(const RunningApp&)> onActivated;
+    // An application became the frontmost one. Main thread.
+    Notifier<const RunningApp&> activated;
 };
 
 } // namespace zumo

@@ -7,12 +7,15 @@ ZUMO_BUILD=${ZUMO_BUILD:-$ZUMO_ROOT/build}
 
 # Debian 12 packages the project needs to build, test, benchmark and run its virtual desktop.
 ZUMO_PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git python3
   qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  clang libclang-rt-14-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-xkb-dev
   libxcb-xtest0-dev libxcb-composite0-dev libxcb-image0-dev libxcb-damage0-dev
   xvfb xauth openbox xdotool x11-utils imagemagick alttab dbus at-spi2-core
   fonts-dejavu-core
+  dpkg-dev file
+  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl
 )
 
 zumo_install_packages() {

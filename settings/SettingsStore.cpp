@@ -1,6 +1,7 @@
 // The JSON-file key/value store: in-memory reads under a reader/writer lock, coalesced atomic saves.
 #include "settings/SettingsStore.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QJsonDocument>
 #include <QReadWriteLock>
 #include <QSaveFile>
+#include <QThread>
 #include <QStandardPaths>
 #include <atomic>
 #include <cerrno>
@@ -194,7 +196,26 @@ struct SettingsStore::Impl {
 
     // Saves now, or makes sure one save is scheduled on the main thread.
     void changed();
+    // Tells the store's listeners, on the main thread when it can.
+    void announce(SettingsStore& store, const QString& key);
+
+    std::shared_ptr<int> alive = std::make_shared<int>(0);
 };
+
+void SettingsStore::Impl::announce(SettingsStore& store, const QString& key)
+{
+    if (store.changed.empty())
+        return;
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!core->dispatcher || !app || QThread::currentThread() == app->thread()) {
+        store.changed.notify(key);
+        return;
+    }
+    core->dispatcher->post([&store, key, weak = std::weak_ptr<int>(alive)] {
+        if (!weak.expired())
+            store.changed.notify(key);
+    });
+}
 
 void SettingsStore::Impl::changed()
 {
@@ -288,10 +309,13 @@ void SettingsStore::setValue(const QString& key, const QJsonValue& value)
     }
     {
         QWriteLocker writing(&d->core->lock);
+        if (d->core->data.value(key) == value)
+            return;
         d->core->data.insert(key, value);
         ++d->core->generation;
     }
     d->changed();
+    d->announce(*this, key);
 }
 
 void SettingsStore::remove(const QString& key)
@@ -304,6 +328,7 @@ void SettingsStore::remove(const QString& key)
         ++d->core->generation;
     }
     d->changed();
+    d->announce(*this, key);
 }
 
 int SettingsStore::removeWithPrefix(const QString& prefix)
@@ -323,8 +348,10 @@ int SettingsStore::removeWithPrefix(const QString& prefix)
         if (removed > 0)
             ++d->core->generation;
     }
-    if (removed > 0)
+    if (removed > 0) {
         d->changed();
+        d->announce(*this, prefix);
+    }
     return removed;
 }
 

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Listeners.h"
+
 namespace zumo {
 
 class Dispatcher;
@@ -51,6 +53,11 @@ public:
     QString filePath() const;
     // Where an unreadable file found at open was kept; empty when none was.
     QString corruptCopyPath() const;
+
+    // A key was set to a different value or removed (removeWithPrefix gives the prefix). Called
+    // on the main thread: a change made on another thread is announced there through the
+    // dispatcher, or, without one, on the thread that made it.
+    Notifier<const QString&> changed;
 
 private:
     struct Impl;

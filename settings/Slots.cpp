@@ -88,8 +88,7 @@ bool ActiveSlots::rebuildSlots(const Settings& settings)
     if (fresh == m_slots)
         return false;
     m_slots = std::move(fresh);
-    if (onChanged)
-        onChanged();
+    changed.notify();
     return true;
 }
 

@@ -3,9 +3,10 @@
 
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
+
+#include "platform/Listeners.h"
 
 namespace zumo {
 
@@ -37,9 +38,10 @@ class ActiveSlots {
 public:
     ActiveSlots();
     const std::vector<Slot>& slots() const { return m_slots; }
-    // Recomputes from the settings; replaces the list (and calls onChanged) only when it differs.
+    // Recomputes from the settings; replaces the list (and notifies changed) only when it differs.
     bool rebuildSlots(const Settings& settings);
-    std::function<void()> onChanged;
+    // The list was replaced. Main thread.
+    Notifier<> changed;
 
 private:
     std::vector<Slot> m_slots;

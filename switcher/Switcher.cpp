@@ -6,8 +6,7 @@
 #include "platform/Permissions.h"
 #include "settings/Settings.h"
 #include "stats/Counters.h"
-#include "switcher/SwitcherPanel.h"
-#include "switcher/SwitcherView.h"
+#include "switcher/Thumbnail.h"
 #include "switcher/UpdateReminder.h"
 #include "inventory/WindowInventory.h"
 
@@ -17,81 +16,40 @@ Switcher::Switcher(SwitcherDeps deps)
     : m_deps(deps)
     , m_self(std::make_shared<Switcher*>(this))
 {
-    m_panel = makePanel();
+    RunPanels& panels = m_deps.panels;
+    m_panelInput.push_back(panels.hovered.subscribe([this](int index) { hover(index); }));
+    m_panelInput.push_back(panels.picked.subscribe([this](int index) { pick(index); }));
+    m_panelInput.push_back(panels.scrolled.subscribe([this](int step) { move(step); }));
     Weak weak = m_self;
-    auto previous = std::move(m_deps.screens.onChanged);
     // A changed display arrangement re-centres a shown panel.
-    m_deps.screens.onChanged = [weak, previous] {
-        if (previous)
-            previous();
-        if (auto self = weak.lock(); self && (*self)->m_visible)
+    m_screensChanged = m_deps.screens.changed.subscribe([weak] {
+        if (auto self = weak.lock(); self && (*self)->isVisible())
             (*self)->show();
-    };
+    });
 }
 
 Switcher::~Switcher() = default;
 
-SwitcherView& Switcher::view() const
+void Switcher::setState(RunState state)
 {
-    return *m_panel->view();
-}
-
-Switcher::RunState Switcher::state() const
-{
-    if (!m_open)
-        return RunState::closed;
-    if (m_loading)
-        return RunState::loading;
-    return m_visible ? RunState::shown : RunState::loadedHidden;
-}
-
-std::unique_ptr<SwitcherPanel> Switcher::makePanel()
-{
-    auto panel = std::make_unique<SwitcherPanel>(m_deps.settings);
-    // Mirrors look like the main panel, which the desktop set up for its compositor.
-    if (m_panel)
-        panel->setTranslucent(m_panel->translucent());
-    SwitcherView* v = panel->view();
-    Weak weak = m_self;
-    v->onHover = [weak](int index) {
-        if (auto self = weak.lock())
-            (*self)->hover(index);
-    };
-    v->onPick = [weak](int index) {
-        if (auto self = weak.lock())
-            (*self)->pick(index);
-    };
-    v->onScroll = [weak](int step) {
-        if (auto self = weak.lock())
-            (*self)->move(step);
-    };
-    return panel;
-}
-
-void Switcher::setOpen(bool open)
-{
-    if (m_open == open)
-        return;
-    m_open = open;
-    if (onOpenChanged)
-        onOpenChanged(open);
+    const bool wasOpen = isOpen();
+    m_state = state;
+    if (wasOpen != isOpen())
+        openChanged.notify(isOpen());
 }
 
 void Switcher::open(bool backward, SlotFilter filter)
 {
-    if (m_open)
+    if (isOpen())
         return;
-    m_loading = true;
     m_commitWhenLoaded = false;
-    m_searching = false;
-    m_query.clear();
+    m_view = RunView();
     m_notice.reset();
     m_pendingMoves = 0;
     m_allEntries.clear();
-    view().setEntries({});
-    view().resetPointer();
+    m_deps.panels.resetPointer();
     ++m_gen;
-    setOpen(true);
+    setState(RunState::loading);
     startBuild(backward, filter);
 }
 
@@ -133,16 +91,16 @@ void Switcher::startBuild(bool backward, SlotFilter filter)
 
 void Switcher::entriesLoaded(LoadedEntries loaded)
 {
-    if (loaded.gen != m_gen || !m_open)
+    if (loaded.gen != m_gen || m_state != RunState::loading)
         return;
-    m_loading = false;
+    setState(RunState::loadedHidden);
     const auto tabs = std::count_if(loaded.entries.begin(), loaded.entries.end(),
                                     [](const Entry& e) { return e.tab.has_value(); });
     if (tabs > 0)
         m_deps.counters.bumpCounter(QStringLiteral("tabsListed"), tabs);
-    view().setPreviewMode(loaded.previewsAllowed);
+    m_view.previewMode = loaded.previewsAllowed;
     m_allEntries = std::move(loaded.entries);
-    view().setEntries(m_allEntries);
+    setShown(m_allEntries);
     if (m_allEntries.empty()) {
         finish(false);
         return;
@@ -150,7 +108,7 @@ void Switcher::entriesLoaded(LoadedEntries loaded)
     const int n = int(m_allEntries.size());
     const std::optional<Pid> front = loaded.hasFrontApp ? std::optional<Pid>(loaded.frontPid) : std::nullopt;
     const int start = startIndex(n, loaded.backward, front, m_allEntries.front().app.pid);
-    view().setSelected(wrapIndex((long long)start + m_pendingMoves, n));
+    setSelected(wrapIndex((long long)start + m_pendingMoves, n));
     if (loaded.previewsAllowed)
         startCaptures();
     if (m_commitWhenLoaded) {
@@ -209,34 +167,26 @@ void Switcher::startCaptures()
 
 void Switcher::previewCaptured(std::uint64_t gen, EntryId id, const QImage& image)
 {
-    if (gen != m_gen || !m_open)
+    if (gen != m_gen || !isOpen())
         return;
-    for (Entry& e : m_allEntries) {
-        if (e.id == id)
-            e.thumb = image;
+    for (std::vector<Entry>* list : {&m_allEntries, &m_view.entries}) {
+        for (Entry& e : *list) {
+            if (e.id == id)
+                e.thumb = image;
+        }
     }
-    for (Entry& e : view().mutableEntries()) {
-        if (e.id == id)
-            e.thumb = image;
-    }
-    if (m_visible)
+    if (isVisible())
         redraw();
-}
-
-void Switcher::updateHint()
-{
-    view().setQuery(m_searching ? std::optional<QString>(m_query) : std::nullopt);
-    view().setHint(hintLine(m_searching, m_notice, m_deps.settings.showHints()));
 }
 
 void Switcher::show()
 {
-    if (!m_open)
+    if (!loaded())
         return;
     cancelShowTimer();
-    if (!m_notice && !m_visible && !m_searching)
+    if (!m_notice && !isVisible() && !isSearching())
         m_notice = m_deps.reminder.takePendingNotice();
-    updateHint();
+    m_view.hint = hintLine(isSearching(), m_notice, m_deps.settings.showHints());
     const std::vector<Screen> screens = targetScreens();
     if (screens.empty())
         return;
@@ -244,40 +194,13 @@ void Switcher::show()
     // when that is unknown), so the selection and the hint stay on the screen.
     const Screen& target = screens.front();
     const QRectF area = target.visibleFrame.isEmpty() ? target.frame : target.visibleFrame;
-    PanelShape unlimited = view().shape();
-    unlimited.maxRows = 0;
-    view().setMaxRows(rowsThatFit(unlimited, area.height()));
-    const QSize size = view().preferredSize();
-    m_panel->showCentered(screens.front().frame.toRect(), size);
-    showMirrors(screens, size);
-    redraw();
-    m_visible = true;
-}
-
-void Switcher::showMirrors(const std::vector<Screen>& screens, QSize size)
-{
-    const std::size_t needed = screens.size() - 1;
-    while (m_extras.size() < needed)
-        m_extras.push_back(makePanel());
-    std::vector<SwitcherView*> mirrors;
-    for (std::size_t i = 0; i < needed; ++i)
-        mirrors.push_back(m_extras[i]->view());
-    view().setMirrors(mirrors);
-    for (std::size_t i = 0; i < m_extras.size(); ++i) {
-        SwitcherPanel& extra = *m_extras[i];
-        if (i + 1 >= screens.size()) {
-            extra.hidePanel();
-            continue;
-        }
-        SwitcherView& mirror = *extra.view();
-        mirror.setEntries(view().entries());
-        mirror.setSelected(view().selected());
-        mirror.setQuery(view().query());
-        mirror.setHint(view().hint());
-        mirror.setPreviewMode(view().previewMode());
-        mirror.setMaxRows(view().maxRows());
-        extra.showCentered(screens[i + 1].frame.toRect(), size);
-    }
+    m_view.maxRows = m_deps.panels.rowsThatFit(m_view, area.height());
+    m_view.firstRow = firstRowShowing(m_view);
+    std::vector<QRect> frames;
+    for (const Screen& screen : screens)
+        frames.push_back(screen.frame.toRect());
+    m_deps.panels.show(m_view, frames);
+    setState(RunState::shown);
 }
 
 std::vector<Screen> Switcher::targetScreens() const
@@ -292,42 +215,52 @@ std::vector<Screen> Switcher::targetScreens() const
 
 void Switcher::redraw()
 {
-    view().redraw();
+    m_deps.panels.redraw(m_view);
 }
 
 int Switcher::shownCount() const
 {
-    return int(view().entries().size());
+    return int(m_view.entries.size());
 }
 
 std::optional<Entry> Switcher::selectedEntry() const
 {
-    const int index = view().selected();
+    const int index = m_view.selected;
     if (index < 0 || index >= shownCount())
         return std::nullopt;
-    return view().entries()[std::size_t(index)];
+    return m_view.entries[std::size_t(index)];
+}
+
+void Switcher::setShown(std::vector<Entry> entries)
+{
+    m_view.entries = std::move(entries);
+    m_view.firstRow = firstRowShowing(m_view);
+}
+
+void Switcher::setSelected(int index)
+{
+    m_view.selected = index;
+    m_view.firstRow = firstRowShowing(m_view);
 }
 
 void Switcher::select(int index)
 {
     if (index < 0 || index >= shownCount())
         return;
-    view().setSelected(index);
+    setSelected(index);
 }
 
 void Switcher::move(int delta)
 {
-    if (!m_open)
-        return;
-    if (m_loading) {
+    if (isLoading()) {
         m_pendingMoves += delta;
         return;
     }
     const int n = shownCount();
-    if (n == 0)
+    if (!loaded() || n == 0)
         return;
-    view().setSelected(wrapIndex((long long)view().selected() + delta, n));
-    if (m_visible)
+    setSelected(wrapIndex((long long)m_view.selected + delta, n));
+    if (isVisible())
         redraw();
     else
         show();  // a second Tab does not wait for the show delay
@@ -335,63 +268,51 @@ void Switcher::move(int delta)
 
 void Switcher::moveRow(int direction)
 {
-    if (!m_open || m_loading)
+    if (!loaded())
         return;
-    const int next = view().selected() + direction * rowStep(view().shape());
+    const int next = m_view.selected + direction * gridColumns(m_view.previewMode);
     if (next < 0 || next >= shownCount())
         return;
-    view().setSelected(next);
+    setSelected(next);
     redraw();
 }
 
 void Switcher::hover(int index)
 {
-    if (!m_open || m_loading || !m_visible)
+    if (!isVisible() || index == m_view.selected || index < 0 || index >= shownCount())
         return;
-    if (index == view().selected() || index < 0 || index >= shownCount())
-        return;
-    view().setSelected(index);
+    setSelected(index);
     redraw();
 }
 
 void Switcher::pick(int index)
 {
-    if (!m_open || m_loading || index < 0 || index >= shownCount())
+    if (!loaded() || index < 0 || index >= shownCount())
         return;
-    view().setSelected(index);
+    setSelected(index);
     m_deps.counters.bumpCounter(QStringLiteral("mousePicks"));
     finish(true);
 }
 
-void Switcher::hidePanels()
-{
-    m_panel->hidePanel();
-    for (auto& extra : m_extras)
-        extra->hidePanel();
-    view().setMirrors({});
-}
-
 void Switcher::finish(bool commit)
 {
-    if (!m_open)
+    if (!isOpen())
         return;
-    if (m_loading) {
+    if (isLoading()) {
         if (commit) {
             m_commitWhenLoaded = true;
             return;
         }
-        m_loading = false;
         ++m_gen;  // the pending build is now stale
-        setOpen(false);
+        setState(RunState::closed);
         return;
     }
     cancelShowTimer();
     const std::optional<Entry> entry = selectedEntry();
-    m_visible = false;
-    m_searching = false;
     ++m_gen;
+    m_view.query.reset();
     m_notice.reset();
-    setOpen(false);
+    setState(RunState::closed);
     if (commit && entry) {
         m_deps.counters.bumpCounter(QStringLiteral("switches"));
         m_deps.reminder.armUpdateNudge();
@@ -402,8 +323,8 @@ void Switcher::finish(bool commit)
     // before it got to the activation. A run shown again meanwhile keeps its panel.
     Weak weak = m_self;
     m_deps.dispatcher.post([weak] {
-        if (auto self = weak.lock(); self && !(*self)->m_visible)
-            (*self)->hidePanels();
+        if (auto self = weak.lock(); self && !(*self)->isVisible())
+            (*self)->m_deps.panels.hide();
     });
 }
 

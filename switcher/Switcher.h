@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QPointF>
-#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -13,18 +12,19 @@
 #include <vector>
 
 #include "platform/Dispatch.h"
+#include "platform/Listeners.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
-#include "settings/Slots.h"
 #include "inventory/Entry.h"
+#include "settings/Slots.h"
+#include "switcher/RunPanels.h"
+#include "switcher/RunView.h"
 
 namespace zumo {
 
 class Counters;
 class Permissions;
 class Settings;
-class SwitcherPanel;
-class SwitcherView;
 class UpdateReminder;
 class WindowActions;
 class WindowInventory;
@@ -40,6 +40,7 @@ struct SwitcherDeps {
     WindowInventory& inventory;
     WindowActions& actions;
     UpdateReminder& reminder;
+    RunPanels& panels;
 };
 
 // A built entry list on its way back to the main thread.
@@ -52,15 +53,16 @@ struct LoadedEntries {
     bool backward = false;
 };
 
-// The states of a run, as the fields below spell them:
-//   closed        !open
-//   loading       open && loading                 (a commit now only sets commitWhenLoaded;
-//                                                   moves add up in pendingMoves)
-//   loadedHidden  open && !loading && !visible    (the show timer is pending)
-//   shown         open && visible                 (search mode and commands live here)
+// One run moves through the states closed -> loading -> loadedHidden -> shown -> closed:
+//   loading       entries are being built; a commit now only sets commitWhenLoaded, moves add
+//                 up in pendingMoves
+//   loadedHidden  entries are in, the show timer is pending
+//   shown         the panel is up; search mode (a query in the content) and commands live here
+// loadedHidden and shown also end by finish; an empty list or a cancel ends loading at once.
 // Every open and every finish raises gen; a background result carries the gen (or, for search
 // results, the filterGen) it was started under and is dropped when that is no longer current,
-// when the run is over, or when the Switcher is gone. Main thread only.
+// when the run is over, or when the Switcher is gone. The Switcher owns what the run shows (a
+// RunView) and hands it to the panels; they only draw it. Main thread only.
 class Switcher {
 public:
     enum class RunState { closed, loading, loadedHidden, shown };
@@ -88,13 +90,17 @@ public:
     // Selects index of the shown entries; ignored when out of range.
     void select(int index);
 
-    // Search. Each is ignored while loading.
+    // Search, driven by these verbs only; each is ignored while loading. After each the entries
+    // matching the trimmed query (all of them for an empty one) are shown with the first
+    // selected; non-empty queries are scored in the background.
+    // Enters search mode with an empty query.
     void beginSearch();
-    // Drops the last character; on an empty query leaves search mode. Then refilter().
+    // Appends text to the query. This and the two below are ignored outside search mode.
+    void typeText(const QString& text);
+    // Drops the last character; on an empty query leaves search mode.
     void backspace();
-    // Shows the entries matching the trimmed query (all of them for an empty one) with the
-    // first selected; non-empty queries are scored in the background.
-    void refilter();
+    // Leaves search mode: the full list returns with the first entry selected.
+    void leaveSearch();
 
     // Commands on the selected entry; each is ignored while loading or without a selection.
     void quitSelected();
@@ -103,8 +109,8 @@ public:
     void hideSelected();
     void snapSelected(SnapTo target);
 
-    // Lays out the panel (and mirrors) for the current content and shows it. Ignored when
-    // closed; does nothing without a display (the run stays open and can still commit).
+    // Lays out the panel (and mirrors) for the current content and shows it. Ignored unless the
+    // entries are in; does nothing without a display (the run stays open and can still commit).
     void show();
     // The displays to show on: the pointer's (or first of the system list) first.
     std::vector<Screen> targetScreens() const;
@@ -117,64 +123,56 @@ public:
     void previewCaptured(std::uint64_t gen, EntryId id, const QImage& image);
 
     // State, for the key handler and tests.
-    bool isOpen() const { return m_open; }
-    bool isVisible() const { return m_visible; }
-    bool isLoading() const { return m_loading; }
+    RunState state() const { return m_state; }
+    bool isOpen() const { return m_state != RunState::closed; }
+    bool isVisible() const { return m_state == RunState::shown; }
+    bool isLoading() const { return m_state == RunState::loading; }
+    bool isSearching() const { return m_view.query.has_value(); }
     bool commitWhenLoaded() const { return m_commitWhenLoaded; }
     int pendingMoves() const { return m_pendingMoves; }
-    bool isSearching() const { return m_searching; }
-    void setSearching(bool on) { m_searching = on; }
-    const QString& query() const { return m_query; }
-    void setQuery(QString query) { m_query = std::move(query); }
+    // What the run shows: entries, selection, query, hint, mode and rows.
+    const RunView& content() const { return m_view; }
     const std::optional<QString>& notice() const { return m_notice; }
     std::uint64_t gen() const { return m_gen; }
     std::uint64_t filterGen() const { return m_filterGen; }
     const std::vector<Entry>& allEntries() const { return m_allEntries; }
     bool showTimerPending() const { return m_showTimer.has_value(); }
-    RunState state() const;
-    SwitcherView& view() const;
-    SwitcherPanel& panel() const { return *m_panel; }
-    std::size_t mirrorPanelCount() const { return m_extras.size(); }
-    SwitcherPanel& mirrorPanel(std::size_t i) const { return *m_extras.at(i); }
 
-    // Called whenever a run opens (true) or ends (false).
-    std::function<void(bool)> onOpenChanged;
+    // Told true when a run opens and false when it ends.
+    Notifier<bool> openChanged;
 
 private:
     using Weak = std::weak_ptr<Switcher*>;
 
-    std::unique_ptr<SwitcherPanel> makePanel();
-    void setOpen(bool open);
+    bool loaded() const { return m_state == RunState::loadedHidden || m_state == RunState::shown; }
+    void setState(RunState state);
     void startBuild(bool backward, SlotFilter filter);
     void startCaptures();
     void startShowTimer();
     void cancelShowTimer();
-    void updateHint();
-    void showMirrors(const std::vector<Screen>& screens, QSize size);
-    void hidePanels();
+    void refilter();
+    void setShown(std::vector<Entry> entries);
+    void setSelected(int index);
     void removeEntries(const std::function<bool(const Entry&)>& match);
     void setMinimized(EntryId id);
     void redraw();
     int shownCount() const;
 
     SwitcherDeps m_deps;
-    std::unique_ptr<SwitcherPanel> m_panel;
-    std::vector<std::unique_ptr<SwitcherPanel>> m_extras;  // mirrors, made on demand, reused
+    RunState m_state = RunState::closed;
+    RunView m_view;  // what the panels draw
     std::uint64_t m_filterGen = 0;
-    bool m_open = false;
-    bool m_visible = false;
     std::optional<Dispatcher::TimerId> m_showTimer;
-    bool m_loading = false;
-    bool m_commitWhenLoaded = false;
+    bool m_commitWhenLoaded = false;  // meaningful while loading
     int m_pendingMoves = 0;
     std::uint64_t m_gen = 0;
     // No process activity token: Linux has no App Nap to hold off while a run is open.
     std::vector<Entry> m_allEntries;
-    bool m_searching = false;
-    QString m_query;
     std::optional<QString> m_notice;
+    std::vector<Subscription> m_panelInput;  // hover, pick and scroll from the panels
     // The lifetime token every handed-out closure holds weakly.
     std::shared_ptr<Switcher*> m_self;
+    Subscription m_screensChanged;
 };
 
 // Pure rules of a run.

@@ -7,45 +7,58 @@
 #include "switcher/Query.h"
 #include "switcher/SearchRank.h"
 #include "switcher/Switcher.h"
-#include "switcher/SwitcherView.h"
 #include "inventory/WindowInventory.h"
 
 namespace zumo {
 
 void Switcher::beginSearch()
 {
-    if (!m_open || m_loading)
+    if (!loaded())
         return;
     m_deps.counters.bumpCounter(QStringLiteral("searches"));
-    m_searching = true;
-    m_query.clear();
+    m_view.query = QString();
+    refilter();
+}
+
+void Switcher::typeText(const QString& text)
+{
+    if (!loaded() || !isSearching())
+        return;
+    *m_view.query += text;
     refilter();
 }
 
 void Switcher::backspace()
 {
-    if (!m_open || m_loading)
+    if (!loaded() || !isSearching())
         return;
-    if (m_query.isEmpty()) {
-        m_searching = false;
+    QString& query = *m_view.query;
+    if (query.isEmpty()) {
+        m_view.query.reset();
     } else {
         // Never leave half of a surrogate pair behind.
-        const bool pair = m_query.size() >= 2 && m_query.back().isLowSurrogate()
-            && m_query.at(m_query.size() - 2).isHighSurrogate();
-        m_query.chop(pair ? 2 : 1);
+        const bool pair = query.size() >= 2 && query.back().isLowSurrogate()
+            && query.at(query.size() - 2).isHighSurrogate();
+        query.chop(pair ? 2 : 1);
     }
+    refilter();
+}
+
+void Switcher::leaveSearch()
+{
+    if (!loaded() || !isSearching())
+        return;
+    m_view.query.reset();
     refilter();
 }
 
 void Switcher::refilter()
 {
-    if (!m_open)
-        return;
-    const QString q = m_query.trimmed();
+    const QString q = m_view.query.value_or(QString()).trimmed();
     ++m_filterGen;
     if (q.isEmpty()) {
-        view().setEntries(m_allEntries);
-        view().setSelected(0);
+        setShown(m_allEntries);
+        setSelected(0);
         show();
         return;
     }
@@ -74,7 +87,7 @@ void Switcher::refilter()
 
 void Switcher::searchRanked(std::uint64_t filterGen, const std::vector<EntryId>& ranked)
 {
-    if (filterGen != m_filterGen || !m_open || !m_searching)
+    if (filterGen != m_filterGen || !loaded() || !isSearching())
         return;
     // Take the entries as they are now: a thumbnail or a minimised mark may have arrived
     // meanwhile, and an entry removed by a command must not come back.
@@ -87,29 +100,26 @@ void Switcher::searchRanked(std::uint64_t filterGen, const std::vector<EntryId>&
         if (it != byId.constEnd())
             shown.push_back(m_allEntries[*it]);
     }
-    view().setEntries(std::move(shown));
-    view().setSelected(0);
+    setShown(std::move(shown));
+    setSelected(0);
     show();
 }
 
 void Switcher::removeEntries(const std::function<bool(const Entry&)>& match)
 {
     std::erase_if(m_allEntries, match);
-    std::vector<Entry> shown = view().entries();
-    std::erase_if(shown, match);
-    view().setEntries(std::move(shown));
+    std::erase_if(m_view.entries, match);
     if (m_allEntries.empty()) {
         finish(false);
         return;
     }
-    const int last = std::max(0, int(view().entries().size()) - 1);
-    view().setSelected(std::min(view().selected(), last));
+    setSelected(std::min(m_view.selected, std::max(0, shownCount() - 1)));
     show();
 }
 
 void Switcher::quitSelected()
 {
-    if (!m_open || m_loading)
+    if (!loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry)
@@ -122,7 +132,7 @@ void Switcher::quitSelected()
 
 void Switcher::closeSelected()
 {
-    if (!m_open || m_loading)
+    if (!loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry)
@@ -148,7 +158,7 @@ void Switcher::closeSelected()
 
 void Switcher::minimizeSelected()
 {
-    if (!m_open || m_loading)
+    if (!loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry || !entry->window)
@@ -163,19 +173,17 @@ void Switcher::minimizeSelected()
 
 void Switcher::setMinimized(EntryId id)
 {
-    for (Entry& e : m_allEntries) {
-        if (e.id == id)
-            e.minimized = true;
-    }
-    for (Entry& e : view().mutableEntries()) {
-        if (e.id == id)
-            e.minimized = true;
+    for (std::vector<Entry>* list : {&m_allEntries, &m_view.entries}) {
+        for (Entry& e : *list) {
+            if (e.id == id)
+                e.minimized = true;
+        }
     }
 }
 
 void Switcher::hideSelected()
 {
-    if (!m_open || m_loading)
+    if (!loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry)
@@ -188,7 +196,7 @@ void Switcher::hideSelected()
 
 void Switcher::snapSelected(SnapTo target)
 {
-    if (!m_open || m_loading)
+    if (!loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry || !entry->window)
@@ -203,7 +211,7 @@ void Switcher::snapSelected(SnapTo target)
         actions->snapWindow(window, target);
         dispatcher->post([weak, gen] {
             auto self = weak.lock();
-            if (self && (*self)->m_gen == gen && (*self)->m_open)
+            if (self && (*self)->m_gen == gen && (*self)->isOpen())
                 (*self)->finish(true);
         });
     });

@@ -7,7 +7,6 @@
 #include "settings/Slots.h"
 #include "stats/Counters.h"
 #include "switcher/Switcher.h"
-#include "switcher/SwitcherView.h"
 #include "platform/Log.h"
 
 namespace zumo {
@@ -28,21 +27,14 @@ Tap::Tap(Switcher& sw, KeyboardHook& hook, ActiveSlots& slots, const Settings& s
     , m_permissions(permissions)
     , m_clock(clock)
 {
-    m_previousSlotsChanged = std::move(m_slots.onChanged);
-    m_slots.onChanged = [this] {
-        if (m_previousSlotsChanged)
-            m_previousSlotsChanged();
-        registerShortcuts();
-    };
+    m_slotsChanged = m_slots.changed.subscribe([this] { registerShortcuts(); });
     // On X11 the hook sees keys other than the shortcuts only while it holds a grab.
-    m_sw.onOpenChanged = [this](bool open) { m_hook.setCapturing(open); };
+    m_openChanged = m_sw.openChanged.subscribe([this](bool open) { m_hook.setCapturing(open); });
     registerShortcuts();
 }
 
 Tap::~Tap()
 {
-    m_slots.onChanged = std::move(m_previousSlotsChanged);
-    m_sw.onOpenChanged = nullptr;
     if (m_hook.exists())
         m_hook.destroy();
 }
@@ -90,7 +82,7 @@ TapContext Tap::context(const KeyEvent& event) const
     c.activeMask = m_activeMask;
     c.activeKey = m_activeKey;
     if (c.open && !c.loading)
-        c.shown = int(m_sw.view().entries().size());
+        c.shown = int(m_sw.content().entries.size());
     if (event.type != KeyEventType::KeyDown)
         return c;
     c.enabled = m_settings.enabled();
@@ -137,16 +129,9 @@ void Tap::applyOpenRun(const TapAction& action)
     case TapVerb::cancel: m_sw.finish(false); break;
     case TapVerb::move: m_sw.move(action.amount); break;
     case TapVerb::moveRow: m_sw.moveRow(action.amount); break;
-    case TapVerb::leaveSearch:
-        m_sw.setSearching(false);
-        m_sw.setQuery(QString());
-        m_sw.refilter();
-        break;
+    case TapVerb::leaveSearch: m_sw.leaveSearch(); break;
     case TapVerb::backspace: m_sw.backspace(); break;
-    case TapVerb::type:
-        m_sw.setQuery(m_sw.query() + action.character);
-        m_sw.refilter();
-        break;
+    case TapVerb::type: m_sw.typeText(QString(action.character)); break;
     case TapVerb::jump:
         m_sw.select(action.amount);
         m_counters.bumpCounter(QStringLiteral("jumps"));

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/KeyboardHook.h"
+#include "platform/Listeners.h"
 #include "switcher/TapDecision.h"
 
 namespace zumo {
@@ -55,7 +56,8 @@ private:
     // Written when a shortcut opens a run, read while it is open; kept in between.
     std::uint64_t m_activeMask = 0;
     std::int64_t m_activeKey = 0;
-    std::function<void()> m_previousSlotsChanged;
+    Subscription m_slotsChanged;
+    Subscription m_openChanged;
 };
 
 } // namespace zumo

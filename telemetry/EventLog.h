@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/Log.h"
+#include "platform/PrivateDirectory.h"
 
 namespace zumo {
 
@@ -49,10 +50,6 @@ QByteArray formatLogLine(const QDateTime& moment, const QString& message);
 // be written; a failed trim leaves the file whole and is retried by the next write.
 bool appendLogLine(const QString& path, const QByteArray& line);
 
-// The private per-user base for logs and work files: $XDG_CACHE_HOME/zumo (or ~/.cache/zumo),
-// created with mode 0700; empty when it cannot be made private to this user (not a directory,
-// a symbolic link, owned by someone else).
-QString privateBaseDirectory();
 // The log directory: the one named by "logDir" when it still exists as a real directory directly
 // inside base and is owned by this user, otherwise a new directory named by 16 random lower-case
 // hex digits inside base (mode 0700), stored under "logDir". Empty when base is empty. A failed

@@ -10,26 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/PrivateDirectory.h"
 #include "settings/SettingsStore.h"
 
 namespace zumo {
 namespace {
 
 const QString LogDirKey = QStringLiteral("logDir");
-
-// A real directory (not a link to one) owned by us, with its mode narrowed to 0700 when looser.
-bool isPrivateDirectory(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
-        return false;
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
-        return false;
-    if ((st.st_mode & 07777) == 0700)
-        return true;
-    return ::chmod(native.constData(), 0700) == 0;
-}
 
 // Only direct children of the base are accepted: the base is checked, and nothing between it and
 // the child can then be a link.
@@ -41,32 +28,12 @@ bool isDirectChildOf(const QString& path, const QString& base)
     return info.path() == QDir::cleanPath(base) && !info.fileName().isEmpty();
 }
 
-QString cacheHome()
-{
-    const QString xdg = qEnvironmentVariable("XDG_CACHE_HOME");
-    // Relative values are invalid by the XDG rules and would land in the working directory.
-    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
-        return QDir::cleanPath(xdg);
-    return QDir::cleanPath(QDir::homePath() + QStringLiteral("/.cache"));
-}
-
 QString newDirectoryName()
 {
     return QUuid::createUuid().toString(QUuid::Id128).left(16).toLower();
 }
 
 } // namespace
-
-QString privateBaseDirectory()
-{
-    const QString cache = cacheHome();
-    QDir().mkpath(cache);  // a failure shows in the checks below
-    const QString base = cache + QStringLiteral("/zumo");
-    ::mkdir(QFile::encodeName(base).constData(), 0700);
-    if (!isPrivateDirectory(base))
-        return {};
-    return base;
-}
 
 QString chooseLogDirectory(SettingsStore& store, const QString& base)
 {

@@ -11,8 +11,9 @@
 
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
-#include "switcher/SwitcherPanel.h"
-#include "switcher/SwitcherView.h"
+#include "panel/SwitcherPanel.h"
+#include "panel/SwitcherView.h"
+#include "switcher/Thumbnail.h"
 
 using namespace zumo;
 
@@ -165,20 +166,23 @@ int main(int argc, char** argv)
     panel.setTranslucent(true);
     SwitcherView& view = *panel.view();
 
-    view.setEntries(iconEntries());
-    view.setSelected(1);
-    view.setHint(QString::fromUtf8(MoveHint));
+    RunView content;
+    content.entries = iconEntries();
+    content.selected = 1;
+    content.hint = QString::fromUtf8(MoveHint);
+    view.draw(content);
     bool ok = save(compose(panel), dir + "/icon-mode.png");
 
-    view.setEntries(previewEntries());
-    view.setPreviewMode(true);
-    view.setSelected(0);
+    content.entries = previewEntries();
+    content.previewMode = true;
+    content.selected = 0;
+    view.draw(content);
     ok = save(compose(panel), dir + "/preview-mode.png") && ok;
 
-    view.setEntries({});
-    view.setPreviewMode(false);
-    view.setQuery(QStringLiteral("xyzzy"));
-    view.setHint(QStringLiteral("Type to filter    ↩ switch    esc back"));
+    content = RunView();
+    content.query = QStringLiteral("xyzzy");
+    content.hint = QStringLiteral("Type to filter    ↩ switch    esc back");
+    view.draw(content);
     ok = save(compose(panel), dir + "/search-empty.png") && ok;
     return ok ? 0 : 1;
 }

@@ -45,6 +45,10 @@ std::optional<DesktopEntry> parseDesktopEntry(const QByteArray& text, const QStr
             entry.startupWmClass = value;
         else if (key == "Type")
             type = value;
+        else if (key == "Icon")
+            entry.icon = value;
+        else if ((key == "NoDisplay" || key == "Hidden") && value == QLatin1String("true"))
+            entry.noDisplay = true;
     }
     if (!sawGroup || entry.name.isEmpty() || (!type.isEmpty() && type != QLatin1String("Application")))
         return std::nullopt;

@@ -15,6 +15,8 @@ struct DesktopEntry {
     QString id;               // desktop-file id: path below applications/ with '/' as '-', without ".desktop"
     QString name;             // Name of the [Desktop Entry] group
     QString startupWmClass;   // StartupWMClass; empty when absent
+    QString icon = {};        // Icon: a theme name or an absolute path; empty when absent
+    bool noDisplay = false;   // NoDisplay or Hidden is true: not to be offered in menus
 };
 
 // Reads the [Desktop Entry] group of a .desktop file's text. Nothing when the group is missing,
@@ -35,6 +37,7 @@ public:
     // equal to the class, then to the instance, then the id equal to the class, then the instance.
     std::optional<DesktopEntry> lookup(const QString& className, const QString& instance) const;
     std::size_t size() const { return m_entries.size(); }
+    const std::vector<DesktopEntry>& entries() const { return m_entries; }
 
 private:
     std::vector<DesktopEntry> m_entries;

@@ -24,7 +24,7 @@ bool activationAnswered(std::uint32_t active, const RequestedActivation& request
 
 X11Actions::X11Actions(X11WindowModel& model, SteadyNow now) : m_model(model), m_now(std::move(now))
 {
-    m_model.addListener([this] { forgetAnswered(); });
+    m_modelChanged = m_model.changed.subscribe([this] { forgetAnswered(); });
 }
 
 void X11Actions::forgetAnswered()

@@ -77,6 +77,7 @@ private:
     X11WindowModel& m_model;
     SteadyNow m_now;
     QObject m_context;  // lives on the main thread; queued work is delivered through it
+    Subscription m_modelChanged;
     mutable std::mutex m_mutex;
     std::optional<PendingActivation> m_pending;
     std::optional<RequestedActivation> m_requested;

@@ -92,6 +92,12 @@ std::unique_ptr<X11Connection> X11Connection::open(QString& error, const char* d
 
 X11Connection::~X11Connection()
 {
+    m_token.reset();
+    // Destroyed from inside its own pump, the notifier may be the one whose signal is running.
+    if (m_notifier && m_pumpDepth > 0) {
+        m_notifier->setEnabled(false);
+        m_notifier.release()->deleteLater();
+    }
     m_notifier.reset();
     if (m_ewmhReady)
         xcb_ewmh_connection_wipe(&m_ewmh);
@@ -116,26 +122,49 @@ void X11Connection::pump()
     if (m_pumping)
         return;  // a handler's round trip re-entered through the event loop
     if (!alive()) {
-        if (!m_reportedLoss) {
-            m_reportedLoss = true;
-            m_notifier->setEnabled(false);
-            appLog(QStringLiteral("lost the connection to the X server; windows can no longer be listed"));
-        }
+        reportLoss();
         return;
     }
+    const std::weak_ptr<int> token = m_token;
+    ++m_pumpDepth;
     m_pumping = true;
     bool any = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_c)) {
         any = true;
         deliver(event);
         std::free(event);
+        if (token.expired())
+            return;  // a handler destroyed this connection
     }
     // The batch handler's listeners may run a nested event loop (a dialog); events arriving
     // meanwhile must still be handled, so re-entry is allowed from here on.
     m_pumping = false;
     if (any && m_batchEnd)
         m_batchEnd();
-    xcb_flush(m_c);
+    if (!alive())
+        reportLoss();
+    else
+        xcb_flush(m_c);
+    if (!token.expired())
+        --m_pumpDepth;
+}
+
+void X11Connection::reportLoss()
+{
+    if (m_reportedLoss)
+        return;
+    m_reportedLoss = true;
+    m_notifier->setEnabled(false);
+    if (!m_lost) {
+        appLog(QStringLiteral("lost the connection to the X server; windows can no longer be listed"));
+        return;
+    }
+    ++m_pumpDepth;  // the handler may destroy this connection
+    const std::weak_ptr<int> token = m_token;
+    const std::function<void()> lost = m_lost;
+    lost();
+    if (!token.expired())
+        --m_pumpDepth;
 }
 
 void X11Connection::deliver(xcb_generic_event_t* event)
@@ -145,8 +174,11 @@ void X11Connection::deliver(xcb_generic_event_t* event)
         return;
     }
     noteTime(*event);
-    if (m_handler)
-        m_handler(*event);
+    if (!m_handler)
+        return;
+    // A copy: the handler may replace the handlers or destroy the connection.
+    const auto handler = m_handler;
+    handler(*event);
 }
 
 void X11Connection::noteTime(const xcb_generic_event_t& event)
@@ -182,6 +214,14 @@ void X11Connection::flush()
 {
     if (m_c)
         xcb_flush(m_c);
+}
+
+void X11Connection::roundTrip()
+{
+    if (!alive())
+        return;
+    std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    pump();
 }
 
 bool X11Connection::compositorRunning()

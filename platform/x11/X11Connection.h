@@ -1,5 +1,6 @@
-// The desktop model's X connection: opened once, atoms interned, events pumped on the main
-// thread through the Qt event loop, failures reported in words.
+// An X connection of the backend (the desktop model's, and the keyboard hook's own): opened
+// once, atoms interned, events pumped on the main thread through the Qt event loop, failures
+// reported in words.
 #pragma once
 
 #include <QString>
@@ -42,10 +43,16 @@ public:
 
     // Every event is handed to `handler` on the main thread; `batchEnd` runs once after each
     // drain that delivered events, so a burst of changes is applied once.
+    // A handler may destroy the connection; the pump then stops at once.
     void setHandlers(std::function<void(const xcb_generic_event_t&)> handler, std::function<void()> batchEnd);
+    // Called once when the server goes away, instead of the default log line. It may destroy
+    // the connection.
+    void setLostHandler(std::function<void()> lost) { m_lost = std::move(lost); }
     // Delivers every event already received. Main thread.
     void pump();
     void flush();
+    // One round trip, then pump(): every event the server sent before the call is handled.
+    void roundTrip();
 
     // The latest server time seen in an event; XCB_CURRENT_TIME before any.
     xcb_timestamp_t lastTimestamp() const { return m_lastTime.load(std::memory_order_relaxed); }
@@ -61,6 +68,7 @@ private:
     void deliver(xcb_generic_event_t* event);
     void noteTime(const xcb_generic_event_t& event);
     void reportError(const xcb_generic_error_t& error);
+    void reportLoss();
 
     xcb_connection_t* m_c = nullptr;
     xcb_ewmh_connection_t m_ewmh{};
@@ -72,6 +80,10 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<void(const xcb_generic_event_t&)> m_handler;
     std::function<void()> m_batchEnd;
+    std::function<void()> m_lost;
+    // Expires with the connection, so a pump whose handler destroyed it stops touching it.
+    std::shared_ptr<int> m_token = std::make_shared<int>(0);
+    int m_pumpDepth = 0;
     std::atomic<xcb_timestamp_t> m_lastTime{XCB_CURRENT_TIME};
     bool m_reportedLoss = false;
     bool m_pumping = false;

@@ -1,8 +1,7 @@
-// The X11 keyboard hook: shortcut grabs, the keyboard grab of an open run, and the event pump.
+// The X11 keyboard hook: the keyboard grab of an open run and the keys it delivers, on a
+// connection of its own (X11Connection); the shortcuts' passive grabs are X11ShortcutGrabs'.
 #include "platform/x11/X11KeyboardHook.h"
 
-#include <QSet>
-#include <QSocketNotifier>
 #include <cstdlib>
 #include <deque>
 #include <xcb/xcb.h>
@@ -10,8 +9,10 @@
 
 #include "platform/Dispatch.h"
 #include "platform/KeyCodes.h"
-#include "platform/x11/KeyTranslation.h"
 #include "platform/Log.h"
+#include "platform/x11/KeyTranslation.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11ShortcutGrabs.h"
 
 namespace zumo {
 namespace {
@@ -27,24 +28,22 @@ struct FreeDeleter {
 };
 template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
-const xcb_screen_t* screenOf(xcb_connection_t* connection, int number)
-{
-    auto it = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (; it.rem; --number, xcb_screen_next(&it)) {
-        if (number == 0)
-            return it.data;
-    }
-    return nullptr;
-}
+// Where the keyboard stands. Transitions: startCapture (off → grabbing), grabbed
+// (grabbing → holding), stopCapture (any → off).
+enum class Capture {
+    off,       // only the shortcuts' passive grabs
+    grabbing,  // every key is wanted; the keyboard grab is being asked for (retried while busy)
+    holding,   // every key is wanted and the keyboard grab is ours
+};
 
 } // namespace
 
+// The hook keeps an X connection of its own rather than sharing the desktop model's: it must
+// wait for the server's answer (a grab's status, the keymap) while a key press has the
+// keyboard frozen, and on a shared connection that wait would queue behind the model's
+// pipelined reads of every window, and its replies would pull the model's events into the
+// hook's pump. Both connections are X11Connection, pumped the same way.
 struct X11KeyboardHook::Impl {
-    struct KeyGrab {
-        x11::Keycode key = 0;
-        std::uint16_t modifiers = 0;
-    };
-
     Impl(Dispatcher& d, QByteArray name) : dispatcher(d), display(std::move(name)) {}
 
     Dispatcher& dispatcher;
@@ -52,25 +51,21 @@ struct X11KeyboardHook::Impl {
     Handler handler;
     std::vector<HookShortcut> shortcuts;
 
-    xcb_connection_t* conn = nullptr;
+    std::unique_ptr<x11::X11Connection> x;
+    xcb_connection_t* conn = nullptr;  // x's, while connected
     xcb_window_t root = 0;
     xcb_key_symbols_t* symbols = nullptr;
-    std::unique_ptr<QSocketNotifier> notifier;
-    int pumping = 0;
-    bool drainPosted = false;
     std::shared_ptr<int> alive = std::make_shared<int>(0);
 
     x11::ModifierKeys modifierKeys;
     std::uint16_t numLock = 0;
-    std::vector<KeyGrab> keyGrabs;
-    std::vector<HookShortcut> taken;
-    QSet<QString> logged; // shortcut problems already reported for the current shortcuts
+    x11::X11ShortcutGrabs grabs;
 
-    bool capturing = false;
-    int captureStarts = 0;          // tells whether the handler asked for capturing itself
-    bool ownerCaptures = false;     // false while capturing only because a shortcut press was swallowed
+    Capture capture = Capture::off;
+    // The owner asked for capturing (setCapturing(true)) since this run's shortcut press; a
+    // capture it did not ask for ends by itself with the shortcut's modifiers.
+    bool ownerAsked = false;
     std::uint64_t runModifiers = 0; // the shortcut modifiers of the press that started capturing
-    bool holding = false;
     std::uint32_t grabSequence = 0;
     int grabAttempts = 0;
     Dispatcher::TimerId retryTimer = 0;
@@ -84,28 +79,19 @@ struct X11KeyboardHook::Impl {
     void loadKeymap();
     x11::Keysym level0(x11::Keycode key) const;
     std::vector<x11::Keycode> keycodesOf(x11::Keysym keysym) const;
-
     void grabShortcuts();
-    void ungrabShortcuts();
-    struct GrabOutcome {
-        bool plainTaken = false;   // the combination itself
-        bool variantTaken = false; // only with Shift or a lock on
-    };
-    bool grabShortcut(const HookShortcut& shortcut);
-    GrabOutcome grabKeys(const std::vector<x11::Keycode>& keycodes, std::uint16_t modifiers);
-    void logOnce(const QString& message);
 
-    void pumpEvents();
-    void scheduleDrain();
-    void handleEvent(const xcb_generic_event_t* event);
-    void onKey(const xcb_key_press_event_t* event, bool press);
-    void onFocus(const xcb_focus_in_event_t* event, std::uint32_t fullSequence);
-    void onMapping(xcb_mapping_notify_event_t* event);
+    void handleEvent(const xcb_generic_event_t& event);
+    void onKey(const xcb_key_press_event_t& event, bool press);
+    void onShortcutPress(const KeyEvent& translated);
+    void onFocus(const xcb_focus_in_event_t& event, std::uint32_t fullSequence);
+    void onMapping(const xcb_mapping_notify_event_t& event);
 
     void startCapture();
     void stopCapture();
+    void cancelTimers();
     void tryGrab();
-    void retryGrab();
+    void grabbed(std::uint32_t sequence);
     void checkKeymap();
     void poll();
     void disable(const QString& message);
@@ -126,21 +112,18 @@ struct X11KeyboardHook::Impl {
 
 bool X11KeyboardHook::Impl::openConnection()
 {
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNumber);
-    const xcb_screen_t* screen = xcb_connection_has_error(c) ? nullptr : screenOf(c, screenNumber);
-    if (!screen) {
-        xcb_disconnect(c);
+    QString error;
+    x = x11::X11Connection::open(error, display.isEmpty() ? nullptr : display.constData());
+    if (!x)
         return false;
-    }
-    conn = c;
-    root = screen->root;
+    conn = x->xcb();
+    root = x->root();
     symbols = xcb_key_symbols_alloc(conn);
+    x->setHandlers([this](const xcb_generic_event_t& event) { handleEvent(event); }, {});
+    x->setLostHandler([this] { connectionLost(); });
     // Focus events with a grab mode on the root tell when someone else takes the keyboard.
     const std::uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(conn, root, XCB_CW_EVENT_MASK, &mask);
-    notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn), QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { pumpEvents(); });
     loadKeymap();
     grabShortcuts();
     return true;
@@ -148,23 +131,15 @@ bool X11KeyboardHook::Impl::openConnection()
 
 void X11KeyboardHook::Impl::closeConnection()
 {
-    if (!conn)
+    if (!x)
         return;
-    if (retryTimer)
-        dispatcher.cancel(std::exchange(retryTimer, 0));
-    if (pollTimer)
-        dispatcher.cancel(std::exchange(pollTimer, 0));
-    capturing = false;
-    holding = false;
-    keyGrabs.clear();
-    notifier->setEnabled(false);
-    // The notifier may be the one whose signal is running right now.
-    if (pumping > 0)
-        notifier.release()->deleteLater();
-    notifier.reset();
+    cancelTimers();
+    capture = Capture::off;
+    grabs.forget();
     if (symbols)
         xcb_key_symbols_free(std::exchange(symbols, nullptr));
-    xcb_disconnect(std::exchange(conn, nullptr)); // ends every grab of ours
+    conn = nullptr;
+    x.reset(); // disconnecting ends every grab of ours
 }
 
 void X11KeyboardHook::Impl::loadKeymap()
@@ -180,7 +155,6 @@ void X11KeyboardHook::Impl::loadKeymap()
     }
     XcbReply<xcb_get_modifier_mapping_reply_t> modmap(
         xcb_get_modifier_mapping_reply(conn, xcb_get_modifier_mapping(conn), nullptr));
-    scheduleDrain();
     numLock = 0;
     if (modmap) {
         const std::span<const x11::Keycode> keycodes(
@@ -214,170 +188,56 @@ void X11KeyboardHook::Impl::grabShortcuts()
 {
     if (!conn)
         return;
-    ungrabShortcuts();
-    std::vector<HookShortcut> nowTaken;
-    for (const HookShortcut& shortcut : shortcuts) {
-        if (!grabShortcut(shortcut))
-            nowTaken.push_back(shortcut);
-    }
-    taken = std::move(nowTaken);
-    xcb_flush(conn);
+    grabs.grab(conn, root, shortcuts, [this](x11::Keysym keysym) { return keycodesOf(keysym); }, numLock);
 }
 
-void X11KeyboardHook::Impl::ungrabShortcuts()
+void X11KeyboardHook::Impl::handleEvent(const xcb_generic_event_t& event)
 {
-    for (const KeyGrab& grab : keyGrabs)
-        xcb_ungrab_key(conn, grab.key, root, grab.modifiers);
-    keyGrabs.clear();
-}
-
-// Grabs every key and modifier state of one shortcut; false when another program holds it.
-bool X11KeyboardHook::Impl::grabShortcut(const HookShortcut& shortcut)
-{
-    const QString name = x11::shortcutName(shortcut);
-    const std::uint16_t modifiers = x11::xModifiersForMask(shortcut.mask);
-    if (modifiers == 0) {
-        logOnce(QStringLiteral("%1 ignored as a shortcut: without Ctrl or Alt it would take the key "
-                               "from every program")
-                    .arg(name));
-        return true;
-    }
-    std::vector<x11::Keycode> keycodes;
-    for (x11::Keysym keysym : x11::keysymsForKeyCode(shortcut.key)) {
-        for (x11::Keycode key : keycodesOf(keysym))
-            keycodes.push_back(key);
-    }
-    if (keycodes.empty()) {
-        logOnce(QStringLiteral("%1 cannot be used: no key of this keyboard layout types it; choose "
-                               "another shortcut")
-                    .arg(name));
-        return true;
-    }
-    const GrabOutcome outcome = grabKeys(keycodes, modifiers);
-    if (outcome.plainTaken) {
-        logOnce(QStringLiteral("%1 is already taken by another program; the switcher will not open with "
-                               "it — choose another shortcut or close that program")
-                    .arg(name));
-        return false;
-    }
-    if (outcome.variantTaken) {
-        logOnce(QStringLiteral("%1 is taken by another program while Shift, Caps Lock or Num Lock is on; "
-                               "the switcher may not open with it then — choose another shortcut or "
-                               "close that program")
-                    .arg(name));
-        return false;
-    }
-    return true;
-}
-
-X11KeyboardHook::Impl::GrabOutcome X11KeyboardHook::Impl::grabKeys(const std::vector<x11::Keycode>& keycodes,
-                                                                   std::uint16_t modifiers)
-{
-    struct Attempt {
-        KeyGrab grab;
-        xcb_void_cookie_t cookie;
-    };
-    std::vector<Attempt> attempts;
-    for (x11::Keycode key : keycodes) {
-        for (std::uint16_t variant : x11::grabVariants(modifiers, numLock)) {
-            // Synchronous: the keyboard waits until the handler says whether to hand the press on.
-            attempts.push_back(
-                {{key, variant},
-                 xcb_grab_key_checked(conn, 0, root, variant, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC)});
-        }
-    }
-    GrabOutcome outcome;
-    for (const Attempt& attempt : attempts) {
-        XcbReply<xcb_generic_error_t> error(xcb_request_check(conn, attempt.cookie));
-        if (!error) {
-            keyGrabs.push_back(attempt.grab);
-            continue;
-        }
-        (attempt.grab.modifiers == modifiers ? outcome.plainTaken : outcome.variantTaken) = true;
-    }
-    scheduleDrain();
-    return outcome;
-}
-
-void X11KeyboardHook::Impl::logOnce(const QString& message)
-{
-    if (logged.contains(message))
-        return;
-    logged.insert(message);
-    appLog(message);
-}
-
-void X11KeyboardHook::Impl::pumpEvents()
-{
-    if (!conn)
-        return;
-    ++pumping;
-    while (conn) {
-        XcbReply<xcb_generic_event_t> event(xcb_poll_for_event(conn));
-        if (!event)
-            break;
-        handleEvent(event.get());
-    }
-    if (conn && xcb_connection_has_error(conn))
-        connectionLost();
-    --pumping;
-}
-
-// Waiting for a reply reads pending events into xcb's queue, where the socket notifier
-// no longer sees them; a queued pump picks them up.
-void X11KeyboardHook::Impl::scheduleDrain()
-{
-    if (drainPosted)
-        return;
-    drainPosted = true;
-    dispatcher.post(guarded([this] {
-        drainPosted = false;
-        pumpEvents();
-    }));
-}
-
-void X11KeyboardHook::Impl::handleEvent(const xcb_generic_event_t* event)
-{
-    switch (event->response_type & 0x7f) {
+    switch (event.response_type & 0x7f) {
     case XCB_KEY_PRESS:
-        onKey(reinterpret_cast<const xcb_key_press_event_t*>(event), true);
+        onKey(reinterpret_cast<const xcb_key_press_event_t&>(event), true);
         break;
     case XCB_KEY_RELEASE:
-        onKey(reinterpret_cast<const xcb_key_press_event_t*>(event), false);
+        onKey(reinterpret_cast<const xcb_key_press_event_t&>(event), false);
         break;
     case XCB_FOCUS_IN:
     case XCB_FOCUS_OUT:
-        onFocus(reinterpret_cast<const xcb_focus_in_event_t*>(event), event->full_sequence);
+        onFocus(reinterpret_cast<const xcb_focus_in_event_t&>(event), event.full_sequence);
         break;
     case XCB_MAPPING_NOTIFY:
-        onMapping(reinterpret_cast<xcb_mapping_notify_event_t*>(const_cast<xcb_generic_event_t*>(event)));
+        onMapping(reinterpret_cast<const xcb_mapping_notify_event_t&>(event));
         break;
     default:
-        break; // errors of unchecked requests (an ungrab of a key no longer grabbed) change nothing
+        break;
     }
 }
 
-void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t* event, bool press)
+void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t& event, bool press)
 {
-    const x11::XKey key{event->detail, level0(event->detail), event->state, press};
+    const x11::XKey key{event.detail, level0(event.detail), event.state, press};
     if (press)
         modifierKeys.press(key.keycode);
     else
         modifierKeys.release(key.keycode);
     const KeyEvent translated = x11::translateKey(key, modifierKeys);
-    if (capturing) {
-        if (translated.type != KeyEventType::FlagsChanged)
-            deliver(translated);
-        else if (translated.flags != lastFlags)
-            deliverFlags(translated);
-        // A shortcut press that froze the keyboard just before the keyboard grab took over.
-        if (press && conn)
-            allowEvents(XCB_ALLOW_ASYNC_KEYBOARD);
-        return;
+    if (capture == Capture::off) {
+        if (press)
+            onShortcutPress(translated);
+        return; // else the release of a shortcut key whose press was handed on
     }
-    if (!press)
-        return; // the release of a shortcut key whose press was handed on
-    const int startsBefore = captureStarts;
+    if (translated.type != KeyEventType::FlagsChanged)
+        deliver(translated);
+    else if (translated.flags != lastFlags)
+        deliverFlags(translated);
+    // A shortcut press that froze the keyboard just before the keyboard grab took over.
+    if (press && conn)
+        allowEvents(XCB_ALLOW_ASYNC_KEYBOARD);
+}
+
+// A press of a grabbed shortcut: the keyboard stays frozen until the handler has answered.
+void X11KeyboardHook::Impl::onShortcutPress(const KeyEvent& translated)
+{
+    ownerAsked = false;
     runModifiers = translated.flags & keys::ShortcutMask;
     const bool passOn = deliver(translated);
     if (!conn)
@@ -387,18 +247,19 @@ void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t* event, bool press
         return;
     }
     // A passive grab ends when the shortcut key is released, and the modifier's release
-    // would then go to the focused window: hold the whole keyboard from here on.
-    if (captureStarts == startsBefore)
+    // would then go to the focused window: hold the whole keyboard from here on, unless the
+    // owner has already asked for it (and perhaps been refused).
+    if (capture == Capture::off && !ownerAsked)
         startCapture();
     if (conn)
         allowEvents(XCB_ALLOW_ASYNC_KEYBOARD);
 }
 
-void X11KeyboardHook::Impl::onFocus(const xcb_focus_in_event_t* event, std::uint32_t fullSequence)
+void X11KeyboardHook::Impl::onFocus(const xcb_focus_in_event_t& event, std::uint32_t fullSequence)
 {
-    if (!holding || event->event != root)
+    if (capture != Capture::holding || event.event != root)
         return;
-    if (event->mode != XCB_NOTIFY_MODE_GRAB && event->mode != XCB_NOTIFY_MODE_UNGRAB)
+    if (event.mode != XCB_NOTIFY_MODE_GRAB && event.mode != XCB_NOTIFY_MODE_UNGRAB)
         return;
     // Focus events of our own grab carry its sequence number; later ones mean someone else's.
     if (std::int32_t(fullSequence - grabSequence) <= 0)
@@ -407,82 +268,83 @@ void X11KeyboardHook::Impl::onFocus(const xcb_focus_in_event_t* event, std::uint
                            "without switching"));
 }
 
-void X11KeyboardHook::Impl::onMapping(xcb_mapping_notify_event_t* event)
+void X11KeyboardHook::Impl::onMapping(const xcb_mapping_notify_event_t& event)
 {
-    if (event->request == XCB_MAPPING_POINTER)
+    if (event.request == XCB_MAPPING_POINTER)
         return;
-    xcb_refresh_keyboard_mapping(symbols, event);
+    xcb_refresh_keyboard_mapping(symbols, const_cast<xcb_mapping_notify_event_t*>(&event));
     loadKeymap();
     grabShortcuts();
 }
 
 void X11KeyboardHook::Impl::startCapture()
 {
-    capturing = true;
-    ++captureStarts;
+    capture = Capture::grabbing;
     grabAttempts = 0;
     tryGrab();
 }
 
 void X11KeyboardHook::Impl::stopCapture()
 {
-    capturing = false;
-    if (retryTimer)
-        dispatcher.cancel(std::exchange(retryTimer, 0));
-    if (pollTimer)
-        dispatcher.cancel(std::exchange(pollTimer, 0));
-    if (!holding || !conn)
+    const bool held = capture == Capture::holding;
+    capture = Capture::off;
+    cancelTimers();
+    if (!held || !conn)
         return;
-    holding = false;
     xcb_ungrab_keyboard(conn, XCB_CURRENT_TIME);
     // One round trip, so the keyboard is free when this returns: whatever the caller does
     // next through other connections (activating a window, a test typing) sees it released.
     XcbReply<xcb_get_input_focus_reply_t> sync(
         xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
-    scheduleDrain();
+}
+
+void X11KeyboardHook::Impl::cancelTimers()
+{
+    if (retryTimer)
+        dispatcher.cancel(std::exchange(retryTimer, 0));
+    if (pollTimer)
+        dispatcher.cancel(std::exchange(pollTimer, 0));
 }
 
 void X11KeyboardHook::Impl::tryGrab()
 {
-    if (!capturing || holding || !conn)
+    retryTimer = 0;
+    if (capture != Capture::grabbing || !conn)
         return;
     const xcb_grab_keyboard_cookie_t cookie =
         xcb_grab_keyboard(conn, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     XcbReply<xcb_grab_keyboard_reply_t> reply(xcb_grab_keyboard_reply(conn, cookie, nullptr));
-    scheduleDrain();
-    if (!reply && xcb_connection_has_error(conn)) {
+    if (!reply && !x->alive()) {
         connectionLost();
         return;
     }
     const int status = reply ? reply->status : -1;
     if (status == XCB_GRAB_STATUS_SUCCESS) {
-        holding = true;
-        grabSequence = cookie.sequence;
-        // A release that happened before the grab never arrives as an event.
-        checkKeymap();
-        if (holding)
-            pollTimer = dispatcher.after(KeymapPollSeconds, guarded([this] { poll(); }));
+        grabbed(cookie.sequence);
         return;
     }
     const bool busy = status == XCB_GRAB_STATUS_ALREADY_GRABBED || status == XCB_GRAB_STATUS_FROZEN;
     if (busy && ++grabAttempts < MaxGrabAttempts) {
-        retryTimer = dispatcher.after(GrabRetrySeconds, guarded([this] { retryGrab(); }));
+        retryTimer = dispatcher.after(GrabRetrySeconds, guarded([this] { tryGrab(); }));
         return;
     }
     disable(QStringLiteral("the keyboard is held by another program, so the switcher closed without "
                            "switching — close that program's menu or dialog and try again"));
 }
 
-void X11KeyboardHook::Impl::retryGrab()
+void X11KeyboardHook::Impl::grabbed(std::uint32_t sequence)
 {
-    retryTimer = 0;
-    tryGrab();
+    capture = Capture::holding;
+    grabSequence = sequence;
+    // A release that happened before the grab never arrives as an event.
+    checkKeymap();
+    if (capture == Capture::holding)
+        pollTimer = dispatcher.after(KeymapPollSeconds, guarded([this] { poll(); }));
 }
 
 void X11KeyboardHook::Impl::checkKeymap()
 {
     XcbReply<xcb_query_keymap_reply_t> reply(xcb_query_keymap_reply(conn, xcb_query_keymap(conn), nullptr));
-    scheduleDrain();
     if (!reply)
         return;
     modifierKeys.setFromKeymap(std::span<const std::uint8_t, 32>(reply->keys));
@@ -500,11 +362,12 @@ void X11KeyboardHook::Impl::poll()
 {
     pollTimer = 0;
     // Events already waiting come first, so the keymap is compared with what they said.
-    pumpEvents();
-    if (!holding || !conn)
+    const std::weak_ptr<int> weak = alive;
+    x->pump();
+    if (weak.expired() || capture != Capture::holding || !conn)
         return;
     checkKeymap();
-    if (holding && conn)
+    if (capture == Capture::holding && conn)
         pollTimer = dispatcher.after(KeymapPollSeconds, guarded([this] { poll(); }));
 }
 
@@ -565,7 +428,7 @@ bool X11KeyboardHook::Impl::deliver(const KeyEvent& event)
 void X11KeyboardHook::Impl::deliverFlags(const KeyEvent& event)
 {
     deliver(event);
-    if (capturing && !ownerCaptures && (event.flags & runModifiers) != runModifiers)
+    if (capture != Capture::off && !ownerAsked && (event.flags & runModifiers) != runModifiers)
         stopCapture();
 }
 
@@ -623,7 +486,7 @@ void X11KeyboardHook::setShortcuts(const std::vector<HookShortcut>& shortcuts)
     if (shortcuts == d->shortcuts)
         return;
     d->shortcuts = shortcuts;
-    d->logged.clear();
+    d->grabs.resetLog();
     d->grabShortcuts();
 }
 
@@ -631,8 +494,8 @@ void X11KeyboardHook::setCapturing(bool capturing)
 {
     if (!d->conn)
         return;
-    d->ownerCaptures = capturing;
-    if (capturing == d->capturing)
+    d->ownerAsked = capturing;
+    if (capturing == (d->capture != Capture::off))
         return;
     if (capturing)
         d->startCapture();
@@ -642,12 +505,18 @@ void X11KeyboardHook::setCapturing(bool capturing)
 
 std::vector<HookShortcut> X11KeyboardHook::takenShortcuts() const
 {
-    return d->taken;
+    return d->grabs.taken();
+}
+
+void X11KeyboardHook::sync()
+{
+    if (d->x)
+        d->x->roundTrip();
 }
 
 bool X11KeyboardHook::holdsKeyboard() const
 {
-    return d->holding;
+    return d->capture == Capture::holding;
 }
 
 } // namespace zumo

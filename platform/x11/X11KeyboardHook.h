@@ -1,5 +1,5 @@
-// The keyboard hook on X11: passive key grabs on the root for the shortcuts, an active
-// keyboard grab while a run is open, all on a connection of its own.
+// The keyboard hook on X11: passive key grabs on the root for the shortcuts (X11ShortcutGrabs),
+// an active keyboard grab while a run is open, all on an X11Connection of its own.
 #pragma once
 
 #include <QByteArray>
@@ -51,6 +51,8 @@ public:
 
     // The shortcuts whose grab another program holds, as of the last grab.
     std::vector<HookShortcut> takenShortcuts() const;
+    // Returns once every event the X server sent the hook before the call has been handled.
+    void sync();
     // Whether the active keyboard grab is held right now.
     bool holdsKeyboard() const;
 

@@ -54,22 +54,16 @@ X11Screens::X11Screens(X11WindowModel& model) : m_model(model)
         return;
     QObject::connect(app, &QGuiApplication::screenAdded, &m_context, [this](QScreen* screen) {
         watch(screen);
-        changed();
+        changed.notify();
     });
-    QObject::connect(app, &QGuiApplication::screenRemoved, &m_context, [this] { changed(); });
-    QObject::connect(app, &QGuiApplication::primaryScreenChanged, &m_context, [this] { changed(); });
+    QObject::connect(app, &QGuiApplication::screenRemoved, &m_context, [this] { changed.notify(); });
+    QObject::connect(app, &QGuiApplication::primaryScreenChanged, &m_context, [this] { changed.notify(); });
 }
 
 void X11Screens::watch(QScreen* screen)
 {
-    QObject::connect(screen, &QScreen::geometryChanged, &m_context, [this] { changed(); });
-    QObject::connect(screen, &QScreen::availableGeometryChanged, &m_context, [this] { changed(); });
-}
-
-void X11Screens::changed()
-{
-    if (onChanged)
-        onChanged();
+    QObject::connect(screen, &QScreen::geometryChanged, &m_context, [this] { changed.notify(); });
+    QObject::connect(screen, &QScreen::availableGeometryChanged, &m_context, [this] { changed.notify(); });
 }
 
 std::vector<Screen> X11Screens::screens() const

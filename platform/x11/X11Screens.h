@@ -29,7 +29,6 @@ public:
 
 private:
     void watch(QScreen* screen);
-    void changed();
 
     X11WindowModel& m_model;
     QObject m_context;

@@ -128,11 +128,6 @@ std::shared_ptr<const DesktopSnapshot> X11WindowModel::snapshot() const
     return m_snapshot;
 }
 
-void X11WindowModel::addListener(std::function<void()> listener)
-{
-    m_listeners.push_back(std::move(listener));
-}
-
 void X11WindowModel::handle(const xcb_generic_event_t& event)
 {
     switch (event.response_type & 0x7f) {
@@ -386,8 +381,7 @@ void X11WindowModel::publish()
         std::lock_guard lock(m_mutex);
         m_snapshot = std::move(next);
     }
-    for (const auto& listener : m_listeners)
-        listener();
+    changed.notify();
 }
 
 } // namespace zumo::x11

@@ -13,6 +13,7 @@
 #include <vector>
 #include <xcb/xcb.h>
 
+#include "platform/Listeners.h"
 #include "platform/Workspace.h"
 #include "platform/x11/X11Translate.h"
 
@@ -64,8 +65,8 @@ public:
 
     // The latest state; never null. Any thread; holding it keeps it unchanged.
     std::shared_ptr<const DesktopSnapshot> snapshot() const;
-    // Called on the main thread after each change of the snapshot.
-    void addListener(std::function<void()> listener);
+    // The snapshot changed. Main thread.
+    Notifier<> changed;
     X11Connection& connection() { return m_x; }
 
 private:
@@ -88,7 +89,6 @@ private:
     std::vector<std::uint32_t> m_stacking, m_clientList;
     DesktopSnapshot m_root;  // root fields only; windows are assembled when publishing
     std::unordered_map<QString, Pid> m_standIns;
-    std::vector<std::function<void()>> m_listeners;
     mutable std::mutex m_mutex;
     std::shared_ptr<const DesktopSnapshot> m_snapshot;
 };

@@ -58,7 +58,7 @@ Pid frontOwner(std::uint32_t active, Pid activeOwner, const std::optional<Reques
 X11Workspace::X11Workspace(X11WindowModel& model, X11Actions& actions) : m_model(model), m_actions(actions)
 {
     m_frontmost = frontOwnerNow(*m_model.snapshot());
-    m_model.addListener([this] { onModelChanged(); });
+    m_modelChanged = m_model.changed.subscribe([this] { onModelChanged(); });
     // Reading the .desktop files takes a while; do it before the first switch needs it.
     QTimer::singleShot(0, &m_context, [this] { index(); });
 }
@@ -112,10 +112,10 @@ void X11Workspace::onModelChanged()
     if (!now || now == m_frontmost)
         return;
     m_frontmost = now;
-    if (!onActivated)
+    if (activated.empty())
         return;
     if (auto app = frontmostApplication())
-        onActivated(*app);
+        activated.notify(*app);
 }
 
 void X11Workspace::terminate(Pid pid)

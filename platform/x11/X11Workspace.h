@@ -38,7 +38,7 @@ public:
     std::vector<RunningApp> runningApplications() const override;
     // The application of the active window, or of the window last asked to be activated while
     // the window manager has not yet acted on it (see frontOwner); none when neither is listed.
-    // onActivated follows the same answer, so an application is reported once per change.
+    // activated follows the same answer, so an application is reported once per change.
     std::optional<RunningApp> frontmostApplication() const override;
     QString ownBundleId() const override { return QStringLiteral("com.zumo.app"); }
     void terminate(Pid pid) override;  // closes every window politely
@@ -56,6 +56,7 @@ private:
     mutable std::optional<DesktopIndex> m_index;
     Pid m_frontmost = 0;
     QObject m_context;
+    Subscription m_modelChanged;
 };
 
 } // namespace zumo::x11

@@ -3,8 +3,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -144,6 +146,12 @@ void XHelper::drain()
     // The events themselves are only wake-ups: the waiting predicate reads the state it wants.
     if (drained)
         QAbstractEventDispatcher::instance()->wakeUp();
+}
+
+void XHelper::roundTrip()
+{
+    std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    drain();
 }
 
 xcb_atom_t XHelper::atom(const char* name)
@@ -391,18 +399,25 @@ ZumoProcess::~ZumoProcess()
     stop();
 }
 
-bool ZumoProcess::start(const QStringList& arguments, const QStringList& extraEnvironment)
+QProcessEnvironment ZumoProcess::environment(const QStringList& extra) const
 {
-    if (!m_home.isValid())
-        return false;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome());
-    for (const QString& entry : extraEnvironment) {
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+    for (const QString& entry : extra) {
         qsizetype equals = entry.indexOf(QLatin1Char('='));
         environment.insert(entry.left(equals), entry.mid(equals + 1));
     }
-    m_process.setProcessEnvironment(environment);
+    return environment;
+}
+
+bool ZumoProcess::start(const QStringList& arguments, const QStringList& extraEnvironment)
+{
+    if (!m_home.isValid() || !QDir().mkpath(runtimeDir()))
+        return false;
+    QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    m_process.setProcessEnvironment(environment(extraEnvironment));
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(siblingProgram("ZUMO_BIN", "../../app/zumo"), arguments);
     return m_process.waitForStarted(DefaultDeadlineMs);
@@ -416,6 +431,54 @@ QString ZumoProcess::configHome() const
 QString ZumoProcess::cacheHome() const
 {
     return m_home.path() + QStringLiteral("/cache");
+}
+
+QString ZumoProcess::runtimeDir() const
+{
+    return m_home.path() + QStringLiteral("/run");
+}
+
+ZumoCommand ZumoProcess::command(const QStringList& arguments) const
+{
+    QProcess client;
+    client.setProcessEnvironment(environment());
+    client.start(siblingProgram("ZUMO_BIN", "../../app/zumo"), arguments);
+    ZumoCommand result;
+    if (!client.waitForFinished(2 * DefaultDeadlineMs) || client.exitStatus() != QProcess::NormalExit) {
+        client.kill();
+        client.waitForFinished();
+        return result;
+    }
+    result.exitCode = client.exitCode();
+    result.output = client.readAllStandardOutput();
+    result.errors = client.readAllStandardError();
+    return result;
+}
+
+bool ZumoProcess::sync() const
+{
+    return command({QStringLiteral("--sync")}).exitCode == 0;
+}
+
+std::vector<QJsonObject> ZumoProcess::list() const
+{
+    std::vector<QJsonObject> rows;
+    const ZumoCommand listed = command({QStringLiteral("--list")});
+    if (listed.exitCode != 0)
+        return rows;
+    for (const QByteArray& line : listed.output.split('\n')) {
+        if (!line.isEmpty())
+            rows.push_back(QJsonDocument::fromJson(line).object());
+    }
+    return rows;
+}
+
+QStringList ZumoProcess::listedTitles() const
+{
+    QStringList titles;
+    for (const QJsonObject& row : list())
+        titles << row.value(QStringLiteral("title")).toString();
+    return titles;
 }
 
 QString ZumoProcess::output()

@@ -2,6 +2,7 @@
 // a helper X connection that waits for events (never for a fixed time), XTEST keys and zumo itself.
 #pragma once
 
+#include <QJsonObject>
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -89,6 +90,9 @@ public:
     bool keyUp(uint32_t keysym);
     bool tap(uint32_t keysym);
     void flush();
+    // One round trip, then every event it brought in goes to onEvent: afterwards this
+    // connection has seen everything the server sent it before the call.
+    void roundTrip();
 
     // Sees every event this connection receives, in order, before waitUntil() looks again.
     std::function<void(const xcb_generic_event_t&)> onEvent;
@@ -127,13 +131,30 @@ private:
     QString m_error;
 };
 
-// zumo ($ZUMO_BIN) with its own private configuration and cache directories.
+// What one `zumo <options>` client command did.
+struct ZumoCommand {
+    int exitCode = -1;  // -1 when it did not finish in time
+    QByteArray output;
+    QByteArray errors;
+};
+
+// zumo ($ZUMO_BIN) with its own private configuration, cache and runtime directories, so its
+// control socket is its own too.
 class ZumoProcess {
 public:
     ~ZumoProcess();
     bool start(const QStringList& arguments = {}, const QStringList& extraEnvironment = {});
     QString configHome() const;
     QString cacheHome() const;
+    QString runtimeDir() const;
+    // Runs `zumo arguments` as a client of this instance (same environment) and waits for it.
+    ZumoCommand command(const QStringList& arguments) const;
+    // `zumo --sync`: true once zumo has handled every X event and queued task that came before.
+    bool sync() const;
+    // `zumo --list`: the rows the switcher would show now, in order; empty on failure.
+    std::vector<QJsonObject> list() const;
+    // The titles of list(), in order.
+    QStringList listedTitles() const;
     QProcess& process() { return m_process; }
     // Waits until zumo says on stdout that its shortcut is armed; false when it ends first or
     // the deadline passes. stdout is read here (stderr stays forwarded).
@@ -145,6 +166,8 @@ public:
     void stop();
 
 private:
+    QProcessEnvironment environment(const QStringList& extra = {}) const;
+
     QTemporaryDir m_home;
     QProcess m_process;
     QString m_output;

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -139,6 +140,13 @@ class SwitcherE2e : public ::testing::Test {
     {
         return waitUntil([&] { return !panels->visiblePanel(); });
     }
+    // Zumo has handled everything sent so far, and this test has seen every window it mapped.
+    bool settle()
+    {
+        const bool synced = zumo.sync();
+        x->roundTrip();
+        return synced;
+    }
 
     // Starts a search in the open panel and types the query, then waits for zumo's answer, which
     // arrives asynchronously: with five or more entries the panel is wider than its search line,
@@ -261,17 +269,18 @@ TEST_F(SwitcherE2e, aTapWithNoHoldSwitchesAndNeverShowsThePanel)
         tapAltTabAtOnce();
         ASSERT_TRUE(waitActive(expected[i]))
             << "tap " << i + 1 << "; active: " << activeTitle().toStdString();
-        // The saved count comes after the run has ended, so any panel would have shown by now.
-        ASSERT_TRUE(waitCounter(QStringLiteral("switches"), i + 1));
+        // Once zumo has handled the release the run is over, so any panel would have shown.
+        ASSERT_TRUE(settle());
     }
     EXPECT_EQ(panels->showings(), 0) << "a tap flashed the panel";
 
     // Now Charlie, Delta, Bravo, Alpha: Tabs typed before the list exists still count.
     tapAltTabAtOnce(3);
     ASSERT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
-    ASSERT_TRUE(waitCounter(QStringLiteral("switches"), 4));
+    ASSERT_TRUE(settle());
     EXPECT_EQ(panels->showings(), 0);
     stopZumo();
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 4);
 }
 
 TEST_F(SwitcherE2e, moreTabsGoFurtherAndShiftTabStartsFromTheLast)
@@ -361,93 +370,72 @@ TEST_F(SwitcherE2e, typingAfterSlashFiltersAndReturnSwitchesToTheMatch)
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
 }
 
-TEST_F(SwitcherE2e, mMinimisesTheSelectedWindowAndThePanelStaysOpen)
+// One key of the open panel acting on the selected window (Charlie, the second of four).
+struct PanelCommand {
+    const char* name;
+    uint32_t key;
+    const char* counter;    // bumped once by the command
+    bool runGoesOn;         // the panel stays up until Alt is released
+    const char* frontAfter; // the window in front once the run has ended
+    // The command's effect on the real windows while the run is still going or just ended.
+    std::function<bool(XHelper&, xcb_window_t charlie)> done;
+};
+
+// The frame is compared, so the window manager's borders count; allow a few pixels.
+bool onLeftHalf(XHelper& x, xcb_window_t window)
 {
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
-    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
-
-    ASSERT_TRUE(openPanel());
-    ASSERT_TRUE(x->tap(XK_m));
-    EXPECT_TRUE(waitUntil([&] { return x->hasState(id(Charlie), "_NET_WM_STATE_HIDDEN"); }))
-        << "Charlie was not minimised";
-    EXPECT_TRUE(panels->visiblePanel().has_value());
-    EXPECT_FALSE(x->hasState(id(Delta), "_NET_WM_STATE_HIDDEN"));
-    ASSERT_TRUE(x->tap(XK_Escape));
-    ASSERT_TRUE(waitPanelHidden());
-    ASSERT_TRUE(x->keyUp(XK_Alt_L));
-
-    // Switching to a minimised window brings it back.
-    ASSERT_TRUE(altTab());
-    ASSERT_TRUE(waitActive(Charlie)) << "active: " << activeTitle().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return !x->hasState(id(Charlie), "_NET_WM_STATE_HIDDEN"); }));
-    stopZumo();
-    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("mins")), 1);
-}
-
-TEST_F(SwitcherE2e, wClosesTheSelectedWindowOnly)
-{
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
-    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
-
-    ASSERT_TRUE(openPanel());
-    ASSERT_TRUE(x->tap(XK_w));
-    EXPECT_TRUE(waitUntil([&] { return !x->exists(id(Charlie)); })) << "Charlie's window is still there";
-    EXPECT_TRUE(panels->visiblePanel().has_value()) << "closing a window ended the run";
-    for (const QString& title : {Alpha, Bravo, Delta})
-        EXPECT_TRUE(x->exists(id(title))) << title.toStdString();
-    // The run goes on without the closed window: releasing Alt switches to the next one.
-    ASSERT_TRUE(x->keyUp(XK_Alt_L));
-    ASSERT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
-    stopZumo();
-    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("closes")), 1);
-}
-
-TEST_F(SwitcherE2e, lSnapsTheSelectedWindowToTheLeftHalfAndSwitchesToIt)
-{
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
-    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
-    const auto area = workArea(*x);
-    ASSERT_TRUE(area);
+    const auto area = workArea(x);
+    const auto frame = x.frameGeometry(window);
+    if (!area || !frame)
+        return false;
     const QRect left(area->x(), area->y(), area->width() / 2, area->height());
-
-    ASSERT_TRUE(openPanel());
-    ASSERT_TRUE(x->tap(XK_l));
-    // The frame is compared, so the window manager's borders count; allow a few pixels.
-    const auto near = [&](const QRect& a, const QRect& b) {
-        return std::abs(a.left() - b.left()) <= 4 && std::abs(a.top() - b.top()) <= 4 &&
-               std::abs(a.right() - b.right()) <= 4 && std::abs(a.bottom() - b.bottom()) <= 4;
-    };
-    QRect frame;
-    EXPECT_TRUE(waitUntil([&] {
-        frame = x->frameGeometry(id(Charlie)).value_or(QRect());
-        return near(frame, left);
-    })) << "frame "
-        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << ", left half "
-        << left.x() << "," << left.y() << " " << left.width() << "x" << left.height();
-    EXPECT_TRUE(waitActive(Charlie)) << "a snap commits the run";
-    EXPECT_TRUE(waitPanelHidden());
-    ASSERT_TRUE(x->keyUp(XK_Alt_L));
-    stopZumo();
-    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("snaps")), 1);
+    return std::abs(frame->left() - left.left()) <= 4 && std::abs(frame->top() - left.top()) <= 4 &&
+           std::abs(frame->right() - left.right()) <= 4 && std::abs(frame->bottom() - left.bottom()) <= 4;
 }
 
-TEST_F(SwitcherE2e, aNumberJumpActivatesThatEntry)
+const PanelCommand PanelCommands[] = {
+    // The run goes on with the window minimised; releasing Alt switches to it and restores it.
+    {"minimise", XK_m, "mins", true, "Charlie shell",
+     [](XHelper& x, xcb_window_t w) { return x.hasState(w, "_NET_WM_STATE_HIDDEN"); }},
+    // The run goes on without the closed window: releasing Alt switches to the next one.
+    {"close", XK_w, "closes", true, "Bravo mail", [](XHelper& x, xcb_window_t w) { return !x.exists(w); }},
+    {"snapLeft", XK_l, "snaps", false, "Charlie shell", onLeftHalf},
+    {"jumpToThird", XK_3, "jumps", false, "Bravo mail", [](XHelper&, xcb_window_t) { return true; }},
+};
+
+void PrintTo(const PanelCommand& command, std::ostream* out)
 {
+    *out << command.name;
+}
+
+class PanelCommandE2e : public SwitcherE2e, public ::testing::WithParamInterface<PanelCommand> {};
+
+TEST_P(PanelCommandE2e, actsOnTheRealWindowAndEndsTheRunAsItShould)
+{
+    const PanelCommand& command = GetParam();
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie, Delta}));
     ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
 
     ASSERT_TRUE(openPanel());
-    ASSERT_TRUE(x->tap(XK_3));
-    ASSERT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
-    EXPECT_TRUE(waitPanelHidden());
+    ASSERT_TRUE(x->tap(command.key));
+    EXPECT_TRUE(waitUntil([&] { return command.done(*x, id(Charlie)); })) << "the window was not changed";
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(panels->visiblePanel().has_value(), command.runGoesOn);
+    for (const QString& title : {Alpha, Bravo, Delta})
+        EXPECT_FALSE(x->hasState(id(title), "_NET_WM_STATE_HIDDEN")) << title.toStdString();
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_TRUE(waitActive(QString::fromUtf8(command.frontAfter))) << "active: " << activeTitle().toStdString();
+    EXPECT_TRUE(waitPanelHidden());
+    EXPECT_TRUE(waitUntil([&] { return !x->exists(id(Charlie)) || !x->hasState(id(Charlie), "_NET_WM_STATE_HIDDEN"); }))
+        << "switching to a minimised window did not bring it back";
     stopZumo();
     const QJsonObject stored = readSettings(zumo.configHome());
-    EXPECT_EQ(stored.value(QStringLiteral("all.jumps")).toInteger(), 1);
-    EXPECT_EQ(stored.value(QStringLiteral("all.switches")).toInteger(), 1);
-    EXPECT_EQ(stored.value(QStringLiteral("showDelay")), QJsonValue(0))
-        << "saving the counters lost a setting";
+    EXPECT_EQ(stored.value(QStringLiteral("all.") + QLatin1String(command.counter)).toInteger(), 1);
+    EXPECT_EQ(stored.value(QStringLiteral("showDelay")), QJsonValue(0)) << "saving the counters lost a setting";
 }
+
+INSTANTIATE_TEST_SUITE_P(Keys, PanelCommandE2e, ::testing::ValuesIn(PanelCommands),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SwitcherE2e, anUnreadableSettingsFileIsKeptAsideAndZumoStillSwitches)
 {
@@ -495,14 +483,7 @@ TEST_F(SwitcherE2e, withOtherSpacesOffAWindowOnTheOtherDesktopIsNotListed)
 {
     ASSERT_NO_FATAL_FAILURE(openWithZuluOnTheOtherDesktop(false));
 
-    ASSERT_TRUE(openPanel());
-    // Four tiles and the hint make the narrowest panel (560); a fifth tile would widen it.
-    const auto panel = panels->visiblePanel();
-    ASSERT_TRUE(panel);
-    EXPECT_EQ(panels->geometry(*panel).value_or(QRect()).width(), 560) << "Zulu was listed";
-    ASSERT_TRUE(x->tap(XK_Escape));
-    EXPECT_TRUE(waitPanelHidden());
-    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_EQ(zumo.listedTitles(), (QStringList{Bravo, Delta, Charlie, Alpha}));
     ASSERT_TRUE(altTab());
     EXPECT_TRUE(waitActive(Delta)) << "active: " << activeTitle().toStdString();
     EXPECT_EQ(x->currentDesktop(), 0u);
@@ -541,6 +522,66 @@ TEST_F(SwitcherE2e, aKeyboardHeldByAnotherClientLeavesZumoWorking)
     EXPECT_TRUE(waitPanelHidden());
     stopZumo();
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
+}
+
+TEST_F(SwitcherE2e, theControlSocketListsActivatesAndSyncsLikeTheSwitcher)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithZuluOnTheOtherDesktop(true));
+
+    const std::vector<QJsonObject> rows = zumo.list();
+    QStringList titles = zumo.listedTitles();
+    ASSERT_EQ(titles.size(), 5);
+    EXPECT_EQ(titles.first(), Bravo) << "the front window comes first";
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{Alpha, Bravo, Charlie, Delta, Zulu}));
+    for (int i = 0; i < int(rows.size()); ++i) {
+        const QJsonObject& row = rows[size_t(i)];
+        const QString title = row.value(QStringLiteral("title")).toString();
+        EXPECT_EQ(row.value(QStringLiteral("row")).toInt(), i + 1);
+        EXPECT_EQ(xcb_window_t(row.value(QStringLiteral("window")).toInteger()), id(title)) << title.toStdString();
+        EXPECT_EQ(row.value(QStringLiteral("desktop")).toInt(), title == Zulu ? 1 : 0) << title.toStdString();
+        EXPECT_FALSE(row.value(QStringLiteral("minimized")).toBool());
+        EXPECT_FALSE(row.value(QStringLiteral("app")).toString().isEmpty());
+    }
+
+    // The third row, by the id --list gave, comes to the front as a switch would bring it.
+    const QString third = rows.at(2).value(QStringLiteral("title")).toString();
+    const QString thirdId = QString::number(rows.at(2).value(QStringLiteral("window")).toInteger());
+    const ZumoCommand activated = zumo.command({QStringLiteral("--activate"), thirdId});
+    EXPECT_EQ(activated.exitCode, 0) << activated.errors.toStdString();
+    EXPECT_TRUE(waitActive(third)) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(zumo.sync());
+    EXPECT_EQ(zumo.listedTitles().first(), third) << "the activation was not noted as a use";
+
+    const ZumoCommand unknown = zumo.command({QStringLiteral("--activate"), QStringLiteral("0x7")});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.errors.contains("not among the switcher's windows")) << unknown.errors.toStdString();
+    const ZumoCommand malformed = zumo.command({QStringLiteral("--activate"), QStringLiteral("Charlie")});
+    EXPECT_EQ(malformed.exitCode, 2);
+    EXPECT_TRUE(malformed.errors.contains("is not a window id")) << malformed.errors.toStdString();
+    stopZumo();
+}
+
+TEST_F(SwitcherE2e, aSecondLaunchHandsOverAndExitsAndWithoutZumoTheClientsSaySo)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    const ZumoCommand none = zumo.command({QStringLiteral("--sync")});
+    EXPECT_EQ(none.exitCode, 3);
+    EXPECT_TRUE(none.errors.contains("no Zumo is running")) << none.errors.toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    const ZumoCommand second = zumo.command({});
+    EXPECT_EQ(second.exitCode, 0) << second.errors.toStdString();
+    EXPECT_TRUE(second.output.contains("already running")) << second.output.toStdString();
+    // The first one goes on switching.
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    stopZumo();
+    const QStringList logs = QDir(zumo.cacheHome() + QStringLiteral("/zumo")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(logs.size(), 1);
+    QFile log(zumo.cacheHome() + QStringLiteral("/zumo/") + logs.first() + QStringLiteral("/events.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("a second launch asked to show the settings"));
 }
 
 } // namespace

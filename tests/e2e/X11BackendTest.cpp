@@ -131,7 +131,8 @@ TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndCarryTheirIcon)
 TEST_F(X11Backend, windowsAreListedFrontToBackAndFollowActivation)
 {
     std::vector<Pid> activated;
-    workspace->onActivated = [&](const RunningApp& app) { activated.push_back(app.pid); };
+    const Subscription subscription =
+        workspace->activated.subscribe([&](const RunningApp& app) { activated.push_back(app.pid); });
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("First"), QStringLiteral("Second")}));
 
     accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
@@ -175,7 +176,8 @@ TEST_F(X11Backend, anActivatedApplicationIsFrontBeforeTheWindowManagerAnswers)
     ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == other.window(0); }));
     ASSERT_EQ(front(), otherPid);
     std::vector<Pid> activated;
-    workspace->onActivated = [&](const RunningApp& app) { activated.push_back(app.pid); };
+    const Subscription subscription =
+        workspace->activated.subscribe([&](const RunningApp& app) { activated.push_back(app.pid); });
 
     // No events pumped: the request has not even gone out, so the model still shows the other.
     actions->activateWindow(client.window(0));
@@ -189,7 +191,6 @@ TEST_F(X11Backend, anActivatedApplicationIsFrontBeforeTheWindowManagerAnswers)
     helper->activate(other.window(0));
     ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == other.window(0); }));
     EXPECT_EQ(front(), otherPid);
-    workspace->onActivated = nullptr;
 }
 
 TEST_F(X11Backend, oneSwitchSendsOneActivation)

@@ -1,4 +1,5 @@
 // The JSON store: types on disk, file modes, coalesced saves, unreadable files and failed saves.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -6,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -147,6 +149,32 @@ TEST_F(SettingsStoreTest, aChangeFromAnotherThreadSchedulesItsSaveOnTheMainThrea
     dispatcher.advance(0.5);
     dispatcher.runBackground();
     EXPECT_EQ(parseFile(path()).value(QStringLiteral("fromWorker")).toInt(), 7);
+}
+
+TEST_F(SettingsStoreTest, listenersHearEachRealChangeAndAWorkersChangeOnTheMainThread)
+{
+    FakeDispatcher dispatcher;
+    SettingsStore store(path(), &dispatcher, 0.5);
+    QStringList heard;
+    const Subscription subscription = store.changed.subscribe([&](const QString& key) {
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        heard << key;
+    });
+    store.setValue(QStringLiteral("showDelay"), 0.2);
+    store.setValue(QStringLiteral("showDelay"), 0.2);  // the same value: nothing changed
+    store.remove(QStringLiteral("showDelay"));
+    store.remove(QStringLiteral("showDelay"));
+    store.setValue(QStringLiteral("day.20260305.switches"), 1);
+    store.removeWithPrefix(QStringLiteral("day."));
+    EXPECT_EQ(heard, (QStringList{QStringLiteral("showDelay"), QStringLiteral("showDelay"),
+                                  QStringLiteral("day.20260305.switches"), QStringLiteral("day.")}));
+
+    heard.clear();
+    std::thread worker([&] { store.setValue(QStringLiteral("fromWorker"), 7); });
+    worker.join();
+    EXPECT_TRUE(heard.isEmpty());
+    dispatcher.runMain();
+    EXPECT_EQ(heard, QStringList{QStringLiteral("fromWorker")});
 }
 
 TEST_F(SettingsStoreTest, destructionSavesPendingChangesAndDropsItsTimer)

@@ -82,7 +82,7 @@ TEST_F(SlotsTest, theActiveListIsReplacedOnlyWhenItDiffers)
     ActiveSlots active;
     EXPECT_EQ(active.slots(), (std::vector<Slot>{{Option, 48, SlotFilter::all}}));
     int changes = 0;
-    active.onChanged = [&] { ++changes; };
+    const Subscription subscription = active.changed.subscribe([&] { ++changes; });
 
     EXPECT_TRUE(active.rebuildSlots(settings));
     EXPECT_EQ(changes, 1);

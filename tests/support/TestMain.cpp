@@ -1,7 +1,6 @@
 // The main of every test program: a Qt application (offscreen unless told otherwise) for the
 // tests, or a registered child entry point when started with --child.
 #include <QApplication>
-#include <QCoreApplication>
 #include <cstring>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -42,8 +41,10 @@ QString selfPath()
 int main(int argc, char** argv)
 {
     zumo::test::selfPathStorage() = QString::fromLocal8Bit(argv[0]);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) {
-        QCoreApplication app(argc, argv);
+        QApplication app(argc, argv);
         auto it = zumo::test::children().find(argv[2]);
         if (it == zumo::test::children().end())
             return 127;
@@ -52,8 +53,6 @@ int main(int argc, char** argv)
             args << QString::fromLocal8Bit(argv[i]);
         return it->second(args);
     }
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();

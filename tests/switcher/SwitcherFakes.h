@@ -1,4 +1,4 @@
-// In-memory window inventory and window actions, an update reminder, and a rig that wires a
+// In-memory window inventory, window actions, panels and update reminder, and a rig that wires a
 // Switcher to the fake platform with a real settings store in a temporary directory.
 #pragma once
 
@@ -15,6 +15,7 @@
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"
+#include "switcher/RunPanels.h"
 #include "switcher/Switcher.h"
 #include "switcher/UpdateReminder.h"
 #include "inventory/WindowInventory.h"
@@ -73,6 +74,31 @@ public:
     void armUpdateNudge() override { ++nudges; }
 };
 
+// Panels that remember what they were last told to show and where.
+class FakePanels final : public RunPanels {
+public:
+    int fitRows = 100;                   // the answer to rowsThatFit
+    mutable double askedHeight = 0;      // the height rowsThatFit was last asked about
+    RunView drawn;                       // the content last shown or redrawn
+    std::vector<QRect> frames;           // the displays of the last show; empty once hidden
+    int pointerResets = 0;
+
+    bool visible() const { return !frames.empty(); }
+    int rowsThatFit(const RunView&, double availableHeight) const override
+    {
+        askedHeight = availableHeight;
+        return fitRows;
+    }
+    void show(const RunView& view, const std::vector<QRect>& displayFrames) override
+    {
+        drawn = view;
+        frames = displayFrames;
+    }
+    void redraw(const RunView& view) override { drawn = view; }
+    void hide() override { frames.clear(); }
+    void resetPointer() override { ++pointerResets; }
+};
+
 // A window entry of app pid; ids are fresh, element and window numbers follow the id.
 inline Entry windowEntry(Pid pid, const QString& title, QString appName = {})
 {
@@ -99,8 +125,9 @@ struct SwitcherRig {
     FakeInventory inventory;
     FakeActions actions;
     FakeReminder reminder;
+    FakePanels panels;
     std::unique_ptr<Switcher> sw = std::make_unique<Switcher>(SwitcherDeps{
-        settings, counters, dispatcher, workspace, screens, permissions, inventory, actions, reminder});
+        settings, counters, dispatcher, workspace, screens, permissions, inventory, actions, reminder, panels});
 
     // n window entries of apps 101, 102, ...; app 101 is frontmost.
     void givenWindows(int n)

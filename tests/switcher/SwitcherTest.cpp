@@ -2,8 +2,6 @@
 // and displays, driven through the fake platform and a dispatcher that runs only when told.
 #include <gtest/gtest.h>
 
-#include "switcher/SwitcherPanel.h"
-#include "switcher/SwitcherView.h"
 #include "tests/switcher/SwitcherFakes.h"
 
 namespace zumo::test {
@@ -21,7 +19,7 @@ TEST(Switcher, releaseBeforeEntriesArriveCommitsWithoutShowing)
 
     EXPECT_EQ(rig.sw->state(), State::closed);
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
-    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_FALSE(rig.panels.visible());
     EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
     EXPECT_EQ(rig.reminder.takes, 0);
     EXPECT_EQ(rig.reminder.nudges, 1);
@@ -70,17 +68,17 @@ TEST(Switcher, filtersApplyAtDeliveryAndAnEmptyListEndsSilently)
     rig.givenWindows(3);  // none minimised
     bool lastOpen = false;
     int flips = 0;
-    rig.sw->onOpenChanged = [&](bool open) {
+    const Subscription subscription = rig.sw->openChanged.subscribe([&](bool open) {
         lastOpen = open;
         ++flips;
-    };
+    });
     rig.sw->open(false, SlotFilter::minimized);
     rig.sw->finish(true);
     rig.deliver();
 
     EXPECT_EQ(rig.sw->state(), State::closed);
     EXPECT_TRUE(rig.actions.activated.empty());
-    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_FALSE(rig.panels.visible());
     EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
     EXPECT_EQ(flips, 2);
     EXPECT_FALSE(lastOpen);
@@ -160,9 +158,10 @@ TEST(Switcher, staleCaptureIsDroppedAfterANewRun)
     late.fill(Qt::blue);
     rig.sw->previewCaptured(firstRun, rig.idAt(0), late);
     EXPECT_TRUE(rig.sw->allEntries()[0].thumb.isNull());
-    EXPECT_TRUE(rig.sw->view().entries()[0].thumb.isNull());
+    EXPECT_TRUE(rig.sw->content().entries[0].thumb.isNull());
+    rig.sw->show();
     rig.sw->previewCaptured(rig.sw->gen(), rig.idAt(0), late);
-    EXPECT_FALSE(rig.sw->view().entries()[0].thumb.isNull());
+    EXPECT_FALSE(rig.panels.drawn.entries[0].thumb.isNull());
 }
 
 TEST(Switcher, previewsNeedPermissionAndArriveScaledDown)
@@ -172,14 +171,14 @@ TEST(Switcher, previewsNeedPermissionAndArriveScaledDown)
     rig.store.setValue(QStringLiteral("previews"), true);
     rig.permissions.capture = false;
     rig.openAndShow();
-    EXPECT_FALSE(rig.sw->view().previewMode());
+    EXPECT_FALSE(rig.sw->content().previewMode);
     EXPECT_TRUE(rig.actions.captured.empty());
 
     rig.sw->finish(false);
     rig.permissions.capture = true;
     rig.openAndShow();
-    EXPECT_TRUE(rig.sw->view().previewMode());
-    for (const Entry& e : rig.sw->view().entries())
+    EXPECT_TRUE(rig.sw->content().previewMode);
+    for (const Entry& e : rig.sw->content().entries)
         EXPECT_EQ(e.thumb.size(), QSize(380, 190));
 }
 
@@ -215,19 +214,19 @@ TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)
     EXPECT_EQ(rig.sw->state(), State::loadedHidden);
     EXPECT_DOUBLE_EQ(rig.dispatcher.lastTimerDelay(), 0.25);
     rig.dispatcher.advance(0.2);
-    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_FALSE(rig.panels.visible());
     rig.dispatcher.advance(0.05);
     EXPECT_EQ(rig.sw->state(), State::shown);
-    EXPECT_TRUE(rig.sw->panel().isVisible());
+    EXPECT_TRUE(rig.panels.visible());
     rig.sw->finish(false);
     rig.dispatcher.runMain();  // the panel goes right after the activation request
-    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_FALSE(rig.panels.visible());
 
     rig.sw->open(false, SlotFilter::all);
     rig.deliver();
     rig.sw->move(1);  // a second Tab
     EXPECT_EQ(rig.sw->state(), State::shown);
-    EXPECT_EQ(rig.sw->view().selected(), 2);
+    EXPECT_EQ(rig.sw->content().selected, 2);
     EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
 }
 
@@ -240,16 +239,16 @@ TEST(Switcher, noticeIsTakenOnlyAtTheFirstShowingOfARun)
     rig.sw->move(1);
     rig.sw->show();
     EXPECT_EQ(rig.reminder.takes, 1);
-    EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QStringLiteral("Zumo 2.0 is available")));
+    EXPECT_EQ(rig.panels.drawn.hint, std::optional<QString>(QStringLiteral("Zumo 2.0 is available")));
 
     rig.sw->finish(true);
     rig.openAndShow();
     EXPECT_EQ(rig.reminder.takes, 2);
-    EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QString::fromUtf8(KeyHint)));
+    EXPECT_EQ(rig.sw->content().hint, std::optional<QString>(QString::fromUtf8(KeyHint)));
 
     rig.store.setValue(QStringLiteral("showHints"), false);
     rig.sw->show();
-    EXPECT_FALSE(rig.sw->view().hint());
+    EXPECT_FALSE(rig.sw->content().hint);
 }
 
 TEST(Switcher, searchStories)
@@ -257,33 +256,37 @@ TEST(Switcher, searchStories)
     SwitcherRig rig;
     rig.givenWindows(3);
     rig.openAndShow();
+    rig.sw->typeText(QStringLiteral("x"));  // not searching: nothing typed
     rig.sw->beginSearch();
-    EXPECT_EQ(rig.count("searches"), 1);
-    EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QString::fromUtf8(SearchHint)));
-    EXPECT_EQ(rig.sw->view().query(), std::optional<QString>(QString()));
+    EXPECT_EQ(rig.panels.drawn.hint, std::optional<QString>(QString::fromUtf8(SearchHint)));
+    EXPECT_EQ(rig.panels.drawn.query, std::optional<QString>(QString()));
 
-    rig.sw->setQuery(QStringLiteral("window 2"));
-    rig.sw->refilter();
+    rig.sw->typeText(QStringLiteral("window 2"));
     rig.deliver();
-    ASSERT_EQ(rig.sw->view().entries().size(), 1u);
-    EXPECT_EQ(rig.sw->view().entries()[0].id, rig.idAt(2));
+    ASSERT_EQ(rig.panels.drawn.entries.size(), 1u);
+    EXPECT_EQ(rig.panels.drawn.entries[0].id, rig.idAt(2));
+    rig.sw->leaveSearch();
+    EXPECT_FALSE(rig.sw->isSearching());
+    EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
 
-    rig.sw->setQuery(QStringLiteral("zq"));
-    rig.sw->refilter();
+    rig.sw->beginSearch();
+    rig.sw->typeText(QStringLiteral("z"));
+    rig.sw->typeText(QStringLiteral("q"));
     rig.deliver();
-    EXPECT_TRUE(rig.sw->view().entries().empty());
+    EXPECT_TRUE(rig.panels.drawn.entries.empty());
     EXPECT_TRUE(rig.sw->isOpen());
     EXPECT_FALSE(rig.sw->selectedEntry());
 
     rig.sw->backspace();
     rig.sw->backspace();
-    EXPECT_EQ(rig.sw->view().entries().size(), 3u);
-    EXPECT_EQ(rig.sw->view().selected(), 0);
+    EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
+    EXPECT_EQ(rig.panels.drawn.selected, 0);
     EXPECT_TRUE(rig.sw->isSearching());
 
     rig.sw->backspace();
     EXPECT_FALSE(rig.sw->isSearching());
-    EXPECT_FALSE(rig.sw->view().query());
+    EXPECT_FALSE(rig.panels.drawn.query);
+    EXPECT_EQ(rig.count("searches"), 2);
 }
 
 TEST(Switcher, lateSearchResultOfAnEarlierQueryIsDropped)
@@ -292,14 +295,11 @@ TEST(Switcher, lateSearchResultOfAnEarlierQueryIsDropped)
     rig.givenWindows(3);
     rig.openAndShow();
     rig.sw->beginSearch();
-    rig.sw->setQuery(QStringLiteral("zq"));
-    rig.sw->refilter();  // scored in the background, not yet back
-    rig.sw->setSearching(false);
-    rig.sw->setQuery(QString());
-    rig.sw->refilter();
+    rig.sw->typeText(QStringLiteral("zq"));  // scored in the background, not yet back
+    rig.sw->leaveSearch();
     rig.sw->beginSearch();
     rig.deliver();
-    EXPECT_EQ(rig.sw->view().entries().size(), 3u);
+    EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
 }
 
 TEST(Switcher, searchResultsKeepPreviewsThatArrivedMeanwhile)
@@ -311,11 +311,10 @@ TEST(Switcher, searchResultsKeepPreviewsThatArrivedMeanwhile)
     rig.dispatcher.runBackground();
     rig.dispatcher.runMain();  // entries in, captures queued behind
     rig.sw->beginSearch();
-    rig.sw->setQuery(QStringLiteral("window"));
-    rig.sw->refilter();
+    rig.sw->typeText(QStringLiteral("window"));
     rig.deliver();  // captures land first, then the ranking
-    ASSERT_EQ(rig.sw->view().entries().size(), 3u);
-    for (const Entry& e : rig.sw->view().entries())
+    ASSERT_EQ(rig.sw->content().entries.size(), 3u);
+    for (const Entry& e : rig.sw->content().entries)
         EXPECT_FALSE(e.thumb.isNull());
 }
 
@@ -328,13 +327,13 @@ TEST(Switcher, hideAndQuitRemoveTheAppAndTheLastOneClosesTheRun)
     rig.sw->hideSelected();
     EXPECT_EQ(rig.actions.hidden, std::vector<Pid>{102});
     EXPECT_EQ(rig.sw->allEntries().size(), 1u);
-    EXPECT_EQ(rig.sw->view().selected(), 0);
+    EXPECT_EQ(rig.sw->content().selected, 0);
 
     rig.sw->quitSelected();
     EXPECT_EQ(rig.actions.quit, std::vector<Pid>{101});
     EXPECT_EQ(rig.sw->state(), State::closed);
     rig.dispatcher.runMain();
-    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_FALSE(rig.panels.visible());
     EXPECT_TRUE(rig.actions.activated.empty());
     EXPECT_EQ(rig.count("hides") + rig.count("quits"), 2);
 }
@@ -347,11 +346,11 @@ TEST(Switcher, closingATileRemovesJustItAndKeepsTheSelectionInRange)
     rig.sw->select(3);
     const ElementRef last = *rig.inventory.entries[3].window;
     rig.sw->closeSelected();
-    EXPECT_EQ(rig.sw->view().selected(), 2);  // moved to the new last
+    EXPECT_EQ(rig.sw->content().selected, 2);  // moved to the new last
     rig.sw->select(1);
     rig.sw->closeSelected();
-    EXPECT_EQ(rig.sw->view().selected(), 1);  // stays
-    EXPECT_EQ(rig.sw->view().entries()[1].id, rig.idAt(2));
+    EXPECT_EQ(rig.sw->content().selected, 1);  // stays
+    EXPECT_EQ(rig.sw->content().entries[1].id, rig.idAt(2));
     EXPECT_EQ(rig.sw->allEntries().size(), 2u);
     rig.deliver();
     EXPECT_EQ(rig.dispatcher.lastQuality(), Quality::Default);
@@ -389,7 +388,7 @@ TEST(Switcher, closeDependsOnWhatTheEntryIs)
         EXPECT_EQ(int(rig.actions.quit.size()), c.quits);
         EXPECT_EQ(rig.sw->notice().has_value(), c.notice);
         if (c.notice) {
-            EXPECT_EQ(rig.sw->view().hint(), std::optional<QString>(QString::fromUtf8(TabCloseNotice)));
+            EXPECT_EQ(rig.sw->content().hint, std::optional<QString>(QString::fromUtf8(TabCloseNotice)));
             EXPECT_EQ(rig.sw->allEntries().size(), 2u);
         }
         EXPECT_TRUE(rig.actions.activated.empty());
@@ -403,29 +402,54 @@ TEST(Switcher, minimiseMarksTheEntryAndKeepsThePanelOpen)
     rig.openAndShow();
     rig.sw->minimizeSelected();
     EXPECT_TRUE(rig.sw->allEntries()[1].minimized);
-    EXPECT_TRUE(rig.sw->view().entries()[1].minimized);
+    EXPECT_TRUE(rig.panels.drawn.entries[1].minimized);
     EXPECT_EQ(rig.sw->state(), State::shown);
     rig.deliver();
     EXPECT_EQ(rig.actions.minimized, std::vector<ElementRef>{*rig.inventory.entries[1].window});
     EXPECT_EQ(rig.count("mins"), 1);
 }
 
-TEST(Switcher, pointerHoverAndPick)
+TEST(Switcher, pointerInputFromThePanels)
 {
     SwitcherRig rig;
     rig.givenWindows(3);
     rig.sw->open(false, SlotFilter::all);
+    EXPECT_EQ(rig.panels.pointerResets, 1);
     rig.deliver();
-    rig.sw->hover(2);  // not shown yet: a resting pointer must not move the selection
-    EXPECT_EQ(rig.sw->view().selected(), 1);
+    rig.panels.hovered.notify(2);  // not shown yet: a resting pointer must not move the selection
+    EXPECT_EQ(rig.sw->content().selected, 1);
     rig.sw->show();
-    rig.sw->hover(2);
-    EXPECT_EQ(rig.sw->view().selected(), 2);
-    rig.sw->pick(7);
+    rig.panels.hovered.notify(2);
+    EXPECT_EQ(rig.panels.drawn.selected, 2);
+    rig.panels.scrolled.notify(1);
+    EXPECT_EQ(rig.panels.drawn.selected, 0);
+    rig.panels.picked.notify(7);
     EXPECT_TRUE(rig.sw->isOpen());
-    rig.sw->pick(0);
-    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(0)});
+    rig.panels.picked.notify(1);
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
     EXPECT_EQ(rig.count("mousePicks"), 1);
+}
+
+TEST(Switcher, rowMovesStepByTheGridWidthWithoutWrapping)
+{
+    SwitcherRig rig;
+    rig.givenWindows(7);
+    rig.store.setValue(QStringLiteral("previews"), true);
+    rig.openAndShow();  // five columns; the second entry is selected
+    rig.sw->moveRow(1);
+    EXPECT_EQ(rig.panels.drawn.selected, 6);
+    rig.sw->moveRow(1);
+    EXPECT_EQ(rig.panels.drawn.selected, 6);
+    rig.sw->moveRow(-1);
+    rig.sw->moveRow(-1);
+    EXPECT_EQ(rig.panels.drawn.selected, 1);
+
+    rig.sw->finish(false);
+    rig.store.setValue(QStringLiteral("previews"), false);
+    rig.givenWindows(10);
+    rig.openAndShow();
+    rig.sw->moveRow(1);
+    EXPECT_EQ(rig.panels.drawn.selected, 9);  // eight columns
 }
 
 TEST(Switcher, targetScreensFollowDisplayMode)
@@ -449,15 +473,17 @@ TEST(Switcher, targetScreensFollowDisplayMode)
 TEST(Switcher, manyWindowsShowOnlyTheRowsThatFitWithTheSelectionOnScreen)
 {
     SwitcherRig rig;
-    rig.givenWindows(200);
+    rig.givenWindows(200);  // 25 rows of eight
+    rig.panels.fitRows = 6;
     rig.openAndShow(true);  // backward: the selection starts on the last row
-    const SwitcherView& view = rig.sw->view();
-    EXPECT_LE(rig.sw->panel().height(), 875);
-    EXPECT_TRUE(QRect(0, 0, 1440, 900).contains(rig.sw->panel().geometry()));
-    EXPECT_TRUE(view.rect().contains(view.tileRect(view.selected()).toAlignedRect()));
+    EXPECT_DOUBLE_EQ(rig.panels.askedHeight, 875);  // the work area, not the whole display
+    EXPECT_EQ(rig.panels.drawn.maxRows, 6);
+    EXPECT_EQ(rig.panels.drawn.firstRow, 19);
+    rig.sw->move(1);  // wraps to the first entry
+    EXPECT_EQ(rig.panels.drawn.firstRow, 0);
 }
 
-TEST(Switcher, mirrorsFollowTheMainPanelAndForwardPointerInput)
+TEST(Switcher, mirrorsShowOnTheOtherDisplaysAndFollowTheirChanges)
 {
     SwitcherRig rig;
     rig.givenWindows(3);
@@ -466,22 +492,17 @@ TEST(Switcher, mirrorsFollowTheMainPanelAndForwardPointerInput)
     rig.screens.pointer = QPointF(2000, 500);
     rig.store.setValue(QStringLiteral("displayMode"), 2);
     rig.openAndShow();
-    ASSERT_EQ(rig.sw->mirrorPanelCount(), 2u);
-    EXPECT_EQ(rig.sw->view().mirrors().size(), 2u);
-    SwitcherView& mirror = *rig.sw->mirrorPanel(1).view();
-    EXPECT_EQ(mirror.entries().size(), 3u);
-    EXPECT_TRUE(rig.sw->mirrorPanel(1).isVisible());
-
+    EXPECT_EQ(rig.panels.frames, (std::vector<QRect>{QRect(1440, 0, 1920, 1080), QRect(0, 0, 1440, 900),
+                                                      QRect(3360, 0, 1280, 1024)}));
     rig.screens.list.pop_back();
-    rig.screens.onChanged();
-    EXPECT_EQ(rig.sw->view().mirrors().size(), 1u);
-    EXPECT_FALSE(rig.sw->mirrorPanel(1).isVisible());
+    rig.screens.changed.notify();
+    EXPECT_EQ(rig.panels.frames.size(), 2u);
 
-    rig.sw->mirrorPanel(0).view()->onPick(2);
+    rig.panels.picked.notify(2);
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
+    EXPECT_TRUE(rig.panels.visible());  // until the activation request has gone out
     rig.dispatcher.runMain();
-    EXPECT_FALSE(rig.sw->mirrorPanel(0).isVisible());
-    EXPECT_TRUE(rig.sw->view().mirrors().empty());
+    EXPECT_FALSE(rig.panels.visible());
 }
 
 TEST(Switcher, resultsForASwitcherThatIsGoneAreIgnored)
@@ -493,7 +514,7 @@ TEST(Switcher, resultsForASwitcherThatIsGoneAreIgnored)
     rig.sw->finish(true);
     rig.sw.reset();
     rig.deliver();
-    rig.screens.onChanged();
+    rig.screens.changed.notify();
     EXPECT_TRUE(rig.actions.activated.empty());
 }
 

@@ -1,14 +1,15 @@
 // The key handler: the per-event decision as a table, and the Tap driving a real Switcher
 // through the fake keyboard hook.
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "platform/KeyCodes.h"
 #include "platform/fake/FakeKeyboardHook.h"
-#include "switcher/SwitcherPanel.h"
-#include "switcher/SwitcherView.h"
 #include "switcher/Tap.h"
 #include "telemetry/EventLog.h"
+#include "tests/support/TestSupport.h"
 #include "tests/switcher/SwitcherFakes.h"
 
 namespace zumo::test {
@@ -151,32 +152,41 @@ struct TapRig : SwitcherRig {
     bool release(std::uint64_t flags = 0) { return hook.send(of(KeyEventType::FlagsChanged, flags)); }
 };
 
-TEST(Tap, startNeedsTrustAndLogsARefusalOncePerProcess)
+// The refusal is logged once per process, so the story runs in a fresh process of its own:
+// whichever tests ran before in this one cannot have used up the line. Returns a failure bit
+// per step that went wrong.
+int refusalStory(const QStringList& args)
 {
-    QTemporaryDir logDir;
     TapRig rig;
-    EventLog log(logDir.path(), rig.clock);
+    EventLog log(args.value(0), rig.clock);
     installAppLog(&log);
-
+    int failures = 0;
     rig.permissions.trusted = false;
-    EXPECT_FALSE(rig.tap.start());
-    EXPECT_FALSE(rig.hook.exists());
-
+    if (rig.tap.start() || rig.hook.exists())
+        failures |= 1;
     rig.permissions.trusted = true;
     rig.hook.refuseCreate = true;
     rig.hook.listenGranted = false;
-    EXPECT_FALSE(rig.tap.start());
-    EXPECT_FALSE(rig.tap.start());
-    EXPECT_EQ(rig.hook.listenRequests, 2);
-
+    if (rig.tap.start() || rig.tap.start() || rig.hook.listenRequests != 2)
+        failures |= 2;
     rig.hook.refuseCreate = false;
-    EXPECT_TRUE(rig.tap.start());
-    EXPECT_TRUE(rig.tap.start());
-    EXPECT_EQ(rig.hook.enables, 1);
-
+    if (!rig.tap.start() || !rig.tap.start() || rig.hook.enables != 1)
+        failures |= 4;
     installAppLog(nullptr);
     log.drain();
-    QFile file(log.filePath());
+    return failures;
+}
+const ChildRegistration refusal("tap-refusal", &refusalStory);
+
+TEST(Tap, startNeedsTrustAndLogsARefusalOncePerProcess)
+{
+    QTemporaryDir logDir;
+    QProcess child;
+    child.start(selfPath(), {QStringLiteral("--child"), QStringLiteral("tap-refusal"), logDir.path()});
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << "failed steps (bits): untrusted 1, refused 2, started 4";
+    QFile file(logDir.filePath(QStringLiteral("events.log")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_EQ(text.count(QStringLiteral("event tap creation failed (Input Monitoring may be needed)")), 1);
@@ -199,7 +209,7 @@ TEST(Tap, quickSwitchThroughTheKeys)
     EXPECT_TRUE(rig.sw->isOpen());  // waits for the entries
     rig.deliver();
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(3)});
-    EXPECT_FALSE(rig.sw->panel().isVisible());
+    EXPECT_FALSE(rig.panels.visible());
     EXPECT_TRUE(rig.hook.send(of(KeyEventType::KeyUp)));
     EXPECT_FALSE(rig.hook.capturing);
     EXPECT_EQ(rig.count("switches"), 1);
@@ -243,15 +253,15 @@ TEST(Tap, searchTypingAndEscapeTwice)
     rig.text("/");
     EXPECT_FALSE(rig.text("Q"));
     EXPECT_FALSE(rig.key(keys::Space, Option, " "));
-    EXPECT_EQ(rig.sw->query(), QStringLiteral("q "));
+    EXPECT_EQ(rig.sw->content().query, std::optional<QString>(QStringLiteral("q ")));
     EXPECT_TRUE(rig.actions.quit.empty());
     rig.deliver();
-    EXPECT_TRUE(rig.sw->view().entries().empty());
+    EXPECT_TRUE(rig.panels.drawn.entries.empty());
 
     EXPECT_FALSE(rig.key(keys::Escape));
     EXPECT_FALSE(rig.sw->isSearching());
-    EXPECT_EQ(rig.sw->view().entries().size(), 3u);
-    EXPECT_EQ(rig.sw->view().selected(), 0);
+    EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
+    EXPECT_EQ(rig.sw->content().selected, 0);
     EXPECT_FALSE(rig.key(keys::Escape));
     EXPECT_FALSE(rig.sw->isOpen());
     EXPECT_TRUE(rig.actions.activated.empty());
@@ -266,7 +276,7 @@ TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
     rig.deliver();
     rig.store.setValue(QStringLiteral("enabled"), false);
     EXPECT_TRUE(rig.key(keys::Tab));
-    EXPECT_EQ(rig.sw->view().selected(), 1);
+    EXPECT_EQ(rig.sw->content().selected, 1);
     rig.store.setValue(QStringLiteral("enabled"), true);
     rig.store.setValue(QStringLiteral("pauseUntil"), rig.clock.nowSeconds() + 60);
     EXPECT_TRUE(rig.key(keys::Tab));

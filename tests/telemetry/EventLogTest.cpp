@@ -120,6 +120,9 @@ TEST_F(EventLogTest, unwritablePlacesLoseLinesWithoutHarm)
     EventLog fifo(dir.path(), clock);
     fifo.append("into a pipe");
     fifo.drain();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced by a log file";
 
     EventLog none(QString(), clock);
     none.append("dropped");

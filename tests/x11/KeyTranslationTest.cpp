@@ -38,16 +38,11 @@ KeyEvent pressOrRelease(ModifierKeys& down, XKey key)
     return translateKey(key, down);
 }
 
-TEST(KeyTranslation, keysymsBecomeTheSwitchersKeyCodes)
+TEST(KeyTranslation, keysThatShareACodeAndKeysWithoutOneStayApart)
 {
-    const std::pair<Keysym, std::int64_t> table[] = {
-        {Tab, keys::Tab},       {IsoLeftTab, keys::Tab}, {0x60, keys::Grave},    {0xa7, keys::Section},
-        {0x20, keys::Space},    {0xff0d, keys::Return},  {0xff8d, keys::Return}, {0xff1b, keys::Escape},
-        {0xff08, keys::Delete}, {0xff51, keys::Left},    {0xff53, keys::Right},  {0xff54, keys::Down},
-        {0xff52, keys::Up},
-    };
-    for (const auto& [keysym, code] : table)
-        EXPECT_EQ(keyCodeFor(keysym, 99), code) << std::hex << keysym;
+    // Shift+Tab types ISO_Left_Tab on most layouts, and the keypad has its own Enter.
+    EXPECT_EQ(keyCodeFor(IsoLeftTab, KcTab), keys::Tab);
+    EXPECT_EQ(keyCodeFor(0xff8d, 104), keys::Return);
 
     // Other keys are outside every named code and stay apart from each other.
     const std::set<std::int64_t> named = {keys::Tab,    keys::Grave,  keys::Section, keys::Space,
@@ -72,8 +67,6 @@ TEST(KeyTranslation, shortcutKeysGrabTheKeysThatTranslateBackToThem)
     EXPECT_TRUE(keysymsForKeyCode(keys::Return).empty());
     EXPECT_TRUE(keysymsForKeyCode(-1).empty());
 
-    EXPECT_EQ(xModifiersForMask(keys::Option), xmask::Mod1);
-    EXPECT_EQ(xModifiersForMask(keys::Control), xmask::Control);
     EXPECT_EQ(xModifiersForMask(keys::Control | keys::Option), xmask::Control | xmask::Mod1);
     EXPECT_EQ(xModifiersForMask(keys::Shift | keys::Command), 0);
     EXPECT_EQ(shortcutName({keys::Option, keys::Tab}), QStringLiteral("Alt+Tab"));
@@ -137,10 +130,6 @@ TEST(KeyTranslation, modifierKeysAreTheKeysOnTheModifierRows)
 
 TEST(KeyTranslation, stateBitsBecomeFlagsAndLocksAreIgnored)
 {
-    EXPECT_EQ(flagsFromState(xmask::Shift), keys::Shift);
-    EXPECT_EQ(flagsFromState(xmask::Control), keys::Control);
-    EXPECT_EQ(flagsFromState(xmask::Mod1), keys::Option);
-    EXPECT_EQ(flagsFromState(xmask::Mod4), keys::Command);
     EXPECT_EQ(flagsFromState(xmask::Lock | xmask::Mod2 | 0x20 | 0x80), 0u);
     EXPECT_EQ(flagsFromState(0xff), keys::Shift | keys::Control | keys::Option | keys::Command);
 }
@@ -199,14 +188,13 @@ TEST(KeyTranslation, ordinaryKeysCarryTheirCharactersAndTheHeldFlags)
 
 TEST(KeyTranslation, charactersIgnoreModifiersAndAreLowerCase)
 {
-    const std::pair<Keysym, const char16_t*> table[] = {
-        {'a', u"a"},       {'A', u"a"},      {'/', u"/"},      {'1', u"1"},       {' ', u" "},
-        {'.', u"."},       {'`', u"`"},      {0xa7, u"§"},     {0xc4, u"ä"},      {0x1000439, u"й"},
-        {0x1000419, u"й"}, {0xffb1, u"1"},   {0xffaf, u"/"},   {0x100263a, u"☺"}, {Tab, u""},
-        {0xff0d, u""},     {0xff51, u""},    {AltL, u""},      {0xffbe, u""},     {0xffff, u""},
-        {0x7f, u""},       {0x100d800, u""}, {0x1000009, u""}, {0x2000041, u""},
+    // One of each kind: Latin-1 upper case, a Unicode keysym, a keypad key, a key that types
+    // nothing, a keysym naming a surrogate half and one outside Unicode.
+    const std::pair<Keysym, const char16_t*> kinds[] = {
+        {'A', u"a"}, {0xc4, u"ä"}, {0x1000419, u"й"}, {0xffb1, u"1"},
+        {Tab, u""},  {0xff0d, u""}, {0x100d800, u""}, {0x2000041, u""},
     };
-    for (const auto& [keysym, text] : table)
+    for (const auto& [keysym, text] : kinds)
         EXPECT_EQ(charactersFor(keysym), QString::fromUtf16(text)) << std::hex << keysym;
     EXPECT_EQ(charactersFor(0x101f600).size(), 2); // outside the BMP: a surrogate pair
 }

@@ -1,0 +1,157 @@
+// The top-level window of the switcher: frameless, on top, never focused; draws the background
+// and holds the SwitcherView.
+#include "panel/SwitcherPanel.h"
+
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+#include <QScreen>
+#include <QTimer>
+
+#include "panel/PanelPainter.h"
+#include "panel/SwitcherView.h"
+
+namespace zumo {
+
+namespace {
+
+// Bypassing the window manager keeps it from placing, decorating or focusing the panel, and
+// from animating it in.
+constexpr Qt::WindowFlags PanelFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                       Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint;
+
+// Gives up waiting for the warm-up frame after this long (an unmapped or never-exposed window).
+constexpr int WarmUpTimeoutMs = 2000;
+
+std::vector<Entry> warmUpEntries()
+{
+    QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(QColor(90, 120, 200));
+    std::vector<Entry> entries(2);
+    for (Entry& e : entries) {
+        e.icon = icon;
+        e.app.name = QStringLiteral("Warm-up");
+    }
+    entries[0].title = QStringLiteral("Abcdefghijklmnopqrstuvwxyz 0123456789");
+    entries[1].title = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ …·–");
+    return entries;
+}
+
+} // namespace
+
+SwitcherPanel::SwitcherPanel(const Settings& settings) : QWidget(nullptr, PanelFlags)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground, m_translucent);
+    setFocusPolicy(Qt::NoFocus);
+    m_view = new SwitcherView(settings, this);
+}
+
+void SwitcherPanel::setTranslucent(bool on)
+{
+    if (on == m_translucent)
+        return;
+    m_translucent = on;
+    // The window's visual (with or without alpha) is fixed when the native window is made.
+    const bool hadWindow = testAttribute(Qt::WA_WState_Created);
+    const bool wasVisible = isVisible();
+    if (hadWindow)
+        destroy(true, true);
+    setAttribute(Qt::WA_TranslucentBackground, on);
+    applyShape();
+    if (wasVisible)
+        show();
+    update();
+}
+
+void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
+{
+    // A real show during the warm-up takes the window over as it is.
+    m_warming = false;
+    const QSize panelSize = size.expandedTo(QSize(1, 1));
+    const QPoint origin(screenFrame.x() + (screenFrame.width() - panelSize.width()) / 2,
+                        screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
+    setGeometry(QRect(origin, panelSize));
+    m_view->setGeometry(QRect(QPoint(0, 0), panelSize));
+    if (!isVisible())
+        show();
+    raise();
+}
+
+void SwitcherPanel::hidePanel()
+{
+    m_warming = false;
+    hide();
+}
+
+void SwitcherPanel::warmUp()
+{
+    warmViewCaches();
+    // Mapped beyond the top-left of every screen: the window is real but nobody can see it.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect desktop = screen ? screen->virtualGeometry() : QRect();
+    const QSize size = m_view->preferredSize().expandedTo(QSize(1, 1));
+    setGeometry(QRect(desktop.topLeft() - QPoint(size.width() + 200, size.height() + 200), size));
+    m_view->setGeometry(QRect(QPoint(0, 0), size));
+    m_warming = true;
+    show();
+    QTimer::singleShot(WarmUpTimeoutMs, this, [this] { endWarmUp(); });
+}
+
+void SwitcherPanel::warmViewCaches()
+{
+    // Painting sample content once loads the fonts and glyphs and primes the image pipeline, which
+    // costs several milliseconds the first time.
+    RunView saved = m_view->content();
+    RunView sample;
+    sample.entries = warmUpEntries();
+    sample.query = QStringLiteral("warm");
+    sample.hint = QStringLiteral("1–9 ⇥ ↩");
+    m_view->draw(std::move(sample));
+    m_view->resize(m_view->preferredSize());
+    m_view->grab();
+    m_view->draw(std::move(saved));
+}
+
+void SwitcherPanel::endWarmUp()
+{
+    if (!m_warming)
+        return;
+    m_warming = false;
+    hide();
+}
+
+void SwitcherPanel::applyShape()
+{
+    if (m_translucent) {
+        clearMask();
+        return;
+    }
+    // Without a compositor the corners cannot be transparent; cut them with a window shape.
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), PanelStyle::CornerRadius, PanelStyle::CornerRadius);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void SwitcherPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    applyShape();
+}
+
+void SwitcherPanel::paintEvent(QPaintEvent* event)
+{
+    Q_UNUSED(event);
+    QPainter painter(this);
+    if (!m_translucent)
+        painter.fillRect(rect(), PanelStyle::background(false));
+    paintPanelBackground(painter, QRectF(rect()), m_translucent);
+    if (m_warming) {
+        // Hide once this first frame has reached the window.
+        QTimer::singleShot(0, this, [this] { endWarmUp(); });
+    }
+}
+
+} // namespace zumo

@@ -1,0 +1,87 @@
+// The main panel and its mirrors: one copy of the run content for all of them, and their
+// pointer input told as one.
+#include "panel/SwitcherPanels.h"
+
+#include "panel/PanelLayout.h"
+#include "panel/SwitcherPanel.h"
+#include "panel/SwitcherView.h"
+#include "settings/Settings.h"
+
+namespace zumo {
+
+SwitcherPanels::SwitcherPanels(const Settings& settings) : m_settings(settings), m_main(makePanel()) {}
+
+SwitcherPanels::~SwitcherPanels() = default;
+
+std::unique_ptr<SwitcherPanel> SwitcherPanels::makePanel()
+{
+    auto panel = std::make_unique<SwitcherPanel>(m_settings);
+    // Mirrors look like the main panel, which the app set up for the desktop's compositor.
+    if (m_main)
+        panel->setTranslucent(m_main->translucent());
+    SwitcherView& view = *panel->view();
+    m_subscriptions.push_back(view.hovered.subscribe([this](int i) { hovered.notify(i); }));
+    m_subscriptions.push_back(view.picked.subscribe([this](int i) { picked.notify(i); }));
+    m_subscriptions.push_back(view.scrolled.subscribe([this](int step) { scrolled.notify(step); }));
+    return panel;
+}
+
+void SwitcherPanels::setTranslucent(bool on)
+{
+    m_main->setTranslucent(on);
+    for (auto& mirror : m_mirrors)
+        mirror->setTranslucent(on);
+}
+
+void SwitcherPanels::warmUp()
+{
+    m_main->warmUp();
+}
+
+int SwitcherPanels::rowsThatFit(const RunView& view, double availableHeight) const
+{
+    return zumo::rowsThatFit(panelShape(view, m_settings.tileSize()), availableHeight);
+}
+
+void SwitcherPanels::show(const RunView& view, const std::vector<QRect>& displayFrames)
+{
+    if (displayFrames.empty())
+        return;
+    const std::size_t needed = displayFrames.size() - 1;
+    while (m_mirrors.size() < needed)
+        m_mirrors.push_back(makePanel());
+    m_mirrorsShown = needed;
+    redraw(view);
+    const QSize size = m_main->view()->preferredSize();
+    m_main->showCentered(displayFrames.front(), size);
+    for (std::size_t i = 0; i < m_mirrors.size(); ++i) {
+        if (i < needed)
+            m_mirrors[i]->showCentered(displayFrames[i + 1], size);
+        else
+            m_mirrors[i]->hidePanel();
+    }
+}
+
+void SwitcherPanels::redraw(const RunView& view)
+{
+    m_main->view()->draw(view);
+    for (std::size_t i = 0; i < m_mirrorsShown; ++i)
+        m_mirrors[i]->view()->draw(view);
+}
+
+void SwitcherPanels::hide()
+{
+    m_main->hidePanel();
+    for (auto& mirror : m_mirrors)
+        mirror->hidePanel();
+    m_mirrorsShown = 0;
+}
+
+void SwitcherPanels::resetPointer()
+{
+    m_main->view()->resetPointer();
+    for (auto& mirror : m_mirrors)
+        mirror->view()->resetPointer();
+}
+
+} // namespace zumo

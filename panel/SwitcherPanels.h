@@ -1,0 +1,48 @@
+// The switcher's panels: the main one and a mirror for every further display, made on first
+// need and reused, all drawing the same run content. What the Switcher draws through.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "switcher/RunPanels.h"
+
+namespace zumo {
+
+class Settings;
+class SwitcherPanel;
+
+class SwitcherPanels final : public RunPanels {
+public:
+    explicit SwitcherPanels(const Settings& settings);
+    ~SwitcherPanels() override;
+    SwitcherPanels(const SwitcherPanels&) = delete;
+    SwitcherPanels& operator=(const SwitcherPanels&) = delete;
+
+    // Translucent rounded panels need a compositor (see SwitcherPanel); mirrors made later
+    // follow the main panel.
+    void setTranslucent(bool on);
+    // Shows and hides the main panel once, unseen, so the first real show is fast.
+    void warmUp();
+
+    SwitcherPanel& main() const { return *m_main; }
+    std::size_t mirrorCount() const { return m_mirrors.size(); }
+    SwitcherPanel& mirror(std::size_t i) const { return *m_mirrors.at(i); }
+
+    int rowsThatFit(const RunView& view, double availableHeight) const override;
+    void show(const RunView& view, const std::vector<QRect>& displayFrames) override;
+    void redraw(const RunView& view) override;
+    void hide() override;
+    void resetPointer() override;
+
+private:
+    std::unique_ptr<SwitcherPanel> makePanel();
+
+    const Settings& m_settings;
+    std::vector<Subscription> m_subscriptions;  // to every panel's pointer input
+    std::unique_ptr<SwitcherPanel> m_main;
+    std::vector<std::unique_ptr<SwitcherPanel>> m_mirrors;
+    std::size_t m_mirrorsShown = 0;  // the first ones of m_mirrors, while a run is shown
+};
+
+} // namespace zumo

@@ -1,0 +1,62 @@
+// The control socket's words: one request line from a client, a status line and a body back.
+// Pure functions, so what a client may send is decided and tested without a socket.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace zumo {
+
+// A request is one line, at most this long with its line feed; anything longer is refused
+// before it is read further, so a client cannot make the running switcher hold much memory.
+inline constexpr qsizetype MaxRequestBytes = 256;
+
+enum class ControlVerb { sync, list, activate, showSettings };
+
+struct ControlRequest {
+    ControlVerb verb = ControlVerb::sync;
+    std::uint32_t window = 0;  // activate only
+    bool operator==(const ControlRequest&) const = default;
+};
+
+// Either a request or a sentence saying what is wrong with the line.
+struct ParsedRequest {
+    std::optional<ControlRequest> request;
+    QString error;
+};
+
+// One line without its line feed: "sync", "list", "activate <id>" (decimal or 0x-hex X window
+// id, not 0) or "show-settings"; words separated by single spaces.
+ParsedRequest parseRequest(QByteArrayView line);
+// The line a client sends for request, with its line feed.
+QByteArray requestLine(const ControlRequest& request);
+
+// A reply is "ok" or "error <sentence>" on the first line, then the body (ok only).
+QByteArray okReply(const QByteArray& body = {});
+QByteArray errorReply(const QString& message);
+
+struct ControlReply {
+    bool ok = false;
+    QString error;    // when !ok
+    QByteArray body;  // when ok
+};
+// Nothing when data does not start with a complete status line.
+std::optional<ControlReply> parseReply(const QByteArray& data);
+
+// One row of `zumo --list`, as the switcher would show it now.
+struct ListedRow {
+    int row = 0;  // 1 for the first row; the number keys 1-9 jump to rows 1-9
+    std::optional<std::uint32_t> window;
+    QString app;  // the application's name, else its bundle id
+    QString bundleId;
+    QString title;
+    std::optional<std::uint32_t> desktop;  // absent for windows on every desktop or unknown
+    bool minimized = false;
+};
+// One compact JSON object and a line feed.
+QByteArray listLine(const ListedRow& row);
+
+} // namespace zumo

@@ -1,0 +1,19 @@
+// The kind of network the machine is on, as last reported by the system: "unknown" and false
+// until the first report, or for good where Qt has no network-information backend.
+#pragma once
+
+#include "telemetry/DeviceProfile.h"
+
+namespace zumo {
+
+// Loads Qt's network-information backend (NetworkManager on Linux) and follows its reports.
+// Main thread, once; false when no backend could be loaded.
+bool startNetworkMonitor();
+// The last report. Any thread.
+NetworkFacts currentNetwork();
+
+// The kind for a report: "wifi", "ethernet", "cellular", else "other" when online, else "none".
+enum class Medium { Unknown, Ethernet, Cellular, WiFi, Other };
+QString networkKind(Medium medium, bool online);
+
+} // namespace zumo

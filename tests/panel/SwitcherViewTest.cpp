@@ -1,0 +1,225 @@
+// The panel widgets offscreen: settings read at use, pointer input told as tile indices, the
+// main panel and its mirrors, and the warm-up.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <memory>
+
+#include "panel/SwitcherPanel.h"
+#include "panel/SwitcherPanels.h"
+#include "panel/SwitcherView.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+
+namespace zumo {
+namespace {
+
+RunView content(int count)
+{
+    QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(QColor(200, 80, 40));
+    RunView view;
+    view.entries.resize(std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        Entry& e = view.entries[std::size_t(i)];
+        e.id = EntryId(i + 1);
+        e.title = QStringLiteral("Window %1").arg(i);
+        e.app.name = QStringLiteral("App");
+        e.icon = icon;
+    }
+    return view;
+}
+
+class SwitcherViewTest : public ::testing::Test {
+protected:
+    SwitcherViewTest() : store(dir.filePath("settings.json")), settings(store), view(settings)
+    {
+        view.draw(content(10));
+        view.resize(view.preferredSize());
+        subscriptions.push_back(view.hovered.subscribe([this](int i) { hovered.push_back(i); }));
+        subscriptions.push_back(view.picked.subscribe([this](int i) { picked.push_back(i); }));
+        subscriptions.push_back(view.scrolled.subscribe([this](int step) { scrolled.push_back(step); }));
+    }
+
+    void move(QPointF point)
+    {
+        QMouseEvent event(QEvent::MouseMove, point, view.mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    }
+    void press(QPointF point, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QMouseEvent event(QEvent::MouseButtonPress, point, view.mapToGlobal(point), button, button,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    }
+    void wheel(QPoint pixelDelta, QPoint angleDelta)
+    {
+        const QPointF at(20, 20);
+        QWheelEvent event(at, view.mapToGlobal(at), pixelDelta, angleDelta, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &event);
+    }
+    QPointF centre(int index) const { return view.tileRect(index).center(); }
+
+    QTemporaryDir dir;
+    SettingsStore store;
+    Settings settings;
+    SwitcherView view;
+    std::vector<Subscription> subscriptions;
+    std::vector<int> hovered;
+    std::vector<int> picked;
+    std::vector<int> scrolled;
+};
+
+TEST_F(SwitcherViewTest, sizeFollowsTheTileSizeSettingAtTheMomentOfUse)
+{
+    view.draw(content(3));
+    EXPECT_EQ(view.preferredSize(), QSize(418, 152));
+    store.setValue("tileSize", 0);
+    EXPECT_EQ(view.preferredSize(), QSize(360, 134));  // 359.5 x 133.4, rounded up
+    store.setValue("tileSize", "large");               // wrong type: the default
+    EXPECT_EQ(view.preferredSize(), QSize(418, 152));
+}
+
+TEST_F(SwitcherViewTest, hoverNeedsARealMoveAfterThePointerWasReset)
+{
+    view.resetPointer();
+    move(centre(2));
+    EXPECT_TRUE(hovered.empty());  // a pointer resting over the panel keeps the preselection
+    move(centre(2) + QPointF(2, 0));
+    EXPECT_TRUE(hovered.empty());
+    move(centre(3));
+    move(QPointF(2, 2));  // the margin: no tile
+    EXPECT_EQ(hovered, std::vector<int>{3});
+
+    view.resetPointer();
+    move(centre(5));
+    EXPECT_EQ(hovered, std::vector<int>{3});
+}
+
+TEST_F(SwitcherViewTest, wheelStepsAfterFourteenPointsAndResetStartsAgain)
+{
+    for (int i = 0; i < 10; ++i)
+        wheel(QPoint(0, -1), QPoint(0, -8));  // touchpad pixels win over the angle
+    view.resetPointer();
+    for (int i = 0; i < 14; ++i)
+        wheel(QPoint(0, -1), QPoint(0, -8));
+    EXPECT_TRUE(scrolled.empty());
+    wheel(QPoint(0, -1), QPoint(0, -8));
+    EXPECT_EQ(scrolled, std::vector<int>{1});
+    wheel(QPoint(), QPoint(0, 120));  // one notch away from the user: back one tile
+    EXPECT_EQ(scrolled, (std::vector<int>{1, -1}));
+}
+
+TEST_F(SwitcherViewTest, leftClickPicksTheTileUnlessTheMouseSettingIsOff)
+{
+    store.setValue("mouse", false);
+    view.resetPointer();
+    move(centre(1));
+    move(centre(6));
+    press(centre(6));
+    wheel(QPoint(), QPoint(0, -480));
+    EXPECT_TRUE(hovered.empty());
+    EXPECT_TRUE(picked.empty());
+    EXPECT_TRUE(scrolled.empty());
+
+    store.setValue("mouse", true);
+    press(centre(6));
+    press(centre(4), Qt::RightButton);
+    press(QPointF(3, 3));  // the margin
+    EXPECT_EQ(picked, std::vector<int>{6});
+}
+
+TEST_F(SwitcherViewTest, withARowLimitTheShownRowsAreTheOnesPointedAt)
+{
+    RunView many = content(200);
+    many.maxRows = 3;
+    many.firstRow = 3;
+    many.selected = 40;  // row 5, the last shown
+    view.draw(many);
+    view.resize(view.preferredSize());
+    EXPECT_EQ(view.preferredSize(), QSize(8 * 130 + 28, 3 * 124 + 28));
+    EXPECT_TRUE(view.rect().contains(view.tileRect(40).toAlignedRect()));
+    press(centre(40));
+    press(centre(8));  // row 1 is scrolled away
+    EXPECT_EQ(picked, std::vector<int>{40});
+}
+
+class SwitcherPanelsTest : public SwitcherViewTest {
+protected:
+    SwitcherPanels panels{settings};
+};
+
+TEST_F(SwitcherPanelsTest, panelCentresOnItsDisplayWithoutTakingFocus)
+{
+    SwitcherPanel& panel = panels.main();
+    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(panel.testAttribute(Qt::WA_ShowWithoutActivating));
+    panels.show(content(3), {QRect(1920, 100, 1280, 800)});
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_EQ(panel.geometry(), QRect(1920 + 431, 100 + 324, 418, 152));
+    EXPECT_EQ(panel.view()->geometry(), QRect(0, 0, 418, 152));
+    RunView limited = content(200);
+    limited.maxRows = 2;  // the view's own limit is not what is asked
+    EXPECT_EQ(panels.rowsThatFit(limited, 900), 7);  // 28 + 7 x 124 = 896
+    panels.hide();
+    EXPECT_FALSE(panel.isVisible());
+}
+
+TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOne)
+{
+    std::vector<int> picks;
+    const Subscription subscription = panels.picked.subscribe([&](int i) { picks.push_back(i); });
+    const std::vector<QRect> three{QRect(1440, 0, 1920, 1080), QRect(0, 0, 1440, 900), QRect(3360, 0, 1280, 1024)};
+    panels.setTranslucent(true);
+    RunView shown = content(4);
+    shown.selected = 2;
+    panels.show(shown, three);
+    ASSERT_EQ(panels.mirrorCount(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SwitcherPanel& mirror = panels.mirror(i);
+        EXPECT_TRUE(mirror.isVisible());
+        EXPECT_TRUE(mirror.translucent());
+        EXPECT_TRUE(three[i + 1].contains(mirror.geometry()));
+        EXPECT_EQ(mirror.size(), panels.main().size());
+        EXPECT_EQ(mirror.view()->content().selected, 2);
+    }
+    shown.selected = 3;
+    panels.redraw(shown);
+    EXPECT_EQ(panels.mirror(1).view()->content().selected, 3);
+
+    panels.show(shown, {three[0], three[1]});
+    EXPECT_FALSE(panels.mirror(1).isVisible());
+    shown.selected = 0;
+    panels.redraw(shown);
+    EXPECT_EQ(panels.mirror(1).view()->content().selected, 3);  // a hidden mirror is left alone
+
+    SwitcherView& mirrorView = *panels.mirror(0).view();
+    QMouseEvent click(QEvent::MouseButtonPress, mirrorView.tileRect(1).center(), QPointF(), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&mirrorView, &click);
+    EXPECT_EQ(picks, std::vector<int>{1});
+    panels.hide();
+    EXPECT_FALSE(panels.mirror(0).isVisible());
+}
+
+TEST_F(SwitcherPanelsTest, warmUpLeavesThePanelHiddenAndItsContentUntouched)
+{
+    RunView kept = content(2);
+    kept.hint = QStringLiteral("keep");
+    panels.main().view()->draw(kept);
+    panels.warmUp();
+    for (int i = 0; i < 50 && panels.main().isVisible(); ++i)
+        QApplication::processEvents();
+    EXPECT_FALSE(panels.main().isVisible());
+    EXPECT_EQ(panels.main().view()->content().entries.size(), 2u);
+    EXPECT_EQ(panels.main().view()->content().hint, QStringLiteral("keep"));
+    EXPECT_FALSE(panels.main().view()->content().query.has_value());
+}
+
+} // namespace
+} // namespace zumo

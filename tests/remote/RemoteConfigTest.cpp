@@ -1,0 +1,106 @@
+// Applying configuration documents: clamps, fallbacks, types, texts; and the demo's lines.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+#include <limits>
+
+#include "remote/RemoteConfig.h"
+
+namespace zumo {
+namespace {
+
+RemoteConfig applied(const QJsonObject& doc)
+{
+    RemoteConfig c;
+    applyRemoteConfig(c, doc);
+    return c;
+}
+
+TEST(RemoteConfigTest, numbersAreClampedIntegersTruncatedAndOtherTypesIgnored)
+{
+    EXPECT_EQ(applied({{"pingMinutes", 0.5}}).pingMinutes, 1);
+    EXPECT_EQ(applied({{"pingMinutes", 3000}}).pingMinutes, 1440);
+    EXPECT_EQ(applied({{"pingMinutes", 0.25 + 30}}).pingMinutes, 30.25);
+    EXPECT_EQ(applied({{"pingMinutes", "30"}}), RemoteConfig());
+    EXPECT_EQ(applied({{"updateNudgeAfterSwitches", 7.9}}).updateNudgeAfterSwitches, 7);
+    EXPECT_EQ(applied({{"updateNudgeMaxPerVersion", -3}}).updateNudgeMaxPerVersion, 0);
+    EXPECT_EQ(applied({{"updateNudgeAfterSwitches", 1e300}}).updateNudgeAfterSwitches, 1000);
+    EXPECT_EQ(applied({{"networkTimeoutSec", 1}}).networkTimeoutSec, 3);
+    EXPECT_EQ(applied({{"updateMaxDownloadMB", QJsonValue::Null}}), RemoteConfig());
+}
+
+TEST(RemoteConfigTest, nonFiniteNumbersTakeTheFieldsFallback)
+{
+    // The JSON parser refuses these, so they are put into the object directly.
+    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity()}) {
+        const QJsonObject doc{{"pingMinutes", bad},          {"updatePrefetchDelaySec", bad},
+                              {"updateRetryMinutes", bad},   {"updateMaxDownloadMB", bad},
+                              {"updateNudgeAfterSwitches", bad}, {"updateNudgeEveryHours", bad},
+                              {"updateNudgeMaxPerVersion", bad}, {"networkTimeoutSec", bad},
+                              {"firstCheckDelaySec", bad},   {"telemetryPaused", bad}};
+        const RemoteConfig c = applied(doc);
+        EXPECT_EQ(c.pingMinutes, 1);
+        EXPECT_EQ(c.updatePrefetchDelaySec, 0);
+        EXPECT_EQ(c.updateRetryMinutes, 5);
+        EXPECT_EQ(c.updateMaxDownloadMB, 5);
+        EXPECT_EQ(c.updateNudgeAfterSwitches, 5);
+        EXPECT_EQ(c.updateNudgeEveryHours, 1);
+        EXPECT_EQ(c.updateNudgeMaxPerVersion, 0);
+        EXPECT_EQ(c.networkTimeoutSec, 3);
+        EXPECT_EQ(c.firstCheckDelaySec, 0);
+        EXPECT_EQ(c.telemetryPaused, bad > 0);  // +inf is "1 or more"
+    }
+}
+
+TEST(RemoteConfigTest, booleansComeFromBooleansOrNumbersOnly)
+{
+    EXPECT_TRUE(applied({{"telemetryPaused", 1}}).telemetryPaused);
+    RemoteConfig c;
+    c.telemetryPaused = true;
+    applyRemoteConfig(c, {{"telemetryPaused", 0.5}});
+    EXPECT_FALSE(c.telemetryPaused);
+    c.telemetryPaused = true;
+    applyRemoteConfig(c, {{"telemetryPaused", "false"}, {"updatePrefetch", false}, {"logUploadPaused", 2}});
+    EXPECT_TRUE(c.telemetryPaused);
+    EXPECT_FALSE(c.updatePrefetch);
+    EXPECT_TRUE(c.logUploadPaused);
+}
+
+TEST(RemoteConfigTest, textsAreCutByUserPerceivedCharacters)
+{
+    EXPECT_EQ(applied({{"announceText", QString(250, 'x')}}).announceText, QString(200, 'x'));
+    // "é" written as e + combining accent is one character of two code units; a flag is one of four.
+    const QString accent = QString::fromUtf8("e\xCC\x81");
+    const QString flag = QString::fromUtf8("\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA");
+    EXPECT_EQ(applied({{"announceId", accent.repeated(70)}}).announceId, accent.repeated(64));
+    EXPECT_EQ(applied({{"announceText", flag.repeated(201)}}).announceText, flag.repeated(200));
+    RemoteConfig c;
+    c.announceId = "old";
+    applyRemoteConfig(c, {{"announceId", QJsonArray{"x"}}, {"announceText", ""}});
+    EXPECT_EQ(c.announceId, "old");
+    EXPECT_EQ(c.announceText, "");
+}
+
+TEST(RemoteConfigTest, demoPrintsShortestDoublesWithAFractionAndTheDefaultsLineExactly)
+{
+    EXPECT_EQ(shortestDouble(360), "360.0");
+    EXPECT_EQ(shortestDouble(0.25), "0.25");
+    EXPECT_EQ(shortestDouble(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(shortestDouble(0.00001), "0.00001");
+    EXPECT_EQ(remoteConfigDemoText(RemoteConfig()),
+              "pingMinutes=360.0 announceId=\"\" announceText=\"\"\n"
+              "logUploadPaused=false updateNudgePaused=false updatedBannerPaused=false "
+              "updatePrefetchAvoidMetered=true updatePrefetchDelaySec=5.0 updateRetryMinutes=60.0 "
+              "updateNudgeMaxPerVersion=3\n"
+              "telemetryPaused=false updateChecksPaused=false updatePrefetch=true updateMaxDownloadMB=60.0 "
+              "updateNudgeAfterSwitches=50 updateNudgeEveryHours=72.0 networkTimeoutSec=10.0 "
+              "firstCheckDelaySec=10.0\n");
+    RemoteConfig c;
+    c.announceId = "a%1";
+    c.announceText = "say \"hi\"";
+    EXPECT_TRUE(remoteConfigDemoText(c).startsWith("pingMinutes=360.0 announceId=\"a%1\" announceText=\"say \"hi\"\"\n"));
+}
+
+} // namespace
+} // namespace zumo

@@ -1,0 +1,101 @@
+// Launch bookkeeping, the autostart entry and the appearance choice.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPalette>
+
+#include "shell/Appearance.h"
+#include "shell/Autostart.h"
+#include "shell/LaunchBook.h"
+#include "tests/shell/ShellFakes.h"
+#include "tests/support/TestFiles.h"
+
+namespace zumo::test {
+namespace {
+
+TEST_F(ShellTest, launchesCountEveryLaunchAndActiveDaysOncePerLocalDay)
+{
+    countLaunch(store, counters);
+    clock.advance(3600);
+    countLaunch(store, counters);
+    EXPECT_EQ(counters.allCount("launches"), 2);
+    EXPECT_EQ(counters.allCount("activeDays"), 1);
+    EXPECT_EQ(store.value("lastActiveDay").toString(), "20260305");
+
+    clock.set(berlinTime(2026, 3, 6, 0, 5));
+    countLaunch(store, counters);
+    EXPECT_EQ(counters.allCount("activeDays"), 2);
+}
+
+TEST_F(ShellTest, onlyAVersionChangeCountsAndToasts)
+{
+    VersionChange first = noteVersion(store, counters, "2.4.0", false);
+    EXPECT_EQ(first.toast, "");
+    EXPECT_EQ(first.updatedFrom, "");
+    EXPECT_EQ(noteVersion(store, counters, "2.4.0", false).toast, "");
+    EXPECT_EQ(counters.allCount("updated"), 0);
+
+    VersionChange update = noteVersion(store, counters, "2.4.1", false);
+    EXPECT_EQ(update.toast, "Zumo updated to 2.4.1");
+    EXPECT_EQ(update.updatedFrom, "2.4.0");
+    EXPECT_EQ(store.value("lastVersion").toString(), "2.4.1");
+
+    VersionChange quiet = noteVersion(store, counters, "2.5.0", true);
+    EXPECT_EQ(quiet.toast, "");
+    EXPECT_EQ(quiet.updatedFrom, "2.4.1");
+    EXPECT_EQ(counters.allCount("updated"), 2);
+}
+
+class AutostartTest : public ShellTest {
+protected:
+    QByteArray savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+    AutostartTest() { qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8()); }
+    ~AutostartTest() override { qputenv("XDG_CONFIG_HOME", savedConfigHome); }
+};
+
+TEST_F(AutostartTest, registersOnceUnderXdgConfigHomeWithTheLoginFlag)
+{
+    const QString path = autostartPath();
+    EXPECT_EQ(path, dir.filePath("config/autostart/zumo.desktop"));
+    registerLoginItemOnce(store, path, "/usr/bin/zumo");
+    EXPECT_TRUE(readAll(path).contains("\nExec=/usr/bin/zumo --login\n"));
+    EXPECT_TRUE(store.value("loginDefaultDone").toBool());
+
+    QFile::remove(path);  // the user took it out: it stays out
+    registerLoginItemOnce(store, path, "/usr/bin/zumo");
+    EXPECT_FALSE(QFile::exists(path));
+
+    EXPECT_TRUE(isLoginLaunch({"zumo", "--login"}));
+    EXPECT_FALSE(isLoginLaunch({"zumo"}));
+}
+
+TEST_F(AutostartTest, aFailedRegistrationIsTriedAgainNextLaunch)
+{
+    writeAll(dir.filePath("config"), "a file where the folder should be");
+    registerLoginItemOnce(store, autostartPath(), "/usr/bin/zumo");
+    EXPECT_FALSE(store.contains("loginDefaultDone"));
+    QFile::remove(dir.filePath("config"));
+    registerLoginItemOnce(store, autostartPath(), "/usr/bin/zumo");
+    EXPECT_TRUE(store.value("loginDefaultDone").toBool());
+}
+
+TEST(AutostartEntryTest, quotesProgramsWithSpacesAndEscapesAsDesktopEntriesRequire)
+{
+    EXPECT_TRUE(autostartEntry("/opt/my apps/zumo").contains("Exec=\"/opt/my apps/zumo\" --login\n"));
+    EXPECT_TRUE(autostartEntry("/opt/a$b/zumo").contains("Exec=\"/opt/a\\\\$b/zumo\" --login\n"));
+    EXPECT_TRUE(autostartEntry("/opt/100%/zumo").contains("Exec=/opt/100%%/zumo --login\n"));
+}
+
+TEST(AppearanceTest, lightDarkOrTheDesktopsPalette)
+{
+    const QPalette desktop = QApplication::palette();
+    applyAppearance(1);
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 128);
+    applyAppearance(0);
+    EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 128);
+    applyAppearance(2);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktop.color(QPalette::Window));
+}
+
+} // namespace
+} // namespace zumo::test

@@ -1,0 +1,180 @@
+// The tray menu driven like a user: choosing items in the drawn QMenu, and the half-second poll
+// bringing the icon and the keyboard hook in step.
+#include <QAction>
+#include <QMenu>
+
+#include "platform/Log.h"
+#include "shell/StatePoll.h"
+#include "shell/StatusMenu.h"
+#include "tests/shell/ShellFakes.h"
+
+namespace zumo::test {
+namespace {
+
+QAction* findAction(QMenu& menu, const QString& text)
+{
+    for (QAction* action : menu.actions()) {
+        if (action->text() == text)
+            return action;
+        if (action->menu())
+            if (QAction* inner = findAction(*action->menu(), text))
+                return inner;
+    }
+    return nullptr;
+}
+
+class StatusMenuTest : public ShellTest {
+protected:
+    StatusMenu menu{{settings, counters, clock, hook}, TestZone, QLocale(QLocale::English, QLocale::UnitedKingdom)};
+    StatePoll poll{{hook, permissions, settings, counters, clock, dispatcher, menu, settingsWindow}};
+
+    StatusMenuTest()
+    {
+        hook.installed = true;
+        menu.updateStatusItem();
+    }
+
+    void click(const QString& text)
+    {
+        QAction* action = findAction(menu.tray().menu(), text);
+        ASSERT_NE(action, nullptr) << qPrintable(text);
+        action->trigger();
+    }
+};
+
+TEST_F(StatusMenuTest, pauseForAQuarterHourDimsTheIconUntilThePollSeesItEnd)
+{
+    poll.start(true);
+    click("For 15 minutes");
+    EXPECT_EQ(settings.pauseUntil(), clock.nowSeconds() + 900);
+    EXPECT_TRUE(menu.tray().look().paused);
+    EXPECT_EQ(menu.tray().look().opacity, 0.45);
+    EXPECT_EQ(menu.tray().headerStatus(), "Paused");
+    EXPECT_NE(findAction(menu.tray().menu(), "Resume Now"), nullptr);
+
+    dispatcher.advance(899.5);  // polled at 10:14:59.5: still paused
+    EXPECT_TRUE(menu.tray().look().paused);
+    dispatcher.advance(0.5);  // polled at 10:15:00, when the pause has run out
+    EXPECT_FALSE(menu.tray().look().paused);
+    EXPECT_EQ(menu.tray().look().opacity, 1.0);
+    EXPECT_EQ(findAction(menu.tray().menu(), "Resume Now"), nullptr);
+}
+
+TEST_F(StatusMenuTest, resumeAndToggleWriteTheStoreAndAskTheSettingsWindowToReload)
+{
+    int changes = 0;
+    auto sub = menu.stateChanged.subscribe([&] { ++changes; });
+    click("Until tomorrow");
+    EXPECT_EQ(settings.pauseUntil(), berlinTime(2026, 3, 6, 6, 0).toMSecsSinceEpoch() / 1000.0);
+    EXPECT_NE(findAction(menu.tray().menu(), "Paused until Tomorrow, 06:00"), nullptr);
+    click("Resume Now");
+    EXPECT_EQ(store.value("pauseUntil").toDouble(), 0.0);
+    EXPECT_EQ(findAction(menu.tray().menu(), "Pause Switcher")->menu()->actions().size(), 3);
+
+    ASSERT_TRUE(findAction(menu.tray().menu(), "Enable Zumo")->isChecked());
+    click("Enable Zumo");
+    EXPECT_FALSE(settings.enabled());
+    EXPECT_FALSE(findAction(menu.tray().menu(), "Enable Zumo")->isChecked());
+    EXPECT_EQ(menu.tray().headerStatus(), "Off");
+    EXPECT_EQ(changes, 3);
+}
+
+TEST_F(StatusMenuTest, windowAndQuitChoicesGoToTheApplication)
+{
+    std::vector<TrayAction> requested;
+    auto sub = menu.requested.subscribe([&](TrayAction a) { requested.push_back(a); });
+    for (const char* title : {"Statistics…", "Hidden Apps…", "Settings…", "Check for Updates…", "About Zumo", "Quit Zumo"})
+        click(QString::fromUtf8(title));
+    EXPECT_EQ(requested, (std::vector<TrayAction>{TrayAction::OpenStats, TrayAction::OpenHidden,
+                                                  TrayAction::OpenSettings, TrayAction::CheckUpdates,
+                                                  TrayAction::OpenAbout, TrayAction::Quit}));
+}
+
+TEST_F(StatusMenuTest, switchCountsAreReadWhenTheMenuOpens)
+{
+    counters.bumpCounter("switches");
+    menu.tray().menu().aboutToShow();
+    EXPECT_NE(findAction(menu.tray().menu(), QString::fromUtf8("⚡ 1 window switch · 1 today")), nullptr);
+
+    store.setValue("menuCounter", true);
+    counters.bumpCounter("switches");
+    poll.tick();
+    EXPECT_EQ(menu.tray().look().counter, "2");
+}
+
+TEST_F(StatusMenuTest, showMenuBarOffRemovesTheIconAndOnBringsAFreshOne)
+{
+    EXPECT_TRUE(menu.tray().visible());
+    store.setValue("showMenuBar", false);
+    menu.updateStatusItem();
+    EXPECT_FALSE(menu.tray().visible());
+    store.setValue("showMenuBar", true);
+    menu.updateStatusItem();
+    EXPECT_TRUE(menu.tray().visible());
+    EXPECT_NE(findAction(menu.tray().menu(), "Quit Zumo"), nullptr);
+}
+
+TEST(TrayIconTest, withoutATraySaysSoOnceAndKeepsTheMenu)
+{
+    std::vector<QString> lines;
+    installLogSink([&](const QString& line) { lines.push_back(line); });
+    lines.clear();  // what earlier tests logged before any sink existed
+    TrayIcon tray;
+    tray.drawMenu(trayMenu(TrayState{.now = QDateTime::currentDateTimeUtc()}));
+    tray.setVisible(true);
+    tray.setVisible(false);
+    tray.setVisible(true);
+    installLogSink(nullptr);
+    ASSERT_EQ(lines.size(), 1u);  // the offscreen platform has no tray
+    EXPECT_TRUE(lines[0].startsWith("no system tray is available"));
+    EXPECT_NE(findAction(tray.menu(), "Quit Zumo"), nullptr);
+}
+
+TEST_F(StatusMenuTest, pollStopsAndStartsTheHookWithThePermission)
+{
+    poll.start(true);
+    permissions.trusted = false;
+    dispatcher.advance(0.5);
+    EXPECT_EQ(hook.stops, 1);
+    EXPECT_EQ(menu.tray().headerStatus(), "Needs Accessibility permission");
+    EXPECT_EQ(settingsWindow.reloads, 1);
+
+    permissions.trusted = true;
+    hook.refuse = true;
+    dispatcher.advance(0.5);  // refused: the status stays, the next tick tries again
+    EXPECT_EQ(menu.tray().headerStatus(), "Needs Accessibility permission");
+    hook.refuse = false;
+    dispatcher.advance(0.5);
+    EXPECT_EQ(hook.starts, 2);
+    EXPECT_EQ(menu.tray().headerStatus(), QString::fromUtf8("Active — ⌥Tab"));
+}
+
+TEST_F(StatusMenuTest, pollReenablesASwitchedOffHookAndReloadsOnCaptureChange)
+{
+    poll.start(true);
+    hook.off = true;
+    settingsWindow.capture = false;
+    dispatcher.advance(0.5);
+    EXPECT_EQ(hook.reenables, 1);
+    EXPECT_EQ(settingsWindow.reloads, 1);
+    settingsWindow.capture = true;
+    dispatcher.advance(0.5);
+    EXPECT_EQ(settingsWindow.reloads, 1);
+}
+
+TEST_F(StatusMenuTest, pollStartsTheAutomaticNewPeriod)
+{
+    store.setValue("stats.auto", 1);
+    store.setValue("stats.periodSince", clock.nowSeconds() - 86400);
+    store.setValue("period.switches", 4);
+    poll.start(true);
+    dispatcher.advance(0.5);
+    EXPECT_FALSE(store.contains("period.switches"));
+    poll.stop();
+    permissions.trusted = false;
+    dispatcher.advance(5);
+    EXPECT_EQ(hook.stops, 0);
+}
+
+} // namespace
+} // namespace zumo::test

@@ -1,0 +1,107 @@
+// A process that faults, or overflows its stack, records a backtrace in "crash.log" and still
+// dies of the signal; an uncaught exception is recorded with its type and reason.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+#include "telemetry/Diagnostics.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestSupport.h"
+
+namespace zumo {
+namespace {
+
+int segvMain(const QStringList& args)
+{
+    installCrashHandlers(args.value(0));
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+    return 0;
+}
+
+// The limit is never reached: the stack runs out long before (a bound the compiler cannot see).
+volatile int g_depthLimit = 1 << 30;
+
+__attribute__((noinline)) int recurse(int depth)
+{
+    volatile char frame[1024];
+    frame[0] = char(depth);
+    if (depth >= g_depthLimit)
+        return 0;
+    return recurse(depth + 1) + frame[0];
+}
+
+int overflowMain(const QStringList& args)
+{
+    installCrashHandlers(args.value(0));
+    return recurse(0);
+}
+
+int throwMain(const QStringList& args)
+{
+    installCrashHandlers(args.value(0));
+    throw std::runtime_error("the disk is on fire");
+}
+
+const test::ChildRegistration segv("crash-segv", &segvMain);
+const test::ChildRegistration overflow("crash-overflow", &overflowMain);
+const test::ChildRegistration thrower("crash-throw", &throwMain);
+
+// Runs the child and returns the signal it died of (0 when it exited).
+int runChild(const QString& name, const QString& dir)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The sanitizers' own handlers would report the fault instead of ours.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ASAN_OPTIONS", "handle_segv=0:handle_abort=0:detect_stack_use_after_return=0:use_sigaltstack=0");
+    child.setProcessEnvironment(env);
+    child.start(test::selfPath(), {"--child", name, dir});
+    EXPECT_TRUE(child.waitForFinished(30000));
+    return child.exitStatus() == QProcess::CrashExit ? child.exitCode() : 0;
+}
+
+int frameLines(const QByteArray& log)
+{
+    const QByteArray after = log.mid(log.indexOf("fatal signal, backtrace:\n") + 25);
+    return int(after.count('\n'));
+}
+
+TEST(CrashHandlerTest, aFaultAndAStackOverflowLeaveABacktraceAndDieOfSigsegv)
+{
+    for (const char* name : {"crash-segv", "crash-overflow"}) {
+        SCOPED_TRACE(name);
+        QTemporaryDir dir;
+        EXPECT_EQ(runChild(name, dir.path()), SIGSEGV);
+        const QByteArray log = test::readAll(dir.filePath("crash.log"));
+        EXPECT_TRUE(log.startsWith("fatal signal, backtrace:\n")) << log.left(200).constData();
+        EXPECT_GE(frameLines(log), 3);
+        EXPECT_LE(frameLines(log), 64);
+    }
+}
+
+TEST(CrashHandlerTest, anUncaughtExceptionIsRecordedThenAbortsWithABacktrace)
+{
+    QTemporaryDir dir;
+    EXPECT_EQ(runChild("crash-throw", dir.path()), SIGABRT);
+    const QByteArray log = test::readAll(dir.filePath("crash.log"));
+    EXPECT_TRUE(log.startsWith("uncaught exception std::runtime_error: the disk is on fire\n")) << log.constData();
+    EXPECT_TRUE(log.contains("fatal signal, backtrace:\n"));
+}
+
+TEST(CrashHandlerTest, reportsOfThisProcessAreCopiedOnceAndNeverReplaced)
+{
+    QTemporaryDir source, logDir;
+    for (const char* name : {"zumo-1.ips", "zumo-2.crash", "other-1.ips", "zumo-3.diag"})
+        test::writeAll(source.filePath(name), "first");
+    collectCrashReports(source.path(), logDir.path(), "zumo");
+    test::writeAll(source.filePath("zumo-1.ips"), "changed");
+    collectCrashReports(source.path(), logDir.path(), "zumo");
+    EXPECT_EQ(QDir(logDir.filePath("reports")).entryList(QDir::Files), QStringList({"zumo-1.ips", "zumo-2.crash"}));
+    EXPECT_EQ(test::readAll(logDir.filePath("reports/zumo-1.ips")), "first");
+}
+
+} // namespace
+} // namespace zumo

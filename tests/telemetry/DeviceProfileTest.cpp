@@ -1,0 +1,118 @@
+// The device profile: fallbacks and left-out keys, and the Linux readers on made-up /sys trees.
+#include <QDir>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "telemetry/DeviceProfile.h"
+#include "tests/support/TestFiles.h"
+
+namespace zumo {
+namespace {
+
+void put(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    test::writeAll(path, text);
+}
+
+TEST(DeviceProfileTest, unreadableValuesTakeTheirFallbacksAndOptionalKeysAreLeftOut)
+{
+    const QJsonObject p = deviceProfile(DeviceFacts(), {{"gatekeeperOn", false}, {"appsInstalled", 12}});
+    EXPECT_EQ(p["model"], "?");
+    EXPECT_EQ(p["language"], "?");
+    EXPECT_EQ(p["battery"], "none");
+    EXPECT_EQ(p["screenPx"], "?");
+    EXPECT_EQ(p["thermal"], "nominal");
+    EXPECT_EQ(p["network"].toObject()["kind"], "unknown");
+    EXPECT_EQ(p["appsInstalled"], 12);
+    for (const char* absent : {"refreshHz", "hdr", "colorSpace", "batteryCycles", "batteryHealthPercent", "diskGB",
+                               "diskFreeGB", "memFreeGB", "memFreePercent", "perfCores", "efficiencyCores"})
+        EXPECT_FALSE(p.contains(absent)) << absent;
+    EXPECT_EQ(p.size(), 34);  // 45 keys, 11 of them optional
+}
+
+TEST(DeviceProfileTest, numbersAreTruncatedAsDocumented)
+{
+    DeviceFacts f;
+    f.ramBytes = qint64(32) * 1073741824;
+    f.memFreeBytes = qint64(15.97 * 1073741824.0);
+    f.uptimeSec = 7199;
+    f.installedSec = 86400 * 3 - 1;
+    f.diskBytes = 999999999999;
+    f.mainScreen = MainScreenFacts{3024, 1964, 60, false, {}};
+    f.battery = BatteryFacts{80, true, true, 312, 5200, 5000};
+    f.thermalState = 7;
+    const QJsonObject p = deviceProfile(f, {});
+    EXPECT_EQ(p["memFreeGB"].toDouble(), 15.9);
+    EXPECT_EQ(p["memFreePercent"], 50);
+    EXPECT_EQ(p["uptimeHours"], 1);
+    EXPECT_EQ(p["installedDays"], 2);
+    EXPECT_EQ(p["diskGB"], 999);
+    EXPECT_EQ(p["screenPx"], "3024x1964");
+    EXPECT_EQ(p["colorSpace"], "?");
+    EXPECT_EQ(p["batteryHealthPercent"], 100);
+    EXPECT_EQ(p["batteryCycles"], 312);
+    EXPECT_EQ(p["battery"].toObject(), QJsonObject({{"percent", 80}, {"charging", true}, {"onAC", true}}));
+    EXPECT_EQ(p["thermal"], "critical");
+    EXPECT_EQ(thermalName(2), "serious");
+}
+
+TEST(DeviceProfileTest, batteryAndThermalAreReadFromSysfs)
+{
+    QTemporaryDir dir;
+    const QString ps = dir.filePath("power_supply");
+    EXPECT_FALSE(readBattery(ps).has_value());
+    put(ps + "/AC/type", "Mains\n");
+    put(ps + "/AC/online", "1\n");
+    put(ps + "/BAT0/type", "Battery\n");
+    put(ps + "/BAT0/capacity", "57\n");
+    put(ps + "/BAT0/status", "Discharging\n");
+    put(ps + "/BAT0/charge_full", "4000000\n");
+    put(ps + "/BAT0/charge_full_design", "5000000\n");
+    auto b = readBattery(ps);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->percent, 57);
+    EXPECT_FALSE(b->charging);
+    EXPECT_TRUE(b->onAC);
+    DeviceFacts f;
+    f.battery = b;
+    EXPECT_FALSE(deviceProfile(f, {}).contains("batteryHealthPercent")) << "no cycle count";
+    put(ps + "/BAT0/cycle_count", "12\n");
+    f.battery = readBattery(ps);
+    EXPECT_EQ(deviceProfile(f, {})["batteryHealthPercent"], 80);
+
+    const QString th = dir.filePath("thermal");
+    put(th + "/thermal_zone0/temp", "95000\n");
+    put(th + "/thermal_zone0/trip_point_0_temp", "90000\n");
+    put(th + "/thermal_zone0/trip_point_0_type", "passive\n");
+    put(th + "/thermal_zone0/trip_point_1_temp", "105000\n");
+    put(th + "/thermal_zone0/trip_point_1_type", "critical\n");
+    EXPECT_EQ(readThermalState(th), 1);
+    put(th + "/thermal_zone1/temp", "110000\n");
+    put(th + "/thermal_zone1/trip_point_0_temp", "105000\n");
+    put(th + "/thermal_zone1/trip_point_0_type", "critical\n");
+    EXPECT_EQ(readThermalState(th), 3);
+}
+
+TEST(DeviceProfileTest, linuxSourcesAndPlaces)
+{
+    EXPECT_EQ(memAvailable("MemTotal:  100 kB\nMemAvailable:    2048 kB\n"), 2048 * 1024);
+    EXPECT_FALSE(memAvailable("MemTotal: 100 kB\n").has_value());
+    EXPECT_EQ(installPlace("/usr/bin/zumo", "/home/ann"), "applications");
+    EXPECT_EQ(installPlace("/home/ann/.local/bin/zumo", "/home/ann"), "user-applications");
+    EXPECT_EQ(installPlace("/tmp/.mount_ZumoAb/usr/bin/zumo", "/home/ann"), "disk-image");
+    EXPECT_EQ(installPlace("/home/ann/src/zumo/build/zumo", "/home/ann"), "other");
+
+    // The real machine: every key has the documented JSON type.
+    const QJsonObject p = deviceProfile(readDeviceFacts(), {});
+    EXPECT_TRUE(p["cores"].isDouble());
+    EXPECT_GT(p["cores"].toInt(), 0);
+    EXPECT_TRUE(p["ramGB"].isDouble());
+    EXPECT_TRUE(p["macos"].toString().count('.') == 2 || p["macos"] == "?");
+    EXPECT_TRUE(p["battery"].isString() || p["battery"].isObject());
+    EXPECT_TRUE(p["diskGB"].isDouble());
+}
+
+} // namespace
+} // namespace zumo

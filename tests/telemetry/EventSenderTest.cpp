@@ -1,0 +1,111 @@
+// Usage events: the gates, the envelope, the request, delivery and the wait at quit.
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/VendorService.h"
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeHttpClient.h"
+#include "remote/RemoteConfig.h"
+#include "settings/SettingsStore.h"
+#include "telemetry/EventSender.h"
+
+namespace zumo {
+namespace {
+
+class EventSenderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setRemoteConfig(RemoteConfig());
+        store.setValue("consentVersion", 1);
+    }
+    void TearDown() override { setRemoteConfig(RemoteConfig()); }
+
+    QJsonObject sentObject(std::size_t i) const { return QJsonDocument::fromJson(http.requests.at(i).body).object(); }
+
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath("s.json")};
+    FakeClock clock{QDateTime::fromSecsSinceEpoch(1772719387, Qt::UTC).addMSecs(900)};
+    FakeHttpClient http;
+    EventSender sender{http, store, clock, eventsUrl()};
+};
+
+TEST_F(EventSenderTest, withoutConsentOrWhilePausedNothingIsSentNotEvenQuit)
+{
+    int delivered = 0;
+    const auto tryAll = [&] {
+        sender.sendEvent("launch", {});
+        sender.sendEvent("quit", {}, true, [&] { ++delivered; });
+        http.deliver();
+    };
+    for (const QJsonValue& consent : {QJsonValue(0), QJsonValue(-1), QJsonValue("1"), QJsonValue(QJsonValue::Undefined)}) {
+        store.setValue("consentVersion", consent);
+        tryAll();
+    }
+    store.setValue("consentVersion", 2);
+    RemoteConfig paused;
+    paused.telemetryPaused = true;
+    setRemoteConfig(paused);
+    tryAll();
+    EventSender noEndpoint(http, store, clock, QUrl());
+    setRemoteConfig(RemoteConfig());
+    noEndpoint.sendEvent("quit", {}, true);
+    EXPECT_TRUE(http.requests.empty());
+    EXPECT_EQ(delivered, 0);
+    EXPECT_FALSE(store.contains("installID"));
+}
+
+TEST_F(EventSenderTest, eventsCarryTheEnvelopeAndPropertiesOverrideIt)
+{
+    sender.sendEvent("ping", {{"version", "9.9"}, {"extra", true}});
+    ASSERT_EQ(http.requests.size(), 1u);
+    const HttpRequest& r = http.requests[0];
+    EXPECT_EQ(r.method, "POST");
+    EXPECT_EQ(r.url, eventsUrl());
+    EXPECT_EQ(r.headers, HttpHeaders({{"Content-Type", "application/json"}}));
+    EXPECT_EQ(r.maxBodyBytes, 0) << "the answer's body is never read";
+    EXPECT_EQ(r.idleTimeoutSec, 10);
+    EXPECT_FALSE(r.body.contains('\n'));
+    const QJsonObject e = sentObject(0);
+    EXPECT_EQ(e["app"], "Zumo");
+    EXPECT_EQ(e["event"], "ping");
+    EXPECT_EQ(e["version"], "9.9");
+    EXPECT_EQ(e["extra"], true);
+    EXPECT_EQ(e["ts"].toInteger(), 1772719387);
+    EXPECT_FALSE(e["os"].toString().isEmpty());
+    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(e["install"].toString()).hasMatch());
+
+    sender.sendEvent("launch", {});
+    EXPECT_EQ(sentObject(1)["install"], e["install"]) << "one identifier for the installation";
+    EXPECT_EQ(sentObject(1)["version"], ZUMO_VERSION);
+}
+
+TEST_F(EventSenderTest, deliveryIsReportedOnlyFor2xxAnswers)
+{
+    int delivered = 0;
+    for (const HttpResponse& answer : {FakeHttpClient::ok("", 204), FakeHttpClient::ok("", 299),
+                                       FakeHttpClient::ok("", 300), FakeHttpClient::ok("", 500),
+                                       FakeHttpClient::failure("offline")}) {
+        http.respond = [answer](const HttpRequest&) { return std::optional<HttpResponse>(answer); };
+        sender.sendEvent("logs", {}, false, [&] { ++delivered; });
+        http.deliver();
+        sender.sendEvent("logs", {}, true, [&] { ++delivered; });
+    }
+    EXPECT_EQ(delivered, 4);
+}
+
+TEST_F(EventSenderTest, quitWaitsForTheAnswerAndGivesUpWithoutOne)
+{
+    int delivered = 0;
+    sender.sendEvent("quit", {}, true, [&] { ++delivered; });
+    EXPECT_EQ(delivered, 1) << "the answer came within the wait";
+    http.respond = [](const HttpRequest&) { return std::optional<HttpResponse>(); };
+    sender.sendEvent("quit", {}, true, [&] { ++delivered; });
+    EXPECT_EQ(delivered, 1);
+    EXPECT_EQ(http.requests.size(), 2u);
+}
+
+} // namespace
+} // namespace zumo

@@ -1,0 +1,120 @@
+// The "logs" upload: the gates, once per change, again after a failed delivery, the last
+// three reports, and the forced upload at quit.
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/VendorService.h"
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeDispatcher.h"
+#include "platform/fake/FakeHttpClient.h"
+#include "remote/RemoteConfig.h"
+#include "settings/SettingsStore.h"
+#include "telemetry/EventSender.h"
+#include "telemetry/LogUploader.h"
+#include "tests/support/TestFiles.h"
+
+namespace zumo {
+namespace {
+
+class LogUploaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setRemoteConfig(RemoteConfig());
+        store.setValue("consentVersion", 1);
+        test::writeAll(dir.filePath("events.log"), "2026-03-05T14:03:07Z start zumo on kestrel /home/ann/x\n");
+    }
+    void TearDown() override { setRemoteConfig(RemoteConfig()); }
+
+    // Runs an unforced upload to the end and returns how many "logs" requests it made.
+    std::size_t upload()
+    {
+        const std::size_t before = http.requests.size();
+        uploader.uploadLogs(false);
+        dispatcher.runAll();
+        http.deliver();
+        return http.requests.size() - before;
+    }
+    QJsonObject lastSent() const { return QJsonDocument::fromJson(http.requests.back().body).object(); }
+
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath("s.json")};
+    FakeClock clock;
+    FakeDispatcher dispatcher;
+    FakeHttpClient http;
+    EventSender sender{http, store, clock, eventsUrl()};
+    int drains = 0;
+    LogUploader uploader{sender, store, dispatcher, dir.path(), [this] { ++drains; },
+                         RedactionFacts{"/home/ann", "Ann Smith", "ann", "kestrel"}};
+};
+
+TEST_F(LogUploaderTest, logsAreUploadedOnceRedactedAndAgainOnlyAfterAChange)
+{
+    EXPECT_EQ(upload(), 1u);
+    EXPECT_EQ(drains, 1) << "the log queue is drained before reading";
+    const QJsonObject e = lastSent();
+    EXPECT_EQ(e["event"], "logs");
+    EXPECT_EQ(e["log"], "2026-03-05T14:03:07Z start zumo on <host> ~/x\n");
+    EXPECT_EQ(e["crash"], "");
+    EXPECT_EQ(e["reports"].toArray().size(), 0);
+    EXPECT_EQ(store.value("logSig").toString(), "46-0-0");
+
+    EXPECT_EQ(upload(), 0u);
+    test::writeAll(dir.filePath("crash.log"), "fatal signal, backtrace:\n");
+    EXPECT_EQ(upload(), 1u);
+    EXPECT_EQ(upload(), 0u);
+}
+
+TEST_F(LogUploaderTest, aFailedDeliveryIsSentAgainAtTheNextMoment)
+{
+    for (const HttpResponse& failed : {FakeHttpClient::ok("", 500), FakeHttpClient::failure("offline")}) {
+        http.respond = [failed](const HttpRequest&) { return std::optional<HttpResponse>(failed); };
+        EXPECT_EQ(upload(), 1u);
+        EXPECT_FALSE(store.contains("logSig"));
+    }
+    http.respond = [](const HttpRequest&) { return std::optional<HttpResponse>(FakeHttpClient::ok("", 200)); };
+    EXPECT_EQ(upload(), 1u);
+    EXPECT_EQ(upload(), 0u);
+}
+
+TEST_F(LogUploaderTest, nothingIsReadOrSentWithoutConsentOrWhilePaused)
+{
+    store.setValue("consentVersion", 0);
+    EXPECT_EQ(upload(), 0u);
+    store.setValue("consentVersion", 1);
+    RemoteConfig paused;
+    paused.logUploadPaused = true;
+    setRemoteConfig(paused);
+    EXPECT_EQ(upload(), 0u);
+    uploader.uploadLogs(true);
+    EXPECT_EQ(drains, 0);
+    EXPECT_TRUE(http.requests.empty());
+}
+
+TEST_F(LogUploaderTest, onlyTheLastThreeReportsByNameAreSent)
+{
+    QDir().mkpath(dir.filePath("reports"));
+    for (const char* name : {"d", "b", "a", "c"})
+        test::writeAll(dir.filePath(QStringLiteral("reports/") + name), QByteArray("report ") + name);
+    EXPECT_EQ(upload(), 1u);
+    const QJsonArray reports = lastSent()["reports"].toArray();
+    ASSERT_EQ(reports.size(), 3);
+    EXPECT_EQ(reports[0].toObject(), QJsonObject({{"name", "b"}, {"content", "report b"}}));
+    EXPECT_EQ(reports[2].toObject()["name"], "d");
+    EXPECT_TRUE(store.value("logSig").toString().endsWith("-3"));
+}
+
+TEST_F(LogUploaderTest, aForcedUploadRunsOnTheCallerAndWaits)
+{
+    uploader.uploadLogs(true);
+    EXPECT_EQ(dispatcher.pendingBackground(), 0u);
+    EXPECT_EQ(http.pending(), 0u) << "sent with a wait, not left for later";
+    ASSERT_EQ(http.requests.size(), 1u);
+    EXPECT_TRUE(store.contains("logSig"));
+}
+
+} // namespace
+} // namespace zumo

@@ -1,0 +1,229 @@
+// The vendor service over real HTTPS on loopback, trusted through the test CA: what it serves,
+// what it stores, and that every test switch does what it says.
+#include <QFile>
+#include <algorithm>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include "tests/vendor/testkit/VendorServer.h"
+
+using zumo::test::VendorServer;
+
+namespace {
+
+const QByteArray Config = R"({"pingMinutes": 30, "announceId": "a1", "announceText": "Hello"})";
+const QByteArray Manifest = R"({"version":"2.0","url":"https://127.0.0.1/dl/zumo/Zumo-2.0.tar","sha256":"ab"})";
+
+class VendorServiceTest : public ::testing::Test {
+protected:
+    void start(const QStringList& arguments = {})
+    {
+        ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", Config));
+        ASSERT_TRUE(vendor.writeDataFile("latest.json", Manifest));
+        ASSERT_TRUE(vendor.start(arguments)) << vendor.error().toStdString();
+    }
+
+    std::unique_ptr<httplib::SSLClient> client(int readTimeoutSec = 10)
+    {
+        auto c = std::make_unique<httplib::SSLClient>("127.0.0.1", vendor.port());
+        c->set_ca_cert_path(vendor.caPath().toStdString().c_str());
+        c->enable_server_certificate_verification(true);
+        c->set_read_timeout(readTimeoutSec, 0);
+        return c;
+    }
+
+    httplib::Result get(const std::string& path, const httplib::Headers& headers = {})
+    {
+        return client()->Get(path.c_str(), headers);
+    }
+
+    httplib::Result post(const std::string& body) { return client()->Post("/api/t", body, "application/json"); }
+
+    VendorServer vendor;
+};
+
+TEST_F(VendorServiceTest, servesConfigurationAndManifestAndRevalidatesByTag)
+{
+    start();
+    auto config = get("/api/zumo-config", {{"User-Agent", "Zumo/2.4.1"}});
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->status, 200);
+    EXPECT_EQ(QByteArray::fromStdString(config->body), Config);
+    std::string tag = config->get_header_value("ETag");
+    ASSERT_FALSE(tag.empty());
+
+    auto unchanged = get("/api/zumo-config", {{"If-None-Match", tag}});
+    EXPECT_EQ(unchanged->status, 304);
+    EXPECT_TRUE(unchanged->body.empty());
+
+    ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", R"({"pingMinutes": 60})"));
+    auto changed = get("/api/zumo-config", {{"If-None-Match", tag}});
+    EXPECT_EQ(changed->status, 200);
+    EXPECT_NE(changed->get_header_value("ETag"), tag);
+
+    auto manifest = get("/dl/zumo/latest.json");
+    EXPECT_EQ(manifest->status, 200);
+    EXPECT_EQ(QByteArray::fromStdString(manifest->body), Manifest);
+
+    // The request log shows what the client really sent.
+    auto seen = vendor.requests("/api/zumo-config");
+    ASSERT_TRUE(seen);
+    ASSERT_EQ(seen->size(), 3);
+    EXPECT_EQ(seen->at(0)["headers"]["User-Agent"].toString(), "Zumo/2.4.1");
+}
+
+TEST_F(VendorServiceTest, servesReleaseFilesAndNothingOutsideTheirFolder)
+{
+    QByteArray image(300000, '\0');
+    for (int i = 0; i < image.size(); ++i)
+        image[i] = char(i * 7);
+    ASSERT_TRUE(vendor.writeReleaseFile("Zumo-2.0.tar", image));
+    ASSERT_TRUE(vendor.writeDataFile("secret.txt", "not for download"));
+    ASSERT_TRUE(QFile::link(vendor.dataDir() + "/secret.txt", vendor.dataDir() + "/releases/link.tar"));
+    start();
+    auto head = client()->Head("/dl/zumo/Zumo-2.0.tar");
+    EXPECT_EQ(head->get_header_value("Content-Length"), "300000");
+    auto body = get("/dl/zumo/Zumo-2.0.tar");
+    EXPECT_EQ(QByteArray::fromStdString(body->body), image);
+    for (const char* path : {"/dl/zumo/link.tar", "/dl/zumo/..%2Fsecret.txt", "/dl/zumo/.hidden", "/dl/zumo/missing"})
+        EXPECT_EQ(get(path)->status, 404) << path;
+    EXPECT_NE(get("/privacy")->body.find("privacy"), std::string::npos);
+    EXPECT_EQ(get("/zumo")->status, 200);
+}
+
+class VendorEventsTest : public VendorServiceTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(VendorEventsTest, storesEachPostedEventWithItsFields)
+{
+    QStringList arguments{"--max-event-bytes", "4096"};
+    if (std::string(GetParam()) == "postgres") {
+        ZUMO_REQUIRE_POSTGRES(db);
+        arguments << "--postgres" << db.conninfo;
+    }
+    start(arguments);
+    std::string launch = R"({"app":"Zumo","event":"launch","install":"6F9619FF-8B86-D011-B42D-00C04FC964FF","ts":1})";
+    EXPECT_EQ(post(launch)->status, 204);
+    EXPECT_EQ(post(R"({"event":"quit","install":"other"})")->status, 204);
+    EXPECT_EQ(post("[1,2]")->status, 400);
+    EXPECT_EQ(post("{\"event\":\"logs\",\"pad\":\"" + std::string(5000, 'x') + "\"}")->status, 413);
+
+    EXPECT_EQ(vendor.eventCount(), 2);
+    auto launches = vendor.events("event=launch");
+    ASSERT_TRUE(launches);
+    ASSERT_EQ(launches->size(), 1);
+    QJsonObject stored = launches->at(0).toObject();
+    EXPECT_EQ(stored["install"].toString(), "6F9619FF-8B86-D011-B42D-00C04FC964FF");
+    EXPECT_EQ(stored["body"].toString().toStdString(), launch);
+    EXPECT_GT(stored["receivedMs"].toInteger(), 1700000000000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, VendorEventsTest, ::testing::Values("sqlite", "postgres"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_F(VendorServiceTest, switchesChangeStatusesAndRefuseEventsUntilUsedUp)
+{
+    start({"--switch", "/api/zumo-config?status=500"});
+    auto failing = get("/api/zumo-config");
+    EXPECT_EQ(failing->status, 500);
+    EXPECT_EQ(QByteArray::fromStdString(failing->body), Config); // a valid body under an error status
+
+    ASSERT_TRUE(vendor.setSwitch("/api/t", "status=503&times=1"));
+    EXPECT_EQ(post(R"({"event":"logs"})")->status, 503);
+    EXPECT_EQ(post(R"({"event":"logs"})")->status, 204);
+    EXPECT_EQ(vendor.eventCount(), 1); // the refused one was not kept
+
+    ASSERT_TRUE(vendor.setSwitch("/dl/zumo/*", "redirect=https%3A%2F%2Fother.example%2Fx.tar&status=301"));
+    auto moved = get("/dl/zumo/latest.json");
+    EXPECT_EQ(moved->status, 301);
+    EXPECT_EQ(moved->get_header_value("Location"), "https://other.example/x.tar");
+
+    ASSERT_TRUE(vendor.clearSwitches());
+    EXPECT_EQ(get("/api/zumo-config")->status, 200);
+    EXPECT_FALSE(vendor.setSwitch("/api/t", "colour=red"));
+    EXPECT_NE(vendor.error().indexOf("colour"), -1);
+}
+
+TEST_F(VendorServiceTest, malformedAndChunkedBodiesAreSentAsAsked)
+{
+    start();
+    ASSERT_TRUE(vendor.setSwitch("/dl/zumo/latest.json", "malformed=truncated&chunked=1"));
+    auto truncated = get("/dl/zumo/latest.json");
+    EXPECT_EQ(QByteArray::fromStdString(truncated->body), Manifest.left(Manifest.size() / 2));
+    EXPECT_FALSE(truncated->has_header("Content-Length"));
+    EXPECT_EQ(truncated->get_header_value("Transfer-Encoding"), "chunked");
+    ASSERT_TRUE(vendor.setSwitch("/dl/zumo/latest.json", "malformed=binary"));
+    EXPECT_FALSE(QJsonDocument::fromJson(QByteArray::fromStdString(get("/dl/zumo/latest.json")->body)).isObject());
+}
+
+[[maybe_unused]] qint64 peakMemoryKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+TEST_F(VendorServiceTest, anOversizedBodyIsStreamedWithoutBeingHeld)
+{
+    start();
+    ASSERT_TRUE(vendor.setSwitch("/api/zumo-config", "oversize=52428800"));
+    uint64_t received = 0;
+    std::string head;
+    auto result = client()->Get("/api/zumo-config", [&](const char* data, size_t length) {
+        if (head.size() < 8)
+            head.append(data, std::min<size_t>(length, 8));
+        received += length;
+        return true;
+    });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->get_header_value("Content-Length"), "52428800");
+    EXPECT_EQ(received, 52428800u);
+    EXPECT_EQ(head.substr(0, 8), "{\"pad\":\"");
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer keeps freed memory in quarantine
+    qint64 peak = peakMemoryKb(vendor.processId()); // far below the 50 MB it sent
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 40 * 1024);
+#endif
+}
+
+TEST_F(VendorServiceTest, aDripFedBodyArrivesOneByteAtATime)
+{
+    start();
+    ASSERT_TRUE(vendor.setSwitch("/api/zumo-config", "drip=1"));
+    std::vector<size_t> pieces;
+    auto result = client()->Get("/api/zumo-config", [&](const char*, size_t length) {
+        pieces.push_back(length);
+        return true;
+    });
+    ASSERT_TRUE(result);
+    EXPECT_EQ(pieces.size(), size_t(Config.size()));
+    EXPECT_EQ(*std::max_element(pieces.begin(), pieces.end()), 1u);
+}
+
+TEST_F(VendorServiceTest, aDelayOutlastsAClientThatWillNotWait)
+{
+    start();
+    ASSERT_TRUE(vendor.setSwitch("/api/zumo-config", "delay=30000"));
+    auto impatient = client(1)->Get("/api/zumo-config");
+    EXPECT_FALSE(impatient);
+    EXPECT_EQ(impatient.error(), httplib::Error::Read);
+    ASSERT_TRUE(vendor.clearSwitches());
+    EXPECT_EQ(get("/api/zumo-config")->status, 200);
+}
+
+TEST_F(VendorServiceTest, speaksOnlyHttps)
+{
+    start();
+    httplib::Client plain("127.0.0.1", vendor.port());
+    plain.set_read_timeout(5, 0);
+    auto result = plain.Get("/api/zumo-config");
+    EXPECT_TRUE(!result || result->status != 200);
+}
+
+} // namespace

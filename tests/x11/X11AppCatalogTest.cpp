@@ -1,0 +1,43 @@
+// The installed-applications catalogue read from .desktop files.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/x11/X11AppCatalog.h"
+
+namespace zumo::x11 {
+namespace {
+
+void writeEntry(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+TEST(X11AppCatalog, offersMenuAppsUnderTheWorkspaceIdsAndFindsHiddenOnesByIdOnly)
+{
+    QTemporaryDir home, system;
+    writeEntry(home.filePath("applications/org.gnome.Calculator.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Calculator\nIcon=accessories-calculator\n");
+    writeEntry(system.filePath("applications/kde/konsole.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Konsole\nIcon=/opt/konsole.png\n");
+    writeEntry(system.filePath("applications/helper.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n");
+    writeEntry(system.filePath("applications/org.gnome.Calculator.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Older Calculator\n");
+
+    X11AppCatalog catalog({home.path(), system.path()});
+    std::vector<InstalledApp> apps = catalog.installedApps();
+    std::sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+    EXPECT_EQ(apps,
+              (std::vector<InstalledApp>{{"kde-konsole", "Konsole", "/opt/konsole.png"},
+                                         {"org.gnome.Calculator", "Calculator", "accessories-calculator"}}));
+    EXPECT_EQ(catalog.find(QStringLiteral("helper"))->name, QStringLiteral("Helper"));
+    EXPECT_FALSE(catalog.find(QStringLiteral("calculator")));
+}
+
+} // namespace
+} // namespace zumo::x11

@@ -1,0 +1,200 @@
+// The public routes of the vendor service: see Service.h.
+#include "vendor/Service.h"
+
+#include <QCryptographicHash>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <httplib.h>
+
+namespace zumo::vendor {
+
+namespace {
+
+// Configuration and manifest are small; anything bigger in the data folder is a mistake.
+constexpr uint64_t MaxDataFileBytes = 16 * 1024 * 1024;
+// Events wait for the writer in memory only up to this many.
+constexpr size_t MaxQueuedEvents = 20000;
+
+std::optional<std::string> readSmallFile(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || std::filesystem::file_size(path, error) > MaxDataFileBytes)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return in.bad() ? std::nullopt : std::optional(bytes);
+}
+
+std::string entityTag(const std::string& bytes)
+{
+    QByteArray digest = QCryptographicHash::hash(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())),
+                                                 QCryptographicHash::Sha256);
+    return "\"" + digest.toHex().left(32).toStdString() + "\"";
+}
+
+// If-None-Match holds a list of tags (weak ones with W/) or "*".
+bool tagMatches(const std::string& ifNoneMatch, const std::string& tag)
+{
+    for (const QString& item : QString::fromStdString(ifNoneMatch).split(u',')) {
+        QString candidate = item.trimmed();
+        if (candidate.startsWith(QLatin1String("W/")))
+            candidate = candidate.mid(2);
+        if (candidate == u"*" || candidate.toStdString() == tag)
+            return true;
+    }
+    return false;
+}
+
+bool plainFileName(const std::string& name)
+{
+    return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos;
+}
+
+} // namespace
+
+int64_t nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+Service::Service(const Options& options, EventStore& store)
+    : m_options(options), m_store(store), m_writer(store, MaxQueuedEvents),
+      m_server(std::make_unique<httplib::SSLServer>(options.cert.c_str(), options.key.c_str()))
+{
+    for (const PathRule& rule : options.switches)
+        m_switches.set(rule);
+    int threads = options.threads;
+    m_server->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
+    m_server->set_payload_max_length(options.maxEventBytes);
+    // cpp-httplib closes a connection after 5 requests by default, and a new TLS handshake
+    // costs more than storing an event.
+    m_server->set_keep_alive_max_count(10000);
+    if (options.admin)
+        addAdminRoutes();
+    addPublicRoutes();
+}
+
+Service::~Service() = default;
+
+std::string Service::certificateError() const
+{
+    return m_server->is_valid() ? std::string()
+                                : "cannot use the certificate " + m_options.cert + " with the key " + m_options.key;
+}
+
+int Service::bind()
+{
+    if (m_options.port == 0)
+        return m_server->bind_to_any_port(m_options.listen);
+    return m_server->bind_to_port(m_options.listen, m_options.port) ? m_options.port : -1;
+}
+
+bool Service::run()
+{
+    return m_server->listen_after_bind();
+}
+
+void Service::stop()
+{
+    m_stop.stop();
+    m_server->stop();
+}
+
+void Service::get(const std::string& pattern, Route route)
+{
+    m_server->Get(pattern, [this, route](const httplib::Request& request, httplib::Response& response) {
+        handle(request, response, route);
+    });
+}
+
+void Service::handle(const httplib::Request& request, httplib::Response& response, const Route& route)
+{
+    m_requests.record(request, nowMs());
+    std::optional<Rule> rule = m_switches.take(request.path);
+    Answer answer = route(request, rule);
+    transmit(rule ? switched(std::move(answer), *rule) : answer, response, m_stop);
+}
+
+void Service::addPublicRoutes()
+{
+    get("/api/zumo-config", [this](const httplib::Request& request, const std::optional<Rule>&) {
+        return dataFile("zumo-config.json", "application/json", request);
+    });
+    get("/dl/zumo/latest.json", [this](const httplib::Request& request, const std::optional<Rule>&) {
+        return dataFile("latest.json", "application/json", request);
+    });
+    get(R"(/dl/zumo/([^/]+))", [this](const httplib::Request& request, const std::optional<Rule>&) {
+        return releaseFile(request.matches[1]);
+    });
+    get("/privacy", [this](const httplib::Request&, const std::optional<Rule>&) { return page("privacy"); });
+    get("/zumo", [this](const httplib::Request&, const std::optional<Rule>&) { return page("zumo"); });
+    m_server->Post("/api/t", [this](const httplib::Request& request, httplib::Response& response) {
+        handle(request, response, [this](const httplib::Request& r, const std::optional<Rule>& rule) {
+            return postEvent(r, rule);
+        });
+    });
+}
+
+Answer Service::dataFile(const std::string& name, const std::string& contentType,
+                         const httplib::Request& request) const
+{
+    auto bytes = readSmallFile(std::filesystem::path(m_options.dataDir) / name);
+    if (!bytes)
+        return textAnswer(404, name + " is not in the data folder\n");
+    Answer answer = textAnswer(200, std::move(*bytes), contentType);
+    std::string tag = entityTag(answer.text);
+    // The application asks without a cache, but a proxy or another client may revalidate.
+    answer.headers = {{"ETag", tag}, {"Cache-Control", "no-cache"}};
+    if (request.has_header("If-None-Match") && tagMatches(request.get_header_value("If-None-Match"), tag)) {
+        answer.status = 304;
+        answer.text.clear();
+    }
+    return answer;
+}
+
+Answer Service::releaseFile(const std::string& name) const
+{
+    if (!plainFileName(name))
+        return textAnswer(404, "no such release file\n");
+    std::filesystem::path path = std::filesystem::path(m_options.releasesDir) / name;
+    std::error_code error;
+    // A symbolic link could point anywhere on the machine: only plain files are served.
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)))
+        return textAnswer(404, "no such release file\n");
+    Answer answer = textAnswer(200, {}, path.extension() == ".json" ? "application/json" : "application/octet-stream");
+    answer.file = path.string();
+    answer.fileSize = std::filesystem::file_size(path, error);
+    return error ? textAnswer(404, "no such release file\n") : answer;
+}
+
+Answer Service::postEvent(const httplib::Request& request, const std::optional<Rule>& rule)
+{
+    // A switched failure refuses the event, as a failing service would; the client must not
+    // count it as delivered, and the test sees it was not kept.
+    if (rule && rule->refuses())
+        return textAnswer(204, {});
+    std::optional<Event> event = readEvent(request.body, nowMs());
+    if (!event)
+        return textAnswer(400, "the body is not a JSON object\n");
+    switch (m_writer.submit(std::move(*event))) {
+    case EventWriter::Outcome::Stored:
+        return textAnswer(204, {});
+    case EventWriter::Outcome::Busy: {
+        Answer busy = textAnswer(503, "too many events at once, try later\n");
+        busy.headers = {{"Retry-After", "1"}};
+        return busy;
+    }
+    case EventWriter::Outcome::Failed:
+        break;
+    }
+    std::fprintf(stderr, "zumo-vendor: event not stored: %s\n", m_store.error().c_str());
+    return textAnswer(503, "the event could not be stored\n");
+}
+
+} // namespace zumo::vendor
