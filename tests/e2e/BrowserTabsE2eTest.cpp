@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <algorithm>
+#include <iterator>
 #include <gtest/gtest.h>
 
 #include "tests/e2e/AccessibilitySession.h"
@@ -182,6 +184,52 @@ TEST_F(BrowserTabsSwitchE2e, choosingTheSecondTabRowInTheSwitcherSelectsThatTab)
     ASSERT_NO_FATAL_FAILURE(startZumo(bus.address()));
     // Alpha is the row after Other's; one more Tab is Beta.
     ASSERT_TRUE(altTabs(2));
+    EXPECT_TRUE(waitUntil([&] { return reader.current() == 1; })) << "selected: " << reader.current().value_or(-1);
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
+}
+
+// The rows of `zumo --list` that are browser tabs.
+std::vector<QJsonObject> tabRows(const std::vector<QJsonObject>& rows)
+{
+    std::vector<QJsonObject> tabs;
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(tabs),
+                 [](const QJsonObject& row) { return row.value(QStringLiteral("tab")).isObject(); });
+    return tabs;
+}
+
+TEST_F(BrowserTabsSwitchE2e, zumoListShowsEachTabAsARowWithTheSelectedOneMarkedAndActivateSelectsOne)
+{
+    ASSERT_NO_FATAL_FAILURE(startReader());
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address()));
+    std::vector<QJsonObject> tabs;
+    ASSERT_TRUE(waitUntil([&] { return (tabs = tabRows(zumo.list())).size() == 3; }))
+        << "listed: " << zumo.listedTitles().join(QStringLiteral(", ")).toStdString();
+    QStringList titles;
+    QList<bool> selected;
+    for (const QJsonObject& row : tabs) {
+        titles << row.value(QStringLiteral("title")).toString();
+        const QJsonObject tab = row.value(QStringLiteral("tab")).toObject();
+        selected << tab.value(QStringLiteral("selected")).toBool();
+        EXPECT_EQ(tab.value(QStringLiteral("window")).toInteger(), qint64(reader.window()));
+    }
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")}));
+    EXPECT_EQ(selected, (QList<bool>{true, false, false}));
+    // The browser's window is still listed once, as its tabs, not besides them.
+    EXPECT_EQ(zumo.listedTitles().count(Reader), 0);
+
+    // Its window number (on the selected tab's row) still brings the browser forward.
+    ASSERT_TRUE(otherInFront());
+    EXPECT_EQ(zumo.command({QStringLiteral("--activate"), QString::number(reader.window())}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
+    EXPECT_EQ(reader.current().value_or(-1), 0);
+
+    // The second tab row, by the window and number --list gave it.
+    ASSERT_TRUE(otherInFront());
+    const QJsonObject second = tabs[1].value(QStringLiteral("tab")).toObject();
+    const ZumoCommand activated =
+        zumo.command({QStringLiteral("--activate"), QString::number(second.value(QStringLiteral("window")).toInteger()),
+                      QString::number(second.value(QStringLiteral("number")).toInt())});
+    EXPECT_EQ(activated.exitCode, 0) << activated.errors.toStdString();
     EXPECT_TRUE(waitUntil([&] { return reader.current() == 1; })) << "selected: " << reader.current().value_or(-1);
     EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
 }
