@@ -32,7 +32,7 @@ const char* const Usage =
     "  -v, --version   show the version and exit\n"
     "  --list          print the windows the switcher would show now, one JSON object a line\n"
     "  --activate ID   bring window ID (as --list prints it) to the front; with TAB, the\n"
-    "                  browser tab of that number in it (its \"tab\" in --list)\n"
+    "                  browser tab of that number in it (its tab \"number\" in --list)\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
     "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
     "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
