@@ -9,6 +9,7 @@
 #include "app/ShellAdapters.h"
 #include "app/VendorLink.h"
 #include "platform/Clock.h"
+#include "platform/atspi/AtspiParts.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/x11/X11AppCatalog.h"
 #include "platform/x11/X11Desktop.h"
@@ -67,6 +68,8 @@ struct Application::Parts {
     Counters counters{store, clock};
     ActiveSlots slots;
 
+    // Before the X11 bundle, which reads window parts through it.
+    std::unique_ptr<atspi::AtspiParts> parts;
     std::unique_ptr<X11Desktop> x11;
 
     std::unique_ptr<Inventory> inventory;
@@ -109,7 +112,13 @@ bool Application::start(QString& error)
     installAppLog(p.log.get());
     startDiagnostics(DiagnosticsSetup{p.log->directory()}, p.dispatcher);
 
-    p.x11 = X11Desktop::open(p.dispatcher, Pid(getpid()), error);
+    // A hung application is left alone as long as the tabs it did not give are remembered.
+    p.parts = std::make_unique<atspi::AtspiParts>(p.clock, TabCollector::maxAge);
+    // Chromium-based browsers publish their tabs only to assistive technology: announce it, but
+    // only for a user who asked for tabs.
+    if (p.settings.listTabs())
+        p.parts->announceAssistiveTech();
+    p.x11 = X11Desktop::open(p.dispatcher, Pid(getpid()), p.parts.get(), error);
     if (!p.x11)
         return false;
     migrateFromEarlierBundle({p.store, *p.x11->workspace, p.clock,

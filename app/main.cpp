@@ -20,7 +20,7 @@
 namespace {
 
 const char* const Usage =
-    "Usage: zumo [--help] [--version] [--login] [--sync] [--list] [--activate ID]\n"
+    "Usage: zumo [--help] [--version] [--login] [--sync] [--list] [--activate ID [TAB]]\n"
     "            [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
@@ -33,7 +33,8 @@ const char* const Usage =
     "  -v, --version   show the version and exit\n"
     "  --login         started at login (by the autostart entry): open no window\n"
     "  --list          print the windows the switcher would show now, one JSON object a line\n"
-    "  --activate ID   bring window ID (as --list prints it) to the front\n"
+    "  --activate ID   bring window ID (as --list prints it) to the front; with TAB, the\n"
+    "                  browser tab of that number in it (its tab \"number\" in --list)\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
     "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
     "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
@@ -144,8 +145,11 @@ CommandLine parseCommandLine(int argc, char** argv)
             std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", arg, Usage);
             return {std::nullopt, 2};
         }
-        const QByteArray words = activate ? (i + 1 < argc ? QByteArray("activate ") + argv[++i] : "activate")
-                                          : QByteArray(arg + 2);
+        QByteArray words = activate ? (i + 1 < argc ? QByteArray("activate ") + argv[++i] : "activate")
+                                    : QByteArray(arg + 2);
+        // A tab number may follow the window id.
+        if (activate && i + 1 < argc && argv[i + 1][0] != '-')
+            words += QByteArray(" ") + argv[++i];
         const zumo::ParsedRequest parsed = zumo::parseRequest(words);
         if (!parsed.request) {
             std::fprintf(stderr, "zumo: %s\n", qPrintable(parsed.error));

@@ -20,6 +20,16 @@ std::optional<std::uint32_t> parseWindowId(QByteArrayView text)
     return std::uint32_t(value);
 }
 
+// A tab's number as --list gives it: decimal, from 1.
+std::optional<int> parseTabNumber(QByteArrayView text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value < 1)
+        return std::nullopt;
+    return value;
+}
+
 // The line as the client sent it, shortened and with control characters shown as "?", for
 // an error message that cannot itself mislead a terminal.
 QString quoted(QByteArrayView line)
@@ -53,16 +63,20 @@ ParsedRequest parseRequest(QByteArrayView line)
     if (verb == "show-settings" && arity(1))
         return {ControlRequest{ControlVerb::showSettings}, {}};
     if (verb == "activate") {
-        if (!arity(2))
-            return failed(QStringLiteral("activate takes one window id, e.g. \"activate 0x1e00004\""));
-        if (auto window = parseWindowId(words[1]))
-            return {ControlRequest{ControlVerb::activate, *window}, {}};
-        return failed(QStringLiteral("%1 is not a window id (a number such as 31457284 or 0x1e00004)")
-                          .arg(quoted(words[1])));
+        if (!arity(2) && !arity(3))
+            return failed(QStringLiteral("activate takes a window id and maybe a tab number, e.g. \"activate 0x1e00004 2\""));
+        const std::optional<std::uint32_t> window = parseWindowId(words[1]);
+        if (!window)
+            return failed(QStringLiteral("%1 is not a window id (a number such as 31457284 or 0x1e00004)")
+                              .arg(quoted(words[1])));
+        const std::optional<int> tab = arity(3) ? parseTabNumber(words[2]) : std::optional<int>(0);
+        if (!tab)
+            return failed(QStringLiteral("%1 is not a tab number (1 for the first tab)").arg(quoted(words[2])));
+        return {ControlRequest{ControlVerb::activate, *window, *tab}, {}};
     }
     if (verb == "sync" || verb == "list" || verb == "show-settings")
         return failed(QStringLiteral("%1 takes no arguments").arg(QString::fromLatin1(verb)));
-    return failed(QStringLiteral("unknown request %1; the requests are sync, list, activate <id> and show-settings")
+    return failed(QStringLiteral("unknown request %1; the requests are sync, list, activate <id> [<tab>] and show-settings")
                       .arg(quoted(line)));
 }
 
@@ -76,7 +90,8 @@ QByteArray requestLine(const ControlRequest& request)
     case ControlVerb::showSettings:
         return "show-settings\n";
     case ControlVerb::activate:
-        return "activate 0x" + QByteArray::number(request.window, 16) + '\n';
+        return "activate 0x" + QByteArray::number(request.window, 16) +
+               (request.tab ? ' ' + QByteArray::number(request.tab) : QByteArray()) + '\n';
     }
     return {};
 }
@@ -106,6 +121,17 @@ std::optional<ControlReply> parseReply(const QByteArray& data)
     return std::nullopt;
 }
 
+namespace {
+
+QJsonObject tabObject(const ListedRow::Tab& tab)
+{
+    return {{QStringLiteral("window"), tab.window ? QJsonValue(qint64(*tab.window)) : QJsonValue()},
+            {QStringLiteral("number"), tab.number},
+            {QStringLiteral("selected"), tab.selected}};
+}
+
+} // namespace
+
 QByteArray listLine(const ListedRow& row)
 {
     QJsonObject object{
@@ -116,6 +142,7 @@ QByteArray listLine(const ListedRow& row)
         {QStringLiteral("title"), row.title},
         {QStringLiteral("desktop"), row.desktop ? QJsonValue(qint64(*row.desktop)) : QJsonValue()},
         {QStringLiteral("minimized"), row.minimized},
+        {QStringLiteral("tab"), row.tab ? QJsonValue(tabObject(*row.tab)) : QJsonValue()},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }

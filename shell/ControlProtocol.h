@@ -19,6 +19,7 @@ enum class ControlVerb { sync, list, activate, showSettings };
 struct ControlRequest {
     ControlVerb verb = ControlVerb::sync;
     std::uint32_t window = 0;  // activate only
+    int tab = 0;               // activate only: the window's tab by its number in --list, else 0
     bool operator==(const ControlRequest&) const = default;
 };
 
@@ -28,8 +29,8 @@ struct ParsedRequest {
     QString error;
 };
 
-// One line without its line feed: "sync", "list", "activate <id>" (decimal or 0x-hex X window
-// id, not 0) or "show-settings"; words separated by single spaces.
+// One line without its line feed: "sync", "list", "activate <id> [<tab>]" (decimal or 0x-hex X
+// window id, not 0; a tab number from 1) or "show-settings"; words separated by single spaces.
 ParsedRequest parseRequest(QByteArrayView line);
 // The line a client sends for request, with its line feed.
 QByteArray requestLine(const ControlRequest& request);
@@ -55,6 +56,14 @@ struct ListedRow {
     QString title;
     std::optional<std::uint32_t> desktop;  // absent for windows on every desktop or unknown
     bool minimized = false;
+    // A browser tab's row: the window it is in (when known) and whether it is that window's
+    // selected tab. Absent for every other row.
+    struct Tab {
+        std::optional<std::uint32_t> window;
+        int number = 0;  // 1 for the window's first tab; what "activate <window> <tab>" takes
+        bool selected = false;
+    };
+    std::optional<Tab> tab;
 };
 // One compact JSON object and a line feed.
 QByteArray listLine(const ListedRow& row);

@@ -2,6 +2,8 @@
 // switcher builds them.
 #include "shell/ControlRequests.h"
 
+#include <map>
+
 #include "inventory/WindowInventory.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -22,7 +24,7 @@ void ControlRequests::handle(const ControlRequest& request, ControlServer::Respo
     case ControlVerb::list:
         return list(std::move(respond));
     case ControlVerb::activate:
-        return activate(request.window, std::move(respond));
+        return activate(request, std::move(respond));
     case ControlVerb::showSettings:
         return showSettings(std::move(respond));
     }
@@ -67,17 +69,17 @@ void ControlRequests::list(ControlServer::Respond respond)
     });
 }
 
-void ControlRequests::activate(std::uint32_t window, ControlServer::Respond respond)
+void ControlRequests::activate(const ControlRequest& request, ControlServer::Respond respond)
 {
-    buildEntries([this, window, respond = std::move(respond)](std::vector<Entry> entries) {
-        for (const Entry& entry : entries) {
-            if (entry.windowID == window && !entry.tab) {
-                m_deps.actions.activateEntry(entry);
-                respond(okReply());
-                return;
-            }
+    buildEntries([this, request, respond = std::move(respond)](std::vector<Entry> entries) {
+        if (std::optional<std::size_t> found = activatedEntry(entries, request.window, request.tab)) {
+            m_deps.actions.activateEntry(entries[*found]);
+            return respond(okReply());
         }
-        respond(errorReply(QStringLiteral("window 0x%1 is not among the switcher's windows").arg(window, 0, 16)));
+        const QString window = QStringLiteral("0x%1").arg(request.window, 0, 16);
+        respond(errorReply(request.tab ? QStringLiteral("window %1 has no tab %2 among the switcher's rows")
+                                             .arg(window).arg(request.tab)
+                                       : QStringLiteral("window %1 is not among the switcher's windows").arg(window)));
     });
 }
 
@@ -94,12 +96,30 @@ BuildOptions listBuildOptions(const Settings& settings)
     options.perWindow = settings.perWindow();
     options.tabs = settings.listTabs();
     options.spaces = settings.otherSpaces();
+    options.previews = true;
     return options;
 }
+
+namespace {
+
+// The window number of each window listed as tabs: the inventory gives it to the selected tab's
+// row only, so the others take it from there.
+std::map<ElementRef, std::uint32_t> tabWindowNumbers(const std::vector<Entry>& entries)
+{
+    std::map<ElementRef, std::uint32_t> numbers;
+    for (const Entry& entry : entries)
+        if (entry.tab && entry.window && entry.windowID)
+            numbers[*entry.window] = *entry.windowID;
+    return numbers;
+}
+
+} // namespace
 
 std::vector<ListedRow> listedRows(const std::vector<Entry>& entries,
                                   const std::function<std::optional<std::uint32_t>(std::uint32_t)>& desktopOf)
 {
+    const std::map<ElementRef, std::uint32_t> tabWindows = tabWindowNumbers(entries);
+    std::map<ElementRef, int> tabsSeen;
     std::vector<ListedRow> rows;
     rows.reserve(entries.size());
     for (const Entry& entry : entries) {
@@ -112,9 +132,29 @@ std::vector<ListedRow> listedRows(const std::vector<Entry>& entries,
         if (entry.windowID && desktopOf)
             row.desktop = desktopOf(*entry.windowID);
         row.minimized = entry.minimized;
+        if (entry.tab) {
+            row.tab.emplace();
+            row.tab->selected = entry.windowID.has_value();
+            row.tab->number = ++tabsSeen[entry.window.value_or(0)];
+            if (auto it = entry.window ? tabWindows.find(*entry.window) : tabWindows.end(); it != tabWindows.end())
+                row.tab->window = it->second;
+        }
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+// Of a window listed as tabs, the selected tab's row carries the window's number, so the window
+// alone brings it forward with the tab it shows.
+std::optional<std::size_t> activatedEntry(const std::vector<Entry>& entries, std::uint32_t window, int tab)
+{
+    const std::vector<ListedRow> rows = listedRows(entries, {});
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ListedRow& row = rows[i];
+        if (tab ? row.tab && row.tab->window == window && row.tab->number == tab : row.window == window)
+            return i;
+    }
+    return std::nullopt;
 }
 
 } // namespace zumo

@@ -51,17 +51,21 @@ private:
     void sync(ControlServer::Respond respond);
     void buildEntries(std::function<void(std::vector<Entry>)> done);
     void list(ControlServer::Respond respond);
-    void activate(std::uint32_t window, ControlServer::Respond respond);
+    void activate(const ControlRequest& request, ControlServer::Respond respond);
     void showSettings(ControlServer::Respond respond);
 
     ControlDeps m_deps;
     std::shared_ptr<ControlRequests*> m_self;
 };
 
-// The options the switcher builds its "all windows" list with, from the settings; no previews.
+// The options the switcher builds its "all windows" list with, from the settings, with the
+// window numbers that --activate takes (read from the window list; no preview is captured).
 BuildOptions listBuildOptions(const Settings& settings);
 // The rows of `zumo --list` for entries in the switcher's order.
 std::vector<ListedRow> listedRows(const std::vector<Entry>& entries,
                                   const std::function<std::optional<std::uint32_t>(std::uint32_t)>& desktopOf);
+// The entry "activate <window> [<tab>]" means, by the numbers listedRows gives; nothing when no
+// row has them.
+std::optional<std::size_t> activatedEntry(const std::vector<Entry>& entries, std::uint32_t window, int tab);
 
 } // namespace zumo

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/WindowParts.h"
 
 namespace zumo::x11 {
 
@@ -12,15 +13,16 @@ class X11Actions;
 // Attributes answered: "AXSubrole" ("AXStandardWindow", "AXDialog", "AXUnknown"), "AXTitle",
 // "AXRole" ("AXWindow"), "AXMinimized", "AXMain" and "AXFocused" (the active window),
 // "AXCloseButton" (the window itself: pressing it closes the window). A window no longer listed
-// yields nothing. Window parts and browser tabs are not available on X11.
+// yields nothing. Window parts (browser tabs among them) are not the X server's: "AXChildren" of a
+// window and every request about a part element go to the parts layer, when there is one.
 class X11Accessibility final : public Accessibility {
 public:
-    // The model and actions must outlive this. Any thread.
-    X11Accessibility(X11WindowModel& model, X11Actions& actions);
+    // The model, actions and parts (may be null: no window parts) must outlive this. Any thread.
+    X11Accessibility(X11WindowModel& model, X11Actions& actions, WindowParts* parts = nullptr);
 
     // The application's windows front to back (most recently raised first); empty when it has none.
     std::optional<std::vector<ElementRef>> windows(Pid pid, double timeout) override;
-    void setTimeout(ElementRef, double) override {}  // reads never wait
+    void setTimeout(ElementRef element, double seconds) override;
     std::optional<QString> string(ElementRef element, const QString& attribute) override;
     std::optional<bool> boolean(ElementRef element, const QString& attribute) override;
     std::optional<double> number(ElementRef element, const QString& attribute) override;
@@ -39,8 +41,11 @@ public:
     void setFrontmost(Pid pid, double timeout) override;
 
 private:
+    WindowParts* partsFor(ElementRef element) const;
+
     X11WindowModel& m_model;
     X11Actions& m_actions;
+    WindowParts* m_parts = nullptr;
 };
 
 } // namespace zumo::x11

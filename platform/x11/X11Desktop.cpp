@@ -5,7 +5,8 @@ namespace zumo {
 
 using namespace x11;
 
-std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, Pid ownPid, QString& error)
+std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, Pid ownPid, WindowParts* parts,
+                                             QString& error)
 {
     auto desktop = std::make_unique<X11Desktop>();
     X11Desktop& d = *desktop;
@@ -15,7 +16,7 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, Pid ownPid,
     d.model = std::make_unique<X11WindowModel>(*d.connection, ownPid);
     d.actions = std::make_unique<X11Actions>(*d.model);
     d.workspace = std::make_unique<X11Workspace>(*d.model, *d.actions);
-    d.accessibility = std::make_unique<X11Accessibility>(*d.model, *d.actions);
+    d.accessibility = std::make_unique<X11Accessibility>(*d.model, *d.actions, parts);
     d.windowServer = std::make_unique<X11WindowServer>(*d.model, d.connection->displayName());
     d.screens = std::make_unique<X11Screens>(*d.model);
     d.permissions = std::make_unique<X11Permissions>(d.connection.get());

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/WindowParts.h"
 #include "platform/Workspace.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Actions.h"
@@ -27,8 +28,11 @@ class Dispatcher;
 struct X11Desktop {
     // Connects to $DISPLAY and builds every part; the keyboard hook connects when it is created.
     // On failure returns null and sets error to a sentence the user can act on. `ownPid`'s
-    // windows are left out of the model. The dispatcher must outlive the bundle.
-    static std::unique_ptr<X11Desktop> open(Dispatcher& dispatcher, Pid ownPid, QString& error);
+    // windows are left out of the model. `parts` (may be null: no window parts, no tabs) answers
+    // for what is inside other applications' windows. The dispatcher and parts must outlive the
+    // bundle.
+    static std::unique_ptr<X11Desktop> open(Dispatcher& dispatcher, Pid ownPid, WindowParts* parts,
+                                            QString& error);
 
     // Returns once every event the X server sent before the call has been handled (one round trip
     // on each connection, then the events it brought in).

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "platform/atspi/AtspiRules.h"
+
+namespace zumo::atspi {
+namespace {
+
+TEST(AtspiRules, tabRolesContainersAndEverythingElseMapToTheirAttributeRoles)
+{
+    EXPECT_EQ(attributeRole(QStringLiteral("page tab list")), QStringLiteral("AXTabGroup"));
+    EXPECT_EQ(attributeRole(QStringLiteral("page tab")), QStringLiteral("AXTab"));
+    EXPECT_EQ(attributeRole(QStringLiteral("Frame")), QStringLiteral("AXWindow"));
+    EXPECT_EQ(attributeRole(QStringLiteral("split pane")), QStringLiteral("AXSplitGroup"));
+    EXPECT_EQ(attributeRole(QStringLiteral("tool bar")), QStringLiteral("AXGroup"));
+    // Page content is never a container the tab search descends into.
+    EXPECT_EQ(attributeRole(QStringLiteral("internal frame")), QStringLiteral("AXUnknown"));
+    EXPECT_EQ(attributeRole(QStringLiteral("document web")), QStringLiteral("AXUnknown"));
+    EXPECT_EQ(attributeRole(QString()), QStringLiteral("AXUnknown"));
+}
+
+WindowFacts window(const QString& title, QRectF client)
+{
+    return {42, title, client, client.adjusted(-2, -24, 2, 2)};
+}
+
+TEST(AtspiRules, theOneFrameWithTheWindowsTitleIsTheWindowWhateverItsExtents)
+{
+    std::vector<FrameCandidate> frames{{QStringLiteral("Mail"), std::nullopt}, {QStringLiteral("News"), std::nullopt}};
+    EXPECT_EQ(matchFrame(frames, window(QStringLiteral("News"), {0, 0, 10, 10})), 1u);
+}
+
+TEST(AtspiRules, repeatedTitlesAreToldApartByExtentsNearTheClientAreaOrTheFrame)
+{
+    const QRectF area(100, 100, 800, 600);
+    std::vector<FrameCandidate> frames{{QStringLiteral("New Tab"), QRectF(500, 100, 800, 600)},
+                                       {QStringLiteral("New Tab"), QRectF(101, 99, 800, 600)},
+                                       {QStringLiteral("Other"), QRectF(100, 100, 800, 600)}};
+    EXPECT_EQ(matchFrame(frames, window(QStringLiteral("New Tab"), area)), 1u);
+    // Extents that include the decoration match the frame instead.
+    frames[1].extents = area.adjusted(-2, -24, 2, 2);
+    EXPECT_EQ(matchFrame(frames, window(QStringLiteral("New Tab"), area)), 1u);
+    // Neither near enough: no frame rather than a wrong one.
+    frames[1].extents = QRectF(130, 100, 800, 600);
+    EXPECT_FALSE(matchFrame(frames, window(QStringLiteral("New Tab"), area)));
+}
+
+TEST(AtspiRules, withNoTitleMatchTheNearestFrameByExtentsIsTaken)
+{
+    const QRectF area(0, 0, 640, 480);
+    std::vector<FrameCandidate> frames{{QStringLiteral("a"), std::nullopt}, {QStringLiteral("b"), area}};
+    EXPECT_EQ(matchFrame(frames, window(QStringLiteral("Renamed"), area)), 1u);
+    EXPECT_FALSE(matchFrame({}, window(QStringLiteral("Renamed"), area)));
+}
+
+TEST(AtspiRules, theSelectingActionIsFoundByNameElseTheOnlyOne)
+{
+    EXPECT_EQ(selectAction({QStringLiteral("jump"), QStringLiteral("Switch")}), 1);
+    EXPECT_EQ(selectAction({QStringLiteral("showMenu"), QStringLiteral("press")}), 1);
+    EXPECT_EQ(selectAction({QStringLiteral("whatever")}), 0);
+    EXPECT_FALSE(selectAction({QStringLiteral("showMenu"), QStringLiteral("expand")}));
+    EXPECT_FALSE(selectAction({}));
+}
+
+TEST(AtspiRules, selectedIsBit23OfTheFirstStateWord)
+{
+    EXPECT_TRUE(stateSelected({1u << 23, 0}));
+    EXPECT_FALSE(stateSelected({1u << 22, 1u << 23}));
+    EXPECT_FALSE(stateSelected({}));
+}
+
+} // namespace
+} // namespace zumo::atspi

@@ -1,0 +1,145 @@
+// Starting the private session and accessibility buses, and the tab-bar client.
+#include "tests/e2e/AccessibilitySession.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
+#include <QStandardPaths>
+#include <functional>
+#include <csignal>
+
+namespace zumo::e2e {
+
+namespace {
+
+constexpr int deadlineMs = 5000;
+
+QString tabClientProgram()
+{
+    QString path = qEnvironmentVariable("ZUMO_TABCLIENT");
+    return path.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-tabclient") : path;
+}
+
+// Runs the event loop until the predicate holds or the deadline passes.
+bool waitFor(const std::function<bool()>& predicate)
+{
+    QDeadlineTimer deadline(deadlineMs);
+    while (!predicate()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+} // namespace
+
+AccessibilitySession::~AccessibilitySession()
+{
+    stop();
+}
+
+bool AccessibilitySession::start(QString& why)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+        why = QStringLiteral("dbus-daemon is not installed");
+        return false;
+    }
+    m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                   QStringLiteral("--print-address=1")});
+    if (!m_daemon.waitForStarted(deadlineMs) || !waitFor([&] { return m_daemon.canReadLine(); })) {
+        why = QStringLiteral("dbus-daemon did not start");
+        return false;
+    }
+    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    // Asking for the accessibility bus starts the launcher, which clients wait for.
+    QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("zumo-test-session ") + m_address);
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                                      QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    QDBusMessage reply = bus.call(ask, QDBus::Block, deadlineMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        why = QStringLiteral("no accessibility bus (is at-spi2-core installed?): ") + reply.errorMessage();
+        return false;
+    }
+    return true;
+}
+
+void AccessibilitySession::stop()
+{
+    if (m_daemon.state() == QProcess::NotRunning)
+        return;
+    // The launcher and its bus end on their own once the session bus is gone.
+    m_daemon.terminate();
+    if (!m_daemon.waitForFinished(deadlineMs))
+        m_daemon.kill();
+}
+
+TabClient::~TabClient()
+{
+    stop();
+}
+
+bool TabClient::start(const AccessibilitySession* session, const QString& title, const QStringList& tabArguments,
+                      const QString& className, QString& why)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       session ? session->address() : QStringLiteral("unix:path=/nonexistent/zumo-no-bus"));
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(tabClientProgram(),
+                    QStringList{QStringLiteral("--class"), className, QStringLiteral("--title"), title} + tabArguments);
+    if (!m_process.waitForStarted(deadlineMs) || !waitFor([&] {
+            readLines();
+            return m_window != 0 || m_process.state() != QProcess::Running;
+        }) || m_window == 0) {
+        why = QStringLiteral("zumo-tabclient did not show its window: ") + m_process.errorString();
+        return false;
+    }
+    return true;
+}
+
+void TabClient::readLines()
+{
+    while (m_process.canReadLine()) {
+        const QStringList words = QString::fromUtf8(m_process.readLine()).trimmed().split(QLatin1Char(' '));
+        if (words.size() != 2)
+            continue;
+        if (words[0] == QLatin1String("window"))
+            m_window = words[1].toUInt();
+        else if (words[0] == QLatin1String("current"))
+            m_current = words[1].toInt();
+    }
+}
+
+std::optional<int> TabClient::current()
+{
+    QCoreApplication::processEvents();
+    readLines();
+    return m_current;
+}
+
+void TabClient::pause()
+{
+    ::kill(pid_t(pid()), SIGSTOP);
+}
+
+void TabClient::resume()
+{
+    ::kill(pid_t(pid()), SIGCONT);
+}
+
+void TabClient::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    resume();
+    m_process.kill();
+    m_process.waitForFinished(deadlineMs);
+}
+
+} // namespace zumo::e2e

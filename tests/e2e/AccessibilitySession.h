@@ -1,0 +1,51 @@
+// A private session bus whose accessibility bus launcher (at-spi2-core) starts on demand, and the
+// tab-bar client that publishes its tabs there: what the browser-tab tests and benchmarks need.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zumo::e2e {
+
+class AccessibilitySession {
+public:
+    ~AccessibilitySession();
+    // Starts dbus-daemon and the accessibility bus behind it; false (with why) when either is
+    // missing or does not come up.
+    bool start(QString& why);
+    // The session bus address ("unix:path=...").
+    QString address() const { return m_address; }
+    void stop();
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+// One zumo-tabclient ($ZUMO_TABCLIENT, else beside this program): a window titled `title` with
+// a tab bar, published on `session`'s accessibility bus (no session: on none at all).
+class TabClient {
+public:
+    ~TabClient();
+    bool start(const AccessibilitySession* session, const QString& title, const QStringList& tabArguments,
+               const QString& className, QString& why);
+    std::uint32_t window() const { return m_window; }
+    qint64 pid() const { return m_process.processId(); }
+    // The selected tab's index as the client last reported it.
+    std::optional<int> current();
+    // SIGSTOP / SIGCONT: an application that stops answering, and one that answers again.
+    void pause();
+    void resume();
+    void stop();
+
+private:
+    void readLines();
+
+    QProcess m_process;
+    std::uint32_t m_window = 0;
+    std::optional<int> m_current;
+};
+
+} // namespace zumo::e2e

@@ -1,0 +1,252 @@
+// Browser tabs from the accessibility bus on the virtual desktop: a real tab-bar client on a
+// private session bus, read by the entry build over the X11 model and the AT-SPI layer.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <algorithm>
+#include <iterator>
+#include <gtest/gtest.h>
+
+#include "tests/e2e/AccessibilitySession.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+#include "tests/e2e/TabDesk.h"
+
+namespace zumo::e2e {
+namespace {
+
+// The tab search asks only browsers, so the client takes a browser's window class.
+const QString BrowserClass = QStringLiteral("chromium-zumo-tabtest");
+const QString Reader = QStringLiteral("Reader");
+
+bool listed(TabDesk& desk, std::uint32_t window)
+{
+    return waitUntil([&] { return desk.model->snapshot()->find(window) != nullptr; });
+}
+
+QStringList titles(const std::vector<Entry>& rows)
+{
+    QStringList result;
+    for (const Entry& row : rows)
+        result << row.title;
+    return result;
+}
+
+class BrowserTabsE2e : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ZUMO_REQUIRE_SESSION();
+        QString why;
+        if (!bus.start(why))
+            GTEST_SKIP() << why.toStdString();
+        ASSERT_TRUE(desk.open(bus.address(), why)) << why.toStdString();
+    }
+
+    // The client with three tabs, listed by the desk once it has published them.
+    void startReader()
+    {
+        QString why;
+        ASSERT_TRUE(reader.start(&bus, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")},
+                                 BrowserClass, why))
+            << why.toStdString();
+        ASSERT_TRUE(listed(desk, reader.window()));
+        // The client registers on the accessibility bus a moment after its window shows.
+        ASSERT_TRUE(waitUntil([&] { return desk.rowsOf(reader.pid()).size() == 3; }))
+            << "rows: " << titles(desk.rowsOf(reader.pid())).join(QStringLiteral(", ")).toStdString();
+    }
+
+    AccessibilitySession bus;
+    TabDesk desk;
+    TabClient reader;
+};
+
+TEST_F(BrowserTabsE2e, aWindowWithThreeTabsIsListedAsOneRowPerTabWithTheSelectedOneMarked)
+{
+    ASSERT_NO_FATAL_FAILURE(startReader());
+    std::vector<Entry> rows = desk.rowsOf(reader.pid());
+    ASSERT_EQ(titles(rows), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")}));
+    for (const Entry& row : rows) {
+        ASSERT_TRUE(row.tab);
+        EXPECT_TRUE(isPartElement(*row.tab));
+        EXPECT_EQ(row.window, std::optional<ElementRef>(reader.window()));
+        EXPECT_EQ(row.windowTitle, Reader);
+    }
+    // Only the selected tab carries the window's number, and only it reads as selected.
+    EXPECT_EQ(rows[0].windowID, std::optional<std::uint32_t>(reader.window()));
+    EXPECT_FALSE(rows[1].windowID);
+    EXPECT_EQ(desk.ax->number(*rows[0].tab, QStringLiteral("AXValue")), 1.0);
+    EXPECT_EQ(desk.ax->number(*rows[1].tab, QStringLiteral("AXValue")), 0.0);
+}
+
+TEST_F(BrowserTabsE2e, choosingTheSecondTabSelectsItBringsItsWindowForwardAndNeverClosesIt)
+{
+    ASSERT_NO_FATAL_FAILURE(startReader());
+    XHelper x;
+    TestClient other;
+    ASSERT_TRUE(other.start({QStringLiteral("Other")})) << other.error().toStdString();
+    x.activate(other.window(0));
+    ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == other.window(0); }));
+
+    std::vector<Entry> rows = desk.rowsOf(reader.pid());
+    ASSERT_EQ(rows.size(), 3u);
+    desk.desktopActions->activateEntry(rows[1]);
+    EXPECT_TRUE(waitUntil([&] { return reader.current() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return x.activeWindow() == reader.window(); }));
+
+    // A tab has no close button, and pressing one is a tab's press, never the window's close.
+    EXPECT_FALSE(desk.ax->element(*rows[2].tab, QStringLiteral("AXCloseButton")));
+    desk.desktopActions->closeWindow(*rows[2].tab);
+    EXPECT_TRUE(waitUntil([&] { return reader.current() == 1 && x.exists(reader.window()); }));
+    EXPECT_EQ(desk.ax->number(*rows[1].tab, QStringLiteral("AXValue")), 1.0);
+}
+
+TEST_F(BrowserTabsE2e, anApplicationThatStopsAnsweringCostsOneTimeOutThenIsLeftAloneUntilTheCacheRunsOut)
+{
+    ASSERT_NO_FATAL_FAILURE(startReader());
+    reader.pause();
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<Entry> rows = desk.rowsOf(reader.pid());
+    qint64 firstMs = timer.elapsed();
+    // Listed as a plain window. The bound is far below the bus's own 25-second default: it catches
+    // a call without a time-out, not a slow machine (the benchmark measures the real cost).
+    EXPECT_EQ(titles(rows), QStringList{Reader});
+    EXPECT_LT(firstMs, 2000);
+
+    // Answering again, it is asked again once the time it was left alone has run out.
+    reader.resume();
+    EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(reader.pid()).size() == 3; }));
+}
+
+TEST_F(BrowserTabsE2e, withoutAnAccessibilityBusTheWindowIsListedWithoutTabs)
+{
+    TabDesk lonely;
+    QString why;
+    ASSERT_TRUE(lonely.open(QStringLiteral("unix:path=/nonexistent/zumo-no-bus"), why)) << why.toStdString();
+    ASSERT_TRUE(reader.start(nullptr, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta")}, BrowserClass, why))
+        << why.toStdString();
+    ASSERT_TRUE(listed(lonely, reader.window()));
+    std::vector<Entry> rows = lonely.rowsOf(reader.pid());
+    EXPECT_EQ(titles(rows), QStringList{Reader});
+    EXPECT_FALSE(rows.at(0).tab);
+}
+
+// zumo itself with "listTabs" on, driven by keys: its own composition of the X11 desktop and the
+// accessibility bus.
+class BrowserTabsSwitchE2e : public BrowserTabsE2e {
+protected:
+    void SetUp() override
+    {
+        BrowserTabsE2e::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        x = std::make_unique<XHelper>();
+        ASSERT_TRUE(other.start({QStringLiteral("Other")})) << other.error().toStdString();
+    }
+
+    void startZumo(const QString& sessionAddress)
+    {
+        ASSERT_TRUE(writeSettings(zumo.configHome(), {{QStringLiteral("listTabs"), true}}));
+        QFile suppressions(zumo.configHome() + QStringLiteral("/../lsan.supp"));
+        ASSERT_TRUE(suppressions.open(QIODevice::WriteOnly) && suppressions.write("leak:libdbus-1.so\n") > 0);
+        suppressions.close();
+        ASSERT_TRUE(zumo.start({}, {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionAddress,
+                                    QStringLiteral("LSAN_OPTIONS=suppressions=") + suppressions.fileName()}));
+        ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    }
+
+    // Other in front, so the first row after it is the reader's first.
+    bool otherInFront()
+    {
+        x->activate(other.window(0));
+        return waitUntil([&] { return x->activeWindow() == other.window(0); });
+    }
+
+    // Alt held over `tabs` presses of Tab, then released.
+    bool altTabs(int tabs)
+    {
+        bool ok = x->keyDown(XK_Alt_L);
+        for (int i = 0; i < tabs; ++i)
+            ok = ok && x->tap(XK_Tab);
+        return x->keyUp(XK_Alt_L) && ok;
+    }
+
+    std::unique_ptr<XHelper> x;
+    TestClient other;
+    ZumoProcess zumo;
+};
+
+TEST_F(BrowserTabsSwitchE2e, choosingTheSecondTabRowInTheSwitcherSelectsThatTab)
+{
+    ASSERT_NO_FATAL_FAILURE(startReader());
+    ASSERT_TRUE(otherInFront());
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address()));
+    // Alpha is the row after Other's; one more Tab is Beta.
+    ASSERT_TRUE(altTabs(2));
+    EXPECT_TRUE(waitUntil([&] { return reader.current() == 1; })) << "selected: " << reader.current().value_or(-1);
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
+}
+
+// The rows of `zumo --list` that are browser tabs.
+std::vector<QJsonObject> tabRows(const std::vector<QJsonObject>& rows)
+{
+    std::vector<QJsonObject> tabs;
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(tabs),
+                 [](const QJsonObject& row) { return row.value(QStringLiteral("tab")).isObject(); });
+    return tabs;
+}
+
+TEST_F(BrowserTabsSwitchE2e, zumoListShowsEachTabAsARowWithTheSelectedOneMarkedAndActivateSelectsOne)
+{
+    ASSERT_NO_FATAL_FAILURE(startReader());
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address()));
+    std::vector<QJsonObject> tabs;
+    ASSERT_TRUE(waitUntil([&] { return (tabs = tabRows(zumo.list())).size() == 3; }))
+        << "listed: " << zumo.listedTitles().join(QStringLiteral(", ")).toStdString();
+    QStringList titles;
+    QList<bool> selected;
+    for (const QJsonObject& row : tabs) {
+        titles << row.value(QStringLiteral("title")).toString();
+        const QJsonObject tab = row.value(QStringLiteral("tab")).toObject();
+        selected << tab.value(QStringLiteral("selected")).toBool();
+        EXPECT_EQ(tab.value(QStringLiteral("window")).toInteger(), qint64(reader.window()));
+    }
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")}));
+    EXPECT_EQ(selected, (QList<bool>{true, false, false}));
+    // The browser's window is still listed once, as its tabs, not besides them.
+    EXPECT_EQ(zumo.listedTitles().count(Reader), 0);
+
+    // Its window number (on the selected tab's row) still brings the browser forward.
+    ASSERT_TRUE(otherInFront());
+    EXPECT_EQ(zumo.command({QStringLiteral("--activate"), QString::number(reader.window())}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
+    EXPECT_EQ(reader.current().value_or(-1), 0);
+
+    // The second tab row, by the window and number --list gave it.
+    ASSERT_TRUE(otherInFront());
+    const QJsonObject second = tabs[1].value(QStringLiteral("tab")).toObject();
+    const ZumoCommand activated =
+        zumo.command({QStringLiteral("--activate"), QString::number(second.value(QStringLiteral("window")).toInteger()),
+                      QString::number(second.value(QStringLiteral("number")).toInt())});
+    EXPECT_EQ(activated.exitCode, 0) << activated.errors.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return reader.current() == 1; })) << "selected: " << reader.current().value_or(-1);
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
+}
+
+TEST_F(BrowserTabsSwitchE2e, withoutAnAccessibilityBusTheSwitcherStillSwitchesToTheBrowserWindow)
+{
+    QString why;
+    ASSERT_TRUE(reader.start(nullptr, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta")}, BrowserClass, why))
+        << why.toStdString();
+    ASSERT_TRUE(otherInFront());
+    ASSERT_NO_FATAL_FAILURE(startZumo(QStringLiteral("unix:path=/nonexistent/zumo-no-bus")));
+    ASSERT_TRUE(altTabs(1));
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
+    // Listed as one window: the next switch goes back to Other, not to another row of the reader.
+    ASSERT_TRUE(altTabs(1));
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == other.window(0); }));
+}
+
+} // namespace
+} // namespace zumo::e2e
