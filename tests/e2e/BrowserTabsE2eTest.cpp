@@ -147,7 +147,7 @@ protected:
 
     void startZumo(const QString& sessionAddress)
     {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), {{QStringLiteral("listTabs"), true}}));
+        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser({{QStringLiteral("listTabs"), true}})));
         QFile suppressions(zumo.configHome() + QStringLiteral("/../lsan.supp"));
         ASSERT_TRUE(suppressions.open(QIODevice::WriteOnly) && suppressions.write("leak:libdbus-1.so\n") > 0);
         suppressions.close();
