@@ -76,7 +76,8 @@ void Tap::stop()
 TapContext Tap::context(const KeyEvent& event) const
 {
     TapContext c;
-    c.open = m_sw.isOpen();
+    // A run waiting only for its entries to commit takes no more keys; a shortcut opens the next.
+    c.open = m_sw.isOpen() && !m_sw.isCommitPending();
     c.loading = m_sw.isLoading();
     c.searching = m_sw.isSearching();
     c.activeMask = m_activeMask;
@@ -106,7 +107,7 @@ void Tap::apply(const TapAction& action)
     case TapVerb::none:
         break;
     case TapVerb::open:
-        if (m_sw.isOpen())
+        if (m_sw.isOpen() && !m_sw.isCommitPending())
             break;
         m_activeMask = action.mask;
         m_activeKey = action.key;
