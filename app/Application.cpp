@@ -68,6 +68,7 @@ struct Application::Parts {
     std::unique_ptr<SwitcherPanels> panels;
     std::unique_ptr<Switcher> switcher;
     std::unique_ptr<Tap> tap;
+    Subscription shortcutsTaken;
     std::unique_ptr<ControlRequests> requests;
     std::unique_ptr<ControlServer> control;
 };
@@ -145,6 +146,23 @@ void Application::startControlSocket()
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
         p.control.reset();
     }
+}
+
+void Application::whenReady(std::function<void()> ready)
+{
+    X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
+    if (!hook)
+        return;
+    if (hook->mainShortcutHeld()) {
+        ready();
+        return;
+    }
+    d->shortcutsTaken = hook->takenChanged.subscribe([this, hook, ready = std::move(ready)] {
+        if (!hook->mainShortcutHeld())
+            return;
+        ready();
+        d->dispatcher.post([this] { d->shortcutsTaken = {}; });
+    });
 }
 
 void Application::shutdown()

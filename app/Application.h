@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace zumo {
@@ -18,6 +19,9 @@ public:
     // Connects to the desktop and starts watching the keyboard. On failure returns false and
     // sets error to a sentence the user can act on. Main thread, after the Qt application exists.
     bool start(QString& error);
+    // Calls ready once, as soon as the main shortcut is Zumo's (at once when it already is):
+    // another program may hold it at start and let go later. After start().
+    void whenReady(std::function<void()> ready);
     // Saves pending settings and log lines; called when the event loop ends.
     void shutdown();
 

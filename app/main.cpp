@@ -177,8 +177,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("zumo: switcher ready - hold Alt and press Tab\n");
-    std::fflush(stdout);
+    bool readyNow = false;
+    zumoApp.whenReady([&readyNow] {
+        readyNow = true;
+        std::printf("zumo: switcher ready - hold Alt and press Tab\n");
+        std::fflush(stdout);
+    });
+    if (!readyNow) {
+        std::printf("zumo: waiting - another program holds the switcher's shortcut; it opens once "
+                    "that program lets go\n");
+        std::fflush(stdout);
+    }
     // Leaving main destroys zumoApp first, which saves pending settings and log lines.
     return app.exec();
 }

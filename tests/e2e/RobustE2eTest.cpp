@@ -71,5 +71,35 @@ TEST_F(RobustE2e, backToBackAltTabPairsReturnToTheStartingWindow)
     stopZumo();
 }
 
+TEST_F(RobustE2e, aShortcutHeldByAnotherProgramIsTakenBackOnceItLetsGo)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie}));
+    // Another program holds Alt+Tab from before zumo starts.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    xcb_generic_error_t* refused = xcb_request_check(
+        other, xcb_grab_key_checked(other, 1, x->root(), XCB_MOD_MASK_1, x->keycodeOf(XK_Tab), XCB_GRAB_MODE_ASYNC,
+                                    XCB_GRAB_MODE_ASYNC));
+    ASSERT_EQ(refused, nullptr);
+    ASSERT_TRUE(writeSettings(zumo.configHome(), {}));
+    ASSERT_TRUE(zumo.start({}, {leakSuppressions()}));
+    ASSERT_TRUE(waitUntil([&] { return zumo.output().contains(QStringLiteral("waiting")); }))
+        << "zumo printed: " << zumo.output().toStdString();
+    EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
+
+    // The user presses it during the conflict: it goes to the other program, nothing switches.
+    ASSERT_TRUE(altTab());
+    ASSERT_TRUE(zumo.sync());
+    EXPECT_EQ(x->activeWindow(), id(Charlie));
+
+    xcb_disconnect(other);
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Charlie)) << "active: " << activeTitle().toStdString();
+    stopZumo();
+}
+
 } // namespace
 } // namespace zumo::e2e
