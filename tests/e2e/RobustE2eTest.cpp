@@ -101,5 +101,32 @@ TEST_F(RobustE2e, aShortcutHeldByAnotherProgramIsTakenBackOnceItLetsGo)
     stopZumo();
 }
 
+TEST_F(RobustE2e, titlesGivenOnlyAsCompoundTextReadAsWritten)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    // What an Xt client such as xterm sets: no _NET_WM_NAME, WM_NAME in COMPOUND_TEXT (ISO 2022:
+    // ESC - A selects Latin-1 on the right half, ESC $ ( B JIS X 0208 on the left half).
+    const struct {
+        QString title;
+        QByteArray compound;
+    } cases[] = {
+        {QStringLiteral("caf\u00e9 au lait"), QByteArray("caf\x1b-A\xe9 au lait")},
+        {QStringLiteral("\u65e5\u672c\u8a9e title"), QByteArray("\x1b$(B\x46\x7c\x4b\x5c\x38\x6c\x1b(B title")},
+    };
+    xcb_connection_t* c = x->connection();
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.title.toStdString());
+        xcb_delete_property(c, id(Alpha), x->atom("_NET_WM_NAME"));
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id(Alpha), XCB_ATOM_WM_NAME, x->atom("COMPOUND_TEXT"), 8,
+                            uint32_t(one.compound.size()), one.compound.constData());
+        x->flush();
+        x->roundTrip();
+        ASSERT_TRUE(zumo.sync());
+        EXPECT_TRUE(zumo.listedTitles().contains(one.title)) << zumo.listedTitles().join(u'|').toStdString();
+    }
+    stopZumo();
+}
+
 } // namespace
 } // namespace zumo::e2e
