@@ -88,7 +88,7 @@ bool Application::start(QString& error)
     installAppLog(p.log.get());
     appLog(startLine());
 
-    p.x11 = X11Desktop::open(p.dispatcher, Pid(getpid()), error);
+    p.x11 = X11Desktop::open(p.dispatcher, error);
     if (!p.x11)
         return false;
     X11Desktop& x = *p.x11;

@@ -106,8 +106,8 @@ bool DesktopSnapshot::onscreen(const X11Window& window) const
     return isOnscreen(window.desktop, currentDesktop, window.state, window.minimised());
 }
 
-X11WindowModel::X11WindowModel(X11Connection& connection, Pid ownPid)
-    : m_x(connection), m_ownPid(ownPid), m_snapshot(std::make_shared<DesktopSnapshot>())
+X11WindowModel::X11WindowModel(X11Connection& connection, OwnWindows own)
+    : m_x(connection), m_own(std::move(own)), m_snapshot(std::make_shared<DesktopSnapshot>())
 {
     m_x.setHandlers([this](const xcb_generic_event_t& event) { handle(event); }, [this] { refresh(); });
     if (!m_x.alive())
@@ -383,7 +383,7 @@ void X11WindowModel::publish()
     next->windows.reserve(order.size());
     for (std::uint32_t id : order) {
         auto it = m_windows.find(id);
-        if (it == m_windows.end() || it->second.pid == m_ownPid)
+        if (it == m_windows.end() || (m_own && m_own(id)))
             continue;
         X11Window w = it->second;
         w.owner = w.pid && *w.pid > 0 ? *w.pid : standInPid(w.wmClass.className);

@@ -128,5 +128,21 @@ TEST_F(RobustE2e, titlesGivenOnlyAsCompoundTextReadAsWritten)
     stopZumo();
 }
 
+TEST_F(RobustE2e, aWindowClaimingZumosPidIsStillListed)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    const uint32_t zumoPid = uint32_t(zumo.process().processId());
+    xcb_change_property(x->connection(), XCB_PROP_MODE_REPLACE, id(Alpha), x->atom("_NET_WM_PID"),
+                        XCB_ATOM_CARDINAL, 32, 1, &zumoPid);
+    x->flush();
+    x->roundTrip();
+    ASSERT_TRUE(zumo.sync());
+    QStringList titles = zumo.listedTitles();
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{Alpha, Bravo}));
+    stopZumo();
+}
+
 } // namespace
 } // namespace zumo::e2e
