@@ -105,8 +105,8 @@ bool AppDelegate::startApp(QString& error)
                 "Zumo could not watch the keyboard on this display, so it cannot open the switcher.");
             return false;
         }
-        std::puts("zumo: switcher ready - hold Alt and press Tab");
-        std::fflush(stdout);
+        if (d.announceReady)
+            d.announceReady();
         if (d.settings.openAtLaunch() && !d.loginLaunch)
             openSettings();
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,8 @@ struct AppDelegateDeps {
     SettingsWindowLink& settingsLink;
     VendorLink& vendor;
     bool loginLaunch;  // started from the autostart entry: no window opens by itself
+    // Says on standard output that the switcher opens, once the main shortcut is Zumo's.
+    std::function<void()> announceReady;
 };
 
 class AppDelegate {

@@ -88,6 +88,7 @@ struct Application::Parts {
     std::unique_ptr<VendorLink> vendor;
     std::unique_ptr<AppDelegate> delegate;
 
+    Subscription shortcutsTaken;
     std::unique_ptr<ControlRequests> requests;
     Subscription showSettings;
     std::unique_ptr<ControlServer> control;
@@ -118,7 +119,7 @@ bool Application::start(QString& error)
     // only for a user who asked for tabs.
     if (p.settings.listTabs())
         p.parts->announceAssistiveTech();
-    p.x11 = X11Desktop::open(p.dispatcher, Pid(getpid()), p.parts.get(), error);
+    p.x11 = X11Desktop::open(p.dispatcher, p.parts.get(), error);
     if (!p.x11)
         return false;
     migrateFromEarlierBundle({p.store, *p.x11->workspace, p.clock,
@@ -180,7 +181,7 @@ void Application::buildShell()
     p.delegate = std::make_unique<AppDelegate>(AppDelegateDeps{
         p.store, p.settings, p.counters, p.clock, p.dispatcher, *x.permissions, *x.workspace,
         x.permissions->compositorRunning(),
-        *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.loginLaunch});
+        *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.loginLaunch, [this] { announceReady(); }});
 }
 
 // Without the socket the switcher still works; scripts and a second launch cannot reach it.
@@ -204,6 +205,38 @@ void Application::startControlSocket()
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
         p.control.reset();
     }
+}
+
+// "switcher ready" only while the main shortcut is Zumo's: another program may hold it for now.
+void Application::announceReady()
+{
+    X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
+    if (hook && !hook->mainShortcutHeld()) {
+        std::printf("zumo: waiting - another program holds the switcher's shortcut; it opens once "
+                    "that program lets go\n");
+        std::fflush(stdout);
+    }
+    whenReady([] {
+        std::printf("zumo: switcher ready - hold Alt and press Tab\n");
+        std::fflush(stdout);
+    });
+}
+
+void Application::whenReady(std::function<void()> ready)
+{
+    X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
+    if (!hook)
+        return;
+    if (hook->mainShortcutHeld()) {
+        ready();
+        return;
+    }
+    d->shortcutsTaken = hook->takenChanged.subscribe([this, hook, ready = std::move(ready)] {
+        if (!hook->mainShortcutHeld())
+            return;
+        ready();
+        d->dispatcher.post([this] { d->shortcutsTaken = {}; });
+    });
 }
 
 void Application::shutdown()

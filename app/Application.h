@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace zumo {
@@ -20,10 +21,14 @@ public:
     // Connects to the desktop and asks for consent or starts the app. On failure returns false and
     // sets error to a sentence the user can act on. Main thread, after the Qt application exists.
     bool start(QString& error);
+    // Calls ready once, as soon as the main shortcut is Zumo's (at once when it already is):
+    // another program may hold it at start and let go later. After start().
+    void whenReady(std::function<void()> ready);
     // Sends "quit", saves pending settings and log lines; once, when the event loop ends.
     void shutdown();
 
 private:
+    void announceReady();
     void buildSwitcher();
     void buildShell();
     void startControlSocket();

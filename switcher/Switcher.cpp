@@ -40,6 +40,8 @@ void Switcher::setState(RunState state)
 
 void Switcher::open(bool backward, SlotFilter filter)
 {
+    if (isCommitPending())
+        finishPendingCommit();
     if (isOpen())
         return;
     m_commitWhenLoaded = false;
@@ -76,6 +78,7 @@ void Switcher::startBuild(bool backward, SlotFilter filter)
     options.spaces = settings.otherSpaces() && filter != SlotFilter::currentSpace;
     options.previews = settings.previews();
 
+    m_building = BuildRequest{apps, options, filter, loaded};
     WindowInventory* inventory = &m_deps.inventory;
     Dispatcher* dispatcher = &m_deps.dispatcher;
     Weak weak = m_self;
@@ -89,10 +92,23 @@ void Switcher::startBuild(bool backward, SlotFilter filter)
         });
 }
 
+// A run the user has already committed must land before the next one reads the order, or a
+// quick second Alt+Tab would count as a further Tab of the first: its entries are built here and
+// now (a few milliseconds from the window model) and the late background result is dropped.
+void Switcher::finishPendingCommit()
+{
+    if (!m_building)
+        return;
+    BuildRequest request = std::move(*m_building);
+    request.loaded.entries = keepForFilter(m_deps.inventory.buildEntries(request.apps, request.options), request.filter);
+    entriesLoaded(std::move(request.loaded));
+}
+
 void Switcher::entriesLoaded(LoadedEntries loaded)
 {
     if (loaded.gen != m_gen || m_state != RunState::loading)
         return;
+    m_building.reset();
     setState(RunState::loadedHidden);
     const auto tabs = std::count_if(loaded.entries.begin(), loaded.entries.end(),
                                     [](const Entry& e) { return e.tab.has_value(); });

@@ -129,6 +129,9 @@ public:
     bool isLoading() const { return m_state == RunState::loading; }
     bool isSearching() const { return m_view.query.has_value(); }
     bool commitWhenLoaded() const { return m_commitWhenLoaded; }
+    // The user has released the trigger and only the entries are awaited: for the keys the run
+    // is over, and a new press of a shortcut opens the next run (see open).
+    bool isCommitPending() const { return isLoading() && m_commitWhenLoaded; }
     int pendingMoves() const { return m_pendingMoves; }
     // What the run shows: entries, selection, query, hint, mode and rows.
     const RunView& content() const { return m_view; }
@@ -147,6 +150,7 @@ private:
     bool loaded() const { return m_state == RunState::loadedHidden || m_state == RunState::shown; }
     void setState(RunState state);
     void startBuild(bool backward, SlotFilter filter);
+    void finishPendingCommit();
     void startCaptures();
     void startShowTimer();
     void cancelShowTimer();
@@ -164,6 +168,14 @@ private:
     std::uint64_t m_filterGen = 0;
     std::optional<Dispatcher::TimerId> m_showTimer;
     bool m_commitWhenLoaded = false;  // meaningful while loading
+    // What the loading run's entries are being built from, so they can be built at once.
+    struct BuildRequest {
+        std::vector<RunningApp> apps;
+        BuildOptions options;
+        SlotFilter filter = SlotFilter::all;
+        LoadedEntries loaded;
+    };
+    std::optional<BuildRequest> m_building;
     int m_pendingMoves = 0;
     std::uint64_t m_gen = 0;
     // No process activity token: Linux has no App Nap to hold off while a run is open.

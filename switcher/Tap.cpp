@@ -76,7 +76,9 @@ void Tap::stop()
 TapContext Tap::context(const KeyEvent& event) const
 {
     TapContext c;
-    c.open = m_sw.isOpen();
+    // A run waiting only for its entries to commit, once the trigger was pressed again, takes
+    // no more keys: a shortcut opens the next run.
+    c.open = m_sw.isOpen() && !(m_sw.isCommitPending() && m_reheld);
     c.loading = m_sw.isLoading();
     c.searching = m_sw.isSearching();
     c.activeMask = m_activeMask;
@@ -93,6 +95,11 @@ TapContext Tap::context(const KeyEvent& event) const
 
 bool Tap::handle(const KeyEvent& event)
 {
+    if (!m_sw.isCommitPending())
+        m_reheld = false;
+    else if (event.type == KeyEventType::FlagsChanged && m_activeMask &&
+             (event.flags & m_activeMask) == m_activeMask)
+        m_reheld = true;
     const TapAction action = decideTap(event, context(event), m_slots.slots());
     apply(action);
     return action.passOn;
@@ -106,7 +113,7 @@ void Tap::apply(const TapAction& action)
     case TapVerb::none:
         break;
     case TapVerb::open:
-        if (m_sw.isOpen())
+        if (m_sw.isOpen() && !(m_sw.isCommitPending() && m_reheld))
             break;
         m_activeMask = action.mask;
         m_activeKey = action.key;

@@ -56,6 +56,8 @@ private:
     // Written when a shortcut opens a run, read while it is open; kept in between.
     std::uint64_t m_activeMask = 0;
     std::int64_t m_activeKey = 0;
+    // The trigger modifier went down again after the run's commit became pending.
+    bool m_reheld = false;
     Subscription m_slotsChanged;
     Subscription m_openChanged;
 };

@@ -1,9 +1,12 @@
 // Window attributes and actions by window id, over the window model and the actions.
 #include "platform/x11/X11Accessibility.h"
+
+#include <algorithm>
 #include "platform/x11/X11Translate.h"
 
 #include "platform/x11/X11Actions.h"
 #include "platform/x11/X11WindowModel.h"
+#include "platform/x11/X11Workspace.h"
 
 namespace zumo::x11 {
 
@@ -41,6 +44,15 @@ std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double
         if (isOnscreen(w->desktop, snapshot->currentDesktop, w->state, false))
             result.push_back(w->id);
     }
+    // The window in front leads: the one just asked to come to the front while the window
+    // manager has not acted, else the active one, even when the stacking order has not caught
+    // up, so a quick second switch starts from it and goes back to the one before.
+    std::uint32_t front = snapshot->active;
+    const auto requested = m_actions.lastActivation();
+    if (requested && requested->window && activationBelieved(snapshot->active, *requested, m_actions.now()))
+        front = requested->window;
+    if (auto it = std::find(result.begin(), result.end(), ElementRef(front)); it != result.end())
+        std::rotate(result.begin(), it, it + 1);
     return result;
 }
 

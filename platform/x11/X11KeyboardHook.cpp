@@ -2,6 +2,7 @@
 // connection of its own (X11Connection); the shortcuts' passive grabs are X11ShortcutGrabs'.
 #include "platform/x11/X11KeyboardHook.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <xcb/xcb.h>
@@ -20,6 +21,8 @@ namespace {
 // Another program's grab (a menu, a drag) usually ends within a few tens of milliseconds.
 constexpr int MaxGrabAttempts = 10;
 constexpr double GrabRetrySeconds = 0.01;
+// No event says that another program let go of a key grab, so a taken shortcut is tried again.
+constexpr double RetakeSeconds = 0.5;
 // A safety net only: releases normally arrive as events.
 constexpr double KeymapPollSeconds = 0.1;
 
@@ -70,6 +73,8 @@ struct X11KeyboardHook::Impl {
     int grabAttempts = 0;
     Dispatcher::TimerId retryTimer = 0;
     Dispatcher::TimerId pollTimer = 0;
+    Dispatcher::TimerId retakeTimer = 0;
+    Notifier<>* takenChanged = nullptr;
     std::uint64_t lastFlags = 0;
     bool inHandler = false;
     std::deque<KeyEvent> pending;
@@ -80,6 +85,8 @@ struct X11KeyboardHook::Impl {
     x11::Keysym level0(x11::Keycode key) const;
     std::vector<x11::Keycode> keycodesOf(x11::Keysym keysym) const;
     void grabShortcuts();
+    void scheduleRetake();
+    void retake();
 
     void handleEvent(const xcb_generic_event_t& event);
     void onKey(const xcb_key_press_event_t& event, bool press);
@@ -134,6 +141,8 @@ void X11KeyboardHook::Impl::closeConnection()
     if (!x)
         return;
     cancelTimers();
+    if (retakeTimer)
+        dispatcher.cancel(std::exchange(retakeTimer, 0));
     capture = Capture::off;
     grabs.forget();
     if (symbols)
@@ -188,7 +197,29 @@ void X11KeyboardHook::Impl::grabShortcuts()
 {
     if (!conn)
         return;
+    const std::vector<HookShortcut> before = grabs.taken();
     grabs.grab(conn, root, shortcuts, [this](x11::Keysym keysym) { return keycodesOf(keysym); }, numLock);
+    scheduleRetake();
+    if (grabs.taken() != before && takenChanged)
+        takenChanged->notify();
+}
+
+void X11KeyboardHook::Impl::scheduleRetake()
+{
+    if (!grabs.taken().empty() && !retakeTimer)
+        retakeTimer = dispatcher.after(RetakeSeconds, guarded([this] { retake(); }));
+}
+
+void X11KeyboardHook::Impl::retake()
+{
+    retakeTimer = 0;
+    if (!conn)
+        return;
+    const bool regained =
+        grabs.retake(conn, root, [this](x11::Keysym keysym) { return keycodesOf(keysym); }, numLock);
+    scheduleRetake();
+    if (regained && takenChanged)
+        takenChanged->notify();
 }
 
 void X11KeyboardHook::Impl::handleEvent(const xcb_generic_event_t& event)
@@ -441,6 +472,7 @@ void X11KeyboardHook::Impl::allowEvents(std::uint8_t mode)
 X11KeyboardHook::X11KeyboardHook(Dispatcher& dispatcher, QByteArray display)
     : d(std::make_unique<Impl>(dispatcher, std::move(display)))
 {
+    d->takenChanged = &takenChanged;
 }
 
 X11KeyboardHook::~X11KeyboardHook()
@@ -506,6 +538,14 @@ void X11KeyboardHook::setCapturing(bool capturing)
 std::vector<HookShortcut> X11KeyboardHook::takenShortcuts() const
 {
     return d->grabs.taken();
+}
+
+bool X11KeyboardHook::mainShortcutHeld() const
+{
+    if (!d->conn || d->shortcuts.empty())
+        return false;
+    const std::vector<HookShortcut>& taken = d->grabs.taken();
+    return std::find(taken.begin(), taken.end(), d->shortcuts.front()) == taken.end();
 }
 
 void X11KeyboardHook::sync()

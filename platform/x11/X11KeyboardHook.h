@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/KeyboardHook.h"
+#include "platform/Listeners.h"
 
 namespace zumo {
 
@@ -25,7 +26,7 @@ class Dispatcher;
 // - The keyboard waits between a shortcut press and the handler's answer, so the handler
 //   must answer at once. Events that arise while it runs are delivered after it returns.
 // - A shortcut another program has grabbed is logged once with what to try; the others
-//   still work. A shortcut without Ctrl or Alt is never grabbed. Grabs follow keymap changes.
+//   still work, and the taken ones are tried again twice a second until they are ours. A shortcut without Ctrl or Alt is never grabbed. Grabs follow keymap changes.
 // - If the X connection breaks, DisabledByUserInput is delivered and exists() turns false;
 //   enable() reconnects.
 class X11KeyboardHook final : public KeyboardHook {
@@ -51,6 +52,10 @@ public:
 
     // The shortcuts whose grab another program holds, as of the last grab.
     std::vector<HookShortcut> takenShortcuts() const;
+    // Connected and the first shortcut (the main one) is not held by another program.
+    bool mainShortcutHeld() const;
+    // The set of shortcuts held by another program changed. Main thread.
+    Notifier<> takenChanged;
     // Returns once every event the X server sent the hook before the call has been handled.
     void sync();
     // Whether the active keyboard grab is held right now.

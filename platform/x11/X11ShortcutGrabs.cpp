@@ -2,6 +2,7 @@
 // grab checked, and a sentence for the user when another program got there first.
 #include "platform/x11/X11ShortcutGrabs.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/Log.h"
@@ -19,6 +20,26 @@ void X11ShortcutGrabs::grab(xcb_connection_t* c, xcb_window_t root, const std::v
     }
     m_taken = std::move(nowTaken);
     xcb_flush(c);
+}
+
+bool X11ShortcutGrabs::retake(xcb_connection_t* c, xcb_window_t root, const KeycodesOf& keycodesOf,
+                              std::uint16_t numLock)
+{
+    std::vector<HookShortcut> stillTaken;
+    for (const HookShortcut& shortcut : m_taken) {
+        if (!grabShortcut(c, root, shortcut, keycodesOf, numLock)) {
+            stillTaken.push_back(shortcut);
+            continue;
+        }
+        const QString name = shortcutName(shortcut);
+        appLog(QStringLiteral("%1 is free again; the switcher opens with it").arg(name));
+        // Taken once more later, it is worth saying so again.
+        m_logged.removeIf([&name](const QString& message) { return message.startsWith(name + u' '); });
+    }
+    const bool regained = stillTaken.size() != m_taken.size();
+    m_taken = std::move(stillTaken);
+    xcb_flush(c);
+    return regained;
 }
 
 void X11ShortcutGrabs::ungrab(xcb_connection_t* c, xcb_window_t root)
@@ -89,7 +110,11 @@ X11ShortcutGrabs::Outcome X11ShortcutGrabs::grabKeys(xcb_connection_t* c, xcb_wi
     for (const Attempt& attempt : attempts) {
         xcb_generic_error_t* error = xcb_request_check(c, attempt.cookie);
         if (!error) {
-            m_grabs.push_back(attempt.grab);
+            const bool known = std::any_of(m_grabs.begin(), m_grabs.end(), [&](const KeyGrab& g) {
+                return g.key == attempt.grab.key && g.modifiers == attempt.grab.modifiers;
+            });
+            if (!known)
+                m_grabs.push_back(attempt.grab);
             continue;
         }
         std::free(error);

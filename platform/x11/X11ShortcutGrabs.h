@@ -24,6 +24,9 @@ public:
     // Alt, or one no key types, is skipped with a log line. Returns once the grabs are checked.
     void grab(xcb_connection_t* c, xcb_window_t root, const std::vector<HookShortcut>& shortcuts,
               const KeycodesOf& keycodesOf, std::uint16_t numLock);
+    // Tries again the shortcuts another program held at the last try, keeping every other grab
+    // as it is; logs each one taken back. Returns whether any was.
+    bool retake(xcb_connection_t* c, xcb_window_t root, const KeycodesOf& keycodesOf, std::uint16_t numLock);
     // Lets go of every grab of ours.
     void ungrab(xcb_connection_t* c, xcb_window_t root);
     // The connection is gone, and its grabs with it.

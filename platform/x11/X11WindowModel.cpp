@@ -1,5 +1,6 @@
 // The event-driven window model: property changes mark fields dirty, and after each burst of
 // events every dirty field is read again with all requests sent before any reply is awaited.
+#include "platform/x11/CompoundText.h"
 #include "platform/x11/X11WindowModel.h"
 
 #include <algorithm>
@@ -105,8 +106,8 @@ bool DesktopSnapshot::onscreen(const X11Window& window) const
     return isOnscreen(window.desktop, currentDesktop, window.state, window.minimised());
 }
 
-X11WindowModel::X11WindowModel(X11Connection& connection, Pid ownPid)
-    : m_x(connection), m_ownPid(ownPid), m_snapshot(std::make_shared<DesktopSnapshot>())
+X11WindowModel::X11WindowModel(X11Connection& connection, OwnWindows own)
+    : m_x(connection), m_own(std::move(own)), m_snapshot(std::make_shared<DesktopSnapshot>())
 {
     m_x.setHandlers([this](const xcb_generic_event_t& event) { handle(event); }, [this] { refresh(); });
     if (!m_x.alive())
@@ -272,6 +273,15 @@ void X11WindowModel::applyClientList()
 
 namespace {
 
+// WM_NAME in whichever encoding its type names; what cannot be converted reads as Latin-1.
+QString wmNameText(const xcb_get_property_reply_t* reply, X11Connection& x)
+{
+    if (reply && reply->type == x.atoms().compoundText)
+        if (std::optional<QByteArray> utf8 = compoundTextToUtf8(bytes(reply)))
+            return decodeText(*utf8, true);
+    return decodeText(bytes(reply), reply && reply->type == x.ewmh()->UTF8_STRING);
+}
+
 void applyProperty(X11Window& w, Field field, const xcb_get_property_reply_t* reply, X11Connection& x)
 {
     xcb_ewmh_connection_t* a = x.ewmh();
@@ -279,7 +289,9 @@ void applyProperty(X11Window& w, Field field, const xcb_get_property_reply_t* re
     case NetName:
         w.netWmName = reply && reply->format == 8 ? std::optional(decodeText(bytes(reply), true)) : std::nullopt;
         break;
-    case WmName: w.wmName = decodeText(bytes(reply), reply && reply->type == a->UTF8_STRING); break;
+    case WmName:
+        w.wmName = wmNameText(reply, x);
+        break;
     case PidField: w.pid = first(reply) ? std::optional(Pid(*first(reply))) : std::nullopt; break;
     case ClassField: w.wmClass = parseWmClass(bytes(reply)); break;
     case Type:
@@ -371,7 +383,7 @@ void X11WindowModel::publish()
     next->windows.reserve(order.size());
     for (std::uint32_t id : order) {
         auto it = m_windows.find(id);
-        if (it == m_windows.end() || it->second.pid == m_ownPid)
+        if (it == m_windows.end() || (m_own && m_own(id)))
             continue;
         X11Window w = it->second;
         w.owner = w.pid && *w.pid > 0 ? *w.pid : standInPid(w.wmClass.className);

@@ -56,9 +56,13 @@ struct DesktopSnapshot {
 
 class X11WindowModel {
 public:
-    // Watches the root and loads every client at once (requests pipelined). `ownPid`'s windows
-    // (this program's) are left out of every snapshot. Main thread.
-    X11WindowModel(X11Connection& connection, Pid ownPid);
+    // Tells this program's own windows by their id.
+    using OwnWindows = std::function<bool(std::uint32_t window)>;
+
+    // Watches the root and loads every client at once (requests pipelined). The windows `own`
+    // accepts (this program's) are left out of every snapshot; another client claiming this
+    // program's pid is not. Main thread.
+    explicit X11WindowModel(X11Connection& connection, OwnWindows own = {});
     ~X11WindowModel();
     X11WindowModel(const X11WindowModel&) = delete;
     X11WindowModel& operator=(const X11WindowModel&) = delete;
@@ -81,7 +85,7 @@ private:
     Pid standInPid(const QString& wmClass);
 
     X11Connection& m_x;
-    Pid m_ownPid;
+    OwnWindows m_own;
     std::unordered_map<std::uint32_t, X11Window> m_windows;
     std::unordered_map<std::uint32_t, std::uint32_t> m_dirty;  // window → fields to read again
     std::uint32_t m_rootDirty = 0;

@@ -43,14 +43,17 @@ std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const
     return apps;
 }
 
+bool activationBelieved(std::uint32_t active, const RequestedActivation& requested,
+                        std::chrono::steady_clock::time_point now)
+{
+    // Past the belief the window manager ignored it, or never said.
+    return now - requested.at < ActivationBelief && !activationAnswered(active, requested);
+}
+
 Pid frontOwner(std::uint32_t active, Pid activeOwner, const std::optional<RequestedActivation>& requested,
                std::chrono::steady_clock::time_point now)
 {
-    if (!requested || !requested->owner)
-        return activeOwner;
-    if (now - requested->at >= ActivationBelief)
-        return activeOwner;  // the window manager ignored it, or never said
-    if (activationAnswered(active, *requested))
+    if (!requested || !requested->owner || !activationBelieved(active, *requested, now))
         return activeOwner;
     return requested->owner;
 }

@@ -22,10 +22,15 @@ std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const
 // window manager, short enough that one ignoring the request does not pin a stale answer.
 inline constexpr std::chrono::milliseconds ActivationBelief{500};
 
+// Whether a requested activation still stands for the front: from the request until the model
+// shows it answered (activationAnswered) or ActivationBelief has passed.
+bool activationBelieved(std::uint32_t active, const RequestedActivation& requested,
+                        std::chrono::steady_clock::time_point now);
+
 // The owner of the frontmost window, counting an activation still in flight. `active` is the
 // model's _NET_ACTIVE_WINDOW and `activeOwner` its owner (0 for none). The requested window's
-// owner is in front from the request until the model shows it answered (activationAnswered) or
-// ActivationBelief has passed. A request for an unknown window (owner 0) is not believed.
+// owner is in front while the request is believed. A request for an unknown window (owner 0) is
+// not believed.
 Pid frontOwner(std::uint32_t active, Pid activeOwner, const std::optional<RequestedActivation>& requested,
                std::chrono::steady_clock::time_point now);
 

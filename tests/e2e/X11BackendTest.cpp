@@ -27,7 +27,7 @@ protected:
         x = X11Connection::open(error);
         ASSERT_TRUE(x) << error.toStdString();
         ASSERT_TRUE(helper.emplace().ok());
-        model = std::make_unique<X11WindowModel>(*x, Pid(QCoreApplication::applicationPid()));
+        model = std::make_unique<X11WindowModel>(*x);
         actions = std::make_unique<X11Actions>(*model);
         workspace = std::make_unique<X11Workspace>(*model, *actions);
         accessibility = std::make_unique<X11Accessibility>(*model, *actions);

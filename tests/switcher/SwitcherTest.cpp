@@ -62,6 +62,26 @@ TEST(Switcher, selectionStartsFromFrontAppAndAppliesPendingMoves)
     }
 }
 
+TEST(Switcher, aShortcutPressedWhileACommitAwaitsItsEntriesLandsThatCommitFirst)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    rig.sw->open(false, SlotFilter::all);
+    rig.sw->finish(true);
+    ASSERT_TRUE(rig.sw->isCommitPending());
+    // The next run opens at once, after the first has been carried out from entries built now.
+    rig.sw->open(false, SlotFilter::all);
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
+    EXPECT_TRUE(rig.sw->isLoading());
+    EXPECT_FALSE(rig.sw->isCommitPending());
+    rig.sw->move(1);
+    rig.sw->finish(true);
+    rig.deliver();  // the first run's late result is stale and changes nothing
+    EXPECT_EQ(rig.actions.activated.size(), 2u);
+    EXPECT_EQ(rig.count("switches"), 2);
+    EXPECT_EQ(rig.sw->state(), State::closed);
+}
+
 TEST(Switcher, filtersApplyAtDeliveryAndAnEmptyListEndsSilently)
 {
     SwitcherRig rig;

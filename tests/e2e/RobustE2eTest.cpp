@@ -1,0 +1,148 @@
+// The real zumo beside other programs: quick repeated switches, a shortcut held by another
+// client, titles in legacy encodings and windows that claim to be zumo's.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/SwitcherE2eFixture.h"
+
+namespace zumo::e2e {
+namespace {
+
+class RobustE2e : public SwitcherE2e {
+  protected:
+    // True once the window manager has handled every request sent to it before this call and
+    // the focus changes those caused: it answers two _NET_REQUEST_FRAME_EXTENTS in turn.
+    bool windowManagerCaughtUp()
+    {
+        xcb_connection_t* c = x->connection();
+        if (!m_probe) {
+            m_probe = xcb_generate_id(c);
+            xcb_create_window(c, XCB_COPY_FROM_PARENT, m_probe, x->root(), 0, 0, 10, 10, 0,
+                              XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        }
+        for (int round = 0; round < 2; ++round) {
+            xcb_delete_property(c, m_probe, x->atom("_NET_FRAME_EXTENTS"));
+            x->rootMessage(m_probe, "_NET_REQUEST_FRAME_EXTENTS", {});
+            if (!waitUntil([&] { return x->cardinal(m_probe, "_NET_FRAME_EXTENTS").has_value(); }))
+                return false;
+        }
+        return true;
+    }
+
+    bool makeActive(xcb_window_t window)
+    {
+        x->activate(window);
+        return waitUntil([&] { return x->activeWindow() == window; }) && zumo.sync();
+    }
+
+    // Two Alt+Tabs back to back, the second sent before the window manager answered the first;
+    // how many of `pairs` came back to `start`.
+    int pairsReturning(xcb_window_t start, int pairs)
+    {
+        int returned = 0;
+        for (int i = 0; i < pairs; ++i) {
+            tapAltTabAtOnce();
+            tapAltTabAtOnce();
+            if (!zumo.sync() || !windowManagerCaughtUp())
+                return returned;
+            if (x->activeWindow() == start)
+                ++returned;
+            else if (!makeActive(start))
+                return returned;
+        }
+        return returned;
+    }
+
+    xcb_window_t m_probe = 0;
+};
+
+TEST_F(RobustE2e, backToBackAltTabPairsReturnToTheStartingWindow)
+{
+    // A third window, so a second Alt+Tab taken as a further Tab of the first run lands on it.
+    ASSERT_NO_FATAL_FAILURE(openWindows({Charlie, Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    EXPECT_EQ(pairsReturning(id(Bravo), 50), 50) << "two applications";
+
+    TestClient echo;
+    ASSERT_TRUE(echo.start({QStringLiteral("Echo one"), QStringLiteral("Echo two")}, QStringLiteral("Echo")))
+        << echo.error().toStdString();
+    for (int i : {1, 0})
+        ASSERT_TRUE(makeActive(echo.window(i)));
+    EXPECT_EQ(pairsReturning(echo.window(0), 50), 50) << "two windows of one application";
+    stopZumo();
+}
+
+TEST_F(RobustE2e, aShortcutHeldByAnotherProgramIsTakenBackOnceItLetsGo)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie}));
+    // Another program holds Alt+Tab from before zumo starts.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    xcb_generic_error_t* refused = xcb_request_check(
+        other, xcb_grab_key_checked(other, 1, x->root(), XCB_MOD_MASK_1, x->keycodeOf(XK_Tab), XCB_GRAB_MODE_ASYNC,
+                                    XCB_GRAB_MODE_ASYNC));
+    ASSERT_EQ(refused, nullptr);
+    ASSERT_TRUE(writeSettings(zumo.configHome(), {}));
+    ASSERT_TRUE(zumo.start({}, {leakSuppressions()}));
+    ASSERT_TRUE(waitUntil([&] { return zumo.output().contains(QStringLiteral("waiting")); }))
+        << "zumo printed: " << zumo.output().toStdString();
+    EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
+
+    // The user presses it during the conflict: it goes to the other program, nothing switches.
+    ASSERT_TRUE(altTab());
+    ASSERT_TRUE(zumo.sync());
+    EXPECT_EQ(x->activeWindow(), id(Charlie));
+
+    xcb_disconnect(other);
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Charlie)) << "active: " << activeTitle().toStdString();
+    stopZumo();
+}
+
+TEST_F(RobustE2e, titlesGivenOnlyAsCompoundTextReadAsWritten)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    // What an Xt client such as xterm sets: no _NET_WM_NAME, WM_NAME in COMPOUND_TEXT (ISO 2022:
+    // ESC - A selects Latin-1 on the right half, ESC $ ( B JIS X 0208 on the left half).
+    const struct {
+        QString title;
+        QByteArray compound;
+    } cases[] = {
+        {QStringLiteral("caf\u00e9 au lait"), QByteArray("caf\x1b-A\xe9 au lait")},
+        {QStringLiteral("\u65e5\u672c\u8a9e title"), QByteArray("\x1b$(B\x46\x7c\x4b\x5c\x38\x6c\x1b(B title")},
+    };
+    xcb_connection_t* c = x->connection();
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.title.toStdString());
+        xcb_delete_property(c, id(Alpha), x->atom("_NET_WM_NAME"));
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id(Alpha), XCB_ATOM_WM_NAME, x->atom("COMPOUND_TEXT"), 8,
+                            uint32_t(one.compound.size()), one.compound.constData());
+        x->flush();
+        x->roundTrip();
+        ASSERT_TRUE(zumo.sync());
+        EXPECT_TRUE(zumo.listedTitles().contains(one.title)) << zumo.listedTitles().join(u'|').toStdString();
+    }
+    stopZumo();
+}
+
+TEST_F(RobustE2e, aWindowClaimingZumosPidIsStillListed)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    const uint32_t zumoPid = uint32_t(zumo.process().processId());
+    xcb_change_property(x->connection(), XCB_PROP_MODE_REPLACE, id(Alpha), x->atom("_NET_WM_PID"),
+                        XCB_ATOM_CARDINAL, 32, 1, &zumoPid);
+    x->flush();
+    x->roundTrip();
+    ASSERT_TRUE(zumo.sync());
+    QStringList titles = zumo.listedTitles();
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{Alpha, Bravo}));
+    stopZumo();
+}
+
+} // namespace
+} // namespace zumo::e2e

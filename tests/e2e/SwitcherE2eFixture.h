@@ -1,0 +1,222 @@
+// The switcher's end-to-end fixture: client windows of their own applications, the real zumo
+// started with its own settings, and the keys a user presses.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonObject>
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+
+namespace zumo::e2e {
+
+// Titles with letters of their own, so a short search picks exactly one.
+inline const QString Alpha = QStringLiteral("Alpha notes");
+inline const QString Bravo = QStringLiteral("Bravo mail");
+inline const QString Charlie = QStringLiteral("Charlie shell");
+inline const QString Delta = QStringLiteral("Delta music");
+inline const QString Foxtrot = QStringLiteral("Foxtrot game");
+inline const QString Zulu = QStringLiteral("Zulu radio");
+
+inline const QJsonObject ShowAtOnce{{QStringLiteral("showDelay"), 0}};
+
+class SwitcherE2e : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ZUMO_REQUIRE_SESSION();
+        x = std::make_unique<XHelper>();
+        ASSERT_TRUE(x->ok());
+        panels = std::make_unique<PanelWatch>(*x);
+        // An earlier test may have left the desktop on the second workspace.
+        if (x->currentDesktop().value_or(0) != 0) {
+            x->setCurrentDesktop(0);
+            ASSERT_TRUE(waitUntil([&] { return x->currentDesktop() == 0u; }));
+        }
+    }
+
+    void TearDown() override
+    {
+        // A key left down would spoil every later test on the shared desktop.
+        if (x) {
+            for (uint32_t keysym : {XK_Tab, XK_Shift_L, XK_Alt_R, XK_Alt_L})
+                x->keyUp(keysym);
+            x->flush();
+        }
+        zumo.stop();
+    }
+
+    // Opens each title as its own application (own process and class), then activates them in
+    // order, so the last is in front and the one before it was used just before.
+    void openWindows(const QStringList& titles)
+    {
+        for (const QString& title : titles) {
+            auto client = std::make_unique<TestClient>();
+            ASSERT_TRUE(client->start({title}, title.section(QLatin1Char(' '), 0, 0)))
+                << client->error().toStdString();
+            x->watch(client->window(0));
+            ids[title] = client->window(0);
+            clients.push_back(std::move(client));
+        }
+        for (const QString& title : titles)
+            ASSERT_TRUE(activate(title));
+    }
+
+    bool activate(const QString& title)
+    {
+        x->activate(ids.at(title));
+        return waitUntil([&] { return x->activeWindow() == ids.at(title); });
+    }
+
+    void startZumo(const QJsonObject& settings = {})
+    {
+        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
+        ASSERT_TRUE(zumo.start({}, {leakSuppressions()})) << zumo.process().errorString().toStdString();
+        ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    }
+
+    // In sanitizer builds the exit status must speak for zumo alone: libdbus, which Qt's desktop
+    // integration loads, keeps a buffer until exit that LeakSanitizer reports.
+    QString leakSuppressions()
+    {
+        const QString path = zumo.configHome() + QStringLiteral("/../lsan.supp");
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("leak:libdbus-1.so\n");
+        return QStringLiteral("LSAN_OPTIONS=suppressions=") + path;
+    }
+
+    // Ends zumo as the session does and checks it saved and left cleanly.
+    void stopZumo()
+    {
+        zumo.process().terminate();
+        ASSERT_TRUE(zumo.waitForExit()) << "zumo ignored SIGTERM";
+        EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(zumo.process().exitCode(), 0);
+    }
+
+    // Alpha, Charlie, Delta and Bravo (in front) on the first desktop, Zulu on the second.
+    void openWithZuluOnTheOtherDesktop(bool otherSpaces)
+    {
+        ASSERT_NO_FATAL_FAILURE(openWindows({Zulu, Alpha, Charlie, Delta, Bravo}));
+        x->moveToDesktop(id(Zulu), 1);
+        ASSERT_TRUE(waitUntil([&] { return x->desktopOf(id(Zulu)) == 1u; }));
+        ASSERT_TRUE(activate(Bravo));
+        QJsonObject settings = ShowAtOnce;
+        settings.insert(QStringLiteral("otherSpaces"), otherSpaces);
+        ASSERT_NO_FATAL_FAILURE(startZumo(settings));
+    }
+
+    xcb_window_t id(const QString& title) const { return ids.at(title); }
+    bool waitActive(const QString& title)
+    {
+        return waitUntil([&] { return x->activeWindow() == ids.at(title); });
+    }
+    QString activeTitle() { return x->title(x->activeWindow()); }
+
+    // The stored counter reaching a value; zumo saves it within half a second of a change.
+    bool waitCounter(const QString& name, qint64 value)
+    {
+        return waitUntil([&] { return storedCounter(zumo.configHome(), name) == value; });
+    }
+
+    // Holds Alt, presses Tab and waits for the panel (it shows after "showDelay").
+    bool openPanel(uint32_t alt = XK_Alt_L)
+    {
+        return x->keyDown(alt) && x->tap(XK_Tab) &&
+               waitUntil([&] { return panels->visiblePanel().has_value(); });
+    }
+    bool waitPanelHidden()
+    {
+        return waitUntil([&] { return !panels->visiblePanel(); });
+    }
+    // Zumo has handled everything sent so far, and this test has seen every window it mapped.
+    bool settle()
+    {
+        const bool synced = zumo.sync();
+        x->roundTrip();
+        return synced;
+    }
+
+    // Starts a search in the open panel and types the query, then waits for zumo's answer, which
+    // arrives asynchronously: with five or more entries the panel is wider than its search line,
+    // so the narrower result list shows as a narrower panel.
+    bool search(std::initializer_list<uint32_t> query)
+    {
+        const auto panel = panels->visiblePanel();
+        if (!panel)
+            return false;
+        const int fullWidth = panels->geometry(*panel).value_or(QRect()).width();
+        if (!x->tap(XK_slash))
+            return false;
+        for (uint32_t keysym : query)
+            if (!x->tap(keysym))
+                return false;
+        return waitUntil([&] {
+            const auto now = panels->visiblePanel();
+            return now && panels->geometry(*now).value_or(QRect()).width() < fullWidth;
+        });
+    }
+
+    // Alt, the Tabs and Alt up reach the server in one write, before zumo can react at all.
+    void tapAltTabAtOnce(int tabs = 1)
+    {
+        const xcb_keycode_t alt = x->keycodeOf(XK_Alt_L), tab = x->keycodeOf(XK_Tab);
+        ASSERT_TRUE(alt && tab);
+        const auto send = [&](uint8_t type, xcb_keycode_t key) {
+            xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
+        };
+        send(XCB_KEY_PRESS, alt);
+        for (int i = 0; i < tabs; ++i) {
+            send(XCB_KEY_PRESS, tab);
+            send(XCB_KEY_RELEASE, tab);
+        }
+        send(XCB_KEY_RELEASE, alt);
+        x->flush();
+    }
+
+    bool onMod1(xcb_keysym_t keysym)
+    {
+        xcb_connection_t* c = x->connection();
+        const xcb_keycode_t key = x->keycodeOf(keysym);
+        auto* map = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
+        if (!map)
+            return false;
+        const xcb_keycode_t* rows = xcb_get_modifier_mapping_keycodes(map);
+        const int perModifier = map->keycodes_per_modifier;
+        const bool found =
+            key && std::find(rows + 3 * perModifier, rows + 4 * perModifier, key) != rows + 4 * perModifier;
+        std::free(map);
+        return found;
+    }
+
+    bool altTab(std::initializer_list<uint32_t> held = {XK_Alt_L}, int tabs = 1)
+    {
+        for (uint32_t key : held)
+            if (!x->keyDown(key))
+                return false;
+        for (int i = 0; i < tabs; ++i)
+            if (!x->tap(XK_Tab))
+                return false;
+        for (uint32_t key : held)
+            if (!x->keyUp(key))
+                return false;
+        return true;
+    }
+
+    std::unique_ptr<XHelper> x;
+    std::unique_ptr<PanelWatch> panels;
+    std::vector<std::unique_ptr<TestClient>> clients;
+    std::map<QString, xcb_window_t> ids;
+    ZumoProcess zumo;
+};
+
+} // namespace zumo::e2e
