@@ -102,7 +102,7 @@ void BM_InitialLoad200(benchmark::State& state)
     if (!ready(state))
         return;
     for (auto _ : state) {
-        X11WindowModel model(*desk->connection, 0);
+        X11WindowModel model(*desk->connection);
         benchmark::DoNotOptimize(model.snapshot()->windows.size());
     }
 }
@@ -112,7 +112,7 @@ void BM_SwitcherReads200(benchmark::State& state)
 {
     if (!ready(state))
         return;
-    X11WindowModel model(*desk->connection, 0);
+    X11WindowModel model(*desk->connection);
     X11Actions actions(model);
     X11Accessibility accessibility(model, actions);
     X11WindowServer server(model, desk->connection->displayName());
@@ -131,7 +131,7 @@ void BM_SnapshotCopy200(benchmark::State& state)
 {
     if (!ready(state))
         return;
-    X11WindowModel model(*desk->connection, 0);
+    X11WindowModel model(*desk->connection);
     for (auto _ : state) {
         DesktopSnapshot copy = *model.snapshot();
         benchmark::DoNotOptimize(copy.windows.data());

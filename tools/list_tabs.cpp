@@ -93,7 +93,7 @@ int main(int argc, char** argv)
         return 1;
     }
     SystemClock clock;
-    X11WindowModel model(*connection, Pid(getpid()));
+    X11WindowModel model(*connection);
     X11Actions actions(model);
     X11Workspace workspace(model, actions);
     atspi::AtspiParts parts(clock, TabCollector::maxAge);

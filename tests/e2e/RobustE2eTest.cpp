@@ -81,7 +81,7 @@ TEST_F(RobustE2e, aShortcutHeldByAnotherProgramIsTakenBackOnceItLetsGo)
         other, xcb_grab_key_checked(other, 1, x->root(), XCB_MOD_MASK_1, x->keycodeOf(XK_Tab), XCB_GRAB_MODE_ASYNC,
                                     XCB_GRAB_MODE_ASYNC));
     ASSERT_EQ(refused, nullptr);
-    ASSERT_TRUE(writeSettings(zumo.configHome(), {}));
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
     ASSERT_TRUE(zumo.start({}, {leakSuppressions()}));
     ASSERT_TRUE(waitUntil([&] { return zumo.output().contains(QStringLiteral("waiting")); }))
         << "zumo printed: " << zumo.output().toStdString();

@@ -12,7 +12,7 @@ bool TabDesk::open(const QString& sessionAddress, QString& why)
     connection = X11Connection::open(why);
     if (!connection)
         return false;
-    model = std::make_unique<X11WindowModel>(*connection, Pid(QCoreApplication::applicationPid()));
+    model = std::make_unique<X11WindowModel>(*connection);
     actions = std::make_unique<X11Actions>(*model);
     workspace = std::make_unique<X11Workspace>(*model, *actions);
     parts = std::make_unique<atspi::AtspiParts>(clock, TabCollector::maxAge, sessionAddress);
