@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "app/ExitSave.h"
 #include "platform/Clock.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/x11/X11Desktop.h"
@@ -76,6 +77,7 @@ Application::Application() : d(std::make_unique<Parts>()) {}
 
 Application::~Application()
 {
+    disarmExitSave();
     shutdown();
     installAppLog(nullptr);
 }
@@ -91,6 +93,11 @@ bool Application::start(QString& error)
     if (!p.x11)
         return false;
     X11Desktop& x = *p.x11;
+    armExitSave(p.store, p.log.get(), x.connection->xcb());
+    x.connection->setLostHandler([] {
+        tellServerLost();
+        QCoreApplication::exit(1);
+    });
 
     migrateFromEarlierBundle({p.store, *x.workspace, p.clock, SettingsStore::defaultPath(QStringLiteral("com.wendle.app")),
                               &runLoopFor});
