@@ -251,6 +251,7 @@ TEST(LostServerE2e, aSwitchJustBeforeTheXServerDiesIsOnDisk)
     ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == first.window(0); }));
     desktop.killServer();
     ASSERT_TRUE(zumo.waitForExit()) << "zumo outlived its X server";
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit) << "zumo crashed";
 
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
     const QStringList logs = logDirectories(zumo.cacheHome());
