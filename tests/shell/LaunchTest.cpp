@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPalette>
 
 #include "shell/Appearance.h"
 #include "shell/Autostart.h"
