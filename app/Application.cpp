@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "app/AppDelegate.h"
+#include "app/ExitSave.h"
 #include "app/ShellAdapters.h"
 #include "app/VendorLink.h"
 #include "platform/Clock.h"
@@ -102,6 +103,7 @@ Application::Application(bool loginLaunch) : d(std::make_unique<Parts>())
 
 Application::~Application()
 {
+    disarmExitSave();
     shutdown();
     installAppLog(nullptr);
 }
@@ -122,7 +124,13 @@ bool Application::start(QString& error)
     p.x11 = X11Desktop::open(p.dispatcher, p.parts.get(), error);
     if (!p.x11)
         return false;
-    migrateFromEarlierBundle({p.store, *p.x11->workspace, p.clock,
+    X11Desktop& x = *p.x11;
+    armExitSave(p.store, p.log.get(), x.connection->xcb());
+    x.connection->setLostHandler([] {
+        tellServerLost();
+        QCoreApplication::exit(1);
+    });
+    migrateFromEarlierBundle({p.store, *x.workspace, p.clock,
                               SettingsStore::defaultPath(QStringLiteral("com.wendle.app")), &runLoopFor});
     p.slots.rebuildSlots(p.settings);
     buildSwitcher();

@@ -8,14 +8,17 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QReadWriteLock>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
 #include <QStandardPaths>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -31,8 +34,8 @@ void report(const QString& line)
 // What reading the file at open found.
 struct Loaded {
     QJsonObject data;
-    QString corruptCopy;   // where an unreadable file was kept
-    bool writable = true;  // false when an unreadable file could not be moved out of the way
+    QString corruptCopy;   // where a file that did not parse was kept
+    bool writable = true;  // false when the file there must be left untouched
 };
 
 // "<name>.json.corrupt-20260305T120000Z", with "-2", "-3"... when that name is taken.
@@ -46,21 +49,36 @@ QString corruptCopyName(const QString& path)
     return candidate;
 }
 
-// Keeps an unreadable file under a new name so that the next save cannot destroy it.
+// Keeps a file that does not parse under a new name so that the next save cannot destroy it.
 Loaded setAside(const QString& path, const QString& why)
 {
     Loaded loaded;
     const QString copy = corruptCopyName(path);
     if (QFile::rename(path, copy)) {
         loaded.corruptCopy = copy;
-        report(QStringLiteral("Settings file %1 could not be read (%2); it was kept as %3 and the defaults apply.")
+        report(QStringLiteral("Settings file %1 could not be parsed (%2); it was kept as %3 and the defaults apply.")
                    .arg(path, why, copy));
         return loaded;
     }
     loaded.writable = false;
-    report(QStringLiteral("Settings file %1 could not be read (%2) nor moved aside; the defaults apply and "
+    report(QStringLiteral("Settings file %1 could not be parsed (%2) nor moved aside; the defaults apply and "
                           "changes will not be saved until the file is repaired or removed.")
                .arg(path, why));
+    return loaded;
+}
+
+// A file that exists but cannot be opened or read (permissions, an I/O error) may hold good
+// settings: it stays where it is, untouched for the whole run, and the user learns how to fix it.
+Loaded leaveUnreadable(const QString& path, const QString& why)
+{
+    const QString line = QStringLiteral("Settings file %1 cannot be read (%2). Zumo uses the default settings "
+                                        "until it restarts and saves nothing over the file; make it readable "
+                                        "and writable by you (chmod u+rw) and start Zumo again.")
+                             .arg(path, why);
+    report(line);
+    std::fprintf(stderr, "zumo: %s\n", qPrintable(line));
+    Loaded loaded;
+    loaded.writable = false;
     return loaded;
 }
 
@@ -70,10 +88,10 @@ Loaded load(const QString& path)
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly))
-        return setAside(path, file.errorString());
+        return leaveUnreadable(path, file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return setAside(path, file.errorString());
+        return leaveUnreadable(path, file.errorString());
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
@@ -81,6 +99,26 @@ Loaded load(const QString& path)
     if (!doc.isObject())
         return setAside(path, QStringLiteral("not a JSON object"));
     return {doc.object(), {}, true};
+}
+
+// A save killed between writing its temporary file and renaming it leaves "<name>.XXXXXX" (six
+// letters or digits, QSaveFile's naming) beside the file. Only regular files of this user with
+// exactly that name are removed; unlink never follows a link, and lstat keeps links out anyway.
+void removeSaveLeftovers(const QString& path)
+{
+    const QFileInfo info(path);
+    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    const QString name = info.fileName();
+    const QStringList candidates =
+        QDir(info.absolutePath()).entryList({name + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& candidate : candidates) {
+        if (!suffix.match(candidate.mid(name.size())).hasMatch())
+            continue;
+        const QByteArray native = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + candidate);
+        struct stat st {};
+        if (::lstat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlink(native.constData());
+    }
 }
 
 // Creates the folder of the file, private to the user, when it is missing.
@@ -146,6 +184,7 @@ struct SettingsCore {
 
     std::mutex saveMutex;      // one save at a time
     quint64 savedGeneration = 0; // guarded by saveMutex
+    bool failedQuietly = false;  // guarded by saveMutex; the last save was refused without a report
     std::atomic<bool> saveScheduled{false};
     Dispatcher::TimerId timer = 0; // main thread only
 
@@ -159,13 +198,16 @@ private:
 bool SettingsCore::save()
 {
     QString problem;
+    bool kept = true;
     {
         const std::lock_guard saving(saveMutex);
+        failedQuietly = false;
         problem = saveLocked();
+        kept = !failedQuietly;
     }
     // Reported outside the lock: the reporter may well write to a store itself.
     if (problem.isEmpty())
-        return true;
+        return kept;
     report(problem);
     return false;
 }
@@ -181,8 +223,10 @@ QString SettingsCore::saveLocked()
     }
     if (copyGeneration == savedGeneration)
         return {};
-    if (!writable)
-        return QStringLiteral("Settings were not saved to %1: the unreadable file there is kept untouched.").arg(path);
+    if (!writable) {
+        failedQuietly = true;
+        return {};  // said once at open; the file there is kept untouched
+    }
     QString why;
     if (!writeAtomically(path, copy, why))
         return QStringLiteral("Settings could not be saved to %1 (%2); the changes are kept in memory and "
@@ -253,6 +297,8 @@ SettingsStore::SettingsStore(QString filePath, Dispatcher* dispatcher, double fl
     core.dispatcher = dispatcher;
     core.flushDelay = flushDelay;
     Loaded loaded = load(core.path);
+    if (loaded.writable)
+        removeSaveLeftovers(core.path);
     core.data = std::move(loaded.data);
     core.corruptCopy = loaded.corruptCopy;
     core.writable = loaded.writable;

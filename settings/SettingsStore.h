@@ -20,10 +20,13 @@ class SettingsStore {
 public:
     // Opens the domain stored at filePath (created on the first save). A file that cannot be
     // parsed, or holds something other than a JSON object, is moved aside (see corruptCopyPath()),
-    // reported, and the store starts empty. Should even that move fail, the file is left alone
-    // and every save fails (reported) rather than overwrite it. When dispatcher is given, saves are
-    // coalesced through it (flushDelay seconds after the first change; the dispatcher must outlive
-    // the store); without one every change is saved at once, on the calling thread.
+    // reported, and the store starts empty. Should even that move fail, or the file not be
+    // readable at all (permissions), the file is left alone, the store starts empty, the problem
+    // is reported once (an unreadable file also on standard error) and no save ever writes over
+    // it: flush() returns false. The temporary files of a save that was killed are removed.
+    // When dispatcher is given, saves are coalesced through it (flushDelay seconds after the first
+    // change; the dispatcher must outlive the store); without one every change is saved at once,
+    // on the calling thread.
     SettingsStore(QString filePath, Dispatcher* dispatcher = nullptr, double flushDelay = 0.5);
     // Saves what is pending; call it on the main thread when a dispatcher was given.
     ~SettingsStore();

@@ -2,6 +2,7 @@
 #include "telemetry/EventLog.h"
 
 #include <condition_variable>
+#include <cstdio>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -38,6 +39,20 @@ struct EventLog::Impl {
             path = directory + QStringLiteral("/events.log");
     }
 
+    // Worker thread only.
+    bool toldFailure = false;
+
+    void write(const QByteArray& line)
+    {
+        QString why;
+        if (path.isEmpty() || appendLogLine(path, line, &why) || toldFailure)
+            return;
+        toldFailure = true;
+        std::fprintf(stderr, "zumo: cannot write the log %s (%s); Zumo keeps running, and its log lines are "
+                             "lost until that path is a file Zumo can write.\n",
+                     qPrintable(path), qPrintable(why));
+    }
+
     // One batch at a time, taken under the lock and written outside it, so callers never wait
     // for the disk. Each line is still appended and checked for the trim on its own.
     void run()
@@ -50,10 +65,8 @@ struct EventLog::Impl {
             std::deque<QByteArray> batch;
             batch.swap(queue);
             lock.unlock();
-            for (const QByteArray& line : batch) {
-                if (!path.isEmpty())
-                    appendLogLine(path, line);
-            }
+            for (const QByteArray& line : batch)
+                write(line);
             lock.lock();
             writtenCount += batch.size();
             written.notify_all();

@@ -29,7 +29,8 @@ public:
 
     // Formats the line now, on the calling thread, and queues its write. Any thread. The message
     // is written as given (UTF-8); a write that fails (missing directory, full disk, "events.log"
-    // being a symbolic link or not a regular file) loses that line and nothing else.
+    // being a symbolic link or not a regular file) loses that line and nothing else. The first
+    // failure is said once on standard error, since the log cannot carry it.
     void append(const QString& message);
     // Returns once every write queued before the call is on disk (or has failed). Any thread.
     void drain();
@@ -47,13 +48,16 @@ QByteArray formatLogLine(const QDateTime& moment, const QString& message);
 
 // Appends line to the file at path (created 0600, never through a symbolic link), then trims the
 // file to its last KeepBytes bytes when it has reached TrimAt bytes. False when the line could not
-// be written; a failed trim leaves the file whole and is retried by the next write.
-bool appendLogLine(const QString& path, const QByteArray& line);
+// be written (why, when given, then says what is wrong); a failed trim leaves the file whole and is
+// retried by the next write.
+bool appendLogLine(const QString& path, const QByteArray& line, QString* why = nullptr);
 
 // The log directory: the one named by "logDir" when it still exists as a real directory directly
-// inside base and is owned by this user, otherwise a new directory named by 16 random lower-case
-// hex digits inside base (mode 0700), stored under "logDir". Empty when base is empty. A failed
-// creation still stores the path, so the next launch replaces it.
+// inside base and is owned by this user; otherwise the newest such directory with a log
+// directory's name (16 lower-case hex digits) already in base, so that a store that cannot keep
+// "logDir" does not make a new one at every start; otherwise a new one of that name (mode 0700).
+// The choice is stored under "logDir". Empty when base is empty. A failed creation still stores
+// the path, so the next launch replaces it.
 QString chooseLogDirectory(SettingsStore& store, const QString& base);
 
 // Makes log the sink of appLog (nullptr detaches it). Returns once no appLog call still uses the

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,18 +72,25 @@ QByteArray formatLogLine(const QDateTime& moment, const QString& message)
     return line.toUtf8();
 }
 
-bool appendLogLine(const QString& path, const QByteArray& line)
+bool appendLogLine(const QString& path, const QByteArray& line, QString* why)
 {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | OpenFlags, 0600);
-    if (fd < 0)
+    if (fd < 0) {
+        if (why)
+            *why = errno == ELOOP ? QStringLiteral("it is a symbolic link") : QString::fromLocal8Bit(std::strerror(errno));
         return false;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (why)
+            *why = QStringLiteral("it is not a regular file");
         ::close(fd);
         return false;
     }
     const bool written = writeAll(fd, line.constData(), line.size());
+    if (!written && why)
+        *why = QString::fromLocal8Bit(std::strerror(errno));
     QByteArray tail;
     if (::fstat(fd, &st) == 0 && st.st_size >= EventLog::TrimAt)
         tail = readTailOf(fd, st.st_size, EventLog::KeepBytes);

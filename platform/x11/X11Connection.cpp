@@ -96,6 +96,11 @@ X11Connection::~X11Connection()
     // Destroyed from inside its own pump, the notifier may be the one whose signal is running.
     if (m_notifier && m_pumpDepth > 0) {
         m_notifier->setEnabled(false);
+        // Until it is deleted, neither its own signal nor the loop's aboutToBlock may reach this
+        // object any more: both would pump a connection that no longer exists.
+        m_notifier->disconnect();
+        if (auto* dispatcher = QAbstractEventDispatcher::instance())
+            QObject::disconnect(dispatcher, nullptr, m_notifier.get(), nullptr);
         m_notifier.release()->deleteLater();
     }
     m_notifier.reset();

@@ -412,7 +412,7 @@ void X11KeyboardHook::Impl::disable(const QString& message)
 void X11KeyboardHook::Impl::connectionLost()
 {
     appLog(QStringLiteral("the keyboard hook lost its connection to the X display; the switcher's "
-                          "shortcuts are off until it reconnects"));
+                          "shortcuts are off"));
     closeConnection();
     deliverDisabled();
 }

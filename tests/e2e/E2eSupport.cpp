@@ -9,9 +9,11 @@
 #include <QJsonDocument>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
@@ -407,6 +409,8 @@ QProcessEnvironment ZumoProcess::environment(const QStringList& extra) const
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
     // A closed local port: nothing leaves the machine, and "quit" does not wait at exit.
     environment.insert(QStringLiteral("ZUMO_VENDOR_HOST"), QStringLiteral("127.0.0.1:9"));
+    if (m_user)
+        environment.insert(QStringLiteral("HOME"), m_home.path());
     for (const QString& entry : extra) {
         qsizetype equals = entry.indexOf(QLatin1Char('='));
         environment.insert(entry.left(equals), entry.mid(equals + 1));
@@ -420,10 +424,47 @@ bool ZumoProcess::start(const QStringList& arguments, const QStringList& extraEn
         return false;
     QFile::setPermissions(runtimeDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     m_output.clear();  // a restart must not find the last run's ready line
+    m_errors.clear();
+    if (m_user && ::chown(QFile::encodeName(runtimeDir()).constData(), m_user->first, m_user->second) != 0)
+        return false;
     m_process.setProcessEnvironment(environment(extraEnvironment));
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(siblingProgram("ZUMO_BIN", "../../app/zumo"), arguments);
+    m_process.setProcessChannelMode(m_keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
+    launch(m_process, arguments);
     return m_process.waitForStarted(DefaultDeadlineMs);
+}
+
+void ZumoProcess::launch(QProcess& process, const QStringList& arguments) const
+{
+    const QString zumo = siblingProgram("ZUMO_BIN", "../../app/zumo");
+    if (!m_user) {
+        process.start(zumo, arguments);
+        return;
+    }
+    process.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=%1").arg(m_user->first),
+                                                         QStringLiteral("--regid=%1").arg(m_user->second),
+                                                         QStringLiteral("--clear-groups"), QStringLiteral("--"), zumo}
+                                                 + arguments);
+}
+
+bool ZumoProcess::runAs(uid_t uid, gid_t gid)
+{
+    if (!m_home.isValid() || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        return false;
+    const QStringList folders{m_home.path(), configHome(), configHome() + QStringLiteral("/zumo"), cacheHome(),
+                              runtimeDir()};
+    for (const QString& folder : folders) {
+        if (!QDir().mkpath(folder) || ::chown(QFile::encodeName(folder).constData(), uid, gid) != 0)
+            return false;
+    }
+    m_user = {uid, gid};
+    return true;
+}
+
+QString ZumoProcess::errors()
+{
+    if (m_keepErrors)
+        m_errors += QString::fromUtf8(m_process.readAllStandardError());
+    return m_errors;
 }
 
 QString ZumoProcess::configHome() const
@@ -445,7 +486,7 @@ ZumoCommand ZumoProcess::command(const QStringList& arguments) const
 {
     QProcess client;
     client.setProcessEnvironment(environment());
-    client.start(siblingProgram("ZUMO_BIN", "../../app/zumo"), arguments);
+    launch(client, arguments);
     ZumoCommand result;
     if (!client.waitForFinished(2 * DefaultDeadlineMs) || client.exitStatus() != QProcess::NormalExit) {
         client.kill();

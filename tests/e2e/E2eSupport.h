@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sys/types.h>
+#include <utility>
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -144,6 +146,12 @@ class ZumoProcess {
 public:
     ~ZumoProcess();
     bool start(const QStringList& arguments = {}, const QStringList& extraEnvironment = {});
+    // Before start(): zumo and its client commands run as this unprivileged user (through
+    // setpriv), with the private folders and HOME given to it. False when that is not possible.
+    bool runAs(uid_t uid, gid_t gid);
+    // Before start(): standard error is kept for errors() instead of being forwarded.
+    void keepErrors() { m_keepErrors = true; }
+    QString errors();
     QString configHome() const;
     QString cacheHome() const;
     QString runtimeDir() const;
@@ -167,10 +175,14 @@ public:
 
 private:
     QProcessEnvironment environment(const QStringList& extra = {}) const;
+    void launch(QProcess& process, const QStringList& arguments) const;
 
     QTemporaryDir m_home;
     QProcess m_process;
     QString m_output;
+    QString m_errors;
+    bool m_keepErrors = false;
+    std::optional<std::pair<uid_t, gid_t>> m_user;
 };
 
 } // namespace zumo::e2e

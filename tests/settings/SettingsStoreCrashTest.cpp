@@ -1,5 +1,6 @@
 // A writer killed at arbitrary moments never leaves a broken file nor loses a flushed key.
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -103,6 +104,10 @@ TEST(SettingsStoreCrashTest, everyFlushedKeySurvivesSigkill)
         }
     }
     EXPECT_GE(flushed.size(), 20);
+    // The next start clears whatever temporary files the kills left beside the file.
+    SettingsStore next(path);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("com.zumo.app.json")});
 }
 
 } // namespace

@@ -227,9 +227,9 @@ TEST_F(SettingsStoreTest, readersOnOtherThreadsSeeWholeValuesWhileWritesGoOn)
 }
 
 // Bytes that are not a settings object: broken JSON, an array, an empty file.
-class UnreadableFileTest : public SettingsStoreTest, public ::testing::WithParamInterface<const char*> {};
+class UnparsableFileTest : public SettingsStoreTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(UnreadableFileTest, isKeptAsideAndNeverOverwritten)
+TEST_P(UnparsableFileTest, isKeptAsideAndNeverOverwritten)
 {
     const QByteArray bytes(GetParam());
     writeAll(path(), bytes);
@@ -257,8 +257,59 @@ TEST_P(UnreadableFileTest, isKeptAsideAndNeverOverwritten)
     EXPECT_EQ(readAll(again.corruptCopyPath()), bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Contents, UnreadableFileTest,
+INSTANTIATE_TEST_SUITE_P(Contents, UnparsableFileTest,
                          ::testing::Values("{\"enabled\": tru", "[1, 2, 3]", "", "\"text\"", "{\"a\":1}garbage"));
+
+// Something that cannot be opened may hold good settings: it stays, and nothing is written over it.
+// (Permissions do not stop root, so a directory stands in for an unreadable file here.)
+TEST_F(SettingsStoreTest, aFileThatCannotBeOpenedIsLeftAloneAndReportedOnce)
+{
+    ASSERT_TRUE(QDir().mkpath(path()));
+    writeAll(path() + QStringLiteral("/inside"), "kept");
+    {
+        SettingsStore store(path());
+        EXPECT_TRUE(store.keys().isEmpty());
+        EXPECT_TRUE(store.corruptCopyPath().isEmpty());
+        store.setValue(QStringLiteral("enabled"), false);
+        EXPECT_FALSE(store.value(QStringLiteral("enabled")).toBool(true));  // applies in memory
+        EXPECT_FALSE(store.flush());
+        store.setValue(QStringLiteral("enabled"), true);
+        EXPECT_FALSE(store.flush());
+    }
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+    EXPECT_EQ(readAll(path() + QStringLiteral("/inside")), QByteArray("kept"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 1);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems.first().contains(path()));
+}
+
+// What a save killed before its rename leaves beside the file goes at the next open, and only that.
+TEST_F(SettingsStoreTest, leftoversOfAKilledSaveAreRemovedAtOpen)
+{
+    QTemporaryDir outside;
+    const QString target = outside.filePath(QStringLiteral("target"));
+    writeAll(target, "theirs");
+    writeAll(path(), "{\"enabled\": false}");
+    for (const char* name : {"com.zumo.app.json.aB3xYz", "com.zumo.app.json.Q9w8e7"})
+        writeAll(path(QString::fromLatin1(name)), "{\"half");
+    const QStringList kept{QStringLiteral("com.zumo.app.json.short"), QStringLiteral("com.zumo.app.json.toolong7"),
+                           QStringLiteral("other.json.aB3xYz"), QStringLiteral("com.zumo.app.json.Lnk123"),
+                           QStringLiteral("com.zumo.app.json.Dir123")};
+    for (const QString& name : kept.mid(0, 3))
+        writeAll(path(name), "not ours");
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path(kept[3])).constData()), 0);
+    ASSERT_TRUE(QDir().mkpath(path(kept[4])));
+
+    SettingsStore store(path());
+    EXPECT_FALSE(store.value(QStringLiteral("enabled")).toBool(true));
+    QStringList expected = kept;
+    expected << QStringLiteral("com.zumo.app.json");
+    expected.sort();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                                         QDir::Name),
+              expected);
+    EXPECT_EQ(readAll(target), QByteArray("theirs"));
+}
 
 TEST_F(SettingsStoreTest, aFailedSaveKeepsTheChangesAndIsRetriedByTheNextFlush)
 {

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -118,8 +119,14 @@ TEST_F(EventLogTest, unwritablePlacesLoseLinesWithoutHarm)
     // A FIFO must not stall the writer; a log without a directory must not crash.
     ASSERT_EQ(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
     EventLog fifo(dir.path(), clock);
-    fifo.append("into a pipe");
+    // The user hears of it once on standard error, since the log cannot say it.
+    ::testing::internal::CaptureStderr();
+    for (const char* line : {"into a pipe", "and again", "and again"})
+        fifo.append(line);
     fifo.drain();
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    EXPECT_NE(told.find(logPath().toStdString()), std::string::npos) << told;
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced by a log file";

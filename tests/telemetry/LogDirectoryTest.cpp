@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include "settings/SettingsStore.h"
@@ -90,15 +91,43 @@ TEST_F(LogDirectoryTest, unsafeOrMissingStoredDirectoriesAreReplaced)
     QFile file(notADirectory);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 
+    // None of those is a safe log directory of ours, so the first replacement is a new one; the
+    // later ones reuse it.
     const QStringList unsafe{base() + "/gone", linked, outside.path(), base() + "/a/b",
                              base() + "/../zumo-elsewhere", notADirectory, "relative/dir"};
+    QString replacement;
     for (const QString& stored : unsafe) {
         SCOPED_TRACE(stored.toStdString());
         store.setValue("logDir", stored);
-        expectFreshDirectory(chooseLogDirectory(store, base()), stored);
+        const QString chosen = chooseLogDirectory(store, base());
+        expectFreshDirectory(chosen, stored);
+        EXPECT_TRUE(replacement.isEmpty() || chosen == replacement);
+        replacement = chosen;
     }
     store.setValue("logDir", 42);
-    expectFreshDirectory(chooseLogDirectory(store, base()), QString());
+    EXPECT_EQ(chooseLogDirectory(store, base()), replacement);
+}
+
+// A store that cannot keep "logDir" (read-only folder) must not cost a new directory per start.
+TEST_F(LogDirectoryTest, withoutAStoredChoiceTheNewestOwnDirectoryIsReused)
+{
+    ASSERT_EQ(privateBaseDirectory(), base());
+    const QString older = chooseLogDirectory(store, base());
+    store.remove("logDir");
+    const QString newer = base() + "/00000000000000ff";
+    ASSERT_EQ(::mkdir(QFile::encodeName(newer).constData(), 0700), 0);
+    const struct timeval past[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(::utimes(QFile::encodeName(older).constData(), past), 0);
+    // Newer still, but not ours to reuse: a link, and a directory named otherwise.
+    QTemporaryDir outside;
+    ASSERT_TRUE(symlinkTo(outside.path(), base() + "/0123456789abcdef"));
+    ASSERT_TRUE(QDir().mkpath(base() + "/update-work"));
+
+    EXPECT_EQ(chooseLogDirectory(store, base()), newer);
+    EXPECT_EQ(store.value("logDir").toString(), newer);
+    store.remove("logDir");
+    EXPECT_EQ(chooseLogDirectory(store, base()), newer);
+    EXPECT_EQ(QDir(base()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 4);
 }
 
 } // namespace

@@ -1,0 +1,19 @@
+// Saving on the way out when the process ends without unwinding: Qt calls exit(1) when its X
+// connection breaks, and then no destructor runs to save the settings or finish the log.
+#pragma once
+
+#include <xcb/xcb.h>
+
+namespace zumo {
+
+class EventLog;
+class SettingsStore;
+
+// Until disarmExitSave(), an exit() saves the store and drains the log; when the X connection x
+// turns out broken, it first logs that the server is gone. Main thread.
+void armExitSave(SettingsStore& store, EventLog* log, xcb_connection_t* x);
+void disarmExitSave();
+// Logs, once, that the X server is gone and Zumo saves its settings and quits.
+void tellServerLost();
+
+} // namespace zumo

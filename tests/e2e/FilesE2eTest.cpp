@@ -1,0 +1,284 @@
+// The real zumo and its files under faults: an unreadable settings file, the X server dying right
+// after a switch, leftovers of a killed save, a read-only settings folder and a FIFO for the log.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <csignal>
+#include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+
+namespace zumo::e2e {
+namespace {
+
+const QString First = QStringLiteral("First window");
+const QString Second = QStringLiteral("Second window");
+
+int modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The log directories zumo made under its cache home.
+QStringList logDirectories(const QString& cacheHome)
+{
+    return QDir(cacheHome + QStringLiteral("/zumo"))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .filter(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")));
+}
+
+class FilesE2e : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ZUMO_REQUIRE_SESSION();
+        x = std::make_unique<XHelper>();
+        ASSERT_TRUE(x->ok());
+    }
+    void TearDown() override
+    {
+        if (x) {
+            x->keyUp(XK_Alt_L);
+            x->flush();
+        }
+        zumo.stop();
+    }
+
+    // Two windows of two applications, the second in front.
+    void openWindows()
+    {
+        for (const QString& title : {First, Second}) {
+            auto client = std::make_unique<TestClient>();
+            ASSERT_TRUE(client->start({title}, title.section(QLatin1Char(' '), 0, 0))) << client->error().toStdString();
+            windows.push_back(client->window(0));
+            clients.push_back(std::move(client));
+        }
+        for (xcb_window_t window : windows) {
+            x->activate(window);
+            ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == window; }));
+        }
+    }
+    // Alt+Tab, then waits for the first window to come to the front.
+    bool switchBack()
+    {
+        return x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L) &&
+               waitUntil([&] { return x->activeWindow() == windows.front(); });
+    }
+    void startZumo()
+    {
+        ASSERT_TRUE(zumo.start()) << zumo.process().errorString().toStdString();
+        ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    }
+    // Settings that cannot be read hold no consent either: the question comes first and Return
+    // agrees; then Settings opens, as on any first launch.
+    void startZumoAnsweringConsent()
+    {
+        ASSERT_TRUE(zumo.start()) << zumo.process().errorString().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return x->title(x->activeWindow()) == QStringLiteral("Welcome to Zumo"); }));
+        ASSERT_TRUE(x->tap(XK_Return));
+        ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return x->title(x->activeWindow()) == SettingsTitle; }));
+    }
+    // Alt+Tab, then waits for one of the test's windows to come to the front.
+    bool switchToAWindow()
+    {
+        return x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L) && waitUntil([&] {
+                   return std::find(windows.begin(), windows.end(), x->activeWindow()) != windows.end();
+               });
+    }
+    void stopZumo()
+    {
+        zumo.process().terminate();
+        ASSERT_TRUE(zumo.waitForExit()) << "zumo ignored SIGTERM";
+    }
+    // Zumo runs as `nobody` from here on: as root, file modes stop nothing.
+    bool runUnprivileged()
+    {
+        const passwd* nobody = ::getpwnam("nobody");
+        return nobody && zumo.runAs(nobody->pw_uid, nobody->pw_gid);
+    }
+    QString settingsFolder() const { return zumo.configHome() + QStringLiteral("/zumo"); }
+
+    std::unique_ptr<XHelper> x;
+    std::vector<std::unique_ptr<TestClient>> clients;
+    std::vector<xcb_window_t> windows;
+    ZumoProcess zumo;
+};
+
+TEST_F(FilesE2e, anUnreadableSettingsFileKeepsItsBytesAndModeAndTheUserIsToldOnce)
+{
+    if (!runUnprivileged())
+        GTEST_SKIP() << "cannot run zumo as the user nobody (setpriv missing?)";
+    ASSERT_NO_FATAL_FAILURE(openWindows());
+    const QByteArray bytes = "{\"showDelay\": 0, \"all.switches\": 41}";
+    const QString file = settingsPath(zumo.configHome());
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{})));
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    }
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_EQ(::chown(QFile::encodeName(file).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0), 0);
+    zumo.keepErrors();
+    ASSERT_NO_FATAL_FAILURE(startZumoAnsweringConsent());
+
+    ASSERT_TRUE(switchToAWindow());  // the counter changes, in memory only
+    ASSERT_TRUE(zumo.sync());
+    stopZumo();
+
+    EXPECT_EQ(bytesOf(file), bytes);
+    EXPECT_EQ(modeOf(file), 0);
+    EXPECT_EQ(QDir(settingsFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QFileInfo(file).fileName()});
+    const QStringList told = zumo.errors().split(QLatin1Char('\n')).filter(file);
+    ASSERT_EQ(told.size(), 1) << zumo.errors().toStdString();
+    EXPECT_TRUE(told.first().contains(QStringLiteral("cannot be read")));
+    const QStringList logs = logDirectories(zumo.cacheHome());
+    ASSERT_EQ(logs.size(), 1);
+    const QString log = QString::fromUtf8(bytesOf(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    EXPECT_EQ(log.count(QStringLiteral("cannot be read")), 1) << log.toStdString();
+}
+
+// A save killed before its rename leaves "<file>.XXXXXX" beside the settings file.
+TEST_F(FilesE2e, temporaryFilesOfAnInterruptedSaveAreGoneAfterTheNextStart)
+{
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("all.switches"), 7}})));
+    const QString file = settingsPath(zumo.configHome());
+    const QStringList leftovers{file + QStringLiteral(".xK3pQz"), file + QStringLiteral(".AbCdEf")};
+    for (const QString& leftover : leftovers) {
+        QFile out(leftover);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write("{\"all.switches\": 6") > 0);
+    }
+    const QString other = settingsFolder() + QStringLiteral("/notes.txt");
+    QFile(other).open(QIODevice::WriteOnly);
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    ASSERT_TRUE(zumo.sync());
+
+    for (const QString& leftover : leftovers)
+        EXPECT_FALSE(QFileInfo::exists(leftover)) << leftover.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(other));
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 7);
+}
+
+TEST_F(FilesE2e, withAReadOnlySettingsFolderTwoStartsShareOneLogDirectory)
+{
+    if (!runUnprivileged())
+        GTEST_SKIP() << "cannot run zumo as the user nobody (setpriv missing?)";
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{})));
+    ASSERT_EQ(::chmod(QFile::encodeName(settingsFolder()).constData(), 0555), 0);
+    for (int start = 0; start < 2; ++start) {
+        ASSERT_NO_FATAL_FAILURE(startZumo());
+        ASSERT_TRUE(zumo.sync());
+        stopZumo();
+    }
+    EXPECT_EQ(logDirectories(zumo.cacheHome()).size(), 1) << logDirectories(zumo.cacheHome()).join(' ').toStdString();
+}
+
+TEST_F(FilesE2e, aFifoInPlaceOfTheLogIsReportedOnceOnStandardError)
+{
+    const QString logDir = zumo.cacheHome() + QStringLiteral("/zumo/0123456789abcdef");
+    ASSERT_TRUE(QDir().mkpath(logDir));
+    for (const QString& folder : {zumo.cacheHome() + QStringLiteral("/zumo"), logDir})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    const QString fifo = logDir + QStringLiteral("/events.log");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("logDir"), logDir}})));
+    zumo.keepErrors();
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    ASSERT_TRUE(zumo.sync());
+    stopZumo();
+
+    const QStringList told = zumo.errors().split(QLatin1Char('\n')).filter(fifo);
+    ASSERT_EQ(told.size(), 1) << zumo.errors().toStdString();
+    EXPECT_TRUE(told.first().contains(QStringLiteral("cannot write the log")));
+}
+
+// A virtual desktop of this test's own, since the test kills its X server.
+class PrivateDesktop {
+  public:
+    PrivateDesktop() : m_saved(qgetenv("DISPLAY")) {}
+    ~PrivateDesktop()
+    {
+        QProcess::execute(script(), {QStringLiteral("stop"), m_dir.path()});
+        if (m_saved.isNull())
+            qunsetenv("DISPLAY");
+        else
+            qputenv("DISPLAY", m_saved);
+    }
+    // The reason there is none, or empty once DISPLAY points at it.
+    QString start()
+    {
+        QProcess::execute(script(), {QStringLiteral("start"), m_dir.path()});
+        const QString display = QString::fromUtf8(bytesOf(m_dir.filePath(QStringLiteral("display")))).trimmed();
+        if (display.isEmpty())
+            return QStringLiteral("no private X server: ") + QString::fromUtf8(bytesOf(m_dir.filePath("unavailable")));
+        qputenv("DISPLAY", display.toUtf8());
+        return {};
+    }
+    void killServer()
+    {
+        ::kill(pid_t(bytesOf(m_dir.filePath(QStringLiteral("xvfb.pid"))).trimmed().toInt()), SIGKILL);
+    }
+
+  private:
+    static QString script() { return QStringLiteral(ZUMO_E2E_SOURCE_DIR "/x11-session"); }
+    QTemporaryDir m_dir;
+    QByteArray m_saved;
+};
+
+TEST(LostServerE2e, aSwitchJustBeforeTheXServerDiesIsOnDisk)
+{
+    PrivateDesktop desktop;
+    if (const QString reason = desktop.start(); !reason.isEmpty())
+        GTEST_SKIP() << reason.toStdString();
+    XHelper x;
+    ASSERT_TRUE(x.ok());
+    TestClient first, second;
+    ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
+    ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
+    for (xcb_window_t window : {first.window(0), second.window(0)}) {
+        x.activate(window);
+        ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == window; }));
+    }
+    ZumoProcess zumo;
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("showDelay"), 0}})));
+    ASSERT_TRUE(zumo.start());
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+
+    // The window is in front once zumo has committed the switch, well within the save delay.
+    ASSERT_TRUE(x.keyDown(XK_Alt_L) && x.tap(XK_Tab) && x.keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == first.window(0); }));
+    desktop.killServer();
+    ASSERT_TRUE(zumo.waitForExit()) << "zumo outlived its X server";
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit) << "zumo crashed";
+
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
+    const QStringList logs = logDirectories(zumo.cacheHome());
+    ASSERT_EQ(logs.size(), 1);
+    const QString log = QString::fromUtf8(bytesOf(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("reconnect"))) << log.toStdString();
+}
+
+} // namespace
+} // namespace zumo::e2e
