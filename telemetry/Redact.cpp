@@ -1,6 +1,9 @@
 // Redaction and tail reading for log uploads.
 #include "telemetry/Redact.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -46,9 +49,20 @@ QString redact(const QString& text, const RedactionFacts& facts)
 
 QString readTail(const QString& path, qint64 maxBytes)
 {
-    QFile file(path);
-    if (maxBytes <= 0 || !file.open(QIODevice::ReadOnly))
+    if (maxBytes <= 0)
         return {};
+    // Only a regular file is read: opening a FIFO planted in its place would block until
+    // someone writes to it, and with it the quit that uploads the logs.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     const qint64 size = file.size();
     if (size > maxBytes && !file.seek(size - maxBytes))
         return {};

@@ -1,6 +1,8 @@
 // Redaction of names and paths, and tails decoded with replacement characters.
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "telemetry/Redact.h"
 #include "tests/support/TestFiles.h"
@@ -31,6 +33,11 @@ TEST(RedactTest, tailsKeepTheLastBytesAndReplaceBrokenCharacters)
     EXPECT_EQ(readTail(path, 100), QString::fromUtf8("abc\xE2\x86\x92xyz"));
     EXPECT_EQ(readTail(path, 5), QString(QChar(0xFFFD)) + QChar(0xFFFD) + "xyz");
     EXPECT_EQ(readTail(path, 0), "");
+
+    // A FIFO in the log's place would block the reader (and with it the quit) until written to.
+    const QString fifo = dir.filePath("planted.log");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(readTail(fifo, 100), "");
 }
 
 } // namespace
