@@ -18,6 +18,7 @@
 #include "shell/Autostart.h"
 #include "shell/ConsentWindow.h"
 #include "shell/LaunchBook.h"
+#include "shell/MainMenu.h"
 #include "shell/ShellLinks.h"
 #include "shell/StatePoll.h"
 #include "shell/StatusMenu.h"
@@ -93,6 +94,7 @@ bool AppDelegate::startApp(QString& error)
     scheduleLaterSteps();
     registerLoginItemOnce(d.store, autostartPath(), QCoreApplication::applicationFilePath());
     applyAppearance(d.settings.appearance());
+    buildMainMenu();
     m_menu->updateStatusItem();
     noteVersionChange();
 
@@ -112,6 +114,17 @@ bool AppDelegate::startApp(QString& error)
     }
     m_poll->start(trusted);
     return true;
+}
+
+void AppDelegate::buildMainMenu()
+{
+    m_mainMenu = std::make_unique<MainMenuKeys>();
+    m_subscriptions.push_back(m_mainMenu->triggered.subscribe([this](MainMenuAction action) {
+        if (action == MainMenuAction::openSettings)
+            openSettings();
+        else
+            QCoreApplication::quit();
+    }));
 }
 
 void AppDelegate::scheduleLaterSteps()

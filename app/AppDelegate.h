@@ -19,6 +19,7 @@ class Clock;
 class ConsentWindow;
 class Counters;
 class HookControl;
+class MainMenuKeys;
 class Permissions;
 class Settings;
 class SettingsStore;
@@ -76,6 +77,7 @@ public:
 private:
     void handle(TrayAction action);
     void agreed();
+    void buildMainMenu();
     void scheduleLaterSteps();
     void noteVersionChange();
 
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<ConsentWindow> m_consent;
     std::unique_ptr<AboutWindow> m_about;
     std::unique_ptr<Toast> m_toast;
+    std::unique_ptr<MainMenuKeys> m_mainMenu;  // made by the launch sequence
     std::vector<Subscription> m_subscriptions;
     Dispatcher::TimerId m_firstCheck = 0;
     Dispatcher::TimerId m_earlierProduct = 0;
