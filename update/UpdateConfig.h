@@ -5,22 +5,12 @@
 #include <QString>
 #include <optional>
 
+#include "remote/RemoteConfig.h"
+
 namespace zumo {
 
-// The remote switches and limits of the update flow, with their built-in defaults.
-struct UpdateConfig {
-    bool updateChecksPaused = false;
-    bool updateNudgePaused = false;
-    bool updatePrefetch = true;
-    bool updatePrefetchAvoidMetered = true;
-    double updatePrefetchDelaySec = 5;
-    double updateRetryMinutes = 60;
-    double updateMaxDownloadMB = 60;
-    int updateNudgeAfterSwitches = 50;
-    double updateNudgeEveryHours = 72;
-    int updateNudgeMaxPerVersion = 3;
-    double networkTimeoutSec = 10;
-};
+// The remote switches and limits of the update flow are fields of the remote configuration.
+using UpdateConfig = RemoteConfig;
 
 // The current values; the remote configuration implements it. Main thread.
 class UpdateConfigSource {
