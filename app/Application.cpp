@@ -158,11 +158,11 @@ void Application::buildSwitcher()
 
     p.panels = std::make_unique<SwitcherPanels>(p.settings);
     p.panels->setTranslucent(x.permissions->compositorRunning());
-    p.panels->warmUp();
     p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *x.workspace,
                                                          *x.screens, *x.permissions, *p.inventory, *p.actions,
                                                          p.reminder, *p.panels});
     p.tap = std::make_unique<Tap>(*p.switcher, *x.hook, p.slots, p.settings, p.counters, *x.permissions, p.clock);
+    p.switcher->prepare();
 }
 
 // The tray, the windows and the link to the maker's service; nothing shows or is sent until the
