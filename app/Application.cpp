@@ -71,6 +71,7 @@ struct Application::Parts {
 
     // Before the X11 bundle, which reads window parts through it.
     std::unique_ptr<atspi::AtspiParts> parts;
+    Subscription tabsTurnedOn;
     std::unique_ptr<X11Desktop> x11;
 
     std::unique_ptr<Inventory> inventory;
@@ -121,6 +122,11 @@ bool Application::start(QString& error)
     // only for a user who asked for tabs.
     if (p.settings.listTabs())
         p.parts->announceAssistiveTech();
+    // ...also when the user turns tabs on later, so they appear without a restart.
+    p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString& key) {
+        if (key == QLatin1String("listTabs") && p.settings.listTabs())
+            p.parts->announceAssistiveTech();
+    });
     p.x11 = X11Desktop::open(p.dispatcher, p.parts.get(), error);
     if (!p.x11)
         return false;
