@@ -71,6 +71,7 @@ struct Application::Parts {
 
     // Before the X11 bundle, which reads window parts through it.
     std::unique_ptr<atspi::AtspiParts> parts;
+    Subscription tabsTurnedOn;
     std::unique_ptr<X11Desktop> x11;
 
     std::unique_ptr<Inventory> inventory;
@@ -121,6 +122,11 @@ bool Application::start(QString& error)
     // only for a user who asked for tabs.
     if (p.settings.listTabs())
         p.parts->announceAssistiveTech();
+    // ...also when the user turns tabs on later, so they appear without a restart.
+    p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString& key) {
+        if (key == QLatin1String("listTabs") && p.settings.listTabs())
+            p.parts->announceAssistiveTech();
+    });
     p.x11 = X11Desktop::open(p.dispatcher, p.parts.get(), error);
     if (!p.x11)
         return false;
@@ -158,11 +164,11 @@ void Application::buildSwitcher()
 
     p.panels = std::make_unique<SwitcherPanels>(p.settings);
     p.panels->setTranslucent(x.permissions->compositorRunning());
-    p.panels->warmUp();
     p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *x.workspace,
                                                          *x.screens, *x.permissions, *p.inventory, *p.actions,
                                                          p.reminder, *p.panels});
     p.tap = std::make_unique<Tap>(*p.switcher, *x.hook, p.slots, p.settings, p.counters, *x.permissions, p.clock);
+    p.switcher->prepare();
 }
 
 // The tray, the windows and the link to the maker's service; nothing shows or is sent until the

@@ -2,6 +2,7 @@
 // and holds the SwitcherView.
 #include "panel/SwitcherPanel.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
@@ -24,6 +25,8 @@ constexpr Qt::WindowFlags PanelFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::
 
 // Gives up waiting for the warm-up frame after this long (an unmapped or never-exposed window).
 constexpr int WarmUpTimeoutMs = 2000;
+// Start waits at most this long for that frame.
+constexpr int WarmUpWaitMs = 500;
 
 std::vector<Entry> warmUpEntries()
 {
@@ -86,9 +89,10 @@ void SwitcherPanel::hidePanel()
     hide();
 }
 
-void SwitcherPanel::warmUp()
+void SwitcherPanel::warmUp(const RunView& view)
 {
     warmViewCaches();
+    m_view->draw(view);
     // Mapped beyond the top-left of every screen: the window is real but nobody can see it.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect desktop = screen ? screen->virtualGeometry() : QRect();
@@ -98,6 +102,13 @@ void SwitcherPanel::warmUp()
     m_warming = true;
     show();
     QTimer::singleShot(WarmUpTimeoutMs, this, [this] { endWarmUp(); });
+    // Drawn later, this frame (glyphs rasterised, the window's image memory first touched) would
+    // hold up the first key press; drawn now it delays only the start, before the shortcut is taken.
+    QEventLoop frameDrawn;
+    m_warmWait = &frameDrawn;
+    QTimer::singleShot(WarmUpWaitMs, &frameDrawn, &QEventLoop::quit);
+    frameDrawn.exec(QEventLoop::ExcludeUserInputEvents);
+    m_warmWait = nullptr;
 }
 
 void SwitcherPanel::warmViewCaches()
@@ -121,6 +132,8 @@ void SwitcherPanel::endWarmUp()
         return;
     m_warming = false;
     hide();
+    if (m_warmWait)
+        m_warmWait->quit();
 }
 
 void SwitcherPanel::applyShape()

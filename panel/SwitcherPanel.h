@@ -5,6 +5,10 @@
 #include <QRect>
 #include <QWidget>
 
+#include "switcher/RunView.h"
+
+class QEventLoop;
+
 namespace zumo {
 
 class Settings;
@@ -19,8 +23,11 @@ public:
     void showCentered(const QRect& screenFrame, QSize size);
     // Hides the panel (it stays made for the next run).
     void hidePanel();
-    // Shows and hides the panel once, off-screen, so the first real show is fast.
-    void warmUp();
+    // Draws view, then shows and hides the panel once at that size, off-screen, and returns once
+    // that frame is drawn (or after half a second), so the first real show is fast: the window's
+    // image memory is made at the size a run will need (the windowing layer keeps it for any later
+    // size between half and all of it) and the glyphs are rasterised.
+    void warmUp(const RunView& view);
     // A translucent rounded panel needs a compositor; without one it would show black corners,
     // so the panel is opaque with its corners cut by a window shape. Opaque until told otherwise.
     // Changing it after the native window exists recreates that window.
@@ -39,6 +46,7 @@ private:
     SwitcherView* m_view;
     bool m_translucent = false;
     bool m_warming = false;
+    QEventLoop* m_warmWait = nullptr;  // set while warmUp waits for its frame
 };
 
 } // namespace zumo

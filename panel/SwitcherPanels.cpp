@@ -33,9 +33,9 @@ void SwitcherPanels::setTranslucent(bool on)
         mirror->setTranslucent(on);
 }
 
-void SwitcherPanels::warmUp()
+void SwitcherPanels::warmUp(const RunView& view)
 {
-    m_main->warmUp();
+    m_main->warmUp(view);
 }
 
 int SwitcherPanels::rowsThatFit(const RunView& view, double availableHeight) const

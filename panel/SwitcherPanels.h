@@ -23,7 +23,7 @@ public:
     // follow the main panel.
     void setTranslucent(bool on);
     // Shows and hides the main panel once, unseen, so the first real show is fast.
-    void warmUp();
+    void warmUp(const RunView& view) override;
 
     SwitcherPanel& main() const { return *m_main; }
     std::size_t mirrorCount() const { return m_mirrors.size(); }

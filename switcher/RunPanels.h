@@ -24,6 +24,9 @@ public:
     virtual void show(const RunView& view, const std::vector<QRect>& displayFrames) = 0;
     // Draws view on the panels shown now, without moving or resizing them.
     virtual void redraw(const RunView& view) = 0;
+    // Readies the main panel for a run like view without showing it on any display: its window,
+    // its image memory and the glyphs are made now, so the first real show costs what later ones do.
+    virtual void warmUp(const RunView& view) = 0;
     // Hides every panel; they stay made for the next run.
     virtual void hide() = 0;
     // Forgets the pointer position and the scroll distance, so a run starts fresh: a pointer

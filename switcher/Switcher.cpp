@@ -70,14 +70,7 @@ void Switcher::startBuild(bool backward, SlotFilter filter)
     loaded.frontPid = front ? front->pid : 0;
     loaded.backward = backward;
 
-    BuildOptions options;
-    options.perWindow = settings.perWindow() || filter == SlotFilter::tabs;
-    if (filter == SlotFilter::currentApp && front)
-        options.onlyPID = front->pid;
-    options.tabs = settings.listTabs() || filter == SlotFilter::tabs;
-    options.spaces = settings.otherSpaces() && filter != SlotFilter::currentSpace;
-    options.previews = settings.previews();
-
+    const BuildOptions options = buildOptions(filter, front);
     m_building = BuildRequest{apps, options, filter, loaded};
     WindowInventory* inventory = &m_deps.inventory;
     Dispatcher* dispatcher = &m_deps.dispatcher;
@@ -90,6 +83,38 @@ void Switcher::startBuild(bool backward, SlotFilter filter)
                     (*self)->entriesLoaded(std::move(loaded));
             });
         });
+}
+
+BuildOptions Switcher::buildOptions(SlotFilter filter, const std::optional<RunningApp>& front) const
+{
+    const Settings& settings = m_deps.settings;
+    BuildOptions options;
+    options.perWindow = settings.perWindow() || filter == SlotFilter::tabs;
+    if (filter == SlotFilter::currentApp && front)
+        options.onlyPID = front->pid;
+    options.tabs = settings.listTabs() || filter == SlotFilter::tabs;
+    options.spaces = settings.otherSpaces() && filter != SlotFilter::currentSpace;
+    options.previews = settings.previews();
+    return options;
+}
+
+void Switcher::prepare()
+{
+    if (isOpen())
+        return;
+    const std::vector<Screen> screens = targetScreens();
+    if (screens.empty())
+        return;
+    // Built here and now, as a committed run's late entries are: at start, before the shortcut
+    // is announced, a few milliseconds from the window model cost nobody anything.
+    const std::optional<RunningApp> front = m_deps.workspace.frontmostApplication();
+    RunView view;
+    view.entries = m_deps.inventory.buildEntries(m_deps.inventory.switchableApps(),
+                                                 buildOptions(SlotFilter::all, front));
+    view.selected = 0;
+    view.hint = hintLine(false, std::nullopt, m_deps.settings.showHints());
+    fitRows(view, screens.front());
+    m_deps.panels.warmUp(view);
 }
 
 // A run the user has already committed must land before the next one reads the order, or a
@@ -208,15 +233,19 @@ void Switcher::show()
         return;
     // More windows than fit: show only the rows that fit in the work area (the whole display
     // when that is unknown), so the selection and the hint stay on the screen.
-    const Screen& target = screens.front();
-    const QRectF area = target.visibleFrame.isEmpty() ? target.frame : target.visibleFrame;
-    m_view.maxRows = m_deps.panels.rowsThatFit(m_view, area.height());
-    m_view.firstRow = firstRowShowing(m_view);
+    fitRows(m_view, screens.front());
     std::vector<QRect> frames;
     for (const Screen& screen : screens)
         frames.push_back(screen.frame.toRect());
     m_deps.panels.show(m_view, frames);
     setState(RunState::shown);
+}
+
+void Switcher::fitRows(RunView& view, const Screen& target) const
+{
+    const QRectF area = target.visibleFrame.isEmpty() ? target.frame : target.visibleFrame;
+    view.maxRows = m_deps.panels.rowsThatFit(view, area.height());
+    view.firstRow = firstRowShowing(view);
 }
 
 std::vector<Screen> Switcher::targetScreens() const

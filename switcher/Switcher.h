@@ -72,6 +72,9 @@ public:
     Switcher(const Switcher&) = delete;
     Switcher& operator=(const Switcher&) = delete;
 
+    // Builds what a run would show now and has the panels ready themselves for it; nothing shows.
+    // Called once at start: the first run then finds its panel sized and its glyphs drawn.
+    void prepare();
     // Starts a run. Ignored while a run is open. backward preselects from the end.
     void open(bool backward, SlotFilter filter);
     // Ends the run; with commit the selected entry is brought to the front. While loading, a
@@ -150,6 +153,8 @@ private:
     bool loaded() const { return m_state == RunState::loadedHidden || m_state == RunState::shown; }
     void setState(RunState state);
     void startBuild(bool backward, SlotFilter filter);
+    BuildOptions buildOptions(SlotFilter filter, const std::optional<RunningApp>& front) const;
+    void fitRows(RunView& view, const Screen& target) const;
     void finishPendingCommit();
     void startCaptures();
     void startShowTimer();

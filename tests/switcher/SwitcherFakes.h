@@ -80,6 +80,7 @@ public:
     int fitRows = 100;                   // the answer to rowsThatFit
     mutable double askedHeight = 0;      // the height rowsThatFit was last asked about
     RunView drawn;                       // the content last shown or redrawn
+    std::optional<RunView> warmed;       // the content last warmed up with
     std::vector<QRect> frames;           // the displays of the last show; empty once hidden
     int pointerResets = 0;
 
@@ -95,6 +96,7 @@ public:
         frames = displayFrames;
     }
     void redraw(const RunView& view) override { drawn = view; }
+    void warmUp(const RunView& view) override { warmed = view; }
     void hide() override { frames.clear(); }
     void resetPointer() override { ++pointerResets; }
 };

@@ -503,6 +503,25 @@ TEST(Switcher, manyWindowsShowOnlyTheRowsThatFitWithTheSelectionOnScreen)
     EXPECT_EQ(rig.panels.drawn.firstRow, 0);
 }
 
+TEST(Switcher, preparingReadiesThePanelForTheWindowsOfNowWithoutShowingIt)
+{
+    SwitcherRig rig;
+    rig.givenWindows(30);
+    rig.panels.fitRows = 2;
+    rig.sw->prepare();
+    ASSERT_TRUE(rig.panels.warmed);
+    EXPECT_EQ(rig.panels.warmed->entries.size(), 30u);
+    EXPECT_EQ(rig.panels.warmed->maxRows, 2);  // sized as a real run would be
+    EXPECT_FALSE(rig.panels.visible());
+    EXPECT_EQ(rig.sw->state(), State::closed);
+
+    // An open run keeps the panel to itself.
+    rig.panels.warmed.reset();
+    rig.sw->open(false, SlotFilter::all);
+    rig.sw->prepare();
+    EXPECT_FALSE(rig.panels.warmed);
+}
+
 TEST(Switcher, mirrorsShowOnTheOtherDisplaysAndFollowTheirChanges)
 {
     SwitcherRig rig;
