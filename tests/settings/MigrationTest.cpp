@@ -135,13 +135,6 @@ TEST_F(MigrationTest, anUnreadableEarlierFileCountsAsAbsentAndIsLeftAlone)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // nothing moved aside
 }
 
-TEST_F(MigrationTest, aMissingEarlierFileOnlyMarksTheImportDone)
-{
-    migrate();
-    EXPECT_EQ(store.keys(), QStringList{QStringLiteral("migratedWendle")});
-    EXPECT_EQ(loopSteps, 0);
-}
-
 TEST(TerminateEarlierProductTest, asksOnlyLiveInstancesOfTheEarlierProduct)
 {
     FakeWorkspace workspace;
