@@ -119,19 +119,6 @@ TEST_F(BrowserTabsE2e, anApplicationThatStopsAnsweringCostsOneTimeOutThenIsLeftA
     EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(reader.pid()).size() == 3; }));
 }
 
-TEST_F(BrowserTabsE2e, withoutAnAccessibilityBusTheWindowIsListedWithoutTabs)
-{
-    TabDesk lonely;
-    QString why;
-    ASSERT_TRUE(lonely.open(QStringLiteral("unix:path=/nonexistent/zumo-no-bus"), why)) << why.toStdString();
-    ASSERT_TRUE(reader.start(nullptr, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta")}, BrowserClass, why))
-        << why.toStdString();
-    ASSERT_TRUE(listed(lonely, reader.window()));
-    std::vector<Entry> rows = lonely.rowsOf(reader.pid());
-    EXPECT_EQ(titles(rows), QStringList{Reader});
-    EXPECT_FALSE(rows.at(0).tab);
-}
-
 // zumo itself with "listTabs" on, driven by keys: its own composition of the X11 desktop and the
 // accessibility bus.
 class BrowserTabsSwitchE2e : public BrowserTabsE2e {

@@ -4,16 +4,14 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 #include "platform/Clock.h"
-#include "platform/Dispatch.h"
+#include "platform/qt/QtDispatcher.h"
 #include "platform/KeyCodes.h"
 #include "platform/x11/X11KeyboardHook.h"
 #include "telemetry/EventLog.h"
@@ -21,29 +19,6 @@
 
 namespace zumo::e2e {
 namespace {
-
-// Main-thread work on Qt's loop: all the hook asks of a dispatcher.
-class LoopDispatcher final : public Dispatcher {
-public:
-    void post(std::function<void()> fn) override { QTimer::singleShot(0, &m_context, std::move(fn)); }
-    TimerId after(double seconds, std::function<void()> fn) override
-    {
-        const TimerId id = m_next++;
-        m_live.insert(id);
-        QTimer::singleShot(int(seconds * 1000), &m_context, [this, id, fn = std::move(fn)] {
-            if (m_live.erase(id))
-                fn();
-        });
-        return id;
-    }
-    void cancel(TimerId id) override { m_live.erase(id); }
-    void background(Quality, std::function<void()> fn) override { post(std::move(fn)); }
-
-private:
-    QObject m_context;
-    TimerId m_next = 1;
-    std::set<TimerId> m_live;
-};
 
 // A client window on its own connection that records the keys the X server sends it.
 class Witness {
@@ -222,7 +197,7 @@ protected:
     QTemporaryDir logDir;
     SystemClock clock;
     std::unique_ptr<EventLog> log;
-    LoopDispatcher dispatcher;
+    QtDispatcher dispatcher;
     std::unique_ptr<Witness> witness;
     std::unique_ptr<X11KeyboardHook> hook;
     std::vector<KeyEvent> events;
@@ -389,7 +364,7 @@ TEST_F(KeyboardHookTest, shortcutsFollowKeymapChanges)
 
 TEST(KeyboardHookWithoutDisplay, createFailsCleanly)
 {
-    LoopDispatcher dispatcher;
+    QtDispatcher dispatcher;
     X11KeyboardHook hook(dispatcher, QByteArrayLiteral(":4095"));
     EXPECT_FALSE(hook.create([](const KeyEvent&) { return true; }));
     EXPECT_FALSE(hook.exists());
