@@ -73,13 +73,6 @@ TEST_F(LogDirectoryTest, privateBaseThatIsALinkIsRefused)
     EXPECT_FALSE(store.contains("logDir"));
 }
 
-TEST_F(LogDirectoryTest, firstChoiceMakesAndStoresANewDirectory)
-{
-    const QString chosen = chooseLogDirectory(store, privateBaseDirectory());
-    expectFreshDirectory(chosen, QString());
-    EXPECT_EQ(chooseLogDirectory(store, base()), chosen);  // and reuses it afterwards
-}
-
 TEST_F(LogDirectoryTest, unsafeOrMissingStoredDirectoriesAreReplaced)
 {
     ASSERT_EQ(privateBaseDirectory(), base());
