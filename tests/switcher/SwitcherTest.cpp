@@ -112,38 +112,6 @@ TEST(Switcher, filtersApplyAtDeliveryAndAnEmptyListEndsSilently)
     EXPECT_EQ(rig.count("tabsListed"), 2);
 }
 
-TEST(Switcher, buildOptionsFollowFilterAndSettings)
-{
-    SwitcherRig rig;
-    rig.givenWindows(2);
-    rig.store.setValue(QStringLiteral("perWindow"), false);
-    rig.store.setValue(QStringLiteral("otherSpaces"), true);
-
-    rig.sw->open(false, SlotFilter::tabs);
-    rig.sw->finish(false);
-    rig.sw->open(false, SlotFilter::currentApp);
-    rig.sw->finish(false);
-    rig.sw->open(false, SlotFilter::currentSpace);
-    rig.sw->finish(false);
-    rig.deliver();
-
-    ASSERT_EQ(rig.inventory.builds.size(), 3u);
-    EXPECT_TRUE(rig.inventory.builds[0].perWindow);
-    EXPECT_TRUE(rig.inventory.builds[0].tabs);
-    EXPECT_FALSE(rig.inventory.builds[0].onlyPID);
-    EXPECT_FALSE(rig.inventory.builds[1].perWindow);
-    EXPECT_EQ(rig.inventory.builds[1].onlyPID, std::optional<Pid>(101));
-    EXPECT_TRUE(rig.inventory.builds[1].spaces);
-    EXPECT_FALSE(rig.inventory.builds[2].spaces);
-    EXPECT_EQ(rig.inventory.noted, (std::vector<Pid>{101, 101, 101}));
-    EXPECT_EQ(rig.sw->state(), State::closed);  // every result was stale
-
-    rig.workspace.add(7, rig.workspace.ownId, QStringLiteral("Zumo"));
-    rig.workspace.frontmost = 7;
-    rig.sw->open(false, SlotFilter::all);
-    EXPECT_EQ(rig.inventory.noted.size(), 3u);  // this program is never recorded as used
-}
-
 TEST(Switcher, staleBuildIsDroppedAfterANewRun)
 {
     SwitcherRig rig;
@@ -413,20 +381,6 @@ TEST(Switcher, closeDependsOnWhatTheEntryIs)
         }
         EXPECT_TRUE(rig.actions.activated.empty());
     }
-}
-
-TEST(Switcher, minimiseMarksTheEntryAndKeepsThePanelOpen)
-{
-    SwitcherRig rig;
-    rig.givenWindows(3);
-    rig.openAndShow();
-    rig.sw->minimizeSelected();
-    EXPECT_TRUE(rig.sw->allEntries()[1].minimized);
-    EXPECT_TRUE(rig.panels.drawn.entries[1].minimized);
-    EXPECT_EQ(rig.sw->state(), State::shown);
-    rig.deliver();
-    EXPECT_EQ(rig.actions.minimized, std::vector<ElementRef>{*rig.inventory.entries[1].window});
-    EXPECT_EQ(rig.count("mins"), 1);
 }
 
 TEST(Switcher, pointerInputFromThePanels)

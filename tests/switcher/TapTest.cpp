@@ -253,21 +253,6 @@ TEST(Tap, perAppShortcutCountsAndOpensForTheFrontApp)
     EXPECT_EQ(rig.inventory.builds.at(0).onlyPID, std::optional<Pid>(101));
 }
 
-TEST(Tap, numberJumpsCommitOnlyToShownEntries)
-{
-    TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(4);
-    rig.key(keys::Tab);
-    EXPECT_FALSE(rig.text("5"));  // still loading
-    rig.deliver();
-    EXPECT_FALSE(rig.text("9"));
-    EXPECT_TRUE(rig.sw->isOpen());
-    EXPECT_FALSE(rig.text("3"));
-    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
-    EXPECT_EQ(rig.count("jumps"), 1);
-}
-
 TEST(Tap, searchTypingAndEscapeTwice)
 {
     TapRig rig;
