@@ -183,12 +183,17 @@ protected:
     {
         xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
     }
-    // Opens a run with Alt+Tab and checks the hook took the keyboard.
-    void openRun()
+    // Alt down and a tap of Tab, seen by the hook; Alt stays down.
+    void pressAltTab()
     {
         ASSERT_TRUE(x->keyDown(XK_Alt_L));
         ASSERT_TRUE(x->tap(XK_Tab));
         ASSERT_TRUE(waitForEvent(isTabDown)) << "the hook never saw Tab";
+    }
+    // Opens a run with Alt+Tab and checks the hook took the keyboard.
+    void openRun()
+    {
+        ASSERT_NO_FATAL_FAILURE(pressAltTab());
         EXPECT_TRUE(open);
         EXPECT_TRUE(hook->holdsKeyboard());
     }
@@ -247,9 +252,7 @@ TEST_F(KeyboardHookTest, aShortcutPressHandedOnReachesTheFocusedWindow)
 TEST_F(KeyboardHookTest, destroyingTheHookFromItsHandlerFreesTheKeyboard)
 {
     destroyOnKey = true;
-    ASSERT_TRUE(x->keyDown(XK_Alt_L));
-    ASSERT_TRUE(x->tap(XK_Tab));
-    ASSERT_TRUE(waitForEvent(isTabDown));
+    ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_FALSE(hook->exists());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     EXPECT_TRUE(witnessSync()) << "the keyboard stayed frozen";
@@ -258,9 +261,7 @@ TEST_F(KeyboardHookTest, destroyingTheHookFromItsHandlerFreesTheKeyboard)
 TEST_F(KeyboardHookTest, aSwallowedShortcutNobodyCapturesForEndsWithItsModifier)
 {
     swallowOnly = true;
-    ASSERT_TRUE(x->keyDown(XK_Alt_L));
-    ASSERT_TRUE(x->tap(XK_Tab));
-    ASSERT_TRUE(waitForEvent(isTabDown));
+    ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_TRUE(hook->holdsKeyboard());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));

@@ -127,29 +127,6 @@ TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndCarryTheirIcon)
     EXPECT_TRUE(app->regular);
 }
 
-TEST_F(X11Backend, windowsAreListedFrontToBackAndFollowActivation)
-{
-    std::vector<Pid> activated;
-    const Subscription subscription =
-        workspace->activated.subscribe([&](const RunningApp& app) { activated.push_back(app.pid); });
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("First"), QStringLiteral("Second")}));
-
-    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
-    EXPECT_TRUE(waitUntil([&] { return windowsOfClient().front() == client.window(0); }));
-    EXPECT_TRUE(waitUntil([&] { return workspace->frontmostApplication().value_or(RunningApp{}).pid == pid(); }));
-    EXPECT_TRUE(waitUntil([&] { return std::count(activated.begin(), activated.end(), pid()) >= 1; }));
-
-    accessibility->perform(client.window(1), QStringLiteral("AXRaise"));
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(1); }));
-    EXPECT_TRUE(waitUntil([&] {
-        return windowsOfClient() == std::vector<ElementRef>{client.window(1), client.window(0)};
-    }));
-    EXPECT_TRUE(waitUntil([&] { return accessibility->boolean(client.window(1), QStringLiteral("AXMain")) == true; }));
-}
-
 TEST_F(X11Backend, applicationActivationDoesNotOverrideTheWindowAskedFor)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Back"), QStringLiteral("Front")}));

@@ -79,17 +79,6 @@ TEST_F(StatusMenuTest, resumeAndToggleWriteTheStoreAndAskTheSettingsWindowToRelo
     EXPECT_EQ(changes, 3);
 }
 
-TEST_F(StatusMenuTest, windowAndQuitChoicesGoToTheApplication)
-{
-    std::vector<TrayAction> requested;
-    auto sub = menu.requested.subscribe([&](TrayAction a) { requested.push_back(a); });
-    for (const char* title : {"Statistics…", "Hidden Apps…", "Settings…", "Check for Updates…", "About Zumo", "Quit Zumo"})
-        click(QString::fromUtf8(title));
-    EXPECT_EQ(requested, (std::vector<TrayAction>{TrayAction::OpenStats, TrayAction::OpenHidden,
-                                                  TrayAction::OpenSettings, TrayAction::CheckUpdates,
-                                                  TrayAction::OpenAbout, TrayAction::Quit}));
-}
-
 TEST_F(StatusMenuTest, switchCountsAreReadWhenTheMenuOpens)
 {
     counters.bumpCounter("switches");

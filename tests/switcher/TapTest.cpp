@@ -150,6 +150,14 @@ struct TapRig : SwitcherRig {
     }
     bool text(const char* chars) { return key(0, Option, chars); }
     bool release(std::uint64_t flags = 0) { return hook.send(of(KeyEventType::FlagsChanged, flags)); }
+    // Started, with n windows, and a run opened by Alt+Tab whose entries have arrived.
+    void openRun(int n)
+    {
+        tap.start();
+        givenWindows(n);
+        key(keys::Tab);
+        deliver();
+    }
 };
 
 // The refusal is logged once per process, so the story runs in a fresh process of its own:
@@ -256,10 +264,7 @@ TEST(Tap, perAppShortcutCountsAndOpensForTheFrontApp)
 TEST(Tap, searchTypingAndEscapeTwice)
 {
     TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(3);
-    rig.key(keys::Tab);
-    rig.deliver();
+    rig.openRun(3);
     rig.text("/");
     EXPECT_FALSE(rig.text("Q"));
     EXPECT_FALSE(rig.key(keys::Space, Option, " "));
@@ -280,10 +285,7 @@ TEST(Tap, searchTypingAndEscapeTwice)
 TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
 {
     TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(3);
-    rig.key(keys::Tab);
-    rig.deliver();
+    rig.openRun(3);
     rig.store.setValue(QStringLiteral("enabled"), false);
     EXPECT_TRUE(rig.key(keys::Tab));
     EXPECT_EQ(rig.sw->content().selected, 1);
@@ -303,10 +305,7 @@ TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
 TEST(Tap, hookSwitchedOffCancelsAndComesBack)
 {
     TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(3);
-    rig.key(keys::Tab);
-    rig.deliver();
+    rig.openRun(3);
     EXPECT_TRUE(rig.hook.send(of(KeyEventType::DisabledByTimeout)));
     EXPECT_FALSE(rig.sw->isOpen());
     EXPECT_EQ(rig.hook.enables, 2);
