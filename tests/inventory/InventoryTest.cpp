@@ -79,14 +79,6 @@ TEST_F(InventoryTest, switchableAppsLeavesOutOwnAgentsTerminatedAndHiddenAndOrde
     EXPECT_EQ(pids(inventory.switchableApps()), (std::vector<Pid>{7, 6, 1, 8}));
 }
 
-TEST_F(InventoryTest, withoutOwnBundleIdAppsWithoutOneAreLeftOutToo)
-{
-    workspace.ownId.clear();
-    workspace.add(1, "", "Nameless");
-    workspace.add(2, "com.a", "A");
-    EXPECT_EQ(pids(inventory.switchableApps()), (std::vector<Pid>{2}));
-}
-
 TEST_F(InventoryTest, windowlessAppsDependOnTheSettingInBothModes)
 {
     workspace.add(1, "com.a", "A");

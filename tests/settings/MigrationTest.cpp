@@ -26,8 +26,6 @@ protected:
         migrateFromEarlierBundle({store, workspace, clock, earlierPath, [this](double seconds) {
                                       ++loopSteps;
                                       clock.advance(seconds);
-                                      if (onLoopStep)
-                                          onLoopStep();
                                   }});
     }
     QJsonObject savedFile() const { return QJsonDocument::fromJson(test::readAll(store.filePath())).object(); }
@@ -39,7 +37,6 @@ protected:
     FakeWorkspace workspace;
     FakeClock clock;
     int loopSteps = 0;
-    std::function<void()> onLoopStep;
 };
 
 TEST_F(MigrationTest, importsNewKeysKeepsOursButTakesTheirStatistics)
@@ -86,24 +83,6 @@ TEST_F(MigrationTest, runsOnlyOnceButAlwaysAsksTheEarlierProductToQuit)
     EXPECT_FALSE(store.contains(QStringLiteral("showDelay")));
     EXPECT_FALSE(store.contains(QStringLiteral("stats.auto")));
     EXPECT_EQ(loopSteps, 0);
-}
-
-TEST_F(MigrationTest, waitsForTheEarlierInstanceToQuit)
-{
-    workspace.terminateAtOnce = false;
-    workspace.add(10, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
-    writeEarlier(QJsonObject{{QStringLiteral("showDelay"), 0.5}});
-    const QDateTime start = clock.now();
-    onLoopStep = [&] {
-        if (loopSteps == 4)
-            workspace.find(10)->terminated = true;
-    };
-
-    migrate();
-
-    EXPECT_EQ(loopSteps, 4);
-    EXPECT_EQ(start.msecsTo(clock.now()), 200);
-    EXPECT_DOUBLE_EQ(store.value(QStringLiteral("showDelay")).toDouble(), 0.5);
 }
 
 TEST_F(MigrationTest, givesUpWaitingAfterOneAndAHalfSeconds)

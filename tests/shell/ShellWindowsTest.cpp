@@ -58,16 +58,6 @@ TEST_F(ConsentTest, closingOrDisagreeingQuitsAndRecordsNothing)
     EXPECT_FALSE(store.contains("consentVersion"));
 }
 
-TEST_F(ShellTest, consentCountsOneOrMoreAsAgreed)
-{
-    for (const QJsonValue& v : {QJsonValue(0), QJsonValue(-1), QJsonValue("1"), QJsonValue(0.5)}) {
-        store.setValue("consentVersion", v);
-        EXPECT_TRUE(ConsentWindow::consentNeeded(store));
-    }
-    store.setValue("consentVersion", 2);
-    EXPECT_FALSE(ConsentWindow::consentNeeded(store));
-}
-
 TEST_F(ShellTest, aboutCopiesThePageAndSaysCopiedForOneAndAHalfSecondsFromTheFirstPress)
 {
     AboutWindow about("2.4.1", productPage("vendor.test"), dispatcher);

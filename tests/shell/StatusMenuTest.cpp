@@ -91,18 +91,6 @@ TEST_F(StatusMenuTest, switchCountsAreReadWhenTheMenuOpens)
     EXPECT_EQ(menu.tray().look().counter, "2");
 }
 
-TEST_F(StatusMenuTest, showMenuBarOffRemovesTheIconAndOnBringsAFreshOne)
-{
-    EXPECT_TRUE(menu.tray().visible());
-    store.setValue("showMenuBar", false);
-    menu.updateStatusItem();
-    EXPECT_FALSE(menu.tray().visible());
-    store.setValue("showMenuBar", true);
-    menu.updateStatusItem();
-    EXPECT_TRUE(menu.tray().visible());
-    EXPECT_NE(findAction(menu.tray().menu(), "Quit Zumo"), nullptr);
-}
-
 TEST(TrayIconTest, withoutATraySaysSoOnceAndKeepsTheMenu)
 {
     std::vector<QString> lines;

@@ -218,27 +218,6 @@ TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)
     EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
 }
 
-TEST(Switcher, noticeIsTakenOnlyAtTheFirstShowingOfARun)
-{
-    SwitcherRig rig;
-    rig.givenWindows(3);
-    rig.reminder.pending = QStringLiteral("Zumo 2.0 is available");
-    rig.openAndShow();
-    rig.sw->move(1);
-    rig.sw->show();
-    EXPECT_EQ(rig.reminder.takes, 1);
-    EXPECT_EQ(rig.panels.drawn.hint, std::optional<QString>(QStringLiteral("Zumo 2.0 is available")));
-
-    rig.sw->finish(true);
-    rig.openAndShow();
-    EXPECT_EQ(rig.reminder.takes, 2);
-    EXPECT_EQ(rig.sw->content().hint, std::optional<QString>(QString::fromUtf8(KeyHint)));
-
-    rig.store.setValue(QStringLiteral("showHints"), false);
-    rig.sw->show();
-    EXPECT_FALSE(rig.sw->content().hint);
-}
-
 TEST(Switcher, searchStories)
 {
     SwitcherRig rig;
@@ -402,28 +381,6 @@ TEST(Switcher, pointerInputFromThePanels)
     rig.panels.picked.notify(1);
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
     EXPECT_EQ(rig.count("mousePicks"), 1);
-}
-
-TEST(Switcher, rowMovesStepByTheGridWidthWithoutWrapping)
-{
-    SwitcherRig rig;
-    rig.givenWindows(7);
-    rig.store.setValue(QStringLiteral("previews"), true);
-    rig.openAndShow();  // five columns; the second entry is selected
-    rig.sw->moveRow(1);
-    EXPECT_EQ(rig.panels.drawn.selected, 6);
-    rig.sw->moveRow(1);
-    EXPECT_EQ(rig.panels.drawn.selected, 6);
-    rig.sw->moveRow(-1);
-    rig.sw->moveRow(-1);
-    EXPECT_EQ(rig.panels.drawn.selected, 1);
-
-    rig.sw->finish(false);
-    rig.store.setValue(QStringLiteral("previews"), false);
-    rig.givenWindows(10);
-    rig.openAndShow();
-    rig.sw->moveRow(1);
-    EXPECT_EQ(rig.panels.drawn.selected, 9);  // eight columns
 }
 
 TEST(Switcher, targetScreensFollowDisplayMode)

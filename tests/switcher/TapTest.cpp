@@ -126,18 +126,6 @@ TEST(TapDecision, table)
     }
 }
 
-TEST(TapDecision, openCarriesTheShortcut)
-{
-    const TapAction a = decideTap(down(keys::Grave, Option | Shift), closed(), OptionSlots);
-    EXPECT_EQ(a.mask, Option);
-    EXPECT_EQ(a.key, keys::Grave);
-    EXPECT_EQ(a.filter, SlotFilter::currentApp);
-    EXPECT_TRUE(a.backward);
-    EXPECT_EQ(decideTap(typed("f"), running(), OptionSlots).snap, SnapTo::full);
-    EXPECT_EQ(decideTap(typed("Q"), running(false, true), OptionSlots).character, QChar(u'q'));
-    EXPECT_EQ(decideTap(typed("Q"), running(), OptionSlots).verb, TapVerb::quit);
-}
-
 // A Tap wired to a real Switcher on the fake platform.
 struct TapRig : SwitcherRig {
     FakeKeyboardHook hook;
@@ -259,27 +247,6 @@ TEST(Tap, perAppShortcutCountsAndOpensForTheFrontApp)
     EXPECT_EQ(rig.tap.activeKey(), keys::Grave);
     rig.deliver();
     EXPECT_EQ(rig.inventory.builds.at(0).onlyPID, std::optional<Pid>(101));
-}
-
-TEST(Tap, searchTypingAndEscapeTwice)
-{
-    TapRig rig;
-    rig.openRun(3);
-    rig.text("/");
-    EXPECT_FALSE(rig.text("Q"));
-    EXPECT_FALSE(rig.key(keys::Space, Option, " "));
-    EXPECT_EQ(rig.sw->content().query, std::optional<QString>(QStringLiteral("q ")));
-    EXPECT_TRUE(rig.actions.quit.empty());
-    rig.deliver();
-    EXPECT_TRUE(rig.panels.drawn.entries.empty());
-
-    EXPECT_FALSE(rig.key(keys::Escape));
-    EXPECT_FALSE(rig.sw->isSearching());
-    EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
-    EXPECT_EQ(rig.sw->content().selected, 0);
-    EXPECT_FALSE(rig.key(keys::Escape));
-    EXPECT_FALSE(rig.sw->isOpen());
-    EXPECT_TRUE(rig.actions.activated.empty());
 }
 
 TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
