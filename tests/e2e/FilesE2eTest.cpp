@@ -23,16 +23,11 @@
 namespace zumo::e2e {
 namespace {
 
+using test::modeOf;
 using test::readAll;
 
 const QString First = QStringLiteral("First window");
 const QString Second = QStringLiteral("Second window");
-
-int modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
 
 // The log directories zumo made under its cache home.
 QStringList logDirectories(const QString& cacheHome)

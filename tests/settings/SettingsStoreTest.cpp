@@ -22,18 +22,13 @@
 namespace zumo {
 namespace {
 
+using test::modeOf;
 using test::readAll;
 using test::writeAll;
 
 QJsonObject parseFile(const QString& path)
 {
     return QJsonDocument::fromJson(readAll(path)).object();
-}
-
-int modeOf(const QString& path)
-{
-    struct stat st{};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 class SettingsStoreTest : public ::testing::Test {
