@@ -5,19 +5,6 @@
 namespace zumo::atspi {
 namespace {
 
-TEST(AtspiRules, tabRolesContainersAndEverythingElseMapToTheirAttributeRoles)
-{
-    EXPECT_EQ(attributeRole(QStringLiteral("page tab list")), QStringLiteral("AXTabGroup"));
-    EXPECT_EQ(attributeRole(QStringLiteral("page tab")), QStringLiteral("AXTab"));
-    EXPECT_EQ(attributeRole(QStringLiteral("Frame")), QStringLiteral("AXWindow"));
-    EXPECT_EQ(attributeRole(QStringLiteral("split pane")), QStringLiteral("AXSplitGroup"));
-    EXPECT_EQ(attributeRole(QStringLiteral("tool bar")), QStringLiteral("AXGroup"));
-    // Page content is never a container the tab search descends into.
-    EXPECT_EQ(attributeRole(QStringLiteral("internal frame")), QStringLiteral("AXUnknown"));
-    EXPECT_EQ(attributeRole(QStringLiteral("document web")), QStringLiteral("AXUnknown"));
-    EXPECT_EQ(attributeRole(QString()), QStringLiteral("AXUnknown"));
-}
-
 WindowFacts window(const QString& title, QRectF client)
 {
     return {42, title, client, client.adjusted(-2, -24, 2, 2)};
@@ -59,13 +46,6 @@ TEST(AtspiRules, theSelectingActionIsFoundByNameElseTheOnlyOne)
     EXPECT_EQ(selectAction({QStringLiteral("whatever")}), 0);
     EXPECT_FALSE(selectAction({QStringLiteral("showMenu"), QStringLiteral("expand")}));
     EXPECT_FALSE(selectAction({}));
-}
-
-TEST(AtspiRules, selectedIsBit23OfTheFirstStateWord)
-{
-    EXPECT_TRUE(stateSelected({1u << 23, 0}));
-    EXPECT_FALSE(stateSelected({1u << 22, 1u << 23}));
-    EXPECT_FALSE(stateSelected({}));
 }
 
 } // namespace

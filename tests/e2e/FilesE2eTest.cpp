@@ -18,24 +18,16 @@
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eSupport.h"
+#include "tests/support/TestFiles.h"
 
 namespace zumo::e2e {
 namespace {
 
+using test::modeOf;
+using test::readAll;
+
 const QString First = QStringLiteral("First window");
 const QString Second = QStringLiteral("Second window");
-
-int modeOf(const QString& path)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The log directories zumo made under its cache home.
 QStringList logDirectories(const QString& cacheHome)
@@ -75,12 +67,6 @@ class FilesE2e : public ::testing::Test {
             x->activate(window);
             ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == window; }));
         }
-    }
-    // Alt+Tab, then waits for the first window to come to the front.
-    bool switchBack()
-    {
-        return x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L) &&
-               waitUntil([&] { return x->activeWindow() == windows.front(); });
     }
     void startZumo()
     {
@@ -145,7 +131,7 @@ TEST_F(FilesE2e, anUnreadableSettingsFileKeepsItsBytesAndModeAndTheUserIsToldOnc
     ASSERT_TRUE(zumo.sync());
     stopZumo();
 
-    EXPECT_EQ(bytesOf(file), bytes);
+    EXPECT_EQ(readAll(file), bytes);
     EXPECT_EQ(modeOf(file), 0);
     EXPECT_EQ(QDir(settingsFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QFileInfo(file).fileName()});
@@ -154,7 +140,7 @@ TEST_F(FilesE2e, anUnreadableSettingsFileKeepsItsBytesAndModeAndTheUserIsToldOnc
     EXPECT_TRUE(told.first().contains(QStringLiteral("cannot be read")));
     const QStringList logs = logDirectories(zumo.cacheHome());
     ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(bytesOf(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    const QString log = QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
     EXPECT_EQ(log.count(QStringLiteral("cannot be read")), 1) << log.toStdString();
 }
 
@@ -228,15 +214,15 @@ class PrivateDesktop {
     QString start()
     {
         QProcess::execute(script(), {QStringLiteral("start"), m_dir.path()});
-        const QString display = QString::fromUtf8(bytesOf(m_dir.filePath(QStringLiteral("display")))).trimmed();
+        const QString display = QString::fromUtf8(readAll(m_dir.filePath(QStringLiteral("display")))).trimmed();
         if (display.isEmpty())
-            return QStringLiteral("no private X server: ") + QString::fromUtf8(bytesOf(m_dir.filePath("unavailable")));
+            return QStringLiteral("no private X server: ") + QString::fromUtf8(readAll(m_dir.filePath("unavailable")));
         qputenv("DISPLAY", display.toUtf8());
         return {};
     }
     void killServer()
     {
-        ::kill(pid_t(bytesOf(m_dir.filePath(QStringLiteral("xvfb.pid"))).trimmed().toInt()), SIGKILL);
+        ::kill(pid_t(readAll(m_dir.filePath(QStringLiteral("xvfb.pid"))).trimmed().toInt()), SIGKILL);
     }
 
   private:
@@ -277,7 +263,7 @@ TEST(LostServerE2e, DISABLED_aSwitchJustBeforeTheXServerDiesIsOnDisk)
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
     const QStringList logs = logDirectories(zumo.cacheHome());
     ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(bytesOf(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    const QString log = QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
     EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
         << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("reconnect"))) << log.toStdString();

@@ -4,16 +4,14 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 #include "platform/Clock.h"
-#include "platform/Dispatch.h"
+#include "platform/qt/QtDispatcher.h"
 #include "platform/KeyCodes.h"
 #include "platform/x11/X11KeyboardHook.h"
 #include "telemetry/EventLog.h"
@@ -21,29 +19,6 @@
 
 namespace zumo::e2e {
 namespace {
-
-// Main-thread work on Qt's loop: all the hook asks of a dispatcher.
-class LoopDispatcher final : public Dispatcher {
-public:
-    void post(std::function<void()> fn) override { QTimer::singleShot(0, &m_context, std::move(fn)); }
-    TimerId after(double seconds, std::function<void()> fn) override
-    {
-        const TimerId id = m_next++;
-        m_live.insert(id);
-        QTimer::singleShot(int(seconds * 1000), &m_context, [this, id, fn = std::move(fn)] {
-            if (m_live.erase(id))
-                fn();
-        });
-        return id;
-    }
-    void cancel(TimerId id) override { m_live.erase(id); }
-    void background(Quality, std::function<void()> fn) override { post(std::move(fn)); }
-
-private:
-    QObject m_context;
-    TimerId m_next = 1;
-    std::set<TimerId> m_live;
-};
 
 // A client window on its own connection that records the keys the X server sends it.
 class Witness {
@@ -208,12 +183,17 @@ protected:
     {
         xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
     }
-    // Opens a run with Alt+Tab and checks the hook took the keyboard.
-    void openRun()
+    // Alt down and a tap of Tab, seen by the hook; Alt stays down.
+    void pressAltTab()
     {
         ASSERT_TRUE(x->keyDown(XK_Alt_L));
         ASSERT_TRUE(x->tap(XK_Tab));
         ASSERT_TRUE(waitForEvent(isTabDown)) << "the hook never saw Tab";
+    }
+    // Opens a run with Alt+Tab and checks the hook took the keyboard.
+    void openRun()
+    {
+        ASSERT_NO_FATAL_FAILURE(pressAltTab());
         EXPECT_TRUE(open);
         EXPECT_TRUE(hook->holdsKeyboard());
     }
@@ -222,7 +202,7 @@ protected:
     QTemporaryDir logDir;
     SystemClock clock;
     std::unique_ptr<EventLog> log;
-    LoopDispatcher dispatcher;
+    QtDispatcher dispatcher;
     std::unique_ptr<Witness> witness;
     std::unique_ptr<X11KeyboardHook> hook;
     std::vector<KeyEvent> events;
@@ -272,9 +252,7 @@ TEST_F(KeyboardHookTest, aShortcutPressHandedOnReachesTheFocusedWindow)
 TEST_F(KeyboardHookTest, destroyingTheHookFromItsHandlerFreesTheKeyboard)
 {
     destroyOnKey = true;
-    ASSERT_TRUE(x->keyDown(XK_Alt_L));
-    ASSERT_TRUE(x->tap(XK_Tab));
-    ASSERT_TRUE(waitForEvent(isTabDown));
+    ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_FALSE(hook->exists());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     EXPECT_TRUE(witnessSync()) << "the keyboard stayed frozen";
@@ -283,9 +261,7 @@ TEST_F(KeyboardHookTest, destroyingTheHookFromItsHandlerFreesTheKeyboard)
 TEST_F(KeyboardHookTest, aSwallowedShortcutNobodyCapturesForEndsWithItsModifier)
 {
     swallowOnly = true;
-    ASSERT_TRUE(x->keyDown(XK_Alt_L));
-    ASSERT_TRUE(x->tap(XK_Tab));
-    ASSERT_TRUE(waitForEvent(isTabDown));
+    ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_TRUE(hook->holdsKeyboard());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
@@ -389,7 +365,7 @@ TEST_F(KeyboardHookTest, shortcutsFollowKeymapChanges)
 
 TEST(KeyboardHookWithoutDisplay, createFailsCleanly)
 {
-    LoopDispatcher dispatcher;
+    QtDispatcher dispatcher;
     X11KeyboardHook hook(dispatcher, QByteArrayLiteral(":4095"));
     EXPECT_FALSE(hook.create([](const KeyEvent&) { return true; }));
     EXPECT_FALSE(hook.exists());

@@ -7,7 +7,6 @@
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Actions.h"
 #include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Permissions.h"
 #include "platform/x11/X11WindowModel.h"
 #include "platform/x11/X11WindowServer.h"
 #include "platform/x11/X11Workspace.h"
@@ -128,29 +127,6 @@ TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndCarryTheirIcon)
     EXPECT_TRUE(app->regular);
 }
 
-TEST_F(X11Backend, windowsAreListedFrontToBackAndFollowActivation)
-{
-    std::vector<Pid> activated;
-    const Subscription subscription =
-        workspace->activated.subscribe([&](const RunningApp& app) { activated.push_back(app.pid); });
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("First"), QStringLiteral("Second")}));
-
-    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
-    EXPECT_TRUE(waitUntil([&] { return windowsOfClient().front() == client.window(0); }));
-    EXPECT_TRUE(waitUntil([&] { return workspace->frontmostApplication().value_or(RunningApp{}).pid == pid(); }));
-    EXPECT_TRUE(waitUntil([&] { return std::count(activated.begin(), activated.end(), pid()) >= 1; }));
-
-    accessibility->perform(client.window(1), QStringLiteral("AXRaise"));
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(1); }));
-    EXPECT_TRUE(waitUntil([&] {
-        return windowsOfClient() == std::vector<ElementRef>{client.window(1), client.window(0)};
-    }));
-    EXPECT_TRUE(waitUntil([&] { return accessibility->boolean(client.window(1), QStringLiteral("AXMain")) == true; }));
-}
-
 TEST_F(X11Backend, applicationActivationDoesNotOverrideTheWindowAskedFor)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Back"), QStringLiteral("Front")}));
@@ -262,58 +238,6 @@ TEST_F(X11Backend, hidingAnApplicationMinimisesAllItsWindowsAndUnhideBringsThemB
     EXPECT_TRUE(waitUntil([&] { return !hidden(); }));
 }
 
-TEST_F(X11Backend, pressingTheCloseButtonClosesTheWindow)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Doomed"), QStringLiteral("Survivor")}));
-    auto button = accessibility->element(client.window(0), QStringLiteral("AXCloseButton"));
-    ASSERT_TRUE(button);
-    accessibility->perform(*button, QStringLiteral("AXPress"));
-    EXPECT_TRUE(waitUntil([&] { return !helper->exists(client.window(0)); }));
-    EXPECT_TRUE(waitUntil([&] { return windowsOfClient() == std::vector<ElementRef>{client.window(1)}; }));
-}
-
-TEST_F(X11Backend, moveAndResizePlaceTheOuterFrameWhereAsked)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Mover")}));
-    xcb_window_t w = client.window(0);
-    const QRect wanted(100, 120, 600, 400);
-    // The order snapping uses: size, position, size again.
-    accessibility->setSize(w, wanted.size());
-    accessibility->setPosition(w, wanted.topLeft());
-    accessibility->setSize(w, wanted.size());
-    EXPECT_TRUE(waitUntil([&] { return helper->frameGeometry(w) == wanted; }))
-        << "frame at " << helper->frameGeometry(w).value_or(QRect()).x() << ","
-        << helper->frameGeometry(w).value_or(QRect()).y() << " " << helper->frameGeometry(w).value_or(QRect()).width()
-        << "x" << helper->frameGeometry(w).value_or(QRect()).height();
-    EXPECT_TRUE(waitUntil([&] { return accessibility->frame(w) == QRectF(wanted); }));
-}
-
-TEST_F(X11Backend, windowOnAnotherDesktopIsOffscreenAndActivationSwitchesThere)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Here"), QStringLiteral("Elsewhere")}));
-    helper->setNumberOfDesktops(2);
-    ASSERT_TRUE(waitUntil([&] { return helper->numberOfDesktops() == 2u; }));
-    xcb_window_t away = client.window(1);
-    helper->moveToDesktop(away, 1);
-    auto record = [&]() -> std::optional<WindowRecord> {
-        for (const WindowRecord& r : server->windowList())
-            if (r.number == std::int64_t(away))
-                return r;
-        return std::nullopt;
-    };
-    EXPECT_TRUE(waitUntil([&] { return record() && record()->onscreen == false; }));
-    EXPECT_EQ(record()->ownerPid, pid());
-    EXPECT_EQ(record()->layer, 0);
-
-    actions->activateWindow(away);
-    EXPECT_TRUE(waitUntil([&] { return helper->currentDesktop() == 1u && helper->activeWindow() == away; }));
-    EXPECT_TRUE(waitUntil([&] { return record() && record()->onscreen == true; }));
-
-    helper->setCurrentDesktop(0);
-    helper->setNumberOfDesktops(1);
-    EXPECT_TRUE(waitUntil([&] { return helper->numberOfDesktops() == 1u; }));
-}
-
 TEST_F(X11Backend, captureReturnsTheWindowContents)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Picture")}));
@@ -328,15 +252,6 @@ TEST_F(X11Backend, captureReturnsTheWindowContents)
     }));
     EXPECT_EQ(image.size(), QSize(400, 300));
     EXPECT_TRUE(server->capture(0x7FFFFFF0).isNull());
-}
-
-TEST_F(X11Backend, anOpenDisplayGrantsReadingAndCapturing)
-{
-    X11Permissions permissions(x.get());
-    EXPECT_TRUE(permissions.accessibilityTrusted());
-    EXPECT_TRUE(permissions.screenCaptureGranted());
-    EXPECT_FALSE(permissions.compositorRunning());  // openbox does not composite
-    EXPECT_FALSE(X11Permissions(nullptr).accessibilityTrusted());
 }
 
 } // namespace

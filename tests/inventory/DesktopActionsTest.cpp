@@ -141,43 +141,6 @@ TEST_F(ActionsTest, tabRowPressesTheTabBeforeRaisingTheWindow)
     EXPECT_EQ(ax.timeoutOf(tab), 0.3);
 }
 
-TEST_F(ActionsTest, closePressesTheCloseButtonWhenThereIsOne)
-{
-    ElementRef w = ax.newElement();
-    ElementRef button = ax.newElement();
-    ax.setElement(w, "AXCloseButton", button);
-    actions.closeWindow(w);
-    actions.closeWindow(ax.newElement());
-    actions.minimizeWindow(w);
-    EXPECT_EQ(ax.actions(), (QStringList{"press " + n(button), "setMinimized " + n(w) + " true"}));
-}
-
-TEST_F(ActionsTest, snapAppliesSizePositionSizeOnTheWindowsScreen)
-{
-    ElementRef w = ax.addWindow(1, "doc", QRectF(100, 100, 300, 200));
-    actions.snapWindow(w, SnapTo::right);
-    EXPECT_EQ(ax.actions(), (QStringList{"size " + n(w) + " 720x875", "position " + n(w) + " 720,25",
-                                         "size " + n(w) + " 720x875"}));
-    EXPECT_EQ(mainHops, 1);
-
-    ax.clearActions();
-    actions.snapWindow(ax.addWindow(1, "no frame", std::nullopt), SnapTo::left);
-    screens.list.clear();
-    actions.snapWindow(w, SnapTo::left);
-    EXPECT_TRUE(ax.actions().isEmpty());
-}
-
-TEST_F(ActionsTest, appActionsAndCaptureGoThroughThePlatform)
-{
-    workspace.add(100, "com.a", "A");
-    actions.hideApp(entryOf(100, std::nullopt));
-    actions.quitApp(entryOf(100, std::nullopt));
-    EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{"hide", 100}, {"terminate", 100}}));
-    server.setImage(9, QImage(4, 4, QImage::Format_ARGB32));
-    EXPECT_EQ(actions.captureWindow(9).size(), QSize(4, 4));
-    EXPECT_TRUE(actions.captureWindow(10).isNull());
-}
-
 } // namespace
 
 namespace {

@@ -5,12 +5,8 @@
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeWindowServer.h"
 #include "platform/fake/FakeWorkspace.h"
-#include "settings/Settings.h"
-#include "settings/SettingsStore.h"
 #include "inventory/Inventory.h"
 
-#include <QJsonObject>
-#include <QTemporaryDir>
 
 using namespace zumo;
 
@@ -81,14 +77,6 @@ TEST_F(InventoryTest, switchableAppsLeavesOutOwnAgentsTerminatedAndHiddenAndOrde
     inventory.noteAppUsed(6);
     inventory.noteAppUsed(7);
     EXPECT_EQ(pids(inventory.switchableApps()), (std::vector<Pid>{7, 6, 1, 8}));
-}
-
-TEST_F(InventoryTest, withoutOwnBundleIdAppsWithoutOneAreLeftOutToo)
-{
-    workspace.ownId.clear();
-    workspace.add(1, "", "Nameless");
-    workspace.add(2, "com.a", "A");
-    EXPECT_EQ(pids(inventory.switchableApps()), (std::vector<Pid>{2}));
 }
 
 TEST_F(InventoryTest, windowlessAppsDependOnTheSettingInBothModes)
@@ -255,28 +243,6 @@ TEST_F(InventoryTest, browserWindowsWithTwoOrMoreTabsBecomeTabRows)
     options.perWindow = true;
     options.tabs = false;
     EXPECT_EQ(titles(build(options)), (QStringList{"Single", "Multi", "Editor window"}));
-}
-
-TEST(InventoryPrefs, storedPreferencesDriveTheListAndBadRulesMeanNone)
-{
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath("com.zumo.app.json"));
-    Settings settings(store);
-    FakeWorkspace workspace;
-    FakeAccessibility ax;
-    FakeWindowServer server;
-    FakeClock clock;
-    Inventory inventory(workspace, ax, server, clock, inventoryPrefs(settings));
-    workspace.add(1, "com.a", "A");
-    workspace.add(2, "com.b", "B");
-
-    store.setValue("appModes", QJsonObject{{"com.a", "hide"}});
-    ASSERT_EQ(inventory.switchableApps().size(), 1u);
-    EXPECT_TRUE(inventory.buildEntries(inventory.switchableApps(), {}).empty());
-    store.setValue("showWindowless", true);
-    EXPECT_EQ(inventory.buildEntries(inventory.switchableApps(), {}).size(), 1u);
-    store.setValue("appModes", QJsonObject{{"com.a", "hide"}, {"com.b", 3}});
-    EXPECT_EQ(inventory.switchableApps().size(), 2u);
 }
 
 } // namespace

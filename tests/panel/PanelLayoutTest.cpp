@@ -18,61 +18,36 @@ PanelShape previews(int count, bool query = false, bool hint = false)
     return {count, query, hint, tileMetrics(1, true)};
 }
 
-TEST(PanelLayout, threeIconTilesFitTheirRowExactly)
+// Each case: the panel's size, and where one tile lands in it.
+TEST(PanelLayout, sizesAndTilePlacesFollowCountModeBandsAndTileSize)
 {
-    const PanelShape shape = icons(3);
-    EXPECT_EQ(preferredSize(shape), QSizeF(418, 152));
-    EXPECT_EQ(tileRect(shape, 0), QRectF(14, 14, 130, 124));
-    EXPECT_EQ(tileRect(shape, 2), QRectF(274, 14, 130, 124));
-}
-
-TEST(PanelLayout, hintLineWidensToTheMinimumAndCentresTheTiles)
-{
-    const PanelShape shape = icons(3, false, true);
-    EXPECT_EQ(preferredSize(shape), QSizeF(560, 178));
-    EXPECT_DOUBLE_EQ(tileRect(shape, 0).x(), (560 - 390) / 2.0);
-    EXPECT_DOUBLE_EQ(tileRect(shape, 2).right(), 560 - (560 - 390) / 2.0);
-    EXPECT_DOUBLE_EQ(tileRect(shape, 0).y(), 14);
-}
-
-TEST(PanelLayout, searchBandMovesTheTilesDown)
-{
-    const PanelShape shape = icons(3, true, true);
-    EXPECT_EQ(preferredSize(shape), QSizeF(560, 124 + 28 + 34 + 26));
-    EXPECT_DOUBLE_EQ(tileRect(shape, 0).y(), 48);
-    EXPECT_DOUBLE_EQ(tileRect(shape, 1).y(), 48);
-}
-
-TEST(PanelLayout, tenIconTilesWrapIntoTwoRowsOfEightThenTwo)
-{
-    const PanelShape shape = icons(10);
-    EXPECT_EQ(preferredSize(shape), QSizeF(8 * 130 + 28, 2 * 124 + 28));
-    EXPECT_EQ(tileRect(shape, 7).topLeft(), QPointF(14 + 7 * 130, 14));
-    EXPECT_EQ(tileRect(shape, 8).topLeft(), QPointF(14, 14 + 124));
-    EXPECT_EQ(tileRect(shape, 9).topLeft(), QPointF(14 + 130, 14 + 124));
-}
-
-TEST(PanelLayout, previewModeUsesFiveLargerColumns)
-{
-    const PanelShape shape = previews(6);
-    EXPECT_EQ(preferredSize(shape), QSizeF(5 * 190 + 28, 2 * 160 + 28));
-    EXPECT_EQ(tileRect(shape, 5).topLeft(), QPointF(14, 14 + 160));
-}
-
-TEST(PanelLayout, tileSizeSettingScalesTilesAndIsClamped)
-{
-    EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 2)).width(), 3 * 130 * 1.25 + 28);
-    EXPECT_DOUBLE_EQ(preferredSize(icons(3, false, false, 2)).height(), 124 * 1.25 + 28);
-    // Out-of-range settings clamp to Small and Large.
+    const struct {
+        const char* name;
+        PanelShape shape;
+        QSizeF size;
+        int tile;
+        QPointF tileAt;
+    } cases[] = {
+        {"three icons fill their row", icons(3), {418, 152}, 2, {274, 14}},
+        {"a hint widens to the minimum and centres the tiles", icons(3, false, true), {560, 178}, 0, {85, 14}},
+        {"the search band moves the tiles down", icons(3, true, true), {560, 212}, 1, {215, 48}},
+        {"ten icons wrap into rows of eight", icons(10), {8 * 130 + 28, 2 * 124 + 28}, 9, {14 + 130, 14 + 124}},
+        {"previews use five larger columns", previews(6), {5 * 190 + 28, 2 * 160 + 28}, 5, {14, 14 + 160}},
+        {"large tiles", icons(3, false, false, 2), {3 * 130 * 1.25 + 28, 124 * 1.25 + 28}, 0, {14, 14}},
+        {"an empty list keeps one tile of room", icons(0), {158, 152}, -1, {}},
+        {"a negative count too", icons(-5), {158, 152}, -1, {}},
+        {"and with both bands", icons(0, true, true), {560, 152 + 34 + 26}, -1, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(preferredSize(c.shape), c.size);
+        if (c.tile >= 0) {
+            EXPECT_EQ(tileRect(c.shape, c.tile).topLeft(), c.tileAt);
+        }
+    }
+    // Out-of-range size settings clamp to Small and Large.
     EXPECT_EQ(tileMetrics(-4, true).tileWidth, tileMetrics(0, true).tileWidth);
     EXPECT_EQ(tileMetrics(9, true).tileHeight, tileMetrics(2, true).tileHeight);
-}
-
-TEST(PanelLayout, emptyListKeepsOneTileOfRoom)
-{
-    EXPECT_EQ(preferredSize(icons(0)), QSizeF(158, 152));
-    EXPECT_EQ(preferredSize(icons(0, true, true)), QSizeF(560, 152 + 34 + 26));
-    EXPECT_EQ(preferredSize(icons(-5)), QSizeF(158, 152));
 }
 
 TEST(PanelLayout, tileAtFindsTheTileUnderAPoint)

@@ -16,15 +16,6 @@ Entry entry(const QString& app, const QString& title)
     return e;
 }
 
-TEST(PanelRules, onlyTheFirstNineTilesCarryBadges)
-{
-    EXPECT_EQ(badgeText(0, true), "1");
-    EXPECT_EQ(badgeText(8, true), "9");
-    EXPECT_TRUE(badgeText(9, true).isEmpty());
-    EXPECT_TRUE(badgeText(-1, true).isEmpty());
-    EXPECT_TRUE(badgeText(0, false).isEmpty());
-}
-
 TEST(PanelRules, subtitleIsTheAppNameUnlessItRepeatsTheTitleAndMarksTabsAndOtherDesktops)
 {
     EXPECT_EQ(subtitleText(entry("Mail", "Inbox")), "Mail");
@@ -60,14 +51,6 @@ TEST(PanelRules, jitterIsNoHoverButASlowPointerHoversOnceItHasTravelledFarEnough
         hovers += d.hover ? 1 : 0;
     }
     EXPECT_EQ(hovers, 2);  // at 4 and at 8
-}
-
-TEST(PanelRules, wheelDistancePrefersPixelsAndTheLargerAxis)
-{
-    EXPECT_DOUBLE_EQ(wheelDistance(QPoint(0, 0), QPoint(0, 120)), 15);   // one notch
-    EXPECT_DOUBLE_EQ(wheelDistance(QPoint(0, -4), QPoint(0, -120)), -4); // touchpad pixels
-    EXPECT_DOUBLE_EQ(wheelDistance(QPoint(9, 2), QPoint()), 9);
-    EXPECT_DOUBLE_EQ(wheelDistance(QPoint(-3, 3), QPoint()), 3);         // a tie stays vertical
 }
 
 TEST(PanelRules, scrollDirectionLargeAndNonFiniteDeltas)

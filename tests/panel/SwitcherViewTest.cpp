@@ -75,16 +75,6 @@ protected:
     std::vector<int> scrolled;
 };
 
-TEST_F(SwitcherViewTest, sizeFollowsTheTileSizeSettingAtTheMomentOfUse)
-{
-    view.draw(content(3));
-    EXPECT_EQ(view.preferredSize(), QSize(418, 152));
-    store.setValue("tileSize", 0);
-    EXPECT_EQ(view.preferredSize(), QSize(360, 134));  // 359.5 x 133.4, rounded up
-    store.setValue("tileSize", "large");               // wrong type: the default
-    EXPECT_EQ(view.preferredSize(), QSize(418, 152));
-}
-
 TEST_F(SwitcherViewTest, hoverNeedsARealMoveAfterThePointerWasReset)
 {
     view.resetPointer();

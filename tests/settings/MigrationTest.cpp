@@ -26,8 +26,6 @@ protected:
         migrateFromEarlierBundle({store, workspace, clock, earlierPath, [this](double seconds) {
                                       ++loopSteps;
                                       clock.advance(seconds);
-                                      if (onLoopStep)
-                                          onLoopStep();
                                   }});
     }
     QJsonObject savedFile() const { return QJsonDocument::fromJson(test::readAll(store.filePath())).object(); }
@@ -39,7 +37,6 @@ protected:
     FakeWorkspace workspace;
     FakeClock clock;
     int loopSteps = 0;
-    std::function<void()> onLoopStep;
 };
 
 TEST_F(MigrationTest, importsNewKeysKeepsOursButTakesTheirStatistics)
@@ -88,24 +85,6 @@ TEST_F(MigrationTest, runsOnlyOnceButAlwaysAsksTheEarlierProductToQuit)
     EXPECT_EQ(loopSteps, 0);
 }
 
-TEST_F(MigrationTest, waitsForTheEarlierInstanceToQuit)
-{
-    workspace.terminateAtOnce = false;
-    workspace.add(10, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
-    writeEarlier(QJsonObject{{QStringLiteral("showDelay"), 0.5}});
-    const QDateTime start = clock.now();
-    onLoopStep = [&] {
-        if (loopSteps == 4)
-            workspace.find(10)->terminated = true;
-    };
-
-    migrate();
-
-    EXPECT_EQ(loopSteps, 4);
-    EXPECT_EQ(start.msecsTo(clock.now()), 200);
-    EXPECT_DOUBLE_EQ(store.value(QStringLiteral("showDelay")).toDouble(), 0.5);
-}
-
 TEST_F(MigrationTest, givesUpWaitingAfterOneAndAHalfSeconds)
 {
     workspace.terminateAtOnce = false;
@@ -133,13 +112,6 @@ TEST_F(MigrationTest, anUnreadableEarlierFileCountsAsAbsentAndIsLeftAlone)
     EXPECT_TRUE(Settings(store).migratedWendle());
     EXPECT_EQ(test::readAll(earlierPath), broken);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // nothing moved aside
-}
-
-TEST_F(MigrationTest, aMissingEarlierFileOnlyMarksTheImportDone)
-{
-    migrate();
-    EXPECT_EQ(store.keys(), QStringList{QStringLiteral("migratedWendle")});
-    EXPECT_EQ(loopSteps, 0);
 }
 
 TEST(TerminateEarlierProductTest, asksOnlyLiveInstancesOfTheEarlierProduct)

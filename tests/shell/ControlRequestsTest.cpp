@@ -72,32 +72,6 @@ protected:
 
 } // namespace
 
-TEST_F(ControlRequestsTest, listGivesTheSwitchersRowsNumberedWithTheirDesktops)
-{
-    store.setValue(QStringLiteral("otherSpaces"), true);
-    desk.rows = {windowEntry(7, QStringLiteral("Mail"), QStringLiteral("Inbox"), 0x10),
-                 windowEntry(8, QString(), QStringLiteral("Notes"), 0x20),
-                 windowEntry(9, QStringLiteral("Empty"), QString(), std::nullopt)};
-    RunningApp front;
-    front.pid = 7;
-    workspace.apps = {front};
-    workspace.frontmost = 7;
-
-    const QByteArray reply = ask({ControlVerb::list});
-    ASSERT_TRUE(reply.startsWith("ok\n"));
-    const QList<QByteArray> lines = reply.mid(3).split('\n');
-    ASSERT_EQ(lines.size(), 4);  // three rows and the empty rest after the last line feed
-    EXPECT_TRUE(lines[0].contains("\"row\":1") && lines[0].contains("\"window\":16") && lines[0].contains("\"desktop\":null"));
-    EXPECT_TRUE(lines[1].contains("\"app\":\"org.example.8\"") && lines[1].contains("\"desktop\":1"));
-    EXPECT_TRUE(lines[2].contains("\"row\":3") && lines[2].contains("\"window\":null"));
-    // As a switch would: the front app counts as used, and the settings decide the options.
-    EXPECT_EQ(desk.used, std::vector<Pid>{7});
-    ASSERT_TRUE(desk.builtWith);
-    EXPECT_TRUE(desk.builtWith->spaces);
-    // The window numbers --activate takes come from the window list, asked for with previews.
-    EXPECT_TRUE(desk.builtWith->previews);
-}
-
 TEST_F(ControlRequestsTest, activateBringsTheListedWindowAndRefusesOneNotListed)
 {
     desk.rows = {windowEntry(7, QStringLiteral("Mail"), QStringLiteral("Inbox"), 0x10)};

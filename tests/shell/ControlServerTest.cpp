@@ -5,10 +5,10 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "platform/fake/FakeDispatcher.h"
 #include "shell/ControlServer.h"
+#include "tests/support/TestFiles.h"
 
 using namespace zumo;
 
@@ -64,9 +64,7 @@ protected:
 TEST_F(ControlServerTest, aRequestReachesTheHandlerAndItsReplyTheClient)
 {
     ASSERT_TRUE(listen());
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(dir.path() + QStringLiteral("/zumo")).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_EQ(test::modeOf(dir.path() + QStringLiteral("/zumo")), 0700);
     EXPECT_EQ(exchange("activate 0x2a\n"), "ok\nbody\n");
     ASSERT_EQ(handled.size(), 1u);
     EXPECT_EQ(handled[0], (ControlRequest{ControlVerb::activate, 42}));

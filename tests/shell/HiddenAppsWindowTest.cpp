@@ -126,19 +126,5 @@ TEST_F(HiddenAppsWindowTest, anAppHiddenThroughAddAppIsGoneFromTheNextSwitcherRu
     EXPECT_EQ(switcherTitles(), (QStringList{"alpha window"}));
 }
 
-TEST_F(HiddenAppsWindowTest, addingAListedAppHidesItAndCancellingChangesNothing)
-{
-    store.setValue(QStringLiteral("appModes"), QJsonObject{{"org.a.alpha", "show-maybe"}});
-    open();
-    click(child<QPushButton>(window.get(), QStringLiteral("addApp")));
-    auto* picker = child<AppPicker>(window.get(), QStringLiteral("appPicker"));
-    ASSERT_TRUE(picker);
-    picker->reject();
-    EXPECT_EQ(stored(), QJsonValue(QJsonObject{{"org.a.alpha", "show-maybe"}}));
-
-    window->addRule(QStringLiteral("org.a.alpha"));
-    EXPECT_EQ(stored(), QJsonValue(QJsonObject{{"org.a.alpha", "hide"}}));
-}
-
 } // namespace
 } // namespace zumo

@@ -266,14 +266,5 @@ TEST_F(SettingsWindowTest, statusRowsSayWhatIsTrueHereAndOfferNoButtonThatCannot
     EXPECT_TRUE(text("maker").startsWith(QStringLiteral("Zumo by Pellwick · ")));
 }
 
-TEST_F(SettingsWindowTest, appearanceRecoloursTheApplicationAtOnce)
-{
-    window.show();
-    choose(popup(QStringLiteral("appearance")), 1);
-    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 100);
-    choose(popup(QStringLiteral("appearance")), 0);
-    EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 180);
-}
-
 } // namespace
 } // namespace zumo

@@ -79,17 +79,6 @@ TEST_F(StatusMenuTest, resumeAndToggleWriteTheStoreAndAskTheSettingsWindowToRelo
     EXPECT_EQ(changes, 3);
 }
 
-TEST_F(StatusMenuTest, windowAndQuitChoicesGoToTheApplication)
-{
-    std::vector<TrayAction> requested;
-    auto sub = menu.requested.subscribe([&](TrayAction a) { requested.push_back(a); });
-    for (const char* title : {"Statistics…", "Hidden Apps…", "Settings…", "Check for Updates…", "About Zumo", "Quit Zumo"})
-        click(QString::fromUtf8(title));
-    EXPECT_EQ(requested, (std::vector<TrayAction>{TrayAction::OpenStats, TrayAction::OpenHidden,
-                                                  TrayAction::OpenSettings, TrayAction::CheckUpdates,
-                                                  TrayAction::OpenAbout, TrayAction::Quit}));
-}
-
 TEST_F(StatusMenuTest, switchCountsAreReadWhenTheMenuOpens)
 {
     counters.bumpCounter("switches");
@@ -100,18 +89,6 @@ TEST_F(StatusMenuTest, switchCountsAreReadWhenTheMenuOpens)
     counters.bumpCounter("switches");
     poll.tick();
     EXPECT_EQ(menu.tray().look().counter, "2");
-}
-
-TEST_F(StatusMenuTest, showMenuBarOffRemovesTheIconAndOnBringsAFreshOne)
-{
-    EXPECT_TRUE(menu.tray().visible());
-    store.setValue("showMenuBar", false);
-    menu.updateStatusItem();
-    EXPECT_FALSE(menu.tray().visible());
-    store.setValue("showMenuBar", true);
-    menu.updateStatusItem();
-    EXPECT_TRUE(menu.tray().visible());
-    EXPECT_NE(findAction(menu.tray().menu(), "Quit Zumo"), nullptr);
 }
 
 TEST(TrayIconTest, withoutATraySaysSoOnceAndKeepsTheMenu)

@@ -18,24 +18,6 @@ double seconds(const QDateTime& moment)
     return double(moment.toMSecsSinceEpoch()) / 1000.0;
 }
 
-TrayState stateAt(const QDateTime& now)
-{
-    TrayState state;
-    state.now = now.toUTC();
-    state.locale = QLocale(QLocale::English, QLocale::UnitedKingdom);
-    state.zone = Berlin;
-    state.hookRunning = true;
-    return state;
-}
-
-std::vector<QString> titles(const std::vector<MenuItem>& items)
-{
-    std::vector<QString> out;
-    for (const MenuItem& item : items)
-        out.push_back(item.kind == MenuItem::Kind::Separator ? QStringLiteral("-") : item.title);
-    return out;
-}
-
 TEST(TrayMenuTest, untilTomorrowEndsAtTheNextSixOClockLocalTime)
 {
     EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 5, 30), Berlin), seconds(berlin(2026, 3, 5, 6, 0)));
@@ -56,15 +38,6 @@ TEST(TrayMenuTest, untilTomorrowKeepsSixOClockAcrossDaylightSavingChanges)
     EXPECT_EQ(autumn - seconds(berlin(2026, 10, 24, 23, 0)), 8 * 3600);
 }
 
-TEST(TrayMenuTest, timedPausesAddTheirMinutes)
-{
-    const QDateTime ten = berlin(2026, 3, 5, 10, 0);
-    EXPECT_EQ(pauseEnd(pauseMinutes(TrayAction::PauseQuarterHour), ten, Berlin), seconds(ten) + 900);
-    EXPECT_EQ(pauseEnd(pauseMinutes(TrayAction::PauseHour), ten, Berlin), seconds(ten) + 3600);
-    EXPECT_EQ(pauseMinutes(TrayAction::PauseUntilTomorrow), 0);
-    EXPECT_EQ(pauseMinutes(TrayAction::Quit), -1);
-}
-
 TEST(TrayMenuTest, switchesLineIsSingularOnlyForExactlyOne)
 {
     EXPECT_EQ(switchesLine(1, 1), QString::fromUtf8("⚡ 1 window switch · 1 today"));
@@ -81,53 +54,6 @@ TEST(TrayMenuTest, pausedUntilNamesTodayAndTomorrowAndDatesBeyond)
     EXPECT_EQ(pausedUntilTitle(berlin(2026, 3, 8, 6, 0), now, uk, Berlin), "Paused until 08/03/2026, 06:00");
     // Day names follow the local calendar, not UTC: 00:30 in Berlin on the 6th is still the 5th in UTC.
     EXPECT_EQ(pausedUntilTitle(berlin(2026, 3, 6, 0, 30), now, uk, Berlin), "Paused until Tomorrow, 00:30");
-}
-
-TEST(TrayMenuTest, menuHasEveryItemInOrderAndResumeOnlyWhilePaused)
-{
-    TrayState state = stateAt(berlin(2026, 3, 5, 10, 0));
-    state.allSwitches = 1;
-    const auto running = trayMenu(state);
-    const std::vector<QString> expected{
-        QString::fromUtf8("Active — ⌥Tab"), QString::fromUtf8("⚡ 1 window switch · 0 today"), "-", "Enable Zumo",
-        "Pause Switcher", "-", QString::fromUtf8("Statistics…"), QString::fromUtf8("Hidden Apps…"), "-",
-        QString::fromUtf8("Settings…"), QString::fromUtf8("Check for Updates…"), "About Zumo", "-", "Quit Zumo"};
-    EXPECT_EQ(titles(running), expected);
-    EXPECT_TRUE(running[3].checked);
-    EXPECT_EQ(titles(running[4].children), (std::vector<QString>{"For 15 minutes", "For 1 hour", "Until tomorrow"}));
-
-    state.pauseUntil = seconds(berlin(2026, 3, 6, 6, 0));
-    const auto paused = trayMenu(state);
-    EXPECT_EQ(paused[4].title, "Paused until Tomorrow, 06:00");
-    EXPECT_EQ(titles(paused[4].children).back(), "Resume Now");
-    EXPECT_EQ(paused[4].children.back().action, TrayAction::ResumeNow);
-}
-
-TEST(TrayMenuTest, statusLineAndLookFollowHookPauseAndEnable)
-{
-    TrayState state = stateAt(berlin(2026, 3, 5, 10, 0));
-    state.trigger = 1;
-    EXPECT_EQ(statusLine(state), QString::fromUtf8("Active — ⌃Tab"));
-    EXPECT_EQ(trayLook(state).opacity, 1.0);
-
-    state.enabled = false;
-    EXPECT_EQ(statusLine(state), "Off");
-    EXPECT_EQ(trayLook(state).opacity, 0.45);
-    EXPECT_FALSE(trayLook(state).paused);
-
-    state.enabled = true;
-    state.pauseUntil = seconds(state.now) + 1;
-    EXPECT_EQ(statusLine(state), "Paused");
-    EXPECT_TRUE(trayLook(state).paused);
-    EXPECT_EQ(trayLook(state).opacity, 0.45);
-
-    state.hookRunning = false;
-    EXPECT_EQ(statusLine(state), "Needs Accessibility permission");
-
-    EXPECT_EQ(trayLook(state).counter, "");
-    state.menuCounter = true;
-    state.todaySwitches = 37;
-    EXPECT_EQ(trayLook(state).counter, "37");
 }
 
 } // namespace

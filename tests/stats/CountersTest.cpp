@@ -130,45 +130,5 @@ TEST_F(CountersTest, weeklyPeriodEndsAfterSevenDaysOfElapsedTime)
     EXPECT_TRUE(store.contains("periodical"));
 }
 
-TEST_F(CountersTest, autoSettingIsClamped)
-{
-    store.setValue("period.x", 1);
-    store.setValue("stats.auto", 9);
-    setSince("stats.periodSince", 30 * Day - 1);
-    counters.checkAutoPeriod();
-    EXPECT_TRUE(store.contains("period.x"));
-    clock.advance(1);
-    counters.checkAutoPeriod();
-    EXPECT_FALSE(store.contains("period.x"));
-
-    store.setValue("period.x", 1);
-    store.setValue("stats.auto", -1);
-    clock.advance(1000 * Day);
-    counters.checkAutoPeriod();
-    EXPECT_TRUE(store.contains("period.x"));
-    EXPECT_EQ(autoPeriodDays(1), 1);
-}
-
-TEST_F(CountersTest, elapsedTextTruncatesAndNeverGoesNegative)
-{
-    EXPECT_EQ(counters.formatElapsed(clock.now().addMSecs(-59'900)), "0d 00h 00m 59s");
-    EXPECT_EQ(counters.formatElapsed(clock.now().addSecs(-(Day + 2 * 3600 + 3 * 60 + 4))), "1d 02h 03m 04s");
-    EXPECT_EQ(counters.formatElapsed(clock.now().addSecs(5)), "0d 00h 00m 00s");
-    EXPECT_EQ(formatElapsedSeconds(400 * 86400 + 59), "400d 00h 00m 59s");
-}
-
-TEST_F(CountersTest, snapshotListsWholeAllTimeCountsAndWholeSinceSeconds)
-{
-    store.setValue("all.switches", 3);
-    store.setValue("all.update.auto", 2);
-    store.setValue("all.odd", 1.5);
-    store.setValue("all.text", "7");
-    store.setValue("period.switches", 9);
-    store.setValue("stats.allSince", 1772700000.75);
-
-    const QJsonObject all{{"switches", 3}, {"update.auto", 2}};
-    EXPECT_EQ(counters.statsSnapshot(), (QJsonObject{{"all", all}, {"since", 1772700000}}));
-}
-
 } // namespace
 } // namespace zumo

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QString>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace zumo::test {
 
@@ -21,6 +22,13 @@ inline void writeAll(const QString& path, const QByteArray& bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// The permission bits of the file or folder itself (a link is not followed); -1 when it is missing.
+inline int modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 } // namespace zumo::test

@@ -112,38 +112,6 @@ TEST(Switcher, filtersApplyAtDeliveryAndAnEmptyListEndsSilently)
     EXPECT_EQ(rig.count("tabsListed"), 2);
 }
 
-TEST(Switcher, buildOptionsFollowFilterAndSettings)
-{
-    SwitcherRig rig;
-    rig.givenWindows(2);
-    rig.store.setValue(QStringLiteral("perWindow"), false);
-    rig.store.setValue(QStringLiteral("otherSpaces"), true);
-
-    rig.sw->open(false, SlotFilter::tabs);
-    rig.sw->finish(false);
-    rig.sw->open(false, SlotFilter::currentApp);
-    rig.sw->finish(false);
-    rig.sw->open(false, SlotFilter::currentSpace);
-    rig.sw->finish(false);
-    rig.deliver();
-
-    ASSERT_EQ(rig.inventory.builds.size(), 3u);
-    EXPECT_TRUE(rig.inventory.builds[0].perWindow);
-    EXPECT_TRUE(rig.inventory.builds[0].tabs);
-    EXPECT_FALSE(rig.inventory.builds[0].onlyPID);
-    EXPECT_FALSE(rig.inventory.builds[1].perWindow);
-    EXPECT_EQ(rig.inventory.builds[1].onlyPID, std::optional<Pid>(101));
-    EXPECT_TRUE(rig.inventory.builds[1].spaces);
-    EXPECT_FALSE(rig.inventory.builds[2].spaces);
-    EXPECT_EQ(rig.inventory.noted, (std::vector<Pid>{101, 101, 101}));
-    EXPECT_EQ(rig.sw->state(), State::closed);  // every result was stale
-
-    rig.workspace.add(7, rig.workspace.ownId, QStringLiteral("Zumo"));
-    rig.workspace.frontmost = 7;
-    rig.sw->open(false, SlotFilter::all);
-    EXPECT_EQ(rig.inventory.noted.size(), 3u);  // this program is never recorded as used
-}
-
 TEST(Switcher, staleBuildIsDroppedAfterANewRun)
 {
     SwitcherRig rig;
@@ -248,27 +216,6 @@ TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)
     EXPECT_EQ(rig.sw->state(), State::shown);
     EXPECT_EQ(rig.sw->content().selected, 2);
     EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
-}
-
-TEST(Switcher, noticeIsTakenOnlyAtTheFirstShowingOfARun)
-{
-    SwitcherRig rig;
-    rig.givenWindows(3);
-    rig.reminder.pending = QStringLiteral("Zumo 2.0 is available");
-    rig.openAndShow();
-    rig.sw->move(1);
-    rig.sw->show();
-    EXPECT_EQ(rig.reminder.takes, 1);
-    EXPECT_EQ(rig.panels.drawn.hint, std::optional<QString>(QStringLiteral("Zumo 2.0 is available")));
-
-    rig.sw->finish(true);
-    rig.openAndShow();
-    EXPECT_EQ(rig.reminder.takes, 2);
-    EXPECT_EQ(rig.sw->content().hint, std::optional<QString>(QString::fromUtf8(KeyHint)));
-
-    rig.store.setValue(QStringLiteral("showHints"), false);
-    rig.sw->show();
-    EXPECT_FALSE(rig.sw->content().hint);
 }
 
 TEST(Switcher, searchStories)
@@ -415,20 +362,6 @@ TEST(Switcher, closeDependsOnWhatTheEntryIs)
     }
 }
 
-TEST(Switcher, minimiseMarksTheEntryAndKeepsThePanelOpen)
-{
-    SwitcherRig rig;
-    rig.givenWindows(3);
-    rig.openAndShow();
-    rig.sw->minimizeSelected();
-    EXPECT_TRUE(rig.sw->allEntries()[1].minimized);
-    EXPECT_TRUE(rig.panels.drawn.entries[1].minimized);
-    EXPECT_EQ(rig.sw->state(), State::shown);
-    rig.deliver();
-    EXPECT_EQ(rig.actions.minimized, std::vector<ElementRef>{*rig.inventory.entries[1].window});
-    EXPECT_EQ(rig.count("mins"), 1);
-}
-
 TEST(Switcher, pointerInputFromThePanels)
 {
     SwitcherRig rig;
@@ -448,28 +381,6 @@ TEST(Switcher, pointerInputFromThePanels)
     rig.panels.picked.notify(1);
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
     EXPECT_EQ(rig.count("mousePicks"), 1);
-}
-
-TEST(Switcher, rowMovesStepByTheGridWidthWithoutWrapping)
-{
-    SwitcherRig rig;
-    rig.givenWindows(7);
-    rig.store.setValue(QStringLiteral("previews"), true);
-    rig.openAndShow();  // five columns; the second entry is selected
-    rig.sw->moveRow(1);
-    EXPECT_EQ(rig.panels.drawn.selected, 6);
-    rig.sw->moveRow(1);
-    EXPECT_EQ(rig.panels.drawn.selected, 6);
-    rig.sw->moveRow(-1);
-    rig.sw->moveRow(-1);
-    EXPECT_EQ(rig.panels.drawn.selected, 1);
-
-    rig.sw->finish(false);
-    rig.store.setValue(QStringLiteral("previews"), false);
-    rig.givenWindows(10);
-    rig.openAndShow();
-    rig.sw->moveRow(1);
-    EXPECT_EQ(rig.panels.drawn.selected, 9);  // eight columns
 }
 
 TEST(Switcher, targetScreensFollowDisplayMode)

@@ -126,18 +126,6 @@ TEST(TapDecision, table)
     }
 }
 
-TEST(TapDecision, openCarriesTheShortcut)
-{
-    const TapAction a = decideTap(down(keys::Grave, Option | Shift), closed(), OptionSlots);
-    EXPECT_EQ(a.mask, Option);
-    EXPECT_EQ(a.key, keys::Grave);
-    EXPECT_EQ(a.filter, SlotFilter::currentApp);
-    EXPECT_TRUE(a.backward);
-    EXPECT_EQ(decideTap(typed("f"), running(), OptionSlots).snap, SnapTo::full);
-    EXPECT_EQ(decideTap(typed("Q"), running(false, true), OptionSlots).character, QChar(u'q'));
-    EXPECT_EQ(decideTap(typed("Q"), running(), OptionSlots).verb, TapVerb::quit);
-}
-
 // A Tap wired to a real Switcher on the fake platform.
 struct TapRig : SwitcherRig {
     FakeKeyboardHook hook;
@@ -150,6 +138,14 @@ struct TapRig : SwitcherRig {
     }
     bool text(const char* chars) { return key(0, Option, chars); }
     bool release(std::uint64_t flags = 0) { return hook.send(of(KeyEventType::FlagsChanged, flags)); }
+    // Started, with n windows, and a run opened by Alt+Tab whose entries have arrived.
+    void openRun(int n)
+    {
+        tap.start();
+        givenWindows(n);
+        key(keys::Tab);
+        deliver();
+    }
 };
 
 // The refusal is logged once per process, so the story runs in a fresh process of its own:
@@ -253,52 +249,10 @@ TEST(Tap, perAppShortcutCountsAndOpensForTheFrontApp)
     EXPECT_EQ(rig.inventory.builds.at(0).onlyPID, std::optional<Pid>(101));
 }
 
-TEST(Tap, numberJumpsCommitOnlyToShownEntries)
-{
-    TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(4);
-    rig.key(keys::Tab);
-    EXPECT_FALSE(rig.text("5"));  // still loading
-    rig.deliver();
-    EXPECT_FALSE(rig.text("9"));
-    EXPECT_TRUE(rig.sw->isOpen());
-    EXPECT_FALSE(rig.text("3"));
-    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
-    EXPECT_EQ(rig.count("jumps"), 1);
-}
-
-TEST(Tap, searchTypingAndEscapeTwice)
-{
-    TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(3);
-    rig.key(keys::Tab);
-    rig.deliver();
-    rig.text("/");
-    EXPECT_FALSE(rig.text("Q"));
-    EXPECT_FALSE(rig.key(keys::Space, Option, " "));
-    EXPECT_EQ(rig.sw->content().query, std::optional<QString>(QStringLiteral("q ")));
-    EXPECT_TRUE(rig.actions.quit.empty());
-    rig.deliver();
-    EXPECT_TRUE(rig.panels.drawn.entries.empty());
-
-    EXPECT_FALSE(rig.key(keys::Escape));
-    EXPECT_FALSE(rig.sw->isSearching());
-    EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
-    EXPECT_EQ(rig.sw->content().selected, 0);
-    EXPECT_FALSE(rig.key(keys::Escape));
-    EXPECT_FALSE(rig.sw->isOpen());
-    EXPECT_TRUE(rig.actions.activated.empty());
-}
-
 TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
 {
     TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(3);
-    rig.key(keys::Tab);
-    rig.deliver();
+    rig.openRun(3);
     rig.store.setValue(QStringLiteral("enabled"), false);
     EXPECT_TRUE(rig.key(keys::Tab));
     EXPECT_EQ(rig.sw->content().selected, 1);
@@ -318,10 +272,7 @@ TEST(Tap, disabledOrPausedKeysPassButReleaseStillCommits)
 TEST(Tap, hookSwitchedOffCancelsAndComesBack)
 {
     TapRig rig;
-    rig.tap.start();
-    rig.givenWindows(3);
-    rig.key(keys::Tab);
-    rig.deliver();
+    rig.openRun(3);
     EXPECT_TRUE(rig.hook.send(of(KeyEventType::DisabledByTimeout)));
     EXPECT_FALSE(rig.sw->isOpen());
     EXPECT_EQ(rig.hook.enables, 2);

@@ -95,24 +95,5 @@ TEST(DeviceProfileTest, batteryAndThermalAreReadFromSysfs)
     EXPECT_EQ(readThermalState(th), 3);
 }
 
-TEST(DeviceProfileTest, linuxSourcesAndPlaces)
-{
-    EXPECT_EQ(memAvailable("MemTotal:  100 kB\nMemAvailable:    2048 kB\n"), 2048 * 1024);
-    EXPECT_FALSE(memAvailable("MemTotal: 100 kB\n").has_value());
-    EXPECT_EQ(installPlace("/usr/bin/zumo", "/home/ann"), "applications");
-    EXPECT_EQ(installPlace("/home/ann/.local/bin/zumo", "/home/ann"), "user-applications");
-    EXPECT_EQ(installPlace("/tmp/.mount_ZumoAb/usr/bin/zumo", "/home/ann"), "disk-image");
-    EXPECT_EQ(installPlace("/home/ann/src/zumo/build/zumo", "/home/ann"), "other");
-
-    // The real machine: every key has the documented JSON type.
-    const QJsonObject p = deviceProfile(readDeviceFacts(), {});
-    EXPECT_TRUE(p["cores"].isDouble());
-    EXPECT_GT(p["cores"].toInt(), 0);
-    EXPECT_TRUE(p["ramGB"].isDouble());
-    EXPECT_TRUE(p["macos"].toString().count('.') == 2 || p["macos"] == "?");
-    EXPECT_TRUE(p["battery"].isString() || p["battery"].isObject());
-    EXPECT_TRUE(p["diskGB"].isDouble());
-}
-
 } // namespace
 } // namespace zumo

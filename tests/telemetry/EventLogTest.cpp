@@ -48,9 +48,7 @@ TEST_F(EventLogTest, writesUtcSecondsWithZThenMessageAndCreatesFilePrivate)
     EXPECT_EQ(readAll(logPath()),
               QByteArray("2026-03-05T14:03:07Z start\n"
                          "2026-03-05T15:03:07Z caf\xC3\xA9 \xE2\x86\x92 done\n"));
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::modeOf(logPath()), 0600);
     EXPECT_EQ(log.filePath(), logPath());
 }
 

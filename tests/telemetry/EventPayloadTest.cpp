@@ -62,14 +62,6 @@ TEST_F(EventPayloadTest, payloadCarriesDeviceSettingsStatsAndTheRunningTime)
     EXPECT_EQ(payload.eventPayload()["session"], 90);
 }
 
-TEST_F(EventPayloadTest, demoTextIsSortedPrettyJsonWithTheAppName)
-{
-    const QByteArray text = telemetryDemoText(payload.eventPayload());
-    EXPECT_TRUE(text.endsWith("}\n"));
-    EXPECT_TRUE(text.contains("\n    \"app\": \"Zumo\",\n    \"device\": {\n"));
-    EXPECT_LT(text.indexOf("\"battery\""), text.indexOf("\"cores\""));
-}
-
 TEST_F(EventPayloadTest, launchGathersFactsInTheBackgroundThenSendsAndUploads)
 {
     store.setValue("consentVersion", 1);
@@ -84,17 +76,6 @@ TEST_F(EventPayloadTest, launchGathersFactsInTheBackgroundThenSendsAndUploads)
     EXPECT_EQ(sent(1)["event"], "logs");
     telemetry.ping();
     EXPECT_EQ(sent(2)["event"], "ping");
-}
-
-TEST_F(EventPayloadTest, withoutConsentTheLifetimeSendsNothingNotEvenQuit)
-{
-    telemetry.launch();
-    dispatcher.runAll();
-    telemetry.ping();
-    dispatcher.runAll();
-    telemetry.quit();
-    http.deliver();
-    EXPECT_TRUE(http.requests.empty());
 }
 
 } // namespace

@@ -82,20 +82,6 @@ TEST_F(EventSenderTest, eventsCarryTheEnvelopeAndPropertiesOverrideIt)
     EXPECT_EQ(sentObject(1)["version"], ZUMO_VERSION);
 }
 
-TEST_F(EventSenderTest, deliveryIsReportedOnlyFor2xxAnswers)
-{
-    int delivered = 0;
-    for (const HttpResponse& answer : {FakeHttpClient::ok("", 204), FakeHttpClient::ok("", 299),
-                                       FakeHttpClient::ok("", 300), FakeHttpClient::ok("", 500),
-                                       FakeHttpClient::failure("offline")}) {
-        http.respond = [answer](const HttpRequest&) { return std::optional<HttpResponse>(answer); };
-        sender.sendEvent("logs", {}, false, [&] { ++delivered; });
-        http.deliver();
-        sender.sendEvent("logs", {}, true, [&] { ++delivered; });
-    }
-    EXPECT_EQ(delivered, 4);
-}
-
 TEST_F(EventSenderTest, quitWaitsForTheAnswerAndGivesUpWithoutOne)
 {
     int delivered = 0;
