@@ -1,0 +1,53 @@
+// Paints the run into the overlay's frame, as the X11 panel paints its window.
+#include "platform/wayland/WaylandPanels.h"
+
+#include <QPainter>
+#include <cmath>
+
+#include "panel/PanelLayout.h"
+#include "platform/wayland/LayerOverlay.h"
+#include "settings/Settings.h"
+
+namespace zumo::wayland {
+
+WaylandPanels::WaylandPanels(const Settings& settings, LayerOverlay& overlay) : m_settings(settings), m_overlay(overlay) {}
+
+int WaylandPanels::rowsThatFit(const RunView& view, double availableHeight) const
+{
+    return zumo::rowsThatFit(panelShape(view, m_settings.tileSize()), availableHeight);
+}
+
+void WaylandPanels::show(const RunView& view, const std::vector<QRect>&)
+{
+    m_shown = true;
+    paint(view);
+}
+
+void WaylandPanels::redraw(const RunView& view)
+{
+    if (m_shown)
+        paint(view);
+}
+
+void WaylandPanels::hide()
+{
+    m_shown = false;
+    m_overlay.clearFrame();
+}
+
+void WaylandPanels::paint(const RunView& view)
+{
+    const QSizeF size = preferredSize(panelShape(view, m_settings.tileSize()));
+    QImage& frame = m_overlay.beginFrame(QSize(int(std::ceil(size.width())), int(std::ceil(size.height()))));
+    frame.fill(Qt::transparent);
+    {
+        QPainter painter(&frame);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A compositor always blends layer surfaces: the panel is translucent with rounded corners.
+        paintPanelBackground(painter, QRectF(frame.rect()), true);
+        m_painter.paint(painter, PanelContent{view, m_settings.tileSize(), m_settings.showNumbers()});
+    }
+    m_overlay.present();
+}
+
+} // namespace zumo::wayland
