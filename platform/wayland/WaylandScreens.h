@@ -23,11 +23,13 @@ private:
     Subscription m_outputs;
 };
 
-// The window list is there (the backend does not start without it); window captures are not.
+// The window list is there (the backend does not start without it); window captures and
+// moves are not.
 class WaylandPermissions final : public Permissions {
 public:
     bool accessibilityTrusted() const override { return true; }
     bool screenCaptureGranted() const override { return false; }
+    bool windowsMovable() const override { return false; }
 };
 
 } // namespace zumo::wayland

@@ -11,7 +11,8 @@ using namespace zumo;
 TEST(ControlProtocol, everyRequestSurvivesTheRoundTripThroughItsLine)
 {
     for (const ControlRequest& request : {ControlRequest{ControlVerb::sync}, ControlRequest{ControlVerb::list},
-                                          ControlRequest{ControlVerb::showSettings},
+                                          ControlRequest{ControlVerb::showSettings}, ControlRequest{ControlVerb::next},
+                                          ControlRequest{ControlVerb::prev},
                                           ControlRequest{ControlVerb::activate, 0x1e00004},
                                           ControlRequest{ControlVerb::activate, 0x1e00004, 2}}) {
         QByteArray line = requestLine(request);
