@@ -1,6 +1,7 @@
 // The foreign-toplevel list: handle events gathered until "done", then one new snapshot.
 #include "platform/wayland/Toplevels.h"
 
+#include <QTimer>
 #include <algorithm>
 #include <wayland-client.h>
 
@@ -184,14 +185,24 @@ zwlr_foreign_toplevel_handle_v1* Toplevels::handleOf(std::uint32_t id) const
 
 void Toplevels::activate(std::uint32_t id)
 {
-    auto* h = handleOf(id);
-    if (!h || !m_connection.seat())
+    if (!handleOf(id) || !m_connection.seat())
         return;
-    zwlr_foreign_toplevel_handle_v1_activate(h, m_connection.seat());
+    if (!m_pendingActivation)
+        QTimer::singleShot(0, &m_context, [this] { sendActivation(); });
+    m_pendingActivation = id;
     // Counted as used at once: the compositor's answer comes later, and a quick second switch
     // must already start from this window.
     noteActivated(m_order, id);
     publish();
+}
+
+void Toplevels::sendActivation()
+{
+    const std::uint32_t id = std::exchange(m_pendingActivation, 0);
+    if (auto* h = handleOf(id)) {
+        zwlr_foreign_toplevel_handle_v1_activate(h, m_connection.seat());
+        m_connection.flush();
+    }
 }
 
 void Toplevels::close(std::uint32_t id)

@@ -2,6 +2,7 @@
 // most-recently-used order: the protocol gives no pid, geometry, stacking or recency.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -56,7 +57,9 @@ public:
     // The pid that stands for appId; the same for every window of it. Main thread.
     Pid pidFor(const QString& appId);
 
-    // Requests; an unknown id is ignored. Main thread.
+    // Requests; an unknown id is ignored. Main thread. The activations asked for in one turn of
+    // the event loop go out as one request for the last of them: one switch asks for the
+    // application and then its window, and each request would move the focus.
     void activate(std::uint32_t id);
     void close(std::uint32_t id);
     void setMinimized(std::uint32_t id, bool minimized);
@@ -73,6 +76,7 @@ public:
 private:
     zwlr_foreign_toplevel_handle_v1* handleOf(std::uint32_t id) const;
     void publish();
+    void sendActivation();
 
     WaylandConnection& m_connection;
     zwlr_foreign_toplevel_manager_v1* m_manager = nullptr;
@@ -80,6 +84,8 @@ private:
     std::vector<std::uint32_t> m_order;  // most recently activated first
     std::unordered_map<QString, Pid> m_pids;
     std::uint32_t m_nextId = 1;
+    std::uint32_t m_pendingActivation = 0;
+    QObject m_context;  // ends a queued activation with the list
     mutable std::mutex m_mutex;
     std::shared_ptr<const ToplevelSnapshot> m_snapshot;
 };

@@ -20,6 +20,6 @@ foreach(xml
   list(APPEND zumo_wayland_protocol_sources ${zumo_wayland_generated}/${base}-client.h
     ${zumo_wayland_generated}/${base}.c)
 endforeach()
-zumo_library(zumo_wayland platform/wayland zumo_panel zumo_platform Qt6::Gui PkgConfig::WAYLAND)
+zumo_library(zumo_wayland platform/wayland zumo_panel zumo_platform Qt6::Gui Qt6::Network PkgConfig::WAYLAND)
 target_sources(zumo_wayland PRIVATE ${zumo_wayland_protocol_sources})
 target_include_directories(zumo_wayland PRIVATE ${zumo_wayland_generated})

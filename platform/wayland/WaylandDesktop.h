@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/wayland/LayerOverlay.h"
+#include "platform/wayland/SwayBindings.h"
 #include "platform/wayland/Toplevels.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandKeyboardHook.h"
@@ -35,6 +36,7 @@ struct WaylandDesktop {
     std::unique_ptr<wayland::LayerOverlay> overlay;
     std::unique_ptr<wayland::WaylandKeyboardHook> hook;
     std::unique_ptr<wayland::WaylandPanels> panels;
+    std::unique_ptr<wayland::SwayBindings> swayBindings;  // only on sway
 };
 
 } // namespace zumo

@@ -10,7 +10,27 @@
 
 namespace zumo::wayland {
 
-WaylandPanels::WaylandPanels(const Settings& settings, LayerOverlay& overlay) : m_settings(settings), m_overlay(overlay) {}
+namespace {
+
+QSize frameSize(const RunView& view, int tileSize)
+{
+    const QSizeF size = preferredSize(panelShape(view, tileSize));
+    return QSize(int(std::ceil(size.width())), int(std::ceil(size.height())));
+}
+
+} // namespace
+
+WaylandPanels::WaylandPanels(const Settings& settings, LayerOverlay& overlay) : m_settings(settings), m_overlay(overlay)
+{
+    RunView sample;
+    sample.entries.resize(2);
+    sample.entries[0].title = QStringLiteral("Abcdefghijklmnopqrstuvwxyz 0123456789");
+    sample.entries[1].title = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ …·–");
+    sample.query = QStringLiteral("warm");
+    sample.hint = QStringLiteral("1–9 ⇥ ↩");
+    QImage frame(frameSize(sample, settings.tileSize()), QImage::Format_ARGB32_Premultiplied);
+    draw(frame, sample);
+}
 
 int WaylandPanels::rowsThatFit(const RunView& view, double availableHeight) const
 {
@@ -37,17 +57,18 @@ void WaylandPanels::hide()
 
 void WaylandPanels::paint(const RunView& view)
 {
-    const QSizeF size = preferredSize(panelShape(view, m_settings.tileSize()));
-    QImage& frame = m_overlay.beginFrame(QSize(int(std::ceil(size.width())), int(std::ceil(size.height()))));
-    frame.fill(Qt::transparent);
-    {
-        QPainter painter(&frame);
-        painter.setRenderHint(QPainter::Antialiasing);
-        // A compositor always blends layer surfaces: the panel is translucent with rounded corners.
-        paintPanelBackground(painter, QRectF(frame.rect()), true);
-        m_painter.paint(painter, PanelContent{view, m_settings.tileSize(), m_settings.showNumbers()});
-    }
+    draw(m_overlay.beginFrame(frameSize(view, m_settings.tileSize())), view);
     m_overlay.present();
+}
+
+void WaylandPanels::draw(QImage& frame, const RunView& view)
+{
+    frame.fill(Qt::transparent);
+    QPainter painter(&frame);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // A compositor always blends layer surfaces: the panel is translucent with rounded corners.
+    paintPanelBackground(painter, QRectF(frame.rect()), true);
+    m_painter.paint(painter, PanelContent{view, m_settings.tileSize(), m_settings.showNumbers()});
 }
 
 } // namespace zumo::wayland

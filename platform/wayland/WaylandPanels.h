@@ -16,7 +16,8 @@ class LayerOverlay;
 
 class WaylandPanels final : public RunPanels {
 public:
-    // Both must outlive the panels. Main thread.
+    // Both must outlive the panels. Paints a sample once, unseen, so that the first real paint
+    // finds the fonts and glyphs loaded. Main thread.
     WaylandPanels(const Settings& settings, LayerOverlay& overlay);
 
     int rowsThatFit(const RunView& view, double availableHeight) const override;
@@ -27,6 +28,7 @@ public:
 
 private:
     void paint(const RunView& view);
+    void draw(QImage& frame, const RunView& view);
 
     const Settings& m_settings;
     LayerOverlay& m_overlay;

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/KeyCodes.h"
+#include "platform/wayland/SwayBindings.h"
 #include "platform/wayland/WaylandKeys.h"
 #include "platform/wayland/WaylandSession.h"
 #include "tests/e2e/E2eSupport.h"
@@ -245,6 +246,8 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
     EXPECT_TRUE(missingProtocolsMessage(true, false, QStringLiteral("weston"))->contains(QLatin1String("layer-shell")));
     EXPECT_TRUE(bindingLines(QStringLiteral("Sway"))->contains(QLatin1String("bindsym Mod1+Shift+Tab exec zumo --prev")));
     EXPECT_FALSE(bindingLines(QStringLiteral("weston")));
+    EXPECT_EQ(bindingTrigger(R"({"change":"run","binding":{"command":"nop  zumo prev"}})"), true);
+    EXPECT_FALSE(bindingTrigger(R"({"change":"run","binding":{"command":"exec foot"}})"));
 
     EXPECT_EQ(keyCodeFor(0xfe20 /* ISO_Left_Tab */, 23), keys::Tab);
     EXPECT_EQ(keyCodeFor(0xff08 /* BackSpace */, 22), keys::Delete);
