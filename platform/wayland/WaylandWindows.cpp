@@ -17,6 +17,12 @@ std::optional<std::uint32_t> toplevelId(ElementRef element)
     return std::uint32_t(element);
 }
 
+const Toplevel* toplevelOf(const ToplevelSnapshot& snapshot, ElementRef element)
+{
+    const auto id = toplevelId(element);
+    return id ? snapshot.find(*id) : nullptr;
+}
+
 } // namespace
 
 WaylandWindows::WaylandWindows(Toplevels& toplevels) : m_toplevels(toplevels)
@@ -107,8 +113,7 @@ std::optional<std::vector<ElementRef>> WaylandWindows::windows(Pid pid, double)
 std::optional<QString> WaylandWindows::string(ElementRef element, const QString& attribute)
 {
     const auto snapshot = m_toplevels.snapshot();
-    const auto id = toplevelId(element);
-    const Toplevel* t = id ? snapshot->find(*id) : nullptr;
+    const Toplevel* t = toplevelOf(*snapshot, element);
     if (!t)
         return std::nullopt;
     if (attribute == QLatin1String("AXSubrole"))
@@ -123,8 +128,7 @@ std::optional<QString> WaylandWindows::string(ElementRef element, const QString&
 std::optional<bool> WaylandWindows::boolean(ElementRef element, const QString& attribute)
 {
     const auto snapshot = m_toplevels.snapshot();
-    const auto id = toplevelId(element);
-    const Toplevel* t = id ? snapshot->find(*id) : nullptr;
+    const Toplevel* t = toplevelOf(*snapshot, element);
     if (!t)
         return std::nullopt;
     if (attribute == QLatin1String("AXMinimized"))
