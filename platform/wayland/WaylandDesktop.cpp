@@ -27,7 +27,7 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     d.screens = std::make_unique<WaylandScreens>(*d.connection);
     d.overlay = std::make_unique<LayerOverlay>(*d.connection);
     d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
-    d.panels = std::make_unique<WaylandPanels>(settings, *d.overlay);
+    d.panels = std::make_unique<WaylandPanels>(settings, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
     d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
     return desktop;
 }

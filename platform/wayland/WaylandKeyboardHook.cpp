@@ -1,6 +1,7 @@
 // Trigger presses from the control socket, keys and modifiers from the overlay's keyboard focus.
 #include "platform/wayland/WaylandKeyboardHook.h"
 
+#include <QTimer>
 #include <xkbcommon/xkbcommon.h>
 
 #include "platform/KeyCodes.h"
@@ -33,6 +34,7 @@ bool WaylandKeyboardHook::create(Handler handler)
 void WaylandKeyboardHook::destroy()
 {
     setCapturing(false);
+    panelsHidden();
     m_handler = {};
 }
 
@@ -41,11 +43,29 @@ void WaylandKeyboardHook::setCapturing(bool capturing)
     if (capturing == m_capturing)
         return;
     m_capturing = capturing;
+    if (!capturing)
+        return;
+    if (m_overlay.isOpen() && m_focused) {
+        // The last run's overlay still holds the keyboard, so no enter event will tell the
+        // modifiers: they are told on the next turn (not from inside the handler's call).
+        QTimer::singleShot(0, &m_posted, [this] {
+            if (m_capturing && m_focused)
+                deliver({KeyEventType::FlagsChanged, 0, heldFlags(), {}});
+        });
+        return;
+    }
     m_focused = false;
-    if (capturing)
-        m_overlay.open();
-    else
-        m_overlay.close();
+    m_overlay.open();
+}
+
+void WaylandKeyboardHook::panelsHidden()
+{
+    if (m_capturing) {
+        m_overlay.clearFrame();
+        return;
+    }
+    m_focused = false;
+    m_overlay.close();
 }
 
 bool WaylandKeyboardHook::trigger(bool reverse)

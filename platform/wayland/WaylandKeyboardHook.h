@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <cstdint>
 #include <vector>
 
@@ -25,6 +26,9 @@ class LayerOverlay;
 //   same way, since the compositor keeps its binding while the overlay has the keyboard.
 // - setCapturing(true) opens the overlay; when it receives the keyboard the modifiers held
 //   are delivered as FlagsChanged, so a quick tap (Alt already up) commits at once.
+// - setCapturing(false) stops delivering keys but keeps the overlay until panelsHidden(): the
+//   run's activation request must reach the compositor before the keyboard is let go, or the
+//   compositor would first hand it back to the window that had it.
 // - Losing the keyboard to another surface while capturing delivers DisabledByUserInput.
 class WaylandKeyboardHook final : public KeyboardHook, private KeyboardListener {
 public:
@@ -45,6 +49,9 @@ public:
 
     // The compositor's binding for the main shortcut fired. False when the hook is off.
     bool trigger(bool reverse);
+    // The run's panel was hidden (after its activation request): the overlay goes unless a new
+    // run holds it.
+    void panelsHidden();
 
 private:
     void keymap(const QByteArray& text) override;
@@ -64,6 +71,7 @@ private:
     xkb_context* m_context = nullptr;
     xkb_keymap* m_keymap = nullptr;
     xkb_state* m_state = nullptr;
+    QObject m_posted;  // ends posted deliveries with the hook
 };
 
 } // namespace zumo::wayland

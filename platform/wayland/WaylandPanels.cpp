@@ -20,7 +20,8 @@ QSize frameSize(const RunView& view, int tileSize)
 
 } // namespace
 
-WaylandPanels::WaylandPanels(const Settings& settings, LayerOverlay& overlay) : m_settings(settings), m_overlay(overlay)
+WaylandPanels::WaylandPanels(const Settings& settings, LayerOverlay& overlay, std::function<void()> hidden)
+    : m_settings(settings), m_overlay(overlay), m_hidden(std::move(hidden))
 {
     RunView sample;
     sample.entries.resize(2);
@@ -52,7 +53,7 @@ void WaylandPanels::redraw(const RunView& view)
 void WaylandPanels::hide()
 {
     m_shown = false;
-    m_overlay.clearFrame();
+    m_hidden();
 }
 
 void WaylandPanels::paint(const RunView& view)

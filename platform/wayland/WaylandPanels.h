@@ -3,6 +3,8 @@
 // input yet.
 #pragma once
 
+#include <functional>
+
 #include "panel/PanelPainter.h"
 #include "switcher/RunPanels.h"
 
@@ -16,9 +18,10 @@ class LayerOverlay;
 
 class WaylandPanels final : public RunPanels {
 public:
-    // Both must outlive the panels. Paints a sample once, unseen, so that the first real paint
-    // finds the fonts and glyphs loaded. Main thread.
-    WaylandPanels(const Settings& settings, LayerOverlay& overlay);
+    // Both must outlive the panels; hidden is told each hide() and decides what becomes of the
+    // overlay. Paints a sample once, unseen, so that the first real paint finds the fonts and
+    // glyphs loaded. Main thread.
+    WaylandPanels(const Settings& settings, LayerOverlay& overlay, std::function<void()> hidden);
 
     int rowsThatFit(const RunView& view, double availableHeight) const override;
     void show(const RunView& view, const std::vector<QRect>& displayFrames) override;
@@ -32,6 +35,7 @@ private:
 
     const Settings& m_settings;
     LayerOverlay& m_overlay;
+    std::function<void()> m_hidden;
     PanelPainter m_painter;
     bool m_shown = false;
 };

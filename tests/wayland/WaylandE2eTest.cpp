@@ -25,9 +25,9 @@ namespace {
 
 using namespace zumo::wayland;
 
-// Time wtype leaves between the keys of one gesture: the binding starts `zumo --next`, and the
-// run must be open before the next key. Pacing of the injected keys only; every outcome is
-// waited for with a deadline.
+// Time wtype leaves between the keys of one gesture: the run's overlay must hold the keyboard
+// before the next key. Pacing of the injected keys only; every outcome is waited for with a
+// deadline.
 const QString Gap = QStringLiteral("700");
 
 QString sessionFile(const QString& name)
@@ -115,16 +115,25 @@ protected:
         }
         ASSERT_TRUE(writeSettings(m_zumo.configHome(), setUpUser({{QStringLiteral("showDelay"), 0}})));
         ASSERT_TRUE(m_zumo.start({}, {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
+                                      QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock")),
                                       QStringLiteral("ZUMO_BACKEND=wayland"), QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
         ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.output().toStdString();
         const QString zumo = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2")
                                  .arg(m_zumo.runtimeDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo"));
-        swaymsg({QStringLiteral("bindsym Mod1+Tab exec ") + zumo + QStringLiteral(" --next")});
+        // Alt+Tab as sway's IPC event (no process per press, so the paced gestures keep their
+        // order on a loaded machine); Alt+Shift+Tab starts `zumo --prev`, over the control socket.
+        swaymsg({QStringLiteral("bindsym Mod1+Tab nop zumo next")});
         swaymsg({QStringLiteral("bindsym Mod1+Shift+Tab exec ") + zumo + QStringLiteral(" --prev")});
         // The seat loses its keyboard when the last virtual keyboard goes: one stays for the test.
         startClient(m_keeper, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("600000")});
+        // A Qt application on Qt's own Wayland platform, then three foot terminals.
+        ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
+                                               QStringLiteral("/../e2e/zumo-tabclient"),
+                                           {QStringLiteral("--title"), QStringLiteral("qtwin"), QStringLiteral("one")}));
         for (const QString& title : {QStringLiteral("alpha"), QStringLiteral("bravo"), QStringLiteral("charlie")})
-            ASSERT_NO_FATAL_FAILURE(openWindow(title));
+            ASSERT_NO_FATAL_FAILURE(openWindow(title, QStringLiteral("foot"),
+                                               {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title,
+                                                QStringLiteral("sleep"), QStringLiteral("600")}));
         ASSERT_TRUE(m_zumo.sync());
     }
 
@@ -143,18 +152,19 @@ protected:
 
     static void startClient(QProcess& process, const QString& program, const QStringList& arguments)
     {
-        process.setProcessEnvironment(clientEnvironment());
+        QProcessEnvironment environment = clientEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(program, arguments);
         process.waitForStarted(DefaultDeadlineMs);
     }
 
-    void openWindow(const QString& title)
+    void openWindow(const QString& title, const QString& program, const QStringList& arguments)
     {
         m_windows.push_back(std::make_unique<QProcess>());
-        startClient(*m_windows.back(), QStringLiteral("foot"),
-                    {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title, QStringLiteral("sleep"), QStringLiteral("600")});
-        ASSERT_TRUE(waitUntil([&] { return focusedTitle() == title; })) << "foot window " << title.toStdString();
+        startClient(*m_windows.back(), program, arguments);
+        ASSERT_TRUE(waitUntil([&] { return focusedTitle() == title; })) << "window " << title.toStdString();
     }
 
     // One gesture, as wtype arguments; returns once wtype has pressed and released everything
@@ -187,7 +197,8 @@ QStringList key(const QString& name)
 
 TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
 {
-    // Windows opened alpha, bravo, charlie: most recently used first, charlie, bravo, alpha.
+    // Windows opened qtwin, alpha, bravo, charlie: most recently used first, charlie, bravo,
+    // alpha (foot's), then qtwin (the Qt application's).
     struct Step {
         const char* what;
         QStringList keys;
@@ -196,8 +207,11 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     const Step steps[] = {
         {"Alt+Tab+Tab goes to the third window by recency", altTab(key(QStringLiteral("Tab"))), "alpha"},
         {"a quick tap goes to the previous window", {QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-m"), Alt}, "charlie"},
-        {"Escape cancels", altTab(key(QStringLiteral("Escape"))), "charlie"},
-        {"a digit jumps to its row", altTab(key(QStringLiteral("3"))), "bravo"},
+        {"a quick Alt+Shift+Tab (zumo --prev) goes to the last row",
+         {QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"), QStringLiteral("Tab"),
+          QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt}, "qtwin"},
+        {"Escape cancels", altTab(key(QStringLiteral("Escape"))), "qtwin"},
+        {"a digit jumps to its row", altTab(key(QStringLiteral("4"))), "bravo"},
         {"typing searches", altTab(key(QStringLiteral("slash")) + key(QStringLiteral("a")) + key(QStringLiteral("l"))), "alpha"},
     };
     for (const Step& step : steps) {
