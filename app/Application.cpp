@@ -13,6 +13,7 @@
 #include "platform/atspi/AtspiParts.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/x11/X11AppCatalog.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "platform/x11/X11Desktop.h"
 #include "settings/Migration.h"
 #include "settings/Settings.h"
@@ -58,9 +59,25 @@ SessionCounts countApplications(const Workspace& workspace)
 
 } // namespace
 
+// The platform parts everything else is built on, from whichever desktop runs.
+struct DesktopSeam {
+    Workspace* workspace = nullptr;
+    Accessibility* accessibility = nullptr;
+    WindowServer* windowServer = nullptr;
+    Screens* screens = nullptr;
+    Permissions* permissions = nullptr;
+    KeyboardHook* hook = nullptr;
+    RunPanels* panels = nullptr;
+    bool compositor = false;
+    std::function<void()> sync;
+    std::function<std::optional<std::uint32_t>(std::uint32_t)> desktopOf;
+    std::function<std::vector<HookShortcut>()> takenShortcuts;
+};
+
 // Declared in dependency order; members are destroyed in reverse, so nothing outlives what it uses.
 struct Application::Parts {
     bool loginLaunch = false;
+    bool onWayland = false;
     SystemClock clock;
     QtDispatcher dispatcher;
     SettingsStore store{SettingsStore::defaultPath(OwnDomain), &dispatcher};
@@ -73,6 +90,8 @@ struct Application::Parts {
     std::unique_ptr<atspi::AtspiParts> parts;
     Subscription tabsTurnedOn;
     std::unique_ptr<X11Desktop> x11;
+    std::unique_ptr<WaylandDesktop> wayland;
+    DesktopSeam seam;
 
     std::unique_ptr<Inventory> inventory;
     std::unique_ptr<DesktopActions> actions;
@@ -97,9 +116,10 @@ struct Application::Parts {
     bool shutDown = false;
 };
 
-Application::Application(bool loginLaunch) : d(std::make_unique<Parts>())
+Application::Application(bool loginLaunch, bool wayland) : d(std::make_unique<Parts>())
 {
     d->loginLaunch = loginLaunch;
+    d->onWayland = wayland;
 }
 
 Application::~Application()
@@ -127,16 +147,9 @@ bool Application::start(QString& error)
         if (key == QLatin1String("listTabs") && p.settings.listTabs())
             p.parts->announceAssistiveTech();
     });
-    p.x11 = X11Desktop::open(p.dispatcher, p.parts.get(), error);
-    if (!p.x11)
+    if (!(p.onWayland ? openWayland(error) : openX11(error)))
         return false;
-    X11Desktop& x = *p.x11;
-    armExitSave(p.store, p.log.get(), x.connection->xcb());
-    x.connection->setLostHandler([] {
-        tellServerLost();
-        QCoreApplication::exit(1);
-    });
-    migrateFromEarlierBundle({p.store, *x.workspace, p.clock,
+    migrateFromEarlierBundle({p.store, *p.seam.workspace, p.clock,
                               SettingsStore::defaultPath(QStringLiteral("com.wendle.app")), &runLoopFor});
     p.slots.rebuildSlots(p.settings);
     buildSwitcher();
@@ -145,10 +158,46 @@ bool Application::start(QString& error)
     return p.delegate->didFinishLaunching(error);
 }
 
+bool Application::openX11(QString& error)
+{
+    Parts& p = *d;
+    p.x11 = X11Desktop::open(p.dispatcher, p.parts.get(), error);
+    if (!p.x11)
+        return false;
+    X11Desktop* x = p.x11.get();
+    armExitSave(p.store, p.log.get(), x->connection->xcb());
+    x->connection->setLostHandler([] {
+        tellServerLost();
+        QCoreApplication::exit(1);
+    });
+    p.panels = std::make_unique<SwitcherPanels>(p.settings);
+    p.seam = {x->workspace.get(), x->accessibility.get(), x->windowServer.get(), x->screens.get(), x->permissions.get(),
+              x->hook.get(), p.panels.get(), x->permissions->compositorRunning(), [x] { x->sync(); },
+              [x](std::uint32_t window) { return x->desktopOf(window); },
+              [x] { return x->hook->takenShortcuts(); }};
+    p.panels->setTranslucent(p.seam.compositor);
+    return true;
+}
+
+bool Application::openWayland(QString& error)
+{
+    Parts& p = *d;
+    p.wayland = WaylandDesktop::open(p.settings, error);
+    if (!p.wayland)
+        return false;
+    WaylandDesktop* w = p.wayland.get();
+    w->connection->setLostHandler([] { QCoreApplication::exit(1); });
+    p.seam = {w->windows.get(), w->windows.get(), w->windows.get(), w->screens.get(), &w->permissions,
+              w->hook.get(), w->panels.get(), true, [w] { w->sync(); },
+              [](std::uint32_t) { return std::optional<std::uint32_t>(); },
+              [] { return std::vector<HookShortcut>(); }};
+    return true;
+}
+
 void Application::buildSwitcher()
 {
     Parts& p = *d;
-    X11Desktop& x = *p.x11;
+    DesktopSeam& x = p.seam;
     p.inventory = std::make_unique<Inventory>(*x.workspace, *x.accessibility, *x.windowServer, p.clock,
                                               inventoryPrefs(p.settings));
     p.actions = std::make_unique<DesktopActions>(*p.inventory, *x.workspace, *x.accessibility, *x.windowServer,
@@ -157,16 +206,21 @@ void Application::buildSwitcher()
         [inventory = p.inventory.get()](const RunningApp& app) { inventory->noteAppUsed(app.pid); });
     // The window stack already tells which applications were used last; starting from it makes
     // the first switch after launch go to the previously used window, as every later one does.
-    for (const X11Window& window : x.model->snapshot()->windows)
-        p.inventory->noteAppUsed(window.owner);
+    if (p.x11)
+        for (const X11Window& window : p.x11->model->snapshot()->windows)
+            p.inventory->noteAppUsed(window.owner);
+    // Wayland gives the windows most recently used first.
+    if (p.wayland) {
+        const auto windows = p.wayland->toplevels->snapshot()->windows;
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+            p.inventory->noteAppUsed(it->pid);
+    }
     if (auto front = x.workspace->frontmostApplication())
         p.inventory->noteAppUsed(front->pid);
 
-    p.panels = std::make_unique<SwitcherPanels>(p.settings);
-    p.panels->setTranslucent(x.permissions->compositorRunning());
     p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *x.workspace,
                                                          *x.screens, *x.permissions, *p.inventory, *p.actions,
-                                                         p.reminder, *p.panels});
+                                                         p.reminder, *x.panels});
     p.tap = std::make_unique<Tap>(*p.switcher, *x.hook, p.slots, p.settings, p.counters, *x.permissions, p.clock);
     p.switcher->prepare();
 }
@@ -176,25 +230,24 @@ void Application::buildSwitcher()
 void Application::buildShell()
 {
     Parts& p = *d;
-    X11Desktop& x = *p.x11;
+    DesktopSeam& x = p.seam;
     p.hookControl = std::make_unique<TapHookControl>(*p.tap, *x.hook);
     Parts* parts = &p;
     p.windows = std::make_unique<AppWindows>(AppWindowsDeps{
         p.store, p.settings, p.slots, p.counters, p.dispatcher, p.clock, *x.workspace, p.catalog, *x.permissions,
-        &p.loginItem, [hook = x.hook.get()] { return hook->exists(); },
-        [hook = x.hook.get()] { return hook->takenShortcuts(); },
+        &p.loginItem, [hook = x.hook] { return hook->exists(); }, x.takenShortcuts,
         [parts] { parts->delegate->checkForUpdates(true); }});
     p.settingsLink = std::make_unique<AppWindowsSettingsLink>(*p.windows);
 
     SessionFacts session{[parts] { return parts->loginItem.enabled(); },
-                         [workspace = x.workspace.get()] { return countApplications(*workspace); },
-                         x.permissions.get(), p.loginLaunch, {}};
+                         [workspace = x.workspace] { return countApplications(*workspace); },
+                         x.permissions, p.loginLaunch, {}};
     p.vendor = std::make_unique<VendorLink>(VendorLinkDeps{p.store, p.settings, p.counters, p.clock, p.dispatcher,
                                                            p.log->directory(), [log = p.log.get()] { log->drain(); },
                                                            std::move(session)});
     p.delegate = std::make_unique<AppDelegate>(AppDelegateDeps{
         p.store, p.settings, p.counters, p.clock, p.dispatcher, *x.permissions, *x.workspace,
-        x.permissions->compositorRunning(),
+        x.compositor,
         *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.loginLaunch, [this] { announceReady(); }});
 }
 
@@ -202,10 +255,10 @@ void Application::buildShell()
 void Application::startControlSocket()
 {
     Parts& p = *d;
-    X11Desktop* x = p.x11.get();
+    wayland::WaylandKeyboardHook* trigger = p.wayland ? p.wayland->hook.get() : nullptr;
     p.requests = std::make_unique<ControlRequests>(ControlDeps{
-        p.dispatcher, p.settings, *x->workspace, *p.inventory, *p.actions, [x] { x->sync(); },
-        [x](std::uint32_t window) { return x->desktopOf(window); }});
+        p.dispatcher, p.settings, *p.seam.workspace, *p.inventory, *p.actions, p.seam.sync, p.seam.desktopOf,
+        trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr});
     p.showSettings = p.requests->showSettingsRequested.subscribe(
         [delegate = p.delegate.get()] { delegate->showRequested(); });
     ControlRequests* requests = p.requests.get();
@@ -224,6 +277,11 @@ void Application::startControlSocket()
 // "switcher ready" only while the main shortcut is Zumo's: another program may hold it for now.
 void Application::announceReady()
 {
+    if (d->wayland) {
+        std::printf("zumo: switcher ready - the compositor's Alt+Tab binding opens it (zumo --print-config)\n");
+        std::fflush(stdout);
+        return;
+    }
     X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
     if (hook && !hook->mainShortcutHeld()) {
         std::printf("zumo: waiting - another program holds the switcher's shortcut; it opens once "
@@ -238,6 +296,9 @@ void Application::announceReady()
 
 void Application::whenReady(std::function<void()> ready)
 {
+    // On Wayland the compositor owns the shortcut: ready as soon as the trigger can arrive.
+    if (d->wayland)
+        return ready();
     X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
     if (!hook)
         return;

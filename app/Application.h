@@ -13,7 +13,8 @@ namespace zumo {
 class Application {
 public:
     // loginLaunch: started from the autostart entry, so no window opens by itself.
-    explicit Application(bool loginLaunch);
+    // wayland: use the Wayland backend (wlroots compositors) instead of X11.
+    explicit Application(bool loginLaunch, bool wayland = false);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -28,6 +29,8 @@ public:
     void shutdown();
 
 private:
+    bool openX11(QString& error);
+    bool openWayland(QString& error);
     void announceReady();
     void buildSwitcher();
     void buildShell();

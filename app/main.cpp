@@ -13,6 +13,7 @@
 
 #include "app/Application.h"
 #include "app/Demos.h"
+#include "platform/wayland/WaylandSession.h"
 #include "shell/Autostart.h"
 #include "shell/ControlClient.h"
 #include "shell/ControlServer.h"
@@ -21,6 +22,7 @@ namespace {
 
 const char* const Usage =
     "Usage: zumo [--help] [--version] [--login] [--sync] [--list] [--activate ID [TAB]]\n"
+    "            [--next] [--prev] [--print-config COMPOSITOR]\n"
     "            [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
@@ -36,6 +38,8 @@ const char* const Usage =
     "  --activate ID   bring window ID (as --list prints it) to the front; with TAB, the\n"
     "                  browser tab of that number in it (its tab \"number\" in --list)\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
+    "  --next, --prev  on Wayland: what the compositor's Alt+Tab (Alt+Shift+Tab) binding runs\n"
+    "  --print-config COMPOSITOR  print the binding lines for sway, labwc, hyprland or river\n"
     "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
     "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
     "\n"
@@ -123,6 +127,24 @@ struct CommandLine {
     bool loginLaunch = false;
 };
 
+int printConfig(const char* compositor)
+{
+    const std::optional<QString> lines = zumo::wayland::bindingLines(QString::fromUtf8(compositor));
+    if (!lines) {
+        std::fprintf(stderr, "zumo: --print-config takes sway, labwc, hyprland or river\n");
+        return 2;
+    }
+    std::fputs(qPrintable(*lines), stdout);
+    return 0;
+}
+
+bool waylandSession()
+{
+    return zumo::wayland::chooseBackend(qgetenv("ZUMO_BACKEND"), qgetenv("WAYLAND_DISPLAY"),
+                                        qgetenv("XDG_SESSION_TYPE"),
+                                        qgetenv("DISPLAY")) == zumo::wayland::Backend::wayland;
+}
+
 CommandLine parseCommandLine(int argc, char** argv)
 {
     CommandLine line;
@@ -140,8 +162,12 @@ CommandLine parseCommandLine(int argc, char** argv)
             line.loginLaunch = true;
             continue;
         }
+        if (!std::strcmp(arg, "--print-config"))
+            return {std::nullopt, printConfig(i + 1 < argc ? argv[i + 1] : "")};
         const bool activate = !std::strcmp(arg, "--activate");
-        if (line.request || !(activate || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list"))) {
+        const bool trigger = !std::strcmp(arg, "--next") || !std::strcmp(arg, "--prev");
+        if (line.request ||
+            !(activate || trigger || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list"))) {
             std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", arg, Usage);
             return {std::nullopt, 2};
         }
@@ -173,17 +199,22 @@ int main(int argc, char** argv)
         return runClient(argc, argv, *line.request);
     if (const std::optional<int> handedOver = handOver(argc, argv, line.loginLaunch))
         return *handedOver;
-    if (!displayReachable())
+    const bool wayland = waylandSession();
+    if (!wayland && !displayReachable())
         return 1;
-    // The panel and the key grabs must live on the same X11 desktop as the windows.
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    // The panel and the key grabs must live on the same X11 desktop as the windows. On Wayland
+    // the panel has a connection of its own; Zumo's other windows go wherever Qt can show them.
+    if (!wayland)
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb;offscreen");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zumo"));
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals(app);
 
-    zumo::Application zumoApp(line.loginLaunch);
+    zumo::Application zumoApp(line.loginLaunch, wayland);
     QString error;
     if (!zumoApp.start(error)) {
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));

@@ -27,6 +27,9 @@ void ControlRequests::handle(const ControlRequest& request, ControlServer::Respo
         return activate(request, std::move(respond));
     case ControlVerb::showSettings:
         return showSettings(std::move(respond));
+    case ControlVerb::next:
+    case ControlVerb::prev:
+        return trigger(request.verb == ControlVerb::prev, std::move(respond));
     }
 }
 
@@ -87,6 +90,16 @@ void ControlRequests::showSettings(ControlServer::Respond respond)
 {
     appLog(QStringLiteral("a second launch asked to show the settings"));
     showSettingsRequested.notify();
+    respond(okReply());
+}
+
+void ControlRequests::trigger(bool reverse, ControlServer::Respond respond)
+{
+    if (!m_deps.trigger)
+        return respond(errorReply(QStringLiteral("on X11 Zumo watches its shortcut itself; next and prev are for "
+                                                 "a Wayland compositor's key binding")));
+    if (!m_deps.trigger(reverse))
+        return respond(errorReply(QStringLiteral("the switcher is off; turn it on from Zumo's menu")));
     respond(okReply());
 }
 

@@ -32,6 +32,9 @@ struct ControlDeps {
     std::function<void()> syncPlatform;
     // The desktop a window is on; nothing when it is on all of them or unknown. Main thread.
     std::function<std::optional<std::uint32_t>(std::uint32_t window)> desktopOf;
+    // Opens the switcher or moves in it, as the main shortcut (with Shift when reverse) would;
+    // false when the switcher is off. Empty where Zumo watches the keyboard itself (X11).
+    std::function<bool(bool reverse)> trigger = {};
 };
 
 class ControlRequests {
@@ -53,6 +56,7 @@ private:
     void list(ControlServer::Respond respond);
     void activate(const ControlRequest& request, ControlServer::Respond respond);
     void showSettings(ControlServer::Respond respond);
+    void trigger(bool reverse, ControlServer::Respond respond);
 
     ControlDeps m_deps;
     std::shared_ptr<ControlRequests*> m_self;

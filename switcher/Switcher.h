@@ -213,5 +213,6 @@ inline constexpr char SearchHint[] = "Type to filter    ↩ switch    esc back";
 inline constexpr char KeyHint[] =
     "⇥ move   1–9 jump   Q quit   W close   M min   H hide   L R T B F C snap   / search";
 inline constexpr char TabCloseNotice[] = "Tabs can't be closed here.";
+inline constexpr char SnapUnavailableNotice[] = "Snapping is not available on this desktop.";
 
 } // namespace zumo

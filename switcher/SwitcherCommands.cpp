@@ -2,6 +2,7 @@
 #include <QHash>
 #include <algorithm>
 
+#include "platform/Permissions.h"
 #include "settings/Settings.h"
 #include "stats/Counters.h"
 #include "switcher/Query.h"
@@ -201,6 +202,12 @@ void Switcher::snapSelected(SnapTo target)
     const std::optional<Entry> entry = selectedEntry();
     if (!entry || !entry->window)
         return;
+    // Said in the hint line rather than doing nothing silently; the run stays open.
+    if (!m_deps.permissions.windowsMovable()) {
+        m_notice = QString::fromUtf8(SnapUnavailableNotice);
+        show();
+        return;
+    }
     m_deps.counters.bumpCounter(QStringLiteral("snaps"));
     WindowActions* actions = &m_deps.actions;
     Dispatcher* dispatcher = &m_deps.dispatcher;

@@ -9,8 +9,10 @@ class FakePermissions final : public Permissions {
 public:
     bool trusted = true;
     bool capture = true;
+    bool movable = true;
     bool accessibilityTrusted() const override { return trusted; }
     bool screenCaptureGranted() const override { return capture; }
+    bool windowsMovable() const override { return movable; }
 };
 
 } // namespace zumo

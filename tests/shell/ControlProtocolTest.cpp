@@ -6,6 +6,20 @@
 
 using namespace zumo;
 
+TEST(ControlProtocol, everyRequestSurvivesTheRoundTripThroughItsLine)
+{
+    for (const ControlRequest& request : {ControlRequest{ControlVerb::sync}, ControlRequest{ControlVerb::list},
+                                          ControlRequest{ControlVerb::showSettings}, ControlRequest{ControlVerb::next},
+                                          ControlRequest{ControlVerb::prev},
+                                          ControlRequest{ControlVerb::activate, 0x1e00004},
+                                          ControlRequest{ControlVerb::activate, 0x1e00004, 2}}) {
+        QByteArray line = requestLine(request);
+        ASSERT_TRUE(line.endsWith('\n'));
+        line.chop(1);
+        EXPECT_EQ(parseRequest(line).request, request) << line.constData();
+    }
+}
+
 TEST(ControlProtocol, windowIdsAreDecimalOrHexAndNeverZeroOrWiderThan32BitsTabNumbersCountFromOne)
 {
     EXPECT_EQ(parseRequest("activate 31457284").request->window, 31457284u);

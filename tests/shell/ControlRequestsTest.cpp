@@ -81,6 +81,11 @@ TEST_F(ControlRequestsTest, activateBringsTheListedWindowAndRefusesOneNotListed)
     EXPECT_EQ(desk.activated.size(), 1u);
 }
 
+TEST_F(ControlRequestsTest, nextIsRefusedWhereZumoWatchesItsShortcutItself)
+{
+    EXPECT_TRUE(ask({ControlVerb::next}).startsWith("error on X11"));
+}
+
 TEST_F(ControlRequestsTest, syncAnswersOnlyAfterTheWorkQueuedBeforeIt)
 {
     std::vector<QString> order;

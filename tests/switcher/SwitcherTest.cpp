@@ -190,6 +190,14 @@ TEST(Switcher, snapCommitsOnlyTheRunItWasStartedIn)
     EXPECT_EQ(rig.actions.snapped.size(), 2u);
     EXPECT_EQ(rig.sw->state(), State::loadedHidden);
     EXPECT_EQ(rig.actions.activated.size(), 1u);
+
+    // Where windows cannot be moved the hint line says so and the run stays open.
+    rig.permissions.movable = false;
+    rig.openAndShow();
+    rig.sw->snapSelected(SnapTo::left);
+    EXPECT_EQ(rig.sw->content().hint, QString::fromUtf8(SnapUnavailableNotice));
+    EXPECT_TRUE(rig.sw->isOpen());
+    EXPECT_EQ(rig.actions.snapped.size(), 2u);
 }
 
 TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)

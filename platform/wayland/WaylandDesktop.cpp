@@ -1,0 +1,43 @@
+// Builds the Wayland desktop bundle and refuses a compositor that lacks what Zumo needs.
+#include "platform/wayland/WaylandDesktop.h"
+
+#include "platform/wayland/WaylandSession.h"
+
+namespace zumo {
+
+using namespace wayland;
+
+std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, QString& error)
+{
+    auto desktop = std::make_unique<WaylandDesktop>();
+    WaylandDesktop& d = *desktop;
+    d.connection = WaylandConnection::open(error);
+    if (!d.connection)
+        return nullptr;
+    d.toplevels = std::make_unique<Toplevels>(*d.connection);
+    const auto missing = missingProtocolsMessage(d.toplevels->available(), d.connection->layerShell() != nullptr,
+                                                 qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
+    if (missing) {
+        error = *missing;
+        return nullptr;
+    }
+    // The toplevels present now arrive with the next round trip, so the first switch has them.
+    d.connection->roundTrip();
+    d.windows = std::make_unique<WaylandWindows>(*d.toplevels);
+    d.screens = std::make_unique<WaylandScreens>(*d.connection);
+    d.overlay = std::make_unique<LayerOverlay>(*d.connection);
+    d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
+    d.panels = std::make_unique<WaylandPanels>(settings, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
+    d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
+    return desktop;
+}
+
+void WaylandDesktop::sync()
+{
+    // The compositor sends a toplevel's "done" from an idle callback after the request that
+    // changed it; the second round trip comes after that callback.
+    connection->roundTrip();
+    connection->roundTrip();
+}
+
+} // namespace zumo

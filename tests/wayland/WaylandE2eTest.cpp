@@ -1,0 +1,274 @@
+// The Wayland backend on a headless sway: real foot windows, keys from wtype through the
+// compositor's Alt+Tab binding, and the outcome read back from sway's own window tree.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <memory>
+#include <pwd.h>
+#include <unistd.h>
+
+#include "platform/KeyCodes.h"
+#include "platform/wayland/SwayBindings.h"
+#include "platform/wayland/WaylandKeys.h"
+#include "platform/wayland/WaylandSession.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+
+namespace zumo::e2e {
+namespace {
+
+using namespace zumo::wayland;
+
+// Time wtype leaves between the keys of one gesture: the run's overlay must hold the keyboard
+// before the next key. Pacing of the injected keys only; every outcome is waited for with a
+// deadline.
+const QString Gap = QStringLiteral("700");
+
+QString sessionFile(const QString& name)
+{
+    QFile file(qEnvironmentVariable("ZUMO_WAYLAND_SESSION") + QLatin1Char('/') + name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+QProcessEnvironment clientEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), sessionFile(QStringLiteral("wayland")));
+    environment.insert(QStringLiteral("SWAYSOCK"), sessionFile(QStringLiteral("swaysock")));
+    return environment;
+}
+
+QByteArray run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(clientEnvironment());
+    process.start(program, arguments);
+    process.waitForFinished(2 * DefaultDeadlineMs);
+    return process.readAllStandardOutput();
+}
+
+void collectViews(const QJsonObject& node, std::vector<QJsonObject>& views)
+{
+    if (node.contains(QStringLiteral("app_id")) && !node.value(QStringLiteral("app_id")).isNull())
+        views.push_back(node);
+    for (const char* key : {"nodes", "floating_nodes"})
+        for (const QJsonValue child : node.value(QLatin1String(key)).toArray())
+            collectViews(child.toObject(), views);
+}
+
+// The windows sway shows, from its own tree.
+std::vector<QJsonObject> swayViews()
+{
+    std::vector<QJsonObject> views;
+    const QByteArray tree = run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")});
+    collectViews(QJsonDocument::fromJson(tree).object(), views);
+    return views;
+}
+
+QString focusedTitle()
+{
+    for (const QJsonObject& view : swayViews())
+        if (view.value(QStringLiteral("focused")).toBool())
+            return view.value(QStringLiteral("name")).toString();
+    return {};
+}
+
+bool swayShows(const QString& title)
+{
+    const auto views = swayViews();
+    return std::any_of(views.begin(), views.end(),
+                       [&](const QJsonObject& v) { return v.value(QStringLiteral("name")).toString() == title; });
+}
+
+// How many pixels of the screen's middle differ between two screenshots.
+int changedPixelsInMiddle(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 0;
+    const QRect middle(a.width() / 4, a.height() / 4, a.width() / 2, a.height() / 2);
+    int changed = 0;
+    for (int y = middle.top(); y <= middle.bottom(); y += 4)
+        for (int x = middle.left(); x <= middle.right(); x += 4)
+            changed += a.pixel(x, y) != b.pixel(x, y);
+    return changed;
+}
+
+class WaylandE2eTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const QString reason = sessionFile(QStringLiteral("unavailable")); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        if (sessionFile(QStringLiteral("wayland")).isEmpty())
+            GTEST_SKIP() << "no headless sway: ZUMO_WAYLAND_SESSION names no running session";
+        // The binding's `zumo --next` runs as sway's user, and the control socket answers only its
+        // own user: zumo runs as that user too.
+        if (geteuid() == 0) {
+            const passwd* nobody = getpwnam("nobody");
+            ASSERT_TRUE(nobody && m_zumo.runAs(nobody->pw_uid, nobody->pw_gid));
+        }
+        ASSERT_TRUE(writeSettings(m_zumo.configHome(), setUpUser({{QStringLiteral("showDelay"), 0}})));
+        ASSERT_TRUE(m_zumo.start({}, {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
+                                      QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock")),
+                                      QStringLiteral("ZUMO_BACKEND=wayland"), QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
+        ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.output().toStdString();
+        const QString zumo = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2")
+                                 .arg(m_zumo.runtimeDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo"));
+        // Alt+Tab as sway's IPC event (no process per press, so the paced gestures keep their
+        // order on a loaded machine); Alt+Shift+Tab starts `zumo --prev`, over the control socket.
+        swaymsg({QStringLiteral("bindsym Mod1+Tab nop zumo next")});
+        swaymsg({QStringLiteral("bindsym Mod1+Shift+Tab exec ") + zumo + QStringLiteral(" --prev")});
+        // The seat loses its keyboard when the last virtual keyboard goes: one stays for the test.
+        startClient(m_keeper, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("600000")});
+        // A Qt application on Qt's own Wayland platform, then three foot terminals.
+        ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
+                                               QStringLiteral("/../e2e/zumo-tabclient"),
+                                           {QStringLiteral("--title"), QStringLiteral("qtwin"), QStringLiteral("one")}));
+        for (const QString& title : {QStringLiteral("alpha"), QStringLiteral("bravo"), QStringLiteral("charlie")})
+            ASSERT_NO_FATAL_FAILURE(openWindow(title, QStringLiteral("foot"),
+                                               {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title,
+                                                QStringLiteral("sleep"), QStringLiteral("600")}));
+        ASSERT_TRUE(m_zumo.sync());
+    }
+
+    void TearDown() override
+    {
+        swaymsg({QStringLiteral("unbindsym Mod1+Tab")});
+        swaymsg({QStringLiteral("unbindsym Mod1+Shift+Tab")});
+        for (auto& p : m_windows)
+            p->kill(), p->waitForFinished();
+        m_keeper.kill();
+        m_keeper.waitForFinished();
+        m_zumo.stop();
+    }
+
+    static void swaymsg(const QStringList& command) { run(QStringLiteral("swaymsg"), command); }
+
+    static void startClient(QProcess& process, const QString& program, const QStringList& arguments)
+    {
+        QProcessEnvironment environment = clientEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, arguments);
+        process.waitForStarted(DefaultDeadlineMs);
+    }
+
+    void openWindow(const QString& title, const QString& program, const QStringList& arguments)
+    {
+        m_windows.push_back(std::make_unique<QProcess>());
+        startClient(*m_windows.back(), program, arguments);
+        ASSERT_TRUE(waitUntil([&] { return focusedTitle() == title; })) << "window " << title.toStdString();
+    }
+
+    // One gesture, as wtype arguments; returns once wtype has pressed and released everything
+    // and zumo has handled what followed.
+    void keys(const QStringList& arguments)
+    {
+        QProcess wtype;
+        startClient(wtype, QStringLiteral("wtype"), arguments);
+        wtype.waitForFinished(4 * DefaultDeadlineMs);
+        m_zumo.sync();
+    }
+
+    ZumoProcess m_zumo;
+    QProcess m_keeper;
+    std::vector<std::unique_ptr<QProcess>> m_windows;
+};
+
+const QString Alt = QStringLiteral("alt");
+
+QStringList altTab(const QStringList& whileHeld)
+{
+    return QStringList{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-s"), Gap}
+           + whileHeld + QStringList{QStringLiteral("-m"), Alt};
+}
+
+QStringList key(const QString& name)
+{
+    return {QStringLiteral("-k"), name, QStringLiteral("-s"), Gap};
+}
+
+TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
+{
+    // Windows opened qtwin, alpha, bravo, charlie: most recently used first, charlie, bravo,
+    // alpha (foot's), then qtwin (the Qt application's).
+    struct Step {
+        const char* what;
+        QStringList keys;
+        const char* focused;
+    };
+    const Step steps[] = {
+        {"Alt+Tab+Tab goes to the third window by recency", altTab(key(QStringLiteral("Tab"))), "alpha"},
+        {"a quick tap goes to the previous window", {QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-m"), Alt}, "charlie"},
+        {"a quick Alt+Shift+Tab (zumo --prev) goes to the last row",
+         {QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"), QStringLiteral("Tab"),
+          QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt}, "qtwin"},
+        {"Escape cancels", altTab(key(QStringLiteral("Escape"))), "qtwin"},
+        {"a digit jumps to its row", altTab(key(QStringLiteral("4"))), "bravo"},
+        {"typing searches", altTab(key(QStringLiteral("slash")) + key(QStringLiteral("a")) + key(QStringLiteral("l"))), "alpha"},
+    };
+    for (const Step& step : steps) {
+        keys(step.keys);
+        const QString expected = QString::fromLatin1(step.focused);
+        EXPECT_TRUE(waitUntil([&] { return focusedTitle() == expected; })) << step.what << ": " << focusedTitle().toStdString();
+        m_zumo.sync();
+    }
+
+    // W closes the window selected: the second row.
+    const QStringList rows = m_zumo.listedTitles();
+    ASSERT_GE(rows.size(), 2);
+    keys(altTab(key(QStringLiteral("w"))));
+    EXPECT_TRUE(waitUntil([&] { return !swayShows(rows[1]); })) << rows[1].toStdString() << " still open";
+
+    // The open panel, held long enough to be seen, caught on a screenshot.
+    const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/panel.png");
+    run(QStringLiteral("grim"), {shot});
+    const QImage before(shot);
+    QProcess held;
+    startClient(held, QStringLiteral("wtype"), altTab({QStringLiteral("-s"), QStringLiteral("5000")}));
+    EXPECT_TRUE(waitUntil([&] {
+        run(QStringLiteral("grim"), {shot});
+        return changedPixelsInMiddle(before, QImage(shot)) > 50;
+    }, 4000)) << "no panel on the screenshot " << shot.toStdString();
+    held.waitForFinished(4 * DefaultDeadlineMs);
+}
+
+TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
+{
+    struct Case {
+        const char *forced, *wayland, *session, *display;
+        Backend expected;
+    };
+    for (const Case& c : {Case{"", "wayland-1", "wayland", ":0", Backend::wayland},
+                          Case{"", "wayland-1", "", "", Backend::wayland},
+                          Case{"", "wayland-1", "x11", ":0", Backend::x11},
+                          Case{"", "", "wayland", ":0", Backend::x11},
+                          Case{"x11", "wayland-1", "wayland", "", Backend::x11},
+                          Case{"wayland", "", "", ":0", Backend::wayland}})
+        EXPECT_EQ(chooseBackend(c.forced, c.wayland, c.session, c.display), c.expected) << c.wayland << c.session << c.display;
+
+    EXPECT_FALSE(missingProtocolsMessage(true, true, QStringLiteral("GNOME")));
+    EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("ubuntu:GNOME"))->contains(QLatin1String("Xorg")));
+    EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("KDE"))->contains(QLatin1String("KWin script")));
+    EXPECT_TRUE(missingProtocolsMessage(true, false, QStringLiteral("weston"))->contains(QLatin1String("layer-shell")));
+    EXPECT_TRUE(bindingLines(QStringLiteral("Sway"))->contains(QLatin1String("bindsym Mod1+Shift+Tab exec zumo --prev")));
+    EXPECT_FALSE(bindingLines(QStringLiteral("weston")));
+    EXPECT_EQ(bindingTrigger(R"({"change":"run","binding":{"command":"nop  zumo prev"}})"), true);
+    EXPECT_FALSE(bindingTrigger(R"({"change":"run","binding":{"command":"exec foot"}})"));
+
+    EXPECT_EQ(keyCodeFor(0xfe20 /* ISO_Left_Tab */, 23), keys::Tab);
+    EXPECT_EQ(keyCodeFor(0xff08 /* BackSpace */, 22), keys::Delete);
+    EXPECT_EQ(keyCodeFor(0x61 /* a */, 38), OtherKeyBase + 38);
+    EXPECT_EQ(charactersFor(0x41 /* A */), QStringLiteral("a"));
+    EXPECT_EQ(charactersFor(0xff1b /* Escape */), QString());
+}
+
+} // namespace
+} // namespace zumo::e2e
