@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QCoreApplication>
+#include <QFile>
 #include <csignal>
 #include <optional>
 #include <cstdio>
@@ -13,6 +14,8 @@
 
 #include "app/Application.h"
 #include "app/Demos.h"
+#include "app/UpdateLink.h"
+#include "platform/AppVersion.h"
 #include "shell/Autostart.h"
 #include "shell/ControlClient.h"
 #include "shell/ControlServer.h"
@@ -21,6 +24,7 @@ namespace {
 
 const char* const Usage =
     "Usage: zumo [--help] [--version] [--login] [--sync] [--list] [--activate ID [TAB]]\n"
+    "            [--check-updates]\n"
     "            [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
@@ -35,6 +39,7 @@ const char* const Usage =
     "  --list          print the windows the switcher would show now, one JSON object a line\n"
     "  --activate ID   bring window ID (as --list prints it) to the front; with TAB, the\n"
     "                  browser tab of that number in it (its tab \"number\" in --list)\n"
+    "  --check-updates ask the running Zumo to check for a new version now, as its menu does\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
     "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
     "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
@@ -133,7 +138,7 @@ CommandLine parseCommandLine(int argc, char** argv)
             return {std::nullopt, 0};
         }
         if (!std::strcmp(arg, "--version") || !std::strcmp(arg, "-v")) {
-            std::printf("zumo %s\n", ZUMO_VERSION);
+            std::printf("zumo %s\n", qPrintable(zumo::runningVersion()));
             return {std::nullopt, 0};
         }
         if (!std::strcmp(arg, zumo::LoginFlag)) {
@@ -141,7 +146,8 @@ CommandLine parseCommandLine(int argc, char** argv)
             continue;
         }
         const bool activate = !std::strcmp(arg, "--activate");
-        if (line.request || !(activate || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list"))) {
+        if (line.request || !(activate || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list") ||
+                             !std::strcmp(arg, "--check-updates"))) {
             std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", arg, Usage);
             return {std::nullopt, 2};
         }
@@ -164,6 +170,8 @@ CommandLine parseCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A copy installed by an update runs as the version its signed install folder names.
+    zumo::setRunningVersion(zumo::runningVersionFor(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))));
     if (const int status = zumo::runDemoIfAsked(argc, argv); status >= 0)
         return status;
     const CommandLine line = parseCommandLine(argc, argv);

@@ -14,7 +14,7 @@ namespace zumo {
 // before it is read further, so a client cannot make the running switcher hold much memory.
 inline constexpr qsizetype MaxRequestBytes = 256;
 
-enum class ControlVerb { sync, list, activate, showSettings };
+enum class ControlVerb { sync, list, activate, showSettings, checkUpdates };
 
 struct ControlRequest {
     ControlVerb verb = ControlVerb::sync;
@@ -30,7 +30,8 @@ struct ParsedRequest {
 };
 
 // One line without its line feed: "sync", "list", "activate <id> [<tab>]" (decimal or 0x-hex X
-// window id, not 0; a tab number from 1) or "show-settings"; words separated by single spaces.
+// window id, not 0; a tab number from 1), "show-settings" or "check-updates"; words separated by
+// single spaces.
 ParsedRequest parseRequest(QByteArrayView line);
 // The line a client sends for request, with its line feed.
 QByteArray requestLine(const ControlRequest& request);

@@ -27,6 +27,10 @@ void ControlRequests::handle(const ControlRequest& request, ControlServer::Respo
         return activate(request, std::move(respond));
     case ControlVerb::showSettings:
         return showSettings(std::move(respond));
+    case ControlVerb::checkUpdates:
+        // The check answers on its own, with alerts; the client only learns that it started.
+        checkUpdatesRequested.notify();
+        return respond(okReply());
     }
 }
 
