@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 
 #include "platform/qt/QtHttpClient.h"
@@ -55,7 +56,8 @@ void BM_download60MB(benchmark::State& state)
         QDeadlineTimer deadline(120000);
         while (!done && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        aboveIdleMB = double(statusKb("VmHWM") - idle) / 1024.0;
+        aboveIdleMB = std::max(aboveIdleMB, double(statusKb("VmHWM") - idle) / 1024.0);
+        state.counters["idleMB"] = double(idle) / 1024.0;
     }
     state.counters["peakAboveIdleMB"] = aboveIdleMB;
     state.SetBytesProcessed(state.iterations() * ImageBytes);
