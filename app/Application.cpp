@@ -164,12 +164,13 @@ void Application::buildSwitcher()
 
     // The notice line: the remote announcement first, then the reminder of an available update.
     Parts* parts = &p;
-    p.reminder = std::make_unique<UpdateNudge>(NudgeDeps{
-        p.store, p.clock, p.counters, p.updateConfig, p.announcements, [parts]() -> std::optional<Updater::Release> {
-            if (!parts->update)
-                return std::nullopt;
-            return parts->update->checker.availableRelease();
-        }});
+    auto available = [parts]() -> std::optional<Updater::Release> {
+        if (!parts->update)
+            return std::nullopt;
+        return parts->update->checker.availableRelease();
+    };
+    p.reminder = std::make_unique<UpdateNudge>(
+        NudgeDeps{p.store, p.clock, p.counters, p.updateConfig, p.announcements, available});
     p.panels = std::make_unique<SwitcherPanels>(p.settings);
     p.panels->setTranslucent(x.permissions->compositorRunning());
     p.panels->warmUp();
@@ -206,7 +207,8 @@ void Application::buildShell()
     p.delegate = std::make_unique<AppDelegate>(AppDelegateDeps{
         p.store, p.settings, p.counters, p.clock, p.dispatcher, *x.permissions, *x.workspace,
         x.permissions->compositorRunning(),
-        *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.update->checker, p.loginLaunch, [this] { announceReady(); }});
+        *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.update->checker, p.loginLaunch,
+        [this] { announceReady(); }});
 }
 
 // Without the socket the switcher still works; scripts and a second launch cannot reach it.

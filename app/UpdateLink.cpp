@@ -77,7 +77,10 @@ std::shared_ptr<ProgressWindow> WidgetUpdatePresenter::openProgress(const QStrin
 
 UpdateLink::UpdateLink(UpdateLinkDeps deps)
     : transport(deps.http, {manifestUrl(), QUrl(vendorUrl(QStringLiteral("/"))).host(), vendorUserAgent(),
-                            [] { const NetworkFacts n = currentNetwork(); return n.expensive || n.constrained; }}),
+                            [] {
+                                const NetworkFacts network = currentNetwork();
+                                return network.expensive || network.constrained;
+                            }}),
       tools(Updater::pinnedPublicKey(),
             Updater::observeLinuxPlace(QCoreApplication::applicationFilePath(), QDir::homePath())),
       installer({deps.dispatcher, deps.clock, deps.counters, deps.config, transport, tools, presenter, runner,

@@ -80,7 +80,9 @@ TEST_F(UpdateE2e, anInstalledCopyChecksPrefetchesInstallsAndTheNewVersionStarts)
         QStringLiteral("latest.json"),
         Updater::manifestJson(VersionB, QUrl(vendor.url(QStringLiteral("/dl/zumo/Zumo-90.1.tar.gz"))),
                               Updater::fileSHA256Hex(image).value_or(QString()), QStringLiteral("Faster."))));
-    ASSERT_TRUE(vendor.writeDataFile(QStringLiteral("zumo-config.json"), R"({"updatePrefetchDelaySec": 0, "updateMaxDownloadMB": 500})"));
+    // No wait before the prefetch; room for the large images of sanitizer builds.
+    ASSERT_TRUE(vendor.writeDataFile(QStringLiteral("zumo-config.json"),
+                                     R"({"updatePrefetchDelaySec": 0, "updateMaxDownloadMB": 500})"));
 
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
     qputenv("ZUMO_BIN", QFile::encodeName(dest + QStringLiteral("/bin/zumo")));
