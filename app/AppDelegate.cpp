@@ -13,6 +13,7 @@
 #include "settings/Migration.h"
 #include "settings/Settings.h"
 #include "shell/AboutWindow.h"
+#include "shell/AppInfo.h"
 #include "shell/AppWindows.h"
 #include "shell/Appearance.h"
 #include "shell/Autostart.h"
@@ -25,6 +26,7 @@
 #include "shell/Toast.h"
 #include "stats/Counters.h"
 #include "telemetry/NetworkMonitor.h"
+#include "update/UpdateChecker.h"
 
 namespace zumo {
 
@@ -38,7 +40,7 @@ AppDelegate::AppDelegate(AppDelegateDeps deps)
       m_poll(std::make_unique<StatePoll>(StatePollDeps{d.hook, d.permissions, d.settings, d.counters, d.clock,
                                                        d.dispatcher, *m_menu, d.settingsLink})),
       m_consent(std::make_unique<ConsentWindow>(d.store, privacyUrl())),
-      m_about(std::make_unique<AboutWindow>(QStringLiteral(ZUMO_VERSION), productUrl(), d.dispatcher)),
+      m_about(std::make_unique<AboutWindow>(appVersion(), productUrl(), d.dispatcher)),
       m_toast(std::make_unique<Toast>(d.dispatcher, d.translucent))
 {
     m_subscriptions.push_back(m_menu->requested.subscribe([this](TrayAction action) { handle(action); }));
@@ -142,12 +144,14 @@ void AppDelegate::scheduleLaterSteps()
 
 void AppDelegate::noteVersionChange()
 {
-    const VersionChange change = noteVersion(d.store, d.counters, QStringLiteral(ZUMO_VERSION),
+    const VersionChange change = noteVersion(d.store, d.counters, appVersion(),
                                              remoteConfig().updatedBannerPaused);
     if (!change.updatedFrom.isEmpty())
         d.vendor.payload.session().updatedFrom = change.updatedFrom;
-    if (!change.toast.isEmpty())
+    if (!change.toast.isEmpty()) {
+        appLog(QStringLiteral("banner: ") + change.toast);
         m_toast->showToast(change.toast, UpdatedToastSeconds);
+    }
 }
 
 void AppDelegate::showRequested()
@@ -165,7 +169,7 @@ void AppDelegate::openSettings(SettingsTab tab)
 
 void AppDelegate::checkForUpdates(bool manual)
 {
-    (void)manual;
+    d.updates.checkForUpdates(manual);
 }
 
 void AppDelegate::handle(TrayAction action)

@@ -27,6 +27,7 @@ class SettingsWindowLink;
 class StatePoll;
 class StatusMenu;
 class Toast;
+class UpdateChecker;
 class Workspace;
 struct VendorLink;
 enum class TrayAction;
@@ -44,6 +45,7 @@ struct AppDelegateDeps {
     AppWindows& windows;
     SettingsWindowLink& settingsLink;
     VendorLink& vendor;
+    UpdateChecker& updates;
     bool loginLaunch;  // started from the autostart entry: no window opens by itself
     // Says on standard output that the switcher opens, once the main shortcut is Zumo's.
     std::function<void()> announceReady;
@@ -65,9 +67,9 @@ public:
     // A second launch: Settings once started, the consent question again before.
     void showRequested();
     void openSettings(SettingsTab tab = SettingsTab::switcher);
-    // Where the update check goes: manual from the menu and Settings; automatic at each ping and
-    // once after launch, which must honour "autoUpdate", "updateChecksPaused" and a check already
-    // in flight. Filled by the update subsystem; does nothing yet.
+    // Where the update check goes: manual from the menu, Settings and `zumo --check-updates`;
+    // automatic at each ping and once after launch (those honour "autoUpdate" and
+    // "updateChecksPaused"); any check is dropped while another is in flight.
     void checkForUpdates(bool manual);
     // At quit: logs it, sends "quit" (waiting at most two seconds) and uploads the logs.
     void terminate();

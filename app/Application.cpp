@@ -8,6 +8,7 @@
 #include "app/AppDelegate.h"
 #include "app/ExitSave.h"
 #include "app/ShellAdapters.h"
+#include "app/UpdateLink.h"
 #include "app/VendorLink.h"
 #include "platform/Clock.h"
 #include "platform/atspi/AtspiParts.h"
@@ -19,6 +20,7 @@
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "settings/Slots.h"
+#include "shell/AppInfo.h"
 #include "shell/AppWindows.h"
 #include "shell/ControlRequests.h"
 #include "shell/ControlServer.h"
@@ -26,7 +28,7 @@
 #include "panel/SwitcherPanels.h"
 #include "switcher/Switcher.h"
 #include "switcher/Tap.h"
-#include "switcher/UpdateReminder.h"
+#include "update/UpdateNudge.h"
 #include "telemetry/Diagnostics.h"
 #include "telemetry/EventLog.h"
 #include "inventory/DesktopActions.h"
@@ -96,7 +98,9 @@ struct Application::Parts {
     std::unique_ptr<Inventory> inventory;
     std::unique_ptr<DesktopActions> actions;
     Subscription appActivated;
-    NoUpdateReminder reminder;
+    RemoteUpdateConfig updateConfig;
+    RemoteAnnouncements announcements;  // reaches the remote configuration once the link exists
+    std::unique_ptr<UpdateNudge> reminder;
     std::unique_ptr<SwitcherPanels> panels;
     std::unique_ptr<Switcher> switcher;
     std::unique_ptr<Tap> tap;
@@ -107,11 +111,13 @@ struct Application::Parts {
     std::unique_ptr<AppWindows> windows;
     std::unique_ptr<AppWindowsSettingsLink> settingsLink;
     std::unique_ptr<VendorLink> vendor;
+    std::unique_ptr<UpdateLink> update;
     std::unique_ptr<AppDelegate> delegate;
 
     Subscription shortcutsTaken;
     std::unique_ptr<ControlRequests> requests;
     Subscription showSettings;
+    Subscription checkUpdates;
     std::unique_ptr<ControlServer> control;
     bool shutDown = false;
 };
@@ -218,9 +224,18 @@ void Application::buildSwitcher()
     if (auto front = x.workspace->frontmostApplication())
         p.inventory->noteAppUsed(front->pid);
 
+    // The notice line: the remote announcement first, then the reminder of an available update.
+    Parts* parts = &p;
+    auto available = [parts]() -> std::optional<Updater::Release> {
+        if (!parts->update)
+            return std::nullopt;
+        return parts->update->checker.availableRelease();
+    };
+    p.reminder = std::make_unique<UpdateNudge>(
+        NudgeDeps{p.store, p.clock, p.counters, p.updateConfig, p.announcements, available});
     p.switcher = std::make_unique<Switcher>(SwitcherDeps{p.settings, p.counters, p.dispatcher, *x.workspace,
                                                          *x.screens, *x.permissions, *p.inventory, *p.actions,
-                                                         p.reminder, *x.panels});
+                                                         *p.reminder, *x.panels});
     p.tap = std::make_unique<Tap>(*p.switcher, *x.hook, p.slots, p.settings, p.counters, *x.permissions, p.clock);
     p.switcher->prepare();
 }
@@ -245,10 +260,14 @@ void Application::buildShell()
     p.vendor = std::make_unique<VendorLink>(VendorLinkDeps{p.store, p.settings, p.counters, p.clock, p.dispatcher,
                                                            p.log->directory(), [log = p.log.get()] { log->drain(); },
                                                            std::move(session)});
+    p.announcements.remote = &p.vendor->remote;
+    p.update = std::make_unique<UpdateLink>(UpdateLinkDeps{p.settings, p.counters, p.clock, p.dispatcher,
+                                                           p.vendor->http, p.updateConfig, appVersion()});
     p.delegate = std::make_unique<AppDelegate>(AppDelegateDeps{
         p.store, p.settings, p.counters, p.clock, p.dispatcher, *x.permissions, *x.workspace,
         x.compositor,
-        *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.loginLaunch, [this] { announceReady(); }});
+        *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.update->checker, p.loginLaunch,
+        [this] { announceReady(); }});
 }
 
 // Without the socket the switcher still works; scripts and a second launch cannot reach it.
@@ -261,6 +280,8 @@ void Application::startControlSocket()
         trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr});
     p.showSettings = p.requests->showSettingsRequested.subscribe(
         [delegate = p.delegate.get()] { delegate->showRequested(); });
+    p.checkUpdates = p.requests->checkUpdatesRequested.subscribe(
+        [delegate = p.delegate.get()] { delegate->checkForUpdates(true); });
     ControlRequests* requests = p.requests.get();
     p.control = std::make_unique<ControlServer>(
         p.dispatcher, [requests](const ControlRequest& request, ControlServer::Respond respond) {

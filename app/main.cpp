@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QCoreApplication>
+#include <QFile>
 #include <csignal>
 #include <optional>
 #include <cstdio>
@@ -13,6 +14,8 @@
 
 #include "app/Application.h"
 #include "app/Demos.h"
+#include "app/UpdateLink.h"
+#include "platform/AppVersion.h"
 #include "platform/wayland/WaylandSession.h"
 #include "shell/Autostart.h"
 #include "shell/ControlClient.h"
@@ -22,7 +25,7 @@ namespace {
 
 const char* const Usage =
     "Usage: zumo [--help] [--version] [--login] [--sync] [--list] [--activate ID [TAB]]\n"
-    "            [--next] [--prev] [--print-config COMPOSITOR]\n"
+    "            [--next] [--prev] [--print-config COMPOSITOR] [--check-updates]\n"
     "            [--telemetry-demo] [--remote-config-demo]\n"
     "\n"
     "Zumo is a keyboard window switcher. Hold Alt (or Control) and press Tab to see your\n"
@@ -37,6 +40,7 @@ const char* const Usage =
     "  --list          print the windows the switcher would show now, one JSON object a line\n"
     "  --activate ID   bring window ID (as --list prints it) to the front; with TAB, the\n"
     "                  browser tab of that number in it (its tab \"number\" in --list)\n"
+    "  --check-updates ask the running Zumo to check for a new version now, as its menu does\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
     "  --next, --prev  on Wayland: what the compositor's Alt+Tab (Alt+Shift+Tab) binding runs\n"
     "  --print-config COMPOSITOR  print the binding lines for sway, labwc, hyprland or river\n"
@@ -155,7 +159,7 @@ CommandLine parseCommandLine(int argc, char** argv)
             return {std::nullopt, 0};
         }
         if (!std::strcmp(arg, "--version") || !std::strcmp(arg, "-v")) {
-            std::printf("zumo %s\n", ZUMO_VERSION);
+            std::printf("zumo %s\n", qPrintable(zumo::runningVersion()));
             return {std::nullopt, 0};
         }
         if (!std::strcmp(arg, zumo::LoginFlag)) {
@@ -166,8 +170,8 @@ CommandLine parseCommandLine(int argc, char** argv)
             return {std::nullopt, printConfig(i + 1 < argc ? argv[i + 1] : "")};
         const bool activate = !std::strcmp(arg, "--activate");
         const bool trigger = !std::strcmp(arg, "--next") || !std::strcmp(arg, "--prev");
-        if (line.request ||
-            !(activate || trigger || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list"))) {
+        if (line.request || !(activate || trigger || !std::strcmp(arg, "--sync") || !std::strcmp(arg, "--list") ||
+                             !std::strcmp(arg, "--check-updates"))) {
             std::fprintf(stderr, "zumo: unknown option '%s'\n\n%s", arg, Usage);
             return {std::nullopt, 2};
         }
@@ -190,6 +194,8 @@ CommandLine parseCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A copy installed by an update runs as the version its signed install folder names.
+    zumo::setRunningVersion(zumo::runningVersionFor(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))));
     if (const int status = zumo::runDemoIfAsked(argc, argv); status >= 0)
         return status;
     const CommandLine line = parseCommandLine(argc, argv);

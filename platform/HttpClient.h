@@ -10,6 +10,8 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 namespace zumo {
@@ -17,6 +19,35 @@ namespace zumo {
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 
 inline constexpr qint64 OneMiB = 1024 * 1024;
+
+// Lets a caller stop a request in flight from any thread: the request then fails with
+// "cancelled" (its download file removed). The client installs the hook while the request runs.
+class HttpCancel {
+public:
+    void cancel()
+    {
+        std::lock_guard lock(m_lock);
+        m_cancelled = true;
+        if (m_hook)
+            m_hook();
+    }
+    bool cancelled() const
+    {
+        std::lock_guard lock(m_lock);
+        return m_cancelled;
+    }
+    // For the client: called once cancel() is asked; cleared when the request has ended.
+    void setHook(std::function<void()> hook)
+    {
+        std::lock_guard lock(m_lock);
+        m_hook = std::move(hook);
+    }
+
+private:
+    mutable std::mutex m_lock;
+    bool m_cancelled = false;
+    std::function<void()> m_hook;
+};
 
 struct HttpRequest {
     QByteArray method = "GET";
@@ -38,6 +69,7 @@ struct HttpRequest {
     // Asked for every redirect; an empty hook follows none (the 3xx answer is the response).
     // A redirect away from https is refused whatever the hook says.
     std::function<bool(const QUrl& from, const QUrl& to)> allowRedirect;
+    std::shared_ptr<HttpCancel> cancel;  // optional: stops the request from outside
 };
 
 struct HttpResponse {

@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 
+#include "platform/AppVersion.h"
 #include "platform/Log.h"
 
 namespace zumo {
@@ -66,7 +67,7 @@ bool isVendorUrl(const QUrl& url)
 
 QByteArray vendorUserAgent()
 {
-    return QByteArrayLiteral("Zumo/") + QByteArray(ZUMO_VERSION);
+    return QByteArrayLiteral("Zumo/") + runningVersion().toUtf8();
 }
 
 } // namespace zumo

@@ -1,16 +1,13 @@
 // The program's version and the vendor's address.
 #include "shell/AppInfo.h"
 
+#include "platform/AppVersion.h"
+
 namespace zumo {
 
 QString appVersion()
 {
-#ifdef ZUMO_VERSION
-    const QString version = QStringLiteral(ZUMO_VERSION);
-    return version.isEmpty() ? QStringLiteral("0") : version;
-#else
-    return QStringLiteral("0");
-#endif
+    return runningVersion();
 }
 
 QString vendorAddress()

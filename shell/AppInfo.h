@@ -5,7 +5,7 @@
 
 namespace zumo {
 
-// The version this program was built as; "0" when the build did not say.
+// The version this copy runs as (platform/AppVersion); "0" when unknown.
 QString appVersion();
 // "https://" + the vendor host: $ZUMO_VENDOR_HOST when set (tests, self-hosting), else the
 // maker's own host.

@@ -64,6 +64,8 @@ ParsedRequest parseRequest(QByteArrayView line)
         return {ControlRequest{ControlVerb::showSettings}, {}};
     if ((verb == "next" || verb == "prev") && arity(1))
         return {ControlRequest{verb == "next" ? ControlVerb::next : ControlVerb::prev}, {}};
+    if (verb == "check-updates" && arity(1))
+        return {ControlRequest{ControlVerb::checkUpdates}, {}};
     if (verb == "activate") {
         if (!arity(2) && !arity(3))
             return failed(QStringLiteral("activate takes a window id and maybe a tab number, e.g. \"activate 0x1e00004 2\""));
@@ -76,9 +78,10 @@ ParsedRequest parseRequest(QByteArrayView line)
             return failed(QStringLiteral("%1 is not a tab number (1 for the first tab)").arg(quoted(words[2])));
         return {ControlRequest{ControlVerb::activate, *window, *tab}, {}};
     }
-    if (verb == "sync" || verb == "list" || verb == "show-settings" || verb == "next" || verb == "prev")
+    if (verb == "sync" || verb == "list" || verb == "show-settings" || verb == "next" || verb == "prev" ||
+        verb == "check-updates")
         return failed(QStringLiteral("%1 takes no arguments").arg(QString::fromLatin1(verb)));
-    return failed(QStringLiteral("unknown request %1; the requests are sync, list, activate <id> [<tab>], show-settings, next and prev")
+    return failed(QStringLiteral("unknown request %1; the requests are sync, list, activate <id> [<tab>], show-settings, check-updates, next and prev")
                       .arg(quoted(line)));
 }
 
@@ -95,6 +98,8 @@ QByteArray requestLine(const ControlRequest& request)
         return "next\n";
     case ControlVerb::prev:
         return "prev\n";
+    case ControlVerb::checkUpdates:
+        return "check-updates\n";
     case ControlVerb::activate:
         return "activate 0x" + QByteArray::number(request.window, 16) +
                (request.tab ? ' ' + QByteArray::number(request.tab) : QByteArray()) + '\n';

@@ -14,7 +14,7 @@ namespace zumo {
 // before it is read further, so a client cannot make the running switcher hold much memory.
 inline constexpr qsizetype MaxRequestBytes = 256;
 
-enum class ControlVerb { sync, list, activate, showSettings, next, prev };
+enum class ControlVerb { sync, list, activate, showSettings, next, prev, checkUpdates };
 
 struct ControlRequest {
     ControlVerb verb = ControlVerb::sync;
@@ -30,8 +30,9 @@ struct ParsedRequest {
 };
 
 // One line without its line feed: "sync", "list", "activate <id> [<tab>]" (decimal or 0x-hex X
-// window id, not 0; a tab number from 1), "show-settings", or "next" / "prev" (the compositor's
-// binding for the switcher's shortcut, on Wayland); words separated by single spaces.
+// window id, not 0; a tab number from 1), "show-settings", "check-updates", or "next" / "prev"
+// (the compositor's binding for the switcher's shortcut, on Wayland); words separated by single
+// spaces.
 ParsedRequest parseRequest(QByteArrayView line);
 // The line a client sends for request, with its line feed.
 QByteArray requestLine(const ControlRequest& request);

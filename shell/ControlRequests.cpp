@@ -30,6 +30,10 @@ void ControlRequests::handle(const ControlRequest& request, ControlServer::Respo
     case ControlVerb::next:
     case ControlVerb::prev:
         return trigger(request.verb == ControlVerb::prev, std::move(respond));
+    case ControlVerb::checkUpdates:
+        // The check answers on its own, with alerts; the client only learns that it started.
+        checkUpdatesRequested.notify();
+        return respond(okReply());
     }
 }
 

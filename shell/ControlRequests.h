@@ -49,6 +49,8 @@ public:
 
     // A second launch asked this one to show its settings.
     Notifier<> showSettingsRequested;
+    // `zumo --check-updates` asked for a check, as "Check for Updates…" does.
+    Notifier<> checkUpdatesRequested;
 
 private:
     void sync(ControlServer::Respond respond);

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/AppVersion.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 
@@ -128,7 +129,7 @@ QString configuredReportSource()
 QString startLine(const QString& processName)
 {
     return QStringLiteral("start %1 %2 os=%3 arch=%4")
-        .arg(processName, QStringLiteral(ZUMO_VERSION), QSysInfo::prettyProductName(),
+        .arg(processName, runningVersion(), QSysInfo::prettyProductName(),
              QSysInfo::buildCpuArchitecture());
 }
 

@@ -5,6 +5,7 @@
 #include <QSysInfo>
 #include <QUuid>
 
+#include "platform/AppVersion.h"
 #include "platform/Clock.h"
 #include "platform/HttpClient.h"
 #include "remote/RemoteConfig.h"
@@ -45,7 +46,7 @@ QJsonObject eventObject(const QString& event, const QJsonObject& properties, con
         {QStringLiteral("app"), QStringLiteral("Zumo")},
         {QStringLiteral("event"), event},
         {QStringLiteral("install"), install},
-        {QStringLiteral("version"), QStringLiteral(ZUMO_VERSION)},
+        {QStringLiteral("version"), runningVersion()},
         {QStringLiteral("os"), osDisplayName()},
         {QStringLiteral("ts"), unixSeconds},
     };

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "remote/RemoteConfig.h"
+#include "remote/RemoteConfigService.h"
 
 namespace zumo {
 
@@ -25,12 +26,7 @@ public:
     UpdateConfig updateConfig() const override { return {}; }
 };
 
-struct Announcement {
-    QString id;
-    QString text;
-};
-
-// The one-time announcement of the remote configuration. Main thread.
+// The one-time announcement of the remote configuration (its Announcement). Main thread.
 class AnnouncementSource {
 public:
     virtual ~AnnouncementSource() = default;

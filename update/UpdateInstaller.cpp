@@ -54,7 +54,9 @@ bool UpdateInstaller::packageManaged()
 void UpdateInstaller::schedulePrefetch(const Updater::Release& release)
 {
     const UpdateConfig config = m_deps.config.updateConfig();
-    if (!config.updatePrefetch || m_prefetchScheduled || m_installing || stagedVersion() == release.version)
+    // Without a private directory there is nowhere safe to put a download.
+    if (!config.updatePrefetch || m_prefetchScheduled || m_installing || stagedVersion() == release.version ||
+        m_deps.workBase.isEmpty())
         return;
     // Exactly updateRetryMinutes after a failure is still too early.
     if (m_lastPrefetchFailure && m_deps.clock.nowSeconds() - *m_lastPrefetchFailure <= config.updateRetryMinutes * 60)
@@ -174,6 +176,12 @@ void UpdateInstaller::acceptUpdate(const Updater::Release& release)
     if (m_staged && m_staged->rel.version == release.version && m_deps.tools.isTrustedApp(m_staged->newApp)) {
         appLog(QStringLiteral("update install (prefetched) ") + release.version);
         installStaged(*m_staged, nullptr, [this](QString message) { failPrefetchedInstall(message); });
+        return;
+    }
+    if (m_deps.workBase.isEmpty()) {
+        m_installing = false;
+        m_deps.presenter.runAlert({Updater::Text::notInstalledTitle(), Updater::Text::cannotPrepare(),
+                                   {Updater::Text::okButton()}});
         return;
     }
     downloadWithWindow(release);

@@ -27,9 +27,9 @@ struct TransferAnswer {
     qint64 contentLength = -1;  // announced length; -1 when unknown
 };
 
-// Callbacks of one download, all on one worker thread of the transport, in order, never before
-// download() has returned. Returning false from redirect() or progress() stops the transfer,
-// which then ends with finished().
+// Callbacks of one download, all on the transport's one thread, in order; finished() may come
+// before download() has returned (a transfer refused at once). Returning false from redirect()
+// or progress() stops the transfer, which then ends with finished().
 class TransferEvents {
 public:
     virtual ~TransferEvents() = default;

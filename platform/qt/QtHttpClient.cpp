@@ -44,6 +44,14 @@ public:
             return fail(QStringLiteral("refused: only https addresses are used (%1)").arg(m_request.url.toString()));
         if (!m_request.saveTo.isEmpty() && !openFile())
             return fail(QStringLiteral("cannot write %1").arg(m_request.saveTo));
+        if (m_request.cancel) {
+            if (m_request.cancel->cancelled())
+                return fail(cancelledText());
+            // Queued to this object: a call arriving after it is gone is dropped with it.
+            m_request.cancel->setHook([this] {
+                QMetaObject::invokeMethod(this, [this] { fail(cancelledText()); }, Qt::QueuedConnection);
+            });
+        }
         m_reply = nam.sendCustomRequest(networkRequest(tls), m_request.method, m_request.body);
         m_response.finalUrl = m_request.url;
         connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] { onMetaData(); });
@@ -140,6 +148,8 @@ private:
             const QVariant total = m_reply->header(QNetworkRequest::ContentLengthHeader);
             m_request.progress(m_response.bodyBytes, total.isValid() ? total.toLongLong() : -1);
         }
+        if (m_request.cancel && m_request.cancel->cancelled())
+            return fail(cancelledText());
     }
 
     void onRedirect(const QUrl& to)
@@ -168,6 +178,8 @@ private:
             return fail(m_reply->errorString());  // the connection broke during the body
         succeed();
     }
+
+    static QString cancelledText() { return QStringLiteral("cancelled"); }
 
     QString tooLarge() const
     {
@@ -198,6 +210,8 @@ private:
     void finish()
     {
         m_done = true;
+        if (m_request.cancel)
+            m_request.cancel->setHook({});
         m_idle.stop();
         m_deadline.stop();
         m_file.close();

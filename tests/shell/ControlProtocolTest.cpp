@@ -10,7 +10,7 @@ TEST(ControlProtocol, everyRequestSurvivesTheRoundTripThroughItsLine)
 {
     for (const ControlRequest& request : {ControlRequest{ControlVerb::sync}, ControlRequest{ControlVerb::list},
                                           ControlRequest{ControlVerb::showSettings}, ControlRequest{ControlVerb::next},
-                                          ControlRequest{ControlVerb::prev},
+                                          ControlRequest{ControlVerb::prev}, ControlRequest{ControlVerb::checkUpdates},
                                           ControlRequest{ControlVerb::activate, 0x1e00004},
                                           ControlRequest{ControlVerb::activate, 0x1e00004, 2}}) {
         QByteArray line = requestLine(request);

@@ -1,0 +1,95 @@
+// The updater's parts built in dependency order, and the shell's windows behind its presenter.
+#include "app/UpdateLink.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QUrl>
+#include <unistd.h>
+
+#include "platform/AppVersion.h"
+#include "platform/PrivateDirectory.h"
+#include "platform/VendorService.h"
+#include "remote/RemoteConfigService.h"
+#include "shell/UpdateWindows.h"
+#include "shell/WindowSupport.h"
+#include "telemetry/NetworkMonitor.h"
+#include "update/BundleList.h"
+#include "update/PinnedKey.h"
+
+namespace zumo {
+namespace {
+
+// The shell's progress window behind the updater's interface. The window is deleted on the
+// main thread when the last holder lets go.
+class WidgetProgress final : public ProgressWindow {
+public:
+    explicit WidgetProgress(const QString& version) : m_window(new UpdateProgressWindow(version)) {}
+    ~WidgetProgress() override { m_window->deleteLater(); }
+
+    void setLabel(const QString& text) override { m_window->setLabel(text); }
+    void setFraction(double fraction) override { m_window->setFraction(fraction); }
+    void setOnCancel(std::function<void()> onCancel) override { m_window->setOnCancel(std::move(onCancel)); }
+    bool cancelled() const override { return m_window->cancelled(); }
+    void close() override { m_window->finish(); }
+    UpdateProgressWindow* window() const { return m_window; }
+
+private:
+    UpdateProgressWindow* m_window;
+};
+
+} // namespace
+
+QString runningVersionFor(const QString& executablePath)
+{
+    const Updater::LinuxPlace place = Updater::observeLinuxPlace(executablePath, QDir::homePath());
+    if (place.folderIsBundle) {
+        const auto header = Updater::readSignedHeader(place.runningFolder, Updater::pinnedPublicKey());
+        if (header && header->identifier == Updater::productIdentifier() && !header->version.isEmpty())
+            return header->version;
+    }
+    return runningVersion();
+}
+
+std::optional<Announcement> RemoteAnnouncements::pendingAnnouncement() const
+{
+    return remote ? remote->pendingAnnouncement() : std::nullopt;
+}
+
+void RemoteAnnouncements::clearPendingAnnouncement()
+{
+    if (remote)
+        remote->takePendingAnnouncement();
+}
+
+int WidgetUpdatePresenter::runAlert(const UpdateAlert& alert)
+{
+    PlainAlert box(alert.message, alert.informative, alert.buttons);
+    return box.run();
+}
+
+std::shared_ptr<ProgressWindow> WidgetUpdatePresenter::openProgress(const QString& version)
+{
+    auto progress = std::make_shared<WidgetProgress>(version);
+    UpdateProgressWindow* window = progress->window();
+    bringToFront(window);
+    return progress;
+}
+
+UpdateLink::UpdateLink(UpdateLinkDeps deps)
+    : transport(deps.http, {manifestUrl(), QUrl(vendorUrl(QStringLiteral("/"))).host(), vendorUserAgent(),
+                            [] {
+                                const NetworkFacts network = currentNetwork();
+                                return network.expensive || network.constrained;
+                            }}),
+      tools(Updater::pinnedPublicKey(),
+            Updater::observeLinuxPlace(QCoreApplication::applicationFilePath(), QDir::homePath())),
+      installer({deps.dispatcher, deps.clock, deps.counters, deps.config, transport, tools, presenter, runner,
+                 privateBaseDirectory(), QUrl(vendorUrl(QStringLiteral("/"))).host(),
+                 Updater::productIdentifier(), qint64(::getpid())}),
+      checker({deps.settings, deps.config, deps.counters, deps.dispatcher, transport, presenter, installer,
+               deps.appVersion})
+{
+    quit = installer.quitRequested().subscribe([] { QCoreApplication::quit(); });
+}
+
+} // namespace zumo
