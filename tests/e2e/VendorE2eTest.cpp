@@ -237,6 +237,8 @@ TEST(VendorE2eTest, aRunSendsLaunchAndLogsInTheEnvelopeAndItsQuitArrives)
     ASSERT_TRUE(zumo.waitForReady());
     ASSERT_TRUE(waitUntil([&] { return eventsNamed(vendor, "launch") == 1 && eventsNamed(vendor, "logs") == 1; }));
     const QJsonObject launch = body(vendor.events("event=launch")->at(0));
+    std::printf("[ measured ] launch event %lld bytes\n",
+                qint64(vendor.events("event=launch")->at(0).toObject()["body"].toString().toUtf8().size()));
     EXPECT_EQ(launch["app"], "Zumo");
     EXPECT_EQ(launch["event"], "launch");
     EXPECT_EQ(launch["version"], ZUMO_VERSION);
