@@ -235,6 +235,19 @@ private:
     bool m_done = false;
 };
 
+// Ends a request whose waiter gave up. Queued after its start from another thread, so the
+// transfer exists by then (unless it ended on its own).
+void abandon(QObject& context, std::shared_ptr<QPointer<QObject>> transfer, bool onMain)
+{
+    QMetaObject::invokeMethod(
+        &context,
+        [transfer] {
+            if (auto* t = static_cast<Transfer*>(transfer->data()))
+                t->abandon();
+        },
+        onMain ? Qt::DirectConnection : Qt::QueuedConnection);
+}
+
 } // namespace
 
 QtHttpClient::QtHttpClient(const QString& extraCaFile) : m_nam(std::make_unique<QNetworkAccessManager>())
@@ -321,16 +334,8 @@ std::optional<HttpResponse> QtHttpClient::sendAndWait(HttpRequest request, doubl
         std::lock_guard guard(shared->lock);
         result = shared->response;
     }
-    if (!result) {
-        // Queued after the start, so the transfer exists by then (unless it ended on its own).
-        QMetaObject::invokeMethod(
-            &m_context,
-            [transfer] {
-                if (auto* t = static_cast<Transfer*>(transfer->data()))
-                    t->abandon();
-            },
-            onMain ? Qt::DirectConnection : Qt::QueuedConnection);
-    }
+    if (!result)
+        abandon(m_context, transfer, onMain);
     return result;
 }
 
