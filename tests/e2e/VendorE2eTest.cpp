@@ -147,6 +147,7 @@ TEST(VendorE2eTest, thePingChainGoesOnThroughEveryFailedFetchAndChangesNothing)
         {"malformed=notjson"}, {"malformed=truncated"}, {"malformed=notobject"}, {"malformed=empty"},
         {"malformed=binary"}, {"oversize=52428800"}, {"oversize=52428800&chunked=1"},
         {"", Untrusted},                 // a certificate zumo does not trust
+        // Seven: more than the six connections a host gets, were any of them kept.
         {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent},
     };
     for (const auto& failure : failures) {
