@@ -101,8 +101,8 @@ public:
     // thread, whatever happens (failures come back as a response with an error).
     virtual void send(HttpRequest request, Completion completion) = 0;
     // Sends and waits at most maxWaitSec for the response; nothing when the wait ran out (the
-    // request is then abandoned). On the main thread the wait keeps the event loop turning, so
-    // the request really goes out; other threads simply block.
+    // request is then ended at once, letting go of its connection). On the main thread the wait
+    // keeps the event loop turning, so the request really goes out; other threads simply block.
     virtual std::optional<HttpResponse> sendAndWait(HttpRequest request, double maxWaitSec) = 0;
 };
 

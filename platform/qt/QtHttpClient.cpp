@@ -78,6 +78,10 @@ public:
         m_deadline.start(toMs(m_request.deadlineSec));
     }
 
+    // The caller stopped waiting: end the exchange now, so its connection is free at once
+    // instead of at the request's own time-out.
+    void abandon() { fail(QStringLiteral("abandoned: the caller stopped waiting")); }
+
 private:
     QNetworkRequest networkRequest(const QSslConfiguration& tls) const
     {
@@ -94,6 +98,11 @@ private:
                        m_request.allowRedirect ? QNetworkRequest::UserVerifiedRedirectPolicy
                                                : QNetworkRequest::ManualRedirectPolicy);
         r.setMaximumRedirectsAllowed(10);
+        // Closed as soon as no request uses it. Aborting a request still in its TLS handshake
+        // leaves Qt's socket handshaking with a silent server, holding one of the host's six
+        // connections until the cache expires it minutes later; our requests are minutes apart,
+        // so keeping connections alive buys nothing.
+        r.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, 0);
         return r;
     }
 
@@ -240,6 +249,19 @@ private:
     bool m_done = false;
 };
 
+// Ends a request whose waiter gave up. Queued after its start from another thread, so the
+// transfer exists by then (unless it ended on its own).
+void abandon(QObject& context, std::shared_ptr<QPointer<QObject>> transfer, bool onMain)
+{
+    QMetaObject::invokeMethod(
+        &context,
+        [transfer] {
+            if (auto* t = static_cast<Transfer*>(transfer->data()))
+                t->abandon();
+        },
+        onMain ? Qt::DirectConnection : Qt::QueuedConnection);
+}
+
 } // namespace
 
 QtHttpClient::QtHttpClient(const QString& extraCaFile) : m_nam(std::make_unique<QNetworkAccessManager>())
@@ -261,8 +283,10 @@ QtHttpClient::~QtHttpClient()
 
 void QtHttpClient::send(HttpRequest request, Completion completion)
 {
-    if (QThread::currentThread() == m_context.thread())
-        return start(std::move(request), std::move(completion));
+    if (QThread::currentThread() == m_context.thread()) {
+        start(std::move(request), std::move(completion));
+        return;
+    }
     QMetaObject::invokeMethod(
         &m_context,
         [this, request = std::move(request), completion = std::move(completion)]() mutable {
@@ -271,13 +295,14 @@ void QtHttpClient::send(HttpRequest request, Completion completion)
         Qt::QueuedConnection);
 }
 
-void QtHttpClient::start(HttpRequest request, Completion completion)
+QObject* QtHttpClient::start(HttpRequest request, Completion completion)
 {
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     if (!m_extraCa.isEmpty())
         tls.addCaCertificates(m_extraCa);
     auto* transfer = new Transfer(&m_context, std::move(request), std::move(completion));
     transfer->start(*m_nam, tls);
+    return transfer;
 }
 
 std::optional<HttpResponse> QtHttpClient::sendAndWait(HttpRequest request, double maxWaitSec)
@@ -291,13 +316,21 @@ std::optional<HttpResponse> QtHttpClient::sendAndWait(HttpRequest request, doubl
     const bool onMain = QThread::currentThread() == m_context.thread();
     QEventLoop loop;
     QPointer<QEventLoop> loopRef = &loop;
-    send(std::move(request), [shared, loopRef, onMain](const HttpResponse& response) {
-        std::lock_guard guard(shared->lock);
-        shared->response = response;
-        shared->done.notify_all();
-        if (onMain && loopRef)
-            loopRef->quit();
-    });
+    // Set and read on the main thread only.
+    auto transfer = std::make_shared<QPointer<QObject>>();
+    auto begin = [this, transfer, request = std::move(request), shared, loopRef, onMain]() mutable {
+        *transfer = start(std::move(request), [shared, loopRef, onMain](const HttpResponse& response) {
+            std::lock_guard guard(shared->lock);
+            shared->response = response;
+            shared->done.notify_all();
+            if (onMain && loopRef)
+                loopRef->quit();
+        });
+    };
+    if (onMain)
+        begin();
+    else
+        QMetaObject::invokeMethod(&m_context, std::move(begin), Qt::QueuedConnection);
     if (onMain) {
         // Blocking here would starve the network stack, which lives on this thread: the request
         // would never leave. A local loop with a deadline lets it go out and still returns on time.
@@ -310,8 +343,14 @@ std::optional<HttpResponse> QtHttpClient::sendAndWait(HttpRequest request, doubl
         shared->done.wait_for(guard, std::chrono::milliseconds(toMs(maxWaitSec)),
                               [&] { return shared->response.has_value(); });
     }
-    std::lock_guard guard(shared->lock);
-    return shared->response;
+    std::optional<HttpResponse> result;
+    {
+        std::lock_guard guard(shared->lock);
+        result = shared->response;
+    }
+    if (!result)
+        abandon(m_context, transfer, onMain);
+    return result;
 }
 
 } // namespace zumo

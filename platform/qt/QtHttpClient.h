@@ -24,7 +24,7 @@ public:
     std::optional<HttpResponse> sendAndWait(HttpRequest request, double maxWaitSec) override;
 
 private:
-    void start(HttpRequest request, Completion completion);  // on the main thread
+    QObject* start(HttpRequest request, Completion completion);  // on the main thread; the transfer
 
     QObject m_context;  // the main-thread object requests are posted to and owned by
     std::unique_ptr<QNetworkAccessManager> m_nam;

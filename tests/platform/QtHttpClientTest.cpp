@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QFile>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "platform/qt/QtHttpClient.h"
@@ -82,7 +83,15 @@ TEST(QtHttpClientTest, waitingOnTheMainThreadReturnsWhenTheWaitRunsOutAndTheRequ
     const auto r = client.sendAndWait(request, 0.3);
     EXPECT_FALSE(r.has_value());
     // The connection was made during the wait: the request did not sit behind a blocked loop.
-    EXPECT_FALSE(silent.kept.isEmpty());
+    ASSERT_FALSE(silent.kept.isEmpty());
+    // Given up on, the request lets go of its connection at once, not at its own time-out (10 s).
+    QTcpSocket* connection = silent.kept.first();
+    QEventLoop loop;
+    QObject::connect(connection, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+    if (connection->state() == QAbstractSocket::ConnectedState)
+        loop.exec();
+    EXPECT_NE(connection->state(), QAbstractSocket::ConnectedState);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// The fetch, the announcement rule and the ping chain, over the fake HTTP client and dispatcher.
+// The fetch, the announcement rule and the ping chain, over the fake HTTP client and dispatcher
+// (the chain through every kind of failed fetch, over the wire: tests/e2e/VendorE2eTest).
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -62,38 +63,6 @@ TEST_F(RemoteConfigServiceTest, fetchAsksTheVendorWithoutCacheAndAppliesTheDocum
     dispatcher.advance(60);
     ASSERT_EQ(http.requests.size(), 2u);
     EXPECT_EQ(http.requests[1].idleTimeoutSec, 20);
-}
-
-TEST_F(RemoteConfigServiceTest, everyFailedFetchChangesNothingAndTheChainGoesOn)
-{
-    answerWith(FakeHttpClient::ok(R"({"pingMinutes": 30, "telemetryPaused": true})"));
-    service.start();
-    completeFetch();
-    const RemoteConfig before = remoteConfig();
-    int pings = 0;
-    Subscription sub = service.pinged.subscribe([&] { ++pings; });
-    const HttpResponse failures[] = {
-        FakeHttpClient::ok("", 304),
-        FakeHttpClient::ok(R"({"pingMinutes": 5})", 500),
-        FakeHttpClient::ok(R"({"pingMinutes": 5})", 201),
-        FakeHttpClient::ok("not json"),
-        FakeHttpClient::ok("[1, 2]"),
-        FakeHttpClient::ok(R"({"pingMinutes": 5)"),
-        FakeHttpClient::failure("no data for 10 seconds"),
-        FakeHttpClient::failure("the answer is larger than 1048576 bytes"),
-        FakeHttpClient::failure("TLS: The certificate is self-signed, and untrusted"),
-    };
-    for (const HttpResponse& failure : failures) {
-        SCOPED_TRACE(failure.error.isEmpty() ? QString::fromUtf8(failure.body).toStdString() : failure.error.toStdString());
-        answerWith(failure);
-        const int before_pings = pings;
-        dispatcher.advance(30 * 60 - 1);
-        EXPECT_EQ(pings, before_pings);
-        dispatcher.advance(1);
-        EXPECT_EQ(pings, before_pings + 1);
-        EXPECT_EQ(completeFetch(), 30 * 60);
-        EXPECT_EQ(remoteConfig(), before);
-    }
 }
 
 TEST_F(RemoteConfigServiceTest, eachApplicationReplacesThePingTimerInsteadOfAddingOne)

@@ -1,5 +1,5 @@
-// The "logs" upload: the gates, once per change, again after a failed delivery, the last
-// three reports, and the forced upload at quit.
+// The "logs" upload: the gates, once per change, the last three reports, and the forced upload
+// at quit (again after a failed delivery: tests/e2e/VendorE2eTest, over the wire).
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -64,18 +64,6 @@ TEST_F(LogUploaderTest, logsAreUploadedOnceRedactedAndAgainOnlyAfterAChange)
 
     EXPECT_EQ(upload(), 0u);
     test::writeAll(dir.filePath("crash.log"), "fatal signal, backtrace:\n");
-    EXPECT_EQ(upload(), 1u);
-    EXPECT_EQ(upload(), 0u);
-}
-
-TEST_F(LogUploaderTest, aFailedDeliveryIsSentAgainAtTheNextMoment)
-{
-    for (const HttpResponse& failed : {FakeHttpClient::ok("", 500), FakeHttpClient::failure("offline")}) {
-        http.respond = [failed](const HttpRequest&) { return std::optional<HttpResponse>(failed); };
-        EXPECT_EQ(upload(), 1u);
-        EXPECT_FALSE(store.contains("logSig"));
-    }
-    http.respond = [](const HttpRequest&) { return std::optional<HttpResponse>(FakeHttpClient::ok("", 200)); };
     EXPECT_EQ(upload(), 1u);
     EXPECT_EQ(upload(), 0u);
 }

@@ -1,0 +1,290 @@
+// zumo and its network parts against a private zumo-vendor over HTTPS on loopback: the
+// configuration demo, the ping chain through every kind of failed fetch, the events of a real
+// run, consent, "quit" against a server that never answers, and the log signature on the wire.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+#include "platform/Listeners.h"
+#include "platform/VendorService.h"
+#include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeDispatcher.h"
+#include "platform/qt/QtHttpClient.h"
+#include "remote/RemoteConfig.h"
+#include "remote/RemoteConfigService.h"
+#include "settings/SettingsStore.h"
+#include "telemetry/EventSender.h"
+#include "telemetry/LogUploader.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+#include "tests/vendor/testkit/VendorServer.h"
+
+namespace zumo::e2e {
+namespace {
+
+using test::VendorServer;
+
+#define ZUMO_START_VENDOR(vendor, ...) ASSERT_TRUE(vendor.start(__VA_ARGS__)) << vendor.error().toStdString()
+
+// Every request goes to a loopback port (the private service's unless told otherwise),
+// whatever host the program would use; trusting the test CA, or (trustTestCa false) only the
+// system's certificates, which do not sign it.
+class LoopbackHttp final : public HttpClient {
+public:
+    explicit LoopbackHttp(const VendorServer& vendor) : port(vendor.port()), m_trusted(vendor.caPath()) {}
+    void send(HttpRequest r, Completion c) override { client().send(here(std::move(r)), std::move(c)); }
+    std::optional<HttpResponse> sendAndWait(HttpRequest r, double maxWaitSec) override
+    {
+        return client().sendAndWait(here(std::move(r)), maxWaitSec);
+    }
+    int port;
+    bool trustTestCa = true;
+
+private:
+    HttpRequest here(HttpRequest r) const
+    {
+        r.url.setHost(QStringLiteral("127.0.0.1"));
+        r.url.setPort(port);
+        return r;
+    }
+    QtHttpClient& client() { return trustTestCa ? m_trusted : m_system; }
+    QtHttpClient m_trusted;
+    QtHttpClient m_system;
+};
+
+// Established connections from this machine to the port: a request that ended must have let
+// go of its connection, or later requests queue behind it.
+int openConnectionsTo(int port)
+{
+    const QByteArray suffix = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    int count = 0;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            count += f.size() > 3 && f[2].endsWith(suffix) && f[3] == "01";
+        }
+    }
+    return count;
+}
+
+qsizetype eventsNamed(VendorServer& vendor, const QString& name)
+{
+    return vendor.events(QStringLiteral("event=") + name).value_or(QJsonArray()).size();
+}
+
+QJsonObject body(const QJsonValue& row)
+{
+    return QJsonDocument::fromJson(row.toObject()[QStringLiteral("body")].toString().toUtf8()).object();
+}
+
+TEST(VendorE2eTest, theDemoPrintsTheServedConfigurationAndTheDefaultsWhenTlsFails)
+{
+    VendorServer vendor;
+    ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", R"({"pingMinutes": 0.25, "announceId": "a1",
+        "announceText": "Hi there", "logUploadPaused": true, "updateRetryMinutes": 90,
+        "updateNudgeMaxPerVersion": 2.9, "updatePrefetch": 0, "networkTimeoutSec": 4.5})"));
+    ZUMO_START_VENDOR(vendor);
+    const auto demo = [&](const QStringList& environment) {
+        ZumoProcess zumo;
+        EXPECT_TRUE(zumo.start({"--remote-config-demo"}, environment));
+        EXPECT_TRUE(zumo.waitForExit(15000));
+        EXPECT_EQ(zumo.process().exitCode(), 0);
+        return zumo.output();
+    };
+    EXPECT_EQ(demo(vendor.environment()),
+              "pingMinutes=1.0 announceId=\"a1\" announceText=\"Hi there\"\n"
+              "logUploadPaused=true updateNudgePaused=false updatedBannerPaused=false updatePrefetchAvoidMetered=true "
+              "updatePrefetchDelaySec=5.0 updateRetryMinutes=90.0 updateNudgeMaxPerVersion=2\n"
+              "telemetryPaused=false updateChecksPaused=false updatePrefetch=false updateMaxDownloadMB=60.0 "
+              "updateNudgeAfterSwitches=50 updateNudgeEveryHours=72.0 networkTimeoutSec=4.5 firstCheckDelaySec=10.0\n");
+    // Without the test CA the certificate is not trusted: the fetch fails and the defaults show.
+    EXPECT_TRUE(demo({"ZUMO_VENDOR_HOST=" + vendor.host()}).startsWith("pingMinutes=360.0 announceId=\"\" announceText=\"\"\n"));
+}
+
+// Each ping's fetch meets one misbehaving answer; every value stays, the next ping is armed
+// with the same period, and the request lets go of its connection.
+TEST(VendorE2eTest, thePingChainGoesOnThroughEveryFailedFetchAndChangesNothing)
+{
+    VendorServer vendor;
+    ASSERT_TRUE(vendor.writeDataFile("zumo-config.json",
+                                     R"({"pingMinutes": 30, "announceId": "a1", "announceText": "Hi", "telemetryPaused": true})"));
+    ZUMO_START_VENDOR(vendor);
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath("s.json"));
+    FakeDispatcher dispatcher;  // the ping timer only; the network runs on the real event loop
+    LoopbackHttp http(vendor);
+    RemoteConfigService service(http, dispatcher, store);
+    int applied = 0;
+    Subscription counting = service.applied.subscribe([&] { ++applied; });
+    RemoteConfig fast;
+    fast.networkTimeoutSec = 0.5;  // below what the service may set, so time-outs cost little
+    setRemoteConfig(fast);
+    service.start();
+    ASSERT_TRUE(waitUntil([&] { return applied == 1; }));
+    const RemoteConfig before = remoteConfig();
+    ASSERT_EQ(before.pingMinutes, 30);
+    // From now on the service holds another document: any failure that applied it would show.
+    vendor.writeDataFile("zumo-config.json", R"({"pingMinutes": 5, "telemetryPaused": false, "announceText": "Bye"})");
+
+    // Accepts connections and never speaks: the request ends in its TLS handshake.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    enum Peer { Vendor, Untrusted, Silent };
+    const struct {
+        const char* rule;
+        Peer peer = Vendor;
+    } failures[] = {
+        {"status=500"}, {"status=304"}, {"status=201"}, {"redirect=/api/zumo-config"},
+        {"delay=3000"},                  // no status line within the idle time-out
+        {"drip=100"},                    // a byte every 100 ms: only the overall deadline ends it
+        {"malformed=notjson"}, {"malformed=truncated"}, {"malformed=notobject"}, {"malformed=empty"},
+        {"malformed=binary"}, {"oversize=52428800"}, {"oversize=52428800&chunked=1"},
+        {"", Untrusted},                 // a certificate zumo does not trust
+        // Seven: more than the six connections a host gets, were any of them kept.
+        {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent}, {"", Silent},
+    };
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(std::string(failure.rule) + " peer " + std::to_string(failure.peer));
+        if (*failure.rule) {
+            ASSERT_TRUE(vendor.setSwitch("/api/zumo-config", QString::fromLatin1(failure.rule) + "&times=1"));
+        }
+        http.trustTestCa = failure.peer != Untrusted;
+        http.port = failure.peer == Silent ? silent.serverPort() : vendor.port();
+        const int fetches = applied;
+        dispatcher.advance(30 * 60);
+        ASSERT_TRUE(waitUntil([&] { return applied == fetches + 1; }, 10000));
+        EXPECT_EQ(remoteConfig(), before);
+        EXPECT_EQ(dispatcher.pendingTimers(), 1u);
+        EXPECT_EQ(dispatcher.lastTimerDelay(), 30 * 60);
+        // An ended request holds no connection, or a few such ends would leave none for the next.
+        EXPECT_TRUE(waitUntil([&] { return openConnectionsTo(http.port) == 0; }, 2000));
+    }
+    vendor.clearSwitches();
+    http.trustTestCa = true;
+    http.port = vendor.port();
+    dispatcher.advance(30 * 60);
+    ASSERT_TRUE(waitUntil([&] { return applied == int(std::size(failures)) + 2; }, 10000));
+    EXPECT_EQ(remoteConfig().pingMinutes, 5);
+    EXPECT_EQ(dispatcher.lastTimerDelay(), 5 * 60);
+    setRemoteConfig(RemoteConfig());
+}
+
+TEST(VendorE2eTest, logsAreStoredOnceUntilTheyChangeAndSentAgainAfterAFailedDelivery)
+{
+    VendorServer vendor;
+    ZUMO_START_VENDOR(vendor);
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath("s.json"));
+    store.setValue("consentVersion", 1);
+    FakeClock clock;
+    FakeDispatcher dispatcher;
+    LoopbackHttp http(vendor);
+    EventSender sender(http, store, clock, eventsUrl());
+    LogUploader uploader(sender, store, dispatcher, dir.path(), {});
+    QFile log(dir.filePath("events.log"));
+    const auto appendLine = [&] {
+        return log.open(QIODevice::Append) && log.write("2026-03-05T14:03:07Z settings changed\n") > 0 && log.flush()
+            && (log.close(), true);
+    };
+    // A forced upload waits for the answer; the count is of requests that reached the service.
+    const auto upload = [&] {
+        uploader.uploadLogs(true);
+        return vendor.requests("/api/t").value_or(QJsonArray()).size();
+    };
+    ASSERT_TRUE(appendLine());
+    EXPECT_EQ(upload(), 1);
+    EXPECT_EQ(upload(), 1) << "unchanged logs are not sent again";
+    const QJsonValue delivered = store.value("logSig");
+    ASSERT_TRUE(appendLine());
+    ASSERT_TRUE(vendor.setSwitch("/api/t", "status=500"));
+    EXPECT_EQ(upload(), 2);
+    EXPECT_EQ(store.value("logSig"), delivered) << "a refused upload is not remembered";
+    ASSERT_TRUE(vendor.clearSwitches());
+    EXPECT_EQ(upload(), 3) << "nothing changed since, but the last upload was not delivered";
+    EXPECT_EQ(upload(), 3);
+    EXPECT_TRUE(waitUntil([&] { return eventsNamed(vendor, "logs") == 2; }));
+}
+
+TEST(VendorE2eTest, withoutConsentNothingLeavesNotEvenQuit)
+{
+    ZUMO_REQUIRE_SESSION();
+    VendorServer vendor;
+    ZUMO_START_VENDOR(vendor);
+    ZumoProcess zumo;
+    ASSERT_TRUE(writeSettings(zumo.configHome(), {{"openAtLaunch", false}}));
+    ASSERT_TRUE(zumo.start({}, vendor.environment()));
+    ASSERT_TRUE(waitUntil([&] { return zumo.output().contains("waiting for an answer"); }));
+    zumo.stop();
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(vendor.requests().value_or(QJsonArray{QJsonValue()}).size(), 0);
+}
+
+TEST(VendorE2eTest, aRunSendsLaunchAndLogsInTheEnvelopeAndItsQuitArrives)
+{
+    ZUMO_REQUIRE_SESSION();
+    VendorServer vendor;
+    ZUMO_START_VENDOR(vendor);
+    ZumoProcess zumo;
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    const qint64 started = QDateTime::currentSecsSinceEpoch();
+    ASSERT_TRUE(zumo.start({}, vendor.environment()));
+    ASSERT_TRUE(zumo.waitForReady());
+    ASSERT_TRUE(waitUntil([&] { return eventsNamed(vendor, "launch") == 1 && eventsNamed(vendor, "logs") == 1; }));
+    const QJsonObject launch = body(vendor.events("event=launch")->at(0));
+    std::printf("[ measured ] launch event %lld bytes\n",
+                qint64(vendor.events("event=launch")->at(0).toObject()["body"].toString().toUtf8().size()));
+    EXPECT_EQ(launch["app"], "Zumo");
+    EXPECT_EQ(launch["event"], "launch");
+    EXPECT_EQ(launch["version"], ZUMO_VERSION);
+    EXPECT_FALSE(launch["os"].toString().isEmpty());
+    EXPECT_GE(launch["ts"].toInteger(), started);
+    for (const char* key : {"device", "settings", "stats", "session"})
+        EXPECT_TRUE(launch.contains(key)) << key;
+
+    zumo.stop();
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
+    ASSERT_TRUE(waitUntil([&] { return eventsNamed(vendor, "quit") == 1 && eventsNamed(vendor, "logs") == 2; }));
+    const QJsonObject settings = readSettings(zumo.configHome());
+    EXPECT_EQ(body(vendor.events("event=quit")->at(0))["install"], settings["installID"]);
+    EXPECT_EQ(launch["install"], settings["installID"]);
+    // The log changed by the time of quit ("terminate"), so it went again, and its signature
+    // is the one remembered.
+    const QJsonObject logs = body(vendor.events("event=logs")->at(1));
+    EXPECT_TRUE(logs["log"].toString().contains("terminate"));
+    EXPECT_EQ(settings["logSig"].toString(), logSignature(logs));
+}
+
+TEST(VendorE2eTest, quitAndTheLastUploadGiveUpOnAServerThatNeverAnswers)
+{
+    ZUMO_REQUIRE_SESSION();
+    VendorServer vendor;
+    ZUMO_START_VENDOR(vendor, {"--switch", "/api/t?delay=60000"});
+    ZumoProcess zumo;
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_TRUE(zumo.start({}, vendor.environment()));
+    ASSERT_TRUE(zumo.waitForReady());
+    const auto posts = [&] { return vendor.requests("/api/t").value_or(QJsonArray()); };
+    ASSERT_TRUE(waitUntil([&] { return posts().size() == 2; }));  // "launch" and "logs", unanswered
+    QElapsedTimer ending;
+    ending.start();
+    zumo.process().terminate();
+    ASSERT_TRUE(zumo.waitForExit(15000));
+    const qint64 endedMs = ending.elapsed();
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
+    // "quit" left, and the forced upload after it: the time between them is the wait at quit.
+    const QJsonArray all = posts();
+    ASSERT_EQ(all.size(), 4);
+    const qint64 quitWaitMs = all[3].toObject()["receivedMs"].toInteger() - all[2].toObject()["receivedMs"].toInteger();
+    EXPECT_LT(quitWaitMs, 4000);
+    std::printf("[ measured ] wait at quit %lld ms; zumo ended %lld ms after SIGTERM\n", quitWaitMs, endedMs);
+}
+
+} // namespace
+} // namespace zumo::e2e
