@@ -103,8 +103,10 @@ Application::Application(bool loginLaunch) : d(std::make_unique<Parts>())
 
 Application::~Application()
 {
-    disarmExitSave();
+    // Qt may still call exit() while the shutdown turns the event loop (its X connection broke):
+    // the exit save stays armed until everything is saved.
     shutdown();
+    disarmExitSave();
     installAppLog(nullptr);
 }
 
@@ -128,6 +130,9 @@ bool Application::start(QString& error)
     armExitSave(p.store, p.log.get(), x.connection->xcb());
     x.connection->setLostHandler([] {
         tellServerLost();
+        // Qt calls exit() as soon as it looks at its own broken connection, perhaps in the very
+        // next turn of the loop: save before giving it one.
+        saveForExit();
         QCoreApplication::exit(1);
     });
     migrateFromEarlierBundle({p.store, *x.workspace, p.clock,
@@ -256,6 +261,8 @@ void Application::shutdown()
         d->delegate->terminate();
     if (d->tap)
         d->tap->stop();
+    // Entry builds, captures and snaps use the parts about to go.
+    d->dispatcher.finishBackground();
     d->store.flush();
     if (d->log)
         d->log->drain();

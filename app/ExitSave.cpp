@@ -27,12 +27,18 @@ void saveAtExit()
         if (xcb_connection_has_error(g_x))
             tellServerLost();
     }
-    g_store->flush();
-    if (g_log)
-        g_log->drain();
+    saveForExit();
 }
 
 } // namespace
+
+void saveForExit()
+{
+    if (g_store)
+        g_store->flush();
+    if (g_log)
+        g_log->drain();
+}
 
 void armExitSave(SettingsStore& store, EventLog* log, xcb_connection_t* x)
 {

@@ -13,6 +13,8 @@ class SettingsStore;
 // turns out broken, it first logs that the server is gone. Main thread.
 void armExitSave(SettingsStore& store, EventLog* log, xcb_connection_t* x);
 void disarmExitSave();
+// Saves the store and drains the log now, as the exit handler would; nothing once disarmed.
+void saveForExit();
 // Logs, once, that the X server is gone and Zumo saves its settings and quits.
 void tellServerLost();
 

@@ -210,7 +210,7 @@ void Switcher::show()
     // when that is unknown), so the selection and the hint stay on the screen.
     const Screen& target = screens.front();
     const QRectF area = target.visibleFrame.isEmpty() ? target.frame : target.visibleFrame;
-    m_view.maxRows = m_deps.panels.rowsThatFit(m_view, area.height());
+    m_view.maxRows = m_deps.panels.rowsThatFit(m_view, area);
     m_view.firstRow = firstRowShowing(m_view);
     std::vector<QRect> frames;
     for (const Screen& screen : screens)
