@@ -56,7 +56,7 @@ TEST_F(DesktopsE2e, sameSizeWindowsOnTwoDesktopsKeepTheirRowsAndEachRowBringsIts
     ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == away; }));
     x->moveToDesktop(away, 1);
     ASSERT_TRUE(waitUntil([&] { return x->desktopOf(away) == 1u; }));
-    ASSERT_EQ(x->frameGeometry(here), x->frameGeometry(away));
+    ASSERT_TRUE(waitUntil([&] { return x->frameGeometry(here) == x->frameGeometry(away); }));
     ASSERT_NO_FATAL_FAILURE(startZumo(QJsonObject{{QStringLiteral("otherSpaces"), true}}));
     EXPECT_EQ(windowOf(rowTitled(Alpha)), here);
     EXPECT_EQ(windowOf(rowTitled(Zulu)), away);
