@@ -130,8 +130,10 @@ Application::Application(bool loginLaunch, bool wayland) : d(std::make_unique<Pa
 
 Application::~Application()
 {
-    disarmExitSave();
+    // Qt may still call exit() while the shutdown turns the event loop (its X connection broke):
+    // the exit save stays armed until everything is saved.
     shutdown();
+    disarmExitSave();
     installAppLog(nullptr);
 }
 
@@ -174,6 +176,9 @@ bool Application::openX11(QString& error)
     armExitSave(p.store, p.log.get(), x->connection->xcb());
     x->connection->setLostHandler([] {
         tellServerLost();
+        // Qt calls exit() as soon as it looks at its own broken connection, perhaps in the very
+        // next turn of the loop: save before giving it one.
+        saveForExit();
         QCoreApplication::exit(1);
     });
     p.panels = std::make_unique<SwitcherPanels>(p.settings);
@@ -344,6 +349,8 @@ void Application::shutdown()
         d->delegate->terminate();
     if (d->tap)
         d->tap->stop();
+    // Entry builds, captures and snaps use the parts about to go.
+    d->dispatcher.finishBackground();
     d->store.flush();
     if (d->log)
         d->log->drain();

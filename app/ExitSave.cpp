@@ -2,6 +2,7 @@
 #include "app/ExitSave.h"
 
 #include <QString>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -21,18 +22,30 @@ void saveAtExit()
 {
     if (!g_store)
         return;  // a normal quit has saved everything already
-    if (g_x) {
-        // One round trip tells a broken connection from an exit for another reason.
+    // One round trip tells a broken connection from an exit for another reason.
+    if (g_x)
         std::free(xcb_get_input_focus_reply(g_x, xcb_get_input_focus(g_x), nullptr));
-        if (xcb_connection_has_error(g_x))
-            tellServerLost();
+    const bool lost = g_x && xcb_connection_has_error(g_x);
+    if (lost)
+        tellServerLost();
+    saveForExit();
+    // Qt calls exit() with its own threads (the network's among them) still running; the static
+    // destructors left to run would pull their data from under them. Everything is saved.
+    if (lost) {
+        std::fflush(nullptr);
+        std::_Exit(1);
     }
-    g_store->flush();
-    if (g_log)
-        g_log->drain();
 }
 
 } // namespace
+
+void saveForExit()
+{
+    if (g_store)
+        g_store->flush();
+    if (g_log)
+        g_log->drain();
+}
 
 void armExitSave(SettingsStore& store, EventLog* log, xcb_connection_t* x)
 {

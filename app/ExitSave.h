@@ -10,9 +10,12 @@ class EventLog;
 class SettingsStore;
 
 // Until disarmExitSave(), an exit() saves the store and drains the log; when the X connection x
-// turns out broken, it first logs that the server is gone. Main thread.
+// turns out broken, it first logs that the server is gone and afterwards ends the process at
+// once, without the static destructors. Main thread.
 void armExitSave(SettingsStore& store, EventLog* log, xcb_connection_t* x);
 void disarmExitSave();
+// Saves the store and drains the log now, as the exit handler would; nothing once disarmed.
+void saveForExit();
 // Logs, once, that the X server is gone and Zumo saves its settings and quits.
 void tellServerLost();
 

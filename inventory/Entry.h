@@ -20,7 +20,8 @@ struct Entry {
     EntryId id = 0;
     RunningApp app;
     QString title;
-    std::optional<ElementRef> window;    // absent for app rows and windows on other desktops
+    // Absent for app rows, and for windows on other desktops when the platform cannot name them.
+    std::optional<ElementRef> window;
     bool minimized = false;
     QImage icon;                         // a transparent 64 x 64 image when the app has none
     std::optional<std::uint32_t> windowID;

@@ -118,15 +118,28 @@ std::vector<Entry> Inventory::windowRows(const AppContext& context, ElementRef w
     Entry entry = makeEntry(context.app, title, context.icon);
     entry.window = window;
     entry.minimized = m_ax.boolean(window, QStringLiteral("AXMinimized")).value_or(false);
-    if (!context.records.empty())
-        if (std::optional<QRectF> frame = m_ax.frame(window))
-            entry.windowID = takeWindowNumber(context.records, *frame, taken);
+    entry.windowID = windowNumberOf(context, window, taken);
 
     auto pair = std::find_if(context.tabs.begin(), context.tabs.end(),
                              [window](const WindowTabs& p) { return p.first == window; });
     if (pair != context.tabs.end() && pair->second.size() >= 2)
         return tabRows(entry, pair->second);
     return {std::move(entry)};
+}
+
+// By the number the platform knows for the window; failing that, by its frame, which two windows
+// of the same size (on different desktops, say) share.
+std::optional<std::uint32_t> Inventory::windowNumberOf(const AppContext& context, ElementRef window,
+                                                       TakenNumbers& taken)
+{
+    if (std::optional<std::uint32_t> number = m_ax.windowNumber(window)) {
+        taken.insert(*number);
+        return number;
+    }
+    if (context.records.empty())
+        return std::nullopt;
+    std::optional<QRectF> frame = m_ax.frame(window);
+    return frame ? takeWindowNumber(context.records, *frame, taken) : std::nullopt;
 }
 
 std::vector<Entry> Inventory::tabRows(const Entry& windowEntry, const std::vector<TabRef>& tabs)
@@ -146,7 +159,7 @@ std::vector<Entry> Inventory::tabRows(const Entry& windowEntry, const std::vecto
     return rows;
 }
 
-std::vector<Entry> Inventory::otherSpaceRows(const AppContext& context, TakenNumbers& taken)
+std::vector<Entry> Inventory::otherSpaceRows(const AppContext& context, TakenNumbers& taken) const
 {
     std::vector<Entry> rows;
     for (const WindowRecord& record : context.records) {
@@ -156,6 +169,8 @@ std::vector<Entry> Inventory::otherSpaceRows(const AppContext& context, TakenNum
         Entry row = makeEntry(context.app, name.isEmpty() ? context.app.name : name, context.icon);
         row.windowID = windowNumber(record.number);
         row.otherSpace = true;
+        // Where the platform can name the window, the row brings that very window forward.
+        row.window = m_ax.windowOfNumber(*row.windowID);
         // A number listed twice is still one window.
         taken.insert(*row.windowID);
         rows.push_back(std::move(row));

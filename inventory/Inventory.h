@@ -47,7 +47,9 @@ class Inventory final : public WindowInventory {
                               const std::vector<WindowRecord>& records);
     std::vector<Entry> windowRows(const AppContext& context, ElementRef window, TakenNumbers& taken);
     static std::vector<Entry> tabRows(const Entry& windowEntry, const std::vector<TabRef>& tabs);
-    static std::vector<Entry> otherSpaceRows(const AppContext& context, TakenNumbers& taken);
+    std::optional<std::uint32_t> windowNumberOf(const AppContext& context, ElementRef window,
+                                                TakenNumbers& taken);
+    std::vector<Entry> otherSpaceRows(const AppContext& context, TakenNumbers& taken) const;
     bool showWindowless() const;
 
     Workspace& m_workspace;

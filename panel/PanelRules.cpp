@@ -21,7 +21,7 @@ QString subtitleText(const Entry& entry)
 {
     const QString& name = entry.app.name;
     if (entry.otherSpace)
-        return name + QStringLiteral(" · other Space");
+        return name + QStringLiteral(" · other desktop");
     if (entry.tab)
         return name + QStringLiteral(" · tab");
     if (name == entry.title)

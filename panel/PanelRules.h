@@ -15,7 +15,7 @@ namespace zumo {
 QString badgeText(int index, bool showNumbers);
 
 // The line under a tile's title: the app's name (empty when it has none) followed by
-// " · other Space" for a window on another desktop, else by " · tab" for a browser tab;
+// " · other desktop" for a window on another desktop, else by " · tab" for a browser tab;
 // otherwise the name alone, or empty when the name equals the title.
 QString subtitleText(const Entry& entry);
 

@@ -2,12 +2,34 @@
 // pointer input told as one.
 #include "panel/SwitcherPanels.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "panel/PanelLayout.h"
 #include "panel/SwitcherPanel.h"
 #include "panel/SwitcherView.h"
 #include "settings/Settings.h"
 
 namespace zumo {
+
+namespace {
+
+// A frame in X pixels as Qt's logical coordinates. Qt keeps a screen's top-left corner in X
+// pixels and divides what lies inside it by the screen's device pixel ratio; a frame on no
+// screen is taken as it is.
+QRectF logicalFrame(const QRectF& frame)
+{
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const qreal ratio = screen->devicePixelRatio();
+        const QPointF origin = screen->geometry().topLeft();
+        if (ratio <= 0 || !QRectF(origin, QSizeF(screen->geometry().size()) * ratio).contains(frame.center()))
+            continue;
+        return QRectF(origin + (frame.topLeft() - origin) / ratio, frame.size() / ratio);
+    }
+    return frame;
+}
+
+} // namespace
 
 SwitcherPanels::SwitcherPanels(const Settings& settings) : m_settings(settings), m_main(makePanel()) {}
 
@@ -38,9 +60,9 @@ void SwitcherPanels::warmUp(const RunView& view)
     m_main->warmUp(view);
 }
 
-int SwitcherPanels::rowsThatFit(const RunView& view, double availableHeight) const
+int SwitcherPanels::rowsThatFit(const RunView& view, const QRectF& availableArea) const
 {
-    return zumo::rowsThatFit(panelShape(view, m_settings.tileSize()), availableHeight);
+    return zumo::rowsThatFit(panelShape(view, m_settings.tileSize()), logicalFrame(availableArea).height());
 }
 
 void SwitcherPanels::show(const RunView& view, const std::vector<QRect>& displayFrames)
@@ -53,10 +75,10 @@ void SwitcherPanels::show(const RunView& view, const std::vector<QRect>& display
     m_mirrorsShown = needed;
     redraw(view);
     const QSize size = m_main->view()->preferredSize();
-    m_main->showCentered(displayFrames.front(), size);
+    m_main->showCentered(logicalFrame(displayFrames.front()).toRect(), size);
     for (std::size_t i = 0; i < m_mirrors.size(); ++i) {
         if (i < needed)
-            m_mirrors[i]->showCentered(displayFrames[i + 1], size);
+            m_mirrors[i]->showCentered(logicalFrame(displayFrames[i + 1]).toRect(), size);
         else
             m_mirrors[i]->hidePanel();
     }

@@ -29,7 +29,9 @@ public:
     std::size_t mirrorCount() const { return m_mirrors.size(); }
     SwitcherPanel& mirror(std::size_t i) const { return *m_mirrors.at(i); }
 
-    int rowsThatFit(const RunView& view, double availableHeight) const override;
+    // Global coordinates are the X pixels window frames are measured in; on a scaled screen the
+    // panel is placed and its rows counted in Qt's logical pixels, the unit of the tiles.
+    int rowsThatFit(const RunView& view, const QRectF& availableArea) const override;
     void show(const RunView& view, const std::vector<QRect>& displayFrames) override;
     void redraw(const RunView& view) override;
     void hide() override;

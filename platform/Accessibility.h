@@ -33,6 +33,10 @@ public:
     virtual std::optional<std::vector<ElementRef>> elements(ElementRef element, const QString& attribute) = 0;
     // "AXPosition" and "AXSize" together, in global top-left coordinates.
     virtual std::optional<QRectF> frame(ElementRef element) = 0;
+    // The window server's number of a window element, and the window element of a number on any
+    // desktop. Nothing where the platform cannot tell; then windows are paired by their frames.
+    virtual std::optional<std::uint32_t> windowNumber(ElementRef) { return std::nullopt; }
+    virtual std::optional<ElementRef> windowOfNumber(std::uint32_t) { return std::nullopt; }
 
     // Actions; none reports failure.
     virtual void setBoolean(ElementRef element, const QString& attribute, bool value) = 0;

@@ -175,9 +175,9 @@ QWidget* SettingsWindow::buildExtrasTab()
     m_captureStatus->setObjectName(QStringLiteral("captureStatus"));
     form.addRow(QStringLiteral("Window capture:"), {m_captureStatus});
     m_captureNote = form.addNote({});
-    form.addRow(QStringLiteral("Workspaces:"),
+    form.addRow(QStringLiteral("Desktops:"),
                 {addCheck(QStringLiteral("otherSpaces"), false,
-                          QStringLiteral("Include windows on other workspaces"))});
+                          QStringLiteral("Include windows on other desktops"))});
     m_perAppBox = addCheck(QStringLiteral("perAppKey"), true, {});
     form.addRow(QStringLiteral("Current app:"), {m_perAppBox});
     form.addRow(QStringLiteral("Pointer:"), {addCheck(QStringLiteral("mouse"), true,
@@ -217,7 +217,7 @@ void SettingsWindow::addShortcutRows(FormGrid& form, int index)
     for (int i = 0; i < 4; ++i)
         key->addItem(slotKeyTitle(i));
     filter->addItems({QStringLiteral("All windows"), QStringLiteral("Current app"),
-                      QStringLiteral("Current workspace"), QStringLiteral("Browser tabs"),
+                      QStringLiteral("Current desktop"), QStringLiteral("Browser tabs"),
                       QStringLiteral("Minimized")});
     connect(on, &QCheckBox::clicked, this, [this] { applyShortcuts(); });
     for (QComboBox* popup : {mod, key, filter})

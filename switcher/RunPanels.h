@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QRect>
+#include <QRectF>
 #include <vector>
 
 #include "platform/Listeners.h"
@@ -16,8 +17,8 @@ public:
     virtual ~RunPanels() = default;
 
     // The most rows of view's tiles whose panel (margins, bands and rows, ignoring view's own
-    // row limit) is at most availableHeight tall; at least 1.
-    virtual int rowsThatFit(const RunView& view, double availableHeight) const = 0;
+    // row limit) fits the height of availableArea (global coordinates); at least 1.
+    virtual int rowsThatFit(const RunView& view, const QRectF& availableArea) const = 0;
     // Draws view on one panel per display frame (global coordinates), each sized for view and
     // centred on its display: the first is the main panel, the others mirror it. Panels for
     // displays no longer given are hidden. Panels are made on first need and then reused.

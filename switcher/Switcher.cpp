@@ -244,7 +244,7 @@ void Switcher::show()
 void Switcher::fitRows(RunView& view, const Screen& target) const
 {
     const QRectF area = target.visibleFrame.isEmpty() ? target.frame : target.visibleFrame;
-    view.maxRows = m_deps.panels.rowsThatFit(view, area.height());
+    view.maxRows = m_deps.panels.rowsThatFit(view, area);
     view.firstRow = firstRowShowing(view);
 }
 

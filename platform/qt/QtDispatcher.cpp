@@ -1,5 +1,6 @@
 #include "platform/qt/QtDispatcher.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -15,6 +16,8 @@ QtDispatcher::QtDispatcher()
 
 QtDispatcher::~QtDispatcher()
 {
+    m_finishing = true;
+    m_pool.clear();
     m_pool.waitForDone();
     for (auto& [id, timer] : m_timers)
         delete timer;
@@ -54,8 +57,18 @@ void QtDispatcher::cancel(TimerId id)
     m_timers.erase(it);
 }
 
+void QtDispatcher::finishBackground()
+{
+    m_finishing = true;
+    m_pool.clear();
+    while (!m_pool.waitForDone(5))
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
 void QtDispatcher::background(Quality quality, std::function<void()> fn)
 {
+    if (m_finishing)
+        return;
     int priority = 0;
     switch (quality) {
     case Quality::UserInteractive: priority = 3; break;

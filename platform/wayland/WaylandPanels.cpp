@@ -33,9 +33,9 @@ WaylandPanels::WaylandPanels(const Settings& settings, LayerOverlay& overlay, st
     draw(frame, sample);
 }
 
-int WaylandPanels::rowsThatFit(const RunView& view, double availableHeight) const
+int WaylandPanels::rowsThatFit(const RunView& view, const QRectF& availableArea) const
 {
-    return zumo::rowsThatFit(panelShape(view, m_settings.tileSize()), availableHeight);
+    return zumo::rowsThatFit(panelShape(view, m_settings.tileSize()), availableArea.height());
 }
 
 void WaylandPanels::show(const RunView& view, const std::vector<QRect>&)

@@ -23,7 +23,7 @@ public:
     // glyphs loaded. Main thread.
     WaylandPanels(const Settings& settings, LayerOverlay& overlay, std::function<void()> hidden);
 
-    int rowsThatFit(const RunView& view, double availableHeight) const override;
+    int rowsThatFit(const RunView& view, const QRectF& availableArea) const override;
     void show(const RunView& view, const std::vector<QRect>& displayFrames) override;
     void redraw(const RunView& view) override;
     void hide() override;

@@ -135,6 +135,21 @@ std::optional<QRectF> X11Accessibility::frame(ElementRef element)
     return QRectF(w->frame());
 }
 
+std::optional<std::uint32_t> X11Accessibility::windowNumber(ElementRef element)
+{
+    auto id = windowId(element);
+    if (!id || !m_model.snapshot()->find(*id))
+        return std::nullopt;
+    return id;
+}
+
+std::optional<ElementRef> X11Accessibility::windowOfNumber(std::uint32_t number)
+{
+    if (!windowNumber(number))
+        return std::nullopt;
+    return ElementRef(number);
+}
+
 void X11Accessibility::setBoolean(ElementRef element, const QString& attribute, bool value)
 {
     auto id = windowId(element);

@@ -30,6 +30,9 @@ public:
     std::optional<std::vector<ElementRef>> elements(ElementRef element, const QString& attribute) override;
     // The outer frame, decoration included, in root coordinates.
     std::optional<QRectF> frame(ElementRef element) override;
+    // A window element is its X window id; both answer only for windows the model lists.
+    std::optional<std::uint32_t> windowNumber(ElementRef element) override;
+    std::optional<ElementRef> windowOfNumber(std::uint32_t number) override;
 
     // "AXMinimized" true minimises, false restores; "AXMain"/"AXFocused" true activate. Raising and
     // focusing one window in a row sends a single activation.

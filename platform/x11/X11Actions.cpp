@@ -131,6 +131,13 @@ bool X11Actions::sendActive(std::uint32_t window)
 void X11Actions::restoreApp(Pid owner)
 {
     onMain([this, owner] {
+        {
+            // That window's own activation un-minimises it; restoring the others too would
+            // bring back windows the user did not choose, each with its own desktop hop.
+            std::lock_guard lock(m_mutex);
+            if (m_pending && m_pending->window && m_pending->owner == owner)
+                return;
+        }
         auto snapshot = m_model.snapshot();
         auto windows = snapshot->windowsOf(owner);
         std::reverse(windows.begin(), windows.end());

@@ -45,7 +45,9 @@ public:
     void activateWindow(std::uint32_t window);
     // Activates the application's topmost window; nothing when it has none.
     void activateApp(Pid owner);
-    // Brings back every minimised window of the application, bottom to top.
+    // Brings back every minimised window of the application, bottom to top; only the one asked
+    // for when one of its windows is activated in the same turn of the event loop (an application
+    // counts as hidden when all its windows are minimised, so restoring that one unhides it).
     void restoreApp(Pid owner);
     // WM_CHANGE_STATE to IconicState.
     void minimise(std::uint32_t window);

@@ -27,9 +27,9 @@ TEST(PanelRules, subtitleIsTheAppNameUnlessItRepeatsTheTitleAndMarksTabsAndOther
 
     Entry away = entry("Files", "Files");
     away.otherSpace = true;
-    EXPECT_EQ(subtitleText(away), "Files · other Space");
+    EXPECT_EQ(subtitleText(away), "Files · other desktop");
     away.tab = 3;  // another desktop wins over tab
-    EXPECT_EQ(subtitleText(away), "Files · other Space");
+    EXPECT_EQ(subtitleText(away), "Files · other desktop");
 
     Entry nameless = entry("", "Untitled");
     nameless.tab = 1;

@@ -155,7 +155,7 @@ TEST_F(SwitcherPanelsTest, panelCentresOnItsDisplayWithoutTakingFocus)
     EXPECT_EQ(panel.view()->geometry(), QRect(0, 0, 418, 152));
     RunView limited = content(200);
     limited.maxRows = 2;  // the view's own limit is not what is asked
-    EXPECT_EQ(panels.rowsThatFit(limited, 900), 7);  // 28 + 7 x 124 = 896
+    EXPECT_EQ(panels.rowsThatFit(limited, QRectF(0, 0, 1280, 900)), 7);  // 28 + 7 x 124 = 896
     panels.hide();
     EXPECT_FALSE(panel.isVisible());
 }
@@ -193,6 +193,19 @@ TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOn
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&mirrorView, &click);
     EXPECT_EQ(picks, std::vector<int>{1});
+
+    // A new run: the pointer resting over a mirror does not move the selection.
+    const auto moveTo = [&](int tile) {
+        QMouseEvent move(QEvent::MouseMove, mirrorView.tileRect(tile).center(), QPointF(), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&mirrorView, &move);
+    };
+    moveTo(0);
+    std::vector<int> hovers;
+    const Subscription hovering = panels.hovered.subscribe([&](int i) { hovers.push_back(i); });
+    panels.resetPointer();
+    moveTo(2);
+    EXPECT_TRUE(hovers.empty());
     panels.hide();
     EXPECT_FALSE(panels.mirror(0).isVisible());
 }

@@ -85,9 +85,9 @@ public:
     int pointerResets = 0;
 
     bool visible() const { return !frames.empty(); }
-    int rowsThatFit(const RunView&, double availableHeight) const override
+    int rowsThatFit(const RunView&, const QRectF& availableArea) const override
     {
-        askedHeight = availableHeight;
+        askedHeight = availableArea.height();
         return fitRows;
     }
     void show(const RunView& view, const std::vector<QRect>& displayFrames) override

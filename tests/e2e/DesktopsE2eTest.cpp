@@ -1,0 +1,135 @@
+// The real zumo and exactly the window chosen: same-size windows on two desktops, an application
+// with every window minimised, a screen scaled twice, and SIGTERM while a snap is under way.
+#include <gtest/gtest.h>
+
+#include <QJsonObject>
+#include <csignal>
+
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eFixture.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+
+namespace zumo::e2e {
+namespace {
+
+class DesktopsE2e : public SwitcherE2e {
+  protected:
+    // The row --list gives for a title; an empty object when there is none.
+    QJsonObject rowTitled(const QString& title)
+    {
+        for (const QJsonObject& row : zumo.list())
+            if (row.value(QStringLiteral("title")).toString() == title)
+                return row;
+        return {};
+    }
+    static xcb_window_t windowOf(const QJsonObject& row)
+    {
+        return xcb_window_t(row.value(QStringLiteral("window")).toInteger());
+    }
+    bool activateById(xcb_window_t window)
+    {
+        return zumo.command({QStringLiteral("--activate"), QString::number(window)}).exitCode == 0;
+    }
+    bool minimise(xcb_window_t window)
+    {
+        x->rootMessage(window, "WM_CHANGE_STATE", {3}); // IconicState
+        return waitUntil([&] { return x->hasState(window, "_NET_WM_STATE_HIDDEN"); });
+    }
+    bool maximise(xcb_window_t window)
+    {
+        x->rootMessage(
+            window, "_NET_WM_STATE",
+            {1, x->atom("_NET_WM_STATE_MAXIMIZED_VERT"), x->atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 2});
+        return waitUntil([&] { return x->hasState(window, "_NET_WM_STATE_MAXIMIZED_HORZ"); });
+    }
+};
+
+// Both maximised, so their frames are the same. The other desktop's window on top first: each
+// row still names its own window. Then its twin on top: that row still brings its own window.
+TEST_F(DesktopsE2e, sameSizeWindowsOnTwoDesktopsKeepTheirRowsAndEachRowBringsItsOwnWindow)
+{
+    TestClient twins;
+    ASSERT_TRUE(twins.start({Alpha, Zulu}, QStringLiteral("Twins"))) << twins.error().toStdString();
+    const xcb_window_t here = twins.window(0), away = twins.window(1);
+    ASSERT_TRUE(maximise(here) && maximise(away));
+    x->activate(away);
+    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == away; }));
+    x->moveToDesktop(away, 1);
+    ASSERT_TRUE(waitUntil([&] { return x->desktopOf(away) == 1u; }));
+    ASSERT_TRUE(waitUntil([&] { return x->frameGeometry(here) == x->frameGeometry(away); }));
+    ASSERT_NO_FATAL_FAILURE(startZumo(QJsonObject{{QStringLiteral("otherSpaces"), true}}));
+    EXPECT_EQ(windowOf(rowTitled(Alpha)), here);
+    EXPECT_EQ(windowOf(rowTitled(Zulu)), away);
+
+    x->activate(here);
+    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == here; }));
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(activateById(away));
+    EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 1u; })) << "still on the first desktop";
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == away; }))
+        << "active: " << activeTitle().toStdString();
+    stopZumo();
+}
+
+TEST_F(DesktopsE2e, choosingOneWindowOfAnAppWithEveryWindowMinimisedRestoresThatWindowOnly)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Bravo}));
+    TestClient trio;
+    ASSERT_TRUE(trio.start({Alpha, Charlie, Delta}, QStringLiteral("Trio"))) << trio.error().toStdString();
+    for (const TestClient::Window& window : trio.windows())
+        ASSERT_TRUE(minimise(window.id)) << window.title.toStdString();
+    ASSERT_TRUE(activate(Bravo));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+
+    for (const TestClient::Window& window : trio.windows())
+        EXPECT_TRUE(rowTitled(window.title).value(QStringLiteral("minimized")).toBool())
+            << window.title.toStdString();
+    const xcb_window_t chosen = trio.window(1);
+    ASSERT_TRUE(activateById(chosen));
+    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == chosen; }))
+        << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(settle());
+    EXPECT_FALSE(x->hasState(chosen, "_NET_WM_STATE_HIDDEN"));
+    EXPECT_TRUE(x->hasState(trio.window(0), "_NET_WM_STATE_HIDDEN")) << "a window not chosen came back";
+    EXPECT_TRUE(x->hasState(trio.window(2), "_NET_WM_STATE_HIDDEN")) << "a window not chosen came back";
+    stopZumo();
+}
+
+// Screens are measured in X pixels and Qt places windows in logical ones.
+TEST_F(DesktopsE2e, onAScreenScaledTwiceThePanelIsCentredAndFits)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie}));
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(ShowAtOnce)));
+    ASSERT_TRUE(zumo.start({}, {leakSuppressions(), QStringLiteral("QT_SCALE_FACTOR=2")}));
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+
+    ASSERT_TRUE(openPanel());
+    const QRect panel = panels->geometry(*panels->visiblePanel()).value_or(QRect());
+    const QRect screen(0, 0, 1440, 900);
+    EXPECT_TRUE(screen.contains(panel))
+        << panel.x() << "," << panel.y() << " " << panel.width() << "x" << panel.height();
+    EXPECT_NEAR(panel.center().x(), screen.center().x(), 2);
+    EXPECT_NEAR(panel.center().y(), screen.center().y(), 2);
+    ASSERT_TRUE(x->tap(XK_Escape));
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    stopZumo();
+}
+
+// The snap key and SIGTERM wait for zumo together, so the snap's worker asks the main thread for
+// the screens just as the quit begins.
+TEST_F(DesktopsE2e, sigtermInTheMiddleOfASnapEndsZumoPromptlyAndCleanly)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
+    ASSERT_TRUE(openPanel());
+    const pid_t pid = pid_t(zumo.process().processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    ASSERT_TRUE(x->tap(XK_l));
+    x->roundTrip();
+    ::kill(pid, SIGTERM);
+    ::kill(pid, SIGCONT);
+    stopZumo();
+}
+
+} // namespace
+} // namespace zumo::e2e
