@@ -219,7 +219,7 @@ TEST(KeyTranslation, charactersIgnoreModifiersAndAreLowerCase)
     EXPECT_EQ(charactersFor(0x101f600).size(), 2); // outside the BMP: a surrogate pair
 
     // A keypad key types its digit with Num Lock off too; Shift picks level 1 where it types
-    // something (the Russian "/" is Shift+\\, the French "1" Shift+&).
+    // something (the Russian "/" is Shift with the backslash key, the French "1" Shift+&).
     EXPECT_EQ(charactersFor(0xff9c, 0xffb1, false), QStringLiteral("1"));
     EXPECT_EQ(charactersFor(0x6cd, 0x6ed, false), QStringLiteral("м"));
     EXPECT_EQ(charactersFor('\\', '/', true), QStringLiteral("/"));
