@@ -100,9 +100,9 @@ bool typoTierPossible(const std::vector<QString>& tokens, UnitSet held)
 
 using Words = QVarLengthArray<Units, 32>;
 
-// The words of a text in order, each a maximal run of word units, appended to `words`; split
-// once per scored text because every tier after the substring one walks them.
-void splitWords(Units text, Words& words)
+// Calls `fn` with each word of a text in order, each a maximal run of word units, until it
+// returns true; returns whether it did.
+template <typename Fn> bool anyWord(Units text, Fn fn)
 {
     const char16_t* const end = text.data() + text.size();
     const char16_t* unit = text.data();
@@ -110,12 +110,23 @@ void splitWords(Units text, Words& words)
         while (unit != end && !isWordUnit(*unit))
             ++unit;
         if (unit == end)
-            return;
+            return false;
         const char16_t* const start = unit;
         while (unit != end && isWordUnit(*unit))
             ++unit;
-        words.push_back(Units(start, static_cast<std::size_t>(unit - start)));
+        if (fn(Units(start, static_cast<std::size_t>(unit - start))))
+            return true;
     }
+}
+
+// The words of a text appended to `words`; split once per scored text when several tiers walk
+// them.
+void splitWords(Units text, Words& words)
+{
+    anyWord(text, [&words](Units word) {
+        words.push_back(word);
+        return false;
+    });
 }
 
 bool editTest(Units token, Units word)
@@ -228,8 +239,11 @@ int wordTiers(const Query& query, Units units, int length)
         return scattered;
     if (compact.size() < kShortestTypoToken)
         return 0;
-    if (words.empty())
-        splitWords(units, words);
+    // A lone token needs no word list: the walk stops at the first word near it.
+    if (loneToken) {
+        const Units token = unitsOf(query.tokens.front());
+        return anyWord(units, [token](Units word) { return tokenNearWord(token, word); }) ? 200 - length : 0;
+    }
     return tokensNearWords(query.tokens, words) ? 200 - length : 0;
 }
 
