@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 namespace zumo::Fuzzy {
@@ -39,11 +38,16 @@ bool lowerFourAscii(const char16_t* in, char16_t* out)
     return true;
 }
 
+// Which units a text holds, folded into 64 bits: a unit whose bit is clear is not in the text.
+using UnitSet = std::uint64_t;
+
+
 // A text lower-cased once for scoring: four ASCII units at a time or unit by unit into a stack
 // buffer, or by Qt's whole-string lowering when the text holds a surrogate or U+0130, the one
 // unit whose lower case is two units. Qt's lowering costs about 13 ns a unit once a unit
 // changes, more than all the tiers together; unit by unit it gives the same units (a test checks
-// every unit).
+// every unit). The same pass notes which units the text holds, so most texts are ruled out
+// without another walk.
 class Lowered {
   public:
     explicit Lowered(const QString& text)
@@ -54,6 +58,7 @@ class Lowered {
         char16_t* out = buffer_.data();
         for (qsizetype i = 0; i < size; ++i) {
             if (i + 4 <= size && lowerFourAscii(in + i, out + i)) {
+                held |= unitBit(out[i]) | unitBit(out[i + 1]) | unitBit(out[i + 2]) | unitBit(out[i + 3]);
                 i += 3;
                 continue;
             }
@@ -61,10 +66,12 @@ class Lowered {
             if (QChar::isSurrogate(unit) || unit == u'\u0130') {
                 other_ = text.toLower();
                 units = unitsOf(other_);
+                held = unitSetOf(other_);
                 return;
             }
             out[i] = unit < 128 ? static_cast<char16_t>(unit | ((unit >= u'A' && unit <= u'Z') ? 0x20 : 0))
                                 : static_cast<char16_t>(QChar::toLower(char32_t(unit)));
+            held |= unitBit(out[i]);
         }
         units = Units(out, static_cast<std::size_t>(size));
     }
@@ -72,34 +79,12 @@ class Lowered {
     Lowered& operator=(const Lowered&) = delete;
 
     Units units;
+    UnitSet held = 0; // the units of `units`
 
   private:
     QVarLengthArray<char16_t, 128> buffer_;
     QString other_;
 };
-
-// Which units a text holds, folded into 64 bits: a unit whose bit is clear is not in the text.
-using UnitSet = std::uint64_t;
-
-UnitSet unitBit(char16_t unit)
-{
-    return UnitSet{1} << (unit & 63);
-}
-
-UnitSet unitSetOf(Units text)
-{
-    UnitSet set = 0;
-    for (const char16_t unit : text)
-        set |= unitBit(unit);
-    return set;
-}
-
-// Cheap before splitting words: the tiers after the substring one need every unit of the compact
-// query in the text, except that the typo tier lets a token carry one unit the text lacks.
-bool holdsAll(UnitSet held, Units needed)
-{
-    return (unitSetOf(needed) & ~held) == 0;
-}
 
 // The typo tier lets a token of 4 or more units carry one unit the text lacks (a substitution or
 // an insertion); a shorter token must be all there.
@@ -115,23 +100,33 @@ bool typoTierPossible(const std::vector<QString>& tokens, UnitSet held)
 
 using Words = QVarLengthArray<Units, 32>;
 
-// The words of a text in order, each a maximal run of word units; split once per scored text
-// because every tier after the substring one walks them.
-Words wordsOf(Units text)
+// Calls `fn` with each word of a text in order, each a maximal run of word units, until it
+// returns true; returns whether it did.
+template <typename Fn> bool anyWord(Units text, Fn fn)
 {
-    Words words;
     const char16_t* const end = text.data() + text.size();
     const char16_t* unit = text.data();
     while (true) {
         while (unit != end && !isWordUnit(*unit))
             ++unit;
         if (unit == end)
-            return words;
+            return false;
         const char16_t* const start = unit;
         while (unit != end && isWordUnit(*unit))
             ++unit;
-        words.push_back(Units(start, static_cast<std::size_t>(unit - start)));
+        if (fn(Units(start, static_cast<std::size_t>(unit - start))))
+            return true;
     }
+}
+
+// The words of a text appended to `words`; split once per scored text when several tiers walk
+// them.
+void splitWords(Units text, Words& words)
+{
+    anyWord(text, [&words](Units word) {
+        words.push_back(word);
+        return false;
+    });
 }
 
 bool editTest(Units token, Units word)
@@ -223,6 +218,35 @@ bool tokensNearWords(const std::vector<QString>& tokens, const Words& words)
     });
 }
 
+// The tiers after the substring one, for a text that holds the units they need.
+int wordTiers(const Query& query, Units units, int length)
+{
+    const Units compact = unitsOf(query.compact);
+    // A lone token that started a word would have been found as a substring already. The words
+    // are split once, and only when a tier needs them.
+    const bool loneToken = query.tokens.size() == 1 && query.tokens.front().size() == query.whole.size();
+    Words words;
+    if (!query.tokens.empty() && !loneToken) {
+        splitWords(units, words);
+        if (tokensStartWords(query.tokens, words))
+            return 800 - length;
+    }
+    if (compact.size() < 2)
+        return 0;
+    if (initialsMatch(compact, units))
+        return 600 - length;
+    if (const int scattered = scatteredScore(compact, units); scattered > 0)
+        return scattered;
+    if (compact.size() < kShortestTypoToken)
+        return 0;
+    // A lone token needs no word list: the walk stops at the first word near it.
+    if (loneToken) {
+        const Units token = unitsOf(query.tokens.front());
+        return anyWord(units, [token](Units word) { return tokenNearWord(token, word); }) ? 200 - length : 0;
+    }
+    return tokensNearWords(query.tokens, words) ? 200 - length : 0;
+}
+
 } // namespace
 
 int score(const Query& query, const QString& text)
@@ -235,40 +259,30 @@ int score(const Query& query, const QString& text)
         return 0;
     const int length = static_cast<int>(std::min<std::size_t>(units.size(), kLengthCap));
 
-    const std::size_t at = units.find(unitsOf(query.whole));
-    if (at == 0)
-        return 1040 - length;
-    if (at != Units::npos)
-        return 1000 - length;
-    const UnitSet held = unitSetOf(units);
-    const Units compact = unitsOf(query.compact);
-    if (!holdsAll(held, compact) &&
-        (compact.size() < kShortestTypoToken || !typoTierPossible(query.tokens, held)))
+    // Cheap before any search of the text: the substring tier needs every unit of the whole query
+    // in it, the tiers after it every unit of the compact query, except that the typo tier lets
+    // a token carry one unit the text lacks.
+    const UnitSet held = lowered.held;
+    if ((query.wholeUnits & ~held) == 0) {
+        const std::size_t at = units.find(unitsOf(query.whole));
+        if (at == 0)
+            return 1040 - length;
+        if (at != Units::npos)
+            return 1000 - length;
+    }
+    if ((query.compactUnits & ~held) != 0 &&
+        (query.compact.size() < qsizetype(kShortestTypoToken) || !typoTierPossible(query.tokens, held)))
         return 0;
-
-    // A lone token that started a word would have been found as a substring just above.
-    const bool loneToken = query.tokens.size() == 1 && query.tokens.front() == query.whole;
-    std::optional<Words> words;
-    if (!query.tokens.empty() && !loneToken && tokensStartWords(query.tokens, words.emplace(wordsOf(units))))
-        return 800 - length;
-    if (compact.size() < 2)
-        return 0;
-    if (initialsMatch(compact, units))
-        return 600 - length;
-    if (const int scattered = scatteredScore(compact, units); scattered > 0)
-        return scattered;
-    if (compact.size() < kShortestTypoToken)
-        return 0;
-    if (!words)
-        words.emplace(wordsOf(units));
-    return tokensNearWords(query.tokens, *words) ? 200 - length : 0;
+    return wordTiers(query, units, length);
 }
 
 std::vector<int> wordStarts(QStringView text)
 {
     const Units units = unitsOf(text);
     std::vector<int> starts;
-    for (const Units word : wordsOf(units))
+    Words words;
+    splitWords(units, words);
+    for (const Units word : words)
         starts.push_back(static_cast<int>(word.data() - units.data()));
     return starts;
 }

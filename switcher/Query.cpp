@@ -29,6 +29,8 @@ Query::Query(const QString& text)
         tokens.push_back(units.sliced(start, i - start).toString());
         compact += tokens.back();
     }
+    wholeUnits = unitSetOf(whole);
+    compactUnits = unitSetOf(compact);
 }
 
 } // namespace zumo

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <cstdint>
 #include <vector>
 
 namespace zumo {
@@ -10,15 +12,35 @@ struct Query {
     QString whole;                // lower-cased, spaces at both ends removed
     std::vector<QString> tokens;  // runs of word characters, in order
     QString compact;              // the tokens run together
+    // The units of whole and compact as unitSetOf folds them, so the scorer can rule a text
+    // out without searching it.
+    std::uint64_t wholeUnits = 0;
+    std::uint64_t compactUnits = 0;
 
     explicit Query(const QString& text);
     Query() = default;
 };
 
-// Word characters: 0-9, a-z and every UTF-16 unit of 128 or more.
+// Word characters: 0-9, a-z and every UTF-16 unit of 128 or more. Without branches: the scorer
+// asks this for every unit of every title.
 inline bool isWordUnit(char16_t unit)
 {
-    return (unit >= u'0' && unit <= u'9') || (unit >= u'a' && unit <= u'z') || unit >= 128;
+    return (char16_t(unit - u'0') < 10) | (char16_t(unit - u'a') < 26) | (unit >= 128);
+}
+
+// A unit's bit in a set of units folded into 64 bits.
+inline std::uint64_t unitBit(char16_t unit)
+{
+    return std::uint64_t{1} << (unit & 63);
+}
+
+// Which units a text holds, folded into 64 bits: a unit whose bit is clear is not in the text.
+inline std::uint64_t unitSetOf(QStringView text)
+{
+    std::uint64_t set = 0;
+    for (const QChar unit : text)
+        set |= unitBit(unit.unicode());
+    return set;
 }
 
 } // namespace zumo

@@ -1,6 +1,8 @@
 // Translation between X key events and the switcher's key codes, flags and characters.
 #include "platform/x11/KeyTranslation.h"
 
+#include <xkbcommon/xkbcommon.h>
+
 #include "platform/KeyCodes.h"
 
 namespace zumo::x11 {
@@ -9,7 +11,6 @@ namespace {
 // Keysym values from the X protocol's keysym table.
 namespace sym {
 constexpr Keysym Space = 0x0020;
-constexpr Keysym Grave = 0x0060;
 constexpr Keysym Section = 0x00a7;
 constexpr Keysym IsoLeftTab = 0xfe20;
 constexpr Keysym BackSpace = 0xff08;
@@ -22,10 +23,6 @@ constexpr Keysym Right = 0xff53;
 constexpr Keysym Down = 0xff54;
 constexpr Keysym KpSpace = 0xff80;
 constexpr Keysym KpEnter = 0xff8d;
-constexpr Keysym KpMultiply = 0xffaa;
-constexpr Keysym KpDivide = 0xffaf;
-constexpr Keysym Kp0 = 0xffb0;
-constexpr Keysym Kp9 = 0xffb9;
 constexpr Keysym KpEqual = 0xffbd;
 constexpr Keysym ShiftL = 0xffe1;
 constexpr Keysym ShiftR = 0xffe2;
@@ -48,35 +45,24 @@ struct CodeOfKeysym {
 };
 
 constexpr CodeOfKeysym codeTable[] = {
-    {sym::Tab, keys::Tab},         {sym::IsoLeftTab, keys::Tab}, {sym::Grave, keys::Grave},
-    {sym::Section, keys::Section}, {sym::Space, keys::Space},    {sym::Return, keys::Return},
+    {sym::Tab, keys::Tab},         {sym::IsoLeftTab, keys::Tab}, {sym::Section, keys::Section},
+    {sym::Space, keys::Space},     {sym::Return, keys::Return},
     {sym::KpEnter, keys::Return},  {sym::Escape, keys::Escape},  {sym::BackSpace, keys::Delete},
     {sym::Left, keys::Left},       {sym::Right, keys::Right},    {sym::Down, keys::Down},
     {sym::Up, keys::Up},
 };
 
-// The code point a keysym types, or 0 when it types nothing we can name.
-char32_t codePointOf(Keysym keysym)
+bool isKeypad(Keysym keysym)
 {
-    if ((keysym >= 0x20 && keysym <= 0x7e) || (keysym >= 0xa0 && keysym <= 0xff))
-        return keysym; // Latin-1 keysyms are their own code points
-    if (keysym > sym::UnicodeBase && keysym <= sym::UnicodeBase + 0x10ffff)
-        return keysym - sym::UnicodeBase;
-    if (keysym == sym::KpSpace)
-        return U' ';
-    if (keysym == sym::KpEqual)
-        return U'=';
-    if (keysym >= sym::Kp0 && keysym <= sym::Kp9)
-        return U'0' + (keysym - sym::Kp0);
-    if (keysym >= sym::KpMultiply && keysym <= sym::KpDivide)
-        return U"*+,-./"[keysym - sym::KpMultiply];
-    return 0;
+    return keysym >= sym::KpSpace && keysym <= sym::KpEqual;
 }
 
 } // namespace
 
 std::int64_t keyCodeFor(Keysym level0, Keycode keycode)
 {
+    if (keycode == GraveKeycode)
+        return keys::Grave;
     for (const auto& entry : codeTable) {
         if (entry.keysym == level0)
             return entry.code;
@@ -84,21 +70,17 @@ std::int64_t keyCodeFor(Keysym level0, Keycode keycode)
     return OtherKeyBase + keycode;
 }
 
-std::vector<Keysym> keysymsForKeyCode(std::int64_t code)
+std::vector<Keycode> keycodesForKeyCode(std::int64_t code, Keycode first, Keycode last,
+                                        const std::function<Keysym(Keycode)>& level0)
 {
-    // Only the shortcut keys: ISO_Left_Tab is Shift+Tab on the Tab key, so Tab covers it.
-    switch (code) {
-    case keys::Tab:
-        return {sym::Tab};
-    case keys::Grave:
-        return {sym::Grave};
-    case keys::Section:
-        return {sym::Section};
-    case keys::Space:
-        return {sym::Space};
-    default:
-        return {};
+    std::vector<Keycode> found;
+    if (code != keys::Tab && code != keys::Grave && code != keys::Section && code != keys::Space)
+        return found;
+    for (int key = first; key <= last; ++key) {
+        if (keyCodeFor(level0(Keycode(key)), Keycode(key)) == code)
+            found.push_back(Keycode(key));
     }
+    return found;
 }
 
 std::uint64_t flagsFromState(std::uint16_t state)
@@ -198,14 +180,25 @@ std::uint64_t modifierFlagOf(Keysym level0)
     }
 }
 
-QString charactersFor(Keysym level0)
+QString charactersFor(Keysym keysym)
 {
-    const char32_t codePoint = codePointOf(level0);
-    if (codePoint == 0 || (codePoint >= 0xd800 && codePoint <= 0xdfff))
+    // xkbcommon knows the characters of the legacy keysyms too (Cyrillic_a, Greek_alpha, ecaron).
+    const char32_t codePoint = xkb_keysym_to_utf32(keysym);
+    if (codePoint == 0 || (codePoint >= 0xd800 && codePoint <= 0xdfff) || codePoint > 0x10ffff)
         return {};
     if (codePoint < 0x20 || (codePoint >= 0x7f && codePoint < 0xa0))
         return {};
     return QString::fromUcs4(&codePoint, 1).toLower();
+}
+
+QString charactersFor(Keysym level0, Keysym level1, bool shift)
+{
+    if (shift || (isKeypad(level0) && isKeypad(level1))) {
+        const QString typed = charactersFor(level1);
+        if (!typed.isEmpty())
+            return typed;
+    }
+    return charactersFor(level0);
 }
 
 QString shortcutName(const HookShortcut& shortcut)
@@ -279,7 +272,7 @@ KeyEvent translateKey(const XKey& key, const ModifierKeys& down)
         return event;
     }
     event.type = key.press ? KeyEventType::KeyDown : KeyEventType::KeyUp;
-    event.characters = charactersFor(key.level0);
+    event.characters = charactersFor(key.level0, key.level1, key.state & xmask::Shift);
     return event;
 }
 

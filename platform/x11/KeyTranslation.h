@@ -6,6 +6,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -33,13 +34,20 @@ inline constexpr std::int64_t OtherKeyBase = 0x10000;
 // The keysym of the Num Lock key, whose modifier bit differs between keymaps.
 inline constexpr Keysym NumLockKeysym = 0xff7f;
 
-// The key code of a key whose unshifted (level-0) keysym is `level0`. Tab and ISO_Left_Tab are
-// Tab, Return and KP_Enter are Return; every other unnamed key gets OtherKeyBase + keycode.
+// The key left of 1 (TLDE; grave on US keyboards, § on some ISO ones, ^ on German, ² on French)
+// in both the evdev and the older xfree86 keycode sets. The grave shortcut is that key, whatever
+// it types, so it works on every layout.
+inline constexpr Keycode GraveKeycode = 49;
+
+// The key code of a key whose unshifted keysym in the active group is `level0`. The key left of
+// 1 is grave; Tab and ISO_Left_Tab are Tab, Return and KP_Enter are Return; every other unnamed
+// key gets OtherKeyBase + keycode.
 std::int64_t keyCodeFor(Keysym level0, Keycode keycode);
 
-// The level-0 keysyms that stand for a shortcut key code (Tab, grave, section, space);
-// empty for codes that cannot be grabbed.
-std::vector<Keysym> keysymsForKeyCode(std::int64_t code);
+// The keys between `first` and `last` that translate to a shortcut key code (Tab, grave, section,
+// space), given each key's level-0 keysym; empty for codes that cannot be grabbed.
+std::vector<Keycode> keycodesForKeyCode(std::int64_t code, Keycode first, Keycode last,
+                                        const std::function<Keysym(Keycode)>& level0);
 
 // Flag bits of an X state mask: Shift, Control, Mod1 (Alt) → Option, Mod4 (Super) → Command.
 // Lock, NumLock and the other modifiers carry no flag.
@@ -68,10 +76,16 @@ std::array<std::uint64_t, 256> keyFlagsFromModifierMap(std::span<const Keycode> 
 // key (Caps Lock, Num Lock and AltGr included).
 std::uint64_t modifierFlagOf(Keysym level0);
 
-// The text a key types ignoring modifiers: its level-0 keysym as text, lower-cased, for
-// Latin-1 and Unicode keysyms and the keypad's digits and operators; empty for keys that
-// type nothing (Tab, Return, arrows, modifiers, function keys) and other legacy keysyms.
-QString charactersFor(Keysym level0);
+// The text a keysym types, lower-cased: every keysym with a character (Latin, Cyrillic, Greek,
+// Unicode, the keypad's digits and operators); empty for keys that type nothing (Tab, Return,
+// arrows, modifiers, function keys).
+QString charactersFor(Keysym keysym);
+
+// The text a key types ignoring every modifier but Shift, from its level-0 and level-1 keysyms in
+// the active group: Shift counts, as it does in the platform's "ignoring modifiers" text, since
+// many layouts type "/" or the digits only with Shift. A keypad key types its Num Lock level
+// (KP_End → "1"), so keypad digits jump like the top row whether Num Lock is on or not.
+QString charactersFor(Keysym level0, Keysym level1, bool shift);
 
 // A readable name of a shortcut for messages, e.g. "Alt+Tab", "Ctrl+Alt+`".
 QString shortcutName(const HookShortcut& shortcut);
@@ -98,9 +112,10 @@ private:
 // One X key event as the server reports it.
 struct XKey {
     Keycode keycode = 0;
-    Keysym level0 = 0;       // the key's unshifted keysym
+    Keysym level0 = 0;       // the key's unshifted keysym in the active group
     std::uint16_t state = 0; // the modifiers BEFORE the event, as X reports them
     bool press = true;
+    Keysym level1 = 0;       // its shifted (on the keypad: Num Lock) keysym in the active group
 };
 
 // What the handler sees of an X key event. `down` must already include the event (the key

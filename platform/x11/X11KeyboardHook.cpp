@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <deque>
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
+// xcb's XKB header names a member "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+#include <xkbcommon/xkbcommon-x11.h>
 
 #include "platform/Dispatch.h"
 #include "platform/KeyCodes.h"
@@ -30,6 +34,22 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+struct XkbDeleter {
+    void operator()(xkb_context* p) const { xkb_context_unref(p); }
+    void operator()(xkb_keymap* p) const { xkb_keymap_unref(p); }
+    void operator()(xkb_state* p) const { xkb_state_unref(p); }
+};
+template <typename T> using XkbPtr = std::unique_ptr<T, XkbDeleter>;
+
+// The head every XKB event shares; which one it is sits in xkbType.
+struct XkbEventHead {
+    std::uint8_t response_type;
+    std::uint8_t xkbType;
+    std::uint16_t sequence;
+    xcb_timestamp_t time;
+    std::uint8_t deviceID;
+};
 
 // Where the keyboard stands. Transitions: startCapture (off → grabbing), grabbed
 // (grabbing → holding), stopCapture (any → off).
@@ -57,7 +77,13 @@ struct X11KeyboardHook::Impl {
     std::unique_ptr<x11::X11Connection> x;
     xcb_connection_t* conn = nullptr;  // x's, while connected
     xcb_window_t root = 0;
-    xcb_key_symbols_t* symbols = nullptr;
+    // What each key types follows the server's keymap and active layout group (xkbcommon kept in
+    // step by XKB events), so letters follow the keyboard layout the user has switched to.
+    XkbPtr<xkb_context> xkbContext;
+    XkbPtr<xkb_keymap> keymap;
+    XkbPtr<xkb_state> keyState;
+    std::int32_t keyboardId = -1;
+    std::uint8_t xkbEventBase = 0;
     std::shared_ptr<int> alive = std::make_shared<int>(0);
 
     x11::ModifierKeys modifierKeys;
@@ -81,9 +107,11 @@ struct X11KeyboardHook::Impl {
 
     bool openConnection();
     void closeConnection();
+    bool setUpXkb();
+    void loadXkbKeymap();
     void loadKeymap();
-    x11::Keysym level0(x11::Keycode key) const;
-    std::vector<x11::Keycode> keycodesOf(x11::Keysym keysym) const;
+    x11::Keysym keysymAt(x11::Keycode key, xkb_level_index_t level) const;
+    std::vector<x11::Keycode> keycodesOf(std::int64_t code) const;
     void grabShortcuts();
     void scheduleRetake();
     void retake();
@@ -93,6 +121,7 @@ struct X11KeyboardHook::Impl {
     void onShortcutPress(const KeyEvent& translated);
     void onFocus(const xcb_focus_in_event_t& event, std::uint32_t fullSequence);
     void onMapping(const xcb_mapping_notify_event_t& event);
+    void onXkb(const xcb_generic_event_t& event);
 
     void startCapture();
     void stopCapture();
@@ -125,15 +154,61 @@ bool X11KeyboardHook::Impl::openConnection()
         return false;
     conn = x->xcb();
     root = x->root();
-    symbols = xcb_key_symbols_alloc(conn);
+    if (!setUpXkb()) {
+        appLog(QStringLiteral("the X server offers no keyboard extension (XKB), so the switcher cannot "
+                              "read the keyboard layout; its shortcuts are off"));
+        conn = nullptr;
+        x.reset();
+        return false;
+    }
     x->setHandlers([this](const xcb_generic_event_t& event) { handleEvent(event); }, {});
     x->setLostHandler([this] { connectionLost(); });
     // Focus events with a grab mode on the root tell when someone else takes the keyboard.
     const std::uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(conn, root, XCB_CW_EVENT_MASK, &mask);
+    loadXkbKeymap();
     loadKeymap();
     grabShortcuts();
     return true;
+}
+
+bool X11KeyboardHook::Impl::setUpXkb()
+{
+    if (!xkb_x11_setup_xkb_extension(conn, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &xkbEventBase,
+                                     nullptr))
+        return false;
+    keyboardId = xkb_x11_get_core_keyboard_device_id(conn);
+    if (!xkbContext)
+        xkbContext.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+    if (keyboardId < 0 || !xkbContext)
+        return false;
+    // A new keymap (setxkbmap), a changed one, and every change of the active group.
+    const std::uint16_t events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY |
+                                 XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
+    const std::uint16_t mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS |
+                                   XCB_XKB_MAP_PART_MODIFIER_MAP | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS |
+                                   XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_VIRTUAL_MODS |
+                                   XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+    xcb_xkb_select_events(conn, xcb_xkb_device_spec_t(keyboardId), events, 0, events, mapParts, mapParts, nullptr);
+    return true;
+}
+
+// Reads the keymap and the keyboard's current state (its active group) from the server.
+void X11KeyboardHook::Impl::loadXkbKeymap()
+{
+    XkbPtr<xkb_keymap> fresh(
+        xkb_x11_keymap_new_from_device(xkbContext.get(), conn, keyboardId, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    if (!fresh) {
+        appLog(QStringLiteral("the keyboard layout could not be read from the X server; keys keep the "
+                              "layout read before"));
+        return;
+    }
+    XkbPtr<xkb_state> state(xkb_x11_state_new_from_device(fresh.get(), conn, keyboardId));
+    if (!state)
+        return;
+    keymap = std::move(fresh);
+    keyState = std::move(state);
 }
 
 void X11KeyboardHook::Impl::closeConnection()
@@ -145,8 +220,8 @@ void X11KeyboardHook::Impl::closeConnection()
         dispatcher.cancel(std::exchange(retakeTimer, 0));
     capture = Capture::off;
     grabs.forget();
-    if (symbols)
-        xcb_key_symbols_free(std::exchange(symbols, nullptr));
+    keyState.reset();
+    keymap.reset();
     conn = nullptr;
     x.reset(); // disconnecting ends every grab of ours
 }
@@ -157,7 +232,7 @@ void X11KeyboardHook::Impl::loadKeymap()
     std::array<std::uint64_t, 256> flagOfKey{};
     std::vector<x11::Keycode> numLockKeys;
     for (int key = setup->min_keycode; key <= setup->max_keycode; ++key) {
-        const x11::Keysym keysym = level0(x11::Keycode(key));
+        const x11::Keysym keysym = keysymAt(x11::Keycode(key), 0);
         flagOfKey[std::size_t(key)] = x11::modifierFlagOf(keysym);
         if (keysym == x11::NumLockKeysym)
             numLockKeys.push_back(x11::Keycode(key));
@@ -176,21 +251,24 @@ void X11KeyboardHook::Impl::loadKeymap()
     modifierKeys.setKeyFlags(flagOfKey);
 }
 
-x11::Keysym X11KeyboardHook::Impl::level0(x11::Keycode key) const
+// The keysym at a shift level of a key in the active group (a key with fewer groups wraps).
+x11::Keysym X11KeyboardHook::Impl::keysymAt(x11::Keycode key, xkb_level_index_t level) const
 {
-    return symbols ? xcb_key_symbols_get_keysym(symbols, key, 0) : 0;
+    if (!keymap || !keyState)
+        return 0;
+    const xkb_layout_index_t layout = xkb_state_key_get_layout(keyState.get(), key);
+    if (layout == XKB_LAYOUT_INVALID)
+        return 0;
+    const xkb_keysym_t* syms = nullptr;
+    const int count = xkb_keymap_key_get_syms_by_level(keymap.get(), key, layout, level, &syms);
+    return count > 0 ? syms[0] : 0;
 }
 
-std::vector<x11::Keycode> X11KeyboardHook::Impl::keycodesOf(x11::Keysym keysym) const
+std::vector<x11::Keycode> X11KeyboardHook::Impl::keycodesOf(std::int64_t code) const
 {
-    // Only keys that type the keysym unshifted: those are the keys that translate back to it.
-    std::vector<x11::Keycode> found;
     const xcb_setup_t* setup = xcb_get_setup(conn);
-    for (int key = setup->min_keycode; key <= setup->max_keycode; ++key) {
-        if (level0(x11::Keycode(key)) == keysym)
-            found.push_back(x11::Keycode(key));
-    }
-    return found;
+    return x11::keycodesForKeyCode(code, setup->min_keycode, setup->max_keycode,
+                                   [this](x11::Keycode key) { return keysymAt(key, 0); });
 }
 
 void X11KeyboardHook::Impl::grabShortcuts()
@@ -198,7 +276,7 @@ void X11KeyboardHook::Impl::grabShortcuts()
     if (!conn)
         return;
     const std::vector<HookShortcut> before = grabs.taken();
-    grabs.grab(conn, root, shortcuts, [this](x11::Keysym keysym) { return keycodesOf(keysym); }, numLock);
+    grabs.grab(conn, root, shortcuts, [this](std::int64_t code) { return keycodesOf(code); }, numLock);
     scheduleRetake();
     if (grabs.taken() != before && takenChanged)
         takenChanged->notify();
@@ -216,7 +294,7 @@ void X11KeyboardHook::Impl::retake()
     if (!conn)
         return;
     const bool regained =
-        grabs.retake(conn, root, [this](x11::Keysym keysym) { return keycodesOf(keysym); }, numLock);
+        grabs.retake(conn, root, [this](std::int64_t code) { return keycodesOf(code); }, numLock);
     scheduleRetake();
     if (regained && takenChanged)
         takenChanged->notify();
@@ -224,6 +302,10 @@ void X11KeyboardHook::Impl::retake()
 
 void X11KeyboardHook::Impl::handleEvent(const xcb_generic_event_t& event)
 {
+    if ((event.response_type & 0x7f) == xkbEventBase) {
+        onXkb(event);
+        return;
+    }
     switch (event.response_type & 0x7f) {
     case XCB_KEY_PRESS:
         onKey(reinterpret_cast<const xcb_key_press_event_t&>(event), true);
@@ -245,7 +327,7 @@ void X11KeyboardHook::Impl::handleEvent(const xcb_generic_event_t& event)
 
 void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t& event, bool press)
 {
-    const x11::XKey key{event.detail, level0(event.detail), event.state, press};
+    const x11::XKey key{event.detail, keysymAt(event.detail, 0), event.state, press, keysymAt(event.detail, 1)};
     if (press)
         modifierKeys.press(key.keycode);
     else
@@ -303,7 +385,27 @@ void X11KeyboardHook::Impl::onMapping(const xcb_mapping_notify_event_t& event)
 {
     if (event.request == XCB_MAPPING_POINTER)
         return;
-    xcb_refresh_keyboard_mapping(symbols, const_cast<xcb_mapping_notify_event_t*>(&event));
+    loadXkbKeymap();
+    loadKeymap();
+    grabShortcuts();
+}
+
+void X11KeyboardHook::Impl::onXkb(const xcb_generic_event_t& event)
+{
+    const auto& head = reinterpret_cast<const XkbEventHead&>(event);
+    if (head.deviceID != keyboardId)
+        return;
+    if (head.xkbType == XCB_XKB_STATE_NOTIFY) {
+        const auto& state = reinterpret_cast<const xcb_xkb_state_notify_event_t&>(event);
+        if (keyState)
+            xkb_state_update_mask(keyState.get(), state.baseMods, state.latchedMods, state.lockedMods,
+                                  xkb_layout_index_t(state.baseGroup), xkb_layout_index_t(state.latchedGroup),
+                                  state.lockedGroup);
+        return;
+    }
+    if (head.xkbType != XCB_XKB_NEW_KEYBOARD_NOTIFY && head.xkbType != XCB_XKB_MAP_NOTIFY)
+        return;
+    loadXkbKeymap();
     loadKeymap();
     grabShortcuts();
 }

@@ -27,6 +27,8 @@ class Dispatcher;
 //   must answer at once. Events that arise while it runs are delivered after it returns.
 // - A shortcut another program has grabbed is logged once with what to try; the others
 //   still work, and the taken ones are tried again twice a second until they are ours. A shortcut without Ctrl or Alt is never grabbed. Grabs follow keymap changes.
+// - Characters are what the key types in the active layout group (xkbcommon, kept in step with
+//   the server's XKB events); the grave key is the key left of 1 on every layout.
 // - If the X connection breaks, DisabledByUserInput is delivered and exists() turns false;
 //   enable() reconnects.
 class X11KeyboardHook final : public KeyboardHook {

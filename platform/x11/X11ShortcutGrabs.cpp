@@ -61,11 +61,7 @@ bool X11ShortcutGrabs::grabShortcut(xcb_connection_t* c, xcb_window_t root, cons
                     .arg(name));
         return true;
     }
-    std::vector<Keycode> keycodes;
-    for (Keysym keysym : keysymsForKeyCode(shortcut.key)) {
-        for (Keycode key : keycodesOf(keysym))
-            keycodes.push_back(key);
-    }
+    const std::vector<Keycode> keycodes = keycodesOf(shortcut.key);
     if (keycodes.empty()) {
         logOnce(QStringLiteral("%1 cannot be used: no key of this keyboard layout types it; choose "
                                "another shortcut")

@@ -16,8 +16,8 @@ namespace zumo::x11 {
 
 class X11ShortcutGrabs {
 public:
-    // The keys that type a keysym unshifted on the keyboard as it is now.
-    using KeycodesOf = std::function<std::vector<Keycode>(Keysym)>;
+    // The keys that stand for a shortcut key code on the keyboard as it is now.
+    using KeycodesOf = std::function<std::vector<Keycode>(std::int64_t code)>;
 
     // Replaces every grab of ours on root with grabs for shortcuts (waiting for the server's
     // answer to each). numLock is the modifier bit Num Lock sets. A shortcut without Ctrl or

@@ -202,6 +202,8 @@ const PanelCommand PanelCommands[] = {
     {"close", XK_w, "closes", true, "Bravo mail", [](XHelper& x, xcb_window_t w) { return !x.exists(w); }},
     {"snapLeft", XK_l, "snaps", false, "Charlie shell", onLeftHalf},
     {"jumpToThird", XK_3, "jumps", false, "Bravo mail", [](XHelper&, xcb_window_t) { return true; }},
+    // Num Lock is off on the virtual desktop: the keypad's 3 jumps all the same.
+    {"jumpByKeypad", XK_KP_3, "jumps", false, "Bravo mail", [](XHelper&, xcb_window_t) { return true; }},
 };
 
 void PrintTo(const PanelCommand& command, std::ostream* out)

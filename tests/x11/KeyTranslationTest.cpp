@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "platform/KeyCodes.h"
@@ -56,16 +57,23 @@ TEST(KeyTranslation, keysThatShareACodeAndKeysWithoutOneStayApart)
     EXPECT_FALSE(named.contains(keyCodeFor(0, 255)));
 }
 
-TEST(KeyTranslation, shortcutKeysGrabTheKeysThatTranslateBackToThem)
+TEST(KeyTranslation, theKeyLeftOfOneIsGraveOnEveryLayoutAndShortcutsGrabTheKeysThatTranslateToThem)
 {
-    for (std::int64_t code : {keys::Tab, keys::Grave, keys::Section, keys::Space}) {
-        const std::vector<Keysym> keysyms = keysymsForKeyCode(code);
-        ASSERT_FALSE(keysyms.empty()) << code;
-        for (Keysym keysym : keysyms)
-            EXPECT_EQ(keyCodeFor(keysym, 99), code);
-    }
-    EXPECT_TRUE(keysymsForKeyCode(keys::Return).empty());
-    EXPECT_TRUE(keysymsForKeyCode(-1).empty());
+    // A German keyboard: the key left of 1 types a dead circumflex, § is Shift+3, and no key
+    // types a plain grave unshifted.
+    constexpr Keysym DeadCircumflex = 0xfe52;
+    constexpr Keycode KcSpace = 65, KcRightOfP = 34;
+    const std::map<Keycode, Keysym> keysyms = {
+        {GraveKeycode, DeadCircumflex}, {KcTab, Tab}, {KcSpace, ' '}, {KcRightOfP, 0xfc /* ü */}, {KcA, 'a'}};
+    const auto german = [&keysyms](Keycode key) { return keysyms.contains(key) ? keysyms.at(key) : 0; };
+    EXPECT_EQ(keyCodeFor(DeadCircumflex, GraveKeycode), keys::Grave);
+    EXPECT_EQ(keyCodeFor(0xa7 /* § */, GraveKeycode), keys::Grave);
+    EXPECT_NE(keyCodeFor('`', KcRightOfP), keys::Grave) << "grave is a key position, not what it types";
+    EXPECT_EQ(keycodesForKeyCode(keys::Grave, 8, 255, german), std::vector<Keycode>{GraveKeycode});
+    EXPECT_EQ(keycodesForKeyCode(keys::Tab, 8, 255, german), std::vector<Keycode>{KcTab});
+    EXPECT_EQ(keycodesForKeyCode(keys::Space, 8, 255, german), std::vector<Keycode>{KcSpace});
+    EXPECT_TRUE(keycodesForKeyCode(keys::Section, 8, 255, german).empty());
+    EXPECT_TRUE(keycodesForKeyCode(keys::Return, 8, 255, german).empty()) << "not a shortcut key";
 
     EXPECT_EQ(xModifiersForMask(keys::Control | keys::Option), xmask::Control | xmask::Mod1);
     EXPECT_EQ(xModifiersForMask(keys::Shift | keys::Command), 0);
@@ -188,15 +196,25 @@ TEST(KeyTranslation, ordinaryKeysCarryTheirCharactersAndTheHeldFlags)
 
 TEST(KeyTranslation, charactersIgnoreModifiersAndAreLowerCase)
 {
-    // One of each kind: Latin-1 upper case, a Unicode keysym, a keypad key, a key that types
-    // nothing, a keysym naming a surrogate half and one outside Unicode.
+    // One of each kind: Latin-1 upper case, a Unicode keysym, the legacy keysyms of the Russian,
+    // Greek and Czech layouts, a keypad digit, keys that type nothing, a keysym naming a
+    // surrogate half and one outside Unicode.
     const std::pair<Keysym, const char16_t*> kinds[] = {
-        {'A', u"a"}, {0xc4, u"ä"}, {0x1000419, u"й"}, {0xffb1, u"1"},
-        {Tab, u""},  {0xff0d, u""}, {0x100d800, u""}, {0x2000041, u""},
+        {'A', u"a"},      {0xc4, u"ä"},   {0x1000419, u"й"},  {0x6cd, u"м"}, {0x7c1, u"α"},
+        {0x1ec, u"ě"},    {0xffb1, u"1"}, {Tab, u""},         {0xff0d, u""}, {0xff9c /* KP_End */, u""},
+        {0x100d800, u""}, {0x2000041, u""},
     };
     for (const auto& [keysym, text] : kinds)
         EXPECT_EQ(charactersFor(keysym), QString::fromUtf16(text)) << std::hex << keysym;
     EXPECT_EQ(charactersFor(0x101f600).size(), 2); // outside the BMP: a surrogate pair
+
+    // A keypad key types its digit with Num Lock off too; Shift picks level 1 where it types
+    // something (the Russian "/" is Shift with the backslash key, the French "1" Shift+&).
+    EXPECT_EQ(charactersFor(0xff9c, 0xffb1, false), QStringLiteral("1"));
+    EXPECT_EQ(charactersFor(0x6cd, 0x6ed, false), QStringLiteral("м"));
+    EXPECT_EQ(charactersFor('\\', '/', true), QStringLiteral("/"));
+    EXPECT_EQ(charactersFor('&', '1', false), QStringLiteral("&"));
+    EXPECT_EQ(charactersFor(Tab, IsoLeftTab, true), QString());
 }
 
 TEST(KeyTranslation, keymapBitsSayWhichModifiersAreHeld)
