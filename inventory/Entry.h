@@ -22,7 +22,7 @@ struct Entry {
     QString title;
     std::optional<ElementRef> window;    // absent for app rows and windows on other desktops
     bool minimized = false;
-    QImage icon;                         // a transparent 64 x 64 image when the app has none
+    QImage icon;                         // null when the app has none (the panel draws its initial)
     std::optional<std::uint32_t> windowID;
     bool otherSpace = false;
     QImage thumb;                        // null until a preview is captured

@@ -125,8 +125,14 @@ void Switcher::entriesLoaded(LoadedEntries loaded)
     const std::optional<Pid> front = loaded.hasFrontApp ? std::optional<Pid>(loaded.frontPid) : std::nullopt;
     const int start = startIndex(n, loaded.backward, front, m_allEntries.front().app.pid);
     setSelected(wrapIndex((long long)start + m_pendingMoves, n));
-    if (loaded.previewsAllowed)
-        startCaptures();
+    m_captureRequested.clear();
+    if (loaded.previewsAllowed) {
+        // Before the first show the rows that fit are not known yet: take the last run's.
+        RunView likely = m_view;
+        likely.maxRows = m_rowsThatFit > 0 ? m_rowsThatFit : DefaultCaptureRows;
+        likely.firstRow = firstRowShowing(likely);
+        captureShown(likely);
+    }
     if (m_commitWhenLoaded) {
         finish(true);
         return;
@@ -155,11 +161,17 @@ void Switcher::cancelShowTimer()
     m_showTimer.reset();
 }
 
-void Switcher::startCaptures()
+void Switcher::captureShown(const RunView& view)
 {
+    // Only the tiles drawn get a preview: a capture costs a round trip and its image, so 2000
+    // windows must not cost 2000 of them; rows scrolled into view are captured as they come.
+    if (!view.previewMode)
+        return;
     std::vector<std::pair<EntryId, std::uint32_t>> wanted;
-    for (const Entry& e : m_allEntries) {
-        if (e.windowID)
+    const auto [first, last] = shownTiles(view);
+    for (int i = first; i < last; ++i) {
+        const Entry& e = view.entries[std::size_t(i)];
+        if (e.windowID && m_captureRequested.insert(e.id).second)
             wanted.emplace_back(e.id, *e.windowID);
     }
     if (wanted.empty())
@@ -211,12 +223,14 @@ void Switcher::show()
     const Screen& target = screens.front();
     const QRectF area = target.visibleFrame.isEmpty() ? target.frame : target.visibleFrame;
     m_view.maxRows = m_deps.panels.rowsThatFit(m_view, area.height());
+    m_rowsThatFit = m_view.maxRows;
     m_view.firstRow = firstRowShowing(m_view);
     std::vector<QRect> frames;
     for (const Screen& screen : screens)
         frames.push_back(screen.frame.toRect());
     m_deps.panels.show(m_view, frames);
     setState(RunState::shown);
+    captureShown(m_view);
 }
 
 std::vector<Screen> Switcher::targetScreens() const
@@ -232,6 +246,7 @@ std::vector<Screen> Switcher::targetScreens() const
 void Switcher::redraw()
 {
     m_deps.panels.redraw(m_view);
+    captureShown(m_view);
 }
 
 int Switcher::shownCount() const
