@@ -268,12 +268,17 @@ void X11WindowModel::checkWindowManager()
     xcb_connection_t* c = m_x.xcb();
     bool present = false;
     if (m_wmCheck) {
-        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-        xcb_change_window_attributes(c, m_wmCheck, XCB_CW_EVENT_MASK, &mask);
+        xcb_generic_error_t* gone = nullptr;  // the window no longer exists: no window manager
         Reply reply{xcb_get_property_reply(
             c, xcb_get_property(c, 0, m_wmCheck, m_x.ewmh()->_NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1),
-            nullptr)};
+            &gone)};
+        std::free(gone);
         present = first(reply.p) == m_wmCheck;
+    }
+    if (present) {
+        // Its destruction is how a killed window manager shows.
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c, m_wmCheck, XCB_CW_EVENT_MASK, &mask);
     }
     if (!present)
         m_wmCheck = 0;
