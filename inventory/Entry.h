@@ -23,7 +23,7 @@ struct Entry {
     // Absent for app rows, and for windows on other desktops when the platform cannot name them.
     std::optional<ElementRef> window;
     bool minimized = false;
-    QImage icon;                         // a transparent 64 x 64 image when the app has none
+    QImage icon;                         // null when the app has none (the panel draws its initial)
     std::optional<std::uint32_t> windowID;
     bool otherSpace = false;
     QImage thumb;                        // null until a preview is captured

@@ -69,18 +69,6 @@ bool isOtherSpaceWindow(const WindowRecord& record, const TakenNumbers& taken)
     return record.bounds && record.bounds->width() > 120 && record.bounds->height() > 80;
 }
 
-QImage entryIcon(const RunningApp& app)
-{
-    if (!app.icon.isNull())
-        return app.icon;
-    static const QImage blank = [] {
-        QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        return image;
-    }();
-    return blank;
-}
-
 Entry makeEntry(const RunningApp& app, const QString& title, const QImage& icon)
 {
     Entry entry;

@@ -43,9 +43,6 @@ std::optional<std::uint32_t> takeWindowNumber(const std::vector<WindowRecord>& r
 // screen, not fully transparent, and bounds wider than 120 and taller than 80 points.
 bool isOtherSpaceWindow(const WindowRecord& record, const TakenNumbers& taken);
 
-// The application's icon, or a transparent 64 x 64 image when it has none.
-QImage entryIcon(const RunningApp& app);
-
 // A row with a fresh id, the app, title and icon; everything else empty.
 Entry makeEntry(const RunningApp& app, const QString& title, const QImage& icon);
 

@@ -77,7 +77,7 @@ std::vector<Entry> Inventory::buildEntries(const std::vector<RunningApp>& apps, 
         if (rows.empty() && !windowless)
             continue;
         if (!options.perWindow || rows.empty()) {
-            result.push_back(appRow(app, entryIcon(app), rows));
+            result.push_back(appRow(app, app.icon, rows));
             continue;
         }
         std::move(rows.begin(), rows.end(), std::back_inserter(result));
@@ -93,7 +93,7 @@ std::vector<Entry> Inventory::rowsOf(const RunningApp& app, const BuildOptions& 
     std::vector<WindowTabs> tabs;
     if (options.tabs && options.perWindow && isBrowser(app) && !windows.empty())
         tabs = m_tabs.collectTabs(app.pid, windows);
-    const AppContext context{app, entryIcon(app), records, tabs.empty() ? *noTabs() : tabs};
+    const AppContext context{app, app.icon, records, tabs.empty() ? *noTabs() : tabs};
 
     TakenNumbers taken;
     std::vector<Entry> rows;

@@ -79,6 +79,24 @@ QColor PanelStyle::background(bool translucent)
     return translucent ? rgba(30, 30, 36, 0.88) : rgba(38, 38, 44, 1.0);
 }
 
+QImage letterTile(const QString& name, int pixels)
+{
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x8a, 0x8f, 0x98));
+    painter.drawRoundedRect(QRectF(1, 1, pixels - 2, pixels - 2), pixels / 5.0, pixels / 5.0);
+    QFont font;
+    font.setPixelSize(std::max(1, pixels * 5 / 9));
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRectF(0, 0, pixels, pixels), Qt::AlignCenter, name.isEmpty() ? QStringLiteral("?") : name.left(1).toUpper());
+    return image;
+}
+
 void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucent)
 {
     painter.save();
@@ -246,7 +264,7 @@ double PanelPainter::paintIconTile(QPainter& p, const Entry& e, const QRectF& r)
     const double s = m_scale;
     const double side = 64 * s;
     const QRectF icon(r.center().x() - side / 2, r.y() + 14 * s, side, side);
-    drawImage(p, e.icon, icon, e.minimized ? 0.5 : 1.0, false);
+    drawIcon(p, e, icon, e.minimized ? 0.5 : 1.0);
     return icon.bottom() + 6 * s;
 }
 
@@ -265,10 +283,10 @@ double PanelPainter::paintPreviewTile(QPainter& p, const Entry& e, const QRectF&
     } else {
         const double side = 44 * s;
         const QPointF c = frame.center();
-        drawImage(p, e.icon, QRectF(c.x() - side / 2, c.y() - side / 2, side, side), 0.8, false);
+        drawIcon(p, e, QRectF(c.x() - side / 2, c.y() - side / 2, side, side), 0.8);
     }
     const double small = 24 * s;
-    drawImage(p, e.icon, QRectF(frame.x() + 4, frame.bottom() - small - 4, small, small), 1.0, false);
+    drawIcon(p, e, QRectF(frame.x() + 4, frame.bottom() - small - 4, small, small), 1.0);
     return frame.bottom() + 6 * s;
 }
 
@@ -327,6 +345,31 @@ void PanelPainter::drawImage(QPainter& p, const QImage& source, const QRectF& re
     p.setOpacity(1.0);
 }
 
+void PanelPainter::drawIcon(QPainter& p, const Entry& e, const QRectF& rect, double opacity)
+{
+    if (!e.icon.isNull()) {
+        drawImage(p, e.icon, rect, opacity, false);
+        return;
+    }
+    const QPixmap& pixmap = letterPixmap(e.app.name.isEmpty() ? e.title : e.app.name, rect.size());
+    p.setOpacity(opacity);
+    p.drawPixmap(QPointF(std::round(rect.x() * m_dpr) / m_dpr, std::round(rect.y() * m_dpr) / m_dpr), pixmap);
+    p.setOpacity(1.0);
+}
+
+const QPixmap& PanelPainter::letterPixmap(const QString& name, QSizeF size)
+{
+    const int side = std::max(1, int(std::lround(std::min(size.width(), size.height()) * m_dpr)));
+    const char32_t letter = name.isEmpty() ? U'?' : name.front().toUpper().unicode();
+    const ImageKey key{qint64(letter), side, side, int(Shape::letter), int(std::lround(m_dpr * 100))};
+    const auto it = m_images.constFind(key);
+    if (it != m_images.constEnd())
+        return *it;
+    QPixmap pixmap = QPixmap::fromImage(letterTile(name, side));
+    pixmap.setDevicePixelRatio(m_dpr);
+    return remember(key, pixmap);
+}
+
 void PanelPainter::drawShape(QPainter& p, Shape shape, const QRectF& rect)
 {
     const QPixmap& pixmap = shapePixmap(shape, rect.size());
@@ -348,6 +391,7 @@ const QPixmap& PanelPainter::shapePixmap(Shape shape, QSizeF size)
     case Shape::frame: colour = PanelStyle::label(0.07), radius = 6; break;
     case Shape::badge: colour = PanelStyle::label(0.14), radius = 5; break;
     case Shape::badgeBase: colour = PanelStyle::background(true), radius = 5; break;
+    case Shape::letter: break;
     }
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
     out.fill(Qt::transparent);

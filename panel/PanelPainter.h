@@ -29,6 +29,9 @@ QColor secondaryLabel(double alpha = 0.55);
 QColor background(bool translucent);
 } // namespace PanelStyle
 
+// For an application without an icon: its initial on a grey rounded tile, `pixels` square.
+QImage letterTile(const QString& name, int pixels);
+
 // Fills the panel background into rect: a rounded translucent or an opaque dark surface with a
 // hairline edge.
 void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucent);
@@ -43,9 +46,9 @@ struct PanelContent {
 class PanelPainter {
 public:
     // Paints content into painter in view coordinates (origin at the top left). Only the tiles
-    // meeting exposed are drawn; a null exposed rectangle means everything. Entries without an
-    // icon or thumbnail simply leave that part empty; a selected index out of range shows no
-    // selection.
+    // meeting exposed are drawn; a null exposed rectangle means everything. An entry without an
+    // icon shows its application's initial on a tile; without a thumbnail, its icon. A selected
+    // index out of range shows no selection.
     void paint(QPainter& painter, const PanelContent& content, const QRectF& exposed = {});
     // Drops every cached image and text layout (they refill on the next paint).
     void clear();
@@ -71,7 +74,7 @@ private:
     // Rounded fills drawn on every tile. Painted once into pixmaps: rasterising anti-aliased
     // rounded rectangles per tile costs far more than copying, and Qt spreads large fills over
     // worker threads, which stalls a paint on a busy machine.
-    enum class Shape { selection = 2, frame, badge, badgeBase };
+    enum class Shape { selection = 2, frame, badge, badgeBase, letter };
     struct TextLayout {
         QStaticText text;
         double width = 0;
@@ -88,11 +91,13 @@ private:
     void drawText(QPainter& p, const QString& text, const QRectF& rect, Role role, Align align,
                   const QPen& pen);
     void drawImage(QPainter& p, const QImage& source, const QRectF& rect, double opacity, bool rounded);
+    void drawIcon(QPainter& p, const Entry& e, const QRectF& rect, double opacity);
     void drawMagnifier(QPainter& p, const QRectF& box, const QColor& colour);
     const TextLayout& layout(const QString& text, double width, Role role);
     const QPixmap& image(const QImage& source, QSizeF size, bool rounded);
     void drawShape(QPainter& p, Shape shape, const QRectF& rect);
     const QPixmap& shapePixmap(Shape shape, QSizeF size);
+    const QPixmap& letterPixmap(const QString& name, QSizeF size);
     const QPixmap& remember(const ImageKey& key, const QPixmap& pixmap);
     bool magnifierGlyphAvailable();
 

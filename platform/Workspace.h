@@ -14,12 +14,16 @@ namespace zumo {
 
 using Pid = std::int32_t;
 
+// Where an application's icon came from; with none the panel draws its initial on a tile.
+enum class IconSource { window, theme, hints };
+
 // A running application, as a value. An empty bundleId means the application has none.
 struct RunningApp {
     Pid pid = 0;
     QString bundleId;
     QString name;        // localised name; may be empty
     QImage icon;         // null when the application has none
+    IconSource iconSource = IconSource::window;  // meaningful when icon is not null
     bool regular = true; // an ordinary application with windows (not an agent or a tool)
     bool hidden = false;
     bool terminated = false;

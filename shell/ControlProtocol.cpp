@@ -153,6 +153,7 @@ QByteArray listLine(const ListedRow& row)
         {QStringLiteral("title"), row.title},
         {QStringLiteral("desktop"), row.desktop ? QJsonValue(qint64(*row.desktop)) : QJsonValue()},
         {QStringLiteral("minimized"), row.minimized},
+        {QStringLiteral("icon"), row.icon},
         {QStringLiteral("tab"), row.tab ? QJsonValue(tabObject(*row.tab)) : QJsonValue()},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';

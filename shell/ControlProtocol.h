@@ -58,6 +58,9 @@ struct ListedRow {
     QString title;
     std::optional<std::uint32_t> desktop;  // absent for windows on every desktop or unknown
     bool minimized = false;
+    // Where the row's icon comes from: "window" (_NET_WM_ICON), "theme" (its .desktop entry),
+    // "hints" (WM_HINTS pixmap) or "letter" (none: the initial drawn on a tile).
+    QString icon = QStringLiteral("letter");
     // A browser tab's row: the window it is in (when known) and whether it is that window's
     // selected tab. Absent for every other row.
     struct Tab {

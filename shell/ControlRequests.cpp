@@ -130,6 +130,18 @@ std::map<ElementRef, std::uint32_t> tabWindowNumbers(const std::vector<Entry>& e
     return numbers;
 }
 
+QString iconSourceName(const Entry& entry)
+{
+    if (entry.icon.isNull())
+        return QStringLiteral("letter");
+    switch (entry.app.iconSource) {
+    case IconSource::theme: return QStringLiteral("theme");
+    case IconSource::hints: return QStringLiteral("hints");
+    case IconSource::window: break;
+    }
+    return QStringLiteral("window");
+}
+
 } // namespace
 
 std::vector<ListedRow> listedRows(const std::vector<Entry>& entries,
@@ -149,6 +161,7 @@ std::vector<ListedRow> listedRows(const std::vector<Entry>& entries,
         if (entry.windowID && desktopOf)
             row.desktop = desktopOf(*entry.windowID);
         row.minimized = entry.minimized;
+        row.icon = iconSourceName(entry);
         if (entry.tab) {
             row.tab.emplace();
             row.tab->selected = entry.windowID.has_value();

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "panel/PanelPainter.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "shell/AppPicker.h"
@@ -42,25 +43,6 @@ int choiceIndex(const AppRules& rules, const QString& id)
     return 0;
 }
 
-// For an application without an icon: its initial on a grey tile, so rows still line up.
-QImage letterIcon(const QString& name, int pixels)
-{
-    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x8a, 0x8f, 0x98));
-    painter.drawRoundedRect(QRectF(1, 1, pixels - 2, pixels - 2), pixels / 5.0, pixels / 5.0);
-    QFont font;
-    font.setPixelSize(pixels * 5 / 9);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRectF(0, 0, pixels, pixels), Qt::AlignCenter, name.left(1).toUpper());
-    return image;
-}
-
 QPixmap rowIcon(const HiddenAppRow& app, qreal scale)
 {
     const int pixels = int(IconSize * scale);
@@ -71,7 +53,7 @@ QPixmap rowIcon(const HiddenAppRow& app, qreal scale)
     else
         pixmap = installedAppIcon(app.iconName).pixmap(QSize(IconSize, IconSize), scale);
     if (pixmap.isNull())
-        pixmap = QPixmap::fromImage(letterIcon(app.name, pixels));
+        pixmap = QPixmap::fromImage(letterTile(app.name, pixels));
     pixmap.setDevicePixelRatio(scale);
     return pixmap;
 }

@@ -24,4 +24,14 @@ int firstRowShowing(const RunView& view)
     return first;
 }
 
+std::pair<int, int> shownTiles(const RunView& view)
+{
+    const int count = int(view.entries.size());
+    if (view.maxRows <= 0)
+        return {0, count};
+    const int columns = gridColumns(view.previewMode);
+    const int first = std::clamp(view.firstRow * columns, 0, count);
+    return {first, std::clamp(first + view.maxRows * columns, first, count)};
+}
+
 } // namespace zumo

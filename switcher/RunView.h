@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "inventory/Entry.h"
@@ -31,5 +32,9 @@ inline int gridColumns(bool previewMode)
 // firstRow when that row is already shown or nothing is selected, clamped so the last shown row
 // is never past the last row. 0 without a row limit.
 int firstRowShowing(const RunView& view);
+
+// The indices [first, last) of the tiles shown from firstRow on, maxRows rows of them (all
+// without a row limit).
+std::pair<int, int> shownTiles(const RunView& view);
 
 } // namespace zumo

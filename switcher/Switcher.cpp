@@ -150,8 +150,14 @@ void Switcher::entriesLoaded(LoadedEntries loaded)
     const std::optional<Pid> front = loaded.hasFrontApp ? std::optional<Pid>(loaded.frontPid) : std::nullopt;
     const int start = startIndex(n, loaded.backward, front, m_allEntries.front().app.pid);
     setSelected(wrapIndex((long long)start + m_pendingMoves, n));
-    if (loaded.previewsAllowed)
-        startCaptures();
+    m_captureRequested.clear();
+    if (loaded.previewsAllowed) {
+        // Before the first show the rows that fit are not known yet: take the last run's.
+        RunView likely = m_view;
+        likely.maxRows = m_rowsThatFit > 0 ? m_rowsThatFit : DefaultCaptureRows;
+        likely.firstRow = firstRowShowing(likely);
+        captureShown(likely);
+    }
     if (m_commitWhenLoaded) {
         finish(true);
         return;
@@ -180,11 +186,17 @@ void Switcher::cancelShowTimer()
     m_showTimer.reset();
 }
 
-void Switcher::startCaptures()
+void Switcher::captureShown(const RunView& view)
 {
+    // Only the tiles drawn get a preview: a capture costs a round trip and its image, so 2000
+    // windows must not cost 2000 of them; rows scrolled into view are captured as they come.
+    if (!view.previewMode)
+        return;
     std::vector<std::pair<EntryId, std::uint32_t>> wanted;
-    for (const Entry& e : m_allEntries) {
-        if (e.windowID)
+    const auto [first, last] = shownTiles(view);
+    for (int i = first; i < last; ++i) {
+        const Entry& e = view.entries[std::size_t(i)];
+        if (e.windowID && m_captureRequested.insert(e.id).second)
             wanted.emplace_back(e.id, *e.windowID);
     }
     if (wanted.empty())
@@ -234,11 +246,13 @@ void Switcher::show()
     // More windows than fit: show only the rows that fit in the work area (the whole display
     // when that is unknown), so the selection and the hint stay on the screen.
     fitRows(m_view, screens.front());
+    m_rowsThatFit = m_view.maxRows;
     std::vector<QRect> frames;
     for (const Screen& screen : screens)
         frames.push_back(screen.frame.toRect());
     m_deps.panels.show(m_view, frames);
     setState(RunState::shown);
+    captureShown(m_view);
 }
 
 void Switcher::fitRows(RunView& view, const Screen& target) const
@@ -261,6 +275,7 @@ std::vector<Screen> Switcher::targetScreens() const
 void Switcher::redraw()
 {
     m_deps.panels.redraw(m_view);
+    captureShown(m_view);
 }
 
 int Switcher::shownCount() const

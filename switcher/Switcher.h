@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Dispatch.h"
@@ -156,7 +157,7 @@ private:
     BuildOptions buildOptions(SlotFilter filter, const std::optional<RunningApp>& front) const;
     void fitRows(RunView& view, const Screen& target) const;
     void finishPendingCommit();
-    void startCaptures();
+    void captureShown(const RunView& view);
     void startShowTimer();
     void cancelShowTimer();
     void refilter();
@@ -185,6 +186,9 @@ private:
     std::uint64_t m_gen = 0;
     // No process activity token: Linux has no App Nap to hold off while a run is open.
     std::vector<Entry> m_allEntries;
+    std::unordered_set<EntryId> m_captureRequested;  // this run's entries with a capture asked for
+    int m_rowsThatFit = 0;                            // at the last show; 0 before the first
+    static constexpr int DefaultCaptureRows = 6;
     std::optional<QString> m_notice;
     std::vector<Subscription> m_panelInput;  // hover, pick and scroll from the panels
     // The lifetime token every handed-out closure holds weakly.

@@ -118,6 +118,10 @@ bool X11Actions::sendActive(std::uint32_t window)
     if (!x.alive())
         return false;
     auto snapshot = m_model.snapshot();
+    if (!snapshot->windowManager) {
+        raiseAndFocus(window);
+        return true;
+    }
     // Not every window manager follows a window to its desktop on activation, so go there first.
     if (const X11Window* w = snapshot->find(window);
         w && w->desktop && *w->desktop != AllDesktops && *w->desktop != snapshot->currentDesktop)
@@ -126,6 +130,20 @@ bool X11Actions::sendActive(std::uint32_t window)
                                           snapshot->active);
     x.flush();
     return true;
+}
+
+void X11Actions::raiseAndFocus(std::uint32_t window)
+{
+    // Nobody would answer _NET_ACTIVE_WINDOW: do what a window manager does with it. Mapping a
+    // mapped window does nothing; the focus needs a viewable window, which the map makes it.
+    X11Connection& x = m_model.connection();
+    xcb_connection_t* c = x.xcb();
+    xcb_map_window(c, window);
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    x.flush();
+    m_model.noteFocused(window);
 }
 
 void X11Actions::restoreApp(Pid owner)

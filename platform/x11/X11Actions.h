@@ -39,6 +39,7 @@ public:
     explicit X11Actions(X11WindowModel& model, SteadyNow now = [] { return std::chrono::steady_clock::now(); });
 
     // Brings the window to the front (un-minimising it, switching desktop when it is elsewhere).
+    // Without a window manager the window is mapped, raised and given the focus directly.
     // Requests made within one turn of the event loop send a single _NET_ACTIVE_WINDOW for the
     // last window asked for; an application-level request does not replace a window of the same
     // application asked for in that turn.
@@ -73,6 +74,7 @@ private:
     void schedule(PendingActivation activation, bool replaceSameOwner);
     void sendActivation();
     bool sendActive(std::uint32_t window);
+    void raiseAndFocus(std::uint32_t window);
     void forgetAnswered();
     Pid ownerOf(std::uint32_t window) const;
 

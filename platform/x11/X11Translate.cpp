@@ -85,7 +85,7 @@ std::optional<std::size_t> chooseIcon(const std::vector<QSize>& sizes, int prefe
     return fitting ? fitting : larger;
 }
 
-QImage decodeIcon(std::span<const std::uint32_t> data, int preferred)
+QImage decodeIcon(std::span<const std::uint32_t> data, int preferred, int largest)
 {
     std::vector<QSize> sizes = iconSizes(data);
     std::optional<std::size_t> chosen = chooseIcon(sizes, preferred);
@@ -103,7 +103,9 @@ QImage decodeIcon(std::span<const std::uint32_t> data, int preferred)
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         std::copy_n(pixels + std::size_t(y) * size.width(), size.width(), line);
     }
-    return image;
+    if (size.width() <= largest && size.height() <= largest)
+        return image;
+    return image.scaled(largest, largest, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 WmClass parseWmClass(const QByteArray& value)

@@ -58,9 +58,11 @@ std::vector<QSize> iconSizes(std::span<const std::uint32_t> data);
 // Index of the icon to show: the largest whose sides are at most `preferred`, else the smallest
 // larger one. Nothing when the list is empty.
 std::optional<std::size_t> chooseIcon(const std::vector<QSize>& sizes, int preferred = 64);
-// Decodes the chosen icon of a _NET_WM_ICON value (width, height, then ARGB pixels, repeated).
-// A null image when there is no well-formed icon; sides larger than 4096 count as malformed.
-QImage decodeIcon(std::span<const std::uint32_t> data, int preferred = 64);
+// Decodes the chosen icon of a _NET_WM_ICON value (width, height, then ARGB pixels, repeated),
+// scaled down to fit `largest` when it is bigger (a lone 512 or 1024 px icon is kept, smaller).
+// A null image when there is no well-formed icon; sides larger than 4096 count as malformed and
+// are refused before anything is allocated for them.
+QImage decodeIcon(std::span<const std::uint32_t> data, int preferred = 64, int largest = 128);
 
 // WM_CLASS is "instance\0class\0"; either part may be missing.
 struct WmClass {

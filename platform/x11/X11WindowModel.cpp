@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <unordered_set>
 
+#include "platform/Log.h"
 #include "platform/x11/X11Connection.h"
 
 namespace zumo::x11 {
@@ -17,18 +18,18 @@ namespace {
 enum Field : std::uint32_t {
     NetName = 1 << 0, WmName = 1 << 1, PidField = 1 << 2, ClassField = 1 << 3, Type = 1 << 4,
     State = 1 << 5, WmStateField = 1 << 6, Desktop = 1 << 7, Icon = 1 << 8, Extents = 1 << 9,
-    Geometry = 1 << 10, AllFields = (1 << 11) - 1,
+    Geometry = 1 << 10, Hints = 1 << 11, AllFields = (1 << 12) - 1,
 };
 
 // Fields of the root window.
 enum RootField : std::uint32_t {
     Stacking = 1 << 0, ClientList = 1 << 1, Active = 1 << 2, Current = 1 << 3, Count = 1 << 4,
-    Workarea = 1 << 5, AllRoot = (1 << 6) - 1,
+    Workarea = 1 << 5, WmCheck = 1 << 6, AllRoot = (1 << 7) - 1,
 };
 
-// Icons beyond this many 32-bit words (a 1024 px icon and a few smaller) are cut off; the decoder
-// keeps the complete icons before the cut.
-constexpr std::uint32_t MaxIconWords = 1u << 20;
+// Icons beyond this many 32-bit words (a 1024 px icon, a 512 px one and a few smaller) are cut
+// off; the decoder keeps the complete icons before the cut.
+constexpr std::uint32_t MaxIconWords = (1u << 20) + (1u << 18) + (1u << 16) + 64;
 
 std::span<const std::uint32_t> words(const xcb_get_property_reply_t* reply)
 {
@@ -79,6 +80,7 @@ std::vector<PropertySpec> propertySpecs(X11Connection& x)
         {Desktop, a->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1},
         {Icon, a->_NET_WM_ICON, XCB_ATOM_CARDINAL, MaxIconWords},
         {Extents, a->_NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4},
+        {Hints, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 9},
     };
 }
 
@@ -86,6 +88,10 @@ std::vector<PropertySpec> propertySpecs(X11Connection& x)
 
 const X11Window* DesktopSnapshot::find(std::uint32_t window) const
 {
+    if (!positions.empty()) {
+        auto it = positions.find(window);
+        return it != positions.end() ? &windows[it->second] : nullptr;
+    }
     for (const X11Window& w : windows)
         if (w.id == window)
             return &w;
@@ -149,6 +155,8 @@ void X11WindowModel::handle(const xcb_generic_event_t& event)
         // X reuses the ids of a client that went away for the next one that connects; forgetting
         // the window now makes a new window with the same id be read afresh.
         auto& e = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+        if (e.window == m_wmCheck)
+            m_rootDirty |= WmCheck;  // the window manager has gone
         forget(e.window);
         return;
     }
@@ -171,6 +179,7 @@ void X11WindowModel::onProperty(std::uint32_t window, std::uint32_t atom)
             {a->_NET_CLIENT_LIST_STACKING, Stacking}, {a->_NET_CLIENT_LIST, ClientList},
             {a->_NET_ACTIVE_WINDOW, Active},          {a->_NET_CURRENT_DESKTOP, Current},
             {a->_NET_NUMBER_OF_DESKTOPS, Count},      {a->_NET_WORKAREA, Workarea},
+            {a->_NET_SUPPORTING_WM_CHECK, WmCheck},
         };
         for (const auto& [known, field] : rootFields)
             if (atom == known)
@@ -222,6 +231,7 @@ void X11WindowModel::fetchRoot()
         {Current, a->_NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1},
         {Count, a->_NET_NUMBER_OF_DESKTOPS, XCB_ATOM_CARDINAL, 1},
         {Workarea, a->_NET_WORKAREA, XCB_ATOM_CARDINAL, 4096},
+        {WmCheck, a->_NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 1},
     };
     for (Request& r : requests)
         if (m_rootDirty & r.field)
@@ -240,12 +250,57 @@ void X11WindowModel::fetchRoot()
         case Current: m_root.currentDesktop = first(reply.p).value_or(0); break;
         case Count: m_root.numberOfDesktops = std::max<std::uint32_t>(1, first(reply.p).value_or(1)); break;
         case Workarea: m_root.workareas.assign(values.begin(), values.end()); break;
+        case WmCheck: m_wmCheck = first(reply.p).value_or(0); break;
         default: break;
         }
     }
     if (m_rootDirty & (Stacking | ClientList))
         applyClientList();
+    if (m_rootDirty & WmCheck)
+        checkWindowManager();
     m_rootDirty = 0;
+}
+
+void X11WindowModel::checkWindowManager()
+{
+    // A window manager names a window of its own on the root and on that window itself; a
+    // killed one leaves the root's value behind, naming a window that is gone.
+    xcb_connection_t* c = m_x.xcb();
+    bool present = false;
+    if (m_wmCheck) {
+        xcb_generic_error_t* gone = nullptr;  // the window no longer exists: no window manager
+        Reply reply{xcb_get_property_reply(
+            c, xcb_get_property(c, 0, m_wmCheck, m_x.ewmh()->_NET_SUPPORTING_WM_CHECK, XCB_ATOM_WINDOW, 0, 1),
+            &gone)};
+        std::free(gone);
+        present = first(reply.p) == m_wmCheck;
+    }
+    if (present) {
+        // Its destruction is how a killed window manager shows.
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c, m_wmCheck, XCB_CW_EVENT_MASK, &mask);
+    }
+    if (!present)
+        m_wmCheck = 0;
+    if (present == m_root.windowManager)
+        return;
+    m_root.windowManager = present;
+    if (present) {
+        appLog(QStringLiteral("a window manager is running again; Zumo asks it to activate windows"));
+    } else {
+        appLog(QStringLiteral("no window manager is running; Zumo raises and focuses the chosen window itself "
+                              "until one starts"));
+    }
+}
+
+void X11WindowModel::noteFocused(std::uint32_t window)
+{
+    // Without a window manager nobody writes _NET_ACTIVE_WINDOW: the window given the focus is
+    // the active one.
+    if (m_root.windowManager || m_root.active == window)
+        return;
+    m_root.active = window;
+    publish();
 }
 
 void X11WindowModel::applyClientList()
@@ -305,6 +360,7 @@ void applyProperty(X11Window& w, Field field, const xcb_get_property_reply_t* re
     case Desktop: w.desktop = first(reply); break;
     case Icon: w.icon = decodeIcon(words(reply)); break;
     case Extents: w.extents = parseFrameExtents(words(reply)); break;
+    case Hints: w.hintsPixmaps = parseHintsIcon(words(reply)); break;
     default: break;
     }
     w.title = w.netWmName && !w.netWmName->isEmpty() ? *w.netWmName : w.wmName;
@@ -335,6 +391,7 @@ void X11WindowModel::fetchWindows()
                                xcb_translate_coordinates(c, window, m_x.root(), 0, 0)});
     }
     m_dirty.clear();
+    std::vector<std::uint32_t> hintsRead;
     for (const Pending& p : pending) {
         xcb_generic_error_t* error = nullptr;
         if (p.field != Geometry) {
@@ -342,6 +399,8 @@ void X11WindowModel::fetchWindows()
             std::free(error);
             if (auto it = m_windows.find(p.window); it != m_windows.end())
                 applyProperty(it->second, p.field, reply.p, m_x);
+            if (p.field == Hints)
+                hintsRead.push_back(p.window);
             continue;
         }
         auto* geometry = xcb_get_geometry_reply(c, p.geometry, &error);
@@ -360,6 +419,29 @@ void X11WindowModel::fetchWindows()
         if (gone)
             forget(p.window);
     }
+    readHintsIcons(hintsRead);
+}
+
+void X11WindowModel::readHintsIcons(const std::vector<std::uint32_t>& windows)
+{
+    // Only a window without _NET_WM_ICON needs its WM_HINTS pixmap (classic X clients).
+    std::vector<X11Window*> wanted;
+    std::vector<HintsPixmaps> pixmaps;
+    for (std::uint32_t id : windows) {
+        auto it = m_windows.find(id);
+        if (it == m_windows.end())
+            continue;
+        it->second.hintsIcon = QImage();
+        if (it->second.hintsPixmaps && it->second.icon.isNull()) {
+            wanted.push_back(&it->second);
+            pixmaps.push_back(*it->second.hintsPixmaps);
+        }
+    }
+    if (wanted.empty())
+        return;
+    std::vector<QImage> images = x11::readHintsIcons(m_x.xcb(), pixmaps);
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+        wanted[i]->hintsIcon = std::move(images[i]);
 }
 
 Pid X11WindowModel::standInPid(const QString& wmClass)
@@ -379,6 +461,7 @@ void X11WindowModel::publish()
     next->currentDesktop = m_root.currentDesktop;
     next->numberOfDesktops = m_root.numberOfDesktops;
     next->workareas = m_root.workareas;
+    next->windowManager = m_root.windowManager;
     const std::vector<std::uint32_t>& order = m_stacking.empty() ? m_clientList : m_stacking;
     next->windows.reserve(order.size());
     for (std::uint32_t id : order) {
@@ -387,6 +470,7 @@ void X11WindowModel::publish()
             continue;
         X11Window w = it->second;
         w.owner = w.pid && *w.pid > 0 ? *w.pid : standInPid(w.wmClass.className);
+        next->positions.emplace(w.id, next->windows.size());
         next->windows.push_back(std::move(w));
     }
     {

@@ -15,6 +15,7 @@
 
 #include "platform/Listeners.h"
 #include "platform/Workspace.h"
+#include "platform/x11/HintsIcon.h"
 #include "platform/x11/X11Translate.h"
 
 namespace zumo::x11 {
@@ -34,6 +35,8 @@ struct X11Window {
     FrameExtents extents;
     QRect client;                   // the client area in root coordinates
     QImage icon;                    // from _NET_WM_ICON; null when none
+    std::optional<HintsPixmaps> hintsPixmaps;  // WM_HINTS' icon pixmap and mask
+    QImage hintsIcon;               // their image, read only when there is no _NET_WM_ICON
     std::optional<QString> netWmName;  // the two sources of the title, as last read
     QString wmName;
 
@@ -47,6 +50,12 @@ struct DesktopSnapshot {
     std::uint32_t currentDesktop = 0;
     std::uint32_t numberOfDesktops = 1;
     std::vector<std::uint32_t> workareas;  // _NET_WORKAREA as given
+    // An EWMH window manager runs (_NET_SUPPORTING_WM_CHECK names a live window of its own).
+    bool windowManager = true;
+
+    // Filled by the model when it publishes, so a lookup by id costs no walk of the list (the
+    // entries of 2000 windows ask several times for each); without it find() walks the list.
+    std::unordered_map<std::uint32_t, std::size_t> positions;
 
     const X11Window* find(std::uint32_t window) const;
     // The windows of an owner, front to back.
@@ -72,6 +81,9 @@ public:
     // The snapshot changed. Main thread.
     Notifier<> changed;
     X11Connection& connection() { return m_x; }
+    // Without a window manager: `window` was given the focus by this program, so it is the
+    // active window from now on. Ignored while a window manager runs. Main thread.
+    void noteFocused(std::uint32_t window);
 
 private:
     void handle(const xcb_generic_event_t& event);
@@ -79,8 +91,10 @@ private:
     void forget(std::uint32_t window);
     void refresh();
     void fetchRoot();
+    void checkWindowManager();
     void applyClientList();
     void fetchWindows();
+    void readHintsIcons(const std::vector<std::uint32_t>& windows);
     void publish();
     Pid standInPid(const QString& wmClass);
 
@@ -91,6 +105,7 @@ private:
     std::uint32_t m_rootDirty = 0;
     bool m_removed = false;  // a window was forgotten since the last snapshot
     std::vector<std::uint32_t> m_stacking, m_clientList;
+    std::uint32_t m_wmCheck = 0;  // the window manager's _NET_SUPPORTING_WM_CHECK window; 0 when none
     DesktopSnapshot m_root;  // root fields only; windows are assembled when publishing
     std::unordered_map<QString, Pid> m_standIns;
     mutable std::mutex m_mutex;

@@ -1,6 +1,9 @@
 // Applications assembled from the window model, and application-wide actions.
 #include "platform/x11/X11Workspace.h"
 
+#include <QFileInfo>
+#include <QIcon>
+#include <QImageReader>
 #include <QTimer>
 #include <unordered_map>
 
@@ -8,38 +11,68 @@ namespace zumo::x11 {
 
 namespace {
 
-void describe(RunningApp& app, const X11Window& w, const DesktopIndex& index)
+// The icons an application's windows offer; bottom to top, so the topmost window's win.
+struct IconChoices {
+    QImage window, hints;
+    QString themeName;  // the Icon of its .desktop entry
+};
+
+// Returns the name of the .desktop entry's icon.
+QString describe(RunningApp& app, const X11Window& w, const DesktopIndex& index)
 {
     app.pid = w.owner;
     if (auto entry = index.lookup(w.wmClass.className, w.wmClass.instance)) {
         app.bundleId = entry->id;
         app.name = entry->name;
-        return;
+        return entry->icon;
     }
     app.bundleId = w.wmClass.className;
     app.name = !w.wmClass.className.isEmpty() ? w.wmClass.className : w.wmClass.instance;
+    return {};
+}
+
+void chooseIcon(RunningApp& app, const IconChoices& choices, const ThemeIcons& theme)
+{
+    if (!choices.window.isNull()) {
+        app.icon = choices.window;
+        return;
+    }
+    if (QImage icon = theme && !choices.themeName.isEmpty() ? theme(choices.themeName) : QImage(); !icon.isNull()) {
+        app.icon = icon;
+        app.iconSource = IconSource::theme;
+        return;
+    }
+    app.icon = choices.hints;
+    app.iconSource = IconSource::hints;
 }
 
 } // namespace
 
-std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const DesktopIndex& index)
+std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const DesktopIndex& index,
+                                          const ThemeIcons& theme)
 {
     std::vector<RunningApp> apps;
+    std::vector<IconChoices> icons;
     std::unordered_map<Pid, std::size_t> at;
     for (const X11Window& w : snapshot.windows) {
         auto [it, added] = at.emplace(w.owner, apps.size());
         if (added) {
             apps.emplace_back();
-            describe(apps.back(), w, index);
+            icons.push_back({{}, {}, describe(apps.back(), w, index)});
             apps.back().regular = false;
             apps.back().hidden = true;
         }
         RunningApp& app = apps[it->second];
         app.regular |= w.kind != WindowKind::Other && !w.state.skipTaskbar;
         app.hidden &= w.minimised();
+        IconChoices& choices = icons[it->second];
         if (!w.icon.isNull())
-            app.icon = w.icon;  // bottom to top: the topmost window's icon wins
+            choices.window = w.icon;
+        if (!w.hintsIcon.isNull())
+            choices.hints = w.hintsIcon;
     }
+    for (std::size_t i = 0; i < apps.size(); ++i)
+        chooseIcon(apps[i], icons[i], theme);
     return apps;
 }
 
@@ -73,9 +106,45 @@ const DesktopIndex& X11Workspace::index() const
     return *m_index;
 }
 
+QImage X11Workspace::themeIcon(const QString& name) const
+{
+    auto it = m_themeIcons.constFind(name);
+    if (it != m_themeIcons.constEnd())
+        return *it;
+    // Large enough for the biggest tile on a screen of twice the density.
+    constexpr int Side = 128;
+    QImage image;
+    if (QFileInfo(name).isAbsolute()) {
+        QImageReader reader(name);
+        if (reader.size().isValid())
+            reader.setScaledSize(reader.size().scaled(Side, Side, Qt::KeepAspectRatio));
+        image = reader.read();
+    } else {
+        image = QIcon::fromTheme(name).pixmap(QSize(Side, Side)).toImage();
+    }
+    m_themeIcons.insert(name, image);
+    return image;
+}
+
+ThemeIcons X11Workspace::themeIcons() const
+{
+    return [this](const QString& name) { return themeIcon(name); };
+}
+
+void X11Workspace::loadNewThemeIcons(const DesktopSnapshot& snapshot)
+{
+    // Reading an icon file takes a while: do it when an application appears, not at a switch.
+    for (const X11Window& w : snapshot.windows) {
+        if (!m_iconsLoadedFor.insert(w.owner).second || !w.icon.isNull())
+            continue;
+        if (auto entry = index().lookup(w.wmClass.className, w.wmClass.instance); entry && !entry->icon.isEmpty())
+            themeIcon(entry->icon);
+    }
+}
+
 std::vector<RunningApp> X11Workspace::runningApplications() const
 {
-    return groupApplications(*m_model.snapshot(), index());
+    return groupApplications(*m_model.snapshot(), index(), themeIcons());
 }
 
 namespace {
@@ -99,7 +168,7 @@ std::optional<RunningApp> X11Workspace::frontmostApplication() const
     const Pid owner = frontOwnerNow(*snapshot);
     if (!owner)
         return std::nullopt;
-    std::vector<RunningApp> apps = groupApplications(*snapshot, index());
+    std::vector<RunningApp> apps = groupApplications(*snapshot, index(), themeIcons());
     // The requested window may have closed before the window manager got to it.
     for (Pid pid : {owner, activeOwner(*snapshot)})
         for (RunningApp& app : apps)
@@ -110,8 +179,10 @@ std::optional<RunningApp> X11Workspace::frontmostApplication() const
 
 void X11Workspace::onModelChanged()
 {
+    auto snapshot = m_model.snapshot();
+    loadNewThemeIcons(*snapshot);
     // Focus passes through "no window" between two windows; that is not a change of application.
-    const Pid now = frontOwnerNow(*m_model.snapshot());
+    const Pid now = frontOwnerNow(*snapshot);
     if (!now || now == m_frontmost)
         return;
     m_frontmost = now;

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <QObject>
+#include <QHash>
+#include <functional>
 #include <optional>
+#include <unordered_set>
 
 #include "platform/Workspace.h"
 #include "platform/x11/DesktopEntries.h"
@@ -11,12 +14,18 @@
 
 namespace zumo::x11 {
 
+// An icon theme's image for an icon name; null when the theme has none.
+using ThemeIcons = std::function<QImage(const QString& name)>;
+
 // Groups the snapshot's windows into applications, in stacking order of their lowest window.
 // An application is a _NET_WM_PID (or one WM_CLASS among windows without a pid). Its bundle id
-// and name come from the matching .desktop entry, else from the WM_CLASS class; its icon from its
-// topmost window that has one. Regular: owns a normal or dialog window not marked skip-taskbar.
+// and name come from the matching .desktop entry, else from the WM_CLASS class. Its icon, in
+// order: the _NET_WM_ICON of its topmost window that has one, the icon of its .desktop entry
+// from `theme`, the WM_HINTS icon of its topmost window that has one; else none.
+// Regular: owns a normal or dialog window not marked skip-taskbar.
 // Hidden: every window minimised. Listed applications have windows, so none is terminated.
-std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const DesktopIndex& index);
+std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const DesktopIndex& index,
+                                          const ThemeIcons& theme = {});
 
 // How long an activation the model has not caught up with is believed: long enough for a busy
 // window manager, short enough that one ignoring the request does not pin a stale answer.
@@ -53,12 +62,18 @@ public:
 
 private:
     const DesktopIndex& index() const;
+    // The theme's (or the file's) image for an icon name, read once. Main thread.
+    QImage themeIcon(const QString& name) const;
+    ThemeIcons themeIcons() const;
+    void loadNewThemeIcons(const DesktopSnapshot& snapshot);
     Pid frontOwnerNow(const DesktopSnapshot& snapshot) const;
     void onModelChanged();
 
     X11WindowModel& m_model;
     X11Actions& m_actions;
     mutable std::optional<DesktopIndex> m_index;
+    mutable QHash<QString, QImage> m_themeIcons;
+    std::unordered_set<Pid> m_iconsLoadedFor;  // owners whose .desktop icon was looked up
     Pid m_frontmost = 0;
     QObject m_context;
     Subscription m_modelChanged;

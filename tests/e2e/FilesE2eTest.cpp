@@ -1,5 +1,6 @@
 // The real zumo and its files under faults: an unreadable settings file, the X server dying right
-// after a switch, leftovers of a killed save, a read-only settings folder and a FIFO for the log.
+// after a switch, leftovers of a killed save, a read-only settings folder and a FIFO for the log;
+// and the window manager dying under it.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -220,13 +221,12 @@ class PrivateDesktop {
         qputenv("DISPLAY", display.toUtf8());
         return {};
     }
-    void killServer()
-    {
-        ::kill(pid_t(readAll(m_dir.filePath(QStringLiteral("xvfb.pid"))).trimmed().toInt()), SIGKILL);
-    }
+    void killServer() { kill(QStringLiteral("xvfb.pid")); }
+    void killWindowManager() { kill(QStringLiteral("openbox.pid")); }
 
   private:
     static QString script() { return QStringLiteral(ZUMO_E2E_SOURCE_DIR "/x11-session"); }
+    void kill(const QString& pidFile) { ::kill(pid_t(readAll(m_dir.filePath(pidFile)).trimmed().toInt()), SIGKILL); }
     QTemporaryDir m_dir;
     QByteArray m_saved;
 };
@@ -264,6 +264,74 @@ TEST(LostServerE2e, aSwitchJustBeforeTheXServerDiesIsOnDisk)
     EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
         << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("reconnect"))) << log.toStdString();
+}
+
+// The window that has the keyboard focus; 0 when none or on failure.
+xcb_window_t focusedWindow(xcb_connection_t* c)
+{
+    auto* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    const xcb_window_t focus = reply ? reply->focus : 0;
+    std::free(reply);
+    return focus;
+}
+
+// Of `windows` (children of the root), the one highest in the stacking order; 0 when none is.
+xcb_window_t topmostOf(xcb_connection_t* c, xcb_window_t root, const std::vector<xcb_window_t>& windows)
+{
+    auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    if (!tree)
+        return 0;
+    xcb_window_t top = 0;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)  // bottom to top
+        if (std::find(windows.begin(), windows.end(), children[i]) != windows.end())
+            top = children[i];
+    std::free(tree);
+    return top;
+}
+
+TEST(LostWindowManagerE2e, withoutAWindowManagerZumoRaisesAndFocusesEveryChoice)
+{
+    PrivateDesktop desktop;
+    if (const QString reason = desktop.start(); !reason.isEmpty())
+        GTEST_SKIP() << reason.toStdString();
+    XHelper x;
+    ASSERT_TRUE(x.ok());
+    TestClient first, second;
+    ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
+    ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
+    for (xcb_window_t window : {first.window(0), second.window(0)}) {
+        x.activate(window);
+        ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == window; }));
+    }
+    ZumoProcess zumo;
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_TRUE(zumo.start());
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+
+    const std::optional<uint32_t> check = x.cardinal(x.root(), "_NET_SUPPORTING_WM_CHECK");
+    ASSERT_TRUE(check && x.exists(*check));
+    desktop.killWindowManager();
+    ASSERT_TRUE(waitUntil([&] { return !x.exists(*check); }));
+    ASSERT_TRUE(zumo.sync());
+
+    int landed = 0;
+    for (int i = 0; i < 5; ++i) {
+        const xcb_window_t chosen = i % 2 ? second.window(0) : first.window(0);
+        ASSERT_TRUE(x.keyDown(XK_Alt_L) && x.tap(XK_Tab) && x.keyUp(XK_Alt_L));
+        landed += waitUntil([&] {
+            return focusedWindow(x.connection()) == chosen &&
+                   topmostOf(x.connection(), x.root(), {first.window(0), second.window(0)}) == chosen;
+        });
+    }
+    EXPECT_EQ(landed, 5);
+    zumo.process().terminate();
+    ASSERT_TRUE(zumo.waitForExit());
+
+    const QStringList logs = logDirectories(zumo.cacheHome());
+    ASSERT_EQ(logs.size(), 1);
+    const QString log = QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    EXPECT_EQ(log.count(QStringLiteral("no window manager is running")), 1) << log.toStdString();
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 // client, titles in legacy encodings and windows that claim to be zumo's.
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include "tests/e2e/SwitcherE2eFixture.h"
 
 namespace zumo::e2e {
@@ -144,6 +147,33 @@ TEST_F(RobustE2e, aWindowClaimingZumosPidIsStillListed)
     QStringList titles = zumo.listedTitles();
     titles.sort();
     EXPECT_EQ(titles, (QStringList{Alpha, Bravo}));
+    stopZumo();
+}
+
+TEST_F(RobustE2e, anXtermRowShowsAnIcon)
+{
+    const QString xterm = QStandardPaths::findExecutable(QStringLiteral("xterm"));
+    if (xterm.isEmpty())
+        GTEST_SKIP() << "xterm is not installed";
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha}));
+    ASSERT_NO_FATAL_FAILURE(startZumo());
+    const QString title = QStringLiteral("Xterm icon row");
+    QProcess term;
+    term.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    term.start(xterm, {QStringLiteral("-T"), title, QStringLiteral("-e"), QStringLiteral("cat")});
+    QJsonObject row;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const QJsonObject& listed : zumo.list())
+            if (listed.value(QStringLiteral("title")).toString() == title)
+                row = listed;
+        return !row.isEmpty();
+    })) << zumo.listedTitles().join(u'|').toStdString();
+    // Xterm has no _NET_WM_ICON; its .desktop icon is an SVG only, so without Qt's SVG support
+    // the WM_HINTS pixmap serves.
+    const QString icon = row.value(QStringLiteral("icon")).toString();
+    EXPECT_TRUE(icon == QStringLiteral("theme") || icon == QStringLiteral("hints")) << icon.toStdString();
+    term.kill();
+    term.waitForFinished();
     stopZumo();
 }
 

@@ -170,6 +170,25 @@ TEST(Switcher, previewsNeedPermissionAndArriveScaledDown)
         EXPECT_EQ(e.thumb.size(), QSize(380, 190));
 }
 
+TEST(Switcher, previewsAreCapturedOnlyForTheRowsShown)
+{
+    SwitcherRig rig;
+    rig.givenWindows(40);  // eight rows of five previews
+    rig.store.setValue(QStringLiteral("previews"), true);
+    rig.panels.fitRows = 2;
+    rig.openAndShow();
+    rig.deliver();
+    EXPECT_EQ(rig.actions.captured.size(), 30u);  // before any show: six rows
+    rig.sw->finish(false);
+    rig.actions.captured.clear();
+    rig.openAndShow();
+    rig.deliver();
+    EXPECT_EQ(rig.actions.captured.size(), 10u);  // the two rows that fit last time
+    rig.sw->move(10);  // to the third row: one row scrolls in
+    rig.deliver();
+    EXPECT_EQ(rig.actions.captured.size(), 15u);
+}
+
 TEST(Switcher, snapCommitsOnlyTheRunItWasStartedIn)
 {
     SwitcherRig rig;

@@ -21,35 +21,39 @@ std::vector<std::uint32_t> join(std::initializer_list<std::vector<std::uint32_t>
     return all;
 }
 
-TEST(IconChoice, prefersTheLargestUpTo64ElseTheSmallestLarger)
+TEST(IconDecoding, bestSizeForTheTileLoneLargeIconsScaledHostileSizesRefused)
 {
-    EXPECT_EQ(chooseIcon({QSize(16, 16), QSize(128, 128), QSize(48, 48), QSize(64, 64)}), 3u);
-    EXPECT_EQ(chooseIcon({QSize(256, 256), QSize(128, 128), QSize(512, 512)}), 1u);
-    EXPECT_EQ(chooseIcon({QSize(32, 96)}), 0u);  // only one, though taller than 64
-    EXPECT_FALSE(chooseIcon({}));
-}
-
-TEST(IconDecoding, picksTheChosenIconAndKeepsItsPixels)
-{
-    auto data = join({icon(16, 16, 0xFF0000FF), icon(48, 48, 0x8000FF00), icon(128, 128, 0xFFFF0000)});
-    QImage image = decodeIcon(data);
-    ASSERT_EQ(image.size(), QSize(48, 48));
-    EXPECT_EQ(image.pixel(47, 47), 0x8000FF00u);  // not premultiplied: alpha and colour as given
-}
-
-TEST(IconDecoding, malformedOrTruncatedDataNeverReadsPastTheEnd)
-{
-    EXPECT_TRUE(decodeIcon({}).isNull());
-    EXPECT_TRUE(decodeIcon(std::vector<std::uint32_t>{64}).isNull());
-    EXPECT_TRUE(decodeIcon(std::vector<std::uint32_t>{0, 10, 1, 2}).isNull());
-    EXPECT_TRUE(decodeIcon(std::vector<std::uint32_t>{0xFFFFFFFF, 0xFFFFFFFF, 1}).isNull());  // no overflow
-    EXPECT_TRUE(decodeIcon(std::vector<std::uint32_t>{100000, 1, 0}).isNull());              // absurd side
-
-    // A property cut short keeps the complete icons before the cut.
-    auto data = join({icon(16, 16, 0xFF112233), icon(32, 32, 0xFF445566)});
-    data.resize(data.size() - 5);
-    EXPECT_EQ(iconSizes(data), std::vector<QSize>{QSize(16, 16)});
-    EXPECT_EQ(decodeIcon(data).size(), QSize(16, 16));
+    const std::uint32_t red = 0xFFFF0000, green = 0x8000FF00;
+    auto cut = join({icon(16, 16, red), icon(32, 32, green)});
+    cut.resize(cut.size() - 5);  // a property cut short keeps the complete icons before the cut
+    const struct {
+        const char* what;
+        std::vector<std::uint32_t> data;
+        QSize shown;  // null: no icon
+        std::uint32_t corner = 0;
+    } cases[] = {
+        {"largest up to 64", join({icon(16, 16, red), icon(48, 48, green), icon(128, 128, red)}), {48, 48}, green},
+        {"else the smallest larger, scaled", join({icon(256, 256, red), icon(512, 512, green)}), {128, 128}, red},
+        {"a lone 512 icon scaled down", icon(512, 512, green), {128, 128}, green},
+        {"a lone 1024 icon scaled down", icon(1024, 1024, red), {128, 128}, red},
+        {"aspect kept", icon(600, 300, red), {128, 64}, red},
+        {"cut short", cut, {16, 16}, red},
+        {"empty", {}, {}},
+        {"no pixels", {64}, {}},
+        {"zero side", {0, 10, 1, 2}, {}},
+        {"65535 square, claimed only", {65535, 65535, red, red}, {}},
+        {"65535 square before a good one", join({{65535, 65535}, icon(16, 16, red)}), {}},
+        {"overflowing sides", {0xFFFFFFFF, 0xFFFFFFFF, 1}, {}},
+        {"absurdly wide", {100000, 1, 0}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage image = decodeIcon(c.data);
+        ASSERT_EQ(image.isNull() ? QSize() : image.size(), c.shown);
+        if (!image.isNull()) {
+            EXPECT_EQ(image.pixel(image.width() - 1, image.height() - 1), c.corner);  // not premultiplied
+        }
+    }
 }
 
 TEST(WindowKinds, mapToSubroles)

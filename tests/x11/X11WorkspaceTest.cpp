@@ -58,14 +58,31 @@ TEST(ApplicationGrouping, regularNeedsATaskbarWindowAndHiddenNeedsAllMinimised)
     EXPECT_TRUE(groupApplications(snapshot, DesktopIndex{})[3].hidden);
 }
 
-TEST(ApplicationGrouping, topmostWindowWithAnIconGivesTheIcon)
+TEST(ApplicationGrouping, iconFromTheTopmostWindowThenTheDesktopEntryThenTheHints)
 {
-    DesktopSnapshot snapshot;
+    DesktopIndex index;
+    index.add({QStringLiteral("org.example.Themed"), QStringLiteral("Themed"), QStringLiteral("Themed"),
+               QStringLiteral("themed-icon")});
+    const ThemeIcons theme = [](const QString& name) {
+        return name == QLatin1String("themed-icon") ? QImage(48, 48, QImage::Format_ARGB32) : QImage();
+    };
     X11Window low = window(1, 5, "App"), high = window(2, 5, "App"), top = window(3, 5, "App");
     low.icon = QImage(16, 16, QImage::Format_ARGB32);
     high.icon = QImage(32, 32, QImage::Format_ARGB32);
-    snapshot.windows = {low, high, top};
-    EXPECT_EQ(groupApplications(snapshot, DesktopIndex{})[0].icon.size(), QSize(32, 32));
+    X11Window themed = window(4, 6, "Themed"), hinted = window(5, 7, "Old");
+    themed.hintsIcon = hinted.hintsIcon = QImage(24, 24, QImage::Format_ARGB32);
+    DesktopSnapshot snapshot;
+    snapshot.windows = {low, high, top, themed, hinted, window(6, 8, "Bare")};
+
+    const auto apps = groupApplications(snapshot, index, theme);
+    ASSERT_EQ(apps.size(), 4u);
+    EXPECT_EQ(apps[0].icon.size(), QSize(32, 32));
+    EXPECT_EQ(apps[0].iconSource, IconSource::window);
+    EXPECT_EQ(apps[1].icon.size(), QSize(48, 48));
+    EXPECT_EQ(apps[1].iconSource, IconSource::theme);
+    EXPECT_EQ(apps[2].icon.size(), QSize(24, 24));
+    EXPECT_EQ(apps[2].iconSource, IconSource::hints);
+    EXPECT_TRUE(apps[3].icon.isNull());
 }
 
 // Window 1 of pid 10 is in front; window 2 of pid 20 was asked for at t0.
