@@ -231,36 +231,58 @@ class PrivateDesktop {
     QByteArray m_saved;
 };
 
-TEST(LostServerE2e, aSwitchJustBeforeTheXServerDiesIsOnDisk)
-{
-    PrivateDesktop desktop;
-    if (const QString reason = desktop.start(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
-    XHelper x;
-    ASSERT_TRUE(x.ok());
-    TestClient first, second;
-    ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
-    ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
-    for (xcb_window_t window : {first.window(0), second.window(0)}) {
-        x.activate(window);
-        ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == window; }));
+// Two client windows ("Second" in front) on a private desktop the test may take down, and zumo
+// on it; skipped without a private X server.
+class PrivateDeskE2e : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        if (const QString reason = desktop.start(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        x.emplace();
+        ASSERT_TRUE(x->ok());
+        ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
+        ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
+        for (xcb_window_t window : {first.window(0), second.window(0)}) {
+            x->activate(window);
+            ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == window; }));
+        }
     }
+    void startZumo(const QJsonObject& settings)
+    {
+        ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
+        ASSERT_TRUE(zumo.start());
+        ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    }
+    QString eventsLog() const
+    {
+        const QStringList logs = logDirectories(zumo.cacheHome());
+        return logs.size() == 1 ? QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"))
+                                : QString();
+    }
+
+    PrivateDesktop desktop;  // declared first: it goes last
+    std::optional<XHelper> x;
+    TestClient first, second;
     ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("showDelay"), 0}})));
-    ASSERT_TRUE(zumo.start());
-    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+};
+
+using LostServerE2e = PrivateDeskE2e;
+using LostWindowManagerE2e = PrivateDeskE2e;
+
+TEST_F(LostServerE2e, aSwitchJustBeforeTheXServerDiesIsOnDisk)
+{
+    ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser(QJsonObject{{QStringLiteral("showDelay"), 0}})));
 
     // The window is in front once zumo has committed the switch, well within the save delay.
-    ASSERT_TRUE(x.keyDown(XK_Alt_L) && x.tap(XK_Tab) && x.keyUp(XK_Alt_L));
-    ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == first.window(0); }));
+    ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == first.window(0); }));
     desktop.killServer();
     ASSERT_TRUE(zumo.waitForExit()) << "zumo outlived its X server";
     EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit) << "zumo crashed";
 
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
-    const QStringList logs = logDirectories(zumo.cacheHome());
-    ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    const QString log = eventsLog();
     EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
         << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("reconnect"))) << log.toStdString();
@@ -290,47 +312,30 @@ xcb_window_t topmostOf(xcb_connection_t* c, xcb_window_t root, const std::vector
     return top;
 }
 
-TEST(LostWindowManagerE2e, withoutAWindowManagerZumoRaisesAndFocusesEveryChoice)
+TEST_F(LostWindowManagerE2e, withoutAWindowManagerZumoRaisesAndFocusesEveryChoice)
 {
-    PrivateDesktop desktop;
-    if (const QString reason = desktop.start(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
-    XHelper x;
-    ASSERT_TRUE(x.ok());
-    TestClient first, second;
-    ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
-    ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
-    for (xcb_window_t window : {first.window(0), second.window(0)}) {
-        x.activate(window);
-        ASSERT_TRUE(waitUntil([&] { return x.activeWindow() == window; }));
-    }
-    ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
-    ASSERT_TRUE(zumo.start());
-    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser()));
 
-    const std::optional<uint32_t> check = x.cardinal(x.root(), "_NET_SUPPORTING_WM_CHECK");
-    ASSERT_TRUE(check && x.exists(*check));
+    const std::optional<uint32_t> check = x->cardinal(x->root(), "_NET_SUPPORTING_WM_CHECK");
+    ASSERT_TRUE(check && x->exists(*check));
     desktop.killWindowManager();
-    ASSERT_TRUE(waitUntil([&] { return !x.exists(*check); }));
+    ASSERT_TRUE(waitUntil([&] { return !x->exists(*check); }));
     ASSERT_TRUE(zumo.sync());
 
     int landed = 0;
     for (int i = 0; i < 5; ++i) {
         const xcb_window_t chosen = i % 2 ? second.window(0) : first.window(0);
-        ASSERT_TRUE(x.keyDown(XK_Alt_L) && x.tap(XK_Tab) && x.keyUp(XK_Alt_L));
+        ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
         landed += waitUntil([&] {
-            return focusedWindow(x.connection()) == chosen &&
-                   topmostOf(x.connection(), x.root(), {first.window(0), second.window(0)}) == chosen;
+            return focusedWindow(x->connection()) == chosen &&
+                   topmostOf(x->connection(), x->root(), {first.window(0), second.window(0)}) == chosen;
         });
     }
     EXPECT_EQ(landed, 5);
     zumo.process().terminate();
     ASSERT_TRUE(zumo.waitForExit());
 
-    const QStringList logs = logDirectories(zumo.cacheHome());
-    ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    const QString log = eventsLog();
     EXPECT_EQ(log.count(QStringLiteral("no window manager is running")), 1) << log.toStdString();
 }
 
