@@ -14,7 +14,7 @@ ZUMO_PACKAGES=(
   libxcb-xtest0-dev libxcb-composite0-dev libxcb-image0-dev libxcb-damage0-dev libx11-dev
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xterm imagemagick alttab trayer dbus at-spi2-core
   fonts-dejavu-core
-  sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols libxkbcommon-dev
+  sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
   dpkg-dev file
   libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl
 )
