@@ -354,7 +354,7 @@ TestClient::~TestClient()
     kill();
 }
 
-bool TestClient::start(const QStringList& titles, const QString& className, bool withPid)
+bool TestClient::start(const QStringList& titles, const QString& className, bool withPid, int deadlineMs)
 {
     QStringList arguments;
     if (!className.isEmpty())
@@ -376,7 +376,7 @@ bool TestClient::start(const QStringList& titles, const QString& className, bool
         }
         return m_windows.size() >= size_t(titles.size()) || m_process.state() != QProcess::Running;
     };
-    waitUntil(readLines);
+    waitUntil(readLines, deadlineMs);
     if (m_windows.size() == size_t(titles.size()))
         return true;
     m_error = QStringLiteral("zumo-testclient mapped %1 of %2 windows").arg(m_windows.size()).arg(titles.size());

@@ -120,7 +120,8 @@ public:
     ~TestClient();
     // Opens one window per title and waits until all are mapped; false (with error()) on failure.
     // Without withPid the windows carry no _NET_WM_PID.
-    bool start(const QStringList& titles, const QString& className = {}, bool withPid = true);
+    bool start(const QStringList& titles, const QString& className = {}, bool withPid = true,
+               int deadlineMs = DefaultDeadlineMs);
     qint64 pid() const;
     const std::vector<Window>& windows() const { return m_windows; }
     xcb_window_t window(int index) const { return m_windows.at(size_t(index)).id; }
