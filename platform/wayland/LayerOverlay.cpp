@@ -85,7 +85,6 @@ void clearRect(QImage& image, const QRect& rect)
 
 struct LayerOverlay::Impl {
     WaylandConnection& connection;
-    LayerOverlay* owner = nullptr;
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr;
     wl_callback* frameCallback = nullptr;
@@ -234,7 +233,6 @@ void LayerOverlay::Impl::destroySurface()
 
 LayerOverlay::LayerOverlay(WaylandConnection& connection) : d(std::make_unique<Impl>(connection))
 {
-    d->owner = this;
     d->makeSurface();
 }
 

@@ -10,15 +10,10 @@
 
 namespace {
 
-struct Globals {
-    zwlr_virtual_pointer_manager_v1* manager = nullptr;
-};
-
 void global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
 {
     if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
-        static_cast<Globals*>(data)->manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
-            wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+        *static_cast<void**>(data) = wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1);
 }
 
 void globalRemove(void*, wl_registry*, uint32_t) {}
@@ -34,12 +29,13 @@ int main()
     wl_display* display = wl_display_connect(nullptr);
     if (!display)
         return std::fprintf(stderr, "no Wayland display\n"), 1;
-    Globals globals;
-    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &globals);
+    void* manager = nullptr;
+    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &manager);
     wl_display_roundtrip(display);
-    if (!globals.manager)
+    if (!manager)
         return std::fprintf(stderr, "the compositor offers no virtual pointer\n"), 1;
-    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(globals.manager, nullptr);
+    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(
+        static_cast<zwlr_virtual_pointer_manager_v1*>(manager), nullptr);
     wl_display_roundtrip(display);
     std::printf("ready\n");
     std::fflush(stdout);
