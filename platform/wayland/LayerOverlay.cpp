@@ -85,6 +85,8 @@ void clearRect(QImage& image, const QRect& rect)
 
 struct LayerOverlay::Impl {
     WaylandConnection& connection;
+    std::function<wl_output*()> focusedOutput;
+    wl_output* output = nullptr;     // the surface's, once known
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr;
     wl_callback* frameCallback = nullptr;
@@ -98,8 +100,8 @@ struct LayerOverlay::Impl {
     QRect paintingArea;
     std::vector<std::unique_ptr<ShmBuffer>> frames;
 
-    explicit Impl(WaylandConnection& c) : connection(c) {}
-    void makeSurface();
+    Impl(WaylandConnection& c, std::function<wl_output*()> f) : connection(c), focusedOutput(std::move(f)) {}
+    void makeSurface(wl_output* on);
     ShmBuffer* freeFrame();
     void setInputRegion(const QRect& area);
     void commit(const QRect& damage);
@@ -114,11 +116,7 @@ void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, u
     zwlr_layer_surface_v1_ack_configure(layer, serial);
     const QSize size{int(width), int(height)};
     const bool resized = size != d->outputSize;
-    if (resized) {
-        // Frames of the old size are dropped as the compositor lets go of them.
-        std::erase_if(d->frames, [d](const auto& b) { return !b->busy && b.get() != d->shown; });
-        d->outputSize = size;
-    }
+    d->outputSize = size;
     // A configure of the same size is only acknowledged: committing on each could loop.
     const bool first = !std::exchange(d->configured, true);
     if (first || resized)
@@ -132,6 +130,15 @@ void layerClosed(void* data, zwlr_layer_surface_v1*)
 }
 
 const zwlr_layer_surface_v1_listener layerListener{layerConfigure, layerClosed};
+
+void surfaceEnter(void* data, wl_surface*, wl_output* output)
+{
+    static_cast<LayerOverlay::Impl*>(data)->output = output;
+}
+
+void surfaceLeave(void*, wl_surface*, wl_output*) {}
+
+const wl_surface_listener surfaceListener{surfaceEnter, surfaceLeave};
 
 void frameDone(void* data, wl_callback* callback, uint32_t)
 {
@@ -150,12 +157,19 @@ const wl_callback_listener frameListener{frameDone};
 
 } // namespace
 
-void LayerOverlay::Impl::makeSurface()
+void LayerOverlay::Impl::makeSurface(wl_output* on)
 {
     if (surface || !connection.layerShell())
         return;
     surface = wl_compositor_create_surface(connection.compositor());
-    layer = zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), surface, nullptr,
+    wl_surface_add_listener(surface, &surfaceListener, this);
+    output = on;
+    // The output's size stands for the configured one until it comes, so a panel painted before
+    // is shown with the first configure.
+    for (const Output& o : connection.outputs())
+        if (o.output == on && !o.frame.isEmpty())
+            outputSize = o.frame.size();
+    layer = zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), surface, on,
                                                   ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "zumo");
     zwlr_layer_surface_v1_add_listener(layer, &layerListener, this);
     // The whole output, bars included: the compositor says its size, and the panel is centred
@@ -171,6 +185,8 @@ void LayerOverlay::Impl::makeSurface()
 
 ShmBuffer* LayerOverlay::Impl::freeFrame()
 {
+    // Frames of another output's size are dropped as the compositor lets go of them.
+    std::erase_if(frames, [this](const auto& b) { return !b->busy && b.get() != shown && b->image.size() != outputSize; });
     for (auto& b : frames)
         if (!b->busy && b.get() != shown)
             return b.get();
@@ -231,9 +247,10 @@ void LayerOverlay::Impl::destroySurface()
     connection.flush();
 }
 
-LayerOverlay::LayerOverlay(WaylandConnection& connection) : d(std::make_unique<Impl>(connection))
+LayerOverlay::LayerOverlay(WaylandConnection& connection, std::function<wl_output*()> focusedOutput)
+    : d(std::make_unique<Impl>(connection, std::move(focusedOutput)))
 {
-    d->makeSurface();
+    d->makeSurface(nullptr);
 }
 
 LayerOverlay::~LayerOverlay()
@@ -244,8 +261,12 @@ LayerOverlay::~LayerOverlay()
 void LayerOverlay::holdKeyboard(bool hold)
 {
     d->keyboard = hold;
+    wl_output* target = hold && d->focusedOutput ? d->focusedOutput() : nullptr;
+    // Only for a run on another output is a configure round waited for.
+    if (d->surface && target && d->output && target != d->output)
+        d->destroySurface();
     if (!d->surface)
-        return d->makeSurface();  // its first configure applies the request
+        return d->makeSurface(target);  // its first configure applies the request
     d->commit({});
 }
 
@@ -265,9 +286,10 @@ LayerOverlay::Frame LayerOverlay::beginFrame(QSize size)
     const QSize output = d->outputSize.isEmpty() ? size : d->outputSize;
     d->paintingArea = QRect(QPoint((output.width() - size.width()) / 2, (output.height() - size.height()) / 2), size)
                       & QRect(QPoint(0, 0), output);
-    d->painting = d->configured ? d->freeFrame() : nullptr;
+    const bool sized = d->surface && !d->outputSize.isEmpty();
+    d->painting = sized ? d->freeFrame() : nullptr;
     if (!d->painting) {
-        if (d->configured)
+        if (sized)
             appLog(QStringLiteral("no shared memory for a %1×%2 panel").arg(output.width()).arg(output.height()));
         none = QImage(output, QImage::Format_ARGB32_Premultiplied);
         return {none, d->paintingArea};

@@ -1,14 +1,16 @@
-// One layer-shell overlay surface on Zumo's own connection, made once at start and kept mapped
-// for Zumo's lifetime, covering the output: idle it shows one transparent pixel, takes no
-// pointer and no keyboard. A run only changes its contents and its keyboard interactivity, so
-// showing the panel needs no configure round with the compositor.
+// One layer-shell overlay surface on Zumo's own connection, made at start and kept mapped,
+// covering its output: idle it shows one transparent pixel, takes no pointer and no keyboard.
+// A run only changes its contents and its keyboard interactivity, so showing the panel needs no
+// configure round with the compositor (unless the run is on another output than the last).
 #pragma once
 
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <functional>
 #include <memory>
 
+struct wl_output;
 struct wl_surface;
 
 namespace zumo::wayland {
@@ -18,14 +20,17 @@ class WaylandConnection;
 class LayerOverlay {
 public:
     // connection must outlive the overlay. Makes the surface when the compositor offers the
-    // layer shell; its first configure arrives with the next dispatch. Main thread.
-    explicit LayerOverlay(WaylandConnection& connection);
+    // layer shell, on the output the compositor chooses; its first configure arrives with the
+    // next dispatch. focusedOutput tells the output a run's panel belongs on (null: unknown).
+    // Main thread.
+    LayerOverlay(WaylandConnection& connection, std::function<wl_output*()> focusedOutput);
     ~LayerOverlay();
     LayerOverlay(const LayerOverlay&) = delete;
     LayerOverlay& operator=(const LayerOverlay&) = delete;
 
     // Exclusive keyboard while held: the compositor gives the surface the keyboard at once (the
     // modifiers held come with it) and gives it back to the window that had it on release.
+    // Taking it on another output than the surface's makes a new surface there first.
     void holdKeyboard(bool hold);
     bool holdsKeyboard() const;
     wl_surface* surface() const;

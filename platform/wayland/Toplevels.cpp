@@ -34,8 +34,17 @@ void onAppId(void* data, zwlr_foreign_toplevel_handle_v1*, const char* appId)
     static_cast<Handle*>(data)->pending.appId = QString::fromUtf8(appId);
 }
 
-void onOutputEnter(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
-void onOutputLeave(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+void onOutputEnter(void* data, zwlr_foreign_toplevel_handle_v1*, wl_output* output)
+{
+    static_cast<Handle*>(data)->pending.output = output;
+}
+
+void onOutputLeave(void* data, zwlr_foreign_toplevel_handle_v1*, wl_output* output)
+{
+    Toplevel& t = static_cast<Handle*>(data)->pending;
+    if (t.output == output)
+        t.output = nullptr;
+}
 
 void onState(void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states)
 {

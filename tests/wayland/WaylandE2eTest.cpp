@@ -268,6 +268,25 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == shown[2]; })) << "clicked " << shown[2].toStdString()
                                                                      << ", focused " << focusedTitle().toStdString();
     held.waitForFinished(4 * DefaultDeadlineMs);
+
+    // With the active window on a second output, the panel shows there.
+    swaymsg({QStringLiteral("create_output")});
+    const QJsonArray outputs = QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"),
+                                                                                     QStringLiteral("get_outputs")})).array();
+    ASSERT_GE(outputs.size(), 2);
+    const QString second = outputs.last().toObject().value(QStringLiteral("name")).toString();
+    swaymsg({QStringLiteral("move container to output ") + second + QStringLiteral(", focus output ") + second});
+    m_zumo.sync();
+    const QString secondShot = QCoreApplication::applicationDirPath() + QStringLiteral("/second.png");
+    run(QStringLiteral("grim"), {QStringLiteral("-o"), second, secondShot});
+    const QImage secondBefore(secondShot);
+    startClient(held, QStringLiteral("wtype"), altTab({QStringLiteral("-s"), QStringLiteral("4000")}));
+    EXPECT_TRUE(waitUntil([&] {
+        run(QStringLiteral("grim"), {QStringLiteral("-o"), second, secondShot});
+        return changedPixelsInMiddle(secondBefore, QImage(secondShot)) > 50;
+    }, 4000)) << "no panel on " << second.toStdString();
+    held.waitForFinished(4 * DefaultDeadlineMs);
+    swaymsg({QStringLiteral("output ") + second + QStringLiteral(" disable")});
 }
 
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
