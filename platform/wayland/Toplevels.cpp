@@ -123,8 +123,12 @@ Toplevels::~Toplevels()
 {
     for (auto& h : m_handles)
         zwlr_foreign_toplevel_handle_v1_destroy(h->handle);
-    if (m_manager)
+    if (m_manager) {
+        // Its "finished" answer is never read now: the proxy goes at once (events for it are
+        // dropped), rather than being left behind.
         zwlr_foreign_toplevel_manager_v1_stop(m_manager);
+        zwlr_foreign_toplevel_manager_v1_destroy(m_manager);
+    }
 }
 
 std::shared_ptr<const ToplevelSnapshot> Toplevels::snapshot() const
