@@ -1,4 +1,4 @@
-// The overlay surface: made and configured once, then only new contents and keyboard requests.
+// The overlay surface: kept between runs, so a run sends only new contents and keyboard requests.
 #include "platform/wayland/LayerOverlay.h"
 
 #include <QColor>

@@ -1,6 +1,6 @@
 // The switcher's panel on Wayland: the run painted by PanelPainter into the overlay surface's
-// shared-memory frame, and the pointer over it. One panel, on the output the compositor puts the
-// overlay on.
+// shared-memory frame, and the pointer over it. One panel, on the output of the active window;
+// no mirrors on the other outputs.
 #pragma once
 
 #include <QPointF>
