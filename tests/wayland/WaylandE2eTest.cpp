@@ -101,6 +101,19 @@ int changedPixelsInMiddle(const QImage& a, const QImage& b)
     return changed;
 }
 
+const QString Alt = QStringLiteral("alt");
+
+QStringList altTab(const QStringList& whileHeld)
+{
+    return QStringList{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-s"), Gap}
+           + whileHeld + QStringList{QStringLiteral("-m"), Alt};
+}
+
+QStringList key(const QString& name)
+{
+    return {QStringLiteral("-k"), name, QStringLiteral("-s"), Gap};
+}
+
 // Where tile index of a centred panel of count tiles (with its hint line) is on a screen.
 QPoint tileCentre(int count, int index, QSize screen)
 {
@@ -197,24 +210,26 @@ protected:
         m_zumo.sync();
     }
 
+    // Holds Alt+Tab with held until the middle of a screenshot of output (every output when
+    // empty) changes: the panel is up. Returns the screenshot from before.
+    static QImage holdUntilPanelShows(QProcess& held, const QString& output, const QString& shot)
+    {
+        const QStringList grim = output.isEmpty() ? QStringList{shot} : QStringList{QStringLiteral("-o"), output, shot};
+        run(QStringLiteral("grim"), grim);
+        const QImage before(shot);
+        startClient(held, QStringLiteral("wtype"), altTab({QStringLiteral("-s"), QStringLiteral("5000")}));
+        EXPECT_TRUE(waitUntil([&] {
+            run(QStringLiteral("grim"), grim);
+            return changedPixelsInMiddle(before, QImage(shot)) > 50;
+        }, 4000)) << "no panel on the screenshot " << shot.toStdString();
+        return before;
+    }
+
     ZumoProcess m_zumo;
     QProcess m_keeper;
     QProcess m_pointer;
     std::vector<std::unique_ptr<QProcess>> m_windows;
 };
-
-const QString Alt = QStringLiteral("alt");
-
-QStringList altTab(const QStringList& whileHeld)
-{
-    return QStringList{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-s"), Gap}
-           + whileHeld + QStringList{QStringLiteral("-m"), Alt};
-}
-
-QStringList key(const QString& name)
-{
-    return {QStringLiteral("-k"), name, QStringLiteral("-s"), Gap};
-}
 
 TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
 {
@@ -254,14 +269,8 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     const QStringList shown = m_zumo.listedTitles();
     ASSERT_EQ(shown.size(), 3);
     const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/panel.png");
-    run(QStringLiteral("grim"), {shot});
-    const QImage before(shot);
     QProcess held;
-    startClient(held, QStringLiteral("wtype"), altTab({QStringLiteral("-s"), QStringLiteral("5000")}));
-    EXPECT_TRUE(waitUntil([&] {
-        run(QStringLiteral("grim"), {shot});
-        return changedPixelsInMiddle(before, QImage(shot)) > 50;
-    }, 4000)) << "no panel on the screenshot " << shot.toStdString();
+    const QImage before = holdUntilPanelShows(held, {}, shot);
     const QPoint third = tileCentre(3, 2, before.size());
     m_pointer.write(QStringLiteral("%1 %2 %3 %4\n").arg(third.x()).arg(third.y()).arg(before.width()).arg(before.height()).toUtf8());
     EXPECT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs));
@@ -277,14 +286,7 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     const QString second = outputs.last().toObject().value(QStringLiteral("name")).toString();
     swaymsg({QStringLiteral("move container to output ") + second + QStringLiteral(", focus output ") + second});
     m_zumo.sync();
-    const QString secondShot = QCoreApplication::applicationDirPath() + QStringLiteral("/second.png");
-    run(QStringLiteral("grim"), {QStringLiteral("-o"), second, secondShot});
-    const QImage secondBefore(secondShot);
-    startClient(held, QStringLiteral("wtype"), altTab({QStringLiteral("-s"), QStringLiteral("4000")}));
-    EXPECT_TRUE(waitUntil([&] {
-        run(QStringLiteral("grim"), {QStringLiteral("-o"), second, secondShot});
-        return changedPixelsInMiddle(secondBefore, QImage(secondShot)) > 50;
-    }, 4000)) << "no panel on " << second.toStdString();
+    holdUntilPanelShows(held, second, QCoreApplication::applicationDirPath() + QStringLiteral("/second.png"));
     held.waitForFinished(4 * DefaultDeadlineMs);
     swaymsg({QStringLiteral("output ") + second + QStringLiteral(" disable")});
 }
