@@ -1,7 +1,8 @@
-// The overlay surface: its configure handshake and the shared-memory buffers it shows.
+// The overlay surface: kept between runs, so a run sends only new contents and keyboard requests.
 #include "platform/wayland/LayerOverlay.h"
 
 #include <QColor>
+#include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
@@ -19,12 +20,13 @@ namespace zumo::wayland {
 namespace {
 
 // A wl_shm buffer with a QImage over its memory; busy from attach until the compositor
-// releases it.
+// releases it. painted is the part that may hold something other than transparent pixels.
 struct ShmBuffer {
     wl_buffer* buffer = nullptr;
     void* memory = nullptr;
     std::size_t bytes = 0;
     QImage image;
+    QRect painted;
     bool busy = false;
 
     ~ShmBuffer()
@@ -66,40 +68,59 @@ std::unique_ptr<ShmBuffer> makeBuffer(wl_shm* shm, QSize size)
     wl_shm_pool_destroy(pool);
     ::close(fd);
     wl_buffer_add_listener(b->buffer, &bufferListener, b.get());
+    // A new memfd reads as zeros: fully transparent.
     b->image = QImage(static_cast<uchar*>(b->memory), size.width(), size.height(), stride,
                       QImage::Format_ARGB32_Premultiplied);
     return b;
+}
+
+void clearRect(QImage& image, const QRect& rect)
+{
+    const QRect r = rect & image.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        std::memset(image.scanLine(y) + r.left() * 4, 0, std::size_t(r.width()) * 4);
 }
 
 } // namespace
 
 struct LayerOverlay::Impl {
     WaylandConnection& connection;
-    LayerOverlay* owner = nullptr;
+    std::function<wl_output*()> focusedOutput;
+    wl_output* output = nullptr;     // the surface's, once known
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr;
     wl_callback* frameCallback = nullptr;
     bool configured = false;
-    QSize requested;                 // the size last asked of the compositor
-    ShmBuffer* shown = nullptr;      // the frame to show, null for the transparent pixel
+    bool keyboard = false;
+    QSize outputSize;                // from the last configure
+    std::unique_ptr<ShmBuffer> pixel;  // shown while idle
+    ShmBuffer* shown = nullptr;      // the frame shown, null for the pixel
     ShmBuffer* painting = nullptr;   // given out by beginFrame
-    std::vector<std::unique_ptr<ShmBuffer>> buffers;
+    QRect shownArea;
+    QRect paintingArea;
+    std::vector<std::unique_ptr<ShmBuffer>> frames;
 
-    explicit Impl(WaylandConnection& c) : connection(c) {}
-    ShmBuffer* freeBuffer(QSize size);
-    void requestSize(QSize size);
-    void attach();
+    Impl(WaylandConnection& c, std::function<wl_output*()> f) : connection(c), focusedOutput(std::move(f)) {}
+    void makeSurface(wl_output* on);
+    ShmBuffer* freeFrame();
+    void setInputRegion(const QRect& area);
+    void commit(const QRect& damage);
     void destroySurface();
 };
 
 namespace {
 
-void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t, uint32_t)
+void layerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height)
 {
     auto* d = static_cast<LayerOverlay::Impl*>(data);
     zwlr_layer_surface_v1_ack_configure(layer, serial);
-    d->configured = true;
-    d->attach();
+    const QSize size{int(width), int(height)};
+    const bool resized = size != d->outputSize;
+    d->outputSize = size;
+    // A configure of the same size is only acknowledged: committing on each could loop.
+    const bool first = !std::exchange(d->configured, true);
+    if (first || resized)
+        d->commit(QRect(QPoint(0, 0), size));
 }
 
 void layerClosed(void* data, zwlr_layer_surface_v1*)
@@ -110,62 +131,101 @@ void layerClosed(void* data, zwlr_layer_surface_v1*)
 
 const zwlr_layer_surface_v1_listener layerListener{layerConfigure, layerClosed};
 
+void surfaceEnter(void* data, wl_surface*, wl_output* output)
+{
+    static_cast<LayerOverlay::Impl*>(data)->output = output;
+}
+
+void surfaceLeave(void*, wl_surface*, wl_output*) {}
+
+const wl_surface_listener surfaceListener{surfaceEnter, surfaceLeave};
+
 void frameDone(void* data, wl_callback* callback, uint32_t)
 {
     auto* d = static_cast<LayerOverlay::Impl*>(data);
     wl_callback_destroy(callback);
     d->frameCallback = nullptr;
-    d->owner->framePresented.notify();
+    // The blank frame that hid the panel is on the screen: the idle pixel can replace it
+    // without leaving the panel's old pixels behind.
+    if (d->shown && d->shown->painted.isEmpty()) {
+        d->shown = nullptr;
+        d->commit({});
+    }
 }
 
 const wl_callback_listener frameListener{frameDone};
 
 } // namespace
 
-ShmBuffer* LayerOverlay::Impl::freeBuffer(QSize size)
+void LayerOverlay::Impl::makeSurface(wl_output* on)
 {
-    for (auto& b : buffers)
-        if (!b->busy && b.get() != shown && b->image.size() == size)
+    if (surface || !connection.layerShell())
+        return;
+    surface = wl_compositor_create_surface(connection.compositor());
+    wl_surface_add_listener(surface, &surfaceListener, this);
+    output = on;
+    // The output's size stands for the configured one until it comes, so a panel painted before
+    // is shown with the first configure.
+    for (const Output& o : connection.outputs())
+        if (o.output == on && !o.frame.isEmpty())
+            outputSize = o.frame.size();
+    layer = zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), surface, on,
+                                                  ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "zumo");
+    zwlr_layer_surface_v1_add_listener(layer, &layerListener, this);
+    // The whole output, bars included: the compositor says its size, and the panel is centred
+    // in it by Zumo, so a panel of another size needs no new configure.
+    zwlr_layer_surface_v1_set_anchor(layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                                                ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    zwlr_layer_surface_v1_set_exclusive_zone(layer, -1);
+    zwlr_layer_surface_v1_set_size(layer, 0, 0);
+    setInputRegion({});
+    wl_surface_commit(surface);
+    connection.flush();
+}
+
+ShmBuffer* LayerOverlay::Impl::freeFrame()
+{
+    // Frames of another output's size are dropped as the compositor lets go of them.
+    std::erase_if(frames, [this](const auto& b) { return !b->busy && b.get() != shown && b->image.size() != outputSize; });
+    for (auto& b : frames)
+        if (!b->busy && b.get() != shown)
             return b.get();
-    // Buffers of other sizes that nobody reads are dropped before a new one is made.
-    std::erase_if(buffers, [this, size](const auto& b) { return !b->busy && b.get() != shown && b->image.size() != size; });
-    auto made = makeBuffer(connection.shm(), size);
+    auto made = makeBuffer(connection.shm(), outputSize);
     if (!made)
         return nullptr;
-    buffers.push_back(std::move(made));
-    return buffers.back().get();
+    frames.push_back(std::move(made));
+    return frames.back().get();
 }
 
-void LayerOverlay::Impl::requestSize(QSize size)
+void LayerOverlay::Impl::setInputRegion(const QRect& area)
 {
-    if (size == requested)
-        return;
-    requested = size;
-    zwlr_layer_surface_v1_set_size(layer, uint32_t(size.width()), uint32_t(size.height()));
-    configured = false;
-    wl_surface_commit(surface);
+    wl_region* region = wl_compositor_create_region(connection.compositor());
+    if (!area.isEmpty())
+        wl_region_add(region, area.x(), area.y(), area.width(), area.height());
+    wl_surface_set_input_region(surface, region);
+    wl_region_destroy(region);
 }
 
-void LayerOverlay::Impl::attach()
+void LayerOverlay::Impl::commit(const QRect& damage)
 {
     if (!surface || !configured)
         return;
-    if (!shown) {
-        ShmBuffer* pixel = freeBuffer(QSize(1, 1));
-        if (!pixel)
+    zwlr_layer_surface_v1_set_keyboard_interactivity(
+        layer, keyboard ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+    ShmBuffer* buffer = shown;
+    if (!buffer) {
+        if (!pixel && !(pixel = makeBuffer(connection.shm(), QSize(1, 1))))
             return;
-        pixel->image.fill(Qt::transparent);
-        pixel->busy = true;
-        wl_surface_attach(surface, pixel->buffer, 0, 0);
-    } else {
-        shown->busy = true;
-        wl_surface_attach(surface, shown->buffer, 0, 0);
-        if (!frameCallback) {
-            frameCallback = wl_surface_frame(surface);
-            wl_callback_add_listener(frameCallback, &frameListener, this);
-        }
+        buffer = pixel.get();
     }
-    wl_surface_damage(surface, 0, 0, INT32_MAX, INT32_MAX);
+    buffer->busy = true;
+    wl_surface_attach(surface, buffer->buffer, 0, 0);
+    if (!damage.isEmpty())
+        wl_surface_damage(surface, damage.x(), damage.y(), damage.width(), damage.height());
+    if (shown && !frameCallback && !damage.isEmpty()) {
+        frameCallback = wl_surface_frame(surface);
+        wl_callback_add_listener(frameCallback, &frameListener, this);
+    }
     wl_surface_commit(surface);
     connection.flush();
 }
@@ -182,13 +242,15 @@ void LayerOverlay::Impl::destroySurface()
     layer = nullptr;
     surface = nullptr;
     configured = false;
-    requested = {};
+    shown = nullptr;
+    shownArea = {};
     connection.flush();
 }
 
-LayerOverlay::LayerOverlay(WaylandConnection& connection) : d(std::make_unique<Impl>(connection))
+LayerOverlay::LayerOverlay(WaylandConnection& connection, std::function<wl_output*()> focusedOutput)
+    : d(std::make_unique<Impl>(connection, std::move(focusedOutput)))
 {
-    d->owner = this;
+    d->makeSurface(nullptr);
 }
 
 LayerOverlay::~LayerOverlay()
@@ -196,30 +258,21 @@ LayerOverlay::~LayerOverlay()
     d->destroySurface();
 }
 
-void LayerOverlay::open()
+void LayerOverlay::holdKeyboard(bool hold)
 {
-    if (d->surface || !d->connection.layerShell())
-        return;
-    d->surface = wl_compositor_create_surface(d->connection.compositor());
-    d->layer = zwlr_layer_shell_v1_get_layer_surface(d->connection.layerShell(), d->surface, nullptr,
-                                                     ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "zumo");
-    zwlr_layer_surface_v1_add_listener(d->layer, &layerListener, d.get());
-    zwlr_layer_surface_v1_set_keyboard_interactivity(d->layer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
-    d->requested = d->shown ? d->shown->image.size() : QSize(1, 1);
-    zwlr_layer_surface_v1_set_size(d->layer, uint32_t(d->requested.width()), uint32_t(d->requested.height()));
-    wl_surface_commit(d->surface);
-    d->connection.flush();
+    d->keyboard = hold;
+    wl_output* target = hold && d->focusedOutput ? d->focusedOutput() : nullptr;
+    // Only for a run on another output is a configure round waited for.
+    if (d->surface && target && d->output && target != d->output)
+        d->destroySurface();
+    if (!d->surface)
+        return d->makeSurface(target);  // its first configure applies the request
+    d->commit({});
 }
 
-void LayerOverlay::close()
+bool LayerOverlay::holdsKeyboard() const
 {
-    d->destroySurface();
-    d->shown = nullptr;
-}
-
-bool LayerOverlay::isOpen() const
-{
-    return d->surface != nullptr;
+    return d->keyboard && d->surface;
 }
 
 wl_surface* LayerOverlay::surface() const
@@ -227,16 +280,24 @@ wl_surface* LayerOverlay::surface() const
     return d->surface;
 }
 
-QImage& LayerOverlay::beginFrame(QSize size)
+LayerOverlay::Frame LayerOverlay::beginFrame(QSize size)
 {
     static QImage none;
-    d->painting = d->freeBuffer(size.expandedTo(QSize(1, 1)));
+    const QSize output = d->outputSize.isEmpty() ? size : d->outputSize;
+    d->paintingArea = QRect(QPoint((output.width() - size.width()) / 2, (output.height() - size.height()) / 2), size)
+                      & QRect(QPoint(0, 0), output);
+    const bool sized = d->surface && !d->outputSize.isEmpty();
+    d->painting = sized ? d->freeFrame() : nullptr;
     if (!d->painting) {
-        appLog(QStringLiteral("no shared memory for a %1×%2 panel").arg(size.width()).arg(size.height()));
-        none = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        return none;
+        if (sized)
+            appLog(QStringLiteral("no shared memory for a %1×%2 panel").arg(output.width()).arg(output.height()));
+        none = QImage(output, QImage::Format_ARGB32_Premultiplied);
+        return {none, d->paintingArea};
     }
-    return d->painting->image;
+    // The buffer keeps what it showed two frames ago: only that part needs clearing.
+    clearRect(d->painting->image, d->painting->painted | d->paintingArea);
+    d->painting->painted = d->paintingArea;
+    return {d->painting->image, d->paintingArea};
 }
 
 void LayerOverlay::present()
@@ -244,20 +305,34 @@ void LayerOverlay::present()
     if (!d->painting)
         return;
     d->shown = std::exchange(d->painting, nullptr);
-    open();
-    if (d->shown->image.size() != d->requested)
-        return d->requestSize(d->shown->image.size());
-    d->attach();
+    const QRect damage = d->shownArea | d->paintingArea;
+    d->shownArea = d->paintingArea;
+    d->setInputRegion(d->shownArea);
+    d->commit(damage);
 }
 
 void LayerOverlay::clearFrame()
 {
-    d->shown = nullptr;
-    if (!d->surface)
+    if (!d->shown || d->shownArea.isEmpty())
         return;
-    if (d->requested != QSize(1, 1))
-        return d->requestSize(QSize(1, 1));
-    d->attach();
+    // A frame of the same size with the panel's area cleared, so the compositor redraws what was
+    // under it (a smaller buffer would damage only itself); the pixel follows once it is shown.
+    ShmBuffer* blank = d->freeFrame();
+    const QRect damage = std::exchange(d->shownArea, QRect());
+    d->setInputRegion({});
+    if (!blank) {
+        d->shown = nullptr;
+        return d->commit(QRect(QPoint(0, 0), d->outputSize));
+    }
+    clearRect(blank->image, blank->painted);
+    blank->painted = {};
+    d->shown = blank;
+    d->commit(damage);
+}
+
+QRect LayerOverlay::shownArea() const
+{
+    return d->shownArea;
 }
 
 } // namespace zumo::wayland

@@ -1,14 +1,16 @@
-// One layer-shell overlay surface on Zumo's own connection. While open it holds the keyboard
-// (exclusive interactivity), so the release of Alt and the panel's keys reach Zumo; it shows
-// the last frame painted, or nothing visible (one transparent pixel) before the first.
+// One layer-shell overlay surface on Zumo's own connection, made at start and kept mapped,
+// covering its output: idle it shows one transparent pixel, takes no pointer and no keyboard.
+// A run only changes its contents and its keyboard interactivity, so showing the panel needs no
+// configure round with the compositor (unless the run is on another output than the last).
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
+#include <functional>
 #include <memory>
 
-#include "platform/Listeners.h"
-
+struct wl_output;
 struct wl_surface;
 
 namespace zumo::wayland {
@@ -17,29 +19,34 @@ class WaylandConnection;
 
 class LayerOverlay {
 public:
-    // connection must outlive the overlay and offer the layer shell. Main thread.
-    explicit LayerOverlay(WaylandConnection& connection);
+    // connection must outlive the overlay. Makes the surface when the compositor offers the
+    // layer shell, on the output the compositor chooses; its first configure arrives with the
+    // next dispatch. focusedOutput tells the output a run's panel belongs on (null: unknown).
+    // Main thread.
+    LayerOverlay(WaylandConnection& connection, std::function<wl_output*()> focusedOutput);
     ~LayerOverlay();
     LayerOverlay(const LayerOverlay&) = delete;
     LayerOverlay& operator=(const LayerOverlay&) = delete;
 
-    // Makes the surface unless it exists; the compositor maps it and gives it the keyboard
-    // after one configure round.
-    void open();
-    // Destroys the surface: the keyboard goes back to the window that had it.
-    void close();
-    bool isOpen() const;
+    // Exclusive keyboard while held: the compositor gives the surface the keyboard at once (the
+    // modifiers held come with it) and gives it back to the window that had it on release.
+    // Taking it on another output than the surface's makes a new surface there first.
+    void holdKeyboard(bool hold);
+    bool holdsKeyboard() const;
     wl_surface* surface() const;
 
-    // An image of size pixels to paint the next frame into (contents undefined), backed by
-    // shared memory the compositor reads; present() shows it, centred on the output.
-    QImage& beginFrame(QSize size);
+    // An image the size of the output to paint the next frame into, with area (size pixels,
+    // centred) cleared to transparent; nothing outside area may be painted. present() shows it.
+    struct Frame {
+        QImage& image;
+        QRect area;
+    };
+    Frame beginFrame(QSize size);
     void present();
-    // Shows nothing visible again, keeping the keyboard.
+    // Shows nothing visible again.
     void clearFrame();
-
-    // A presented frame reached the screen (the compositor's frame callback). Main thread.
-    Notifier<> framePresented;
+    // Where the frame shown sits on the output, empty when nothing is shown.
+    QRect shownArea() const;
 
     struct Impl;
 

@@ -34,8 +34,17 @@ void onAppId(void* data, zwlr_foreign_toplevel_handle_v1*, const char* appId)
     static_cast<Handle*>(data)->pending.appId = QString::fromUtf8(appId);
 }
 
-void onOutputEnter(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
-void onOutputLeave(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+void onOutputEnter(void* data, zwlr_foreign_toplevel_handle_v1*, wl_output* output)
+{
+    static_cast<Handle*>(data)->pending.output = output;
+}
+
+void onOutputLeave(void* data, zwlr_foreign_toplevel_handle_v1*, wl_output* output)
+{
+    Toplevel& t = static_cast<Handle*>(data)->pending;
+    if (t.output == output)
+        t.output = nullptr;
+}
 
 void onState(void* data, zwlr_foreign_toplevel_handle_v1*, wl_array* states)
 {
@@ -114,8 +123,12 @@ Toplevels::~Toplevels()
 {
     for (auto& h : m_handles)
         zwlr_foreign_toplevel_handle_v1_destroy(h->handle);
-    if (m_manager)
+    if (m_manager) {
+        // Its "finished" answer is never read now: the proxy goes at once (events for it are
+        // dropped), rather than being left behind.
         zwlr_foreign_toplevel_manager_v1_stop(m_manager);
+        zwlr_foreign_toplevel_manager_v1_destroy(m_manager);
+    }
 }
 
 std::shared_ptr<const ToplevelSnapshot> Toplevels::snapshot() const

@@ -13,6 +13,7 @@
 #include "platform/Listeners.h"
 #include "platform/Workspace.h"
 
+struct wl_output;
 struct zwlr_foreign_toplevel_manager_v1;
 struct zwlr_foreign_toplevel_handle_v1;
 
@@ -29,6 +30,7 @@ struct Toplevel {
     bool minimized = false;
     bool maximized = false;
     bool fullscreen = false;
+    wl_output* output = nullptr;  // the output it last entered, of the connection's own
 };
 
 // The windows as of the last "done", most recently activated first; windows never activated

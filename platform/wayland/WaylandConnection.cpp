@@ -25,6 +25,11 @@ struct WaylandConnection::Impl {
     wl_shm* shm = nullptr;
     wl_seat* seat = nullptr;
     wl_keyboard* keyboard = nullptr;
+    wl_pointer* pointer = nullptr;
+    wl_surface* pointerSurface = nullptr;
+    double pointerX = 0;
+    double pointerY = 0;
+    PointerListener* pointerListener = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     Global toplevelManager;
     std::vector<Output> outputs;
@@ -123,9 +128,71 @@ void keyboardRepeat(void*, wl_keyboard*, int32_t, int32_t) {}
 const wl_keyboard_listener keyboardListener{keyboardKeymap, keyboardEnter, keyboardLeave,
                                             keyboardKey,    keyboardModifiers, keyboardRepeat};
 
+// --- pointer -----------------------------------------------------------------------------
+
+constexpr uint32_t LeftButton = 0x110;  // BTN_LEFT
+
+void pointerEnter(void* data, wl_pointer*, uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y)
+{
+    auto* d = static_cast<Impl*>(data);
+    // Entering is no motion of the user's: a panel appearing under a resting pointer must not
+    // move the selection, so only the position is kept.
+    d->pointerSurface = surface;
+    d->pointerX = wl_fixed_to_double(x);
+    d->pointerY = wl_fixed_to_double(y);
+}
+
+void pointerLeave(void* data, wl_pointer*, uint32_t, wl_surface*)
+{
+    static_cast<Impl*>(data)->pointerSurface = nullptr;
+}
+
+void pointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y)
+{
+    auto* d = static_cast<Impl*>(data);
+    d->pointerX = wl_fixed_to_double(x);
+    d->pointerY = wl_fixed_to_double(y);
+    if (d->pointerListener && d->pointerSurface)
+        d->pointerListener->pointerMoved(d->pointerSurface, d->pointerX, d->pointerY);
+}
+
+void pointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button, uint32_t state)
+{
+    auto* d = static_cast<Impl*>(data);
+    if (d->pointerListener && d->pointerSurface && button == LeftButton && state == WL_POINTER_BUTTON_STATE_PRESSED)
+        d->pointerListener->pointerPressed(d->pointerSurface, d->pointerX, d->pointerY);
+}
+
+void pointerAxis(void* data, wl_pointer*, uint32_t, uint32_t axis, wl_fixed_t value)
+{
+    auto* d = static_cast<Impl*>(data);
+    if (d->pointerListener && d->pointerSurface && axis == WL_POINTER_AXIS_VERTICAL_SCROLL)
+        d->pointerListener->wheelTurned(wl_fixed_to_double(value));
+}
+
+void pointerFrame(void*, wl_pointer*) {}
+void pointerAxisSource(void*, wl_pointer*, uint32_t) {}
+void pointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
+void pointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+void pointerAxisValue120(void*, wl_pointer*, uint32_t, int32_t) {}
+
+const wl_pointer_listener pointerListener{pointerEnter,        pointerLeave,    pointerMotion,
+                                          pointerButton,       pointerAxis,     pointerFrame,
+                                          pointerAxisSource,   pointerAxisStop, pointerAxisDiscrete,
+                                          pointerAxisValue120};
+
 void seatCapabilities(void* data, wl_seat* seat, uint32_t caps)
 {
     auto* d = static_cast<Impl*>(data);
+    const bool hasPointer = caps & WL_SEAT_CAPABILITY_POINTER;
+    if (hasPointer && !d->pointer) {
+        d->pointer = wl_seat_get_pointer(seat);
+        wl_pointer_add_listener(d->pointer, &pointerListener, d);
+    } else if (!hasPointer && d->pointer) {
+        wl_pointer_release(d->pointer);
+        d->pointer = nullptr;
+        d->pointerSurface = nullptr;
+    }
     const bool hasKeyboard = caps & WL_SEAT_CAPABILITY_KEYBOARD;
     if (hasKeyboard && !d->keyboard) {
         d->keyboard = wl_seat_get_keyboard(seat);
@@ -234,6 +301,8 @@ WaylandConnection::~WaylandConnection()
         wl_output_destroy(o.output);
     if (d->keyboard)
         wl_keyboard_release(d->keyboard);
+    if (d->pointer)
+        wl_pointer_release(d->pointer);
     if (d->seat)
         wl_seat_destroy(d->seat);
     if (d->layerShell)
@@ -260,6 +329,11 @@ void WaylandConnection::setKeyboardListener(KeyboardListener* listener)
     d->keyboardListener = listener;
     if (listener && !d->keymap.isEmpty())
         listener->keymap(d->keymap);
+}
+
+void WaylandConnection::setPointerListener(PointerListener* listener)
+{
+    d->pointerListener = listener;
 }
 
 void WaylandConnection::flush()

@@ -50,6 +50,15 @@ public:
                            std::uint32_t group) = 0;
 };
 
+// What the seat's pointer reports over Zumo's own surfaces, in surface coordinates. Main thread.
+class PointerListener {
+public:
+    virtual ~PointerListener() = default;
+    virtual void pointerMoved(wl_surface* surface, double x, double y) = 0;
+    virtual void pointerPressed(wl_surface* surface, double x, double y) = 0;  // the left button
+    virtual void wheelTurned(double distance) = 0;                   // vertical, down positive
+};
+
 class WaylandConnection {
 public:
     // Connects to $WAYLAND_DISPLAY and learns the globals and outputs (two round trips). Null,
@@ -70,6 +79,8 @@ public:
 
     // Keyboard events go to listener from now on; a keymap already received is given at once.
     void setKeyboardListener(KeyboardListener* listener);
+    // Pointer events go to listener from now on.
+    void setPointerListener(PointerListener* listener);
     // Sends every request made so far.
     void flush();
     // Returns once the compositor has handled every request sent before and its answers have

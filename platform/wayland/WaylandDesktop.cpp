@@ -21,13 +21,19 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
         error = *missing;
         return nullptr;
     }
-    // The toplevels present now arrive with the next round trip, so the first switch has them.
+    // The overlay is made now and kept: its configure round is done before the first run.
+    d.overlay = std::make_unique<LayerOverlay>(*d.connection, [toplevels = d.toplevels.get()]() -> wl_output* {
+        const auto snapshot = toplevels->snapshot();
+        const Toplevel* active = snapshot->active();
+        return active ? active->output : nullptr;
+    });
+    // The toplevels present now and the overlay's configure arrive with the next round trip, so
+    // the first switch has them.
     d.connection->roundTrip();
     d.windows = std::make_unique<WaylandWindows>(*d.toplevels);
-    d.screens = std::make_unique<WaylandScreens>(*d.connection);
-    d.overlay = std::make_unique<LayerOverlay>(*d.connection);
+    d.screens = std::make_unique<WaylandScreens>(*d.connection, *d.toplevels);
     d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
-    d.panels = std::make_unique<WaylandPanels>(settings, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
+    d.panels = std::make_unique<WaylandPanels>(settings, *d.connection, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
     d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
     return desktop;
 }

@@ -45,7 +45,7 @@ void WaylandKeyboardHook::setCapturing(bool capturing)
     m_capturing = capturing;
     if (!capturing)
         return;
-    if (m_overlay.isOpen() && m_focused) {
+    if (m_overlay.holdsKeyboard() && m_focused) {
         // The last run's overlay still holds the keyboard, so no enter event will tell the
         // modifiers: they are told on the next turn (not from inside the handler's call).
         QTimer::singleShot(0, &m_posted, [this] {
@@ -55,7 +55,7 @@ void WaylandKeyboardHook::setCapturing(bool capturing)
         return;
     }
     m_focused = false;
-    m_overlay.open();
+    m_overlay.holdKeyboard(true);
 }
 
 void WaylandKeyboardHook::panelsHidden()
@@ -65,7 +65,8 @@ void WaylandKeyboardHook::panelsHidden()
         return;
     }
     m_focused = false;
-    m_overlay.close();
+    m_overlay.clearFrame();
+    m_overlay.holdKeyboard(false);
 }
 
 bool WaylandKeyboardHook::trigger(bool reverse)

@@ -24,9 +24,9 @@ class LayerOverlay;
 // - trigger() stands for a press of the main shortcut (Shift added for reverse); the handler
 //   opens or moves the run as for a real press. Repeated Tabs while Alt is held arrive the
 //   same way, since the compositor keeps its binding while the overlay has the keyboard.
-// - setCapturing(true) opens the overlay; when it receives the keyboard the modifiers held
-//   are delivered as FlagsChanged, so a quick tap (Alt already up) commits at once.
-// - setCapturing(false) stops delivering keys but keeps the overlay until panelsHidden(): the
+// - setCapturing(true) has the overlay take the keyboard; when it receives it the modifiers
+//   held are delivered as FlagsChanged, so a quick tap (Alt already up) commits at once.
+// - setCapturing(false) stops delivering keys but keeps the keyboard until panelsHidden(): the
 //   run's activation request must reach the compositor before the keyboard is let go, or the
 //   compositor would first hand it back to the window that had it.
 // - Losing the keyboard to another surface while capturing delivers DisabledByUserInput.
@@ -49,8 +49,8 @@ public:
 
     // The compositor's binding for the main shortcut fired. False when the hook is off.
     bool trigger(bool reverse);
-    // The run's panel was hidden (after its activation request): the overlay goes unless a new
-    // run holds it.
+    // The run's panel was hidden (after its activation request): the overlay lets the keyboard
+    // go unless a new run holds it.
     void panelsHidden();
 
 private:

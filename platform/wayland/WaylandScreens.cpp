@@ -1,11 +1,13 @@
 // Outputs as screens.
 #include "platform/wayland/WaylandScreens.h"
 
+#include "platform/wayland/Toplevels.h"
 #include "platform/wayland/WaylandConnection.h"
 
 namespace zumo::wayland {
 
-WaylandScreens::WaylandScreens(WaylandConnection& connection) : m_connection(connection)
+WaylandScreens::WaylandScreens(WaylandConnection& connection, const Toplevels& toplevels)
+    : m_connection(connection), m_toplevels(toplevels)
 {
     m_outputs = connection.outputsChanged.subscribe([this] { changed.notify(); });
 }
@@ -21,13 +23,24 @@ std::vector<Screen> WaylandScreens::screens() const
 
 std::optional<int> WaylandScreens::mainScreen() const
 {
-    return screens().empty() ? std::nullopt : std::optional<int>(0);
+    const auto snapshot = m_toplevels.snapshot();
+    const Toplevel* active = snapshot->active();
+    int index = 0;
+    for (const Output& o : m_connection.outputs()) {
+        if (o.frame.isEmpty())
+            continue;
+        if (active && o.output == active->output)
+            return index;
+        ++index;
+    }
+    return index > 0 ? std::optional<int>(0) : std::nullopt;
 }
 
 QPointF WaylandScreens::pointerLocation() const
 {
     const auto all = screens();
-    return all.empty() ? QPointF() : all.front().frame.center();
+    const std::optional<int> main = mainScreen();
+    return main ? all[std::size_t(*main)].frame.center() : QPointF();
 }
 
 } // namespace zumo::wayland

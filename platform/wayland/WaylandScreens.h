@@ -6,20 +6,22 @@
 
 namespace zumo::wayland {
 
+class Toplevels;
 class WaylandConnection;
 
 class WaylandScreens final : public Screens {
 public:
-    // connection must outlive the screens. Main thread.
-    explicit WaylandScreens(WaylandConnection& connection);
+    // Both must outlive the screens. Main thread.
+    WaylandScreens(WaylandConnection& connection, const Toplevels& toplevels);
     std::vector<Screen> screens() const override;
-    // The compositor does not say which output has the focus: the first one.
+    // The compositor says neither which output has the focus nor where the pointer is: the
+    // output of the active window stands for both, else the first output.
     std::optional<int> mainScreen() const override;
-    // Nor where the pointer is: the first output's centre.
     QPointF pointerLocation() const override;
 
 private:
     WaylandConnection& m_connection;
+    const Toplevels& m_toplevels;
     Subscription m_outputs;
 };
 

@@ -8,11 +8,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 #include <pwd.h>
 #include <unistd.h>
 
+#include "panel/PanelLayout.h"
 #include "platform/KeyCodes.h"
 #include "platform/wayland/SwayBindings.h"
 #include "platform/wayland/WaylandKeys.h"
@@ -99,6 +101,32 @@ int changedPixelsInMiddle(const QImage& a, const QImage& b)
     return changed;
 }
 
+const QString Alt = QStringLiteral("alt");
+
+QStringList altTab(const QStringList& whileHeld)
+{
+    return QStringList{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-s"), Gap}
+           + whileHeld + QStringList{QStringLiteral("-m"), Alt};
+}
+
+QStringList key(const QString& name)
+{
+    return {QStringLiteral("-k"), name, QStringLiteral("-s"), Gap};
+}
+
+// Where tile index of a centred panel of count tiles (with its hint line) is on a screen.
+QPoint tileCentre(int count, int index, QSize screen)
+{
+    RunView view;
+    view.entries.resize(count);
+    view.hint = QStringLiteral("hint");
+    const PanelShape shape = panelShape(view, 1);
+    const QSizeF size = preferredSize(shape);
+    const QPointF origin((screen.width() - int(std::ceil(size.width()))) / 2,
+                         (screen.height() - int(std::ceil(size.height()))) / 2);
+    return (origin + tileRect(shape, index).center()).toPoint();
+}
+
 class WaylandE2eTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -126,6 +154,10 @@ protected:
         swaymsg({QStringLiteral("bindsym Mod1+Shift+Tab exec ") + zumo + QStringLiteral(" --prev")});
         // The seat loses its keyboard when the last virtual keyboard goes: one stays for the test.
         startClient(m_keeper, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("600000")});
+        // Likewise the seat has a pointer only while a pointer device exists.
+        startClient(m_pointer, QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-pointer"), {});
+        ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs)) << "no virtual pointer";
+        m_pointer.readAll();
         // A Qt application on Qt's own Wayland platform, then three foot terminals.
         ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
                                                QStringLiteral("/../e2e/zumo-tabclient"),
@@ -143,8 +175,8 @@ protected:
         swaymsg({QStringLiteral("unbindsym Mod1+Shift+Tab")});
         for (auto& p : m_windows)
             p->kill(), p->waitForFinished();
-        m_keeper.kill();
-        m_keeper.waitForFinished();
+        for (QProcess* p : {&m_keeper, &m_pointer})
+            p->kill(), p->waitForFinished();
         m_zumo.stop();
     }
 
@@ -156,6 +188,7 @@ protected:
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setReadChannel(QProcess::StandardOutput);
         process.start(program, arguments);
         process.waitForStarted(DefaultDeadlineMs);
     }
@@ -177,23 +210,26 @@ protected:
         m_zumo.sync();
     }
 
+    // Holds Alt+Tab with held until the middle of a screenshot of output (every output when
+    // empty) changes: the panel is up. Returns the screenshot from before.
+    static QImage holdUntilPanelShows(QProcess& held, const QString& output, const QString& shot)
+    {
+        const QStringList grim = output.isEmpty() ? QStringList{shot} : QStringList{QStringLiteral("-o"), output, shot};
+        run(QStringLiteral("grim"), grim);
+        const QImage before(shot);
+        startClient(held, QStringLiteral("wtype"), altTab({QStringLiteral("-s"), QStringLiteral("5000")}));
+        EXPECT_TRUE(waitUntil([&] {
+            run(QStringLiteral("grim"), grim);
+            return changedPixelsInMiddle(before, QImage(shot)) > 50;
+        }, 4000)) << "no panel on the screenshot " << shot.toStdString();
+        return before;
+    }
+
     ZumoProcess m_zumo;
     QProcess m_keeper;
+    QProcess m_pointer;
     std::vector<std::unique_ptr<QProcess>> m_windows;
 };
-
-const QString Alt = QStringLiteral("alt");
-
-QStringList altTab(const QStringList& whileHeld)
-{
-    return QStringList{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-s"), Gap}
-           + whileHeld + QStringList{QStringLiteral("-m"), Alt};
-}
-
-QStringList key(const QString& name)
-{
-    return {QStringLiteral("-k"), name, QStringLiteral("-s"), Gap};
-}
 
 TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
 {
@@ -227,17 +263,32 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     keys(altTab(key(QStringLiteral("w"))));
     EXPECT_TRUE(waitUntil([&] { return !swayShows(rows[1]); })) << rows[1].toStdString() << " still open";
 
-    // The open panel, held long enough to be seen, caught on a screenshot.
+    // The open panel, held long enough to be seen, caught on a screenshot; then a click on its
+    // third tile chooses that window.
+    m_zumo.sync();
+    const QStringList shown = m_zumo.listedTitles();
+    ASSERT_EQ(shown.size(), 3);
     const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/panel.png");
-    run(QStringLiteral("grim"), {shot});
-    const QImage before(shot);
     QProcess held;
-    startClient(held, QStringLiteral("wtype"), altTab({QStringLiteral("-s"), QStringLiteral("5000")}));
-    EXPECT_TRUE(waitUntil([&] {
-        run(QStringLiteral("grim"), {shot});
-        return changedPixelsInMiddle(before, QImage(shot)) > 50;
-    }, 4000)) << "no panel on the screenshot " << shot.toStdString();
+    const QImage before = holdUntilPanelShows(held, {}, shot);
+    const QPoint third = tileCentre(3, 2, before.size());
+    m_pointer.write(QStringLiteral("%1 %2 %3 %4\n").arg(third.x()).arg(third.y()).arg(before.width()).arg(before.height()).toUtf8());
+    EXPECT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs));
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == shown[2]; })) << "clicked " << shown[2].toStdString()
+                                                                     << ", focused " << focusedTitle().toStdString();
     held.waitForFinished(4 * DefaultDeadlineMs);
+
+    // With the active window on a second output, the panel shows there.
+    swaymsg({QStringLiteral("create_output")});
+    const QJsonArray outputs = QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"),
+                                                                                     QStringLiteral("get_outputs")})).array();
+    ASSERT_GE(outputs.size(), 2);
+    const QString second = outputs.last().toObject().value(QStringLiteral("name")).toString();
+    swaymsg({QStringLiteral("move container to output ") + second + QStringLiteral(", focus output ") + second});
+    m_zumo.sync();
+    holdUntilPanelShows(held, second, QCoreApplication::applicationDirPath() + QStringLiteral("/second.png"));
+    held.waitForFinished(4 * DefaultDeadlineMs);
+    swaymsg({QStringLiteral("output ") + second + QStringLiteral(" disable")});
 }
 
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
