@@ -4,7 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
-#include <cstring>
+#include <QtEndian>
 
 #include "platform/Log.h"
 
@@ -72,10 +72,13 @@ void SwayBindings::read()
 {
     m_buffer += m_socket->readAll();
     while (m_buffer.size() >= HeaderSize) {
-        std::uint32_t size = 0;
-        std::uint32_t type = 0;
-        std::memcpy(&size, m_buffer.constData() + MagicSize, 4);
-        std::memcpy(&type, m_buffer.constData() + MagicSize + 4, 4);
+        // Native byte order, as sway writes it. GCC's sanitizer build sees a path through
+        // QByteArray's shared empty buffer that the size check above rules out.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+        const auto size = qFromUnaligned<std::uint32_t>(m_buffer.constData() + MagicSize);
+        const auto type = qFromUnaligned<std::uint32_t>(m_buffer.constData() + MagicSize + 4);
+#pragma GCC diagnostic pop
         if (!m_buffer.startsWith(QByteArrayView(Magic, MagicSize)) || size > MaxPayload) {
             appLog(QStringLiteral("sway's IPC sent something unexpected; its binding events are no longer read"));
             m_socket->abort();
