@@ -15,7 +15,7 @@ add_custom_command(OUTPUT ${ZUMO_ICON_FILES}
   COMMENT "Drawing the application icons")
 add_custom_target(zumo_icons ALL DEPENDS ${ZUMO_ICON_FILES})
 
-install(TARGETS zumo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zumo zumo-trigger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${ZUMO_ICON_DIR}/zumo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

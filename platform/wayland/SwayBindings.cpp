@@ -51,7 +51,7 @@ SwayBindings::SwayBindings(std::function<void(bool)> trigger) : m_trigger(std::m
     m_socket = std::make_unique<QLocalSocket>();
     m_socket->connectToServer(path);
     if (!m_socket->waitForConnected(1000)) {
-        appLog(QStringLiteral("sway's IPC socket does not answer (%1); only \"exec zumo --next\" bindings work")
+        appLog(QStringLiteral("sway's IPC socket does not answer (%1); only \"exec zumo-trigger next\" bindings work")
                    .arg(m_socket->errorString()));
         m_socket.reset();
         return;

@@ -44,20 +44,20 @@ std::optional<QString> bindingLines(const QString& compositor)
 {
     const QString name = compositor.toLower();
     if (name == QLatin1String("sway"))
-        return QStringLiteral("bindsym Mod1+Tab exec zumo --next\n"
-                              "bindsym Mod1+Shift+Tab exec zumo --prev\n"
+        return QStringLiteral("bindsym Mod1+Tab exec zumo-trigger next\n"
+                              "bindsym Mod1+Shift+Tab exec zumo-trigger prev\n"
                               "# Faster, with no process started per press, instead of the two lines above:\n"
                               "# bindsym Mod1+Tab nop zumo next\n"
                               "# bindsym Mod1+Shift+Tab nop zumo prev\n");
     if (name == QLatin1String("labwc"))
-        return QStringLiteral("<keybind key=\"A-Tab\"><action name=\"Execute\" command=\"zumo --next\"/></keybind>\n"
-                              "<keybind key=\"A-S-Tab\"><action name=\"Execute\" command=\"zumo --prev\"/></keybind>\n");
+        return QStringLiteral("<keybind key=\"A-Tab\"><action name=\"Execute\" command=\"zumo-trigger next\"/></keybind>\n"
+                              "<keybind key=\"A-S-Tab\"><action name=\"Execute\" command=\"zumo-trigger prev\"/></keybind>\n");
     if (name == QLatin1String("hyprland"))
-        return QStringLiteral("bind = ALT, Tab, exec, zumo --next\n"
-                              "bind = ALT SHIFT, Tab, exec, zumo --prev\n");
+        return QStringLiteral("bind = ALT, Tab, exec, zumo-trigger next\n"
+                              "bind = ALT SHIFT, Tab, exec, zumo-trigger prev\n");
     if (name == QLatin1String("river"))
-        return QStringLiteral("riverctl map normal Alt Tab spawn 'zumo --next'\n"
-                              "riverctl map normal Alt+Shift Tab spawn 'zumo --prev'\n");
+        return QStringLiteral("riverctl map normal Alt Tab spawn 'zumo-trigger next'\n"
+                              "riverctl map normal Alt+Shift Tab spawn 'zumo-trigger prev'\n");
     return std::nullopt;
 }
 

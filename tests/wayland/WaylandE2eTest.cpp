@@ -135,7 +135,7 @@ protected:
             GTEST_SKIP() << reason.toStdString();
         if (sessionFile(QStringLiteral("wayland")).isEmpty())
             GTEST_SKIP() << "no headless sway: ZUMO_WAYLAND_SESSION names no running session";
-        // The binding's `zumo --next` runs as sway's user, and the control socket answers only its
+        // The binding's `zumo-trigger` runs as sway's user, and the control socket answers only its
         // own user: zumo runs as that user too.
         if (geteuid() == 0) {
             const passwd* nobody = getpwnam("nobody");
@@ -146,12 +146,12 @@ protected:
                                       QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock")),
                                       QStringLiteral("ZUMO_BACKEND=wayland"), QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
         ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.output().toStdString();
-        const QString zumo = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2")
-                                 .arg(m_zumo.runtimeDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo"));
+        const QString trigger = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2").arg(m_zumo.runtimeDir(),
+                                 QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo-trigger"));
         // Alt+Tab as sway's IPC event (no process per press, so the paced gestures keep their
-        // order on a loaded machine); Alt+Shift+Tab starts `zumo --prev`, over the control socket.
+        // order on a loaded machine); Alt+Shift+Tab starts `zumo-trigger prev`, over the control socket.
         swaymsg({QStringLiteral("bindsym Mod1+Tab nop zumo next")});
-        swaymsg({QStringLiteral("bindsym Mod1+Shift+Tab exec ") + zumo + QStringLiteral(" --prev")});
+        swaymsg({QStringLiteral("bindsym Mod1+Shift+Tab exec ") + trigger + QStringLiteral(" prev")});
         // The seat loses its keyboard when the last virtual keyboard goes: one stays for the test.
         startClient(m_keeper, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("600000")});
         // Likewise the seat has a pointer only while a pointer device exists.
@@ -243,7 +243,7 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     const Step steps[] = {
         {"Alt+Tab+Tab goes to the third window by recency", altTab(key(QStringLiteral("Tab"))), "alpha"},
         {"a quick tap goes to the previous window", {QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-m"), Alt}, "charlie"},
-        {"a quick Alt+Shift+Tab (zumo --prev) goes to the last row",
+        {"a quick Alt+Shift+Tab (zumo-trigger prev) goes to the last row",
          {QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"), QStringLiteral("Tab"),
           QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt}, "qtwin"},
         {"Escape cancels", altTab(key(QStringLiteral("Escape"))), "qtwin"},
@@ -309,7 +309,7 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("ubuntu:GNOME"))->contains(QLatin1String("Xorg")));
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("KDE"))->contains(QLatin1String("KWin script")));
     EXPECT_TRUE(missingProtocolsMessage(true, false, QStringLiteral("weston"))->contains(QLatin1String("layer-shell")));
-    EXPECT_TRUE(bindingLines(QStringLiteral("Sway"))->contains(QLatin1String("bindsym Mod1+Shift+Tab exec zumo --prev")));
+    EXPECT_TRUE(bindingLines(QStringLiteral("Sway"))->contains(QLatin1String("bindsym Mod1+Shift+Tab exec zumo-trigger prev")));
     EXPECT_FALSE(bindingLines(QStringLiteral("weston")));
     EXPECT_EQ(bindingTrigger(R"({"change":"run","binding":{"command":"nop  zumo prev"}})"), true);
     EXPECT_FALSE(bindingTrigger(R"({"change":"run","binding":{"command":"exec foot"}})"));
