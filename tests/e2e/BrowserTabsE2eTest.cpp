@@ -61,24 +61,6 @@ protected:
     TabClient reader;
 };
 
-TEST_F(BrowserTabsE2e, aWindowWithThreeTabsIsListedAsOneRowPerTabWithTheSelectedOneMarked)
-{
-    ASSERT_NO_FATAL_FAILURE(startReader());
-    std::vector<Entry> rows = desk.rowsOf(reader.pid());
-    ASSERT_EQ(titles(rows), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")}));
-    for (const Entry& row : rows) {
-        ASSERT_TRUE(row.tab);
-        EXPECT_TRUE(isPartElement(*row.tab));
-        EXPECT_EQ(row.window, std::optional<ElementRef>(reader.window()));
-        EXPECT_EQ(row.windowTitle, Reader);
-    }
-    // Only the selected tab carries the window's number, and only it reads as selected.
-    EXPECT_EQ(rows[0].windowID, std::optional<std::uint32_t>(reader.window()));
-    EXPECT_FALSE(rows[1].windowID);
-    EXPECT_EQ(desk.ax->number(*rows[0].tab, QStringLiteral("AXValue")), 1.0);
-    EXPECT_EQ(desk.ax->number(*rows[1].tab, QStringLiteral("AXValue")), 0.0);
-}
-
 // Choosing a tab row is proven through zumo below; here, the fault that once closed the window.
 TEST_F(BrowserTabsE2e, aTabHasNoCloseButtonAndClosingOneNeverClosesTheWindow)
 {
@@ -125,11 +107,8 @@ protected:
     void startZumo(const QString& sessionAddress)
     {
         ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser({{QStringLiteral("listTabs"), true}})));
-        QFile suppressions(zumo.configHome() + QStringLiteral("/../lsan.supp"));
-        ASSERT_TRUE(suppressions.open(QIODevice::WriteOnly) && suppressions.write("leak:libdbus-1.so\n") > 0);
-        suppressions.close();
-        ASSERT_TRUE(zumo.start({}, {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionAddress,
-                                    QStringLiteral("LSAN_OPTIONS=suppressions=") + suppressions.fileName()}));
+        ASSERT_TRUE(zumo.start(
+            {}, {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionAddress, leakSuppressions(zumo)}));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }
 

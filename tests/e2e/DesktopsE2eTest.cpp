@@ -99,9 +99,7 @@ TEST_F(DesktopsE2e, choosingOneWindowOfAnAppWithEveryWindowMinimisedRestoresThat
 TEST_F(DesktopsE2e, onAScreenScaledTwiceThePanelIsCentredAndFits)
 {
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie}));
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(ShowAtOnce)));
-    ASSERT_TRUE(zumo.start({}, {leakSuppressions(), QStringLiteral("QT_SCALE_FACTOR=2")}));
-    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, {QStringLiteral("QT_SCALE_FACTOR=2")}));
 
     ASSERT_TRUE(openPanel());
     const QRect panel = panels->geometry(*panels->visiblePanel()).value_or(QRect());

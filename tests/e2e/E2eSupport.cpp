@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -51,29 +52,17 @@ QString siblingProgram(const char* variable, const char* relativePath)
 
 } // namespace
 
-Session readSession()
-{
-    Session session;
-    QString dir = qEnvironmentVariable("ZUMO_E2E_SESSION");
-    if (dir.isEmpty()) {
-        session.unavailable = QStringLiteral("no virtual desktop: ZUMO_E2E_SESSION is not set (run through ctest)");
-        return session;
-    }
-    session.display = readText(dir + QStringLiteral("/display"));
-    if (!session.display.isEmpty())
-        return session;
-    session.unavailable = readText(dir + QStringLiteral("/unavailable"));
-    if (session.unavailable.isEmpty())
-        session.unavailable = QStringLiteral("no virtual desktop running in ") + dir;
-    return session;
-}
-
 std::optional<QString> enterSession()
 {
-    Session session = readSession();
-    if (session.display.isEmpty())
-        return session.unavailable;
-    qputenv("DISPLAY", session.display.toLocal8Bit());
+    const QString dir = qEnvironmentVariable("ZUMO_E2E_SESSION");
+    if (dir.isEmpty())
+        return QStringLiteral("no virtual desktop: ZUMO_E2E_SESSION is not set (run through ctest)");
+    const QString display = readText(dir + QStringLiteral("/display"));
+    if (display.isEmpty()) {
+        const QString why = readText(dir + QStringLiteral("/unavailable"));
+        return why.isEmpty() ? QStringLiteral("no virtual desktop running in ") + dir : why;
+    }
+    qputenv("DISPLAY", display.toLocal8Bit());
     return std::nullopt;
 }
 
@@ -193,23 +182,14 @@ std::vector<xcb_window_t> XHelper::clientList()
     return {data, data + xcb_get_property_value_length(reply.p) / 4};
 }
 
-std::vector<xcb_atom_t> XHelper::netWmState(xcb_window_t window)
+bool XHelper::hasState(xcb_window_t window, const char* stateAtom)
 {
     auto cookie = xcb_get_property(m_c, 0, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64);
     Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
     if (!reply || reply->format != 32)
-        return {};
-    auto* data = static_cast<xcb_atom_t*>(xcb_get_property_value(reply.p));
-    return {data, data + xcb_get_property_value_length(reply.p) / 4};
-}
-
-bool XHelper::hasState(xcb_window_t window, const char* stateAtom)
-{
-    xcb_atom_t wanted = atom(stateAtom);
-    for (xcb_atom_t state : netWmState(window))
-        if (state == wanted)
-            return true;
-    return false;
+        return false;
+    const auto* states = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.p));
+    return std::count(states, states + xcb_get_property_value_length(reply.p) / 4, atom(stateAtom)) > 0;
 }
 
 std::optional<uint32_t> XHelper::desktopOf(xcb_window_t window)
@@ -220,11 +200,6 @@ std::optional<uint32_t> XHelper::desktopOf(xcb_window_t window)
 std::optional<uint32_t> XHelper::currentDesktop()
 {
     return cardinal(m_root, "_NET_CURRENT_DESKTOP");
-}
-
-std::optional<uint32_t> XHelper::numberOfDesktops()
-{
-    return cardinal(m_root, "_NET_NUMBER_OF_DESKTOPS");
 }
 
 std::optional<QRect> XHelper::frameGeometry(xcb_window_t window)
@@ -276,11 +251,6 @@ void XHelper::rootMessage(xcb_window_t window, const char* type, std::vector<uin
 void XHelper::activate(xcb_window_t window)
 {
     rootMessage(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
-}
-
-void XHelper::setNumberOfDesktops(uint32_t count)
-{
-    rootMessage(m_root, "_NET_NUMBER_OF_DESKTOPS", {count});
 }
 
 void XHelper::setCurrentDesktop(uint32_t desktop)

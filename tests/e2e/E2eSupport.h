@@ -21,15 +21,8 @@ class QSocketNotifier;
 
 namespace zumo::e2e {
 
-// The display of the running virtual desktop (from $ZUMO_E2E_SESSION/display), or the reason
-// there is none ($ZUMO_E2E_SESSION/unavailable, or a note that the variable is unset).
-struct Session {
-    QString display;
-    QString unavailable;
-};
-Session readSession();
-
-// Points DISPLAY at the session; returns the reason to skip when there is no session.
+// Points DISPLAY at the running virtual desktop ($ZUMO_E2E_SESSION/display); returns the reason
+// to skip when there is none ($ZUMO_E2E_SESSION/unavailable, or a note that the variable is unset).
 std::optional<QString> enterSession();
 
 // Skips the current test when there is no virtual desktop.
@@ -65,11 +58,9 @@ public:
     // Reads, each one round trip.
     xcb_window_t activeWindow();
     std::vector<xcb_window_t> clientList();
-    std::vector<xcb_atom_t> netWmState(xcb_window_t window);
     bool hasState(xcb_window_t window, const char* stateAtom);
     std::optional<uint32_t> desktopOf(xcb_window_t window);
     std::optional<uint32_t> currentDesktop();
-    std::optional<uint32_t> numberOfDesktops();
     // The outer frame in root coordinates (client geometry plus _NET_FRAME_EXTENTS).
     std::optional<QRect> frameGeometry(xcb_window_t window);
     QString title(xcb_window_t window);
@@ -79,7 +70,6 @@ public:
     // Requests to the window manager, as a pager would send them (source indication 2).
     void rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data);
     void activate(xcb_window_t window);
-    void setNumberOfDesktops(uint32_t count);
     void setCurrentDesktop(uint32_t desktop);
     void moveToDesktop(xcb_window_t window, uint32_t desktop);
     void setTitle(xcb_window_t window, const QString& title);

@@ -88,7 +88,7 @@ TEST_F(RobustE2e, aShortcutHeldByAnotherProgramIsTakenBackOnceItLetsGo)
                                     XCB_GRAB_MODE_ASYNC));
     ASSERT_EQ(refused, nullptr);
     ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
-    ASSERT_TRUE(zumo.start({}, {leakSuppressions()}));
+    ASSERT_NO_FATAL_FAILURE(launchZumo());
     ASSERT_TRUE(waitUntil([&] { return zumo.output().contains(QStringLiteral("waiting")); }))
         << "zumo printed: " << zumo.output().toStdString();
     EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));

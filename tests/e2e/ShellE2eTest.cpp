@@ -11,6 +11,7 @@
 #include <xcb/xtest.h>
 
 #include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eFixture.h"
 #include "tests/e2e/SwitcherE2eSupport.h"
 
 namespace zumo::e2e {
@@ -57,37 +58,15 @@ std::optional<xcb_window_t> embeddedWindow(XHelper& x, qint64 pid, qint64 host)
     return std::nullopt;
 }
 
-class ShellE2e : public ::testing::Test {
+class ShellE2e : public SwitcherE2e {
   protected:
-    void SetUp() override
-    {
-        ZUMO_REQUIRE_SESSION();
-        x = std::make_unique<XHelper>();
-        ASSERT_TRUE(x->ok());
-        popups = std::make_unique<PanelWatch>(*x);
-    }
-
     void TearDown() override
     {
-        zumo.stop();
+        SwitcherE2e::TearDown();
         if (tray.state() != QProcess::NotRunning) {
             tray.kill();
             tray.waitForFinished(DefaultDeadlineMs);
         }
-    }
-
-    void startZumo(const QJsonObject& settings, const QStringList& arguments = {}, const QStringList& environment = {})
-    {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
-        ASSERT_TRUE(zumo.start(arguments, environment)) << zumo.process().errorString().toStdString();
-    }
-
-    // Ends zumo as the session does.
-    void stopZumo()
-    {
-        zumo.process().terminate();
-        ASSERT_TRUE(zumo.waitForExit()) << "zumo ignored SIGTERM";
-        EXPECT_EQ(zumo.process().exitCode(), 0);
     }
 
     // trayer, the small XEmbed system tray, once it owns the tray selection.
@@ -142,9 +121,9 @@ class ShellE2e : public ::testing::Test {
     {
         ASSERT_TRUE(waitUntil([&] { return viewable(icon); })) << "the icon is not shown";
         ASSERT_TRUE(zumo.sync());
-        const int before = popups->showings();
+        const int before = panels->showings();
         ASSERT_NO_FATAL_FAILURE(click(icon));
-        ASSERT_TRUE(waitUntil([&] { return popups->showings() > before; })) << "no menu opened";
+        ASSERT_TRUE(waitUntil([&] { return panels->showings() > before; })) << "no menu opened";
         ASSERT_TRUE(zumo.sync());
     }
 
@@ -160,30 +139,14 @@ class ShellE2e : public ::testing::Test {
 
     double storedPauseUntil() { return readSettings(zumo.configHome()).value(QStringLiteral("pauseUntil")).toDouble(); }
 
-    bool altTab()
-    {
-        return x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L);
-    }
-
-    std::unique_ptr<XHelper> x;
-    std::unique_ptr<PanelWatch> popups;
     QProcess tray;
-    ZumoProcess zumo;
 };
 
 TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
 {
     ASSERT_NO_FATAL_FAILURE(startTray());
-    TestClient alpha, bravo;
-    ASSERT_TRUE(alpha.start({QStringLiteral("Alpha notes")}, QStringLiteral("Alpha")));
-    ASSERT_TRUE(bravo.start({QStringLiteral("Bravo mail")}, QStringLiteral("Bravo")));
-    x->activate(alpha.window(0));
-    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == alpha.window(0); }));
-    x->activate(bravo.window(0));
-    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == bravo.window(0); }));
-
-    ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser({{QStringLiteral("showDelay"), 0}})));
-    ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
     std::optional<xcb_window_t> icon;
     ASSERT_TRUE(waitUntil([&] {
         icon = embeddedWindow(*x, zumo.process().processId(), tray.processId());
@@ -198,12 +161,12 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
     const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     EXPECT_NEAR(storedPauseUntil(), now + 15 * 60, 60);
 
-    const int shown = popups->showings();
+    const int shown = panels->showings();
     ASSERT_TRUE(altTab());
     x->flush();
     ASSERT_TRUE(zumo.sync());
-    EXPECT_EQ(x->activeWindow(), bravo.window(0)) << "Alt+Tab switched while paused";
-    EXPECT_EQ(popups->showings(), shown) << "a panel opened while paused";
+    EXPECT_EQ(x->activeWindow(), id(Bravo)) << "Alt+Tab switched while paused";
+    EXPECT_EQ(panels->showings(), shown) << "a panel opened while paused";
 
     // While paused the submenu ends with Resume Now, after the three durations and a separator.
     ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
@@ -211,15 +174,13 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
     ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() < now; })) << "the pause was not lifted";
     ASSERT_TRUE(altTab());
     x->flush();
-    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == alpha.window(0); })) << "Alt+Tab did not switch";
+    EXPECT_TRUE(waitActive(Alpha)) << "Alt+Tab did not switch";
     stopZumo();
 }
 
 TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndALoginLaunchOpensNoWindow)
 {
-    const QJsonObject openAtLaunch = setUpUser({{QStringLiteral("openAtLaunch"), true}});
-    ASSERT_NO_FATAL_FAILURE(startZumo(openAtLaunch));
-    ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startZumo({{QStringLiteral("openAtLaunch"), true}}));
     EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, SettingsTitle); })) << "Settings did not open at launch";
     QFile entry(zumo.configHome() + QStringLiteral("/autostart/zumo.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly)) << "no autostart entry";
@@ -227,7 +188,7 @@ TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndALoginLaunchOpensNoWindow)
     stopZumo();
     ASSERT_TRUE(waitUntil([&] { return !hasClientTitled(*x, SettingsTitle); }));
 
-    ASSERT_TRUE(zumo.start({QStringLiteral("--login")}));
+    ASSERT_NO_FATAL_FAILURE(launchZumo({QStringLiteral("--login")}));
     ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
     ASSERT_TRUE(zumo.sync());
     x->roundTrip();
@@ -242,7 +203,7 @@ TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)
     QTcpServer vendor;
     ASSERT_TRUE(vendor.listen(QHostAddress::LocalHost));
     const QString host = QStringLiteral("ZUMO_VENDOR_HOST=127.0.0.1:%1").arg(vendor.serverPort());
-    ASSERT_NO_FATAL_FAILURE(startZumo({}, {}, {host}));
+    ASSERT_NO_FATAL_FAILURE(launchZumo({}, {host}));
     EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, ConsentTitle); })) << "no consent window";
     ASSERT_TRUE(zumo.sync());
     EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));

@@ -76,22 +76,23 @@ class SwitcherE2e : public ::testing::Test {
         return waitUntil([&] { return x->activeWindow() == ids.at(title); });
     }
 
-    void startZumo(const QJsonObject& settings = {})
+    // zumo with the user's settings as set up (consent given), once its shortcut is armed.
+    void startZumo(const QJsonObject& settings = {}, const QStringList& environment = {})
     {
         ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
-        ASSERT_TRUE(zumo.start({}, {leakSuppressions()})) << zumo.process().errorString().toStdString();
+        ASSERT_NO_FATAL_FAILURE(startZumoOnItsFiles(environment));
+    }
+    // zumo on whatever its configuration home holds now.
+    void startZumoOnItsFiles(const QStringList& environment = {})
+    {
+        ASSERT_NO_FATAL_FAILURE(launchZumo({}, environment));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }
-
-    // In sanitizer builds the exit status must speak for zumo alone: libdbus, which Qt's desktop
-    // integration loads, keeps a buffer until exit that LeakSanitizer reports.
-    QString leakSuppressions()
+    // Starts zumo without waiting for it to be ready.
+    void launchZumo(const QStringList& arguments = {}, QStringList environment = {})
     {
-        const QString path = zumo.configHome() + QStringLiteral("/../lsan.supp");
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("leak:libdbus-1.so\n");
-        return QStringLiteral("LSAN_OPTIONS=suppressions=") + path;
+        environment << leakSuppressions(zumo);
+        ASSERT_TRUE(zumo.start(arguments, environment)) << zumo.process().errorString().toStdString();
     }
 
     // Ends zumo as the session does and checks it saved and left cleanly.
@@ -146,24 +147,19 @@ class SwitcherE2e : public ::testing::Test {
         return synced;
     }
 
-    // Starts a search in the open panel and types the query, then waits for zumo's answer, which
+    // Types a search into the open panel ("/" and the query), then waits for zumo's answer, which
     // arrives asynchronously: with five or more entries the panel is wider than its search line,
     // so the narrower result list shows as a narrower panel.
-    bool search(std::initializer_list<uint32_t> query)
+    bool search(const std::function<bool()>& typeSlashAndQuery)
     {
         const auto panel = panels->visiblePanel();
         if (!panel)
             return false;
         const int fullWidth = panels->geometry(*panel).value_or(QRect()).width();
-        if (!x->tap(XK_slash))
-            return false;
-        for (uint32_t keysym : query)
-            if (!x->tap(keysym))
-                return false;
-        return waitUntil([&] {
-            const auto now = panels->visiblePanel();
-            return now && panels->geometry(*now).value_or(QRect()).width() < fullWidth;
-        });
+        return typeSlashAndQuery() && waitUntil([&] {
+                   const auto now = panels->visiblePanel();
+                   return now && panels->geometry(*now).value_or(QRect()).width() < fullWidth;
+               });
     }
 
     // Alt, the Tabs and Alt up reach the server in one write, before zumo can react at all.

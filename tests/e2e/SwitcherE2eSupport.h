@@ -135,6 +135,17 @@ inline bool hasClientTitled(XHelper& x, const QString& title)
     return false;
 }
 
+// The environment entry that keeps LeakSanitizer from reporting libdbus's buffer, which Qt's
+// desktop integration loads and keeps until exit.
+inline QString leakSuppressions(const ZumoProcess& zumo)
+{
+    const QString path = zumo.configHome() + QStringLiteral("/../lsan.supp");
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("leak:libdbus-1.so\n");
+    return QStringLiteral("LSAN_OPTIONS=suppressions=") + path;
+}
+
 // zumo's settings file under a private configuration home.
 inline QString settingsPath(const QString& configHome)
 {

@@ -86,9 +86,7 @@ TEST_F(UpdateE2e, anInstalledCopyChecksPrefetchesInstallsAndTheNewVersionStarts)
 
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
     qputenv("ZUMO_BIN", QFile::encodeName(dest + QStringLiteral("/bin/zumo")));
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(ShowAtOnce)));
-    ASSERT_TRUE(zumo.start({}, vendor.environment() << leakSuppressions()));
-    ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, vendor.environment()));
 
     // The first automatic check comes ten seconds after launch; the prefetch follows at once.
     ASSERT_TRUE(waitUntil([&] { return storedCounter(zumo.configHome(), QStringLiteral("update.prefetched")) == 1; },

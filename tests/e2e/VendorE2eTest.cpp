@@ -5,9 +5,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 #include <QTcpServer>
-#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "platform/Listeners.h"

@@ -127,48 +127,6 @@ TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndCarryTheirIcon)
     EXPECT_TRUE(app->regular);
 }
 
-TEST_F(X11Backend, applicationActivationDoesNotOverrideTheWindowAskedFor)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Back"), QStringLiteral("Front")}));
-    helper->activate(client.window(1));
-    ASSERT_TRUE(waitUntil([&] { return windowsOfClient().front() == client.window(1); }));
-
-    // The order a switch uses: the application first, then the chosen (lower) window.
-    accessibility->setFrontmost(pid(), 0.5);
-    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
-    workspace->activate(pid());
-    EXPECT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
-}
-
-TEST_F(X11Backend, anActivatedApplicationIsFrontBeforeTheWindowManagerAnswers)
-{
-    TestClient other;
-    ASSERT_TRUE(other.start({QStringLiteral("Before")}, QStringLiteral("OtherApp"))) << other.error().toStdString();
-    helper->watch(other.window(0));
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("After")}));
-    const Pid otherPid = Pid(other.pid());
-    auto front = [&] { return workspace->frontmostApplication().value_or(RunningApp{}).pid; };
-    helper->activate(other.window(0));
-    ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == other.window(0); }));
-    ASSERT_EQ(front(), otherPid);
-    std::vector<Pid> activated;
-    const Subscription subscription =
-        workspace->activated.subscribe([&](const RunningApp& app) { activated.push_back(app.pid); });
-
-    // No events pumped: the request has not even gone out, so the model still shows the other.
-    actions->activateWindow(client.window(0));
-    EXPECT_EQ(model->snapshot()->active, other.window(0));
-    EXPECT_EQ(front(), pid());
-    ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == client.window(0); }));
-    EXPECT_EQ(front(), pid());
-    EXPECT_EQ(activated, std::vector<Pid>{pid()});
-
-    // Once the model has caught up it has the last word: a switch made elsewhere counts at once.
-    helper->activate(other.window(0));
-    ASSERT_TRUE(waitUntil([&] { return model->snapshot()->active == other.window(0); }));
-    EXPECT_EQ(front(), otherPid);
-}
-
 TEST_F(X11Backend, oneSwitchSendsOneActivation)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Left"), QStringLiteral("Right")}));
@@ -203,20 +161,6 @@ TEST_F(X11Backend, oneSwitchSendsOneActivation)
     ASSERT_TRUE(settle());
     EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
     helper->onEvent = nullptr;
-}
-
-TEST_F(X11Backend, minimiseSetsHiddenAndActivationRestores)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Shy")}));
-    xcb_window_t w = client.window(0);
-    accessibility->setBoolean(w, QStringLiteral("AXMinimized"), true);
-    ASSERT_TRUE(waitUntil([&] { return helper->hasState(w, "_NET_WM_STATE_HIDDEN"); }));
-    EXPECT_TRUE(waitUntil([&] { return accessibility->boolean(w, QStringLiteral("AXMinimized")) == true; }));
-    EXPECT_TRUE(waitUntil([&] { return workspace->runningApplications().size() && modelWindow(0)->minimised(); }));
-
-    accessibility->setBoolean(w, QStringLiteral("AXMinimized"), false);
-    EXPECT_TRUE(waitUntil([&] { return !helper->hasState(w, "_NET_WM_STATE_HIDDEN") && helper->activeWindow() == w; }));
-    EXPECT_TRUE(waitUntil([&] { return accessibility->boolean(w, QStringLiteral("AXMinimized")) == false; }));
 }
 
 TEST_F(X11Backend, hidingAnApplicationMinimisesAllItsWindowsAndUnhideBringsThemBack)

@@ -135,16 +135,6 @@ TEST_F(EventLogTest, unwritablePlacesLoseLinesWithoutHarm)
     EXPECT_TRUE(none.filePath().isEmpty());
 }
 
-TEST_F(EventLogTest, destructionWritesWhatWasQueued)
-{
-    {
-        EventLog log(dir.path(), clock);
-        for (int i = 0; i < 100; ++i)
-            log.append(QString::number(i));
-    }
-    EXPECT_EQ(readAll(logPath()).count('\n'), 100);
-}
-
 TEST_F(EventLogTest, appLogWritesOnlyWhileALogIsInstalled)
 {
     EventLog log(dir.path(), clock);

@@ -1,7 +1,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeDispatcher.h"
@@ -138,28 +137,6 @@ TEST_F(Installer, anAcceptDuringTheProbeStopsThePrefetchQuietly)
     EXPECT_EQ(transport.downloads.size(), 1u);  // only the interactive one
     EXPECT_FALSE(installer.prefetchScheduled());
     EXPECT_EQ(counters.allCount("update.prefetchFailed"), 0);
-}
-
-TEST_F(Installer, acceptingAStagedReleaseStartsTheScriptAndQuits)
-{
-    const auto img = image("2.4.0");
-    prefetch(img);
-    installer.acceptUpdate(img.second);
-    EXPECT_TRUE(installer.installing());
-    const Updater::Staged staged = *installer.staged();
-    ASSERT_EQ(runner.calls.size(), 1u);
-    EXPECT_TRUE(runner.calls[0].detached);
-    EXPECT_EQ(runner.calls[0].program, "/bin/sh");
-    EXPECT_EQ(runner.calls[0].args, QStringList({staged.work + "/install.sh", "4242", staged.newApp,
-                                                 tmp.path() + "/opt/Zumo", staged.work}));
-    EXPECT_EQ(readAll(staged.work + "/install.sh"), Updater::linuxInstallScript());
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(staged.work + "/install.sh").constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0755u);
-    dispatcher.runMain();
-    EXPECT_EQ(quits, 1);
-    EXPECT_FALSE(installer.installing());
-    EXPECT_EQ(counters.allCount("update.accepted"), 1);
 }
 
 TEST_F(Installer, aStagedCopyAlteredSinceIsDownloadedAgainWithAWindow)

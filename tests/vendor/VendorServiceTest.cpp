@@ -192,31 +192,6 @@ TEST_F(VendorServiceTest, anOversizedBodyIsStreamedWithoutBeingHeld)
 #endif
 }
 
-TEST_F(VendorServiceTest, aDripFedBodyArrivesOneByteAtATime)
-{
-    start();
-    ASSERT_TRUE(vendor.setSwitch("/api/zumo-config", "drip=1"));
-    std::vector<size_t> pieces;
-    auto result = client()->Get("/api/zumo-config", [&](const char*, size_t length) {
-        pieces.push_back(length);
-        return true;
-    });
-    ASSERT_TRUE(result);
-    EXPECT_EQ(pieces.size(), size_t(Config.size()));
-    EXPECT_EQ(*std::max_element(pieces.begin(), pieces.end()), 1u);
-}
-
-TEST_F(VendorServiceTest, aDelayOutlastsAClientThatWillNotWait)
-{
-    start();
-    ASSERT_TRUE(vendor.setSwitch("/api/zumo-config", "delay=30000"));
-    auto impatient = client(1)->Get("/api/zumo-config");
-    EXPECT_FALSE(impatient);
-    EXPECT_EQ(impatient.error(), httplib::Error::Read);
-    ASSERT_TRUE(vendor.clearSwitches());
-    EXPECT_EQ(get("/api/zumo-config")->status, 200);
-}
-
 TEST_F(VendorServiceTest, speaksOnlyHttps)
 {
     start();
