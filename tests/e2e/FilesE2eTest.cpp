@@ -259,10 +259,10 @@ class PrivateDeskE2e : public ::testing::Test {
         ASSERT_TRUE(zumo.start());
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }
-    QString eventsLog() const
+    QString logFile(const QString& name = QStringLiteral("events.log")) const
     {
         const QStringList logs = logDirectories(zumo.cacheHome());
-        return logs.size() == 1 ? QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"))
+        return logs.size() == 1 ? QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/" + name))
                                 : QString();
     }
 
@@ -284,10 +284,11 @@ TEST_F(LostServerE2e, aSwitchJustBeforeTheXServerDiesIsOnDisk)
     ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == first.window(0); }));
     desktop.killServer();
     ASSERT_TRUE(zumo.waitForExit()) << "zumo outlived its X server";
-    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit) << "zumo crashed";
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit)
+        << "zumo crashed: " << logFile(QStringLiteral("crash.log")).toStdString();
 
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
-    const QString log = eventsLog();
+    const QString log = logFile();
     EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
         << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("reconnect"))) << log.toStdString();
@@ -340,7 +341,7 @@ TEST_F(LostWindowManagerE2e, withoutAWindowManagerZumoRaisesAndFocusesEveryChoic
     zumo.process().terminate();
     ASSERT_TRUE(zumo.waitForExit());
 
-    const QString log = eventsLog();
+    const QString log = logFile();
     EXPECT_EQ(log.count(QStringLiteral("no window manager is running")), 1) << log.toStdString();
 }
 
