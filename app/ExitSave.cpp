@@ -22,7 +22,7 @@ xcb_connection_t* g_x = nullptr;
 xcb_connection_t* g_qtX = nullptr;
 QtMessageHandler g_previousHandler = nullptr;  // null: Qt's default
 bool g_handlingMessages = false;
-bool g_toldLoss = false;
+bool g_ending = false;  // a warning while saving must not start the ending over
 
 void saveForExit()
 {
@@ -47,7 +47,7 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
         g_previousHandler(type, context, message);
     else
         std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-    if (g_store && g_qtX && xcb_connection_has_error(g_qtX) && onMainThread())
+    if (g_store && !g_ending && g_qtX && xcb_connection_has_error(g_qtX) && onMainThread())
         endForLostServer();
 }
 
@@ -95,8 +95,8 @@ void disarmExitSave()
 
 void endForLostServer()
 {
-    if (!std::exchange(g_toldLoss, true))
-        appLog(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits"));
+    g_ending = true;
+    appLog(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits"));
     saveForExit();
     // Nothing of a normal shutdown can reach the display any more, and Qt's threads (the
     // network's among them) outlive exit(): the static destructors would pull their data from

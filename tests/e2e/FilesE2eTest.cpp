@@ -235,18 +235,13 @@ class PrivateDesktop {
 // on it; skipped without a private X server.
 class PrivateDeskE2e : public ::testing::Test {
   protected:
-    static constexpr int FreshDesktopDeadlineMs = 10000;
-
     void SetUp() override
     {
         if (const QString reason = desktop.start(); !reason.isEmpty())
             GTEST_SKIP() << reason.toStdString();
         x.emplace();
         ASSERT_TRUE(x->ok());
-        // A window manager that has only just announced itself may take its time over the first
-        // window it is asked to map.
-        ASSERT_TRUE(first.start({First}, QStringLiteral("First"), true, FreshDesktopDeadlineMs))
-            << first.error().toStdString();
+        ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
         ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
         for (xcb_window_t window : {first.window(0), second.window(0)}) {
             x->activate(window);
