@@ -1,4 +1,4 @@
-// The exit handler that saves the settings and drains the log when exit() skips the destructors.
+// Saving when the destructors will not run: an exit() from anywhere, and the end for a lost X server.
 #include "app/ExitSave.h"
 
 #include <QCoreApplication>

@@ -14,7 +14,7 @@ class SettingsStore;
 // process through endForLostServer(). Main thread.
 void armExitSave(SettingsStore& store, EventLog* log, xcb_connection_t* x);
 void disarmExitSave();
-// Logs once that the X server is gone and Zumo saves its settings and quits, saves the store,
+// Logs that the X server is gone and Zumo saves its settings and quits, saves the store,
 // drains the log and ends the process with status 1 at once, without the destructors.
 [[noreturn]] void endForLostServer();
 
