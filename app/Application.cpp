@@ -174,13 +174,9 @@ bool Application::openX11(QString& error)
         return false;
     X11Desktop* x = p.x11.get();
     armExitSave(p.store, p.log.get(), x->connection->xcb());
-    x->connection->setLostHandler([] {
-        tellServerLost();
-        // Qt calls exit() as soon as it looks at its own broken connection, perhaps in the very
-        // next turn of the loop: save before giving it one.
-        saveForExit();
-        QCoreApplication::exit(1);
-    });
+    // A shutdown through the event loop would give Qt the turn in which it looks at its own
+    // broken connection and calls exit() in the middle of it.
+    x->connection->setLostHandler([] { endForLostServer(); });
     p.panels = std::make_unique<SwitcherPanels>(p.settings);
     p.seam = {x->workspace.get(), x->accessibility.get(), x->windowServer.get(), x->screens.get(), x->permissions.get(),
               x->hook.get(), p.panels.get(), x->permissions->compositorRunning(), [x] { x->sync(); },

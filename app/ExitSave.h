@@ -9,14 +9,13 @@ namespace zumo {
 class EventLog;
 class SettingsStore;
 
-// Until disarmExitSave(), an exit() saves the store and drains the log; when the X connection x
-// turns out broken, it first logs that the server is gone and afterwards ends the process at
-// once, without the static destructors. Main thread.
+// Until disarmExitSave(), an exit() saves the store and drains the log, and a broken X
+// connection (x, or Qt's own, which Qt reports with a warning before its exit()) ends the
+// process through endForLostServer(). Main thread.
 void armExitSave(SettingsStore& store, EventLog* log, xcb_connection_t* x);
 void disarmExitSave();
-// Saves the store and drains the log now, as the exit handler would; nothing once disarmed.
-void saveForExit();
-// Logs, once, that the X server is gone and Zumo saves its settings and quits.
-void tellServerLost();
+// Logs that the X server is gone and Zumo saves its settings and quits, saves the store,
+// drains the log and ends the process with status 1 at once, without the destructors.
+[[noreturn]] void endForLostServer();
 
 } // namespace zumo

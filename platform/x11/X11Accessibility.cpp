@@ -35,6 +35,10 @@ WindowParts* X11Accessibility::partsFor(ElementRef element) const
 
 std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double)
 {
+    // The request before the model: the main thread drops an answered request only after the
+    // answer is in the model, so a snapshot read afterwards shows it. Read the other way round, the
+    // answer could slip in between, and neither would name the window just asked for.
+    const auto requested = m_actions.lastActivation();
     auto snapshot = m_model.snapshot();
     std::vector<ElementRef> result;
     // Only this desktop's windows, minimised ones included, as an application lists its windows
@@ -48,7 +52,6 @@ std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double
     // manager has not acted, else the active one, even when the stacking order has not caught
     // up, so a quick second switch starts from it and goes back to the one before.
     std::uint32_t front = snapshot->active;
-    const auto requested = m_actions.lastActivation();
     if (requested && requested->window && activationBelieved(snapshot->active, *requested, m_actions.now()))
         front = requested->window;
     if (auto it = std::find(result.begin(), result.end(), ElementRef(front)); it != result.end())

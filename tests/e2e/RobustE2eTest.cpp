@@ -70,10 +70,7 @@ TEST_F(RobustE2e, backToBackAltTabPairsReturnToTheStartingWindow)
         << echo.error().toStdString();
     for (int i : {1, 0})
         ASSERT_TRUE(makeActive(echo.window(i)));
-    // Between two windows of one application a pair still goes astray now and then (49 of 50 in
-    // about one run in five here, against 1-13 of 50 before): the window manager's answer to the
-    // first activation can arrive in the middle of the second run's build. Known and left open.
-    EXPECT_GE(pairsReturning(echo.window(0), 50), 48) << "two windows of one application";
+    EXPECT_EQ(pairsReturning(echo.window(0), 50), 50) << "two windows of one application";
     stopZumo();
 }
 
