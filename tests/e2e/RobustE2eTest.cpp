@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QStandardPaths>
+#include <iostream>
 
 #include "tests/e2e/SwitcherE2eFixture.h"
 
@@ -38,7 +39,7 @@ class RobustE2e : public SwitcherE2e {
     }
 
     // Two Alt+Tabs back to back, the second sent before the window manager answered the first;
-    // how many of `pairs` came back to `start`.
+    // how many of `pairs` came back to `start`. Where the others went is reported.
     int pairsReturning(xcb_window_t start, int pairs)
     {
         int returned = 0;
@@ -47,9 +48,12 @@ class RobustE2e : public SwitcherE2e {
             tapAltTabAtOnce();
             if (!zumo.sync() || !windowManagerCaughtUp())
                 return returned;
-            if (x->activeWindow() == start)
+            const xcb_window_t landed = x->activeWindow();
+            if (landed == start)
                 ++returned;
-            else if (!makeActive(start))
+            else
+                std::cerr << "pair " << i << " landed on window " << landed << ", not " << start << '\n';
+            if (landed != start && !makeActive(start))
                 return returned;
         }
         return returned;
