@@ -279,7 +279,7 @@ int score(const Query& query, const PreparedText& text)
     // in it, the tiers after it every unit of the compact query, except that the typo tier lets
     // a token carry one unit the text lacks.
     const UnitSet held = text.held;
-    if ((query.wholeUnits & ~held) == 0) {
+    if ((query.wholeUnits & ~held) == 0 && (query.wholePairs & ~text.pairs) == 0) {
         const std::size_t at = findUnits(units, unitsOf(query.whole));
         if (at == 0)
             return 1040 - length;
@@ -299,7 +299,9 @@ int score(const Query& query, const QString& text)
     const Lowered lowered(text);
     QVarLengthArray<Units, 32> words;
     forEachWord(lowered.units, [&words](Units word) { words.push_back(word); });
-    return score(query, PreparedText{lowered.units, lowered.held, Words(words.data(), std::size_t(words.size()))});
+    const std::uint64_t pairs = pairSetOf(QStringView(lowered.units.data(), qsizetype(lowered.units.size())));
+    const Words split(words.data(), std::size_t(words.size()));
+    return score(query, PreparedText{lowered.units, lowered.held, pairs, split});
 }
 
 std::uint64_t appendLowered(const QString& text, std::u16string& units)

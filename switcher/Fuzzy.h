@@ -30,10 +30,12 @@ namespace zumo::Fuzzy {
 int score(const Query& query, const QString& text);
 
 // A text made ready once for scoring against many queries: lower-cased as score() lowers it, the
-// units it holds (as unitSetOf folds them) and its words in order (runs of word units).
+// units and neighbouring pairs it holds (as unitSetOf and pairSetOf fold them) and its words in
+// order (runs of word units).
 struct PreparedText {
     std::u16string_view units;
     std::uint64_t held = 0;
+    std::uint64_t pairs = 0;
     std::span<const std::u16string_view> words;
 };
 

@@ -41,6 +41,7 @@ struct SearchIndex::Prepared {
         std::size_t firstWord = 0;
         std::size_t words = 0;
         std::uint64_t held = 0;
+        std::uint64_t pairs = 0;
     };
     static constexpr int None = -1;  // an empty text, which matches nothing
 
@@ -60,6 +61,7 @@ struct SearchIndex::Prepared {
             Text t{.begin = units.size()};
             t.held = Fuzzy::appendLowered(text, units);
             t.size = units.size() - t.begin;
+            t.pairs = pairSetOf(QStringView(units.data() + t.begin, qsizetype(t.size)));
             texts.push_back(t);
             return *seen.insert(text, int(texts.size()) - 1);
         };
@@ -83,7 +85,7 @@ struct SearchIndex::Prepared {
     Fuzzy::PreparedText text(std::size_t i) const
     {
         const Text& t = texts[i];
-        return {std::u16string_view(units).substr(t.begin, t.size), t.held,
+        return {std::u16string_view(units).substr(t.begin, t.size), t.held, t.pairs,
                 std::span(words).subspan(t.firstWord, t.words)};
     }
 };
