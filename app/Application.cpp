@@ -214,8 +214,8 @@ void Application::buildSwitcher()
     // The window stack already tells which applications were used last; starting from it makes
     // the first switch after launch go to the previously used window, as every later one does.
     if (p.x11)
-        for (const X11Window& window : p.x11->model->snapshot()->windows)
-            p.inventory->noteAppUsed(window.owner);
+        for (const auto& window : p.x11->model->snapshot()->windows)
+            p.inventory->noteAppUsed(window->owner);
     // Wayland gives the windows most recently used first.
     if (p.wayland) {
         const auto windows = p.wayland->toplevels->snapshot()->windows;

@@ -52,7 +52,11 @@ std::size_t SwitcherView::contentDigest() const
     std::size_t seed = qHashMulti(0, c.entries.size(), c.previewMode, c.query.has_value(), c.hint.has_value(),
                                   c.query.value_or(QString()), c.hint.value_or(QString()),
                                   m_settings.tileSize(), m_settings.showNumbers(), c.maxRows, c.firstRow);
-    for (const Entry& e : c.entries) {
+    // Only the tiles shown are drawn: with thousands of windows, hashing every title cost more
+    // than repainting the two tiles of a Tab.
+    const auto [first, last] = shownTiles(c);
+    for (int i = first; i < last; ++i) {
+        const Entry& e = c.entries[std::size_t(i)];
         seed = qHashMulti(seed, e.id, e.title, e.app.name, e.icon.cacheKey(), e.thumb.cacheKey(), e.minimized,
                           e.otherSpace, e.tab.has_value());
     }

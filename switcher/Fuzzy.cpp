@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace zumo::Fuzzy {
@@ -42,38 +43,46 @@ bool lowerFourAscii(const char16_t* in, char16_t* out)
 using UnitSet = std::uint64_t;
 
 
-// A text lower-cased once for scoring: four ASCII units at a time or unit by unit into a stack
-// buffer, or by Qt's whole-string lowering when the text holds a surrogate or U+0130, the one
-// unit whose lower case is two units. Qt's lowering costs about 13 ns a unit once a unit
-// changes, more than all the tiers together; unit by unit it gives the same units (a test checks
-// every unit). The same pass notes which units the text holds, so most texts are ruled out
-// without another walk.
+// Lower-cases `text` into `out` four ASCII units at a time or unit by unit and returns the units
+// it holds; nothing when the text holds a surrogate or U+0130, the one unit whose lower case is
+// two units, which Qt's whole-string lowering must handle. Qt's lowering costs about 13 ns a
+// unit once a unit changes, more than all the tiers together; unit by unit it gives the same
+// units (a test checks every unit).
+std::optional<UnitSet> lowerUnits(QStringView text, char16_t* out)
+{
+    const qsizetype size = text.size();
+    const char16_t* in = text.utf16();
+    UnitSet held = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (i + 4 <= size && lowerFourAscii(in + i, out + i)) {
+            held |= unitBit(out[i]) | unitBit(out[i + 1]) | unitBit(out[i + 2]) | unitBit(out[i + 3]);
+            i += 3;
+            continue;
+        }
+        const char16_t unit = in[i];
+        if (QChar::isSurrogate(unit) || unit == u'\u0130')
+            return std::nullopt;
+        out[i] = unit < 128 ? static_cast<char16_t>(unit | ((unit >= u'A' && unit <= u'Z') ? 0x20 : 0))
+                            : static_cast<char16_t>(QChar::toLower(char32_t(unit)));
+        held |= unitBit(out[i]);
+    }
+    return held;
+}
+
+// A text lower-cased once for scoring, in a stack buffer when it can be.
 class Lowered {
   public:
     explicit Lowered(const QString& text)
     {
-        const qsizetype size = text.size();
-        buffer_.resize(size);
-        const char16_t* in = QStringView(text).utf16();
-        char16_t* out = buffer_.data();
-        for (qsizetype i = 0; i < size; ++i) {
-            if (i + 4 <= size && lowerFourAscii(in + i, out + i)) {
-                held |= unitBit(out[i]) | unitBit(out[i + 1]) | unitBit(out[i + 2]) | unitBit(out[i + 3]);
-                i += 3;
-                continue;
-            }
-            const char16_t unit = in[i];
-            if (QChar::isSurrogate(unit) || unit == u'\u0130') {
-                other_ = text.toLower();
-                units = unitsOf(other_);
-                held = unitSetOf(other_);
-                return;
-            }
-            out[i] = unit < 128 ? static_cast<char16_t>(unit | ((unit >= u'A' && unit <= u'Z') ? 0x20 : 0))
-                                : static_cast<char16_t>(QChar::toLower(char32_t(unit)));
-            held |= unitBit(out[i]);
+        buffer_.resize(text.size());
+        if (const std::optional<UnitSet> set = lowerUnits(text, buffer_.data())) {
+            units = Units(buffer_.data(), static_cast<std::size_t>(text.size()));
+            held = *set;
+            return;
         }
-        units = Units(out, static_cast<std::size_t>(size));
+        other_ = text.toLower();
+        units = unitsOf(other_);
+        held = unitSetOf(other_);
     }
     Lowered(const Lowered&) = delete;
     Lowered& operator=(const Lowered&) = delete;
@@ -98,11 +107,10 @@ bool typoTierPossible(const std::vector<QString>& tokens, UnitSet held)
     });
 }
 
-using Words = QVarLengthArray<Units, 32>;
+using Words = std::span<const Units>;
 
-// Calls `fn` with each word of a text in order, each a maximal run of word units, until it
-// returns true; returns whether it did.
-template <typename Fn> bool anyWord(Units text, Fn fn)
+// Calls `fn` with each word of a text in order, each a maximal run of word units.
+template <typename Fn> void forEachWord(Units text, Fn fn)
 {
     const char16_t* const end = text.data() + text.size();
     const char16_t* unit = text.data();
@@ -110,23 +118,23 @@ template <typename Fn> bool anyWord(Units text, Fn fn)
         while (unit != end && !isWordUnit(*unit))
             ++unit;
         if (unit == end)
-            return false;
+            return;
         const char16_t* const start = unit;
         while (unit != end && isWordUnit(*unit))
             ++unit;
-        if (fn(Units(start, static_cast<std::size_t>(unit - start))))
-            return true;
+        fn(Units(start, static_cast<std::size_t>(unit - start)));
     }
 }
 
-// The words of a text appended to `words`; split once per scored text when several tiers walk
-// them.
-void splitWords(Units text, Words& words)
+// Equality by memcmp: the standard comparison of char16_t runs unit by unit.
+bool same(Units a, Units b)
 {
-    anyWord(text, [&words](Units word) {
-        words.push_back(word);
-        return false;
-    });
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
+bool startsWith(Units text, Units prefix)
+{
+    return text.size() >= prefix.size() && same(text.substr(0, prefix.size()), prefix);
 }
 
 bool editTest(Units token, Units word)
@@ -141,23 +149,23 @@ bool editTest(Units token, Units word)
     if (p == t || p == w)
         return true;
     if (t == w + 1)
-        return token.substr(p + 1) == word.substr(p);
+        return same(token.substr(p + 1), word.substr(p));
     if (t + 1 == w)
-        return token.substr(p) == word.substr(p + 1);
-    if (token.substr(p + 1) == word.substr(p + 1))
+        return same(token.substr(p), word.substr(p + 1));
+    if (same(token.substr(p + 1), word.substr(p + 1)))
         return true;
     return p + 1 < t && token[p] == word[p + 1] && token[p + 1] == word[p] &&
-           token.substr(p + 2) == word.substr(p + 2);
+           same(token.substr(p + 2), word.substr(p + 2));
 }
 
 // Greedy on purpose: each token takes the first free word it starts, in text order.
-bool tokensStartWords(const std::vector<QString>& tokens, const Words& words)
+bool tokensStartWords(const std::vector<QString>& tokens, Words words)
 {
-    QVarLengthArray<bool, 32> used(words.size(), false);
+    QVarLengthArray<bool, 32> used(qsizetype(words.size()), false);
     for (const QString& token : tokens) {
         const Units units = unitsOf(token);
-        qsizetype i = 0;
-        while (i < words.size() && (used[i] || !words[i].starts_with(units)))
+        std::size_t i = 0;
+        while (i < words.size() && (used[i] || !startsWith(words[i], units)))
             ++i;
         if (i == words.size())
             return false;
@@ -166,35 +174,54 @@ bool tokensStartWords(const std::vector<QString>& tokens, const Words& words)
     return true;
 }
 
-// Walks only as far as the first mismatching word start, so it needs no word list.
-bool initialsMatch(Units compact, Units text)
+bool initialsMatch(Units compact, Words words)
 {
-    std::size_t matched = 0;
-    for (std::size_t i = 0; i < text.size() && matched < compact.size(); ++i) {
-        if (!isWordUnit(text[i]) || (i > 0 && isWordUnit(text[i - 1])))
-            continue;
-        if (text[i] != compact[matched])
+    if (words.size() < compact.size())
+        return false;
+    for (std::size_t i = 0; i < compact.size(); ++i)
+        if (words[i].front() != compact[i])
             return false;
-        ++matched;
+    return true;
+}
+
+// The first index from `from` on where `text` holds `unit`, else the text's size. Four units at
+// a time: a lane equal to the unit makes its xor zero, and a zero lane is what the borrow test
+// finds; most blocks hold no such lane and are skipped whole.
+std::size_t findUnit(Units text, char16_t unit, std::size_t from)
+{
+    const std::uint64_t pattern = unit * kLanes;
+    std::size_t i = from;
+    for (; i + 4 <= text.size(); i += 4) {
+        std::uint64_t four;
+        std::memcpy(&four, text.data() + i, sizeof four);
+        const std::uint64_t differ = four ^ pattern;
+        if ((differ - kLanes) & ~differ & (0x8000 * kLanes))
+            break;
     }
-    return matched == compact.size();
+    while (i < text.size() && text[i] != unit)
+        ++i;
+    return i;
+}
+
+// Where `needle` first occurs in `text`, else npos.
+std::size_t findUnits(Units text, Units needle)
+{
+    for (std::size_t at = findUnit(text, needle[0], 0); at + needle.size() <= text.size();
+         at = findUnit(text, needle[0], at + 1)) {
+        if (same(text.substr(at, needle.size()), needle))
+            return at;
+    }
+    return Units::npos;
 }
 
 // 0 when the compact query's units do not all occur in order.
 int scatteredScore(Units compact, Units text)
 {
-    std::size_t matched = 0;
-    std::size_t first = 0;
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < text.size() && matched < compact.size(); ++i) {
-        if (text[i] != compact[matched])
-            continue;
-        if (matched == 0)
-            first = i;
-        last = i;
-        ++matched;
-    }
-    if (matched < compact.size())
+    const std::size_t first = findUnit(text, compact[0], 0);
+    std::size_t last = first;
+    for (std::size_t i = 1; i < compact.size() && last < text.size(); ++i)
+        last = findUnit(text, compact[i], last + 1);
+    if (last >= text.size())
         return 0;
     const std::size_t slack = last - first + 1 - compact.size();
     return 400 - static_cast<int>(std::min(slack, kSpanCap));
@@ -203,14 +230,14 @@ int scatteredScore(Units compact, Units text)
 bool tokenNearWord(Units token, Units word)
 {
     if (token.size() < kShortestTypoToken)
-        return word.starts_with(token);
+        return startsWith(word, token);
     if (editTest(token, word))
         return true;
     return token.size() < word.size() && editTest(token, word.substr(0, token.size()));
 }
 
 // Unlike the word-prefix tier, several tokens may match the same word here.
-bool tokensNearWords(const std::vector<QString>& tokens, const Words& words)
+bool tokensNearWords(const std::vector<QString>& tokens, Words words)
 {
     return std::ranges::all_of(tokens, [&words](const QString& token) {
         return std::ranges::any_of(
@@ -219,42 +246,31 @@ bool tokensNearWords(const std::vector<QString>& tokens, const Words& words)
 }
 
 // The tiers after the substring one, for a text that holds the units they need.
-int wordTiers(const Query& query, Units units, int length)
+int wordTiers(const Query& query, const PreparedText& text, int length)
 {
     const Units compact = unitsOf(query.compact);
-    // A lone token that started a word would have been found as a substring already. The words
-    // are split once, and only when a tier needs them.
+    // A lone token that started a word would have been found as a substring already.
     const bool loneToken = query.tokens.size() == 1 && query.tokens.front().size() == query.whole.size();
-    Words words;
-    if (!query.tokens.empty() && !loneToken) {
-        splitWords(units, words);
-        if (tokensStartWords(query.tokens, words))
-            return 800 - length;
-    }
+    if (!query.tokens.empty() && !loneToken && tokensStartWords(query.tokens, text.words))
+        return 800 - length;
     if (compact.size() < 2)
         return 0;
-    if (initialsMatch(compact, units))
+    if (initialsMatch(compact, text.words))
         return 600 - length;
-    if (const int scattered = scatteredScore(compact, units); scattered > 0)
+    if (const int scattered = scatteredScore(compact, text.units); scattered > 0)
         return scattered;
     if (compact.size() < kShortestTypoToken)
         return 0;
-    // A lone token needs no word list: the walk stops at the first word near it.
-    if (loneToken) {
-        const Units token = unitsOf(query.tokens.front());
-        return anyWord(units, [token](Units word) { return tokenNearWord(token, word); }) ? 200 - length : 0;
-    }
-    return tokensNearWords(query.tokens, words) ? 200 - length : 0;
+    return tokensNearWords(query.tokens, text.words) ? 200 - length : 0;
 }
 
 } // namespace
 
-int score(const Query& query, const QString& text)
+int score(const Query& query, const PreparedText& text)
 {
     if (query.whole.isEmpty())
         return 1;
-    const Lowered lowered(text);
-    const Units units = lowered.units;
+    const Units units = text.units;
     if (units.empty())
         return 0;
     const int length = static_cast<int>(std::min<std::size_t>(units.size(), kLengthCap));
@@ -262,9 +278,9 @@ int score(const Query& query, const QString& text)
     // Cheap before any search of the text: the substring tier needs every unit of the whole query
     // in it, the tiers after it every unit of the compact query, except that the typo tier lets
     // a token carry one unit the text lacks.
-    const UnitSet held = lowered.held;
-    if ((query.wholeUnits & ~held) == 0) {
-        const std::size_t at = units.find(unitsOf(query.whole));
+    const UnitSet held = text.held;
+    if ((query.wholeUnits & ~held) == 0 && (query.wholePairs & ~text.pairs) == 0) {
+        const std::size_t at = findUnits(units, unitsOf(query.whole));
         if (at == 0)
             return 1040 - length;
         if (at != Units::npos)
@@ -273,17 +289,43 @@ int score(const Query& query, const QString& text)
     if ((query.compactUnits & ~held) != 0 &&
         (query.compact.size() < qsizetype(kShortestTypoToken) || !typoTierPossible(query.tokens, held)))
         return 0;
-    return wordTiers(query, units, length);
+    return wordTiers(query, text, length);
+}
+
+int score(const Query& query, const QString& text)
+{
+    if (query.whole.isEmpty())
+        return 1;
+    const Lowered lowered(text);
+    QVarLengthArray<Units, 32> words;
+    forEachWord(lowered.units, [&words](Units word) { words.push_back(word); });
+    const std::uint64_t pairs = pairSetOf(QStringView(lowered.units.data(), qsizetype(lowered.units.size())));
+    const Words split(words.data(), std::size_t(words.size()));
+    return score(query, PreparedText{lowered.units, lowered.held, pairs, split});
+}
+
+std::uint64_t appendLowered(const QString& text, std::u16string& units)
+{
+    const std::size_t at = units.size();
+    units.resize(at + std::size_t(text.size()));
+    if (const std::optional<UnitSet> held = lowerUnits(text, units.data() + at))
+        return *held;
+    units.resize(at);
+    const QString lower = text.toLower();
+    units.append(unitsOf(lower));
+    return unitSetOf(lower);
+}
+
+void appendWords(std::u16string_view units, std::vector<std::u16string_view>& words)
+{
+    forEachWord(units, [&words](Units word) { words.push_back(word); });
 }
 
 std::vector<int> wordStarts(QStringView text)
 {
     const Units units = unitsOf(text);
     std::vector<int> starts;
-    Words words;
-    splitWords(units, words);
-    for (const Units word : words)
-        starts.push_back(static_cast<int>(word.data() - units.data()));
+    forEachWord(units, [&](Units word) { starts.push_back(static_cast<int>(word.data() - units.data())); });
     return starts;
 }
 

@@ -3,6 +3,10 @@
 
 #include <QString>
 #include <QStringView>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "switcher/Query.h"
@@ -24,6 +28,25 @@ namespace zumo::Fuzzy {
 // text scores 0. A query of punctuation only has no tokens and matches only as a substring.
 // Pure and stateless, so it may run on any thread.
 int score(const Query& query, const QString& text);
+
+// A text made ready once for scoring against many queries: lower-cased as score() lowers it, the
+// units and neighbouring pairs it holds (as unitSetOf and pairSetOf fold them) and its words in
+// order (runs of word units).
+struct PreparedText {
+    std::u16string_view units;
+    std::uint64_t held = 0;
+    std::uint64_t pairs = 0;
+    std::span<const std::u16string_view> words;
+};
+
+// The same score as score() gives the text the prepared one came from.
+int score(const Query& query, const PreparedText& text);
+
+// Appends `text` lower-cased as score() lowers it to `units`; returns the set of the units added.
+std::uint64_t appendLowered(const QString& text, std::u16string& units);
+
+// Appends the words of `units` to `words`, in order; they point into `units`.
+void appendWords(std::u16string_view units, std::vector<std::u16string_view>& words);
 
 // Indices where a word character follows a separator or the start of the text, in order.
 std::vector<int> wordStarts(QStringView text);

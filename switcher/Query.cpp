@@ -31,6 +31,7 @@ Query::Query(const QString& text)
     }
     wholeUnits = unitSetOf(whole);
     compactUnits = unitSetOf(compact);
+    wholePairs = pairSetOf(whole);
 }
 
 } // namespace zumo

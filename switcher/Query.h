@@ -16,6 +16,7 @@ struct Query {
     // out without searching it.
     std::uint64_t wholeUnits = 0;
     std::uint64_t compactUnits = 0;
+    std::uint64_t wholePairs = 0;  // the neighbouring units of whole, as pairSetOf folds them
 
     explicit Query(const QString& text);
     Query() = default;
@@ -40,6 +41,16 @@ inline std::uint64_t unitSetOf(QStringView text)
     std::uint64_t set = 0;
     for (const QChar unit : text)
         set |= unitBit(unit.unicode());
+    return set;
+}
+
+// Which pairs of neighbouring units a text holds, folded into 64 bits: a text missing one of a
+// query's pairs cannot hold the query.
+inline std::uint64_t pairSetOf(QStringView text)
+{
+    std::uint64_t set = 0;
+    for (qsizetype i = 1; i < text.size(); ++i)
+        set |= std::uint64_t{1} << ((text[i - 1].unicode() * 41u + text[i].unicode()) & 63);
     return set;
 }
 

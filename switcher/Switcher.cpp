@@ -49,6 +49,7 @@ void Switcher::open(bool backward, SlotFilter filter)
     m_notice.reset();
     m_pendingMoves = 0;
     m_allEntries.clear();
+    m_search.reset();
     m_deps.panels.resetPointer();
     ++m_gen;
     setState(RunState::loading);

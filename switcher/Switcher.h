@@ -25,6 +25,7 @@ namespace zumo {
 
 class Counters;
 class Permissions;
+struct RunSearch;
 class Settings;
 class UpdateReminder;
 class WindowActions;
@@ -186,6 +187,8 @@ private:
     std::uint64_t m_gen = 0;
     // No process activity token: Linux has no App Nap to hold off while a run is open.
     std::vector<Entry> m_allEntries;
+    // The entries' texts ready for searching, made once as this run's search first begins.
+    std::shared_ptr<const RunSearch> m_search;
     std::unordered_set<EntryId> m_captureRequested;  // this run's entries with a capture asked for
     int m_rowsThatFit = 0;                            // at the last show; 0 before the first
     static constexpr int DefaultCaptureRows = 6;

@@ -12,12 +12,45 @@
 
 namespace zumo {
 
+// A run's entries as its search reads them; their titles do not change during the run, and an
+// entry removed meanwhile is dropped when the ranking comes back.
+struct RunSearch {
+    RunSearch(std::vector<SearchTexts> texts, std::vector<EntryId> ids)
+        : texts(std::move(texts)), ids(std::move(ids))
+    {
+    }
+    SearchIndex texts;
+    std::vector<EntryId> ids;
+};
+
+namespace {
+
+std::shared_ptr<const RunSearch> runSearch(const std::vector<Entry>& entries)
+{
+    std::vector<SearchTexts> texts;
+    std::vector<EntryId> ids;
+    texts.reserve(entries.size());
+    ids.reserve(entries.size());
+    for (const Entry& e : entries) {
+        texts.push_back(SearchTexts{e.title, e.app.name, e.windowTitle});
+        ids.push_back(e.id);
+    }
+    return std::make_shared<const RunSearch>(std::move(texts), std::move(ids));
+}
+
+} // namespace
+
 void Switcher::beginSearch()
 {
     if (!loaded())
         return;
     m_deps.counters.bumpCounter(QStringLiteral("searches"));
     m_view.query = QString();
+    if (!m_search) {
+        // Lowering every title takes a while with many windows: done before the first letter.
+        m_search = runSearch(m_allEntries);
+        m_deps.dispatcher.background(Quality::UserInteractive, [search = m_search] { search->texts.prepare(); });
+    }
     refilter();
 }
 
@@ -63,22 +96,14 @@ void Switcher::refilter()
         show();
         return;
     }
-    std::vector<SearchTexts> texts;
-    std::vector<EntryId> ids;
-    texts.reserve(m_allEntries.size());
-    ids.reserve(m_allEntries.size());
-    for (const Entry& e : m_allEntries) {
-        texts.push_back(SearchTexts{e.title, e.app.name, e.windowTitle});
-        ids.push_back(e.id);
-    }
     Dispatcher* dispatcher = &m_deps.dispatcher;
     Weak weak = m_self;
     const std::uint64_t filterGen = m_filterGen;
     m_deps.dispatcher.background(Quality::UserInteractive,
-        [dispatcher, weak, filterGen, query = Query(q), texts = std::move(texts), ids = std::move(ids)] {
+        [dispatcher, weak, filterGen, query = Query(q), search = m_search] {
             std::vector<EntryId> ranked;
-            for (std::size_t index : rankByScore(query, texts))
-                ranked.push_back(ids[index]);
+            for (std::size_t index : rankByScore(query, search->texts))
+                ranked.push_back(search->ids[index]);
             dispatcher->post([weak, filterGen, ranked = std::move(ranked)] {
                 if (auto self = weak.lock())
                     (*self)->searchRanked(filterGen, ranked);

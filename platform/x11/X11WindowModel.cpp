@@ -88,13 +88,13 @@ std::vector<PropertySpec> propertySpecs(X11Connection& x)
 
 const X11Window* DesktopSnapshot::find(std::uint32_t window) const
 {
-    if (!positions.empty()) {
-        auto it = positions.find(window);
-        return it != positions.end() ? &windows[it->second] : nullptr;
+    if (!byId.empty()) {
+        const auto it = std::ranges::lower_bound(byId, window, {}, [](const auto& entry) { return entry.first; });
+        return it != byId.end() && it->first == window ? it->second : nullptr;
     }
-    for (const X11Window& w : windows)
-        if (w.id == window)
-            return &w;
+    for (const auto& w : windows)
+        if (w->id == window)
+            return w.get();
     return nullptr;
 }
 
@@ -102,8 +102,8 @@ std::vector<const X11Window*> DesktopSnapshot::windowsOf(Pid owner) const
 {
     std::vector<const X11Window*> result;
     for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-        if (it->owner == owner)
-            result.push_back(&*it);
+        if ((*it)->owner == owner)
+            result.push_back(it->get());
     return result;
 }
 
@@ -306,6 +306,10 @@ void X11WindowModel::noteFocused(std::uint32_t window)
 void X11WindowModel::applyClientList()
 {
     const std::vector<std::uint32_t>& order = m_stacking.empty() ? m_clientList : m_stacking;
+    // Most changes only restack the same windows: then there is nothing to forget or to read.
+    if (order.size() == m_windows.size() &&
+        std::ranges::all_of(order, [this](std::uint32_t id) { return m_windows.count(id) > 0; }))
+        return;
     std::unordered_set<std::uint32_t> listed(order.begin(), order.end());
     for (auto it = m_windows.begin(); it != m_windows.end();) {
         if (listed.count(it->first)) {
@@ -321,7 +325,9 @@ void X11WindowModel::applyClientList()
             continue;
         // Watch before reading, so a change made between the two is not missed.
         xcb_change_window_attributes(m_x.xcb(), id, XCB_CW_EVENT_MASK, &mask);
-        m_windows[id].id = id;
+        auto window = std::make_shared<X11Window>();
+        window->id = id;
+        m_windows[id] = std::move(window);
         m_dirty[id] = AllFields;
     }
 }
@@ -347,8 +353,14 @@ void applyProperty(X11Window& w, Field field, const xcb_get_property_reply_t* re
     case WmName:
         w.wmName = wmNameText(reply, x);
         break;
-    case PidField: w.pid = first(reply) ? std::optional(Pid(*first(reply))) : std::nullopt; break;
-    case ClassField: w.wmClass = parseWmClass(bytes(reply)); break;
+    case PidField:
+        w.pid = first(reply) ? std::optional(Pid(*first(reply))) : std::nullopt;
+        w.owner = 0;  // found again when published
+        break;
+    case ClassField:
+        w.wmClass = parseWmClass(bytes(reply));
+        w.owner = 0;
+        break;
     case Type:
         w.kind = windowKind(words(reply), {a->_NET_WM_WINDOW_TYPE_NORMAL, a->_NET_WM_WINDOW_TYPE_DIALOG});
         break;
@@ -382,6 +394,8 @@ void X11WindowModel::fetchWindows()
     std::vector<Pending> pending;
     // Every request goes out before the first reply is awaited: one round trip for the lot.
     for (const auto& [window, fields] : m_dirty) {
+        if (m_windows.count(window))
+            writable(window);  // the replies below change it in place
         for (const PropertySpec& spec : specs)
             if (fields & spec.field)
                 pending.push_back({window, spec.field,
@@ -398,7 +412,7 @@ void X11WindowModel::fetchWindows()
             Reply reply{xcb_get_property_reply(c, p.property, &error)};
             std::free(error);
             if (auto it = m_windows.find(p.window); it != m_windows.end())
-                applyProperty(it->second, p.field, reply.p, m_x);
+                applyProperty(*it->second, p.field, reply.p, m_x);
             if (p.field == Hints)
                 hintsRead.push_back(p.window);
             continue;
@@ -412,7 +426,7 @@ void X11WindowModel::fetchWindows()
         std::free(error);
         auto it = m_windows.find(p.window);
         if (geometry && position && it != m_windows.end())
-            it->second.client = QRect(position->dst_x, position->dst_y, geometry->width, geometry->height);
+            it->second->client = QRect(position->dst_x, position->dst_y, geometry->width, geometry->height);
         std::free(geometry);
         std::free(position);
         // Still listed by a window manager that has not caught up, but already destroyed.
@@ -431,10 +445,11 @@ void X11WindowModel::readHintsIcons(const std::vector<std::uint32_t>& windows)
         auto it = m_windows.find(id);
         if (it == m_windows.end())
             continue;
-        it->second.hintsIcon = QImage();
-        if (it->second.hintsPixmaps && it->second.icon.isNull()) {
-            wanted.push_back(&it->second);
-            pixmaps.push_back(*it->second.hintsPixmaps);
+        X11Window& w = *it->second;
+        w.hintsIcon = QImage();
+        if (w.hintsPixmaps && w.icon.isNull()) {
+            wanted.push_back(&w);
+            pixmaps.push_back(*w.hintsPixmaps);
         }
     }
     if (wanted.empty())
@@ -442,6 +457,15 @@ void X11WindowModel::readHintsIcons(const std::vector<std::uint32_t>& windows)
     std::vector<QImage> images = x11::readHintsIcons(m_x.xcb(), pixmaps);
     for (std::size_t i = 0; i < wanted.size(); ++i)
         wanted[i]->hintsIcon = std::move(images[i]);
+}
+
+X11Window& X11WindowModel::writable(std::uint32_t window)
+{
+    std::shared_ptr<X11Window>& w = m_windows.at(window);
+    // A published snapshot may hold it, and snapshots never change: change a copy.
+    if (w.use_count() > 1)
+        w = std::make_shared<X11Window>(*w);
+    return *w;
 }
 
 Pid X11WindowModel::standInPid(const QString& wmClass)
@@ -464,15 +488,20 @@ void X11WindowModel::publish()
     next->windowManager = m_root.windowManager;
     const std::vector<std::uint32_t>& order = m_stacking.empty() ? m_clientList : m_stacking;
     next->windows.reserve(order.size());
+    next->byId.reserve(order.size());
     for (std::uint32_t id : order) {
         auto it = m_windows.find(id);
         if (it == m_windows.end() || (m_own && m_own(id)))
             continue;
-        X11Window w = it->second;
-        w.owner = w.pid && *w.pid > 0 ? *w.pid : standInPid(w.wmClass.className);
-        next->positions.emplace(w.id, next->windows.size());
-        next->windows.push_back(std::move(w));
+        // 0 until the window is first published, and again once its pid or class changes.
+        if (it->second->owner == 0) {
+            X11Window& w = writable(id);
+            w.owner = w.pid && *w.pid > 0 ? *w.pid : standInPid(w.wmClass.className);
+        }
+        next->byId.emplace_back(id, it->second.get());
+        next->windows.push_back(it->second);
     }
+    std::ranges::sort(next->byId);
     {
         std::lock_guard lock(m_mutex);
         m_snapshot = std::move(next);

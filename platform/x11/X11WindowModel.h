@@ -26,7 +26,8 @@ struct X11Window {
     std::uint32_t id = 0;
     QString title;                  // _NET_WM_NAME, else WM_NAME
     std::optional<Pid> pid;         // _NET_WM_PID
-    Pid owner = 0;                  // the pid, or a negative stand-in shared by a WM_CLASS without pid
+    Pid owner = 0;                  // the pid, or a negative stand-in shared by a WM_CLASS without
+                                    // pid; 0 only in the model, until published
     WmClass wmClass;
     WindowKind kind = WindowKind::Normal;
     WindowState state;
@@ -45,7 +46,9 @@ struct X11Window {
 };
 
 struct DesktopSnapshot {
-    std::vector<X11Window> windows;  // bottom to top of the stacking order
+    // Bottom to top of the stacking order. Shared with the model and the snapshots before and
+    // after: a change copies only the windows it touches, not thousands of unchanged ones.
+    std::vector<std::shared_ptr<const X11Window>> windows;
     std::uint32_t active = 0;        // _NET_ACTIVE_WINDOW; 0 when none
     std::uint32_t currentDesktop = 0;
     std::uint32_t numberOfDesktops = 1;
@@ -55,7 +58,8 @@ struct DesktopSnapshot {
 
     // Filled by the model when it publishes, so a lookup by id costs no walk of the list (the
     // entries of 2000 windows ask several times for each); without it find() walks the list.
-    std::unordered_map<std::uint32_t, std::size_t> positions;
+    // Sorted by id: one allocation, where a hash map made one per window at every change.
+    std::vector<std::pair<std::uint32_t, const X11Window*>> byId;
 
     const X11Window* find(std::uint32_t window) const;
     // The windows of an owner, front to back.
@@ -100,7 +104,9 @@ private:
 
     X11Connection& m_x;
     OwnWindows m_own;
-    std::unordered_map<std::uint32_t, X11Window> m_windows;
+    X11Window& writable(std::uint32_t window);
+
+    std::unordered_map<std::uint32_t, std::shared_ptr<X11Window>> m_windows;
     std::unordered_map<std::uint32_t, std::uint32_t> m_dirty;  // window → fields to read again
     std::uint32_t m_rootDirty = 0;
     bool m_removed = false;  // a window was forgotten since the last snapshot

@@ -23,7 +23,7 @@ std::vector<WindowRecord> windowRecords(const DesktopSnapshot& snapshot)
     std::vector<WindowRecord> records;
     records.reserve(snapshot.windows.size());
     for (auto it = snapshot.windows.rbegin(); it != snapshot.windows.rend(); ++it) {
-        const X11Window& w = *it;
+        const X11Window& w = **it;
         WindowRecord record;
         record.ownerPid = w.owner;
         record.layer = w.kind == WindowKind::Other ? 1 : 0;

@@ -54,7 +54,8 @@ std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const
     std::vector<RunningApp> apps;
     std::vector<IconChoices> icons;
     std::unordered_map<Pid, std::size_t> at;
-    for (const X11Window& w : snapshot.windows) {
+    for (const auto& window : snapshot.windows) {
+        const X11Window& w = *window;
         auto [it, added] = at.emplace(w.owner, apps.size());
         if (added) {
             apps.emplace_back();
@@ -134,7 +135,8 @@ ThemeIcons X11Workspace::themeIcons() const
 void X11Workspace::loadNewThemeIcons(const DesktopSnapshot& snapshot)
 {
     // Reading an icon file takes a while: do it when an application appears, not at a switch.
-    for (const X11Window& w : snapshot.windows) {
+    for (const auto& window : snapshot.windows) {
+        const X11Window& w = *window;
         if (!m_iconsLoadedFor.insert(w.owner).second || !w.icon.isNull())
             continue;
         if (auto entry = index().lookup(w.wmClass.className, w.wmClass.instance); entry && !entry->icon.isEmpty())
@@ -168,9 +170,16 @@ std::optional<RunningApp> X11Workspace::frontmostApplication() const
     const Pid owner = frontOwnerNow(*snapshot);
     if (!owner)
         return std::nullopt;
-    std::vector<RunningApp> apps = groupApplications(*snapshot, index(), themeIcons());
+    // Only the candidates' windows: every switch asks this, and grouping all of a long window
+    // list for one application cost more than the rest of the key press.
+    const Pid active = activeOwner(*snapshot);
+    DesktopSnapshot candidates;
+    for (const auto& w : snapshot->windows)
+        if (w->owner == owner || w->owner == active)
+            candidates.windows.push_back(w);
+    std::vector<RunningApp> apps = groupApplications(candidates, index(), themeIcons());
     // The requested window may have closed before the window manager got to it.
-    for (Pid pid : {owner, activeOwner(*snapshot)})
+    for (Pid pid : {owner, active})
         for (RunningApp& app : apps)
             if (pid && app.pid == pid)
                 return app;

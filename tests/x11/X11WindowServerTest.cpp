@@ -23,7 +23,8 @@ TEST(WindowRecords, frontToBackWithFrameBoundsLayersAndOnscreen)
     elsewhere.desktop = 1;
     dock.id = 13;
     dock.kind = WindowKind::Other;
-    snapshot.windows = {bottom, elsewhere, dock};
+    for (const X11Window& w : {bottom, elsewhere, dock})
+        snapshot.windows.push_back(std::make_shared<const X11Window>(w));
 
     auto records = windowRecords(snapshot);
     ASSERT_EQ(records.size(), 3u);

@@ -17,10 +17,18 @@ X11Window window(std::uint32_t id, Pid owner, QString wmClass, WindowKind kind =
     return w;
 }
 
+std::vector<std::shared_ptr<const X11Window>> shared(const std::vector<X11Window>& windows)
+{
+    std::vector<std::shared_ptr<const X11Window>> result;
+    for (const X11Window& w : windows)
+        result.push_back(std::make_shared<const X11Window>(w));
+    return result;
+}
+
 TEST(ApplicationGrouping, oneApplicationPerOwnerInStackingOrder)
 {
     DesktopSnapshot snapshot;
-    snapshot.windows = {window(1, 300, "Term"), window(2, 100, "Editor"), window(3, 300, "Term")};
+    snapshot.windows = shared({window(1, 300, "Term"), window(2, 100, "Editor"), window(3, 300, "Term")});
     DesktopIndex index;
     index.add({QStringLiteral("org.example.Editor"), QStringLiteral("Text Editor"), QStringLiteral("Editor")});
 
@@ -44,7 +52,7 @@ TEST(ApplicationGrouping, regularNeedsATaskbarWindowAndHiddenNeedsAllMinimised)
     X11Window dialog = window(3, 30, "Dlg", WindowKind::Dialog);
     X11Window open = window(4, 40, "Two"), minimised = window(5, 40, "Two");
     minimised.state.hidden = true;
-    snapshot.windows = {panel, skipped, dialog, open, minimised};
+    snapshot.windows = shared({panel, skipped, dialog, open, minimised});
 
     auto apps = groupApplications(snapshot, DesktopIndex{});
     ASSERT_EQ(apps.size(), 4u);
@@ -53,8 +61,8 @@ TEST(ApplicationGrouping, regularNeedsATaskbarWindowAndHiddenNeedsAllMinimised)
     EXPECT_TRUE(apps[2].regular);
     EXPECT_FALSE(apps[3].hidden);
 
-    snapshot.windows.back().state.hidden = true;
-    snapshot.windows[3].wmState = IconicState;
+    open.wmState = IconicState;
+    snapshot.windows = shared({panel, skipped, dialog, open, minimised});
     EXPECT_TRUE(groupApplications(snapshot, DesktopIndex{})[3].hidden);
 }
 
@@ -72,7 +80,7 @@ TEST(ApplicationGrouping, iconFromTheTopmostWindowThenTheDesktopEntryThenTheHint
     X11Window themed = window(4, 6, "Themed"), hinted = window(5, 7, "Old");
     themed.hintsIcon = hinted.hintsIcon = QImage(24, 24, QImage::Format_ARGB32);
     DesktopSnapshot snapshot;
-    snapshot.windows = {low, high, top, themed, hinted, window(6, 8, "Bare")};
+    snapshot.windows = shared({low, high, top, themed, hinted, window(6, 8, "Bare")});
 
     const auto apps = groupApplications(snapshot, index, theme);
     ASSERT_EQ(apps.size(), 4u);
