@@ -242,72 +242,11 @@ TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
     xcb_flush(c);
 }
 
-// Gives a key that types nothing the given keysym for the life of the object.
-class SpareKey {
-public:
-    SpareKey(xcb_connection_t* c, xcb_keysym_t keysym) : m_c(c)
-    {
-        const xcb_setup_t* setup = xcb_get_setup(c);
-        const int count = setup->max_keycode - setup->min_keycode + 1;
-        auto* map = xcb_get_keyboard_mapping_reply(
-            c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)), nullptr);
-        if (!map)
-            return;
-        m_perKey = map->keysyms_per_keycode;
-        const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(map);
-        for (int key = setup->max_keycode; key >= setup->min_keycode && !m_key; --key) {
-            const xcb_keysym_t* row = keysyms + (key - setup->min_keycode) * m_perKey;
-            if (std::all_of(row, row + m_perKey, [](xcb_keysym_t s) { return s == 0; }))
-                m_key = xcb_keycode_t(key);
-        }
-        std::free(map);
-        if (m_key)
-            setKeysym(keysym);
-    }
-    ~SpareKey()
-    {
-        if (m_key)
-            setKeysym(0);
-    }
-    xcb_keycode_t key() const { return m_key; }
-
-private:
-    void setKeysym(xcb_keysym_t keysym)
-    {
-        std::vector<xcb_keysym_t> row(m_perKey, 0);
-        row[0] = keysym;
-        xcb_change_keyboard_mapping(m_c, 1, m_key, m_perKey, row.data());
-        xcb_flush(m_c);
-    }
-
-    xcb_connection_t* m_c;
-    std::uint8_t m_perKey = 0;
-    xcb_keycode_t m_key = 0;
-};
-
-TEST_F(KeyboardHookTest, shortcutsFollowKeymapChanges)
+// A later keymap that has the key is followed: LayoutsE2e switches layouts under a running zumo.
+TEST_F(KeyboardHookTest, aShortcutNoKeyTypesIsExplained)
 {
     hook->setShortcuts({{keys::Option, keys::Section}});
     EXPECT_TRUE(logText().contains(QStringLiteral("Alt+§ cannot be used"))) << "a US keyboard has no § key";
-
-    SpareKey section(x->connection(), XK_section);
-    ASSERT_TRUE(section.key()) << "no spare keycode to map § onto";
-    const xcb_keycode_t alt = x->keycodeOf(XK_Alt_L);
-    const auto sawSection = [](const KeyEvent& e) {
-        return e.type == KeyEventType::KeyDown && e.keyCode == keys::Section;
-    };
-    // The hook regrabs when the keymap change reaches it; until then the keys go to the witness.
-    for (int attempt = 0; attempt < 25 && !std::ranges::any_of(events, sawSection); ++attempt) {
-        fakeKey(XCB_KEY_PRESS, alt);
-        fakeKey(XCB_KEY_PRESS, section.key());
-        fakeKey(XCB_KEY_RELEASE, section.key());
-        fakeKey(XCB_KEY_RELEASE, alt);
-        xcb_flush(x->connection());
-        waitForEvent(sawSection, 200);
-    }
-    ASSERT_TRUE(std::ranges::any_of(events, sawSection));
-    EXPECT_EQ(std::ranges::find_if(events, sawSection)->characters, QStringLiteral("§"));
-    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
 }
 
 TEST(KeyboardHookWithoutDisplay, createFailsCleanly)

@@ -4,7 +4,6 @@
 
 #include <QProcess>
 #include <QStandardPaths>
-#include <iostream>
 
 #include "tests/e2e/SwitcherE2eFixture.h"
 
@@ -49,10 +48,9 @@ class RobustE2e : public SwitcherE2e {
             if (!zumo.sync() || !windowManagerCaughtUp())
                 return returned;
             const xcb_window_t landed = x->activeWindow();
-            if (landed == start)
-                ++returned;
-            else
-                std::cerr << "pair " << i << " landed on window " << landed << ", not " << start << '\n';
+            returned += landed == start;
+            if (landed != start)
+                ADD_FAILURE() << "pair " << i << " landed on window " << landed << ", not " << start;
             if (landed != start && !makeActive(start))
                 return returned;
         }

@@ -50,18 +50,13 @@ TEST(PanelLayout, sizesAndTilePlacesFollowCountModeBandsAndTileSize)
     EXPECT_EQ(tileMetrics(9, true).tileHeight, tileMetrics(2, true).tileHeight);
 }
 
-TEST(PanelLayout, tileAtFindsTheTileUnderAPoint)
+TEST(PanelLayout, tileAtFindsTheTileUnderAPointAndMissesMarginsBandsAndEmptyCells)
 {
     const PanelShape shape = icons(10, true, true);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(tileAt(shape, tileRect(shape, i).center()), i) << i;
     // Shared edges belong to the first tile in index order.
     EXPECT_EQ(tileAt(shape, QPointF(tileRect(shape, 1).x(), 60)), 0);
-}
-
-TEST(PanelLayout, tileAtMissesMarginsBandsAndEmptyGridCells)
-{
-    const PanelShape shape = icons(10, true, true);
     EXPECT_EQ(tileAt(shape, QPointF(5, 60)), -1);             // left margin
     EXPECT_EQ(tileAt(shape, QPointF(100, 20)), -1);           // search band
     EXPECT_EQ(tileAt(shape, QPointF(14 + 2.5 * 130, 200)), -1); // third cell of the short row

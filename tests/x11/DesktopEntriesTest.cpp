@@ -9,7 +9,7 @@
 namespace zumo::x11 {
 namespace {
 
-TEST(DesktopEntryParsing, readsOnlyTheDesktopEntryGroup)
+TEST(DesktopEntryParsing, readsOnlyTheDesktopEntryGroupOfApplications)
 {
     auto entry = parseDesktopEntry("# comment\n[Desktop Entry]\nType=Application\nName=Text Editor\n"
                                    "Name[de]=Texteditor\nStartupWMClass=gedit\n"
@@ -19,10 +19,8 @@ TEST(DesktopEntryParsing, readsOnlyTheDesktopEntryGroup)
     EXPECT_EQ(entry->name, QStringLiteral("Text Editor"));
     EXPECT_EQ(entry->startupWmClass, QStringLiteral("gedit"));
     EXPECT_EQ(entry->id, QStringLiteral("org.gnome.gedit"));
-}
 
-TEST(DesktopEntryParsing, rejectsLinksNamelessAndGrouplessFiles)
-{
+    // Links, nameless and groupless files are no applications.
     EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nType=Link\nName=Site\n", QStringLiteral("a")));
     EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nType=Application\n", QStringLiteral("b")));
     EXPECT_FALSE(parseDesktopEntry("Name=Loose\n", QStringLiteral("c")));

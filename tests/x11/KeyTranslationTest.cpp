@@ -136,12 +136,6 @@ TEST(KeyTranslation, modifierKeysAreTheKeysOnTheModifierRows)
     EXPECT_EQ(keyFlagsFromModifierMap(modmap, 0)[KcAltL], 0u);
 }
 
-TEST(KeyTranslation, stateBitsBecomeFlagsAndLocksAreIgnored)
-{
-    EXPECT_EQ(flagsFromState(xmask::Lock | xmask::Mod2 | 0x20 | 0x80), 0u);
-    EXPECT_EQ(flagsFromState(0xff), keys::Shift | keys::Control | keys::Option | keys::Command);
-}
-
 TEST(KeyTranslation, modifierKeysReportTheFlagsAfterTheEventWhileEitherOfTheirKeysIsDown)
 {
     struct Step {
@@ -217,7 +211,7 @@ TEST(KeyTranslation, charactersIgnoreModifiersAndAreLowerCase)
     EXPECT_EQ(charactersFor(Tab, IsoLeftTab, true), QString());
 }
 
-TEST(KeyTranslation, keymapBitsSayWhichModifiersAreHeld)
+TEST(KeyTranslation, keymapAndStateBitsSayWhichModifiersAreHeldAndLocksAreIgnored)
 {
     ModifierKeys down = usKeyboard();
     std::array<std::uint8_t, 32> keymap{};
@@ -229,6 +223,10 @@ TEST(KeyTranslation, keymapBitsSayWhichModifiersAreHeld)
     keymap = {};
     down.setFromKeymap(keymap);
     EXPECT_EQ(down.held(), 0u);
+
+    // An event's state bits: locks are ignored.
+    EXPECT_EQ(flagsFromState(xmask::Lock | xmask::Mod2 | 0x20 | 0x80), 0u);
+    EXPECT_EQ(flagsFromState(0xff), keys::Shift | keys::Control | keys::Option | keys::Command);
 }
 
 } // namespace

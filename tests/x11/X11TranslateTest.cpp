@@ -68,7 +68,7 @@ TEST(WindowKinds, mapToSubroles)
     EXPECT_EQ(windowKind(std::vector<std::uint32_t>{utility, 11, 10}, atoms), WindowKind::Dialog);
 }
 
-TEST(WindowStates, hiddenOrIconicMeansMinimised)
+TEST(WindowStates, hiddenOrIconicIsMinimisedAndOnscreenNeedsThisDesktopOrSticky)
 {
     const StateAtoms atoms{20, 21, 22};
     WindowState state = parseWindowState(std::vector<std::uint32_t>{99, 21, 22}, atoms);
@@ -78,10 +78,8 @@ TEST(WindowStates, hiddenOrIconicMeansMinimised)
     EXPECT_FALSE(isMinimised(state, NormalState));
     EXPECT_TRUE(isMinimised(state, IconicState));
     EXPECT_TRUE(isMinimised(parseWindowState(std::vector<std::uint32_t>{20}, atoms), std::nullopt));
-}
 
-TEST(OnscreenRule, currentDesktopAllDesktopsOrStickyAndNotMinimised)
-{
+    // On screen: on the current desktop, on all of them, or sticky; and not minimised.
     const WindowState plain, sticky{false, false, true};
     EXPECT_TRUE(isOnscreen(0u, 0, plain, false));
     EXPECT_FALSE(isOnscreen(1u, 0, plain, false));
@@ -91,7 +89,7 @@ TEST(OnscreenRule, currentDesktopAllDesktopsOrStickyAndNotMinimised)
     EXPECT_FALSE(isOnscreen(0u, 0, plain, true));
 }
 
-TEST(Frames, extentsSurroundTheClientAndSizesInvert)
+TEST(Frames, extentsSurroundTheClientSizesInvertAndWorkAreasArePerDesktop)
 {
     FrameExtents extents = parseFrameExtents(std::vector<std::uint32_t>{1, 2, 20, 3});
     EXPECT_EQ(extents, (FrameExtents{1, 2, 20, 3}));
@@ -99,6 +97,13 @@ TEST(Frames, extentsSurroundTheClientAndSizesInvert)
     EXPECT_EQ(clientSizeForFrame(QSize(403, 323), extents), QSize(400, 300));
     EXPECT_EQ(clientSizeForFrame(QSize(2, 2), extents), QSize(1, 1));
     EXPECT_EQ(parseFrameExtents(std::vector<std::uint32_t>{1, 2}), FrameExtents{});
+
+    // Work areas come as one quadruple per desktop.
+    std::vector<std::uint32_t> values{0, 25, 1440, 875, 0, 0, 1440, 900};
+    EXPECT_EQ(workArea(values, 1), QRect(0, 0, 1440, 900));
+    EXPECT_EQ(workArea(values, 0), QRect(0, 25, 1440, 875));
+    EXPECT_FALSE(workArea(values, 2));
+    EXPECT_FALSE(workArea(values, AllDesktops));
 }
 
 TEST(Text, wmClassAndTitlesDecode)
@@ -110,15 +115,6 @@ TEST(Text, wmClassAndTitlesDecode)
     EXPECT_EQ(decodeText(QByteArray("caf\xc3\xa9"), true), QStringLiteral("café"));
     EXPECT_EQ(decodeText(QByteArray("caf\xe9"), false), QStringLiteral("café"));
     EXPECT_EQ(decodeText(QByteArray("cut\0here", 8), true), QStringLiteral("cut"));
-}
-
-TEST(WorkAreas, perDesktopQuadruples)
-{
-    std::vector<std::uint32_t> values{0, 25, 1440, 875, 0, 0, 1440, 900};
-    EXPECT_EQ(workArea(values, 1), QRect(0, 0, 1440, 900));
-    EXPECT_EQ(workArea(values, 0), QRect(0, 25, 1440, 875));
-    EXPECT_FALSE(workArea(values, 2));
-    EXPECT_FALSE(workArea(values, AllDesktops));
 }
 
 } // namespace
