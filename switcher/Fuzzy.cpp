@@ -282,7 +282,7 @@ int score(const Query& query, const PreparedText& text)
     if ((query.wholeUnits & ~held) == 0 && (query.wholePairs & ~text.pairs) == 0) {
         const std::size_t at = findUnits(units, unitsOf(query.whole));
         if (at == 0)
-            return 1040 - length;
+            return ScoreCeiling - length;
         if (at != Units::npos)
             return 1000 - length;
     }

@@ -28,6 +28,8 @@ namespace zumo::Fuzzy {
 // text scores 0. A query of punctuation only has no tokens and matches only as a substring.
 // Pure and stateless, so it may run on any thread.
 int score(const Query& query, const QString& text);
+// Above every score: the top tier's base.
+inline constexpr int ScoreCeiling = 1040;
 
 // A text made ready once for scoring against many queries: lower-cased as score() lowers it, the
 // units and neighbouring pairs it holds (as unitSetOf and pairSetOf fold them) and its words in

@@ -155,7 +155,7 @@ std::vector<std::size_t> rankByScore(const Query& query, const SearchIndex& item
         return score;
     };
     // Scores are small numbers: a counting sort keeps ties in list order without comparing.
-    constexpr int Top = 1040;
+    constexpr int Top = Fuzzy::ScoreCeiling;
     std::vector<int> itemScores(index.itemTexts.size());
     std::array<std::size_t, Top + 1> start{};  // where each score's items begin, best first
     for (std::size_t i = 0; i < itemScores.size(); ++i)
