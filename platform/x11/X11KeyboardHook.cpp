@@ -102,6 +102,9 @@ struct X11KeyboardHook::Impl {
     Dispatcher::TimerId retakeTimer = 0;
     Notifier<>* takenChanged = nullptr;
     std::uint64_t lastFlags = 0;
+    // The modifiers as the last key event read from the server had them; unlike lastFlags, never
+    // set from a keymap query, which can run ahead of events still queued.
+    std::uint64_t streamFlags = 0;
     bool inHandler = false;
     std::deque<KeyEvent> pending;
 
@@ -118,6 +121,7 @@ struct X11KeyboardHook::Impl {
 
     void handleEvent(const xcb_generic_event_t& event);
     void onKey(const xcb_key_press_event_t& event, bool press);
+    void announceRepressedModifiers(const KeyEvent& translated, std::uint64_t before);
     void onShortcutPress(const KeyEvent& translated);
     void onFocus(const xcb_focus_in_event_t& event, std::uint32_t fullSequence);
     void onMapping(const xcb_mapping_notify_event_t& event);
@@ -333,9 +337,12 @@ void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t& event, bool press
     else
         modifierKeys.release(key.keycode);
     const KeyEvent translated = x11::translateKey(key, modifierKeys);
+    const std::uint64_t streamBefore = std::exchange(streamFlags, translated.flags);
     if (capture == Capture::off) {
-        if (press)
+        if (press) {
+            announceRepressedModifiers(translated, streamBefore);
             onShortcutPress(translated);
+        }
         return; // else the release of a shortcut key whose press was handed on
     }
     if (translated.type != KeyEventType::FlagsChanged)
@@ -345,6 +352,21 @@ void X11KeyboardHook::Impl::onKey(const xcb_key_press_event_t& event, bool press
     // A shortcut press that froze the keyboard just before the keyboard grab took over.
     if (press && conn)
         allowEvents(XCB_ALLOW_ASYNC_KEYBOARD);
+}
+
+// Modifiers the server last showed up and this shortcut press shows down were pressed again
+// while the keyboard was not held, so their press went to the focused window. The handler is told
+// first, as it would have been while holding the keyboard: a second Alt+Tab right after a release
+// is then a run of its own, and not one more Tab of a run still waiting for its entries.
+void X11KeyboardHook::Impl::announceRepressedModifiers(const KeyEvent& translated, std::uint64_t before)
+{
+    if (translated.type != KeyEventType::KeyDown || !(translated.flags & ~before & keys::ShortcutMask))
+        return;
+    KeyEvent event;
+    event.type = KeyEventType::FlagsChanged;
+    event.keyCode = x11::OtherKeyBase; // no particular key
+    event.flags = translated.flags;
+    deliver(event);
 }
 
 // A press of a grabbed shortcut: the keyboard stays frozen until the handler has answered.

@@ -77,7 +77,7 @@ protected:
     bool handle(const KeyEvent& e)
     {
         events.push_back(e);
-        if (destroyOnKey) {
+        if (destroyOnKey && e.type == KeyEventType::KeyDown) {
             hook->destroy();
             return false;
         }
@@ -181,6 +181,14 @@ TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
     EXPECT_FALSE(saw(false, XK_Tab));
     EXPECT_FALSE(saw(true, XK_a));
     EXPECT_FALSE(saw(false, XK_Alt_L)) << "the Alt release leaked to the focused window";
+
+    // Alt pressed again while the keyboard is free goes to the focused window: the handler hears
+    // of it before the next Tab, or that Tab would count as one more of the run just ended.
+    events.clear();
+    ASSERT_NO_FATAL_FAILURE(pressAltTab());
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_TRUE(isFlags(events[0], keys::Option));
+    EXPECT_TRUE(isTabDown(events[1]));
 }
 
 TEST_F(KeyboardHookTest, aShortcutPressHandedOnReachesTheFocusedWindow)
