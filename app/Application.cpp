@@ -276,8 +276,13 @@ void Application::startControlSocket()
 {
     Parts& p = *d;
     wayland::WaylandKeyboardHook* trigger = p.wayland ? p.wayland->hook.get() : nullptr;
+    // A run committed while its entries were still being built is not handled yet: a sync lands it.
+    auto sync = [platform = p.seam.sync, switcher = p.switcher.get()] {
+        platform();
+        switcher->landPendingCommit();
+    };
     p.requests = std::make_unique<ControlRequests>(ControlDeps{
-        p.dispatcher, p.settings, *p.seam.workspace, *p.inventory, *p.actions, p.seam.sync, p.seam.desktopOf,
+        p.dispatcher, p.settings, *p.seam.workspace, *p.inventory, *p.actions, sync, p.seam.desktopOf,
         trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr});
     p.showSettings = p.requests->showSettingsRequested.subscribe(
         [delegate = p.delegate.get()] { delegate->showRequested(); });

@@ -28,7 +28,7 @@ struct ControlDeps {
     WindowInventory& inventory;
     WindowActions& actions;
     // Makes every event the window system sent so far handled (a round trip, then the events it
-    // brought in). Main thread.
+    // brought in), down to a commit they made. Main thread.
     std::function<void()> syncPlatform;
     // The desktop a window is on; nothing when it is on all of them or unknown. Main thread.
     std::function<std::optional<std::uint32_t>(std::uint32_t window)> desktopOf;

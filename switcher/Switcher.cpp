@@ -40,8 +40,7 @@ void Switcher::setState(RunState state)
 
 void Switcher::open(bool backward, SlotFilter filter)
 {
-    if (isCommitPending())
-        finishPendingCommit();
+    landPendingCommit();
     if (isOpen())
         return;
     m_commitWhenLoaded = false;
@@ -121,9 +120,9 @@ void Switcher::prepare()
 // A run the user has already committed must land before the next one reads the order, or a
 // quick second Alt+Tab would count as a further Tab of the first: its entries are built here and
 // now (a few milliseconds from the window model) and the late background result is dropped.
-void Switcher::finishPendingCommit()
+void Switcher::landPendingCommit()
 {
-    if (!m_building)
+    if (!isCommitPending() || !m_building)
         return;
     BuildRequest request = std::move(*m_building);
     request.loaded.entries = keepForFilter(m_deps.inventory.buildEntries(request.apps, request.options), request.filter);

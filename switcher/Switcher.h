@@ -137,6 +137,9 @@ public:
     // The user has released the trigger and only the entries are awaited: for the keys the run
     // is over, and a new press of a shortcut opens the next run (see open).
     bool isCommitPending() const { return isLoading() && m_commitWhenLoaded; }
+    // Carries out a pending commit now, from entries built at once, instead of when the
+    // background build answers: the next run, or a sync, must not find it still waiting.
+    void landPendingCommit();
     int pendingMoves() const { return m_pendingMoves; }
     // What the run shows: entries, selection, query, hint, mode and rows.
     const RunView& content() const { return m_view; }
@@ -157,7 +160,6 @@ private:
     void startBuild(bool backward, SlotFilter filter);
     BuildOptions buildOptions(SlotFilter filter, const std::optional<RunningApp>& front) const;
     void fitRows(RunView& view, const Screen& target) const;
-    void finishPendingCommit();
     void captureShown(const RunView& view);
     void startShowTimer();
     void cancelShowTimer();
