@@ -124,6 +124,8 @@ TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndCarryTheirIcon)
     }));
     EXPECT_LT(app->pid, 0);  // a stand-in, never a real process id
     EXPECT_EQ(app->icon.size(), QSize(32, 32));
+    const auto windows = model->snapshot()->windowsOf(app->pid);  // one image for one icon
+    EXPECT_EQ(windows.front()->icon.cacheKey(), windows.back()->icon.cacheKey());
     EXPECT_TRUE(app->regular);
 }
 
