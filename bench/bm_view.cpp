@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 
 #include "settings/Settings.h"
@@ -103,17 +104,21 @@ void paintPanel(benchmark::State& state, int count, bool preview)
     }
 }
 
-// What a Tab costs before the paint: the Switcher hands its content to a panel, which tells a
-// selection-only change from a new list.
-void BM_HandOverTab40(benchmark::State& state)
+// What a Tab costs before the paint: the Switcher hands the new selection to a panel, which
+// schedules the repaint of the two tiles (8 rows shown, as on a 1080-pixel screen).
+void handOverTab(benchmark::State& state, int count)
 {
-    Fixture f(40, false);
+    Fixture f(count, false);
+    f.content.maxRows = 8;
+    f.view.draw(f.content);
     int selected = 0;
     for (auto _ : state) {
-        f.content.selected = selected++ % 40;
-        f.view.draw(f.content);
+        f.content.selected = selected++ % std::min(count, 64);
+        f.view.select(f.content.selected, f.content.firstRow);
     }
 }
+void BM_HandOverTab40(benchmark::State& state) { handOverTab(state, 40); }
+void BM_HandOverTab2000(benchmark::State& state) { handOverTab(state, 2000); }
 
 void BM_PaintPanel40(benchmark::State& state) { paintPanel(state, 40, false); }
 void BM_PaintPanel200(benchmark::State& state) { paintPanel(state, 200, false); }
@@ -153,5 +158,6 @@ BENCHMARK(BM_PaintPanel40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintPanel200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintPreviewPanel40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HandOverTab40)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HandOverTab2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintPanel40NewEntries)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScaleToFitCapture)->Unit(benchmark::kMillisecond);

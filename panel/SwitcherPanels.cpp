@@ -91,6 +91,13 @@ void SwitcherPanels::redraw(const RunView& view)
         m_mirrors[i]->view()->draw(view);
 }
 
+void SwitcherPanels::moveSelection(const RunView& view)
+{
+    m_main->view()->select(view.selected, view.firstRow);
+    for (std::size_t i = 0; i < m_mirrorsShown; ++i)
+        m_mirrors[i]->view()->select(view.selected, view.firstRow);
+}
+
 void SwitcherPanels::hide()
 {
     m_main->hidePanel();

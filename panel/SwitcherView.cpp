@@ -66,6 +66,18 @@ std::size_t SwitcherView::contentDigest() const
 void SwitcherView::draw(RunView content)
 {
     m_content = std::move(content);
+    requestPaint();
+}
+
+void SwitcherView::select(int selected, int firstRow)
+{
+    m_content.selected = selected;
+    m_content.firstRow = firstRow;
+    requestPaint();
+}
+
+void SwitcherView::requestPaint()
+{
     const int selected = m_content.selected;
     // A Tab press changes only the selection: repaint just the two tiles involved.
     const std::size_t digest = contentDigest();

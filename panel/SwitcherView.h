@@ -25,6 +25,8 @@ public:
     // Takes content and schedules a repaint; when only the selection changed since the last
     // draw, just the two tiles involved are repainted.
     void draw(RunView content);
+    // As draw with the content drawn now, only selected and firstRow changed.
+    void select(int selected, int firstRow);
     // Forgets the last pointer position and the scroll distance (each run starts fresh).
     void resetPointer();
 
@@ -52,6 +54,8 @@ protected:
 private:
     // A digest of everything drawn except the selection, to tell a selection-only redraw.
     std::size_t contentDigest() const;
+    // Schedules the repaint the content now needs: all of it, or the two tiles of a selection move.
+    void requestPaint();
 
     // Caches of scaled images and text layouts; shared_ptr so the header needs no complete type.
     std::shared_ptr<PanelPainter> m_painter;

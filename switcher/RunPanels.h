@@ -25,6 +25,9 @@ public:
     virtual void show(const RunView& view, const std::vector<QRect>& displayFrames) = 0;
     // Draws view on the panels shown now, without moving or resizing them.
     virtual void redraw(const RunView& view) = 0;
+    // As redraw, when only view's selection and first row changed since the last show or redraw:
+    // panels that keep a copy of the entries need not take all of them again.
+    virtual void moveSelection(const RunView& view) { redraw(view); }
     // Readies the main panel for a run like view without showing it on any display: its window,
     // its image memory and the glyphs are made now, so the first real show costs what later ones do.
     virtual void warmUp(const RunView& view) = 0;

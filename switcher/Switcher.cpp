@@ -50,6 +50,7 @@ void Switcher::open(bool backward, SlotFilter filter)
     m_allEntries.clear();
     m_search.reset();
     m_deps.panels.resetPointer();
+    m_panelsCurrent = false;
     ++m_gen;
     setState(RunState::loading);
     startBuild(backward, filter);
@@ -230,6 +231,8 @@ void Switcher::previewCaptured(std::uint64_t gen, EntryId id, const QImage& imag
     }
     if (isVisible())
         redraw();
+    else
+        m_panelsCurrent = false;
 }
 
 void Switcher::show()
@@ -241,6 +244,7 @@ void Switcher::show()
         m_notice = m_deps.reminder.takePendingNotice();
     m_view.hint = hintLine(isSearching(), m_notice, m_deps.settings.showHints());
     const std::vector<Screen> screens = targetScreens();
+    m_panelsCurrent = false;  // until drawn below
     if (screens.empty())
         return;
     // More windows than fit: show only the rows that fit in the work area (the whole display
@@ -251,6 +255,7 @@ void Switcher::show()
     for (const Screen& screen : screens)
         frames.push_back(screen.frame.toRect());
     m_deps.panels.show(m_view, frames);
+    m_panelsCurrent = true;
     setState(RunState::shown);
     captureShown(m_view);
 }
@@ -275,6 +280,19 @@ std::vector<Screen> Switcher::targetScreens() const
 void Switcher::redraw()
 {
     m_deps.panels.redraw(m_view);
+    m_panelsCurrent = true;
+    captureShown(m_view);
+}
+
+// Every change to the content but the selection is drawn at once (show or redraw); a move that
+// follows hands the panels the selection alone.
+void Switcher::redrawSelection()
+{
+    if (!m_panelsCurrent) {
+        redraw();
+        return;
+    }
+    m_deps.panels.moveSelection(m_view);
     captureShown(m_view);
 }
 
@@ -321,7 +339,7 @@ void Switcher::move(int delta)
         return;
     setSelected(wrapIndex((long long)m_view.selected + delta, n));
     if (isVisible())
-        redraw();
+        redrawSelection();
     else
         show();  // a second Tab does not wait for the show delay
 }
@@ -334,7 +352,7 @@ void Switcher::moveRow(int direction)
     if (next < 0 || next >= shownCount())
         return;
     setSelected(next);
-    redraw();
+    redrawSelection();
 }
 
 void Switcher::hover(int index)
@@ -342,7 +360,7 @@ void Switcher::hover(int index)
     if (!isVisible() || index == m_view.selected || index < 0 || index >= shownCount())
         return;
     setSelected(index);
-    redraw();
+    redrawSelection();
 }
 
 void Switcher::pick(int index)

@@ -169,6 +169,7 @@ private:
     void removeEntries(const std::function<bool(const Entry&)>& match);
     void setMinimized(EntryId id);
     void redraw();
+    void redrawSelection();
     int shownCount() const;
 
     SwitcherDeps m_deps;
@@ -193,6 +194,8 @@ private:
     std::shared_ptr<const RunSearch> m_search;
     std::unordered_set<EntryId> m_captureRequested;  // this run's entries with a capture asked for
     int m_rowsThatFit = 0;                            // at the last show; 0 before the first
+    // The panels hold this run's content as it is now, apart from the selection and first row.
+    bool m_panelsCurrent = false;
     static constexpr int DefaultCaptureRows = 6;
     std::optional<QString> m_notice;
     std::vector<Subscription> m_panelInput;  // hover, pick and scroll from the panels

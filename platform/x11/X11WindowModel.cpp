@@ -343,6 +343,29 @@ QString wmNameText(const xcb_get_property_reply_t* reply, X11Connection& x)
     return decodeText(bytes(reply), reply && reply->type == x.ewmh()->UTF8_STRING);
 }
 
+} // namespace
+
+// Openbox gives its default icon to every window without one, and an application's windows
+// mostly carry the same icon: identical icons share one decoded image, so 2000 windows hold one
+// icon rather than 2000 copies, and the panel's icon cache keeps hitting it.
+QImage X11WindowModel::sharedIcon(std::span<const std::uint32_t> data)
+{
+    if (data.empty())
+        return {};
+    const QByteArray key =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size_bytes()));
+    if (auto it = m_icons.constFind(key); it != m_icons.constEnd())
+        return *it;
+    // Bounded: past this many distinct icons the windows keep theirs and the table starts again.
+    if (m_icons.size() >= MaxSharedIcons)
+        m_icons.clear();
+    QImage icon = decodeIcon(data);
+    m_icons.insert(QByteArray(key.constData(), key.size()), icon);
+    return icon;
+}
+
+namespace {
+
 void applyProperty(X11Window& w, Field field, const xcb_get_property_reply_t* reply, X11Connection& x)
 {
     xcb_ewmh_connection_t* a = x.ewmh();
@@ -370,7 +393,7 @@ void applyProperty(X11Window& w, Field field, const xcb_get_property_reply_t* re
         break;
     case WmStateField: w.wmState = first(reply); break;
     case Desktop: w.desktop = first(reply); break;
-    case Icon: w.icon = decodeIcon(words(reply)); break;
+    case Icon: break;  // shared by the model, see sharedIcon
     case Extents: w.extents = parseFrameExtents(words(reply)); break;
     case Hints: w.hintsPixmaps = parseHintsIcon(words(reply)); break;
     default: break;
@@ -411,8 +434,11 @@ void X11WindowModel::fetchWindows()
         if (p.field != Geometry) {
             Reply reply{xcb_get_property_reply(c, p.property, &error)};
             std::free(error);
-            if (auto it = m_windows.find(p.window); it != m_windows.end())
+            if (auto it = m_windows.find(p.window); it != m_windows.end()) {
                 applyProperty(*it->second, p.field, reply.p, m_x);
+                if (p.field == Icon)
+                    it->second->icon = sharedIcon(words(reply.p));
+            }
             if (p.field == Hints)
                 hintsRead.push_back(p.window);
             continue;

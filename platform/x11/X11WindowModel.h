@@ -2,6 +2,8 @@
 // published as an immutable snapshot that any thread can read without a round trip.
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -9,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 #include <xcb/xcb.h>
@@ -101,6 +104,7 @@ private:
     void readHintsIcons(const std::vector<std::uint32_t>& windows);
     void publish();
     Pid standInPid(const QString& wmClass);
+    QImage sharedIcon(std::span<const std::uint32_t> data);
 
     X11Connection& m_x;
     OwnWindows m_own;
@@ -114,6 +118,8 @@ private:
     std::uint32_t m_wmCheck = 0;  // the window manager's _NET_SUPPORTING_WM_CHECK window; 0 when none
     DesktopSnapshot m_root;  // root fields only; windows are assembled when publishing
     std::unordered_map<QString, Pid> m_standIns;
+    static constexpr int MaxSharedIcons = 256;
+    QHash<QByteArray, QImage> m_icons;  // decoded icons by their _NET_WM_ICON words
     mutable std::mutex m_mutex;
     std::shared_ptr<const DesktopSnapshot> m_snapshot;
 };

@@ -179,13 +179,13 @@ TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOn
         EXPECT_EQ(mirror.view()->content().selected, 2);
     }
     shown.selected = 3;
-    panels.redraw(shown);
+    panels.moveSelection(shown);
     EXPECT_EQ(panels.mirror(1).view()->content().selected, 3);
 
     panels.show(shown, {three[0], three[1]});
     EXPECT_FALSE(panels.mirror(1).isVisible());
     shown.selected = 0;
-    panels.redraw(shown);
+    panels.moveSelection(shown);
     EXPECT_EQ(panels.mirror(1).view()->content().selected, 3);  // a hidden mirror is left alone
 
     SwitcherView& mirrorView = *panels.mirror(0).view();
