@@ -183,6 +183,11 @@ bool Application::openX11(QString& error)
               [x](std::uint32_t window) { return x->desktopOf(window); },
               [x] { return x->hook->takenShortcuts(); }};
     p.panels->setTranslucent(p.seam.compositor);
+    // The panel unmaps once the window manager has focused the chosen window, or it would redraw
+    // everything the panel covered first.
+    p.panels->setHideGate([actions = x->actions.get()](std::function<void()> hideNow) {
+        actions->afterAnswered(std::move(hideNow), std::chrono::milliseconds(100));
+    });
     return true;
 }
 

@@ -66,6 +66,8 @@ void DesktopActions::activateEntry(const Entry& entry)
     std::optional<RunningApp> front = m_workspace.frontmostApplication();
     if (!front || front->pid != pid)
         m_workspace.activate(pid);
+    // The user is waiting for this one: it leaves now, not at the end of the turn.
+    m_workspace.sendRequestsNow();
 }
 
 void DesktopActions::closeWindow(ElementRef window)

@@ -73,6 +73,7 @@ void SwitcherPanels::show(const RunView& view, const std::vector<QRect>& display
     while (m_mirrors.size() < needed)
         m_mirrors.push_back(makePanel());
     m_mirrorsShown = needed;
+    ++*m_shows;
     redraw(view);
     const QSize size = m_main->view()->preferredSize();
     m_main->showCentered(logicalFrame(displayFrames.front()).toRect(), size);
@@ -99,6 +100,17 @@ void SwitcherPanels::moveSelection(const RunView& view)
 }
 
 void SwitcherPanels::hide()
+{
+    if (!m_hideGate)
+        return hideNow();
+    std::weak_ptr<int> shows = m_shows;
+    m_hideGate([this, shows, shownBefore = *m_shows] {
+        if (auto now = shows.lock(); now && *now == shownBefore)
+            hideNow();
+    });
+}
+
+void SwitcherPanels::hideNow()
 {
     m_main->hidePanel();
     for (auto& mirror : m_mirrors)

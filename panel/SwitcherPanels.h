@@ -2,6 +2,7 @@
 // need and reused, all drawing the same run content. What the Switcher draws through.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,6 +23,11 @@ public:
     // Translucent rounded panels need a compositor (see SwitcherPanel); mirrors made later
     // follow the main panel.
     void setTranslucent(bool on);
+    // Called with the hiding itself whenever the panels are to hide; it may run it later (on X11,
+    // once the window manager has answered the activation just asked for). A show in between
+    // keeps the panels.
+    using HideGate = std::function<void(std::function<void()> hideNow)>;
+    void setHideGate(HideGate gate) { m_hideGate = std::move(gate); }
     // Shows and hides the main panel once, unseen, so the first real show is fast.
     void warmUp(const RunView& view) override;
 
@@ -42,12 +48,15 @@ public:
 
 private:
     std::unique_ptr<SwitcherPanel> makePanel();
+    void hideNow();
 
     const Settings& m_settings;
     std::vector<Subscription> m_subscriptions;  // to every panel's pointer input
     std::unique_ptr<SwitcherPanel> m_main;
     std::vector<std::unique_ptr<SwitcherPanel>> m_mirrors;
     std::size_t m_mirrorsShown = 0;  // the first ones of m_mirrors, while a run is shown
+    HideGate m_hideGate;
+    std::shared_ptr<int> m_shows = std::make_shared<int>(0);  // counts shows; a gated hide checks it
 };
 
 } // namespace zumo

@@ -42,6 +42,9 @@ public:
     virtual void hide(Pid pid) = 0;
     virtual void unhide(Pid pid) = 0;
     virtual void activate(Pid pid) = 0;    // bring to the front, ignoring other applications
+    // Sends the requests made so far in this turn of the event loop now rather than at its end
+    // (where a backend gathers them into one). Main thread.
+    virtual void sendRequestsNow() {}
     // An application became the frontmost one. Main thread.
     Notifier<const RunningApp&> activated;
 };

@@ -390,15 +390,19 @@ void Switcher::finish(bool commit)
     ++m_gen;
     m_view.query.reset();
     m_notice.reset();
+    // The request leaves before the keyboard is let go (closing ends the capture), or the window
+    // manager would deal with the focus events of the ungrab first.
+    if (commit && entry)
+        m_deps.actions.activateEntry(*entry);
     setState(RunState::closed);
     if (commit && entry) {
         m_deps.counters.bumpCounter(QStringLiteral("switches"));
         m_deps.reminder.armUpdateNudge();
-        m_deps.actions.activateEntry(*entry);
     }
-    // The panels go away right after the activation request has left: unmapping them makes the
-    // server expose every window beneath, and the window manager would redraw all of that
-    // before it got to the activation. A run shown again meanwhile keeps its panel.
+    // The panels go away after the activation request has left (on X11 once the window manager
+    // has answered it): unmapping them makes the server expose every window beneath, and the
+    // window manager would redraw all of that before it got to the activation. A run shown
+    // again meanwhile keeps its panel.
     Weak weak = m_self;
     m_deps.dispatcher.post([weak] {
         if (auto self = weak.lock(); self && !(*self)->isVisible())

@@ -2,6 +2,7 @@
 #include "platform/x11/X11Actions.h"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <algorithm>
 
 #include "platform/x11/X11Connection.h"
@@ -32,9 +33,40 @@ void X11Actions::forgetAnswered()
     // Once answered, the model speaks alone: the window asked for may lose the front again at
     // once, and an old request must not pull the answer back to it.
     const std::uint32_t active = m_model.snapshot()->active;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_requested && activationAnswered(active, *m_requested))
+            m_requested.reset();
+    }
+    if (!m_afterAnswered.empty() && !awaitingAnswer())
+        runAnswered();
+}
+
+bool X11Actions::awaitingAnswer() const
+{
+    // A request for the window already in front may change nothing the model would see.
+    const std::uint32_t active = m_model.snapshot()->active;
     std::lock_guard lock(m_mutex);
-    if (m_requested && activationAnswered(active, *m_requested))
-        m_requested.reset();
+    return m_requested && !activationAnswered(active, *m_requested);
+}
+
+void X11Actions::afterAnswered(std::function<void()> fn, std::chrono::milliseconds cap)
+{
+    if (!awaitingAnswer() && m_afterAnswered.empty()) {
+        fn();
+        return;
+    }
+    m_afterAnswered.push_back(std::move(fn));
+    // A window manager that ignores the request never answers; an earlier cap still running
+    // ends this wait too, which only makes it shorter.
+    QTimer::singleShot(cap, &m_context, [this] { runAnswered(); });
+}
+
+void X11Actions::runAnswered()
+{
+    // Moved out first: a function may ask for another wait.
+    for (auto& fn : std::exchange(m_afterAnswered, {}))
+        fn();
 }
 
 std::optional<RequestedActivation> X11Actions::lastActivation() const
@@ -112,6 +144,18 @@ void X11Actions::sendActivation()
     m_requested->at = m_now();
 }
 
+void X11Actions::sendActivationNow()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pending)
+            return;
+        m_sentEarly = m_pending;
+    }
+    sendActivation();
+    onMain([this] { m_sentEarly.reset(); });
+}
+
 bool X11Actions::sendActive(std::uint32_t window)
 {
     X11Connection& x = m_model.connection();
@@ -153,8 +197,9 @@ void X11Actions::restoreApp(Pid owner)
             // That window's own activation un-minimises it; restoring the others too would
             // bring back windows the user did not choose, each with its own desktop hop.
             std::lock_guard lock(m_mutex);
-            if (m_pending && m_pending->window && m_pending->owner == owner)
-                return;
+            for (const auto& asked : {m_pending, m_sentEarly})
+                if (asked && asked->window && asked->owner == owner)
+                    return;
         }
         auto snapshot = m_model.snapshot();
         auto windows = snapshot->windowsOf(owner);

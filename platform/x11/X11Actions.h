@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/Workspace.h"
 
@@ -50,6 +51,8 @@ public:
     // for when one of its windows is activated in the same turn of the event loop (an application
     // counts as hidden when all its windows are minimised, so restoring that one unhides it).
     void restoreApp(Pid owner);
+    // Sends the activation gathered in this turn of the event loop at once. Main thread.
+    void sendActivationNow();
     // WM_CHANGE_STATE to IconicState.
     void minimise(std::uint32_t window);
     // A polite close (_NET_CLOSE_WINDOW): the application may ask the user first.
@@ -62,6 +65,11 @@ public:
     // shown answered (see activationAnswered); none before the first, once answered, or when
     // nothing could be sent (no window for the application, no display). Any thread.
     std::optional<RequestedActivation> lastActivation() const;
+    // Runs fn once the window manager has answered the last activation (see lastActivation), at
+    // once when none awaits an answer, and at the latest after `cap`. Main thread. Unmapping a
+    // window exposes what lies beneath it, and the window manager redraws all of that before it
+    // gets to the focus change an activation made: what unmaps waits here.
+    void afterAnswered(std::function<void()> fn, std::chrono::milliseconds cap);
     // The clock the activations are stamped with.
     std::chrono::steady_clock::time_point now() const { return m_now(); }
 
@@ -76,6 +84,8 @@ private:
     bool sendActive(std::uint32_t window);
     void raiseAndFocus(std::uint32_t window);
     void forgetAnswered();
+    void runAnswered();
+    bool awaitingAnswer() const;
     Pid ownerOf(std::uint32_t window) const;
 
     X11WindowModel& m_model;
@@ -85,6 +95,8 @@ private:
     mutable std::mutex m_mutex;
     std::optional<PendingActivation> m_pending;
     std::optional<RequestedActivation> m_requested;
+    std::vector<std::function<void()>> m_afterAnswered;  // main thread only
+    std::optional<PendingActivation> m_sentEarly;         // by sendActivationNow, until the turn ends
 };
 
 } // namespace zumo::x11

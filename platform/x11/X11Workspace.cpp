@@ -225,4 +225,9 @@ void X11Workspace::activate(Pid pid)
     m_actions.activateApp(pid);
 }
 
+void X11Workspace::sendRequestsNow()
+{
+    m_actions.sendActivationNow();
+}
+
 } // namespace zumo::x11

@@ -59,6 +59,7 @@ public:
     void hide(Pid pid) override;       // minimises every window
     void unhide(Pid pid) override;     // brings the minimised windows back
     void activate(Pid pid) override;   // activates the topmost window
+    void sendRequestsNow() override;
 
 private:
     const DesktopIndex& index() const;
