@@ -10,6 +10,7 @@
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
+#include <utility>
 
 #include "panel/PanelPainter.h"
 #include "panel/SwitcherView.h"
@@ -71,8 +72,9 @@ void SwitcherPanel::setTranslucent(bool on)
 
 void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
 {
-    // A real show during the warm-up takes the window over as it is.
-    m_warming = false;
+    // A real show during the warm-up takes the window over, with its real shape.
+    if (std::exchange(m_warming, false))
+        applyShape();
     const QSize panelSize = size.expandedTo(QSize(1, 1));
     const QPoint origin(screenFrame.x() + (screenFrame.width() - panelSize.width()) / 2,
                         screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
@@ -85,21 +87,25 @@ void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
 
 void SwitcherPanel::hidePanel()
 {
-    m_warming = false;
+    const bool warming = std::exchange(m_warming, false);
     hide();
+    if (warming)
+        applyShape();
 }
 
 void SwitcherPanel::warmUp(const RunView& view)
 {
     warmViewCaches();
     m_view->draw(view);
-    // Mapped beyond the top-left of every screen: the window is real but nobody can see it.
+    // Mapped where a run shows it, cut by its shape to one pixel: a window mapped off-screen
+    // leaves the first map in place to the first switch, which took twice as long as later ones.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect desktop = screen ? screen->virtualGeometry() : QRect();
+    const QRect frame = screen ? screen->geometry() : QRect();
     const QSize size = m_view->preferredSize().expandedTo(QSize(1, 1));
-    setGeometry(QRect(desktop.topLeft() - QPoint(size.width() + 200, size.height() + 200), size));
+    setGeometry(QRect(frame.center() - QPoint(size.width() / 2, size.height() / 2), size));
     m_view->setGeometry(QRect(QPoint(0, 0), size));
     m_warming = true;
+    applyShape();
     show();
     QTimer::singleShot(WarmUpTimeoutMs, this, [this] { endWarmUp(); });
     // Drawn later, this frame (glyphs rasterised, the window's image memory first touched) would
@@ -132,12 +138,17 @@ void SwitcherPanel::endWarmUp()
         return;
     m_warming = false;
     hide();
+    applyShape();
     if (m_warmWait)
         m_warmWait->quit();
 }
 
 void SwitcherPanel::applyShape()
 {
+    if (m_warming) {
+        setMask(QRegion(0, 0, 1, 1));
+        return;
+    }
     if (m_translucent) {
         clearMask();
         return;

@@ -23,7 +23,8 @@ public:
     void showCentered(const QRect& screenFrame, QSize size);
     // Hides the panel (it stays made for the next run).
     void hidePanel();
-    // Draws view, then shows and hides the panel once at that size, off-screen, and returns once
+    // Draws view, then shows and hides the panel once at that size, where a run shows it but
+    // shaped to one pixel, and returns once
     // that frame is drawn (or after half a second), so the first real show is fast: the window's
     // image memory is made at the size a run will need (the windowing layer keeps it for any later
     // size between half and all of it) and the glyphs are rasterised.
