@@ -10,7 +10,6 @@
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
-#include <utility>
 
 #include "panel/PanelPainter.h"
 #include "panel/SwitcherView.h"
@@ -72,14 +71,16 @@ void SwitcherPanel::setTranslucent(bool on)
 
 void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
 {
-    // A real show during the warm-up takes the window over, with its real shape.
-    if (std::exchange(m_warming, false))
-        applyShape();
+    // A real show during the warm-up takes the window over.
+    m_warming = false;
     const QSize panelSize = size.expandedTo(QSize(1, 1));
     const QPoint origin(screenFrame.x() + (screenFrame.width() - panelSize.width()) / 2,
                         screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
     setGeometry(QRect(origin, panelSize));
     m_view->setGeometry(QRect(QPoint(0, 0), panelSize));
+    // The real shape goes on before the map (a resize above may have put it on already).
+    if (m_onePixel)
+        applyShape();
     if (!isVisible())
         show();
     raise();
@@ -87,10 +88,8 @@ void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
 
 void SwitcherPanel::hidePanel()
 {
-    const bool warming = std::exchange(m_warming, false);
+    m_warming = false;
     hide();
-    if (warming)
-        applyShape();
 }
 
 void SwitcherPanel::warmUp(const RunView& view)
@@ -137,14 +136,16 @@ void SwitcherPanel::endWarmUp()
     if (!m_warming)
         return;
     m_warming = false;
+    // The one-pixel shape stays until the next show: reshaped now, the window would be cut for the
+    // warm-up's size, and the next run's size may differ.
     hide();
-    applyShape();
     if (m_warmWait)
         m_warmWait->quit();
 }
 
 void SwitcherPanel::applyShape()
 {
+    m_onePixel = m_warming;
     if (m_warming) {
         setMask(QRegion(0, 0, 1, 1));
         return;
