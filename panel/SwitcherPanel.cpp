@@ -71,16 +71,13 @@ void SwitcherPanel::setTranslucent(bool on)
 
 void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
 {
-    // A real show during the warm-up takes the window over.
+    // A real show during the warm-up takes the window over as it is.
     m_warming = false;
     const QSize panelSize = size.expandedTo(QSize(1, 1));
     const QPoint origin(screenFrame.x() + (screenFrame.width() - panelSize.width()) / 2,
                         screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
     setGeometry(QRect(origin, panelSize));
     m_view->setGeometry(QRect(QPoint(0, 0), panelSize));
-    // The real shape goes on before the map (a resize above may have put it on already).
-    if (m_onePixel)
-        applyShape();
     if (!isVisible())
         show();
     raise();
@@ -96,15 +93,13 @@ void SwitcherPanel::warmUp(const RunView& view)
 {
     warmViewCaches();
     m_view->draw(view);
-    // Mapped where a run shows it, cut by its shape to one pixel: a window mapped off-screen
-    // leaves the first map in place to the first switch, which took twice as long as later ones.
+    // Mapped beyond the top-left of every screen: the window is real but nobody can see it.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect frame = screen ? screen->geometry() : QRect();
+    const QRect desktop = screen ? screen->virtualGeometry() : QRect();
     const QSize size = m_view->preferredSize().expandedTo(QSize(1, 1));
-    setGeometry(QRect(frame.center() - QPoint(size.width() / 2, size.height() / 2), size));
+    setGeometry(QRect(desktop.topLeft() - QPoint(size.width() + 200, size.height() + 200), size));
     m_view->setGeometry(QRect(QPoint(0, 0), size));
     m_warming = true;
-    applyShape();
     show();
     QTimer::singleShot(WarmUpTimeoutMs, this, [this] { endWarmUp(); });
     // Drawn later, this frame (glyphs rasterised, the window's image memory first touched) would
@@ -136,8 +131,6 @@ void SwitcherPanel::endWarmUp()
     if (!m_warming)
         return;
     m_warming = false;
-    // The one-pixel shape stays until the next show: reshaped now, the window would be cut for the
-    // warm-up's size, and the next run's size may differ.
     hide();
     if (m_warmWait)
         m_warmWait->quit();
@@ -145,11 +138,6 @@ void SwitcherPanel::endWarmUp()
 
 void SwitcherPanel::applyShape()
 {
-    m_onePixel = m_warming;
-    if (m_warming) {
-        setMask(QRegion(0, 0, 1, 1));
-        return;
-    }
     if (m_translucent) {
         clearMask();
         return;

@@ -23,11 +23,10 @@ public:
     void showCentered(const QRect& screenFrame, QSize size);
     // Hides the panel (it stays made for the next run).
     void hidePanel();
-    // Draws view, then shows and hides the panel once at that size, where a run shows it but cut
-    // by its shape to one pixel, and returns once that frame is drawn (or after half a second), so
-    // the first real show is fast: the window is mapped once in place, its image memory is made
-    // at the size a run will need (the windowing layer keeps it for any later size between half
-    // and all of it) and the glyphs are rasterised.
+    // Draws view, then shows and hides the panel once at that size, off-screen, and returns once
+    // that frame is drawn (or after half a second), so the first real show is fast: the window's
+    // image memory is made at the size a run will need (the windowing layer keeps it for any later
+    // size between half and all of it) and the glyphs are rasterised.
     void warmUp(const RunView& view);
     // A translucent rounded panel needs a compositor; without one it would show black corners,
     // so the panel is opaque with its corners cut by a window shape. Opaque until told otherwise.
@@ -46,8 +45,7 @@ private:
 
     SwitcherView* m_view;
     bool m_translucent = false;
-    bool m_warming = false;   // the warm-up's map is up
-    bool m_onePixel = false;  // the window is cut to one pixel, as for the warm-up
+    bool m_warming = false;
     QEventLoop* m_warmWait = nullptr;  // set while warmUp waits for its frame
 };
 

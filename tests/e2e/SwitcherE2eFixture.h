@@ -87,7 +87,6 @@ class SwitcherE2e : public ::testing::Test {
     {
         ASSERT_NO_FATAL_FAILURE(launchZumo({}, environment));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
-        x->roundTrip(); // the warm-up's map is seen while the window still has its one-pixel shape
     }
     // Starts zumo without waiting for it to be ready.
     void launchZumo(const QStringList& arguments = {}, QStringList environment = {})
