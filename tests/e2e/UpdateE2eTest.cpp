@@ -59,7 +59,14 @@ protected:
     QString installedBinary() const { return place.path() + QStringLiteral("/Zumo/bin/zumo"); }
 
     // Not below /tmp: a copy on temporary media is installed into ~/Applications, not in place.
-    QTemporaryDir place{QCoreApplication::applicationDirPath() + QStringLiteral("/update-e2e-XXXXXX")};
+    // The build folder may itself be there (a checkout in /tmp); the home folder is not.
+    static QString notTemporary()
+    {
+        const QString build = QCoreApplication::applicationDirPath();
+        const QString home = QDir::homePath() + QStringLiteral("/.cache");
+        return build.startsWith(QStringLiteral("/tmp/")) && QDir().mkpath(home) ? home : build;
+    }
+    QTemporaryDir place{notTemporary() + QStringLiteral("/zumo-update-e2e-XXXXXX")};
     test::VendorServer vendor;
 };
 
