@@ -33,12 +33,14 @@ void X11Actions::forgetAnswered()
     // Once answered, the model speaks alone: the window asked for may lose the front again at
     // once, and an old request must not pull the answer back to it.
     const std::uint32_t active = m_model.snapshot()->active;
+    bool awaiting = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_requested && activationAnswered(active, *m_requested))
             m_requested.reset();
+        awaiting = m_requested.has_value();  // what is left was not answered by this snapshot
     }
-    if (!m_afterAnswered.empty() && !awaitingAnswer())
+    if (!awaiting && !m_afterAnswered.empty())
         runAnswered();
 }
 
