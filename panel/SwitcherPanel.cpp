@@ -10,6 +10,7 @@
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
+#include <utility>
 
 #include "panel/PanelPainter.h"
 #include "panel/SwitcherView.h"
@@ -73,6 +74,7 @@ void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
 {
     // A real show during the warm-up takes the window over as it is.
     m_warming = false;
+    endOffscreenDrawing();
     const QSize panelSize = size.expandedTo(QSize(1, 1));
     const QPoint origin(screenFrame.x() + (screenFrame.width() - panelSize.width()) / 2,
                         screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
@@ -87,6 +89,7 @@ void SwitcherPanel::hidePanel()
 {
     m_warming = false;
     hide();
+    endOffscreenDrawing();
 }
 
 void SwitcherPanel::warmUp(const RunView& view)
@@ -100,6 +103,10 @@ void SwitcherPanel::warmUp(const RunView& view)
     setGeometry(QRect(desktop.topLeft() - QPoint(size.width() + 200, size.height() + 200), size));
     m_view->setGeometry(QRect(QPoint(0, 0), size));
     m_warming = true;
+    if (m_offscreenDrawing) {
+        m_drawnOffscreen = winId();
+        m_offscreenDrawing(m_drawnOffscreen, true);
+    }
     show();
     QTimer::singleShot(WarmUpTimeoutMs, this, [this] { endWarmUp(); });
     // Drawn later, this frame (glyphs rasterised, the window's image memory first touched) would
@@ -132,8 +139,15 @@ void SwitcherPanel::endWarmUp()
         return;
     m_warming = false;
     hide();
+    endOffscreenDrawing();
     if (m_warmWait)
         m_warmWait->quit();
+}
+
+void SwitcherPanel::endOffscreenDrawing()
+{
+    if (m_drawnOffscreen)
+        m_offscreenDrawing(std::exchange(m_drawnOffscreen, 0), false);
 }
 
 void SwitcherPanel::applyShape()

@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <QWidget>
+#include <functional>
 
 #include "switcher/RunView.h"
 
@@ -28,6 +29,11 @@ public:
     // image memory is made at the size a run will need (the windowing layer keeps it for any later
     // size between half and all of it) and the glyphs are rasterised.
     void warmUp(const RunView& view);
+    // Turns on (true) and off drawing the window whole while it is off the screen; the warm-up
+    // uses it, when given, so that its frame also prepares what the windowing system keeps of
+    // the window's image.
+    using OffscreenDrawing = std::function<void(WId window, bool on)>;
+    void setOffscreenDrawing(OffscreenDrawing drawing) { m_offscreenDrawing = std::move(drawing); }
     // A translucent rounded panel needs a compositor; without one it would show black corners,
     // so the panel is opaque with its corners cut by a window shape. Opaque until told otherwise.
     // Changing it after the native window exists recreates that window.
@@ -42,11 +48,14 @@ private:
     void applyShape();
     void warmViewCaches();
     void endWarmUp();
+    void endOffscreenDrawing();
 
     SwitcherView* m_view;
     bool m_translucent = false;
     bool m_warming = false;
     QEventLoop* m_warmWait = nullptr;  // set while warmUp waits for its frame
+    OffscreenDrawing m_offscreenDrawing;
+    WId m_drawnOffscreen = 0;  // the window while it is drawn off-screen
 };
 
 } // namespace zumo

@@ -55,6 +55,11 @@ void SwitcherPanels::setTranslucent(bool on)
         mirror->setTranslucent(on);
 }
 
+void SwitcherPanels::setOffscreenDrawing(std::function<void(WId window, bool on)> drawing)
+{
+    m_main->setOffscreenDrawing(std::move(drawing));
+}
+
 void SwitcherPanels::warmUp(const RunView& view)
 {
     m_main->warmUp(view);

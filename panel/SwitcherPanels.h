@@ -2,6 +2,7 @@
 // need and reused, all drawing the same run content. What the Switcher draws through.
 #pragma once
 
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -30,6 +31,8 @@ public:
     void setHideGate(HideGate gate) { m_hideGate = std::move(gate); }
     // Shows and hides the main panel once, unseen, so the first real show is fast.
     void warmUp(const RunView& view) override;
+    // What lets the warm-up draw the main panel whole off the screen (see SwitcherPanel).
+    void setOffscreenDrawing(std::function<void(WId window, bool on)> drawing);
 
     SwitcherPanel& main() const { return *m_main; }
     std::size_t mirrorCount() const { return m_mirrors.size(); }

@@ -167,6 +167,16 @@ std::optional<uint32_t> XHelper::cardinal(xcb_window_t window, const char* prope
     return *static_cast<uint32_t*>(xcb_get_property_value(reply.p));
 }
 
+std::optional<uint32_t> XHelper::pixel(xcb_drawable_t drawable, QPoint at)
+{
+    auto cookie = xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(at.x()), int16_t(at.y()), 1, 1,
+                                ~0u);
+    Freed reply(xcb_get_image_reply(m_c, cookie, nullptr));
+    if (!reply || reply->depth < 24 || xcb_get_image_data_length(reply.p) < 4)
+        return std::nullopt;
+    return *reinterpret_cast<const uint32_t*>(xcb_get_image_data(reply.p)) & 0xFFFFFFu;
+}
+
 xcb_window_t XHelper::activeWindow()
 {
     return cardinal(m_root, "_NET_ACTIVE_WINDOW").value_or(0);

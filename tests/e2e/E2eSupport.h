@@ -66,6 +66,8 @@ public:
     QString title(xcb_window_t window);
     bool exists(xcb_window_t window);
     std::optional<uint32_t> cardinal(xcb_window_t window, const char* property);
+    // One pixel of a drawable (the root: what the screen shows), as 0xRRGGBB.
+    std::optional<uint32_t> pixel(xcb_drawable_t drawable, QPoint at);
 
     // Requests to the window manager, as a pager would send them (source indication 2).
     void rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data);

@@ -111,6 +111,15 @@ TEST_F(SwitcherE2e, thePanelShowsWhileAltIsHeldAndEscapeCancels)
     const QRect panel = panels->geometry(*panels->visiblePanel()).value_or(QRect());
     EXPECT_LE((panel.center() - QPoint(720, 450)).manhattanLength(), 2)
         << "the panel is not centred on the screen";
+    // The screen shows the panel's own pixels, once drawn (neither the clients' blue nor the
+    // black desktop): the unseen warm-up at start left the window drawable.
+    const xcb_window_t shown = *panels->visiblePanel();
+    const QPoint inside(12, panel.height() / 2);
+    ASSERT_TRUE(waitUntil([&] {
+        const uint32_t drawn = x->pixel(shown, inside).value_or(0);
+        return drawn != 0 && drawn != 0x3366cc;
+    }));
+    EXPECT_EQ(x->pixel(x->root(), panel.topLeft() + inside), x->pixel(shown, inside));
     ASSERT_TRUE(x->tap(XK_Escape));
     ASSERT_TRUE(waitPanelHidden()) << "Escape left the panel up";
     ASSERT_TRUE(x->keyUp(XK_Alt_L));

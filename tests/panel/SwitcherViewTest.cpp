@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWheelEvent>
 #include <memory>
 
@@ -210,16 +211,31 @@ TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOn
     EXPECT_FALSE(panels.mirror(0).isVisible());
 }
 
-TEST_F(SwitcherPanelsTest, warmUpSizesTheHiddenPanelForTheRunItWasGiven)
+TEST_F(SwitcherPanelsTest, warmUpSizesTheHiddenPanelForTheRunItWasGivenAndDrawsItWholeOnlyMeanwhile)
 {
+    std::vector<std::pair<WId, bool>> offscreen;
+    panels.setOffscreenDrawing([&](WId window, bool on) { offscreen.emplace_back(window, on); });
     const RunView run = content(40);
     panels.warmUp(run);
     for (int i = 0; i < 50 && panels.main().isVisible(); ++i)
         QApplication::processEvents();
     EXPECT_FALSE(panels.main().isVisible());
+    const WId window = panels.main().winId();
+    EXPECT_EQ(offscreen, (std::vector<std::pair<WId, bool>>{{window, true}, {window, false}}));
     const QSize warmed = panels.main().size();
     panels.show(run, {QRect(0, 0, 1920, 1080)});
     EXPECT_EQ(panels.main().size(), warmed);  // the first show reuses what the warm-up made
+    panels.hide();
+    EXPECT_EQ(offscreen.size(), 2u);  // real shows are drawn as always
+
+    // A run shown while the warm-up waits for its frame is drawn on the screen.
+    offscreen.clear();
+    panels.main().setTranslucent(true);  // a window made afresh
+    QTimer::singleShot(0, [&] { panels.show(run, {QRect(0, 0, 1920, 1080)}); });
+    panels.warmUp(run);
+    EXPECT_TRUE(panels.main().isVisible());
+    ASSERT_EQ(offscreen.size(), 2u);
+    EXPECT_FALSE(offscreen.back().second);
     panels.hide();
 }
 
