@@ -97,17 +97,6 @@ QImage letterTile(const QString& name, int pixels)
     return image;
 }
 
-void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucent)
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(PanelStyle::label(0.14), 1));
-    painter.setBrush(PanelStyle::background(translucent));
-    const double r = PanelStyle::CornerRadius;
-    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), r, r);
-    painter.restore();
-}
-
 size_t qHash(const PanelPainter::TextKey& key, size_t seed) noexcept
 {
     return qHashMulti(seed, key.text, key.width, key.role);

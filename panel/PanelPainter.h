@@ -32,10 +32,6 @@ QColor background(bool translucent);
 // For an application without an icon: its initial on a grey rounded tile, `pixels` square.
 QImage letterTile(const QString& name, int pixels);
 
-// Fills the panel background into rect: a rounded translucent or an opaque dark surface with a
-// hairline edge.
-void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucent);
-
 // Everything one paint needs, borrowed for the duration of the call.
 struct PanelContent {
     const RunView& view;

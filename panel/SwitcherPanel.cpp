@@ -10,8 +10,10 @@
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <utility>
 
+#include "panel/PanelBackground.h"
 #include "panel/PanelPainter.h"
 #include "panel/SwitcherView.h"
 
@@ -152,14 +154,19 @@ void SwitcherPanel::endOffscreenDrawing()
 
 void SwitcherPanel::applyShape()
 {
+    // Set on the native window, not the widget: a widget's mask also clips all its painting,
+    // and a clip of thirty rectangles made every fill and image of a show go the slow way.
+    QWindow* window = windowHandle();
+    if (!window)
+        return;  // the window is made later, and shaped then
     if (m_translucent) {
-        clearMask();
+        window->setMask(QRegion());
         return;
     }
     // Without a compositor the corners cannot be transparent; cut them with a window shape.
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), PanelStyle::CornerRadius, PanelStyle::CornerRadius);
-    setMask(QRegion(path.toFillPolygon().toPolygon()));
+    window->setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 
 void SwitcherPanel::resizeEvent(QResizeEvent* event)
@@ -168,12 +175,18 @@ void SwitcherPanel::resizeEvent(QResizeEvent* event)
     applyShape();
 }
 
+bool SwitcherPanel::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WinIdChange)
+        applyShape();
+    return handled;
+}
+
 void SwitcherPanel::paintEvent(QPaintEvent* event)
 {
     Q_UNUSED(event);
     QPainter painter(this);
-    if (!m_translucent)
-        painter.fillRect(rect(), PanelStyle::background(false));
     paintPanelBackground(painter, QRectF(rect()), m_translucent);
     if (m_warming) {
         // Hide once this first frame has reached the window.

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "panel/PanelBackground.h"
 #include "panel/PanelRules.h"
 #include "platform/wayland/LayerOverlay.h"
 #include "settings/Settings.h"

@@ -120,6 +120,8 @@ TEST_F(SwitcherE2e, thePanelShowsWhileAltIsHeldAndEscapeCancels)
         return drawn != 0 && drawn != 0x3366cc;
     }));
     EXPECT_EQ(x->pixel(x->root(), panel.topLeft() + inside), x->pixel(shown, inside));
+    EXPECT_NE(x->pixel(x->root(), panel.topLeft() + QPoint(1, 1)), x->pixel(shown, inside))
+        << "the rounded corners are not cut";
     ASSERT_TRUE(x->tap(XK_Escape));
     ASSERT_TRUE(waitPanelHidden()) << "Escape left the panel up";
     ASSERT_TRUE(x->keyUp(XK_Alt_L));

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <memory>
 
 #include "panel/SwitcherPanel.h"
@@ -159,6 +160,32 @@ TEST_F(SwitcherPanelsTest, panelCentresOnItsDisplayWithoutTakingFocus)
     EXPECT_EQ(panels.rowsThatFit(limited, QRectF(0, 0, 1280, 900)), 7);  // 28 + 7 x 124 = 896
     panels.hide();
     EXPECT_FALSE(panel.isVisible());
+}
+
+// The corners are cut on the native window only: a widget mask would clip all its painting too.
+TEST_F(SwitcherPanelsTest, anOpaquePanelsWindowIsCutAtTheCornersAndItsPaintingIsNot)
+{
+    SwitcherPanel& panel = panels.main();
+    const auto cut = [&] {
+        const QRegion shape = panel.windowHandle() ? panel.windowHandle()->mask() : QRegion();
+        return !shape.contains(QPoint(0, 0)) && shape.contains(panel.rect().center()) &&
+               shape.contains(QPoint(panel.width() / 2, 0));
+    };
+    panels.show(content(3), {QRect(0, 0, 1280, 800)});
+    EXPECT_TRUE(cut());
+    EXPECT_TRUE(panel.mask().isEmpty());
+    panels.show(content(12), {QRect(0, 0, 1280, 800)});  // a larger panel is cut anew
+    EXPECT_TRUE(cut());
+    panels.hide();
+
+    panels.setTranslucent(true);
+    panels.show(content(3), {QRect(0, 0, 1280, 800)});
+    EXPECT_TRUE(panel.windowHandle()->mask().isEmpty());
+    panels.hide();
+    panels.setTranslucent(false);  // each change makes the window afresh
+    panels.show(content(3), {QRect(0, 0, 1280, 800)});
+    EXPECT_TRUE(cut());
+    panels.hide();
 }
 
 TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOne)
