@@ -82,6 +82,24 @@ TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosing)
     EXPECT_FALSE(accessibility->string(client.window(0), QStringLiteral("AXTitle")));
 }
 
+// A model made on a busy desktop reads its windows in batches: each must get its own replies.
+TEST_F(X11Backend, aModelMadeAmongManyWindowsReadsEachOneRight)
+{
+    QStringList titles;
+    for (int i = 0; i < 150; ++i)
+        titles << QStringLiteral("Window %1").arg(i);
+    ASSERT_NO_FATAL_FAILURE(open(titles));
+    X11WindowModel fresh(*x);
+    const auto snapshot = fresh.snapshot();
+    for (int i = 0; i < titles.size(); ++i) {
+        const X11Window* w = snapshot->find(client.window(i));
+        ASSERT_TRUE(w) << i;
+        EXPECT_EQ(w->title, titles[i]);
+        EXPECT_EQ(w->pid, pid());
+        EXPECT_EQ(w->client.size(), QSize(400, 300)) << i;
+    }
+}
+
 TEST_F(X11Backend, aWindowIdReusedByTheNextClientIsReadAfresh)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Old")}));
