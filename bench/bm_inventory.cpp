@@ -51,6 +51,20 @@ void BM_BuildEntries(benchmark::State& state)
 }
 BENCHMARK(BM_BuildEntries)->Arg(12)->Arg(48)->Arg(200)->Unit(benchmark::kMicrosecond);
 
+// One application with every window, as a terminal or browser with many windows open.
+void BM_BuildEntriesOfOneApp(benchmark::State& state)
+{
+    Desktop desktop(1, int(state.range(0)));
+    BuildOptions options;
+    options.spaces = true;
+    for (auto _ : state) {
+        auto apps = desktop.inventory.switchableApps();
+        benchmark::DoNotOptimize(desktop.inventory.buildEntries(apps, options));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_BuildEntriesOfOneApp)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
+
 // A window whose tab group sits at the bottom of a wide tree: the search examines the most.
 void BM_TabsOfWindow(benchmark::State& state)
 {

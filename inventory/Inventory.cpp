@@ -2,6 +2,7 @@
 #include "inventory/Inventory.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace zumo {
 
@@ -80,7 +81,12 @@ std::vector<Entry> Inventory::buildEntries(const std::vector<RunningApp>& apps, 
             result.push_back(appRow(app, app.icon, rows));
             continue;
         }
-        std::move(rows.begin(), rows.end(), std::back_inserter(result));
+        // Moved as a block: with thousands of windows, growing the list an entry at a time cost
+        // more than all else the build does.
+        if (result.empty())
+            result = std::move(rows);
+        else
+            result.insert(result.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     }
     return result;
 }
@@ -97,21 +103,19 @@ std::vector<Entry> Inventory::rowsOf(const RunningApp& app, const BuildOptions& 
 
     TakenNumbers taken;
     std::vector<Entry> rows;
-    for (ElementRef window : windows) {
-        std::vector<Entry> built = windowRows(context, window, taken);
-        std::move(built.begin(), built.end(), std::back_inserter(rows));
-    }
-    if (options.spaces && options.perWindow) {
-        std::vector<Entry> others = otherSpaceRows(context, taken);
-        std::move(others.begin(), others.end(), std::back_inserter(rows));
-    }
+    rows.reserve(windows.size());
+    for (ElementRef window : windows)
+        addWindowRows(context, window, taken, rows);
+    if (options.spaces && options.perWindow)
+        addOtherSpaceRows(context, taken, rows);
     return rows;
 }
 
-std::vector<Entry> Inventory::windowRows(const AppContext& context, ElementRef window, TakenNumbers& taken)
+void Inventory::addWindowRows(const AppContext& context, ElementRef window, TakenNumbers& taken,
+                              std::vector<Entry>& rows)
 {
     if (!isListedSubrole(m_ax.string(window, kSubrole)))
-        return {};
+        return;
     QString title = m_ax.string(window, QStringLiteral("AXTitle")).value_or(QString());
     if (title.isEmpty())
         title = context.app.name;
@@ -123,8 +127,9 @@ std::vector<Entry> Inventory::windowRows(const AppContext& context, ElementRef w
     auto pair = std::find_if(context.tabs.begin(), context.tabs.end(),
                              [window](const WindowTabs& p) { return p.first == window; });
     if (pair != context.tabs.end() && pair->second.size() >= 2)
-        return tabRows(entry, pair->second);
-    return {std::move(entry)};
+        addTabRows(entry, pair->second, rows);
+    else
+        rows.push_back(std::move(entry));
 }
 
 // By the number the platform knows for the window; failing that, by its frame, which two windows
@@ -142,10 +147,8 @@ std::optional<std::uint32_t> Inventory::windowNumberOf(const AppContext& context
     return frame ? takeWindowNumber(context.records, *frame, taken) : std::nullopt;
 }
 
-std::vector<Entry> Inventory::tabRows(const Entry& windowEntry, const std::vector<TabRef>& tabs)
+void Inventory::addTabRows(const Entry& windowEntry, const std::vector<TabRef>& tabs, std::vector<Entry>& rows)
 {
-    std::vector<Entry> rows;
-    rows.reserve(tabs.size());
     for (const TabRef& tab : tabs) {
         Entry row = makeEntry(windowEntry.app, tab.title, windowEntry.icon);
         row.window = windowEntry.window;
@@ -156,12 +159,10 @@ std::vector<Entry> Inventory::tabRows(const Entry& windowEntry, const std::vecto
             row.windowID = windowEntry.windowID;
         rows.push_back(std::move(row));
     }
-    return rows;
 }
 
-std::vector<Entry> Inventory::otherSpaceRows(const AppContext& context, TakenNumbers& taken) const
+void Inventory::addOtherSpaceRows(const AppContext& context, TakenNumbers& taken, std::vector<Entry>& rows) const
 {
-    std::vector<Entry> rows;
     for (const WindowRecord& record : context.records) {
         if (!isOtherSpaceWindow(record, taken))
             continue;
@@ -175,7 +176,6 @@ std::vector<Entry> Inventory::otherSpaceRows(const AppContext& context, TakenNum
         taken.insert(*row.windowID);
         rows.push_back(std::move(row));
     }
-    return rows;
 }
 
 } // namespace zumo

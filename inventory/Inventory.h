@@ -45,11 +45,12 @@ class Inventory final : public WindowInventory {
     struct AppContext;
     std::vector<Entry> rowsOf(const RunningApp& app, const BuildOptions& options,
                               const std::vector<WindowRecord>& records);
-    std::vector<Entry> windowRows(const AppContext& context, ElementRef window, TakenNumbers& taken);
-    static std::vector<Entry> tabRows(const Entry& windowEntry, const std::vector<TabRef>& tabs);
+    // These append the rows they make to rows.
+    void addWindowRows(const AppContext& context, ElementRef window, TakenNumbers& taken, std::vector<Entry>& rows);
+    static void addTabRows(const Entry& windowEntry, const std::vector<TabRef>& tabs, std::vector<Entry>& rows);
     std::optional<std::uint32_t> windowNumberOf(const AppContext& context, ElementRef window,
                                                 TakenNumbers& taken);
-    std::vector<Entry> otherSpaceRows(const AppContext& context, TakenNumbers& taken) const;
+    void addOtherSpaceRows(const AppContext& context, TakenNumbers& taken, std::vector<Entry>& rows) const;
     bool showWindowless() const;
 
     Workspace& m_workspace;
