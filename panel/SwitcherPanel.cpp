@@ -26,6 +26,16 @@ namespace {
 constexpr Qt::WindowFlags PanelFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                        Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint;
 
+// On X11 a window the window manager bypasses is stacked by its own raise, and a stays-on-top
+// state is only a property nobody reads, which Qt reads back after every show: one round trip
+// more before the first paint.
+Qt::WindowFlags panelFlags()
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return PanelFlags & ~Qt::WindowStaysOnTopHint;
+    return PanelFlags;
+}
+
 // Gives up waiting for the warm-up frame after this long (an unmapped or never-exposed window).
 constexpr int WarmUpTimeoutMs = 2000;
 // Start waits at most this long for that frame.
@@ -47,7 +57,7 @@ std::vector<Entry> warmUpEntries()
 
 } // namespace
 
-SwitcherPanel::SwitcherPanel(const Settings& settings) : QWidget(nullptr, PanelFlags)
+SwitcherPanel::SwitcherPanel(const Settings& settings) : QWidget(nullptr, panelFlags())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground, m_translucent);
