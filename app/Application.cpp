@@ -13,7 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/atspi/AtspiParts.h"
 #include "platform/qt/QtDispatcher.h"
-#include "platform/x11/OffscreenDrawing.h"
+#include "platform/x11/PanelWindowControl.h"
 #include "platform/x11/X11AppCatalog.h"
 #include "platform/wayland/WaylandDesktop.h"
 #include "platform/x11/X11Desktop.h"
@@ -184,11 +184,15 @@ bool Application::openX11(QString& error)
               [x](std::uint32_t window) { return x->desktopOf(window); },
               [x] { return x->hook->takenShortcuts(); }};
     p.panels->setTranslucent(p.seam.compositor);
+    const x11::PanelWindowControl control = x11::panelWindowControl();
+    const auto forPanel = [](const x11::WindowSwitch& change) -> SwitcherPanel::WindowSwitch {
+        if (!change)
+            return {};
+        return [change](WId window, bool on) { change(std::uint32_t(window), on); };
+    };
     // A compositor already draws every window whole.
-    if (!p.seam.compositor) {
-        if (x11::DrawOffscreen draw = x11::offscreenDrawing())
-            p.panels->setOffscreenDrawing([draw](WId window, bool on) { draw(std::uint32_t(window), on); });
-    }
+    p.panels->setNativeControls(
+        {p.seam.compositor ? nullptr : forPanel(control.drawOffscreen), forPanel(control.passPointer)});
     // The panel unmaps once the window manager has focused the chosen window, or it would redraw
     // everything the panel covered first.
     p.panels->setHideGate([actions = x->actions.get()](std::function<void()> hideNow) {

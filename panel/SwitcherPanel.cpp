@@ -40,6 +40,8 @@ Qt::WindowFlags panelFlags()
 constexpr int WarmUpTimeoutMs = 2000;
 // Start waits at most this long for that frame.
 constexpr int WarmUpWaitMs = 500;
+// A shown panel lets the pointer through this long: well before anyone could aim at a tile.
+constexpr int PointerPassMs = 50;
 
 std::vector<Entry> warmUpEntries()
 {
@@ -63,6 +65,10 @@ SwitcherPanel::SwitcherPanel(const Settings& settings) : QWidget(nullptr, panelF
     setAttribute(Qt::WA_TranslucentBackground, m_translucent);
     setFocusPolicy(Qt::NoFocus);
     m_view = new SwitcherView(settings, this);
+    m_pointerTimer = new QTimer(this);
+    m_pointerTimer->setSingleShot(true);
+    m_pointerTimer->setInterval(PointerPassMs);
+    connect(m_pointerTimer, &QTimer::timeout, this, [this] { takePointer(); });
 }
 
 void SwitcherPanel::setTranslucent(bool on)
@@ -92,8 +98,10 @@ void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
                         screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
     setGeometry(QRect(origin, panelSize));
     m_view->setGeometry(QRect(QPoint(0, 0), panelSize));
-    if (!isVisible())
+    if (!isVisible()) {
+        passPointerForAMoment();
         show();
+    }
     raise();
 }
 
@@ -115,9 +123,9 @@ void SwitcherPanel::warmUp(const RunView& view)
     setGeometry(QRect(desktop.topLeft() - QPoint(size.width() + 200, size.height() + 200), size));
     m_view->setGeometry(QRect(QPoint(0, 0), size));
     m_warming = true;
-    if (m_offscreenDrawing) {
+    if (m_controls.drawOffscreen) {
         m_drawnOffscreen = winId();
-        m_offscreenDrawing(m_drawnOffscreen, true);
+        m_controls.drawOffscreen(m_drawnOffscreen, true);
     }
     show();
     QTimer::singleShot(WarmUpTimeoutMs, this, [this] { endWarmUp(); });
@@ -159,7 +167,26 @@ void SwitcherPanel::endWarmUp()
 void SwitcherPanel::endOffscreenDrawing()
 {
     if (m_drawnOffscreen)
-        m_offscreenDrawing(std::exchange(m_drawnOffscreen, 0), false);
+        m_controls.drawOffscreen(std::exchange(m_drawnOffscreen, 0), false);
+}
+
+void SwitcherPanel::passPointerForAMoment()
+{
+    if (!m_controls.passPointer)
+        return;
+    // Left on while hidden, so most shows need no request for it.
+    if (!m_passingPointer)
+        m_controls.passPointer(winId(), true);
+    m_passingPointer = true;
+    m_pointerTimer->start();
+}
+
+void SwitcherPanel::takePointer()
+{
+    if (!m_passingPointer || !isVisible())
+        return;
+    m_passingPointer = false;
+    m_controls.passPointer(winId(), false);
 }
 
 void SwitcherPanel::applyShape()
@@ -188,8 +215,10 @@ void SwitcherPanel::resizeEvent(QResizeEvent* event)
 bool SwitcherPanel::event(QEvent* event)
 {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WinIdChange)
+    if (event->type() == QEvent::WinIdChange) {
         applyShape();
+        m_passingPointer = false;  // a window made afresh takes the pointer
+    }
     return handled;
 }
 

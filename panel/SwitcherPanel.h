@@ -9,6 +9,7 @@
 #include "switcher/RunView.h"
 
 class QEventLoop;
+class QTimer;
 
 namespace zumo {
 
@@ -29,11 +30,18 @@ public:
     // image memory is made at the size a run will need (the windowing layer keeps it for any later
     // size between half and all of it) and the glyphs are rasterised.
     void warmUp(const RunView& view);
-    // Turns on (true) and off drawing the window whole while it is off the screen; the warm-up
-    // uses it, when given, so that its frame also prepares what the windowing system keeps of
-    // the window's image.
-    using OffscreenDrawing = std::function<void(WId window, bool on)>;
-    void setOffscreenDrawing(OffscreenDrawing drawing) { m_offscreenDrawing = std::move(drawing); }
+    // States of the native window the windowing system offers beyond Qt, each turned on (true)
+    // or off for the window given; any may be null.
+    using WindowSwitch = std::function<void(WId window, bool on)>;
+    struct NativeControls {
+        // Drawn whole while off the screen: the warm-up's frame then also prepares what the
+        // windowing system keeps of the window's image.
+        WindowSwitch drawOffscreen;
+        // The pointer goes through the window. A show starts with it on, so the panel appears
+        // without pointer crossings to work out first, and takes the pointer a moment later.
+        WindowSwitch passPointer;
+    };
+    void setNativeControls(NativeControls controls) { m_controls = std::move(controls); }
     // A translucent rounded panel needs a compositor; without one it would show black corners,
     // so the panel is opaque with its corners cut by a window shape. Opaque until told otherwise.
     // Changing it after the native window exists recreates that window.
@@ -50,13 +58,17 @@ private:
     void warmViewCaches();
     void endWarmUp();
     void endOffscreenDrawing();
+    void passPointerForAMoment();
+    void takePointer();
 
     SwitcherView* m_view;
     bool m_translucent = false;
     bool m_warming = false;
     QEventLoop* m_warmWait = nullptr;  // set while warmUp waits for its frame
-    OffscreenDrawing m_offscreenDrawing;
-    WId m_drawnOffscreen = 0;  // the window while it is drawn off-screen
+    NativeControls m_controls;
+    WId m_drawnOffscreen = 0;     // the window while it is drawn off-screen
+    bool m_passingPointer = false;
+    QTimer* m_pointerTimer;       // ends the pass-through a moment after a show
 };
 
 } // namespace zumo

@@ -31,7 +31,11 @@ QRectF logicalFrame(const QRectF& frame)
 
 } // namespace
 
-SwitcherPanels::SwitcherPanels(const Settings& settings) : m_settings(settings), m_main(makePanel()) {}
+// The main panel is made in the body: making a panel looks at m_main, which must exist first.
+SwitcherPanels::SwitcherPanels(const Settings& settings) : m_settings(settings)
+{
+    m_main = makePanel();
+}
 
 SwitcherPanels::~SwitcherPanels() = default;
 
@@ -39,8 +43,10 @@ std::unique_ptr<SwitcherPanel> SwitcherPanels::makePanel()
 {
     auto panel = std::make_unique<SwitcherPanel>(m_settings);
     // Mirrors look like the main panel, which the app set up for the desktop's compositor.
-    if (m_main)
+    if (m_main) {
         panel->setTranslucent(m_main->translucent());
+        panel->setNativeControls(m_controls);
+    }
     SwitcherView& view = *panel->view();
     m_subscriptions.push_back(view.hovered.subscribe([this](int i) { hovered.notify(i); }));
     m_subscriptions.push_back(view.picked.subscribe([this](int i) { picked.notify(i); }));
@@ -55,9 +61,12 @@ void SwitcherPanels::setTranslucent(bool on)
         mirror->setTranslucent(on);
 }
 
-void SwitcherPanels::setOffscreenDrawing(std::function<void(WId window, bool on)> drawing)
+void SwitcherPanels::setNativeControls(const SwitcherPanel::NativeControls& controls)
 {
-    m_main->setOffscreenDrawing(std::move(drawing));
+    m_controls = controls;
+    m_main->setNativeControls(controls);
+    for (auto& mirror : m_mirrors)
+        mirror->setNativeControls(controls);
 }
 
 void SwitcherPanels::warmUp(const RunView& view)

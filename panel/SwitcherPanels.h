@@ -7,12 +7,12 @@
 #include <memory>
 #include <vector>
 
+#include "panel/SwitcherPanel.h"
 #include "switcher/RunPanels.h"
 
 namespace zumo {
 
 class Settings;
-class SwitcherPanel;
 
 class SwitcherPanels final : public RunPanels {
 public:
@@ -31,8 +31,8 @@ public:
     void setHideGate(HideGate gate) { m_hideGate = std::move(gate); }
     // Shows and hides the main panel once, unseen, so the first real show is fast.
     void warmUp(const RunView& view) override;
-    // What lets the warm-up draw the main panel whole off the screen (see SwitcherPanel).
-    void setOffscreenDrawing(std::function<void(WId window, bool on)> drawing);
+    // Given to every panel, mirrors made later included (see SwitcherPanel).
+    void setNativeControls(const SwitcherPanel::NativeControls& controls);
 
     SwitcherPanel& main() const { return *m_main; }
     std::size_t mirrorCount() const { return m_mirrors.size(); }
@@ -59,6 +59,7 @@ private:
     std::vector<std::unique_ptr<SwitcherPanel>> m_mirrors;
     std::size_t m_mirrorsShown = 0;  // the first ones of m_mirrors, while a run is shown
     HideGate m_hideGate;
+    SwitcherPanel::NativeControls m_controls;
     std::shared_ptr<int> m_shows = std::make_shared<int>(0);  // counts shows; a gated hide checks it
 };
 

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <unistd.h>
 #include <xcb/xcb_keysyms.h>
+#include <xcb/shape.h>
 #include <xcb/xtest.h>
 
 namespace zumo::e2e {
@@ -175,6 +176,12 @@ std::optional<uint32_t> XHelper::pixel(xcb_drawable_t drawable, QPoint at)
     if (!reply || reply->depth < 24 || xcb_get_image_data_length(reply.p) < 4)
         return std::nullopt;
     return *reinterpret_cast<const uint32_t*>(xcb_get_image_data(reply.p)) & 0xFFFFFFu;
+}
+
+int XHelper::inputRectangles(xcb_window_t window)
+{
+    Freed reply(xcb_shape_get_rectangles_reply(m_c, xcb_shape_get_rectangles(m_c, window, XCB_SHAPE_SK_INPUT), nullptr));
+    return reply ? int(reply->rectangles_len) : 0;
 }
 
 xcb_window_t XHelper::activeWindow()

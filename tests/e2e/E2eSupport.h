@@ -68,6 +68,8 @@ public:
     std::optional<uint32_t> cardinal(xcb_window_t window, const char* property);
     // One pixel of a drawable (the root: what the screen shows), as 0xRRGGBB.
     std::optional<uint32_t> pixel(xcb_drawable_t drawable, QPoint at);
+    // How many rectangles make the window's input shape: none when the pointer goes through.
+    int inputRectangles(xcb_window_t window);
 
     // Requests to the window manager, as a pager would send them (source indication 2).
     void rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data);

@@ -122,6 +122,8 @@ TEST_F(SwitcherE2e, thePanelShowsWhileAltIsHeldAndEscapeCancels)
     EXPECT_EQ(x->pixel(x->root(), panel.topLeft() + inside), x->pixel(shown, inside));
     EXPECT_NE(x->pixel(x->root(), panel.topLeft() + QPoint(1, 1)), x->pixel(shown, inside))
         << "the rounded corners are not cut";
+    // It appeared letting the pointer through, and takes it soon after.
+    EXPECT_TRUE(waitUntil([&] { return x->inputRectangles(shown) > 0; })) << "the panel never took the pointer";
     ASSERT_TRUE(x->tap(XK_Escape));
     ASSERT_TRUE(waitPanelHidden()) << "Escape left the panel up";
     ASSERT_TRUE(x->keyUp(XK_Alt_L));

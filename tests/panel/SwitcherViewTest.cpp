@@ -188,6 +188,22 @@ TEST_F(SwitcherPanelsTest, anOpaquePanelsWindowIsCutAtTheCornersAndItsPaintingIs
     panels.hide();
 }
 
+// Taking the pointer back a moment later is seen on a real X server (the switcher's end-to-end
+// tests); here, that every panel's show starts with the pointer let through, asked once.
+TEST_F(SwitcherPanelsTest, everyPanelShowsLettingThePointerThrough)
+{
+    std::vector<std::pair<WId, bool>> passes;
+    panels.setNativeControls({nullptr, [&](WId window, bool on) { passes.emplace_back(window, on); }});
+    const std::vector<QRect> two{QRect(0, 0, 1280, 800), QRect(1280, 0, 1280, 800)};
+    panels.show(content(3), two);
+    const std::vector<std::pair<WId, bool>> first{{panels.main().winId(), true}, {panels.mirror(0).winId(), true}};
+    EXPECT_EQ(passes, first);
+    panels.hide();
+    panels.show(content(3), two);  // still passing it through since the last show
+    EXPECT_EQ(passes, first);
+    panels.hide();
+}
+
 TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOne)
 {
     std::vector<int> picks;
@@ -241,7 +257,7 @@ TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOn
 TEST_F(SwitcherPanelsTest, warmUpSizesTheHiddenPanelForTheRunItWasGivenAndDrawsItWholeOnlyMeanwhile)
 {
     std::vector<std::pair<WId, bool>> offscreen;
-    panels.setOffscreenDrawing([&](WId window, bool on) { offscreen.emplace_back(window, on); });
+    panels.setNativeControls({[&](WId window, bool on) { offscreen.emplace_back(window, on); }, nullptr});
     const RunView run = content(40);
     panels.warmUp(run);
     for (int i = 0; i < 50 && panels.main().isVisible(); ++i)
