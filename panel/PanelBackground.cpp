@@ -21,19 +21,6 @@ constexpr int Corner = int(PanelStyle::CornerRadius) + 1;
 // The rendering sliced: two corners and one straight pixel between them each way.
 constexpr int ReferenceSize = 2 * Corner + 1;
 
-void drawDirectly(QPainter& painter, const QRectF& rect, bool translucent)
-{
-    painter.save();
-    if (!translucent)
-        painter.fillRect(rect, PanelStyle::background(false));
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(PanelStyle::label(0.14), 1));
-    painter.setBrush(PanelStyle::background(translucent));
-    const double r = PanelStyle::CornerRadius;
-    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), r, r);
-    painter.restore();
-}
-
 // The pieces for one look and device pixel ratio, in device pixels. Edges are kept at the
 // length last asked for, since a panel keeps its size from run to run.
 struct Slices {
@@ -47,7 +34,7 @@ struct Slices {
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.scale(ratio, ratio);
-        drawDirectly(painter, QRectF(0, 0, ReferenceSize, ReferenceSize), translucent);
+        paintPanelBackgroundDirectly(painter, QRectF(0, 0, ReferenceSize, ReferenceSize), translucent);
         return image;
     }
 
@@ -100,6 +87,19 @@ bool whole(double value)
 
 } // namespace
 
+void paintPanelBackgroundDirectly(QPainter& painter, const QRectF& rect, bool translucent)
+{
+    painter.save();
+    if (!translucent)
+        painter.fillRect(rect, PanelStyle::background(false));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(PanelStyle::label(0.14), 1));
+    painter.setBrush(PanelStyle::background(translucent));
+    const double r = PanelStyle::CornerRadius;
+    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), r, r);
+    painter.restore();
+}
+
 void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucent)
 {
     const double ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
@@ -109,7 +109,7 @@ void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucen
                            whole(rect.width()) && whole(rect.height()) && rect.width() >= ReferenceSize &&
                            rect.height() >= ReferenceSize;
     if (!sliceable) {
-        drawDirectly(painter, rect, translucent);
+        paintPanelBackgroundDirectly(painter, rect, translucent);
         return;
     }
     const int r = int(ratio);

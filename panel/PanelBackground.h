@@ -12,5 +12,8 @@ namespace zumo {
 // small rendering, pixel for pixel the same as drawing it directly, which stroked the outline of
 // a large panel at about a millisecond per show.
 void paintPanelBackground(QPainter& painter, const QRectF& rect, bool translucent);
+// The same drawn directly, antialiased: the way for the sizes and ratios slices cannot serve,
+// and the rendering the slices are cut from.
+void paintPanelBackgroundDirectly(QPainter& painter, const QRectF& rect, bool translucent);
 
 } // namespace zumo

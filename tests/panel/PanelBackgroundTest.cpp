@@ -1,11 +1,10 @@
-// The panel background drawn from slices against the rounded panel drawn directly.
+// The panel background drawn from slices against the same drawn directly.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
 
 #include "panel/PanelBackground.h"
-#include "panel/PanelPainter.h"
 
 namespace zumo {
 namespace {
@@ -16,19 +15,6 @@ QImage canvas(QSize size, int ratio)
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     return image;
-}
-
-// How the panel looks: its fill, an antialiased rounded hairline and the opaque panel's square
-// fill below (its window shape cuts the corners).
-void drawRoundedPanel(QPainter& painter, const QRectF& rect, bool translucent)
-{
-    if (!translucent)
-        painter.fillRect(rect, PanelStyle::background(false));
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(PanelStyle::label(0.14), 1));
-    painter.setBrush(PanelStyle::background(translucent));
-    const double r = PanelStyle::CornerRadius;
-    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), r, r);
 }
 
 TEST(PanelBackground, slicedMatchesTheRoundedPanelAtEverySizeRatioAndLook)
@@ -49,7 +35,7 @@ TEST(PanelBackground, slicedMatchesTheRoundedPanelAtEverySizeRatioAndLook)
                 {
                     QPainter painter(&direct);
                     painter.translate(3, 5);
-                    drawRoundedPanel(painter, rect, translucent);
+                    paintPanelBackgroundDirectly(painter, rect, translucent);
                 }
                 EXPECT_EQ(sliced, direct) << "ratio " << ratio << (translucent ? " translucent " : " opaque ")
                                           << size.width() << "x" << size.height();
