@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <tuple>
+#include <utility>
 
 #include "panel/PanelPainter.h"
 

@@ -2,7 +2,6 @@
 // need and reused, all drawing the same run content. What the Switcher draws through.
 #pragma once
 
-#include <QWidget>
 #include <functional>
 #include <memory>
 #include <vector>
