@@ -160,6 +160,9 @@ void SwitcherPanel::endWarmUp()
     m_warming = false;
     hide();
     endOffscreenDrawing();
+    // Let go of the warm-up's entries now: freed at the first show instead, long after they were
+    // made and no longer in the cache, they cost that show a fifth of a millisecond at 200 windows.
+    m_view->draw(RunView());
     if (m_warmWait)
         m_warmWait->quit();
 }

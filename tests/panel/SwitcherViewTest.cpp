@@ -263,6 +263,7 @@ TEST_F(SwitcherPanelsTest, warmUpSizesTheHiddenPanelForTheRunItWasGivenAndDrawsI
     for (int i = 0; i < 50 && panels.main().isVisible(); ++i)
         QApplication::processEvents();
     EXPECT_FALSE(panels.main().isVisible());
+    EXPECT_TRUE(panels.main().view()->content().entries.empty());  // let go once drawn
     const WId window = panels.main().winId();
     EXPECT_EQ(offscreen, (std::vector<std::pair<WId, bool>>{{window, true}, {window, false}}));
     const QSize warmed = panels.main().size();
