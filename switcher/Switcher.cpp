@@ -52,8 +52,9 @@ void Switcher::open(bool backward, SlotFilter filter)
     m_deps.panels.resetPointer();
     m_panelsCurrent = false;
     ++m_gen;
-    setState(RunState::loading);
+    // The entries build on a worker while the opening takes the keyboard (two round trips).
     startBuild(backward, filter);
+    setState(RunState::loading);
 }
 
 void Switcher::startBuild(bool backward, SlotFilter filter)

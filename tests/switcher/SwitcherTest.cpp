@@ -26,6 +26,20 @@ TEST(Switcher, releaseBeforeEntriesArriveCommitsWithoutShowing)
     EXPECT_EQ(rig.count("switches"), 1);
 }
 
+// Opening takes the keyboard, two round trips on X11: the entries are being built meanwhile.
+TEST(Switcher, theEntriesBuildIsUnderWayBeforeTheRunTakesTheKeyboard)
+{
+    SwitcherRig rig;
+    rig.givenWindows(3);
+    std::size_t buildsWhenOpened = 0;
+    const Subscription opening = rig.sw->openChanged.subscribe([&](bool open) {
+        if (open)
+            buildsWhenOpened = rig.dispatcher.pendingBackground();
+    });
+    rig.sw->open(false, SlotFilter::all);
+    EXPECT_EQ(buildsWhenOpened, 1u);
+}
+
 struct StartCase {
     const char* name;
     int entries;
