@@ -90,9 +90,11 @@ void SwitcherPanel::setTranslucent(bool on)
 
 void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
 {
-    // A real show during the warm-up takes the window over as it is.
+    // A real show during the warm-up takes the window over as it is, and start waits no longer.
     m_warming = false;
     endOffscreenDrawing();
+    if (m_warmWait)
+        m_warmWait->quit();
     const QSize panelSize = size.expandedTo(QSize(1, 1));
     const QPoint origin(screenFrame.x() + (screenFrame.width() - panelSize.width()) / 2,
                         screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
