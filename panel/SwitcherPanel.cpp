@@ -159,9 +159,7 @@ void SwitcherPanel::endWarmUp()
 {
     if (!m_warming)
         return;
-    m_warming = false;
-    hide();
-    endOffscreenDrawing();
+    hidePanel();
     // Let go of the warm-up's entries now: freed at the first show instead, long after they were
     // made and no longer in the cache, they cost that show a fifth of a millisecond at 200 windows.
     m_view->draw(RunView());
