@@ -192,7 +192,8 @@ bool Application::openX11(QString& error)
     };
     // A compositor already draws every window whole.
     p.panels->setNativeControls(
-        {p.seam.compositor ? nullptr : forPanel(control.drawOffscreen), forPanel(control.passPointer)});
+        {p.seam.compositor ? nullptr : forPanel(control.drawOffscreen), forPanel(control.passPointer),
+         forPanel(control.paintOnceAtMap)});
     // The panel unmaps once the window manager has focused the chosen window, or it would redraw
     // everything the panel covered first.
     p.panels->setHideGate([actions = x->actions.get()](std::function<void()> hideNow) {

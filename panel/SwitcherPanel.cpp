@@ -167,6 +167,13 @@ void SwitcherPanel::endWarmUp()
         m_warmWait->quit();
 }
 
+void SwitcherPanel::setNativeControls(NativeControls controls)
+{
+    m_controls = std::move(controls);
+    if (m_controls.paintOnceAtMap && testAttribute(Qt::WA_WState_Created))
+        m_controls.paintOnceAtMap(winId(), true);
+}
+
 void SwitcherPanel::endOffscreenDrawing()
 {
     if (m_drawnOffscreen)
@@ -221,6 +228,8 @@ bool SwitcherPanel::event(QEvent* event)
     if (event->type() == QEvent::WinIdChange) {
         applyShape();
         m_passingPointer = false;  // a window made afresh takes the pointer
+        if (m_controls.paintOnceAtMap)
+            m_controls.paintOnceAtMap(winId(), true);
     }
     return handled;
 }

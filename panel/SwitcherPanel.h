@@ -40,8 +40,11 @@ public:
         // The pointer goes through the window. A show starts with it on, so the panel appears
         // without pointer crossings to work out first, and takes the pointer a moment later.
         WindowSwitch passPointer;
+        // Painted once when shown: what the windowing system asks for again with the show's
+        // own exposure is already on the screen.
+        WindowSwitch paintOnceAtMap;
     };
-    void setNativeControls(NativeControls controls) { m_controls = std::move(controls); }
+    void setNativeControls(NativeControls controls);
     // A translucent rounded panel needs a compositor; without one it would show black corners,
     // so the panel is opaque with its corners cut by a window shape. Opaque until told otherwise.
     // Changing it after the native window exists recreates that window.

@@ -2,6 +2,8 @@
 // connection so they are ordered with Qt's own map, drawing and unmap of the window.
 #include "platform/x11/PanelWindowControl.h"
 
+#include "platform/x11/MapExposes.h"
+
 #include <QGuiApplication>
 #include <cstdlib>
 #include <xcb/composite.h>
@@ -53,6 +55,22 @@ WindowSwitch passPointer(xcb_connection_t* c)
     };
 }
 
+WindowSwitch paintOnceAtMap()
+{
+    // One filter for the application's lifetime; Qt hands events to it on the main thread only.
+    static MapExposes* filter = [] {
+        auto* made = new MapExposes;
+        qGuiApp->installNativeEventFilter(made);
+        return made;
+    }();
+    return [](std::uint32_t window, bool on) {
+        if (on)
+            filter->watch(window);
+        else
+            filter->forget(window);
+    };
+}
+
 } // namespace
 
 PanelWindowControl panelWindowControl()
@@ -61,7 +79,7 @@ PanelWindowControl panelWindowControl()
     xcb_connection_t* c = x11 ? x11->connection() : nullptr;
     if (!c)
         return {};
-    return {drawOffscreen(c), passPointer(c)};
+    return {drawOffscreen(c), passPointer(c), paintOnceAtMap()};
 }
 
 } // namespace zumo::x11

@@ -21,11 +21,14 @@ struct PanelWindowControl {
     // frame: most of a millisecond with a few hundred windows. A window that lets the pointer
     // through (an empty input shape) costs none of that.
     WindowSwitch passPointer;
+    // Painted and copied to the screen once when it appears, not again for the server's own
+    // exposes of the same map (see MapExposes).
+    WindowSwitch paintOnceAtMap;
 };
 
-// Each member is null where the server lacks its extension (Composite, SHAPE) or Qt does not
-// run on X11. Requests go out on Qt's connection, in order with Qt's own for the window.
-// Main thread.
+// Each member is null where Qt does not run on X11, the first two also where the server lacks
+// their extension (Composite, SHAPE). Requests go out on Qt's connection, in order with Qt's own
+// for the window. Main thread.
 PanelWindowControl panelWindowControl();
 
 } // namespace zumo::x11

@@ -193,7 +193,7 @@ TEST_F(SwitcherPanelsTest, anOpaquePanelsWindowIsCutAtTheCornersAndItsPaintingIs
 TEST_F(SwitcherPanelsTest, everyPanelShowsLettingThePointerThrough)
 {
     std::vector<std::pair<WId, bool>> passes;
-    panels.setNativeControls({nullptr, [&](WId window, bool on) { passes.emplace_back(window, on); }});
+    panels.setNativeControls({nullptr, [&](WId window, bool on) { passes.emplace_back(window, on); }, nullptr});
     const std::vector<QRect> two{QRect(0, 0, 1280, 800), QRect(1280, 0, 1280, 800)};
     panels.show(content(3), two);
     const std::vector<std::pair<WId, bool>> first{{panels.main().winId(), true}, {panels.mirror(0).winId(), true}};
@@ -257,7 +257,7 @@ TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOn
 TEST_F(SwitcherPanelsTest, warmUpSizesTheHiddenPanelForTheRunItWasGivenAndDrawsItWholeOnlyMeanwhile)
 {
     std::vector<std::pair<WId, bool>> offscreen;
-    panels.setNativeControls({[&](WId window, bool on) { offscreen.emplace_back(window, on); }, nullptr});
+    panels.setNativeControls({[&](WId window, bool on) { offscreen.emplace_back(window, on); }, nullptr, nullptr});
     const RunView run = content(40);
     panels.warmUp(run);
     for (int i = 0; i < 50 && panels.main().isVisible(); ++i)

@@ -1,0 +1,84 @@
+// Which Expose events a watched window's map has already answered.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/x11/MapExposes.h"
+
+namespace zumo::x11 {
+namespace {
+
+constexpr std::uint32_t panel = 0x400001, other = 0x500001;
+
+// Events arrive as 32-byte records; the typed structs are shorter.
+struct Raw {
+    alignas(xcb_generic_event_t) unsigned char bytes[32] = {};
+    operator const xcb_generic_event_t&() const { return *reinterpret_cast<const xcb_generic_event_t*>(bytes); }
+};
+
+template <typename Event>
+Raw raw(const Event& e)
+{
+    static_assert(sizeof(Event) <= sizeof(Raw::bytes));
+    Raw r;
+    std::memcpy(r.bytes, &e, sizeof e);
+    return r;
+}
+
+Raw mapped(std::uint32_t window, std::uint16_t sequence, std::uint32_t reportedTo)
+{
+    xcb_map_notify_event_t e{};
+    e.response_type = XCB_MAP_NOTIFY;
+    e.sequence = sequence;
+    e.event = reportedTo;
+    e.window = window;
+    return raw(e);
+}
+
+Raw exposed(std::uint32_t window, std::uint16_t sequence)
+{
+    xcb_expose_event_t e{};
+    e.response_type = XCB_EXPOSE | 0x80;  // sent events count the same
+    e.sequence = sequence;
+    e.window = window;
+    return raw(e);
+}
+
+Raw gone(std::uint8_t type, std::uint32_t window, std::uint16_t sequence)
+{
+    xcb_unmap_notify_event_t e{};  // same layout as DestroyNotify for what is read
+    e.response_type = type;
+    e.sequence = sequence;
+    e.event = window;
+    e.window = window;
+    return raw(e);
+}
+
+TEST(MapExposes, onlyTheMapsOwnExposesOfAWatchedWindowAreDropped)
+{
+    MapExposes filter;
+    filter.watch(panel);
+
+    EXPECT_FALSE(filter.answeredByMap(exposed(panel, 7))) << "no map seen yet";
+    EXPECT_FALSE(filter.answeredByMap(mapped(panel, 10, /*parent*/ 0x100)));
+    EXPECT_FALSE(filter.answeredByMap(exposed(panel, 10))) << "the parent's notice is not the map";
+
+    EXPECT_FALSE(filter.answeredByMap(mapped(panel, 20, panel)));
+    EXPECT_TRUE(filter.answeredByMap(exposed(panel, 20)));
+    EXPECT_TRUE(filter.answeredByMap(exposed(panel, 20))) << "a map exposes in several rectangles";
+    EXPECT_FALSE(filter.answeredByMap(exposed(other, 20))) << "another window";
+    EXPECT_FALSE(filter.answeredByMap(exposed(panel, 21))) << "a later expose";
+    EXPECT_FALSE(filter.answeredByMap(exposed(panel, 20))) << "once past the map, all reach Qt";
+
+    EXPECT_FALSE(filter.answeredByMap(mapped(panel, 30, panel)));
+    EXPECT_FALSE(filter.answeredByMap(gone(XCB_UNMAP_NOTIFY, panel, 31)));
+    EXPECT_FALSE(filter.answeredByMap(exposed(panel, 30))) << "unmapped before its exposes came";
+
+    EXPECT_FALSE(filter.answeredByMap(mapped(panel, 40, panel)));
+    EXPECT_FALSE(filter.answeredByMap(gone(XCB_DESTROY_NOTIFY, panel, 41)));
+    EXPECT_FALSE(filter.answeredByMap(mapped(panel, 50, panel)));
+    EXPECT_FALSE(filter.answeredByMap(exposed(panel, 50))) << "a destroyed window's id is no longer watched";
+}
+
+} // namespace
+} // namespace zumo::x11
