@@ -14,7 +14,8 @@ namespace zumo::x11 {
 // copy the whole window again. For a panel the size of the screen that second copy holds up
 // the server, and with it whatever the user does next (releasing the switch's key, say).
 // Those events carry the map request's sequence number: later exposes (another window moved
-// away) carry a later one and still reach Qt.
+// away) carry a later one and still reach Qt. Only one that the server sent before it read
+// the next request of ours (the first paint's, sent at once) would be taken for the map's.
 class MapExposes final : public QAbstractNativeEventFilter {
 public:
     void watch(std::uint32_t window) { m_windows.try_emplace(window); }
