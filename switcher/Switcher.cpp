@@ -406,22 +406,9 @@ void Switcher::finish(bool commit)
     // again meanwhile keeps its panel.
     Weak weak = m_self;
     m_deps.dispatcher.post([weak] {
-        auto self = weak.lock();
-        if (!self || (*self)->isVisible())
-            return;
-        (*self)->m_deps.panels.hide();
-        if (!(*self)->isOpen())
-            (*self)->releaseRun();
+        if (auto self = weak.lock(); self && !(*self)->isVisible())
+            (*self)->m_deps.panels.hide();
     });
-}
-
-void Switcher::releaseRun()
-{
-    // A closed run's entries hold a row for every window: let them go now, not at the next key
-    // press, which would otherwise pay for freeing them. (clear() would keep the capacity.)
-    m_allEntries = {};
-    m_view.entries = {};
-    m_search.reset();
 }
 
 } // namespace zumo

@@ -157,7 +157,6 @@ private:
 
     bool loaded() const { return m_state == RunState::loadedHidden || m_state == RunState::shown; }
     void setState(RunState state);
-    void releaseRun();
     void startBuild(bool backward, SlotFilter filter);
     BuildOptions buildOptions(SlotFilter filter, const std::optional<RunningApp>& front) const;
     void fitRows(RunView& view, const Screen& target) const;
