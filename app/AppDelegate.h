@@ -9,7 +9,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/Listeners.h"
-#include "shell/SettingsWindow.h"
+#include "windows/SettingsWindow.h"
 
 namespace zumo {
 

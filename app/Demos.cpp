@@ -12,7 +12,7 @@
 
 #include "platform/Clock.h"
 #include "platform/VendorService.h"
-#include "platform/qt/QtHttpClient.h"
+#include "desktop/qt/QtHttpClient.h"
 #include "remote/RemoteConfig.h"
 #include "remote/RemoteConfigService.h"
 #include "settings/Settings.h"

@@ -4,7 +4,7 @@
 #include <QFile>
 
 #include "platform/KeyboardHook.h"
-#include "shell/AppWindows.h"
+#include "windows/AppWindows.h"
 #include "shell/Autostart.h"
 #include "switcher/Tap.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "platform/Listeners.h"
-#include "platform/qt/QtProcessRunner.h"
+#include "desktop/qt/QtProcessRunner.h"
 #include "remote/RemoteConfig.h"
 #include "update/HttpUpdateTransport.h"
 #include "update/LinuxUpdateTools.h"

@@ -5,7 +5,7 @@
 #include <QString>
 #include <functional>
 
-#include "platform/qt/QtHttpClient.h"
+#include "desktop/qt/QtHttpClient.h"
 #include "remote/RemoteConfigService.h"
 #include "telemetry/EventPayload.h"
 #include "telemetry/EventSender.h"

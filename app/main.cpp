@@ -16,10 +16,10 @@
 #include "app/Demos.h"
 #include "app/UpdateLink.h"
 #include "platform/AppVersion.h"
-#include "platform/wayland/WaylandSession.h"
+#include "desktop/wayland/WaylandSession.h"
 #include "shell/Autostart.h"
-#include "shell/ControlClient.h"
-#include "shell/ControlServer.h"
+#include "control/ControlClient.h"
+#include "control/ControlServer.h"
 
 namespace {
 

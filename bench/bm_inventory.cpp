@@ -1,10 +1,10 @@
 // How long building the switcher's rows takes for a busy desktop, and a browser's tab search.
 #include <benchmark/benchmark.h>
 
-#include "platform/fake/FakeAccessibility.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeWindowServer.h"
-#include "platform/fake/FakeWorkspace.h"
+#include "tests/fakes/FakeAccessibility.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeWindowServer.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "inventory/BrowserTabs.h"
 #include "inventory/Inventory.h"
 

@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 

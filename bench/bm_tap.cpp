@@ -4,7 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/KeyCodes.h"
-#include "platform/fake/FakeKeyboardHook.h"
+#include "tests/fakes/FakeKeyboardHook.h"
 #include "settings/Slots.h"
 #include "switcher/Tap.h"
 #include "tests/switcher/SwitcherFakes.h"

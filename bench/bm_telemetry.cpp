@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 
-#include "platform/qt/QtHttpClient.h"
+#include "desktop/qt/QtHttpClient.h"
 #include "tests/vendor/testkit/VendorServer.h"
 #include "update/GuardedDownload.h"
 #include "update/HttpUpdateTransport.h"

@@ -10,11 +10,11 @@
 #include <memory>
 #include <vector>
 
-#include "platform/x11/X11Accessibility.h"
-#include "platform/x11/X11Actions.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11WindowModel.h"
-#include "platform/x11/X11WindowServer.h"
+#include "desktop/x11/X11Accessibility.h"
+#include "desktop/x11/X11Actions.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11WindowModel.h"
+#include "desktop/x11/X11WindowServer.h"
 
 namespace {
 

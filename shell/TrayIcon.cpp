@@ -9,8 +9,8 @@
 #include <QWidgetAction>
 
 #include "platform/Log.h"
-#include "shell/AppIcon.h"
-#include "shell/WindowPlacement.h"
+#include "windows/AppIcon.h"
+#include "windows/WindowPlacement.h"
 
 namespace zumo {
 namespace {

@@ -16,14 +16,14 @@
 
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
-#include "platform/atspi/AtspiParts.h"
-#include "platform/x11/X11Accessibility.h"
-#include "platform/x11/X11Actions.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Screens.h"
-#include "platform/x11/X11WindowModel.h"
-#include "platform/x11/X11WindowServer.h"
-#include "platform/x11/X11Workspace.h"
+#include "desktop/atspi/AtspiParts.h"
+#include "desktop/x11/X11Accessibility.h"
+#include "desktop/x11/X11Actions.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11Screens.h"
+#include "desktop/x11/X11WindowModel.h"
+#include "desktop/x11/X11WindowServer.h"
+#include "desktop/x11/X11Workspace.h"
 
 using namespace zumo;
 using namespace zumo::x11;

@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 
-#include "shell/AppIcon.h"
+#include "windows/AppIcon.h"
 
 int main(int argc, char** argv)
 {

@@ -9,14 +9,14 @@
 #include <QTimeZone>
 #include <cstdio>
 
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/SettingsStore.h"
-#include "shell/AboutWindow.h"
-#include "shell/Appearance.h"
-#include "shell/ConsentWindow.h"
-#include "shell/Toast.h"
+#include "windows/AboutWindow.h"
+#include "windows/Appearance.h"
+#include "windows/ConsentWindow.h"
+#include "windows/Toast.h"
 #include "shell/TrayIcon.h"
-#include "shell/VendorPages.h"
+#include "windows/VendorPages.h"
 
 using namespace zumo;
 

@@ -13,18 +13,18 @@
 #include <functional>
 
 #include "platform/LoginItem.h"
-#include "platform/fake/FakeAppCatalog.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/FakePermissions.h"
-#include "platform/fake/FakeWorkspace.h"
+#include "tests/fakes/FakeAppCatalog.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/FakePermissions.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "settings/Slots.h"
-#include "shell/AppWindows.h"
-#include "shell/Appearance.h"
-#include "shell/HiddenAppsWindow.h"
-#include "shell/StatisticsWindow.h"
+#include "windows/AppWindows.h"
+#include "windows/Appearance.h"
+#include "windows/HiddenAppsWindow.h"
+#include "windows/StatisticsWindow.h"
 #include "stats/Counters.h"
 
 using namespace zumo;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/atspi/AtspiElements.h"
+#include "desktop/atspi/AtspiElements.h"
 
 namespace zumo::atspi {
 namespace {

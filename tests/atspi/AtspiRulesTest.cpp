@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/atspi/AtspiRules.h"
+#include "desktop/atspi/AtspiRules.h"
 
 namespace zumo::atspi {
 namespace {

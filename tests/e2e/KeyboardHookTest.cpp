@@ -9,9 +9,9 @@
 #include <xcb/xtest.h>
 
 #include "platform/Clock.h"
-#include "platform/qt/QtDispatcher.h"
+#include "desktop/qt/QtDispatcher.h"
 #include "platform/KeyCodes.h"
-#include "platform/x11/X11KeyboardHook.h"
+#include "desktop/x11/X11KeyboardHook.h"
 #include "telemetry/EventLog.h"
 #include "tests/e2e/E2eSupport.h"
 

@@ -8,15 +8,15 @@
 
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
-#include "platform/atspi/AtspiParts.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/x11/X11Accessibility.h"
-#include "platform/x11/X11Actions.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Screens.h"
-#include "platform/x11/X11WindowModel.h"
-#include "platform/x11/X11WindowServer.h"
-#include "platform/x11/X11Workspace.h"
+#include "desktop/atspi/AtspiParts.h"
+#include "tests/fakes/FakeClock.h"
+#include "desktop/x11/X11Accessibility.h"
+#include "desktop/x11/X11Actions.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11Screens.h"
+#include "desktop/x11/X11WindowModel.h"
+#include "desktop/x11/X11WindowServer.h"
+#include "desktop/x11/X11Workspace.h"
 
 namespace zumo::e2e {
 

@@ -11,9 +11,9 @@
 
 #include "platform/Listeners.h"
 #include "platform/VendorService.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/qt/QtHttpClient.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "desktop/qt/QtHttpClient.h"
 #include "remote/RemoteConfig.h"
 #include "remote/RemoteConfigService.h"
 #include "settings/SettingsStore.h"

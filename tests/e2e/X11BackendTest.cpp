@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "platform/x11/X11Accessibility.h"
-#include "platform/x11/X11Actions.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11WindowModel.h"
-#include "platform/x11/X11WindowServer.h"
-#include "platform/x11/X11Workspace.h"
+#include "desktop/x11/X11Accessibility.h"
+#include "desktop/x11/X11Actions.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11WindowModel.h"
+#include "desktop/x11/X11WindowServer.h"
+#include "desktop/x11/X11Workspace.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace zumo::e2e {

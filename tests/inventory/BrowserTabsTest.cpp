@@ -4,8 +4,8 @@
 #include <future>
 #include <thread>
 
-#include "platform/fake/FakeAccessibility.h"
-#include "platform/fake/FakeClock.h"
+#include "tests/fakes/FakeAccessibility.h"
+#include "tests/fakes/FakeClock.h"
 #include "inventory/BrowserTabs.h"
 
 using namespace zumo;

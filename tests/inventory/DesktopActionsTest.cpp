@@ -7,11 +7,11 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/fake/FakeAccessibility.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeScreens.h"
-#include "platform/fake/FakeWindowServer.h"
-#include "platform/fake/FakeWorkspace.h"
+#include "tests/fakes/FakeAccessibility.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeScreens.h"
+#include "tests/fakes/FakeWindowServer.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
 #include "inventory/SnapGeometry.h"

@@ -1,10 +1,10 @@
 // Tests of the entry list: which apps, which rows, in what order.
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeAccessibility.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeWindowServer.h"
-#include "platform/fake/FakeWorkspace.h"
+#include "tests/fakes/FakeAccessibility.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeWindowServer.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "inventory/Inventory.h"
 
 

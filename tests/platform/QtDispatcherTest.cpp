@@ -5,7 +5,7 @@
 #include <QSemaphore>
 #include <atomic>
 
-#include "platform/qt/QtDispatcher.h"
+#include "desktop/qt/QtDispatcher.h"
 
 namespace zumo {
 namespace {

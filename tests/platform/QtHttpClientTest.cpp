@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "platform/qt/QtHttpClient.h"
+#include "desktop/qt/QtHttpClient.h"
 
 namespace zumo {
 namespace {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/VendorService.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/FakeHttpClient.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/FakeHttpClient.h"
 #include "remote/RemoteConfig.h"
 #include "remote/RemoteConfigService.h"
 #include "settings/SettingsStore.h"

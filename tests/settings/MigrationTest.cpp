@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/FakeWorkspace.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "settings/Migration.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "tests/support/TestFiles.h"
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/SettingsStore.h"
 
 namespace zumo {

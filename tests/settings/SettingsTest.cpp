@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 

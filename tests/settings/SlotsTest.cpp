@@ -2,7 +2,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "settings/Slots.h"

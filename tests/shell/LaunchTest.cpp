@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QPalette>
 
-#include "shell/Appearance.h"
+#include "windows/Appearance.h"
 #include "shell/Autostart.h"
 #include "shell/LaunchBook.h"
 #include "tests/shell/ShellFakes.h"

@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/FakePermissions.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/FakePermissions.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "shell/ShellLinks.h"

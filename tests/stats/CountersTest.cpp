@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"
 

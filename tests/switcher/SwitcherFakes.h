@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/FakePermissions.h"
-#include "platform/fake/FakeScreens.h"
-#include "platform/fake/FakeWorkspace.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/FakePermissions.h"
+#include "tests/fakes/FakeScreens.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/KeyCodes.h"
-#include "platform/fake/FakeKeyboardHook.h"
+#include "tests/fakes/FakeKeyboardHook.h"
 #include "switcher/Tap.h"
 #include "telemetry/EventLog.h"
 #include "tests/support/TestSupport.h"

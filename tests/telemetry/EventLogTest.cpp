@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/TestFiles.h"
-#include "platform/fake/FakeClock.h"
+#include "tests/fakes/FakeClock.h"
 #include "telemetry/EventLog.h"
 
 namespace zumo {

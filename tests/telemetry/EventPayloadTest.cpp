@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/VendorService.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/FakeHttpClient.h"
-#include "platform/fake/FakePermissions.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/FakeHttpClient.h"
+#include "tests/fakes/FakePermissions.h"
 #include "remote/RemoteConfig.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/VendorService.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeHttpClient.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeHttpClient.h"
 #include "remote/RemoteConfig.h"
 #include "settings/SettingsStore.h"
 #include "telemetry/EventSender.h"

@@ -1,7 +1,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/RecordingProcessRunner.h"
+#include "tests/fakes/RecordingProcessRunner.h"
 #include "tests/support/TestFiles.h"
 #include "update/MacUpdateTools.h"
 

@@ -1,8 +1,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"

@@ -2,9 +2,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/RecordingProcessRunner.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/RecordingProcessRunner.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"
 #include "tests/update/ReleaseFixture.h"

@@ -1,7 +1,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeClock.h"
+#include "tests/fakes/FakeClock.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"
 #include "tests/update/UpdateFakes.h"

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/qt/QtHttpClient.h"
+#include "desktop/qt/QtHttpClient.h"
 #include "tests/support/TestFiles.h"
 #include "tests/vendor/testkit/VendorServer.h"
 #include "update/GuardedDownload.h"

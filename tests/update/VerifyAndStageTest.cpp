@@ -2,8 +2,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeDispatcher.h"
-#include "platform/fake/RecordingProcessRunner.h"
+#include "tests/fakes/FakeDispatcher.h"
+#include "tests/fakes/RecordingProcessRunner.h"
 #include "tests/update/ReleaseFixture.h"
 #include "tests/update/UpdateFakes.h"
 #include "update/FileDigest.h"

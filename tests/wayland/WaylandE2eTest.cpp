@@ -16,9 +16,9 @@
 
 #include "panel/PanelLayout.h"
 #include "platform/KeyCodes.h"
-#include "platform/wayland/SwayBindings.h"
-#include "platform/wayland/WaylandKeys.h"
-#include "platform/wayland/WaylandSession.h"
+#include "desktop/wayland/SwayBindings.h"
+#include "desktop/wayland/WaylandKeys.h"
+#include "desktop/wayland/WaylandSession.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eSupport.h"
 

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/x11/DesktopEntries.h"
+#include "desktop/x11/DesktopEntries.h"
 
 namespace zumo::x11 {
 namespace {

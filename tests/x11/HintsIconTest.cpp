@@ -1,7 +1,7 @@
 // WM_HINTS icons: which pixmaps the hints name, and GetImage data turned into pixels.
 #include <gtest/gtest.h>
 
-#include "platform/x11/HintsIcon.h"
+#include "desktop/x11/HintsIcon.h"
 
 namespace zumo::x11 {
 namespace {

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "platform/KeyCodes.h"
-#include "platform/x11/KeyTranslation.h"
+#include "desktop/x11/KeyTranslation.h"
 
 namespace zumo::x11 {
 namespace {

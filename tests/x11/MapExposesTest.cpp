@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/x11/MapExposes.h"
+#include "desktop/x11/MapExposes.h"
 
 namespace zumo::x11 {
 namespace {

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/x11/X11AppCatalog.h"
+#include "desktop/x11/X11AppCatalog.h"
 
 namespace zumo::x11 {
 namespace {

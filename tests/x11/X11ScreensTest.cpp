@@ -1,8 +1,8 @@
 // Work areas of screens, and opening a display that is not there.
 #include <gtest/gtest.h>
 
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Screens.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11Screens.h"
 
 namespace zumo::x11 {
 namespace {

@@ -1,7 +1,7 @@
 // Property translations: icons, window types, states, frames and the on-screen rule.
 #include <gtest/gtest.h>
 
-#include "platform/x11/X11Translate.h"
+#include "desktop/x11/X11Translate.h"
 
 namespace zumo::x11 {
 namespace {

@@ -1,8 +1,8 @@
 // Window records from a snapshot, and reading captured pixels.
 #include <gtest/gtest.h>
 
-#include "platform/x11/X11WindowModel.h"
-#include "platform/x11/X11WindowServer.h"
+#include "desktop/x11/X11WindowModel.h"
+#include "desktop/x11/X11WindowServer.h"
 
 namespace zumo::x11 {
 namespace {

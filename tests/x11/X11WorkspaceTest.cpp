@@ -1,7 +1,7 @@
 // Grouping windows into applications, and which one is in front while an activation is in flight.
 #include <gtest/gtest.h>
 
-#include "platform/x11/X11Workspace.h"
+#include "desktop/x11/X11Workspace.h"
 
 namespace zumo::x11 {
 namespace {

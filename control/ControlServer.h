@@ -1,0 +1,65 @@
+// The running Zumo's private local socket: accepts only this user's clients, reads one bounded
+// request line from each within a time limit, and hands it on; a misbehaving client gets an
+// error line and is dropped without the switcher noticing.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "control/ControlProtocol.h"
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace zumo {
+
+class Dispatcher;
+
+// $XDG_RUNTIME_DIR/zumo, or the private base directory when XDG_RUNTIME_DIR is unset or not
+// absolute. Nothing is created.
+QString controlDirectory();
+// The socket inside it.
+QString controlSocketPath();
+
+class ControlServer {
+public:
+    // Sends the reply to the client that asked; does nothing once that client has gone.
+    using Respond = std::function<void(const QByteArray& reply)>;
+    using Handler = std::function<void(const ControlRequest& request, Respond respond)>;
+
+    // A client must send its request line within this many seconds of connecting.
+    static constexpr double RequestTimeout = 2.0;
+    // Clients served at once; more are turned away with an error line.
+    static constexpr int MaxClients = 16;
+
+    // The dispatcher runs the time-outs; it and the handler's captures must outlive the server.
+    ControlServer(Dispatcher& dispatcher, Handler handler);
+    ~ControlServer();
+    ControlServer(const ControlServer&) = delete;
+    ControlServer& operator=(const ControlServer&) = delete;
+
+    // Listens at socketPath, whose folder is created 0700 and must belong to this user. A stale
+    // socket file left by a process that died is replaced; a live one is not. On failure returns
+    // false and sets error to a sentence saying why. Main thread.
+    bool listen(const QString& socketPath, QString& error);
+    QString socketPath() const;
+    int clientCount() const;
+
+private:
+    struct Client;
+    void accept();
+    void read(QLocalSocket* socket);
+    void drop(QLocalSocket* socket, const QString& error);
+    void forget(QLocalSocket* socket);
+
+    Dispatcher& m_dispatcher;
+    Handler m_handler;
+    std::unique_ptr<QLocalServer> m_server;
+    struct Clients;
+    std::unique_ptr<Clients> m_clients;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};
+
+} // namespace zumo

@@ -1,0 +1,49 @@
+// Builds the Wayland desktop bundle and refuses a compositor that lacks what Zumo needs.
+#include "desktop/wayland/WaylandDesktop.h"
+
+#include "desktop/wayland/WaylandSession.h"
+
+namespace zumo {
+
+using namespace wayland;
+
+std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, QString& error)
+{
+    auto desktop = std::make_unique<WaylandDesktop>();
+    WaylandDesktop& d = *desktop;
+    d.connection = WaylandConnection::open(error);
+    if (!d.connection)
+        return nullptr;
+    d.toplevels = std::make_unique<Toplevels>(*d.connection);
+    const auto missing = missingProtocolsMessage(d.toplevels->available(), d.connection->layerShell() != nullptr,
+                                                 qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
+    if (missing) {
+        error = *missing;
+        return nullptr;
+    }
+    // The overlay is made now and kept: its configure round is done before the first run.
+    d.overlay = std::make_unique<LayerOverlay>(*d.connection, [toplevels = d.toplevels.get()]() -> wl_output* {
+        const auto snapshot = toplevels->snapshot();
+        const Toplevel* active = snapshot->active();
+        return active ? active->output : nullptr;
+    });
+    // The toplevels present now and the overlay's configure arrive with the next round trip, so
+    // the first switch has them.
+    d.connection->roundTrip();
+    d.windows = std::make_unique<WaylandWindows>(*d.toplevels);
+    d.screens = std::make_unique<WaylandScreens>(*d.connection, *d.toplevels);
+    d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
+    d.panels = std::make_unique<WaylandPanels>(settings, *d.connection, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
+    d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
+    return desktop;
+}
+
+void WaylandDesktop::sync()
+{
+    // The compositor sends a toplevel's "done" from an idle callback after the request that
+    // changed it; the second round trip comes after that callback.
+    connection->roundTrip();
+    connection->roundTrip();
+}
+
+} // namespace zumo

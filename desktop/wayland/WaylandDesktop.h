@@ -1,0 +1,42 @@
+// The Wayland desktop as one bundle: Zumo's own connection, the toplevel list, the overlay
+// surface and every platform part the application composes, built in dependency order.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "desktop/wayland/LayerOverlay.h"
+#include "desktop/wayland/SwayBindings.h"
+#include "desktop/wayland/Toplevels.h"
+#include "desktop/wayland/WaylandConnection.h"
+#include "desktop/wayland/WaylandKeyboardHook.h"
+#include "desktop/wayland/WaylandPanels.h"
+#include "desktop/wayland/WaylandScreens.h"
+#include "desktop/wayland/WaylandWindows.h"
+
+namespace zumo {
+
+class Settings;
+
+// Members are destroyed in reverse order, so nothing outlives what it uses. Main thread.
+struct WaylandDesktop {
+    // Connects to $WAYLAND_DISPLAY. Null, with error set to a sentence the user can act on, when
+    // no compositor answers or it lacks the window list or the layer shell. settings must
+    // outlive the bundle.
+    static std::unique_ptr<WaylandDesktop> open(const Settings& settings, QString& error);
+
+    // Returns once every event the compositor sent before the call has been handled.
+    void sync();
+
+    std::unique_ptr<wayland::WaylandConnection> connection;
+    std::unique_ptr<wayland::Toplevels> toplevels;
+    std::unique_ptr<wayland::WaylandWindows> windows;
+    std::unique_ptr<wayland::WaylandScreens> screens;
+    wayland::WaylandPermissions permissions;
+    std::unique_ptr<wayland::LayerOverlay> overlay;
+    std::unique_ptr<wayland::WaylandKeyboardHook> hook;
+    std::unique_ptr<wayland::WaylandPanels> panels;
+    std::unique_ptr<wayland::SwayBindings> swayBindings;  // only on sway
+};
+
+} // namespace zumo

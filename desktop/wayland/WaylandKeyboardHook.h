@@ -1,0 +1,77 @@
+// The keyboard hook on Wayland. No client may watch the keyboard there, so the compositor's own
+// binding opens the run (zumo --next over the control socket, see trigger()), and while a run
+// is open the overlay surface holds the keyboard: Alt's release arrives as a modifiers event,
+// the panel's keys as key events, translated with xkbcommon.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <cstdint>
+#include <vector>
+
+#include "platform/KeyboardHook.h"
+#include "desktop/wayland/WaylandConnection.h"
+
+struct xkb_context;
+struct xkb_keymap;
+struct xkb_state;
+
+namespace zumo::wayland {
+
+class LayerOverlay;
+
+// Beyond the KeyboardHook contract:
+// - trigger() stands for a press of the main shortcut (Shift added for reverse); the handler
+//   opens or moves the run as for a real press. Repeated Tabs while Alt is held arrive the
+//   same way, since the compositor keeps its binding while the overlay has the keyboard.
+// - setCapturing(true) has the overlay take the keyboard; when it receives it the modifiers
+//   held are delivered as FlagsChanged, so a quick tap (Alt already up) commits at once.
+// - setCapturing(false) stops delivering keys but keeps the keyboard until panelsHidden(): the
+//   run's activation request must reach the compositor before the keyboard is let go, or the
+//   compositor would first hand it back to the window that had it.
+// - Losing the keyboard to another surface while capturing delivers DisabledByUserInput.
+class WaylandKeyboardHook final : public KeyboardHook, private KeyboardListener {
+public:
+    // Both must outlive the hook. Main thread.
+    WaylandKeyboardHook(WaylandConnection& connection, LayerOverlay& overlay);
+    ~WaylandKeyboardHook() override;
+    WaylandKeyboardHook(const WaylandKeyboardHook&) = delete;
+    WaylandKeyboardHook& operator=(const WaylandKeyboardHook&) = delete;
+
+    bool create(Handler handler) override;
+    bool exists() const override { return bool(m_handler); }
+    void enable() override {}
+    void destroy() override;
+    bool listenAccessGranted() const override { return true; }
+    void requestListenAccess() override {}
+    void setShortcuts(const std::vector<HookShortcut>& shortcuts) override { m_shortcuts = shortcuts; }
+    void setCapturing(bool capturing) override;
+
+    // The compositor's binding for the main shortcut fired. False when the hook is off.
+    bool trigger(bool reverse);
+    // The run's panel was hidden (after its activation request): the overlay lets the keyboard
+    // go unless a new run holds it.
+    void panelsHidden();
+
+private:
+    void keymap(const QByteArray& text) override;
+    void entered(wl_surface* surface) override;
+    void left() override;
+    void key(std::uint32_t key, bool pressed) override;
+    void modifiers(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked, std::uint32_t group) override;
+    std::uint64_t heldFlags() const;
+    void deliver(const KeyEvent& event);
+
+    WaylandConnection& m_connection;
+    LayerOverlay& m_overlay;
+    Handler m_handler;
+    std::vector<HookShortcut> m_shortcuts;
+    bool m_capturing = false;
+    bool m_focused = false;  // the overlay has the keyboard
+    xkb_context* m_context = nullptr;
+    xkb_keymap* m_keymap = nullptr;
+    xkb_state* m_state = nullptr;
+    QObject m_posted;  // ends posted deliveries with the hook
+};
+
+} // namespace zumo::wayland

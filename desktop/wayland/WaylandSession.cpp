@@ -1,0 +1,64 @@
+// Backend choice, missing-protocol wording and the compositors' binding lines.
+#include "desktop/wayland/WaylandSession.h"
+
+#include <QStringList>
+
+namespace zumo::wayland {
+
+Backend chooseBackend(const QByteArray& forced, const QByteArray& waylandDisplay, const QByteArray& sessionType,
+                      const QByteArray& x11Display)
+{
+    if (forced == "wayland")
+        return Backend::wayland;
+    if (forced == "x11")
+        return Backend::x11;
+    if (!waylandDisplay.isEmpty() && (sessionType == "wayland" || x11Display.isEmpty()))
+        return Backend::wayland;
+    return Backend::x11;
+}
+
+std::optional<QString> missingProtocolsMessage(bool toplevels, bool layerShell, const QString& currentDesktop)
+{
+    if (toplevels && layerShell)
+        return std::nullopt;
+    const QString desktop = currentDesktop.toUpper();
+    if (desktop.contains(QLatin1String("GNOME")))
+        return QStringLiteral("GNOME on Wayland lets no program list or switch other programs' windows. Log in to "
+                              "the \"GNOME on Xorg\" session to use Zumo; a GNOME Shell extension could bring it "
+                              "to Wayland later.");
+    if (desktop.contains(QLatin1String("KDE")))
+        return QStringLiteral("KDE Plasma on Wayland offers layer-shell panels but keeps the window list to "
+                              "itself. Log in to the \"Plasma (X11)\" session to use Zumo; a KWin script bridge "
+                              "could bring it to Plasma on Wayland later.");
+    QStringList missing;
+    if (!toplevels)
+        missing << QStringLiteral("the window list (wlr-foreign-toplevel-management)");
+    if (!layerShell)
+        missing << QStringLiteral("overlay panels (wlr-layer-shell)");
+    return QStringLiteral("this Wayland compositor lacks %1, which Zumo needs. Zumo works on wlroots compositors "
+                          "(sway, labwc, Hyprland, river) and on any X11 session.")
+        .arg(missing.join(QLatin1String(" and ")));
+}
+
+std::optional<QString> bindingLines(const QString& compositor)
+{
+    const QString name = compositor.toLower();
+    if (name == QLatin1String("sway"))
+        return QStringLiteral("bindsym Mod1+Tab exec zumo-trigger next\n"
+                              "bindsym Mod1+Shift+Tab exec zumo-trigger prev\n"
+                              "# Faster, with no process started per press, instead of the two lines above:\n"
+                              "# bindsym Mod1+Tab nop zumo next\n"
+                              "# bindsym Mod1+Shift+Tab nop zumo prev\n");
+    if (name == QLatin1String("labwc"))
+        return QStringLiteral("<keybind key=\"A-Tab\"><action name=\"Execute\" command=\"zumo-trigger next\"/></keybind>\n"
+                              "<keybind key=\"A-S-Tab\"><action name=\"Execute\" command=\"zumo-trigger prev\"/></keybind>\n");
+    if (name == QLatin1String("hyprland"))
+        return QStringLiteral("bind = ALT, Tab, exec, zumo-trigger next\n"
+                              "bind = ALT SHIFT, Tab, exec, zumo-trigger prev\n");
+    if (name == QLatin1String("river"))
+        return QStringLiteral("riverctl map normal Alt Tab spawn 'zumo-trigger next'\n"
+                              "riverctl map normal Alt+Shift Tab spawn 'zumo-trigger prev'\n");
+    return std::nullopt;
+}
+
+} // namespace zumo::wayland

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "control/ControlProtocol.h"
+#include "platform/WindowParts.h"
+#include "control/ControlRequests.h"
+
+using namespace zumo;
+
+TEST(ControlProtocol, everyRequestSurvivesTheRoundTripThroughItsLine)
+{
+    for (const ControlRequest& request : {ControlRequest{ControlVerb::sync}, ControlRequest{ControlVerb::list},
+                                          ControlRequest{ControlVerb::showSettings}, ControlRequest{ControlVerb::next},
+                                          ControlRequest{ControlVerb::prev}, ControlRequest{ControlVerb::checkUpdates},
+                                          ControlRequest{ControlVerb::activate, 0x1e00004},
+                                          ControlRequest{ControlVerb::activate, 0x1e00004, 2}}) {
+        QByteArray line = requestLine(request);
+        ASSERT_TRUE(line.endsWith('\n'));
+        line.chop(1);
+        EXPECT_EQ(parseRequest(line).request, request) << line.constData();
+    }
+}
+
+TEST(ControlProtocol, windowIdsAreDecimalOrHexAndNeverZeroOrWiderThan32BitsTabNumbersCountFromOne)
+{
+    EXPECT_EQ(parseRequest("activate 31457284").request->window, 31457284u);
+    EXPECT_EQ(parseRequest("activate 0X1E00004").request->window, 0x1e00004u);
+    EXPECT_EQ(parseRequest("activate 0xffffffff").request->window, 0xffffffffu);
+    EXPECT_EQ(parseRequest("activate 0x1e00004 3").request, (ControlRequest{ControlVerb::activate, 0x1e00004, 3}));
+    EXPECT_EQ(parseRequest("sync\r").request, ControlRequest{ControlVerb::sync});
+    for (const char* bad : {"activate 0", "activate 0x", "activate 0x100000000", "activate -5", "activate 12abc",
+                            "activate", "activate  1", "activate 1 0", "activate 1 -2", "activate 1 x",
+                            "activate 1 2 3", "activate 1 99999999999"})
+        EXPECT_FALSE(parseRequest(bad).request) << bad;
+}
+
+TEST(ControlProtocol, malformedRequestsAreRefusedWithASentenceThatShowsNoControlCharacters)
+{
+    const ParsedRequest unknown = parseRequest("rm -rf \x1b[2J");
+    ASSERT_FALSE(unknown.request);
+    EXPECT_TRUE(unknown.error.startsWith(QStringLiteral("unknown request \"rm -rf ?[2J\"")));
+    EXPECT_TRUE(unknown.error.contains(QStringLiteral("activate <id>")));
+    EXPECT_EQ(parseRequest("list everything").error, QStringLiteral("list takes no arguments"));
+    EXPECT_TRUE(parseRequest(QByteArray(200, 'x')).error.contains(QStringLiteral("…")));
+    EXPECT_FALSE(parseRequest("").request);
+    EXPECT_FALSE(parseRequest("SYNC").request);
+}
+
+// The inventory gives the window's number to the selected tab's row only: the window alone is
+// that row, a tab number picks that tab, and a number too high, or a tab of a window without
+// tabs, picks nothing.
+TEST(ControlProtocol, activateFindsTheWindowsRowOrTheNumberedTab)
+{
+    const auto row = [](std::optional<ElementRef> tab, std::optional<std::uint32_t> windowID) {
+        Entry entry;
+        entry.window = tab ? ElementRef(0x900) : ElementRef(0x500);
+        entry.tab = tab;
+        entry.windowID = windowID;
+        return entry;
+    };
+    const std::vector<Entry> entries{row(std::nullopt, 0x500), row(partElementTag | 1, std::nullopt),
+                                     row(partElementTag | 2, 0x900), row(partElementTag | 3, std::nullopt)};
+    EXPECT_EQ(activatedEntry(entries, 0x500, 0), std::optional<std::size_t>(0));
+    EXPECT_EQ(activatedEntry(entries, 0x900, 0), std::optional<std::size_t>(2));
+    EXPECT_EQ(activatedEntry(entries, 0x900, 3), std::optional<std::size_t>(3));
+    EXPECT_FALSE(activatedEntry(entries, 0x900, 4));
+    EXPECT_FALSE(activatedEntry(entries, 0x500, 1));
+}

@@ -1,0 +1,127 @@
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "tests/fakes/FakeDispatcher.h"
+#include "control/ControlServer.h"
+#include "tests/support/TestFiles.h"
+
+using namespace zumo;
+
+namespace {
+
+class ControlServerTest : public ::testing::Test {
+protected:
+    QString path() const { return dir.path() + QStringLiteral("/zumo/control"); }
+
+    bool listen()
+    {
+        QString error;
+        const bool ok = server.listen(path(), error);
+        EXPECT_TRUE(ok) << qPrintable(error);
+        return ok;
+    }
+
+    // Runs the event loop until `until` holds; the deadline only guards against a hang.
+    template <typename Fn> static bool waitFor(Fn until)
+    {
+        QDeadlineTimer deadline(5000);
+        while (!until() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return until();
+    }
+
+    // Connects, sends bytes and returns everything the server wrote before it hung up.
+    QByteArray exchange(const QByteArray& bytes)
+    {
+        QLocalSocket client;
+        client.connectToServer(path());
+        EXPECT_TRUE(waitFor([&] { return client.state() == QLocalSocket::ConnectedState; }));
+        client.write(bytes);
+        QByteArray answer;
+        waitFor([&] {
+            answer += client.readAll();
+            return client.state() == QLocalSocket::UnconnectedState;
+        });
+        return answer + client.readAll();
+    }
+
+    QTemporaryDir dir;
+    FakeDispatcher dispatcher;
+    std::vector<ControlRequest> handled;
+    ControlServer server{dispatcher, [this](const ControlRequest& request, ControlServer::Respond respond) {
+                             handled.push_back(request);
+                             respond(okReply("body\n"));
+                         }};
+};
+
+} // namespace
+
+TEST_F(ControlServerTest, aRequestReachesTheHandlerAndItsReplyTheClient)
+{
+    ASSERT_TRUE(listen());
+    EXPECT_EQ(test::modeOf(dir.path() + QStringLiteral("/zumo")), 0700);
+    EXPECT_EQ(exchange("activate 0x2a\n"), "ok\nbody\n");
+    ASSERT_EQ(handled.size(), 1u);
+    EXPECT_EQ(handled[0], (ControlRequest{ControlVerb::activate, 42}));
+}
+
+TEST_F(ControlServerTest, malformedAndOversizedRequestsGetAnErrorAndNeverReachTheHandler)
+{
+    ASSERT_TRUE(listen());
+    EXPECT_TRUE(exchange("frobnicate\n").startsWith("error unknown request \"frobnicate\""));
+    const QByteArray huge(1 << 20, 'x');  // no line feed: refused once the limit is reached
+    EXPECT_EQ(exchange(huge), "error request longer than 256 bytes\n");
+    EXPECT_TRUE(handled.empty());
+    EXPECT_TRUE(waitFor([&] { return server.clientCount() == 0; }));
+    EXPECT_EQ(exchange("sync\n"), "ok\nbody\n");  // still serving
+}
+
+TEST_F(ControlServerTest, aClientThatNeverWritesIsDroppedWhenItsTimeRunsOut)
+{
+    ASSERT_TRUE(listen());
+    QLocalSocket silent;
+    silent.connectToServer(path());
+    ASSERT_TRUE(waitFor([&] { return server.clientCount() == 1; }));
+    EXPECT_DOUBLE_EQ(dispatcher.lastTimerDelay(), ControlServer::RequestTimeout);
+    dispatcher.advance(ControlServer::RequestTimeout);
+    QByteArray answer;
+    ASSERT_TRUE(waitFor([&] {
+        answer += silent.readAll();
+        return silent.state() == QLocalSocket::UnconnectedState;
+    }));
+    EXPECT_EQ(answer + silent.readAll(), "error no request within 2 seconds\n");
+    EXPECT_TRUE(waitFor([&] { return server.clientCount() == 0; }));
+    EXPECT_EQ(dispatcher.pendingTimers(), 0u);
+}
+
+TEST_F(ControlServerTest, aFolderThatIsALinkOrNotPrivateIsRefusedWithTheReason)
+{
+    ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/elsewhere")));
+    ASSERT_TRUE(QFile::link(dir.path() + QStringLiteral("/elsewhere"), dir.path() + QStringLiteral("/zumo")));
+    QString error;
+    EXPECT_FALSE(server.listen(path(), error));
+    EXPECT_TRUE(error.contains(QStringLiteral("is not a directory"))) << qPrintable(error);
+    EXPECT_FALSE(QFile::exists(dir.path() + QStringLiteral("/elsewhere/control")));
+}
+
+TEST_F(ControlServerTest, aStaleSocketIsReplacedButALiveOneIsLeftToItsOwner)
+{
+    ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/zumo")));
+    QFile stale(path());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    ASSERT_TRUE(listen());
+    EXPECT_EQ(exchange("list\n"), "ok\nbody\n");
+
+    FakeDispatcher otherDispatcher;
+    ControlServer second(otherDispatcher, [](const ControlRequest&, ControlServer::Respond) {});
+    QString error;
+    EXPECT_FALSE(second.listen(path(), error));
+    EXPECT_TRUE(error.contains(QStringLiteral("another Zumo already answers"))) << qPrintable(error);
+    EXPECT_EQ(exchange("list\n"), "ok\nbody\n");
+}

@@ -1,0 +1,56 @@
+// A dispatcher that runs nothing until the test says so, so every interleaving of main-thread
+// work, background work and timers can be written down in order. Single-threaded.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <utility>
+
+#include "platform/Dispatch.h"
+#include "tests/fakes/FakeClock.h"
+
+namespace zumo {
+
+class FakeDispatcher final : public Dispatcher {
+public:
+    explicit FakeDispatcher(FakeClock* clock = nullptr) : m_clock(clock) {}
+
+    void post(std::function<void()> fn) override { m_main.push_back(std::move(fn)); }
+    TimerId after(double seconds, std::function<void()> fn) override;
+    void cancel(TimerId id) override;
+    void background(Quality quality, std::function<void()> fn) override;
+
+    // Runs main-thread work queued so far and what it queues in turn; returns how many ran.
+    int runMain();
+    // Runs queued background work (and what it queues in turn) without touching the main queue.
+    int runBackground();
+    // Runs background and main work until both queues are empty (timers are not fired).
+    int runAll();
+    // Moves time on (the clock too, when one was given) and fires the timers that fall due,
+    // in time order, each followed by the main-thread work it posted.
+    void advance(double seconds);
+
+    std::size_t pendingMain() const { return m_main.size(); }
+    std::size_t pendingBackground() const { return m_background.size(); }
+    std::size_t pendingTimers() const { return m_timers.size(); }
+    // The delay the newest pending timer was set with; -1 when none is pending.
+    double lastTimerDelay() const { return m_lastDelay; }
+    Quality lastQuality() const { return m_lastQuality; }
+
+private:
+    struct Timer {
+        double due;
+        std::function<void()> fn;
+    };
+    FakeClock* m_clock;
+    double m_now = 0;
+    TimerId m_nextId = 1;
+    double m_lastDelay = -1;
+    Quality m_lastQuality = Quality::Default;
+    std::deque<std::function<void()>> m_main;
+    std::deque<std::function<void()>> m_background;
+    std::map<TimerId, Timer> m_timers;
+};
+
+} // namespace zumo

@@ -1,0 +1,270 @@
+// The Settings window driven like a user: each control writes its key, the shortcuts reach the
+// key handler at once, conflicts spring back, and the reset asks first.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/LoginItem.h"
+#include "tests/fakes/FakePermissions.h"
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "settings/Slots.h"
+#include "windows/Appearance.h"
+#include "windows/SettingsWindow.h"
+#include "tests/shell/ShellTestSupport.h"
+
+namespace zumo {
+namespace {
+
+using test::child;
+using test::choose;
+using test::click;
+
+constexpr std::uint64_t Option = 0x80000;
+constexpr std::uint64_t Control = 0x40000;
+
+class FakeLoginItem final : public LoginItem {
+  public:
+    bool on = false;
+    QString failure; // set: the next change fails with it
+    bool enabled() const override { return on; }
+    bool setEnabled(bool value, QString& error) override
+    {
+        if (!failure.isEmpty()) {
+            error = failure;
+            return false;
+        }
+        on = value;
+        return true;
+    }
+};
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    ~SettingsWindowTest() override { applyAppearance(0); }
+
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath(QStringLiteral("com.zumo.app.json"))};
+    Settings settings{store};
+    ActiveSlots slots;
+    FakePermissions permissions;
+    FakeLoginItem login;
+    std::vector<HookShortcut> taken;
+    bool answer = false;
+    QStringList questions;
+    SettingsWindow window{SettingsWindowDeps{
+        store, settings, slots, permissions, &login, [] { return true; }, [this] { return taken; }, [] {},
+        [this](QWidget*, const Question& q) {
+            questions << q.text + QLatin1Char('|') + q.informative + QLatin1Char('|') + q.confirm;
+            return answer;
+        }}};
+
+    // The control, on its tab brought to the front as the user would.
+    template <class T> T* control(const QString& name)
+    {
+        T* found = child<T>(&window, name);
+        auto* tabs = child<QTabWidget>(&window, QStringLiteral("tabs"));
+        for (int i = 0; found && i < tabs->count(); ++i)
+            if (tabs->widget(i)->isAncestorOf(found))
+                tabs->setCurrentIndex(i);
+        return found;
+    }
+    QCheckBox* box(const QString& name) { return control<QCheckBox>(name); }
+    QComboBox* popup(const QString& name) { return control<QComboBox>(name); }
+    QString note() { return child<QLabel>(&window, QStringLiteral("slotNote"))->text(); }
+    bool noteShown() { return !child<QLabel>(&window, QStringLiteral("slotNote"))->isHidden(); }
+};
+
+TEST_F(SettingsWindowTest, everyCheckboxWritesItsKeyAtOnceAndLoadShowsTheStoredValue)
+{
+    const struct {
+        const char* key;
+        bool fallback;
+    } boxes[] = {
+        {"enabled", true},      {"perWindow", true},  {"showWindowless", false}, {"showNumbers", true},
+        {"showHints", true},    {"previews", false},  {"otherSpaces", false},    {"perAppKey", true},
+        {"mouse", true},        {"listTabs", false},  {"openAtLaunch", true},    {"showMenuBar", true},
+        {"menuCounter", false}, {"autoUpdate", true},
+    };
+    window.show();
+    for (const auto& entry : boxes) {
+        const QString key = QString::fromLatin1(entry.key);
+        SCOPED_TRACE(entry.key);
+        QCheckBox* control = box(key);
+        EXPECT_EQ(control->isChecked(), entry.fallback);
+        click(control);
+        EXPECT_EQ(store.value(key), QJsonValue(!entry.fallback));
+        store.setValue(key, entry.fallback);
+        window.load();
+        EXPECT_EQ(control->isChecked(), entry.fallback);
+    }
+}
+
+TEST_F(SettingsWindowTest, everyPopupWritesItsValueAndLoadShowsTheStoredValue)
+{
+    const struct {
+        const char* key;
+        int choice;
+        QJsonValue written;
+        QJsonValue stored; // written by hand, then loaded
+        int shown;
+    } popups[] = {
+        {"trigger", 1, 1, 0, 0},    {"showDelay", 3, 0.5, 0.12, 1}, {"displayMode", 2, 2, 1, 1},
+        {"appearance", 2, 2, 1, 1}, {"tileSize", 2, 2, 0, 0},
+    };
+    window.show();
+    for (const auto& entry : popups) {
+        const QString key = QString::fromLatin1(entry.key);
+        SCOPED_TRACE(entry.key);
+        choose(popup(key), entry.choice);
+        EXPECT_EQ(store.value(key), entry.written);
+        store.setValue(key, entry.stored);
+        window.load();
+        EXPECT_EQ(popup(key)->currentIndex(), entry.shown);
+    }
+}
+
+TEST_F(SettingsWindowTest, loginItemFollowsTheBoxAndAFailureIsExplainedAndShowsTheTruth)
+{
+    window.show();
+    click(box(QStringLiteral("loginItem")));
+    EXPECT_TRUE(login.on);
+    login.failure = QStringLiteral("the autostart folder is read-only");
+    click(box(QStringLiteral("loginItem")));
+    EXPECT_TRUE(login.on);
+    EXPECT_TRUE(box(QStringLiteral("loginItem"))->isChecked());
+    bool explained = false;
+    for (QLabel* label : window.findChildren<QLabel*>())
+        explained |= label->isVisible() && label->text().contains(login.failure);
+    EXPECT_TRUE(explained);
+}
+
+TEST_F(SettingsWindowTest, showDelayPopupSelectsTheNearestChoiceEarlierOnATie)
+{
+    const std::pair<double, int> cases[] = {{0.2, 2}, {0.06, 0}, {0.37, 2}, {0.38, 3}, {2.5, 3}, {-1, 0}};
+    for (auto [stored, index] : cases) {
+        store.setValue(QStringLiteral("showDelay"), stored);
+        window.load();
+        EXPECT_EQ(popup(QStringLiteral("showDelay"))->currentIndex(), index) << stored;
+    }
+    EXPECT_EQ(popup(QStringLiteral("showDelay"))->itemText(2), QStringLiteral("Normal"));
+}
+
+TEST_F(SettingsWindowTest, shortcutChangesReachTheActiveListAtOnce)
+{
+    int changes = 0;
+    Subscription counting = slots.changed.subscribe([&changes] { ++changes; });
+    window.show();
+    choose(popup(QStringLiteral("trigger")), 1);
+    ASSERT_FALSE(slots.slots().empty());
+    EXPECT_EQ(slots.slots().front(), (Slot{Control, 48, SlotFilter::all}));
+
+    choose(popup(QStringLiteral("slot3.mod")), 0); // Alt + Tab
+    choose(popup(QStringLiteral("slot3.filter")), 4);
+    click(box(QStringLiteral("slot3.on")));
+    EXPECT_EQ(slots.slots().back(), (Slot{Option, 48, SlotFilter::minimized}));
+
+    click(box(QStringLiteral("perAppKey")));
+    EXPECT_EQ(slots.slots().size(), 2u);
+    EXPECT_GE(changes, 3);
+}
+
+TEST_F(SettingsWindowTest, aCombinationInUseIsExplainedNotStoredAndTheControlsSpringBack)
+{
+    window.show();
+    // Shortcut 3 as Alt + Tab while the trigger is Alt: the main shortcut's.
+    choose(popup(QStringLiteral("slot3.mod")), 0);
+    click(box(QStringLiteral("slot3.on")));
+    EXPECT_EQ(note(), QStringLiteral("That combination is already used by shortcut 1."));
+    EXPECT_TRUE(noteShown());
+    EXPECT_FALSE(settings.slotOn(3));
+    EXPECT_FALSE(box(QStringLiteral("slot3.on"))->isChecked());
+
+    // A free combination clears the note.
+    choose(popup(QStringLiteral("slot3.mod")), 1);
+    choose(popup(QStringLiteral("slot3.key")), 3);
+    click(box(QStringLiteral("slot3.on")));
+    EXPECT_TRUE(settings.slotOn(3));
+    EXPECT_FALSE(noteShown());
+
+    // Shortcut 4 as Control + §, then one key further: Control + Space, which shortcut 3 uses.
+    choose(popup(QStringLiteral("slot4.mod")), 1);
+    choose(popup(QStringLiteral("slot4.key")), 2);
+    click(box(QStringLiteral("slot4.on")));
+    choose(popup(QStringLiteral("slot4.filter")), 2);
+    ASSERT_TRUE(settings.slotOn(4));
+    QTest::keyClick(popup(QStringLiteral("slot4.key")), Qt::Key_Down);
+    EXPECT_EQ(note(), QStringLiteral("That combination is already used by shortcut 3."));
+    EXPECT_EQ(settings.slotKey(4), 2);
+    EXPECT_EQ(popup(QStringLiteral("slot4.key"))->currentIndex(), 2);
+    EXPECT_EQ(settings.slotFilter(4), SlotFilter::currentSpace);
+    EXPECT_EQ(slots.slots().size(), 4u);
+}
+
+TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts)
+{
+    window.show();
+    choose(popup(QStringLiteral("trigger")), 1);
+    choose(popup(QStringLiteral("tileSize")), 0);
+    click(box(QStringLiteral("perWindow")));
+    choose(popup(QStringLiteral("slot3.mod")), 1);
+    choose(popup(QStringLiteral("slot3.key")), 3);
+    click(box(QStringLiteral("slot3.on")));
+    ASSERT_TRUE(settings.slotOn(3));
+    store.setValue(QStringLiteral("appModes"), QJsonObject{{"org.gnome.Calculator", "hide"}});
+    store.setValue(QStringLiteral("all.switches"), 7);
+    store.setValue(QStringLiteral("stats.periodSince"), 1.5e9);
+    const QJsonObject before = store.snapshot();
+    const std::vector<Slot> slotsBefore = slots.slots();
+
+    click(child<QPushButton>(&window, QStringLiteral("resetButton")));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(questions[0],
+              QStringLiteral("Reset all settings to defaults?|Statistics and hidden apps are kept.|Reset"));
+    EXPECT_EQ(store.snapshot(), before);
+    EXPECT_EQ(slots.slots(), slotsBefore);
+
+    answer = true;
+    click(child<QPushButton>(&window, QStringLiteral("resetButton")));
+    QJsonObject kept = before;
+    for (const QString& key : Settings::resetKeys())
+        kept.remove(key);
+    EXPECT_EQ(store.snapshot(), kept);
+    EXPECT_EQ(slots.slots(),
+              (std::vector<Slot>{{Option, 48, SlotFilter::all}, {Option, 50, SlotFilter::currentApp}}));
+    EXPECT_TRUE(login.on);
+    EXPECT_EQ(popup(QStringLiteral("trigger"))->currentIndex(), 0);
+    EXPECT_EQ(popup(QStringLiteral("tileSize"))->currentIndex(), 1);
+    EXPECT_TRUE(box(QStringLiteral("perWindow"))->isChecked());
+    EXPECT_FALSE(box(QStringLiteral("slot3.on"))->isChecked());
+}
+
+TEST_F(SettingsWindowTest, statusRowsSayWhatIsTrueHereAndOfferNoButtonThatCannotHelp)
+{
+    auto text = [this](const char* name) {
+        return child<QLabel>(&window, QString::fromLatin1(name))->text();
+    };
+    window.load();
+    EXPECT_EQ(text("keyboardStatus"), QStringLiteral("● Granted"));
+    EXPECT_EQ(text("captureStatus"), QStringLiteral("● Available"));
+
+    taken = {{Option, 48}};
+    permissions.capture = false;
+    window.load();
+    EXPECT_EQ(text("keyboardStatus"), QStringLiteral("● Partly: Alt+Tab held by another program"));
+    EXPECT_EQ(text("captureStatus"), QStringLiteral("● Not available"));
+
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        EXPECT_FALSE(button->text().contains(QStringLiteral("Grant")) ||
+                     button->text().contains(QStringLiteral("Allow")))
+            << button->text().toStdString();
+    EXPECT_EQ(text("version"), QStringLiteral("Version ") + QStringLiteral(ZUMO_VERSION));
+    EXPECT_TRUE(text("maker").startsWith(QStringLiteral("Zumo by Pellwick · ")));
+}
+
+} // namespace
+} // namespace zumo
