@@ -16,7 +16,7 @@ ZUMO_PACKAGES=(
   fonts-dejavu-core
   sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
   dpkg-dev file
-  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl
+  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl nginx wrk curl
 )
 
 zumo_install_packages() {
