@@ -79,6 +79,8 @@ public:
             m_error = "cannot connect to PostgreSQL: " + message();
             return false;
         }
+        // "relation already exists" and the like: nothing for the service's log.
+        PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
         // Front ends starting together may race to create the table; the loser's error is
         // harmless as long as the table is there afterwards.
         Result schema = run(m_conn, SchemaSql);
