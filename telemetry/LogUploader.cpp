@@ -1,8 +1,10 @@
 // The "logs" event: gate, tails, signature, send.
 #include "telemetry/LogUploader.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include "platform/Dispatch.h"
 #include "remote/RemoteConfig.h"
@@ -35,10 +37,18 @@ QJsonObject logUploadProperties(const QString& logDir, const RedactionFacts& fac
 
 QString logSignature(const QJsonObject& properties)
 {
-    return QStringLiteral("%1-%2-%3")
-        .arg(properties.value(QStringLiteral("log")).toString().toUtf8().size())
-        .arg(properties.value(QStringLiteral("crash")).toString().toUtf8().size())
-        .arg(properties.value(QStringLiteral("reports")).toArray().size());
+    // Past the tail size every upload is as long as the last: the lengths alone would stop
+    // uploads for good, so a digest of the contents tells a change.
+    const QByteArray log = properties.value(QStringLiteral("log")).toString().toUtf8();
+    const QByteArray crash = properties.value(QStringLiteral("crash")).toString().toUtf8();
+    const QJsonArray reports = properties.value(QStringLiteral("reports")).toArray();
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    digest.addData(QJsonDocument(properties).toJson(QJsonDocument::Compact));
+    return QStringLiteral("%1-%2-%3-%4")
+        .arg(log.size())
+        .arg(crash.size())
+        .arg(reports.size())
+        .arg(QString::fromLatin1(digest.result().toHex().left(32)));
 }
 
 LogUploader::LogUploader(EventSender& sender, SettingsStore& store, Dispatcher& dispatcher, QString logDir,

@@ -22,7 +22,8 @@ inline constexpr int ReportsUploaded = 3;
 // {"log", "crash", "reports"}: the redacted tails of "events.log", "crash.log" and the last
 // three files of "reports" by name.
 QJsonObject logUploadProperties(const QString& logDir, const RedactionFacts& facts);
-// "<UTF-8 bytes of log>-<UTF-8 bytes of crash>-<number of reports>", e.g. "812-0-2".
+// "<UTF-8 bytes of log>-<UTF-8 bytes of crash>-<number of reports>-<digest of all three>", e.g.
+// "812-0-2-9f86d081884c7d659a2feaa0c55ad015": equal only when the contents are.
 QString logSignature(const QJsonObject& properties);
 
 class LogUploader {
