@@ -52,9 +52,9 @@ QString logSignature(const QJsonObject& properties)
 }
 
 LogUploader::LogUploader(EventSender& sender, SettingsStore& store, Dispatcher& dispatcher, QString logDir,
-                         std::function<void()> drainLog, RedactionFacts facts)
+                         std::function<void()> drainLog, RedactionFacts facts, QString reportsSource)
     : m_sender(sender), m_store(store), m_dispatcher(dispatcher), m_logDir(std::move(logDir)),
-      m_drainLog(std::move(drainLog)), m_facts(std::move(facts))
+      m_drainLog(std::move(drainLog)), m_facts(std::move(facts)), m_reportsSource(std::move(reportsSource))
 {
 }
 
@@ -71,6 +71,7 @@ void LogUploader::upload(bool wait)
 {
     if (m_drainLog)
         m_drainLog();
+    collectCrashReports(m_reportsSource, m_logDir, DiagnosticsSetup{}.processName);
     const QJsonObject properties = logUploadProperties(m_logDir, m_facts);
     const QString signature = logSignature(properties);
     const QJsonValue last = m_store.value(SignatureKey);

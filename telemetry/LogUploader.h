@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+#include "telemetry/Diagnostics.h"
 #include "telemetry/Redact.h"
 
 namespace zumo {
@@ -30,8 +31,11 @@ class LogUploader {
 public:
     // drainLog returns once every log line queued so far is written. All references must outlive
     // the uploader and the background work it starts.
+    // reportsSource: where system crash reports are collected from before each read, so an
+    // upload never misses a report the collector at start had not copied yet.
     LogUploader(EventSender& sender, SettingsStore& store, Dispatcher& dispatcher, QString logDir,
-                std::function<void()> drainLog, RedactionFacts facts = systemRedactionFacts());
+                std::function<void()> drainLog, RedactionFacts facts = systemRedactionFacts(),
+                QString reportsSource = configuredReportSource());
 
     // Not forced: reads and sends in the background. Forced (at quit): on the calling thread,
     // waiting for the answer at most two seconds. Nothing without consent, while telemetry or log
@@ -48,6 +52,7 @@ private:
     QString m_logDir;
     std::function<void()> m_drainLog;
     RedactionFacts m_facts;
+    QString m_reportsSource;
 };
 
 } // namespace zumo

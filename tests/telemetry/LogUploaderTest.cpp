@@ -47,8 +47,9 @@ protected:
     FakeHttpClient http;
     EventSender sender{http, store, clock, eventsUrl()};
     int drains = 0;
+    QTemporaryDir systemReports;
     LogUploader uploader{sender, store, dispatcher, dir.path(), [this] { ++drains; },
-                         RedactionFacts{"/home/ann", "Ann Smith", "ann", "kestrel"}};
+                         RedactionFacts{"/home/ann", "Ann Smith", "ann", "kestrel"}, systemReports.path()};
 };
 
 TEST_F(LogUploaderTest, logsAreUploadedOnceRedactedAndAgainOnlyAfterAChange)
@@ -94,16 +95,18 @@ TEST_F(LogUploaderTest, nothingIsReadOrSentWithoutConsentOrWhilePaused)
     EXPECT_TRUE(http.requests.empty());
 }
 
-TEST_F(LogUploaderTest, onlyTheLastThreeReportsByNameAreSent)
+TEST_F(LogUploaderTest, onlyTheLastThreeReportsByNameAreSentWithOnesNotCollectedYet)
 {
     QDir().mkpath(dir.filePath("reports"));
-    for (const char* name : {"d", "b", "a", "c"})
+    for (const char* name : {"zumo-d.ips", "zumo-b.ips", "zumo-a.ips"})
         test::writeAll(dir.filePath(QStringLiteral("reports/") + name), QByteArray("report ") + name);
+    test::writeAll(systemReports.filePath("zumo-c.ips"), "report zumo-c.ips");
     EXPECT_EQ(upload(), 1u);
     const QJsonArray reports = lastSent()["reports"].toArray();
     ASSERT_EQ(reports.size(), 3);
-    EXPECT_EQ(reports[0].toObject(), QJsonObject({{"name", "b"}, {"content", "report b"}}));
-    EXPECT_EQ(reports[2].toObject()["name"], "d");
+    EXPECT_EQ(reports[0].toObject(), QJsonObject({{"name", "zumo-b.ips"}, {"content", "report zumo-b.ips"}}));
+    EXPECT_EQ(reports[1].toObject()["name"], "zumo-c.ips") << "collected before the read";
+    EXPECT_EQ(reports[2].toObject()["name"], "zumo-d.ips");
     EXPECT_TRUE(store.value("logSig").toString().startsWith("46-0-3-"));
 }
 
