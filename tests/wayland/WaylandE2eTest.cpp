@@ -225,6 +225,27 @@ protected:
         return before;
     }
 
+    // Clicks the middle of the window titled title, through the virtual pointer.
+    void click(const QString& title)
+    {
+        const QJsonArray outputs = QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"),
+                                                                                         QStringLiteral("get_outputs")})).array();
+        ASSERT_FALSE(outputs.isEmpty());
+        const QJsonObject screen = outputs.first().toObject().value(QStringLiteral("rect")).toObject();
+        for (const QJsonObject& view : swayViews()) {
+            if (view.value(QStringLiteral("name")).toString() != title)
+                continue;
+            const QJsonObject r = view.value(QStringLiteral("rect")).toObject();
+            const auto at = [&r](const char* start, const char* length) { return r.value(QLatin1String(start)).toInt() + r.value(QLatin1String(length)).toInt() / 2; };
+            m_pointer.write(QStringLiteral("%1 %2 %3 %4\n").arg(at("x", "width")).arg(at("y", "height"))
+                                .arg(screen.value(QStringLiteral("width")).toInt()).arg(screen.value(QStringLiteral("height")).toInt()).toUtf8());
+            ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs));
+            m_pointer.readAll();
+            return;
+        }
+        FAIL() << "no window " << title.toStdString();
+    }
+
     ZumoProcess m_zumo;
     QProcess m_keeper;
     QProcess m_pointer;
@@ -289,6 +310,49 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     holdUntilPanelShows(held, second, QCoreApplication::applicationDirPath() + QStringLiteral("/second.png"));
     held.waitForFinished(4 * DefaultDeadlineMs);
     swaymsg({QStringLiteral("output ") + second + QStringLiteral(" disable")});
+}
+
+// Every focus change the compositor makes moves that window to the front, for windows of one
+// application (the three foot terminals share one app id) and of several: `--list` is read only
+// after all of a case's changes, and a quick tap then goes to the second row.
+TEST_F(WaylandE2eTest, orderFollowsEveryFocusChangeOfTheCompositor)
+{
+    // Windows opened qtwin, alpha, bravo, charlie: charlie, bravo, alpha, qtwin by recency, the
+    // applications by their last use and each one's windows by theirs.
+    struct Case {
+        const char* what;
+        const char* actions;  // sway commands; "click T" clicks window T, "open T" opens a foot window
+        const char* front;    // the first rows of --list afterwards; the tap goes to the second
+    };
+    const Case cases[] = {
+        {"sway's focus command, windows of one app", "[title=^alpha$] focus|[title=^bravo$] focus", "bravo|alpha|charlie"},
+        {"sway's focus command, across apps", "[title=^charlie$] focus|[title=^qtwin$] focus", "qtwin|charlie|alpha"},
+        {"workspace switches", "[title=^bravo$] move container to workspace number 2|workspace number 2|workspace number 1",
+         "charlie|bravo|alpha"},
+        {"a click", "workspace number 1|click alpha", "alpha|charlie|bravo"},
+        {"a new window", "open delta", "delta|charlie|alpha"},
+    };
+    const QStringList tap{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-m"), Alt};
+    for (const Case& c : cases) {
+        const QString front = QString::fromLatin1(c.front);
+        for (const QString& action : QString::fromLatin1(c.actions).split(QLatin1Char('|'))) {
+            if (action.startsWith(QLatin1String("open ")))
+                ASSERT_NO_FATAL_FAILURE(openWindow(action.mid(5), QStringLiteral("foot"),
+                                                   {QStringLiteral("--log-level=none"), QStringLiteral("-T"), action.mid(5),
+                                                    QStringLiteral("sleep"), QStringLiteral("600")}));
+            else if (action.startsWith(QLatin1String("click ")))
+                click(action.mid(6));
+            else
+                swaymsg({action});
+        }
+        m_zumo.sync();
+        EXPECT_EQ(m_zumo.listedTitles().mid(0, 3).join(QLatin1Char('|')).toStdString(), c.front) << c.what;
+        keys(tap);
+        const QString second = front.section(QLatin1Char('|'), 1, 1);
+        EXPECT_TRUE(waitUntil([&] { return focusedTitle() == second; })) << c.what << ": tap went to "
+                                                                              << focusedTitle().toStdString();
+        m_zumo.sync();
+    }
 }
 
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
