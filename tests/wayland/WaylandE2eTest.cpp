@@ -373,7 +373,14 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("ubuntu:GNOME"))->contains(QLatin1String("Xorg")));
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("KDE"))->contains(QLatin1String("KWin script")));
     EXPECT_TRUE(missingProtocolsMessage(true, false, QStringLiteral("weston"))->contains(QLatin1String("layer-shell")));
-    EXPECT_TRUE(bindingLines(QStringLiteral("Sway"))->contains(QLatin1String("bindsym Mod1+Shift+Tab exec zumo-trigger prev")));
+    // Every compositor's lines start Zumo at login and bind both directions.
+    for (const char* compositor : {"Sway", "wayfire", "labwc", "hyprland", "river"}) {
+        const QString lines = bindingLines(QLatin1String(compositor)).value_or(QString());
+        for (const char* part : {"zumo --login", "zumo-trigger next", "zumo-trigger prev"})
+            EXPECT_TRUE(lines.contains(QLatin1String(part))) << compositor << " lacks " << part;
+    }
+    EXPECT_TRUE(bindingLines(QStringLiteral("sway"))->startsWith(QLatin1String("exec zumo --login\n")));
+    EXPECT_TRUE(bindingLines(QStringLiteral("wayfire"))->contains(QLatin1String("binding_zumo_prev = <alt> <shift> KEY_TAB")));
     EXPECT_FALSE(bindingLines(QStringLiteral("weston")));
     EXPECT_EQ(bindingTrigger(R"({"change":"run","binding":{"command":"nop  zumo prev"}})"), true);
     EXPECT_FALSE(bindingTrigger(R"({"change":"run","binding":{"command":"exec foot"}})"));
