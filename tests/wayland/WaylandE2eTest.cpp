@@ -158,6 +158,9 @@ protected:
         startClient(m_pointer, QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-pointer"), {});
         ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs)) << "no virtual pointer";
         m_pointer.readAll();
+        // On the first workspace, whatever an earlier test left focused (an output it took away
+        // leaves its workspace behind).
+        swaymsg({QStringLiteral("workspace number 1")});
         // A Qt application on Qt's own Wayland platform, then three foot terminals.
         ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
                                                QStringLiteral("/../e2e/zumo-tabclient"),
@@ -225,20 +228,27 @@ protected:
         return before;
     }
 
-    // Clicks the middle of the window titled title, through the virtual pointer.
+    // Clicks the middle of the window titled title, through the virtual pointer, whose
+    // positions span every active output (an earlier test may have added one).
     void click(const QString& title)
     {
         const QJsonArray outputs = QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"),
                                                                                          QStringLiteral("get_outputs")})).array();
-        ASSERT_FALSE(outputs.isEmpty());
-        const QJsonObject screen = outputs.first().toObject().value(QStringLiteral("rect")).toObject();
+        QRect layout;
+        for (const QJsonValue output : outputs) {
+            const QJsonObject r = output.toObject().value(QStringLiteral("rect")).toObject();
+            if (output.toObject().value(QStringLiteral("active")).toBool())
+                layout |= QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                                r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt());
+        }
+        ASSERT_FALSE(layout.isEmpty());
         for (const QJsonObject& view : swayViews()) {
             if (view.value(QStringLiteral("name")).toString() != title)
                 continue;
             const QJsonObject r = view.value(QStringLiteral("rect")).toObject();
             const auto at = [&r](const char* start, const char* length) { return r.value(QLatin1String(start)).toInt() + r.value(QLatin1String(length)).toInt() / 2; };
             m_pointer.write(QStringLiteral("%1 %2 %3 %4\n").arg(at("x", "width")).arg(at("y", "height"))
-                                .arg(screen.value(QStringLiteral("width")).toInt()).arg(screen.value(QStringLiteral("height")).toInt()).toUtf8());
+                                .arg(layout.right() + 1).arg(layout.bottom() + 1).toUtf8());
             ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs));
             m_pointer.readAll();
             return;
