@@ -319,6 +319,8 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     m_zumo.sync();
     holdUntilPanelShows(held, second, QCoreApplication::applicationDirPath() + QStringLiteral("/second.png"));
     held.waitForFinished(4 * DefaultDeadlineMs);
+    // sway 1.7 answers this with success but keeps a headless output: the tests after this one
+    // go back to the first workspace and click over every output.
     swaymsg({QStringLiteral("output ") + second + QStringLiteral(" disable")});
 }
 
