@@ -1,0 +1,52 @@
+// Which time a request the user caused carries, and which events give one.
+#include <gtest/gtest.h>
+#include <cstring>
+
+#include "desktop/x11/InputTime.h"
+
+namespace zumo::x11 {
+namespace {
+
+using Ms = std::chrono::milliseconds;
+
+TEST(UserActionTime, theNewestFreshInputElseCurrentTime)
+{
+    const auto now = std::chrono::steady_clock::time_point(Ms(1'000'000));
+    const auto fresh = [&](std::uint32_t time, Ms ago = Ms(5)) { return InputStamp{time, now - ago}; };
+    struct Case {
+        const char* what;
+        std::vector<std::optional<InputStamp>> stamps;
+        std::uint32_t expected;
+    } cases[] = {
+        {"no input seen", {std::nullopt, std::nullopt}, XCB_CURRENT_TIME},
+        {"the key just read", {fresh(7450718), std::nullopt}, 7450718},
+        {"a later click beats the key", {fresh(7450718), fresh(7450900)}, 7450900},
+        {"a key read long ago caused nothing now", {fresh(7450718, Ms(1500)), std::nullopt}, XCB_CURRENT_TIME},
+        {"newer across the wrap of server time", {fresh(0xfffffff0u), fresh(0x10)}, 0x10},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(userActionTime(c.stamps, now), c.expected) << c.what;
+}
+
+TEST(InputEventTime, keysAndButtonsCoreAndXInputOnly)
+{
+    xcb_key_press_event_t key{};
+    key.response_type = XCB_BUTTON_RELEASE;
+    key.time = 4242;
+    EXPECT_EQ(inputEventTime(reinterpret_cast<const xcb_generic_event_t&>(key), 0), 4242u);
+    key.response_type = XCB_MOTION_NOTIFY;
+    EXPECT_EQ(inputEventTime(reinterpret_cast<const xcb_generic_event_t&>(key), 0), std::nullopt);
+
+    std::uint8_t xi[32] = {XCB_GE_GENERIC, 131};
+    xi[8] = 4;  // XI_ButtonPress
+    const std::uint32_t time = 99;
+    std::memcpy(xi + 12, &time, 4);
+    const auto& event = *reinterpret_cast<const xcb_generic_event_t*>(xi);
+    EXPECT_EQ(inputEventTime(event, 131), 99u);
+    EXPECT_EQ(inputEventTime(event, 0), std::nullopt) << "without XInput, no generic event is one";
+    xi[8] = 6;  // XI_Motion
+    EXPECT_EQ(inputEventTime(event, 131), std::nullopt);
+}
+
+} // namespace
+} // namespace zumo::x11
