@@ -28,6 +28,7 @@ const WmCase Cases[] = {
     {"i3", nullptr, nullptr, nullptr},
     {"marco", "held by Marco", "org.mate.Marco.global-keybindings", "switch-windows"},
     {"metacity", "held by Metacity", "org.gnome.desktop.wm.keybindings", "switch-applications"},
+    {"xfwm4", "most likely Xfwm4", nullptr, nullptr},
 };
 
 class WindowManagersE2e : public ::testing::TestWithParam<WmCase> {

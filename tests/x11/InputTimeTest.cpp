@@ -1,6 +1,5 @@
-// Which time a request the user caused carries, and which events give one.
+// Which time a request the user caused carries.
 #include <gtest/gtest.h>
-#include <cstring>
 
 #include "desktop/x11/InputTime.h"
 
@@ -26,26 +25,6 @@ TEST(UserActionTime, theNewestFreshInputElseCurrentTime)
     };
     for (const Case& c : cases)
         EXPECT_EQ(userActionTime(c.stamps, now), c.expected) << c.what;
-}
-
-TEST(InputEventTime, keysAndButtonsCoreAndXInputOnly)
-{
-    xcb_key_press_event_t key{};
-    key.response_type = XCB_BUTTON_RELEASE;
-    key.time = 4242;
-    EXPECT_EQ(inputEventTime(reinterpret_cast<const xcb_generic_event_t&>(key), 0), 4242u);
-    key.response_type = XCB_MOTION_NOTIFY;
-    EXPECT_EQ(inputEventTime(reinterpret_cast<const xcb_generic_event_t&>(key), 0), std::nullopt);
-
-    std::uint8_t xi[32] = {XCB_GE_GENERIC, 131};
-    xi[8] = 4;  // XI_ButtonPress
-    const std::uint32_t time = 99;
-    std::memcpy(xi + 12, &time, 4);
-    const auto& event = *reinterpret_cast<const xcb_generic_event_t*>(xi);
-    EXPECT_EQ(inputEventTime(event, 131), 99u);
-    EXPECT_EQ(inputEventTime(event, 0), std::nullopt) << "without XInput, no generic event is one";
-    xi[8] = 6;  // XI_Motion
-    EXPECT_EQ(inputEventTime(event, 131), std::nullopt);
 }
 
 } // namespace
