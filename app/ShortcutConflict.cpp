@@ -18,6 +18,8 @@ using namespace x11;
 ShortcutConflict::ShortcutConflict(ShortcutConflictDeps deps)
     : d(std::move(deps)), m_release(d.store, d.gsettings)
 {
+    // Settings shows who holds what: it follows the keys changing hands.
+    m_taken = d.x11.hook->takenChanged.subscribe([this] { d.windows.reloadSettings(); });
 }
 
 void ShortcutConflict::check()
@@ -56,9 +58,9 @@ void ShortcutConflict::offer(const std::vector<BindingEdit>& edits, const QStrin
     const QString name = shortcutName(d.x11.hook->takenShortcuts().front());
     const bool yes = d.ask(&d.windows.settingsWindow(),
                            {QStringLiteral("Take %1 from %2?").arg(name, holder),
-                            advice + QStringLiteral("\n\nZumo can make this change while it runs and put %1 back "
-                                                    "when it quits.")
-                                         .arg(holder),
+                            advice + QStringLiteral("\n\nZumo can make this change while it runs and give %1 "
+                                                    "back to %2 when it quits.")
+                                         .arg(name, holder),
                             QStringLiteral("Take %1").arg(name)});
     m_release.setConsented(yes);
     if (yes)

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "desktop/x11/ShortcutRelease.h"
+#include "platform/Listeners.h"
 #include "windows/Ask.h"
 #include "windows/SettingsChoices.h"
 
@@ -47,6 +48,7 @@ private:
     x11::ShortcutRelease m_release;
     ShortcutHolding m_holding;
     std::vector<x11::BindingEdit> m_edits;  // what frees the shortcuts from the window manager
+    Subscription m_taken;
 };
 
 } // namespace zumo
