@@ -215,3 +215,13 @@ void TrayIcon::setVisible(bool visible)
 }
 
 } // namespace zumo
+
+namespace zumo {
+
+void TrayIcon::showNotice(const QString& title, const QString& text)
+{
+    if (m_tray)
+        m_tray->showMessage(title, text, QSystemTrayIcon::Warning);
+}
+
+} // namespace zumo
