@@ -8,6 +8,7 @@
 #include "app/AppDelegate.h"
 #include "app/ExitSave.h"
 #include "app/ShellAdapters.h"
+#include "shell/TapHookControl.h"
 #include "app/UpdateLink.h"
 #include "app/VendorLink.h"
 #include "platform/Clock.h"
@@ -164,7 +165,8 @@ bool Application::start(QString& error)
     buildSwitcher();
     buildShell();
     startControlSocket();
-    return p.delegate->didFinishLaunching(error);
+    p.delegate->didFinishLaunching();
+    return true;
 }
 
 bool Application::openX11(QString& error)
@@ -267,7 +269,7 @@ void Application::buildShell()
     Parts* parts = &p;
     p.windows = std::make_unique<AppWindows>(AppWindowsDeps{
         p.store, p.settings, p.slots, p.counters, p.dispatcher, p.clock, *x.workspace, p.catalog, *x.permissions,
-        &p.loginItem, [hook = x.hook] { return hook->exists(); }, x.takenShortcuts,
+        &p.loginItem, [hook = x.hook] { return hook->enabled(); }, x.takenShortcuts,
         [parts] { parts->delegate->checkForUpdates(true); }});
     p.settingsLink = std::make_unique<AppWindowsSettingsLink>(*p.windows);
 
@@ -326,7 +328,11 @@ void Application::announceReady()
         return;
     }
     X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
-    if (hook && !hook->mainShortcutHeld()) {
+    if (hook && !hook->enabled()) {
+        std::printf("zumo: waiting - cannot watch the keyboard on this display yet; trying again every "
+                    "half second\n");
+        std::fflush(stdout);
+    } else if (hook && !hook->mainShortcutHeld()) {
         std::printf("zumo: waiting - another program holds the switcher's shortcut; it opens once "
                     "that program lets go\n");
         std::fflush(stdout);
