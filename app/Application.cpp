@@ -82,6 +82,7 @@ struct DesktopSeam {
 struct Application::Parts {
     bool loginLaunch = false;
     bool onWayland = false;
+    ControlClaim claim;
     SystemClock clock;
     QtDispatcher dispatcher;
     SettingsStore store{SettingsStore::defaultPath(OwnDomain), &dispatcher};
@@ -124,10 +125,11 @@ struct Application::Parts {
     bool shutDown = false;
 };
 
-Application::Application(bool loginLaunch, bool wayland) : d(std::make_unique<Parts>())
+Application::Application(bool loginLaunch, bool wayland, ControlClaim claim) : d(std::make_unique<Parts>())
 {
     d->loginLaunch = loginLaunch;
     d->onWayland = wayland;
+    d->claim = std::move(claim);
 }
 
 Application::~Application()
@@ -311,11 +313,11 @@ void Application::startControlSocket()
         p.dispatcher, [requests](const ControlRequest& request, ControlServer::Respond respond) {
             requests->handle(request, std::move(respond));
         });
+    // A server that could not listen keeps the claim's lock, so no second Zumo starts meanwhile.
     QString error;
-    if (!p.control->listen(controlSocketPath(), error)) {
+    if (!p.control->listen(std::move(p.claim), error)) {
         appLog(error);
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
-        p.control.reset();
     }
 }
 
