@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include "app/VendorLink.h"
 #include "platform/Clock.h"
 #include "desktop/atspi/AtspiParts.h"
+#include "desktop/atspi/AtspiStatus.h"
+#include "platform/PrivateDirectory.h"
 #include "desktop/qt/QtDispatcher.h"
 #include "desktop/x11/PanelWindowControl.h"
 #include "desktop/x11/X11AppCatalog.h"
@@ -51,6 +54,14 @@ void runLoopFor(double seconds)
     QDeadlineTimer deadline(qint64(seconds * 1000));
     while (!deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, int(std::max<qint64>(1, deadline.remainingTime())));
+}
+
+// Tabs are asked for by "listTabs" and by an extra shortcut that lists browser tabs.
+bool tabsWanted(const Settings& settings)
+{
+    const std::vector<Slot> slots = buildSlots(settings);
+    return settings.listTabs() ||
+           std::any_of(slots.begin(), slots.end(), [](const Slot& slot) { return slot.filter == SlotFilter::tabs; });
 }
 
 SessionCounts countApplications(const Workspace& workspace)
@@ -93,6 +104,7 @@ struct Application::Parts {
 
     // Before the X11 bundle, which reads window parts through it.
     std::unique_ptr<atspi::AtspiParts> parts;
+    std::unique_ptr<atspi::AtspiStatus> accessibility;
     Subscription tabsTurnedOn;
     std::unique_ptr<X11Desktop> x11;
     std::unique_ptr<WaylandDesktop> wayland;
@@ -150,15 +162,14 @@ bool Application::start(QString& error)
 
     // A hung application is left alone as long as the tabs it did not give are remembered.
     p.parts = std::make_unique<atspi::AtspiParts>(p.clock, TabCollector::maxAge);
-    // Chromium-based browsers publish their tabs only to assistive technology: announce it, but
-    // only for a user who asked for tabs.
-    if (p.settings.listTabs())
-        p.parts->announceAssistiveTech();
-    // ...also when the user turns tabs on later, so they appear without a restart.
-    p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString& key) {
-        if (key == QLatin1String("listTabs") && p.settings.listTabs())
-            p.parts->announceAssistiveTech();
-    });
+    // Browsers publish their tabs only while accessibility is on: it is turned on for a user who
+    // asks for tabs and put back when they are off again. Called at every start, this also puts
+    // back what a run that crashed left on.
+    const QString base = privateBaseDirectory();
+    p.accessibility = std::make_unique<atspi::AtspiStatus>(
+        p.parts->bus(), base.isEmpty() ? QString() : base + QStringLiteral("/accessibility-changed.json"));
+    p.accessibility->setWanted(tabsWanted(p.settings));
+    p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString&) { p.accessibility->setWanted(tabsWanted(p.settings)); });
     if (!(p.onWayland ? openWayland(error) : openX11(error)))
         return false;
     migrateFromEarlierBundle({p.store, *p.seam.workspace, p.clock,
@@ -376,6 +387,8 @@ void Application::shutdown()
         d->tap->stop();
     // Entry builds, captures and snaps use the parts about to go.
     d->dispatcher.finishBackground();
+    if (d->accessibility)
+        d->accessibility->setWanted(false);
     d->store.flush();
     if (d->log)
         d->log->drain();
