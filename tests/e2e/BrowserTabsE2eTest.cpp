@@ -127,9 +127,10 @@ protected:
         ASSERT_TRUE(other.start({QStringLiteral("Other")})) << other.error().toStdString();
     }
 
-    void startZumo(const QString& sessionAddress, bool listTabs = true)
+    void startZumo(const QString& sessionAddress, bool listTabs = true, QJsonObject settings = {})
     {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser({{QStringLiteral("listTabs"), listTabs}})));
+        settings.insert(QStringLiteral("listTabs"), listTabs);
+        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
         ASSERT_TRUE(zumo.start(
             {}, {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionAddress, leakSuppressions(zumo)}));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
@@ -243,6 +244,12 @@ TEST_F(BrowserTabsSwitchE2e, accessibilityIsOnOnlyWhileTabsAreWantedAndTheScreen
     ASSERT_NO_FATAL_FAILURE(startZumo(bus.address(), false));
     EXPECT_EQ(settings(), untouched) << "the start after a crash puts it back";
     zumo.stop();
+
+    // The extra shortcut that lists browser tabs (its default filter) asks for them too.
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address(), false, {{QStringLiteral("slot3.on"), true}}));
+    EXPECT_EQ(settings(), QStringLiteral("false true"));
+    zumo.stop();
+    EXPECT_EQ(settings(), untouched);
 
     // Turned off with tabs still on (as the Settings window does), and a value the user set.
     SystemClock clock;
