@@ -125,21 +125,3 @@ TEST_F(ControlServerTest, aStaleSocketIsReplacedButALiveOneIsLeftToItsOwner)
     EXPECT_TRUE(error.contains(QStringLiteral("another Zumo already answers"))) << qPrintable(error);
     EXPECT_EQ(exchange("list\n"), "ok\nbody\n");
 }
-
-// main claims before anything else starts: a second launch meanwhile finds the claim taken, and
-// its request waits in the socket's queue until the first Zumo serves it.
-TEST_F(ControlServerTest, aClaimTakenFirstKeepsASecondOutAndQueuesItsRequestUntilServed)
-{
-    ControlClaim first = ControlClaim::take(path());
-    ASSERT_EQ(first.state(), ControlClaim::State::claimed) << qPrintable(first.error());
-    EXPECT_EQ(ControlClaim::take(path()).state(), ControlClaim::State::taken);
-    QLocalSocket early;
-    early.connectToServer(path());
-    ASSERT_TRUE(waitFor([&] { return early.state() == QLocalSocket::ConnectedState; }));
-    early.write("list\n");
-    QString error;
-    ASSERT_TRUE(server.listen(std::move(first), error)) << qPrintable(error);
-    EXPECT_TRUE(waitFor([&] { return early.state() == QLocalSocket::UnconnectedState; }));
-    EXPECT_EQ(early.readAll(), "ok\nbody\n");
-    EXPECT_EQ(ControlClaim::take(path()).state(), ControlClaim::State::taken) << "the server keeps the claim";
-}

@@ -81,22 +81,14 @@ QProcessEnvironment AccessibilitySession::environment() const
     return environment;
 }
 
-QString AccessibilitySession::setting(const QString& schema, const QString& key) const
+std::optional<QString> AccessibilitySession::gsettings(const QStringList& arguments) const
 {
     QProcess gsettings;
     gsettings.setProcessEnvironment(environment());
-    gsettings.start(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, key});
+    gsettings.start(QStringLiteral("gsettings"), arguments);
     if (!gsettings.waitForFinished(deadlineMs) || gsettings.exitCode() != 0)
-        return {};
+        return std::nullopt;
     return QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed();
-}
-
-bool AccessibilitySession::setSetting(const QString& schema, const QString& key, const QString& value) const
-{
-    QProcess gsettings;
-    gsettings.setProcessEnvironment(environment());
-    gsettings.start(QStringLiteral("gsettings"), {QStringLiteral("set"), schema, key, value});
-    return gsettings.waitForFinished(deadlineMs) && gsettings.exitCode() == 0;
 }
 
 bool AccessibilitySession::settingsWritten() const

@@ -20,11 +20,9 @@ public:
     // The session bus address ("unix:path=...").
     QString address() const { return m_address; }
     void stop();
-    // A desktop setting as the session's own settings store (dconf, in a private folder, written
-    // by the accessibility bus launcher) has it, read back with gsettings: "true", "false"; empty
-    // when unreadable. setSetting writes one as the user would.
-    QString setting(const QString& schema, const QString& key) const;
-    bool setSetting(const QString& schema, const QString& key, const QString& value) const;
+    // gsettings on the session's own settings store (dconf, in a private folder, where the
+    // accessibility bus launcher keeps its switches): its output, nothing when it failed.
+    std::optional<QString> gsettings(const QStringList& arguments) const;
     // Whether anything at all was ever written to that store.
     bool settingsWritten() const;
 

@@ -221,9 +221,12 @@ const QString Applications = QStringLiteral("org.gnome.desktop.a11y.applications
 // each step is read back from the settings store itself.
 TEST_F(BrowserTabsSwitchE2e, accessibilityIsOnOnlyWhileTabsAreWantedAndTheScreenReaderNeverIs)
 {
+    const auto get = [&](const QString& schema, const QString& key) {
+        return bus.gsettings({QStringLiteral("get"), schema, key}).value_or(QStringLiteral("?"));
+    };
     const auto settings = [&] {
-        return bus.setting(Applications, QStringLiteral("screen-reader-enabled")) + QLatin1Char(' ') +
-               bus.setting(Interface, QStringLiteral("toolkit-accessibility"));
+        return get(Applications, QStringLiteral("screen-reader-enabled")) + QLatin1Char(' ') +
+               get(Interface, QStringLiteral("toolkit-accessibility"));
     };
     const QString untouched = QStringLiteral("false false");
     ASSERT_EQ(settings(), untouched) << "gsettings-desktop-schemas and dconf are needed";
@@ -260,7 +263,7 @@ TEST_F(BrowserTabsSwitchE2e, accessibilityIsOnOnlyWhileTabsAreWantedAndTheScreen
     EXPECT_EQ(settings(), QStringLiteral("false true"));
     status.setWanted(false);
     EXPECT_EQ(settings(), untouched);
-    ASSERT_TRUE(bus.setSetting(Interface, QStringLiteral("toolkit-accessibility"), QStringLiteral("true")));
+    ASSERT_TRUE(bus.gsettings({QStringLiteral("set"), Interface, QStringLiteral("toolkit-accessibility"), QStringLiteral("true")}));
     ASSERT_TRUE(waitUntil([&] { return atspi.status(QStringLiteral("IsEnabled")) == true; }));
     status.setWanted(true);
     status.setWanted(false);
