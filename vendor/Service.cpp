@@ -129,6 +129,10 @@ void Service::addPublicRoutes()
     get("/dl/zumo/latest.json", [this](const httplib::Request& request, const std::optional<Rule>&) {
         return dataFile("latest.json", "application/json", request);
     });
+    // The manifest's seal is published with it, in the data folder.
+    get("/dl/zumo/latest.json.sig", [this](const httplib::Request& request, const std::optional<Rule>&) {
+        return dataFile("latest.json.sig", "text/plain", request);
+    });
     get(R"(/dl/zumo/([^/]+))", [this](const httplib::Request& request, const std::optional<Rule>&) {
         return releaseFile(request.matches[1]);
     });

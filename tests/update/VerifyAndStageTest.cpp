@@ -27,7 +27,7 @@ protected:
     QTemporaryDir tmp;
     QString base = tmp.path() + "/private";
     FakeDispatcher dispatcher;
-    LinuxUpdateTools linuxTools{pinnedPublicKey(), LinuxPlace{}};
+    LinuxUpdateTools linuxTools{testPublicKey(), LinuxPlace{}};
 
     void SetUp() override { QDir().mkpath(base); }
 
