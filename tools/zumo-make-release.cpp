@@ -31,11 +31,6 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-QString absolute(const QCommandLineParser& parser, const char* option)
-{
-    return QFileInfo(parser.value(option)).absoluteFilePath();
-}
-
 // Writes manifest.sig beside the manifest, valid for the given days from now.
 bool writeSeal(const QString& manifestPath, const QByteArray& key, double days)
 {
@@ -57,11 +52,11 @@ int makeRelease(const QCommandLineParser& parser, const QByteArray& key, double 
     if (host.isEmpty())
         return fail(parser.value("host") + " is not a host with an optional port");
     const QString version = parser.value("version");
-    const QDir out(absolute(parser, "out"));
+    const QDir out(QFileInfo(parser.value("out")).absoluteFilePath());
     const QString name = "Zumo-" + version + ".tar.gz";
     const QString image = out.filePath(name);
     out.mkpath(QStringLiteral("."));
-    const QString error = zumo::Updater::makeReleaseImage({absolute(parser, "folder"), version, key, image});
+    const QString error = zumo::Updater::makeReleaseImage({parser.value("folder"), version, key, image});
     if (!error.isEmpty())
         return fail(error);
     const QUrl url(QStringLiteral("https://") + host + QStringLiteral("/dl/zumo/") + name);
