@@ -81,13 +81,13 @@ UpdateLink::UpdateLink(UpdateLinkDeps deps)
                                 const NetworkFacts network = currentNetwork();
                                 return network.expensive || network.constrained;
                             }}),
-      tools(Updater::pinnedPublicKey(),
+      tools(Updater::updateKey(),
             Updater::observeLinuxPlace(QCoreApplication::applicationFilePath(), QDir::homePath())),
       installer({deps.dispatcher, deps.clock, deps.counters, deps.config, transport, tools, presenter, runner,
                  privateBaseDirectory(), QUrl(vendorUrl(QStringLiteral("/"))).host(),
                  Updater::productIdentifier(), qint64(::getpid())}),
-      checker({deps.settings, deps.config, deps.counters, deps.dispatcher, transport, presenter, installer,
-               deps.appVersion})
+      checker({deps.settings, deps.config, deps.counters, deps.clock, deps.dispatcher, transport, presenter, installer,
+               deps.appVersion, Updater::updateKey()})
 {
     quit = installer.quitRequested().subscribe([] { QCoreApplication::quit(); });
 }

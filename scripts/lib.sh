@@ -3,7 +3,7 @@
 set -euo pipefail
 
 ZUMO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-ZUMO_BUILD=${ZUMO_BUILD:-$ZUMO_ROOT/build}
+ZUMO_BUILD=${ZUMO_BUILD:-$ZUMO_ROOT/${ZUMO_BUILD_NAME:-build}}
 
 # Debian 12 packages the project needs to build, test, benchmark and run its virtual desktop.
 ZUMO_PACKAGES=(
@@ -43,4 +43,30 @@ zumo_build() {
     cmake "$ZUMO_BUILD" "$@"
   fi
   cmake --build "$ZUMO_BUILD" --parallel "$(nproc)"
+}
+
+# The public half (64 hex digits) of an Ed25519 private key in PEM form.
+zumo_public_key_of() {
+  openssl pkey -in "$1" -pubout -outform DER | tail -c 32 | od -An -v -tx1 | tr -d ' \n'
+}
+
+# Stops unless $1 can be a maker's public key: 64 hex digits, and not the test key of
+# tests/update/keys/, whose private half anyone can read (a build pinning it cannot update itself).
+zumo_require_release_key() {
+  if ! [[ $1 =~ ^[0-9a-f]{64}$ ]]; then
+    echo "not an Ed25519 public key (64 lower-case hex digits): '$1'" >&2
+    exit 2
+  fi
+  if [ "$1" = "$(tr -d ' \n' <"$ZUMO_ROOT/tests/update/keys/test-signing.pub.hex")" ]; then
+    echo "refused: $1 is the test key of tests/update/keys/; releases pin the maker's key (docs/update-keys.md)" >&2
+    exit 2
+  fi
+}
+
+# Configures and builds the release tree (build-release/ unless ZUMO_BUILD is set) pinning the
+# maker's public key $1; the test tree build/ keeps the test key its tests sign with.
+zumo_release_build() {
+  zumo_require_release_key "$1"
+  ZUMO_BUILD_TYPE=${ZUMO_BUILD_TYPE:-Release} zumo_build -DZUMO_UPDATE_PUBLIC_KEY="$1" \
+    -DZUMO_BUILD_TESTS=OFF -DZUMO_BUILD_BENCH=OFF
 }

@@ -8,6 +8,7 @@
 #include "platform/AppVersion.h"
 #include "platform/Clock.h"
 #include "platform/HttpClient.h"
+#include "platform/VendorService.h"
 #include "remote/RemoteConfig.h"
 #include "settings/SettingsStore.h"
 
@@ -60,7 +61,8 @@ HttpRequest eventRequest(const QUrl& endpoint, const QJsonObject& event, double 
     HttpRequest request;
     request.method = "POST";
     request.url = endpoint;
-    request.headers = {{"Content-Type", "application/json"}};
+    // Without one the HTTP layer would send its own default, which names a browser.
+    request.headers = {{"Content-Type", "application/json"}, {"User-Agent", vendorUserAgent()}};
     request.body = QJsonDocument(event).toJson(QJsonDocument::Compact);
     request.idleTimeoutSec = timeoutSec;
     request.deadlineSec = 3 * timeoutSec;

@@ -4,6 +4,8 @@
 
 #include "platform/HttpClient.h"
 #include "update/Manifest.h"
+#include "update/ManifestSeal.h"
+#include "update/UpdateTexts.h"
 
 namespace zumo {
 namespace {
@@ -30,6 +32,20 @@ private:
     std::shared_ptr<HttpCancel> m_cancel;
 };
 
+// A GET of a small document, reloading past any cache, whole within the time-out: a server
+// dripping it cannot hold the check.
+HttpRequest smallGet(const QUrl& url, const QByteArray& userAgent, double timeoutSec, qint64 maxBytes)
+{
+    HttpRequest request;
+    request.url = url;
+    request.headers = {{"User-Agent", userAgent}};
+    request.ignoreCache = true;
+    request.idleTimeoutSec = timeoutSec;
+    request.deadlineSec = timeoutSec;
+    request.maxBodyBytes = maxBytes;
+    return request;
+}
+
 } // namespace
 
 HttpUpdateTransport::HttpUpdateTransport(HttpClient& http, HttpTransportSetup setup)
@@ -39,18 +55,26 @@ HttpUpdateTransport::HttpUpdateTransport(HttpClient& http, HttpTransportSetup se
 
 void HttpUpdateTransport::fetchLatestRelease(double timeoutSec, std::function<void(Updater::CheckResult)> done)
 {
-    HttpRequest request;
-    request.url = m_setup.manifestUrl;
-    request.headers = {{"User-Agent", m_setup.userAgent}};
-    request.ignoreCache = true;
-    request.idleTimeoutSec = timeoutSec;
-    // The whole answer within the time-out: a server dripping the manifest cannot hold the check.
-    request.deadlineSec = timeoutSec;
-    request.maxBodyBytes = OneMiB;
-    m_http.send(std::move(request), [done = std::move(done), host = m_setup.vendorHost](const HttpResponse& response) {
+    HttpRequest request = smallGet(m_setup.manifestUrl, m_setup.userAgent, timeoutSec, OneMiB);
+    HttpRequest sealRequest = smallGet(QUrl(m_setup.manifestUrl.toString() + QLatin1String(Updater::SealSuffix)),
+                                       m_setup.userAgent, timeoutSec, Updater::MaxSealBytes);
+    m_http.send(std::move(request), [http = &m_http, done = std::move(done), sealRequest = std::move(sealRequest),
+                                     host = m_setup.vendorHost](const HttpResponse& response) mutable {
         if (!response.error.isEmpty())
             return done({std::nullopt, response.error});
-        done(Updater::readManifest(response.status, response.body, host));
+        Updater::CheckResult result = Updater::readManifest(response.status, response.body, host);
+        if (!result.release)
+            return done(result);
+        result.manifest = response.body;
+        http->send(std::move(sealRequest), [done = std::move(done), result](const HttpResponse& seal) mutable {
+            if (!seal.error.isEmpty())
+                return done({std::nullopt, seal.error});
+            if (seal.status == 200)
+                result.seal = seal.body;
+            else if (seal.status != 404)
+                return done({std::nullopt, Updater::Text::unreadableManifest()});
+            done(result);
+        });
     });
 }
 

@@ -67,8 +67,9 @@ LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home)
     place.folderIsBundle = QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(ListFileName));
     place.parentWritable = ::access(QFile::encodeName(QFileInfo(folder).path()).constData(), W_OK) == 0;
     place.removableOrTemporary = onRemovableOrTemporary(folder + QLatin1Char('/'));
-    // The Debian package installs below /usr; dpkg owns those files.
-    place.fromPackage = exe.startsWith(QLatin1String("/usr/"));
+    // The Debian package installs below /usr, and dpkg owns those files; /usr/local is the
+    // administrator's own, never a package's.
+    place.fromPackage = exe.startsWith(QLatin1String("/usr/")) && !exe.startsWith(QLatin1String("/usr/local/"));
     place.home = home;
     return place;
 }
@@ -121,7 +122,13 @@ bool LinuxUpdateTools::attach(const QString& image, const QString& mountPoint)
     const auto statement = Updater::verifySignedImage(image, m_publicKey);
     if (!statement)
         return false;
-    const QString error = Updater::extractArchive(image, statement->size, mountPoint, m_limits);
+    QString error = Updater::extractArchive(image, statement->size, mountPoint, m_limits);
+    // Both the statement and the file list are signed; a pair that disagrees was put together
+    // from two releases.
+    const auto header = Updater::readSignedHeader(mountPoint + QLatin1Char('/') + bundleName(), m_publicKey);
+    if (error.isEmpty() && header && header->version != statement->version)
+        error = QStringLiteral("the image is signed as version %1, its file list as %2")
+                    .arg(statement->version, header->version);
     if (!error.isEmpty())
         appLog(QStringLiteral("update image refused: ") + error);
     return error.isEmpty();

@@ -8,20 +8,6 @@
 
 namespace zumo::Updater {
 
-QUrl manifestUrl(const QString& vendorHost)
-{
-    QUrl url;
-    url.setScheme(QStringLiteral("https"));
-    url.setHost(vendorHost);
-    url.setPath(QStringLiteral("/dl/zumo/latest.json"));
-    return url;
-}
-
-QByteArray userAgent(const QString& appVersion)
-{
-    return "Zumo/" + appVersion.toUtf8();
-}
-
 CheckResult readManifest(int status, const QByteArray& body, const QString& vendorHost)
 {
     const CheckResult unreadable{std::nullopt, Text::unreadableManifest()};

@@ -9,11 +9,6 @@
 
 namespace zumo::Updater {
 
-// https://<vendorHost>/dl/zumo/latest.json
-QUrl manifestUrl(const QString& vendorHost);
-// "Zumo/" + the running version, e.g. Zumo/2.3.0.
-QByteArray userAgent(const QString& appVersion);
-
 // Reads an HTTP answer to the manifest request. The answer must have status 200 and a body that
 // is one JSON object whose "version", "url" and "sha256" are strings, "url" an allowed address
 // (isAllowedUpdateURL with vendorHost); "sha256" is lower-cased, "notes" is kept only when it is

@@ -17,9 +17,19 @@ QByteArray pinnedPublicKey()
     return QByteArray::fromHex(ZUMO_UPDATE_PUBLIC_KEY);
 }
 
-bool pinsTestKey()
+bool isTestKey(const QByteArray& publicKey)
 {
-    return QByteArray(ZUMO_UPDATE_PUBLIC_KEY) == TestKeyHex;
+    return publicKey == QByteArray::fromHex(TestKeyHex);
+}
+
+QByteArray updateKeyFor(const QByteArray& pinned, bool trustTestKey)
+{
+    return isTestKey(pinned) && !trustTestKey ? QByteArray() : pinned;
+}
+
+QByteArray updateKey()
+{
+    return updateKeyFor(pinnedPublicKey(), qEnvironmentVariable(TrustTestKeyVariable) == QLatin1String("1"));
 }
 
 } // namespace zumo::Updater

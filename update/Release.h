@@ -2,6 +2,7 @@
 // staged copy of it.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -25,8 +26,13 @@ struct Staged {
 // What a check learned: a release, or why not (an empty failure text means the transport gave
 // no reason).
 struct CheckResult {
+    CheckResult() = default;
+    CheckResult(std::optional<Release> found, QString why) : release(std::move(found)), failure(std::move(why)) {}
+
     std::optional<Release> release;
     QString failure;
+    QByteArray manifest;              // the manifest's bytes, as its seal signs them
+    std::optional<QByteArray> seal;   // latest.json.sig; nothing when the host has none
 };
 
 } // namespace zumo::Updater

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <archive.h>
@@ -94,8 +95,12 @@ QString writeTarArchive(const QString& folder, const QString& topName, const QSt
     return {};
 }
 
-QString makeReleaseImage(const ReleaseInput& input)
+QString makeReleaseImage(const ReleaseInput& given)
 {
+    // QDir::relativeFilePath gives a relative name back unchanged, so the folder walks below
+    // need an absolute folder.
+    ReleaseInput input = given;
+    input.folder = QFileInfo(given.folder).absoluteFilePath();
     if (!signFolder(input.folder, {productIdentifier(), input.version, makerIdentifier()}, input.keyPem))
         return QStringLiteral("cannot sign the file list of ") + input.folder;
     if (const QString error = writeTarArchive(input.folder, QStringLiteral("Zumo"), input.imagePath); !error.isEmpty())

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QStringList>
 #include <archive.h>
 #include <archive_entry.h>
@@ -75,21 +76,37 @@ std::optional<QStringList> safePieces(const QString& name)
     return pieces;
 }
 
-// A link target stays inside when, read from the link's folder, it never climbs above the root.
-bool linkStaysInside(const QStringList& linkPieces, const QString& target)
+// Where target leads from the folder `from` (pieces below the root), following the links made
+// so far as the kernel would; nothing once it climbs above the root, is absolute, or chains
+// deeper than the kernel follows. Lexical checks alone miss chains: with r -> .. beside it,
+// e -> r/../.. looks one level deep but leaves the root.
+std::optional<QStringList> resolveInside(const QHash<QString, QString>& links, QStringList from, const QString& target,
+                                         int& hops)
 {
     if (target.isEmpty() || target.startsWith(u'/'))
-        return false;
-    qsizetype depth = linkPieces.size() - 1;
+        return std::nullopt;
     for (const QString& piece : target.split(u'/', Qt::SkipEmptyParts)) {
-        if (piece == QLatin1String(".."))
-            --depth;
-        else if (piece != QLatin1String("."))
-            ++depth;
-        if (depth < 0)
-            return false;
+        if (piece == QLatin1String(".")) {
+            continue;
+        } else if (piece == QLatin1String("..")) {
+            if (from.isEmpty())
+                return std::nullopt;
+            from.removeLast();
+            continue;
+        }
+        from.append(piece);
+        const auto link = links.constFind(from.join(u'/'));
+        if (link == links.constEnd())
+            continue;
+        if (++hops > 40)
+            return std::nullopt;
+        from.removeLast();
+        const std::optional<QStringList> resolved = resolveInside(links, from, *link, hops);
+        if (!resolved)
+            return std::nullopt;
+        from = *resolved;
     }
-    return true;
+    return from;
 }
 
 // Opens (creating when missing) each folder of pieces but the last, never through a link.
@@ -112,7 +129,21 @@ struct Extraction {
     int root = -1;
     ExtractLimits limits;
     qint64 written = 0;
+    QHash<QString, QString> links;  // path below the root -> target, of every link made
 };
+
+// Run once all links exist, since a later link can change where an earlier one leads.
+QString checkLinks(const Extraction& x)
+{
+    for (auto it = x.links.constBegin(); it != x.links.constEnd(); ++it) {
+        int hops = 0;
+        QStringList folder = it.key().split(u'/');
+        folder.removeLast();
+        if (!resolveInside(x.links, folder, it.value(), hops))
+            return QStringLiteral("link leaving the tree ") + it.key();
+    }
+    return {};
+}
 
 QString writeFile(Extraction& x, int parent, const QByteArray& leaf, struct archive_entry* entry)
 {
@@ -155,7 +186,7 @@ QString writeEntry(Extraction& x, struct archive_entry* entry)
         return QStringLiteral("hard link ") + name;
     const mode_t type = archive_entry_filetype(entry);
     const char* target = archive_entry_symlink(entry);
-    if (type == AE_IFLNK && !linkStaysInside(*pieces, QString::fromUtf8(target ? target : "")))
+    if (type == AE_IFLNK && (!target || !*target || *target == '/'))
         return QStringLiteral("link leaving the tree ") + name;
     if (type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK)
         return QStringLiteral("special file ") + name;
@@ -170,9 +201,12 @@ QString writeEntry(Extraction& x, struct archive_entry* entry)
         const bool isDir = ::fstatat(parent.get(), leaf.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         return isDir ? QString() : QStringLiteral("cannot create the folder ") + name;
     }
-    if (type == AE_IFLNK)
-        return ::symlinkat(target, parent.get(), leaf.constData()) == 0 ? QString()
-                                                                        : QStringLiteral("cannot create the link ") + name;
+    if (type == AE_IFLNK) {
+        if (::symlinkat(target, parent.get(), leaf.constData()) != 0)
+            return QStringLiteral("cannot create the link ") + name;
+        x.links.insert(pieces->join(u'/'), QString::fromUtf8(target));
+        return {};
+    }
     const QString error = writeFile(x, parent.get(), leaf, entry);
     return error.isEmpty() ? error : error + QLatin1Char(' ') + name;
 }
@@ -184,7 +218,7 @@ QString extractAll(Extraction& x)
     for (;;) {
         const int r = archive_read_next_header(x.reader, &entry);
         if (r == ARCHIVE_EOF)
-            return {};
+            return checkLinks(x);
         if (r != ARCHIVE_OK)
             return QStringLiteral("unreadable archive: ") + QString::fromUtf8(archive_error_string(x.reader));
         if (++count > x.limits.maxEntries)
@@ -211,7 +245,7 @@ QString extractArchive(const QString& archivePath, qint64 length, const QString&
     archive_read_support_filter_xz(reader.get());
     if (archive_read_open(reader.get(), source.get(), nullptr, readSource, nullptr) != ARCHIVE_OK)
         return QStringLiteral("unreadable archive: ") + QString::fromUtf8(archive_error_string(reader.get()));
-    Extraction x{reader.get(), root.get(), limits, 0};
+    Extraction x{reader.get(), root.get(), limits, 0, {}};
     return extractAll(x);
 }
 

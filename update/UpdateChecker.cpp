@@ -1,8 +1,11 @@
 #include "update/UpdateChecker.h"
 
+#include "platform/Clock.h"
 #include "platform/Log.h"
 #include "settings/Settings.h"
+#include "settings/SettingsStore.h"
 #include "stats/Counters.h"
+#include "update/ManifestSeal.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdatePresenter.h"
 #include "update/UpdateTexts.h"
@@ -10,6 +13,12 @@
 #include "update/Version.h"
 
 namespace zumo {
+namespace {
+
+// When the newest manifest seal this copy has seen was signed, seconds since 1970.
+const QString SealSeenKey = QStringLiteral("updateManifestSignedAt");
+
+} // namespace
 
 UpdateChecker::UpdateChecker(CheckerDeps deps) : m_deps(std::move(deps)) {}
 
@@ -55,9 +64,27 @@ void UpdateChecker::finishCheck(std::uint64_t generation, const Updater::CheckRe
     handleCheckResult(result, manual);
 }
 
-void UpdateChecker::handleCheckResult(const Updater::CheckResult& result, bool manual)
+Updater::CheckResult UpdateChecker::judgeSeal(const Updater::CheckResult& result)
+{
+    // A copy that installs nothing has no use for the seal.
+    if (!result.release || m_deps.updateKey.isEmpty())
+        return result;
+    SettingsStore& store = m_deps.settings.store();
+    const QJsonValue stored = store.value(SealSeenKey);
+    const Updater::SealVerdict verdict =
+        Updater::judgeManifestSeal(result.seal, result.manifest, m_deps.updateKey, m_deps.clock.nowSeconds(),
+                                   stored.isDouble() ? std::optional(stored.toDouble()) : std::nullopt);
+    if (verdict.newestSignedAt && stored.toDouble() != *verdict.newestSignedAt)
+        store.setValue(SealSeenKey, *verdict.newestSignedAt);
+    if (verdict.refusal.isEmpty())
+        return result;
+    return {std::nullopt, verdict.refusal};
+}
+
+void UpdateChecker::handleCheckResult(const Updater::CheckResult& checked, bool manual)
 {
     m_inFlight = false;
+    const Updater::CheckResult result = judgeSeal(checked);
     if (!result.release) {
         m_deps.counters.bumpCounter(QStringLiteral("update.checkFailed"));
         appLog(QStringLiteral("update check failed: ") + (result.failure.isEmpty() ? QStringLiteral("?") : result.failure));
@@ -77,6 +104,11 @@ void UpdateChecker::handleCheckResult(const Updater::CheckResult& result, bool m
         return;
     }
     m_available = release;
+    if (m_deps.updateKey.isEmpty()) {
+        if (!std::exchange(m_toldTestKey, true))
+            appLog(Updater::Text::testKeyLog());
+        return;
+    }
     if (m_deps.handoff.stagedVersion() != release.version)
         m_deps.handoff.schedulePrefetch(release);
 }
@@ -86,6 +118,11 @@ void UpdateChecker::showUpdateOffer(const Updater::Release& release)
     appLog(QStringLiteral("update available ") + release.version);
     if (m_deps.handoff.packageManaged()) {
         alert(Updater::Text::offerTitle(release.version), Updater::Text::packageManagedDetail(m_deps.appVersion));
+        return;
+    }
+    if (m_deps.updateKey.isEmpty()) {
+        appLog(Updater::Text::testKeyLog());
+        alert(Updater::Text::offerTitle(release.version), Updater::Text::testKeyDetail(m_deps.appVersion));
         return;
     }
     const UpdateAlert offer{Updater::Text::offerTitle(release.version),

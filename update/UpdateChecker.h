@@ -2,6 +2,7 @@
 // each does with the answer (alerts for a manual check, a silent prefetch for an automatic one).
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 
 namespace zumo {
 
+class Clock;
 class Counters;
 class Settings;
 class UpdateConfigSource;
@@ -34,11 +36,15 @@ struct CheckerDeps {
     const Settings& settings;
     const UpdateConfigSource& config;
     Counters& counters;
+    const Clock& clock;
     Dispatcher& dispatcher;
     UpdateTransport& transport;
     UpdatePresenter& presenter;
     ReleaseHandoff& handoff;
     QString appVersion;  // the running version, "0" when unknown
+    // The key updates are checked against (Updater::updateKey()); empty when this copy pins the
+    // public test key: it then tells what it found but never installs.
+    QByteArray updateKey;
 };
 
 // The states of a check, as the members spell them: idle (!inFlight) → in flight (inFlight, a
@@ -64,6 +70,8 @@ public:
 
 private:
     void finishCheck(std::uint64_t generation, const Updater::CheckResult& result, bool manual);
+    // The result, or a failure when its manifest's seal is refused; remembers the newest seal.
+    Updater::CheckResult judgeSeal(const Updater::CheckResult& result);
     void showUpdateOffer(const Updater::Release& release);
     void alert(const QString& message, const QString& informative);
 
@@ -72,6 +80,7 @@ private:
     std::uint64_t m_generation = 0;  // of the check in flight; a late answer of an ended one is dropped
     Dispatcher::TimerId m_deadline = 0;
     std::optional<Updater::Release> m_available;
+    bool m_toldTestKey = false;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 

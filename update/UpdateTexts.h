@@ -8,6 +8,23 @@ namespace zumo::Updater::Text {
 // Checks.
 inline QString checkFailedTitle() { return QStringLiteral("Couldn't check for updates"); }
 inline QString unreadableManifest() { return QStringLiteral("The update information could not be read."); }
+inline QString manifestUnsigned()
+{
+    return QStringLiteral("The update information is not signed, though this copy has seen signed update "
+                          "information before.");
+}
+inline QString manifestBadSignature()
+{
+    return QStringLiteral("The signature of the update information is not the maker's.");
+}
+inline QString manifestExpired(const QString& when)
+{
+    return QStringLiteral("The signature of the update information expired on ") + when + '.';
+}
+inline QString manifestOlder()
+{
+    return QStringLiteral("The update information is older than the newest this copy has seen.");
+}
 inline QString checkTimedOut() { return QStringLiteral("The update server did not answer in time."); }
 inline QString tryLater() { return QStringLiteral("Try again later."); }
 inline QString upToDateTitle() { return QStringLiteral("Zumo is up to date"); }
@@ -26,6 +43,17 @@ inline QString packageManagedDetail(const QString& current)
     return QStringLiteral("You have ") + current +
            QStringLiteral(". This copy of Zumo was installed from its Debian package, so your package "
                           "manager installs the update.");
+}
+// This copy trusts the public test key (a developer's build): nothing can be installed safely.
+inline QString testKeyDetail(const QString& current)
+{
+    return QStringLiteral("You have ") + current +
+           QStringLiteral(". This copy of Zumo was built with the public test key, which anyone can sign "
+                          "with, so it cannot update itself. Install a release from the maker's site.");
+}
+inline QString testKeyLog()
+{
+    return QStringLiteral("update: this build pins the public test key, so it refuses every update image");
 }
 inline QString installButton() { return QStringLiteral("Install and Restart"); }
 inline QString laterButton() { return QStringLiteral("Later"); }

@@ -48,8 +48,9 @@ public:
 class UpdateTransport {
 public:
     virtual ~UpdateTransport() = default;
-    // GET request.url, reloading past any cache, with the manifest's User-Agent; parses with
-    // Updater::readManifest on the worker and calls done exactly once, on any thread.
+    // GET the manifest, reloading past any cache, with the program's User-Agent; parses it with
+    // Updater::readManifest, then fetches its seal (latest.json.sig) the same way, and calls done
+    // exactly once, on any thread. A missing seal (404) is no failure; any other trouble is.
     virtual void fetchLatestRelease(double timeoutSec, std::function<void(Updater::CheckResult)> done) = 0;
     // HEAD request.url; redirects are asked of allowRedirect (false: the redirect response is the
     // answer). done is called exactly once, on any thread.

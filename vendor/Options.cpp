@@ -12,7 +12,7 @@ struct Parser {
     QCommandLineParser parser;
     QCommandLineOption cert{"cert", "Server certificate chain (PEM).", "file"};
     QCommandLineOption key{"key", "Private key of the certificate (PEM).", "file"};
-    QCommandLineOption data{"data", "Data folder: zumo-config.json, latest.json, privacy.html, zumo.html.", "dir"};
+    QCommandLineOption data{"data", "Data folder: zumo-config.json, latest.json, latest.json.sig, privacy.html, zumo.html.", "dir"};
     QCommandLineOption releases{"releases", "Folder served under /dl/zumo/ (default <data>/releases).", "dir"};
     QCommandLineOption listen{"listen", "Address to listen on (default 127.0.0.1).", "address"};
     QCommandLineOption port{"port", "Port (default 8443; 0 picks a free one).", "port"};

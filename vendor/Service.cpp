@@ -78,7 +78,9 @@ std::string entityTag(const std::string& bytes)
 {
     QByteArray digest = QCryptographicHash::hash(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())),
                                                  QCryptographicHash::Sha256);
-    return "\"" + digest.toHex().left(32).toStdString() + "\"";
+    // Joined as bytes: GCC 12 at -O3 takes "\"" + std::string&& for an overlapping copy (-Werror=restrict).
+    const QByteArray tag = '"' + digest.toHex().left(32) + '"';
+    return tag.toStdString();
 }
 
 // If-None-Match holds a list of tags (weak ones with W/) or "*".
@@ -199,6 +201,10 @@ void Service::addPublicRoutes()
     });
     get("/dl/zumo/latest.json", [this](const httplib::Request& request, const std::optional<Rule>&) {
         return dataFile("latest.json", "application/json", request);
+    });
+    // The manifest's seal is published with it, in the data folder.
+    get("/dl/zumo/latest.json.sig", [this](const httplib::Request& request, const std::optional<Rule>&) {
+        return dataFile("latest.json.sig", "text/plain", request);
     });
     get(R"(/dl/zumo/([^/]+))", [this](const httplib::Request& request, const std::optional<Rule>&) {
         return releaseFile(request.matches[1]);

@@ -164,7 +164,10 @@ private:
     void onRedirect(const QUrl& to)
     {
         const QUrl from = m_response.finalUrl;
-        if (to.scheme() != QLatin1String("https") || !m_request.allowRedirect(from, to))
+        // The hook is asked even about a redirect refused anyway, so the caller can tell the
+        // user in its own words why the transfer stopped.
+        const bool allowed = m_request.allowRedirect(from, to);
+        if (to.scheme() != QLatin1String("https") || !allowed)
             return fail(QStringLiteral("refused a redirect to %1").arg(to.toString()));
         m_response.finalUrl = to;
         m_response.status = 0;

@@ -93,7 +93,8 @@ TEST_F(UpdateE2e, anInstalledCopyChecksPrefetchesInstallsAndTheNewVersionStarts)
 
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
     qputenv("ZUMO_BIN", QFile::encodeName(dest + QStringLiteral("/bin/zumo")));
-    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, vendor.environment()));
+    // This build pins the test key; only a test may trust it.
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, vendor.environment() << "ZUMO_UPDATE_TRUST_TEST_KEY=1"));
 
     // The first automatic check comes ten seconds after launch; the prefetch follows at once.
     ASSERT_TRUE(waitUntil([&] { return storedCounter(zumo.configHome(), QStringLiteral("update.prefetched")) == 1; },

@@ -64,7 +64,7 @@ TEST_F(EventSenderTest, eventsCarryTheEnvelopeAndPropertiesOverrideIt)
     const HttpRequest& r = http.requests[0];
     EXPECT_EQ(r.method, "POST");
     EXPECT_EQ(r.url, eventsUrl());
-    EXPECT_EQ(r.headers, HttpHeaders({{"Content-Type", "application/json"}}));
+    EXPECT_EQ(r.headers, HttpHeaders({{"Content-Type", "application/json"}, {"User-Agent", vendorUserAgent()}}));
     EXPECT_EQ(r.maxBodyBytes, 0) << "the answer's body is never read";
     EXPECT_EQ(r.idleTimeoutSec, 10);
     EXPECT_FALSE(r.body.contains('\n'));

@@ -101,5 +101,6 @@ TEST(LinuxInstallDestination, observesTheRunningFolder)
     EXPECT_TRUE(place.parentWritable);
     EXPECT_FALSE(place.fromPackage);
     EXPECT_TRUE(observeLinuxPlace("/usr/bin/zumo", "/home/u").fromPackage);
+    EXPECT_FALSE(observeLinuxPlace("/usr/local/bin/zumo", "/home/u").fromPackage);
     EXPECT_TRUE(observeLinuxPlace("/media/u/stick/Zumo/bin/zumo", "/home/u").removableOrTemporary);
 }

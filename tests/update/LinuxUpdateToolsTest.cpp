@@ -21,7 +21,7 @@ protected:
     QTemporaryDir tmp;
     QString image = tmp.path() + "/update.dmg";
     QString mnt = tmp.path() + "/mnt";
-    LinuxUpdateTools tools{pinnedPublicKey(), LinuxPlace{}};
+    LinuxUpdateTools tools{testPublicKey(), LinuxPlace{}};
 
     void SetUp() override { QDir().mkpath(mnt); }
 
@@ -61,10 +61,14 @@ TEST_F(LinuxImage, aSignedImageUnpacksToATrustedBundle)
     EXPECT_TRUE(tools.isTrustedApp(stage));
 }
 
-TEST_F(LinuxImage, imagesNotSignedByThePinnedKeyAreNeverOpened)
+TEST_F(LinuxImage, imagesNotSignedByTheTrustedKeyAreNeverOpened)
 {
-    const QString folder = tmp.path() + "/build";
-    makeInstallFolder(folder, "2.5.0");
+    const QString folder = makeGoodImage();
+    // A copy pinning the test key without a test asking for it trusts no key at all.
+    LinuxUpdateTools trustingNone{updateKeyFor(testPublicKey(), false), {}};
+    EXPECT_FALSE(trustingNone.isTrustedDiskImage(image));
+    EXPECT_FALSE(trustingNone.isTrustedApp(folder));
+
     ASSERT_EQ(makeReleaseImage({folder, "2.5.0", testKey("other-signing.pem"), image}), "");
     EXPECT_FALSE(tools.isTrustedDiskImage(image));
     EXPECT_FALSE(tools.attach(image, mnt));
@@ -96,13 +100,19 @@ TEST_F(LinuxImage, anyAlteredByteOrTruncatedTrailerIsRefused)
     EXPECT_TRUE(mntIsEmpty());
 }
 
-TEST_F(LinuxImage, aSignedImageOfAnotherProductIsRefused)
+TEST_F(LinuxImage, aSignedImageOfAnotherProductOrWhoseListSaysAnotherVersionIsRefused)
 {
     const QString folder = tmp.path() + "/build";
     makeInstallFolder(folder, "2.5.0");
+    ASSERT_TRUE(signFolder(folder, {productIdentifier(), "2.5.0", makerIdentifier()}, testKey()));
     ASSERT_EQ(writeTarArchive(folder, "Zumo", image), "");
     ASSERT_TRUE(signImage(image, "com.other.app", "2.5.0", testKey()));
     EXPECT_FALSE(tools.isTrustedDiskImage(image));
+
+    ASSERT_EQ(writeTarArchive(folder, "Zumo", image), "");
+    ASSERT_TRUE(signImage(image, productIdentifier(), "2.6.0", testKey()));
+    ASSERT_TRUE(tools.isTrustedDiskImage(image));
+    EXPECT_FALSE(tools.attach(image, mnt));
 }
 
 TEST_F(LinuxImage, hostileArchivesAreRefusedAndWriteNothingOutside)
@@ -128,6 +138,19 @@ TEST_F(LinuxImage, hostileArchivesAreRefusedAndWriteNothingOutside)
         {"hard link out", [&](struct archive* a) { addEntry(a, "Zumo/p", AE_IFREG, {}, "/etc/passwd", true); }},
         {"device", [](struct archive* a) { addEntry(a, "Zumo/dev", AE_IFCHR); }},
         {"fifo", [](struct archive* a) { addEntry(a, "Zumo/fifo", AE_IFIFO); }},
+        // Each link alone stays inside; through r, e leads two levels above the root.
+        {"chained links", [](struct archive* a) {
+             addEntry(a, "Zumo/r", AE_IFLNK, {}, "..");
+             addEntry(a, "Zumo/e", AE_IFLNK, {}, "r/../..");
+         }},
+        {"chained links, later link first", [](struct archive* a) {
+             addEntry(a, "Zumo/e", AE_IFLNK, {}, "r/../..");
+             addEntry(a, "Zumo/r", AE_IFLNK, {}, "..");
+         }},
+        {"link loop", [](struct archive* a) {
+             addEntry(a, "Zumo/a", AE_IFLNK, {}, "b/x");
+             addEntry(a, "Zumo/b", AE_IFLNK, {}, "a/x");
+         }},
         {"duplicate", [](struct archive* a) {
              addEntry(a, "Zumo/f", AE_IFREG, "1");
              addEntry(a, "Zumo/f", AE_IFREG, "2");
@@ -197,17 +220,21 @@ TEST_F(LinuxImage, aListSignedForAnotherProductOrSignerIsNotTrusted)
     EXPECT_FALSE(tools.readBundleFacts(folder));  // nothing unsigned is believed, not even the version
 }
 
-TEST(Ed25519, signsAndVerifiesWithTheTestKeys)
+TEST(Ed25519, signsAndVerifiesWithTheTestKeysAndOnlyATestTrustsTheTestKey)
 {
     const QByteArray key = testKey();
-    EXPECT_EQ(publicKeyOf(key), pinnedPublicKey());
+    EXPECT_EQ(publicKeyOf(key), testPublicKey());
     const QByteArray signature = signEd25519(key, "statement");
-    EXPECT_TRUE(verifyEd25519(pinnedPublicKey(), "statement", signature));
-    EXPECT_FALSE(verifyEd25519(pinnedPublicKey(), "statemenT", signature));
+    EXPECT_TRUE(verifyEd25519(testPublicKey(), "statement", signature));
+    EXPECT_FALSE(verifyEd25519(testPublicKey(), "statemenT", signature));
     EXPECT_FALSE(verifyEd25519(publicKeyOf(testKey("other-signing.pem")), "statement", signature));
-    EXPECT_FALSE(verifyEd25519(pinnedPublicKey(), "statement", signature.chopped(1)));
+    EXPECT_FALSE(verifyEd25519(testPublicKey(), "statement", signature.chopped(1)));
     EXPECT_TRUE(signEd25519("not a key", "statement").isEmpty());
-    EXPECT_TRUE(pinsTestKey());
+
+    const QByteArray other = publicKeyOf(testKey("other-signing.pem"));
+    EXPECT_EQ(updateKeyFor(testPublicKey(), false), "");  // a developer's build in a user's hands
+    EXPECT_EQ(updateKeyFor(testPublicKey(), true), testPublicKey());
+    EXPECT_EQ(updateKeyFor(other, false), other);
 }
 
 TEST(SignedImageStatement, onlyTheExactFormParses)

@@ -6,36 +6,62 @@
 #include "update/FileDigest.h"
 #include "update/LinuxUpdateTools.h"
 #include "update/Manifest.h"
+#include "update/ManifestSeal.h"
 
 using namespace zumo;
 using namespace zumo::test;
 
-TEST(MakeRelease, theToolMakesAnImageAndManifestTheProgramAccepts)
+namespace {
+
+int runTool(const QString& directory, const QStringList& arguments, QByteArray* errors = nullptr)
+{
+    QProcess tool;
+    tool.setWorkingDirectory(directory);
+    tool.start(ZUMO_MAKE_RELEASE, arguments);
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    if (errors)
+        *errors = tool.readAllStandardError();
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+} // namespace
+
+TEST(MakeRelease, theToolMakesAnImageManifestAndSealTheProgramAccepts)
 {
     QTemporaryDir tmp;
     makeInstallFolder(tmp.path() + "/Zumo", "2.6.0");
-    QProcess tool;
-    tool.start(ZUMO_MAKE_RELEASE, {"--key", QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem"), "--version", "2.6.0",
-                                   "--folder", tmp.path() + "/Zumo", "--out", tmp.path() + "/out", "--notes", "Faster."});
-    ASSERT_TRUE(tool.waitForFinished(60000));
-    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
-    EXPECT_TRUE(tool.readAllStandardError().isEmpty());  // the key matches the pinned one
+    QByteArray errors;
+    // Relative folders, and a host with a port as a vendor on loopback has.
+    ASSERT_EQ(runTool(tmp.path(), {"--key", QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem"), "--version", "2.6.0",
+                                   "--folder", "Zumo", "--out", "out", "--notes", "Faster.", "--host", "127.0.0.1:8443"},
+                      &errors),
+              0) << errors.constData();
 
-    const Updater::CheckResult manifest = Updater::readManifest(200, readAll(tmp.path() + "/out/latest.json"), "pellwick.example");
-    ASSERT_TRUE(manifest.release);
-    EXPECT_EQ(manifest.release->url.toString(), "https://pellwick.example/dl/zumo/Zumo-2.6.0.tar.gz");
-    EXPECT_EQ(manifest.release->notes, "Faster.");
+    const QByteArray manifest = readAll(tmp.path() + "/out/latest.json");
+    const Updater::CheckResult offer = Updater::readManifest(200, manifest, "127.0.0.1");
+    ASSERT_TRUE(offer.release);
+    EXPECT_EQ(offer.release->url.toString(), "https://127.0.0.1:8443/dl/zumo/Zumo-2.6.0.tar.gz");
+    EXPECT_EQ(offer.release->notes, "Faster.");
+    const auto seal = Updater::readManifestSeal(readAll(tmp.path() + "/out/latest.json.sig"), manifest, testPublicKey());
+    ASSERT_TRUE(seal);
+    EXPECT_EQ(seal->expiresAt - seal->signedAt, 30 * 86400);
     const QString image = tmp.path() + "/out/Zumo-2.6.0.tar.gz";
-    EXPECT_EQ(Updater::fileSHA256Hex(image), manifest.release->sha256);
-    LinuxUpdateTools tools(Updater::pinnedPublicKey(), {});
+    EXPECT_EQ(Updater::fileSHA256Hex(image), offer.release->sha256);
+    LinuxUpdateTools tools(testPublicKey(), {});
     EXPECT_TRUE(tools.isTrustedDiskImage(image));
     EXPECT_TRUE(tools.isTrustedApp(tmp.path() + "/Zumo"));
 }
 
-TEST(MakeRelease, theToolRefusesAMissingKey)
+TEST(MakeRelease, theToolFailsWithoutTheBuildsKeyOrAUsableHost)
 {
-    QProcess tool;
-    tool.start(ZUMO_MAKE_RELEASE, {"--key", "/nonexistent.pem", "--version", "1", "--folder", "/tmp", "--out", "/tmp"});
-    ASSERT_TRUE(tool.waitForFinished(60000));
-    EXPECT_NE(tool.exitCode(), 0);
+    QTemporaryDir tmp;
+    makeInstallFolder(tmp.path() + "/Zumo", "2.6.0");
+    const QStringList release{"--version", "2.6.0", "--folder", "Zumo", "--out", "out"};
+    const QString key = QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem");
+    for (const QStringList& arguments : {QStringList{"--key", "/nonexistent.pem"} + release,
+                                         QStringList{"--key", QStringLiteral(ZUMO_TEST_KEYS "/other-signing.pem")} + release,
+                                         QStringList{"--key", key, "--host", "https://a.example/"} + release}) {
+        EXPECT_EQ(runTool(tmp.path(), arguments), 1) << arguments.join(' ').toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(tmp.path() + "/out/latest.json"));
 }

@@ -67,14 +67,6 @@ TEST(DownloadRules, onlyTheVendorsHttpsHostIsAllowed)
     EXPECT_FALSE(isAllowedUpdateURL(QUrl(), Host));
 }
 
-TEST(DownloadRules, aRedirectElsewhereEndsWithItsMessage)
-{
-    EXPECT_TRUE(redirectVerdict(QUrl("https://pellwick.example/b"), Host).allowed);
-    const RedirectVerdict cdn = redirectVerdict(QUrl("https://cdn.example/Zumo.tar.gz"), Host);
-    EXPECT_FALSE(cdn.allowed);
-    EXPECT_EQ(cdn.message, "The download was redirected to an address that is not allowed.");
-}
-
 TEST(DownloadRules, capStopsOnWrittenAndOnAnnouncedBytes)
 {
     const double cap = capBytes(60);

@@ -23,6 +23,12 @@ inline QByteArray testKey(const char* name = "test-signing.pem")
     return readAll(QStringLiteral(ZUMO_TEST_KEYS "/") + name);
 }
 
+// The public half of the test key, which the tests hand to the code they check.
+inline QByteArray testPublicKey()
+{
+    return QByteArray::fromHex(readAll(QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pub.hex")).trimmed());
+}
+
 // An install folder of version: bin/zumo (a script that notes it ran), a library and a link.
 inline void makeInstallFolder(const QString& folder, const QString& version)
 {

@@ -6,7 +6,9 @@
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "stats/Counters.h"
+#include "tests/update/ReleaseFixture.h"
 #include "tests/update/UpdateFakes.h"
+#include "update/ManifestSeal.h"
 #include "update/UpdateChecker.h"
 
 using namespace zumo;
@@ -26,7 +28,8 @@ protected:
     FakeTransport transport;
     FakePresenter presenter;
     FakeHandoff handoff;
-    UpdateChecker checker{{settings, config, counters, dispatcher, transport, presenter, handoff, "2.3.0"}};
+    UpdateChecker checker{
+        {settings, config, counters, clock, dispatcher, transport, presenter, handoff, "2.3.0", testPublicKey()}};
 
     void answer(const Updater::CheckResult& result)
     {
@@ -127,16 +130,66 @@ TEST_F(Checker, aManualCheckOffersANewerReleaseWithItsNotesAsText)
     EXPECT_FALSE(checker.availableRelease());  // only automatic checks remember it
 }
 
-TEST_F(Checker, aPackagedCopyIsToldNotOfferedAnInstall)
+TEST_F(Checker, aPackagedCopyOrOneTrustingTheTestKeyIsToldNotOfferedAnInstall)
 {
-    handoff.managed = true;
-    presenter.answer = 0;
-    checker.checkForUpdates(true);
+    // A copy pinning the test key, run without a test asking for it, gets no key.
+    UpdateChecker testKeyCopy{{settings, config, counters, clock, dispatcher, transport, presenter, handoff, "2.3.0", {}}};
+    for (auto [name, copy, detail] : {std::tuple{"packaged", &checker, "package manager"},
+                                      std::tuple{"test key", &testKeyCopy, "public test key"}}) {
+        handoff.managed = copy == &checker;
+        presenter.alerts.clear();
+        presenter.answer = 0;
+        copy->checkForUpdates(true);
+        answerRelease("2.4.0");
+        const UpdateAlert alert = onlyAlert();
+        EXPECT_EQ(alert.buttons, QStringList{"OK"}) << name;
+        EXPECT_TRUE(alert.informative.contains(detail)) << name;
+    }
+    testKeyCopy.checkForUpdates(false);
     answerRelease("2.4.0");
-    const UpdateAlert alert = onlyAlert();
-    EXPECT_EQ(alert.buttons, QStringList{"OK"});
-    EXPECT_TRUE(alert.informative.contains("package manager"));
     EXPECT_TRUE(handoff.accepted.empty());
+    EXPECT_TRUE(handoff.prefetches.empty());
+}
+
+TEST_F(Checker, onceASignedManifestWasSeenUnsignedExpiredOlderOrForgedOnesAreRefused)
+{
+    const QByteArray manifest = "{\"version\": \"2.4.0\"}";
+    const double now = clock.nowSeconds();
+    const auto sealed = [&](double signedAt, double expiresAt, const char* key = "test-signing.pem") {
+        return std::optional(Updater::sealManifest(manifest, testKey(key), signedAt, expiresAt));
+    };
+    const std::optional<QByteArray> unsigned_;
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> seal;
+        QByteArray manifest;
+        QString refusal;  // empty: offered
+    } cases[] = {
+        {"unsigned, before any signed one", unsigned_, manifest, ""},
+        {"signed", sealed(now - 60, now + 86400), manifest, ""},
+        {"unsigned", unsigned_, manifest, "is not signed"},
+        {"expired", sealed(now - 30, now - 1), manifest, "expired on 2026-03-05T11:59:59Z"},
+        {"older", sealed(now - 120, now + 86400), manifest, "older"},
+        {"signed by another key", sealed(now, now + 86400, "other-signing.pem"), manifest, "not the maker's"},
+        {"for other bytes", sealed(now, now + 86400), manifest + " ", "not the maker's"},
+        {"newer", sealed(now - 10, now + 86400), manifest, ""},
+        {"the older one again", sealed(now - 60, now + 86400), manifest, "older"},
+    };
+    for (const Case& c : cases) {
+        presenter.alerts.clear();
+        checker.checkForUpdates(true);
+        Updater::CheckResult result{release("2.4.0"), {}};
+        result.manifest = c.manifest;
+        result.seal = c.seal;
+        answer(result);
+        if (c.refusal.isEmpty()) {
+            EXPECT_EQ(onlyAlert().message, "Zumo 2.4.0 is available") << c.name;
+        } else {
+            EXPECT_EQ(onlyAlert().message, "Couldn't check for updates") << c.name;
+            EXPECT_TRUE(onlyAlert().informative.contains(c.refusal)) << c.name << ": " << onlyAlert().informative.toStdString();
+        }
+    }
+    EXPECT_EQ(store.value("updateManifestSignedAt").toDouble(), now - 10);
 }
 
 TEST_F(Checker, anAutomaticCheckRemembersTheReleaseAndPrefetchesItOnce)

@@ -31,7 +31,7 @@ protected:
     FakePresenter presenter;
     RecordingProcessRunner runner;
     Updater::LinuxPlace place{tmp.path() + "/opt/Zumo", true, true, false, false, tmp.path()};
-    LinuxUpdateTools tools{Updater::pinnedPublicKey(), place};
+    LinuxUpdateTools tools{testPublicKey(), place};
     UpdateInstaller installer{{dispatcher, clock, counters, config, transport, tools, presenter, runner, base,
                                "pellwick.example", "com.zumo.app", 4242}};
     int quits = 0;
@@ -121,7 +121,7 @@ TEST_F(Installer, prefetchGuards)
     installer.schedulePrefetch(release("2.4.0"));
     EXPECT_FALSE(installer.prefetchScheduled());
     config.values.updatePrefetch = true;
-    tools = LinuxUpdateTools(Updater::pinnedPublicKey(), {"/usr", false, false, false, true, tmp.path()});
+    tools = LinuxUpdateTools(testPublicKey(), {"/usr", false, false, false, true, tmp.path()});
     installer.schedulePrefetch(release("2.4.0"));
     EXPECT_FALSE(installer.prefetchScheduled());
     EXPECT_TRUE(installer.packageManaged());

@@ -81,6 +81,9 @@ TEST_F(Transport, downloadsStreamToAPrivateFileAndOnlyTheVendorHostMayRedirect)
         {"redirect on the vendor host", "moved.bin", "redirect=/dl/zumo/image.bin", 1e6, ""},
         {"redirect to another host", "moved.bin", "redirect=" + QUrl::toPercentEncoding(elsewhere), 1e6,
          "The download was redirected to an address that is not allowed."},
+        {"redirect to plain http", "moved.bin",
+         "redirect=" + QUrl::toPercentEncoding(QStringLiteral("http://127.0.0.1:%1/dl/zumo/image.bin").arg(vendor->port())),
+         1e6, "The download was redirected to an address that is not allowed."},
         {"announced size over the cap", "image.bin", "oversize=50000", 40000, tooLarge},
         {"unannounced size growing past the cap", "image.bin", "oversize=50000&chunked=1", 40000, tooLarge},
     };
@@ -103,9 +106,15 @@ TEST_F(Transport, downloadsStreamToAPrivateFileAndOnlyTheVendorHostMayRedirect)
     }
 }
 
-TEST_F(Transport, theManifestIsCappedAndEndsByItsDeadlineAndTheProbeReadsTheLength)
+TEST_F(Transport, theManifestComesWithItsSealIsCappedAndEndsByItsDeadlineAndTheProbeReadsTheLength)
 {
     EXPECT_EQ(fetch().release->url.toString().toStdString(), vendor->url("/dl/zumo/image.bin").toStdString());
+    EXPECT_FALSE(fetch().seal);  // none published
+    ASSERT_TRUE(vendor->writeDataFile("latest.json.sig", "the seal"));
+    const Updater::CheckResult sealed = fetch();
+    EXPECT_EQ(sealed.seal.value_or(""), "the seal");
+    EXPECT_EQ(sealed.manifest, readAll(vendor->dataDir() + "/latest.json"));
+    QFile::remove(vendor->dataDir() + "/latest.json.sig");
     for (const auto& [name, rule] : {std::pair{"drip-fed", "drip=400"}, std::pair{"over 1 MiB", "oversize=1100000"},
                                      std::pair{"redirected", "redirect=/dl/zumo/image.bin"}}) {
         ASSERT_TRUE(vendor->setSwitch("/dl/zumo/latest.json", rule));
