@@ -34,6 +34,11 @@ namespace {
 constexpr double EarlierProductDelaySec = 15.0;
 }
 
+void quitApp()
+{
+    QCoreApplication::exit(0);
+}
+
 AppDelegate::AppDelegate(AppDelegateDeps deps)
     : d(deps),
       m_menu(std::make_unique<StatusMenu>(StatusMenuDeps{d.settings, d.counters, d.clock, d.hook})),
@@ -47,7 +52,7 @@ AppDelegate::AppDelegate(AppDelegateDeps deps)
     m_subscriptions.push_back(m_menu->stateChanged.subscribe([this] { d.settingsLink.reload(); }));
     m_subscriptions.push_back(d.windows.settingsChanged.subscribe([this] { m_menu->updateStatusItem(); }));
     m_subscriptions.push_back(m_consent->agreed.subscribe([this] { agreed(); }));
-    m_subscriptions.push_back(m_consent->quitRequested.subscribe([] { QCoreApplication::quit(); }));
+    m_subscriptions.push_back(m_consent->quitRequested.subscribe([] { quitApp(); }));
     m_subscriptions.push_back(d.vendor.remote.pinged.subscribe([this] {
         d.vendor.telemetry.ping();
         checkForUpdates(false);
@@ -125,7 +130,7 @@ void AppDelegate::buildMainMenu()
         if (action == MainMenuAction::openSettings)
             openSettings();
         else
-            QCoreApplication::quit();
+            quitApp();
     }));
 }
 
@@ -186,7 +191,7 @@ void AppDelegate::handle(TrayAction action)
     case TrayAction::OpenAbout:
         return m_about->present();
     case TrayAction::Quit:
-        return QCoreApplication::quit();
+        return quitApp();
     default:
         return;  // enable and pause are the menu's own
     }

@@ -63,6 +63,8 @@ PlainAlert::PlainAlert(const QString& message, const QString& informative, const
 int PlainAlert::run()
 {
     bringToFront(this);
+    // A quit ends this loop without a button: that must not read as the default button's 0.
+    setResult(-1);
     return exec();
 }
 
