@@ -64,8 +64,9 @@ int PlainAlert::run()
 {
     bringToFront(this);
     // A quit ends this loop without a button: that must not read as the default button's 0.
-    setResult(-1);
-    return exec();
+    m_answered = false;
+    const int answer = exec();
+    return m_answered ? answer : -1;
 }
 
 UpdateProgressWindow::UpdateProgressWindow(const QString& version)
