@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <utility>
 
 #include "app/VendorLink.h"
 #include "platform/Log.h"
@@ -36,6 +37,11 @@ constexpr double EarlierProductDelaySec = 15.0;
 
 void quitApp()
 {
+    // Once: the shutdown turns local loops of its own (the wait for "quit" to leave), which a
+    // second exit would end early.
+    static bool quitting = false;
+    if (std::exchange(quitting, true))
+        return;
     QCoreApplication::exit(0);
 }
 
