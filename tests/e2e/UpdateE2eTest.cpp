@@ -77,6 +77,8 @@ protected:
             Updater::manifestJson(VersionB, QUrl(vendor.url(QStringLiteral("/dl/zumo/Zumo-90.1.tar.gz"))),
                                   Updater::fileSHA256Hex(image).value_or(QString()), QStringLiteral("Faster."))));
         ASSERT_TRUE(vendor.writeDataFile(QStringLiteral("zumo-config.json"), config));
+        // What an install killed during its copy leaves beside the folder; A's start clears it.
+        ASSERT_TRUE(QDir().mkpath(dest() + QStringLiteral(".incoming/bin")));
         ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
         qputenv("ZUMO_BIN", QFile::encodeName(installedBinary()));
         ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, vendor.environment()));
@@ -211,6 +213,7 @@ TEST_P(UpdateInstallE2e, acceptingEndsWithOneProcessOfTheNewVersion)
     const QString log = logText();
     EXPECT_EQ(log.count(QStringLiteral("banner: Zumo updated to ") + VersionB), 1) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("a second launch"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("update: removed what an interrupted install left"))) << log.toStdString();
     for (const char* beside : {".incoming", ".replaced", ".updating"})
         EXPECT_FALSE(QFileInfo::exists(dest() + QLatin1String(beside))) << beside;
     EXPECT_TRUE(QDir(zumo.cacheHome() + QStringLiteral("/zumo")).entryList({QStringLiteral("zumo-*")}).isEmpty());
