@@ -30,6 +30,14 @@ UpdateInstaller::~UpdateInstaller()
         m_task->cancel();
 }
 
+void UpdateInstaller::stop()
+{
+    if (m_task)
+        m_task->cancel();
+    // Every callback of this installer checks m_alive: none of them runs from now on.
+    m_alive.reset();
+}
+
 std::function<void()> UpdateInstaller::guarded(std::function<void()> fn) const
 {
     std::weak_ptr<int> alive = m_alive;

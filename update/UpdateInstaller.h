@@ -70,6 +70,9 @@ public:
     void installStaged(const Updater::Staged& staged, const std::shared_ptr<ProgressWindow>& window,
                        std::function<void(QString)> onFailure);
 
+    // At quit: cancels a download in flight, and nothing started before goes on to install.
+    void stop();
+
     // Told once the install script runs: the program should quit now.
     Notifier<>& quitRequested() { return m_quitRequested; }
 

@@ -195,6 +195,18 @@ TEST_F(Installer, cancelClosesTheWindowWithoutAlertOrCounter)
     EXPECT_TRUE(presenter.alerts.empty());
 }
 
+TEST_F(Installer, aQuitDuringTheDownloadCancelsItAndInstallsNothing)
+{
+    const auto img = image("2.4.0");
+    installer.acceptUpdate(img.second);
+    installer.stop();
+    EXPECT_TRUE(transport.downloads.back().task->cancelledByCaller);
+    transport.serve(img.first);
+    dispatcher.runAll();
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(runner.calls.empty());
+}
+
 TEST_F(Installer, aFailedInteractiveDownloadIsToldAndCounted)
 {
     auto img = image("2.4.0");
