@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <utility>
 
 #include "app/VendorLink.h"
 #include "platform/Log.h"
@@ -34,6 +35,16 @@ namespace {
 constexpr double EarlierProductDelaySec = 15.0;
 }
 
+void quitApp()
+{
+    // Once: the shutdown turns local loops of its own (the wait for "quit" to leave), which a
+    // second exit would end early.
+    static bool quitting = false;
+    if (std::exchange(quitting, true))
+        return;
+    QCoreApplication::exit(0);
+}
+
 AppDelegate::AppDelegate(AppDelegateDeps deps)
     : d(deps),
       m_menu(std::make_unique<StatusMenu>(StatusMenuDeps{d.settings, d.counters, d.clock, d.hook})),
@@ -47,7 +58,7 @@ AppDelegate::AppDelegate(AppDelegateDeps deps)
     m_subscriptions.push_back(m_menu->stateChanged.subscribe([this] { d.settingsLink.reload(); }));
     m_subscriptions.push_back(d.windows.settingsChanged.subscribe([this] { m_menu->updateStatusItem(); }));
     m_subscriptions.push_back(m_consent->agreed.subscribe([this] { agreed(); }));
-    m_subscriptions.push_back(m_consent->quitRequested.subscribe([] { QCoreApplication::quit(); }));
+    m_subscriptions.push_back(m_consent->quitRequested.subscribe([] { quitApp(); }));
     m_subscriptions.push_back(d.vendor.remote.pinged.subscribe([this] {
         d.vendor.telemetry.ping();
         checkForUpdates(false);
@@ -116,7 +127,7 @@ void AppDelegate::buildMainMenu()
         if (action == MainMenuAction::openSettings)
             openSettings();
         else
-            QCoreApplication::quit();
+            quitApp();
     }));
 }
 
@@ -177,7 +188,7 @@ void AppDelegate::handle(TrayAction action)
     case TrayAction::OpenAbout:
         return m_about->present();
     case TrayAction::Quit:
-        return QCoreApplication::quit();
+        return quitApp();
     default:
         return;  // enable and pause are the menu's own
     }

@@ -32,6 +32,11 @@ class Workspace;
 struct VendorLink;
 enum class TrayAction;
 
+// Ends the event loop (and every nested one an alert runs) whatever windows are open: Qt's own
+// quit first asks each window to close and gives up when one refuses, as the update's progress
+// window does. Main thread.
+void quitApp();
+
 struct AppDelegateDeps {
     SettingsStore& store;
     const Settings& settings;

@@ -389,6 +389,9 @@ void Application::shutdown()
     if (d->shutDown)
         return;
     d->shutDown = true;
+    // The shutdown turns event loops of its own: no download or install goes on in them.
+    if (d->update)
+        d->update->installer.stop();
     if (d->delegate)
         d->delegate->terminate();
     if (d->tap)

@@ -6,7 +6,9 @@
 #include <QUrl>
 #include <unistd.h>
 
+#include "app/AppDelegate.h"
 #include "platform/AppVersion.h"
+#include "platform/Log.h"
 #include "platform/PrivateDirectory.h"
 #include "platform/VendorService.h"
 #include "remote/RemoteConfigService.h"
@@ -14,6 +16,7 @@
 #include "windows/WindowSupport.h"
 #include "telemetry/NetworkMonitor.h"
 #include "update/BundleList.h"
+#include "update/FolderSwap.h"
 #include "update/PinnedKey.h"
 
 namespace zumo {
@@ -89,7 +92,24 @@ UpdateLink::UpdateLink(UpdateLinkDeps deps)
       checker({deps.settings, deps.config, deps.counters, deps.clock, deps.dispatcher, transport, presenter, installer,
                deps.appVersion, Updater::updateKey()})
 {
-    quit = installer.quitRequested().subscribe([] { QCoreApplication::quit(); });
+    quit = installer.quitRequested().subscribe([] { quitApp(); });
+    finishInterruptedInstall();
+}
+
+void UpdateLink::finishInterruptedInstall()
+{
+    const InstallTarget target = tools.installDestination();
+    if (target.packageManaged)
+        return;
+    const Updater::Recovery done = Updater::finishInterruptedSwap(
+        target.path, [this](const QString& folder) { return tools.isTrustedApp(folder); });
+    if (done == Updater::Recovery::cleared)
+        appLog(QStringLiteral("update: removed what an interrupted install left beside ") + target.path);
+    else if (done == Updater::Recovery::restored)
+        appLog(QStringLiteral("update: put a verified copy back in place after an interrupted install: ") +
+               target.path);
+    else if (done == Updater::Recovery::stuck)
+        appLog(QStringLiteral("update: an interrupted install left no verified copy at ") + target.path);
 }
 
 } // namespace zumo

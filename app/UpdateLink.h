@@ -63,6 +63,8 @@ struct UpdateLinkDeps {
 // Members in dependency order.
 struct UpdateLink {
     explicit UpdateLink(UpdateLinkDeps deps);
+    // Finishes or undoes a swap of the install folder that a kill or a crash cut short.
+    void finishInterruptedInstall();
 
     WidgetUpdatePresenter presenter;
     HttpUpdateTransport transport;

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/Demos.h"
 #include "app/UpdateLink.h"
@@ -70,7 +71,12 @@ void quitOnSignals(QApplication& app)
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        // Read, or the notifier fires again in the loops the shutdown turns and ends them early.
+        char bytes[16];
+        [[maybe_unused]] auto got = read(signalPipe[0], bytes, sizeof bytes);
+        zumo::quitApp();
+    });
     struct sigaction action{};
     action.sa_handler = onTerminate;
     sigemptyset(&action.sa_mask);

@@ -10,6 +10,7 @@
 
 #include "platform/Log.h"
 #include "update/BundleList.h"
+#include "update/FolderSwap.h"
 #include "update/PinnedKey.h"
 #include "update/PrivateFiles.h"
 #include "update/SignedImage.h"
@@ -76,19 +77,16 @@ LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home)
 
 QByteArray linuxInstallScript()
 {
-    return QByteArray(InstallScriptHead) +
-           "if [ -d \"$DEST\" ]; then mv \"$DEST\" \"$BAK\" || { \"$DEST/bin/zumo\" & exit 1; }; fi\n"
-           "if cp -R -P -p \"$NEW\" \"$DEST\"; then\n"
-           "  rm -rf \"$BAK\"\n"
-           "else\n"
-           "  rm -rf \"$DEST\"\n"
-           "  [ -d \"$BAK\" ] && mv \"$BAK\" \"$DEST\"\n"
-           "fi\n"
-           "rm -rf \"$WORK\"\n"
+    // A fixed PATH and working folder: nothing the old process inherited picks the tools. The
+    // swap is done (placeNewCopy); the old copy goes once no process runs from it.
+    QByteArray script(InstallScriptHead);
+    script.insert(script.indexOf('\n') + 1, "PATH=/usr/bin:/bin; export PATH\ncd / || exit 1\n");
+    return script + "rm -rf \"" + replacedFolder(QStringLiteral("$DEST")).toUtf8() +
+           "\" \"$WORK\"\n"
            "exec \"$DEST/bin/zumo\"";
 }
 
-int copyFolder(const QString& from, const QString& to)
+int copyFolder(const QString& from, const QString& to, const std::function<void()>& afterEntry)
 {
     if (!copyEntry(from, to))
         return 1;
@@ -99,6 +97,8 @@ int copyFolder(const QString& from, const QString& to)
         const QString rel = root.relativeFilePath(it.next());
         if (!copyEntry(from + QLatin1Char('/') + rel, to + QLatin1Char('/') + rel))
             return 1;
+        if (afterEntry)
+            afterEntry();
     }
     return 0;
 }
@@ -155,6 +155,12 @@ bool LinuxUpdateTools::isTrustedApp(const QString& bundle)
     const auto header = Updater::readSignedHeader(bundle, m_publicKey);
     return header && header->identifier == Updater::productIdentifier() &&
            header->signer == Updater::makerIdentifier() && Updater::folderMatchesSignedList(bundle, m_publicKey);
+}
+
+bool LinuxUpdateTools::placeNewCopy(const QString& fresh, const QString& dest)
+{
+    // What reached the disk is checked again: only a verified copy is ever swapped in.
+    return Updater::swapInFolder(fresh, dest, {true, {}, [this](const QString& copy) { return isTrustedApp(copy); }});
 }
 
 InstallTarget LinuxUpdateTools::installDestination()

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 #include "update/SafeExtract.h"
 #include "update/UpdateTools.h"
@@ -30,13 +31,14 @@ InstallTarget linuxInstallDestination(const LinuxPlace& place);
 // Looks at the running executable (…/bin/zumo) and the file systems.
 LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home);
 
-// The install script: wait for PID, move DEST aside, copy NEW, put the old copy back on failure,
-// delete WORK, start DEST/bin/zumo.
+// The install script, run once the new copy is in place: wait for PID, delete the replaced copy
+// and WORK, start DEST/bin/zumo.
 QByteArray linuxInstallScript();
 
 // Copies the folder from to the new path to: folders, files with their permissions, links as
-// links (never followed). 0 on success, 1 otherwise (what was copied stays).
-int copyFolder(const QString& from, const QString& to);
+// links (never followed); afterEntry is told after each. 0 on success, 1 otherwise (what was
+// copied stays).
+int copyFolder(const QString& from, const QString& to, const std::function<void()>& afterEntry = {});
 
 } // namespace Updater
 
@@ -51,6 +53,7 @@ public:
     void detach(const QString& mountPoint) override;
     std::optional<BundleFacts> readBundleFacts(const QString& bundle) override;
     bool isTrustedApp(const QString& bundle) override;
+    bool placeNewCopy(const QString& fresh, const QString& dest) override;
     QByteArray installScript() const override { return Updater::linuxInstallScript(); }
     InstallTarget installDestination() override;
 

@@ -30,6 +30,14 @@ UpdateInstaller::~UpdateInstaller()
         m_task->cancel();
 }
 
+void UpdateInstaller::stop()
+{
+    if (m_task)
+        m_task->cancel();
+    // Every callback of this installer checks m_alive: none of them runs from now on.
+    m_alive.reset();
+}
+
 std::function<void()> UpdateInstaller::guarded(std::function<void()> fn) const
 {
     std::weak_ptr<int> alive = m_alive;
@@ -69,6 +77,11 @@ void UpdateInstaller::schedulePrefetch(const Updater::Release& release)
 
 void UpdateInstaller::startPrefetch(const Updater::Release& release)
 {
+    // The sweep would take the interactive download's files from under it.
+    if (m_installing) {
+        m_prefetchScheduled = false;
+        return;
+    }
     Updater::removeLeftovers(m_deps.workBase, m_staged ? m_staged->work : QString());
     const UpdateConfig config = m_deps.config.updateConfig();
     const double cap = Updater::capBytes(config.updateMaxDownloadMB);
@@ -198,6 +211,11 @@ void UpdateInstaller::downloadWithWindow(const Updater::Release& release)
             stageInBackground(
                 outcome, window, release,
                 [this, window](Updater::Staged staged) {
+                    // Cancel pressed while the download was checked: nothing is installed.
+                    if (window->cancelled()) {
+                        Updater::removeTree(staged.work);
+                        return failInteractive(QString());
+                    }
                     installStaged(staged, window, [this](QString message) { failInteractive(message); });
                 },
                 [this](QString message) { failInteractive(message); });
@@ -227,16 +245,30 @@ void UpdateInstaller::installStaged(const Updater::Staged& staged, const std::sh
         return onFailure(Updater::Text::cannotPrepareInstaller());
     const QString dest = m_deps.tools.installDestination().path;
     QDir().mkpath(QFileInfo(dest).path());  // the user's own Applications folder may not exist yet
+    if (window)
+        window->setLabel(Updater::Text::restarting());
+    // Copying and flushing a few thousand files takes a moment: a worker does it.
+    UpdateTools& tools = m_deps.tools;
+    Dispatcher& dispatcher = m_deps.dispatcher;
+    auto placed = guarded([this, staged, script, dest, onFailure] { startInstaller(staged, script, dest, onFailure); });
+    auto failed = guarded([onFailure] { onFailure(Updater::Text::cannotPlace()); });
+    dispatcher.background(Quality::UserInitiated, [&tools, &dispatcher, staged, dest, placed, failed] {
+        if (tools.placeNewCopy(staged.newApp, dest))
+            dispatcher.post(placed);
+        else
+            dispatcher.post(failed);
+    });
+}
+
+void UpdateInstaller::startInstaller(const Updater::Staged& staged, const QString& script, const QString& dest,
+                                     const std::function<void(QString)>& onFailure)
+{
     if (!m_deps.runner.startDetached(QStringLiteral("/bin/sh"),
                                      {script, QString::number(m_deps.pid), staged.newApp, dest, staged.work}))
         return onFailure(Updater::Text::cannotStartInstaller());
     appLog(QStringLiteral("update installing ") + staged.rel.version + QStringLiteral(" into ") + dest);
-    m_deps.dispatcher.post(guarded([this, window] {
-        if (window)
-            window->setLabel(Updater::Text::restarting());
-        m_installing = false;
-        m_quitRequested.notify();
-    }));
+    m_installing = false;
+    m_quitRequested.notify();
 }
 
 void UpdateInstaller::failPrefetchedInstall(const QString& message)

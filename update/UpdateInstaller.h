@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -62,11 +63,15 @@ public:
     std::optional<QString> stagedVersion() const override;
     bool packageManaged() override;
 
-    // Writes the install script into the staged work directory, starts it detached and asks the
-    // program to quit; onFailure gets "Could not prepare the installer." or "Could not start the
+    // Writes the install script into the staged work directory, puts the new copy in place on a
+    // worker, starts the script detached and asks the program to quit; onFailure gets "Could not
+    // prepare the installer.", "Could not put the new version in place." or "Could not start the
     // installer.".
     void installStaged(const Updater::Staged& staged, const std::shared_ptr<ProgressWindow>& window,
                        std::function<void(QString)> onFailure);
+
+    // At quit: cancels a download in flight, and nothing started before goes on to install.
+    void stop();
 
     // Told once the install script runs: the program should quit now.
     Notifier<>& quitRequested() { return m_quitRequested; }
@@ -81,6 +86,8 @@ private:
     void prefetched(const Updater::Staged& staged);
     void prefetchFailed(const QString& message);
     void downloadWithWindow(const Updater::Release& release);
+    void startInstaller(const Updater::Staged& staged, const QString& script, const QString& dest,
+                        const std::function<void(QString)>& onFailure);
     void failPrefetchedInstall(const QString& message);
     void failInteractive(const QString& message);
     // Verifies the outcome on a worker; success and failure come back on the main thread.

@@ -87,6 +87,7 @@ inline QString cancelButton() { return QStringLiteral("Cancel"); }
 // Installing.
 inline QString notInstalledTitle() { return QStringLiteral("The update did not install"); }
 inline QString cannotPrepareInstaller() { return QStringLiteral("Could not prepare the installer."); }
+inline QString cannotPlace() { return QStringLiteral("Could not put the new version in place."); }
 inline QString cannotStartInstaller() { return QStringLiteral("Could not start the installer."); }
 inline QString restarting() { return QString::fromUtf8("Restarting Zumo\u2026"); }
 

@@ -47,7 +47,15 @@ public:
     virtual std::optional<BundleFacts> readBundleFacts(const QString& bundle) = 0;
     // The bundle is the maker's, whole and unaltered.
     virtual bool isTrustedApp(const QString& bundle) = 0;
-    // The script that swaps the bundle once this process has ended; run as
+    // Puts the verified copy fresh in place of dest before this process ends; false, with dest
+    // as it was, when it cannot. By default the install script does it all.
+    virtual bool placeNewCopy(const QString& fresh, const QString& dest)
+    {
+        (void)fresh;
+        (void)dest;
+        return true;
+    }
+    // The script that finishes the install once this process has ended; run as
     // "/bin/sh <script> <pid> <new> <dest> <work>".
     virtual QByteArray installScript() const = 0;
     // Where the new copy goes; only looks (the installer creates the folder it goes into).

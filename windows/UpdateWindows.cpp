@@ -63,7 +63,10 @@ PlainAlert::PlainAlert(const QString& message, const QString& informative, const
 int PlainAlert::run()
 {
     bringToFront(this);
-    return exec();
+    // A quit ends this loop without a button: that must not read as the default button's 0.
+    m_answered = false;
+    const int answer = exec();
+    return m_answered ? answer : -1;
 }
 
 UpdateProgressWindow::UpdateProgressWindow(const QString& version)

@@ -25,6 +25,11 @@ public:
 
     // Escape and the title bar's close answer -1, never the default button.
     void reject() override { done(-1); }
+    void done(int answer) override
+    {
+        m_answered = true;
+        QDialog::done(answer);
+    }
 
     QLabel& messageLabel() { return *m_message; }
     QLabel& informativeLabel() { return *m_informative; }
@@ -32,6 +37,7 @@ public:
 private:
     QLabel* m_message = nullptr;
     QLabel* m_informative = nullptr;
+    bool m_answered = false;
 };
 
 class UpdateProgressWindow : public QWidget {

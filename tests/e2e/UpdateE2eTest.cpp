@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <csignal>
+#include <ostream>
 
 #include "tests/e2e/SwitcherE2eFixture.h"
 #include "tests/e2e/SwitcherE2eSupport.h"
@@ -56,7 +57,69 @@ protected:
         qunsetenv("ZUMO_BIN");
         SwitcherE2e::TearDown();
     }
-    QString installedBinary() const { return place.path() + QStringLiteral("/Zumo/bin/zumo"); }
+    QString dest() const { return place.path() + QStringLiteral("/Zumo"); }
+    QString installedBinary() const { return dest() + QStringLiteral("/bin/zumo"); }
+
+    // A installed at dest() and B published with the remote configuration config. Without
+    // automatic checks the offer's check is the only one (one in flight drops another).
+    void publish(const char* config, bool automaticChecks)
+    {
+        const QString image = place.path() + QStringLiteral("/Zumo-90.1.tar.gz");
+        ASSERT_TRUE(makeInstallFolder(dest(), VersionA));
+        ASSERT_TRUE(makeInstallFolder(place.path() + QStringLiteral("/B"), VersionB));
+        ASSERT_EQ(Updater::makeReleaseImage({place.path() + QStringLiteral("/B"), VersionB,
+                                             test::readAll(QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem")), image}),
+                  QString());
+        ASSERT_TRUE(vendor.writeReleaseFile(QStringLiteral("Zumo-90.1.tar.gz"), test::readAll(image)));
+        ASSERT_TRUE(vendor.start()) << vendor.error().toStdString();
+        ASSERT_TRUE(vendor.writeDataFile(
+            QStringLiteral("latest.json"),
+            Updater::manifestJson(VersionB, QUrl(vendor.url(QStringLiteral("/dl/zumo/Zumo-90.1.tar.gz"))),
+                                  Updater::fileSHA256Hex(image).value_or(QString()), QStringLiteral("Faster."))));
+        ASSERT_TRUE(vendor.writeDataFile(QStringLiteral("zumo-config.json"), config));
+        // What an install killed during its copy leaves beside the folder; A's start clears it.
+        ASSERT_TRUE(QDir().mkpath(dest() + QStringLiteral(".incoming/bin")));
+        ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+        qputenv("ZUMO_BIN", QFile::encodeName(installedBinary()));
+        QJsonObject settings = ShowAtOnce;
+        settings[QStringLiteral("autoUpdate")] = automaticChecks;
+        // This build pins the test key; only a test may trust it.
+        ASSERT_NO_FATAL_FAILURE(startZumo(settings, vendor.environment() << "ZUMO_UPDATE_TRUST_TEST_KEY=1"));
+    }
+
+    // The top-level window titled title, focused; 0 when none shows.
+    xcb_window_t focusWindow(const QString& title)
+    {
+        xcb_window_t found = 0;
+        waitUntil([&] {
+            for (xcb_window_t window : x->clientList())
+                if (x->title(window) == title)
+                    found = window;
+            return found != 0;
+        });
+        if (found) {
+            x->activate(found);
+            waitUntil([&] { return x->activeWindow() == found; });
+        }
+        return found;
+    }
+
+    // Asks for a check and focuses the offer it shows.
+    xcb_window_t offer()
+    {
+        if (zumo.command({QStringLiteral("--check-updates")}).exitCode != 0)
+            return 0;
+        return focusWindow(QStringLiteral("Zumo"));
+    }
+
+    QString logText()
+    {
+        QString log;
+        for (QDirIterator it(zumo.cacheHome(), {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();)
+            log += QString::fromUtf8(test::readAll(it.next()));
+        return log;
+    }
 
     // Not below /tmp: a copy on temporary media is installed into ~/Applications, not in place.
     // The build folder may itself be there (a checkout in /tmp); the home folder is not.
@@ -70,71 +133,126 @@ protected:
     test::VendorServer vendor;
 };
 
+struct InstallPath {
+    const char* name;
+    const char* config;  // the remote configuration
+    bool prefetched;
+};
+
+void PrintTo(const InstallPath& path, std::ostream* out)
+{
+    *out << path.name;
+}
+
+class UpdateInstallE2e : public UpdateE2e, public ::testing::WithParamInterface<InstallPath> {};
+
+// Room for the large images of sanitizer builds; no wait before a prefetch.
+const InstallPath InstallPaths[] = {
+    {"prefetched", R"({"updatePrefetchDelaySec": 0, "updateMaxDownloadMB": 500})", true},
+    {"downloadedBehindTheWindow", R"({"updatePrefetch": false, "updateMaxDownloadMB": 500})", false},
+};
+
+// What shows when the user quits: nothing, the offer, or the progress window of a download that
+// trickles in.
+enum class Shown { nothing, offer, dripFedDownload };
+
+struct QuitCase {
+    const char* name;
+    Shown shown;
+    bool signal;  // SIGTERM, else Control+Q in the focused window
+};
+
+void PrintTo(const QuitCase& quit, std::ostream* out)
+{
+    *out << quit.name;
+}
+
+class UpdateQuitE2e : public UpdateE2e, public ::testing::WithParamInterface<QuitCase> {};
+
+const QuitCase QuitCases[] = {
+    {"idleBySignal", Shown::nothing, true},
+    {"alertBySignal", Shown::offer, true},
+    {"alertByControlQ", Shown::offer, false},
+    {"dripFedDownloadBySignal", Shown::dripFedDownload, true},
+    {"dripFedDownloadByControlQ", Shown::dripFedDownload, false},
+};
+
 } // namespace
 
-TEST_F(UpdateE2e, anInstalledCopyChecksPrefetchesInstallsAndTheNewVersionStarts)
+// Both ways to accept end with the old process gone and one process of B, which switches and
+// says once that it was updated; nothing of the update is left.
+TEST_P(UpdateInstallE2e, acceptingEndsWithOneProcessOfTheNewVersion)
 {
-    const QString dest = place.path() + QStringLiteral("/Zumo");
-    const QString image = place.path() + QStringLiteral("/Zumo-90.1.tar.gz");
-    ASSERT_TRUE(makeInstallFolder(dest, VersionA));
-    ASSERT_TRUE(makeInstallFolder(place.path() + QStringLiteral("/B"), VersionB));
-    ASSERT_EQ(Updater::makeReleaseImage({place.path() + QStringLiteral("/B"), VersionB,
-                                         test::readAll(QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem")), image}),
-              QString());
-    ASSERT_TRUE(vendor.writeReleaseFile(QStringLiteral("Zumo-90.1.tar.gz"), test::readAll(image)));
-    ASSERT_TRUE(vendor.start()) << vendor.error().toStdString();
-    ASSERT_TRUE(vendor.writeDataFile(
-        QStringLiteral("latest.json"),
-        Updater::manifestJson(VersionB, QUrl(vendor.url(QStringLiteral("/dl/zumo/Zumo-90.1.tar.gz"))),
-                              Updater::fileSHA256Hex(image).value_or(QString()), QStringLiteral("Faster."))));
-    // No wait before the prefetch; room for the large images of sanitizer builds.
-    ASSERT_TRUE(vendor.writeDataFile(QStringLiteral("zumo-config.json"),
-                                     R"({"updatePrefetchDelaySec": 0, "updateMaxDownloadMB": 500})"));
-
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
-    qputenv("ZUMO_BIN", QFile::encodeName(dest + QStringLiteral("/bin/zumo")));
-    // This build pins the test key; only a test may trust it.
-    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, vendor.environment() << "ZUMO_UPDATE_TRUST_TEST_KEY=1"));
-
+    ASSERT_NO_FATAL_FAILURE(publish(GetParam().config, GetParam().prefetched));
     // The first automatic check comes ten seconds after launch; the prefetch follows at once.
-    ASSERT_TRUE(waitUntil([&] { return storedCounter(zumo.configHome(), QStringLiteral("update.prefetched")) == 1; },
-                          40000));
-    ASSERT_EQ(zumo.command({QStringLiteral("--check-updates")}).exitCode, 0);
-    xcb_window_t offer = 0;
-    ASSERT_TRUE(waitUntil([&] {
-        for (xcb_window_t window : x->clientList())
-            if (x->title(window) == QStringLiteral("Zumo"))
-                offer = window;
-        return offer != 0;
-    }));
-    x->activate(offer);
-    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == offer; }));
+    if (GetParam().prefetched) {
+        ASSERT_TRUE(waitUntil(
+            [&] { return storedCounter(zumo.configHome(), QStringLiteral("update.prefetched")) == 1; }, 40000));
+    }
+    ASSERT_NE(offer(), 0u);
     QElapsedTimer sinceInstall;
     sinceInstall.start();
     ASSERT_TRUE(x->tap(XK_Return));  // "Install and Restart" is the default button
     ASSERT_TRUE(zumo.waitForExit(10000)) << "version A did not quit for the install";
+    const qint64 toQuitMs = sinceInstall.elapsed();
 
-    // The script swaps the folder and starts B from it, in the same session.
+    // The script starts B from the swapped folder, in the same session.
     ASSERT_TRUE(waitUntil([&] { return !processesRunning(installedBinary()).empty() && zumo.sync(); }, 40000));
     ASSERT_TRUE(activate(Bravo));
     ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitActive(Alpha)) << "version B did not switch";
     const qint64 toFirstSwitchMs = sinceInstall.elapsed();
     RecordProperty("installToFirstSwitchMs", int(toFirstSwitchMs));
-    std::printf("time from Install to the new version's first switch: %lld ms\n", qint64(toFirstSwitchMs));
+    std::printf("%s: time from Install to the new version's first switch: %lld ms (A gone after %lld ms)\n",
+                GetParam().name, qint64(toFirstSwitchMs), qint64(toQuitMs));
 
+    EXPECT_EQ(processesRunning(installedBinary()).size(), 1u);
     EXPECT_TRUE(waitUntil([&] { return storedCounter(zumo.configHome(), QStringLiteral("updated")) == 1; }));
     EXPECT_EQ(readSettings(zumo.configHome()).value(QStringLiteral("lastVersion")).toString(), VersionB);
-    EXPECT_EQ(Updater::readSignedHeader(dest, Updater::pinnedPublicKey())->version, VersionB);
+    EXPECT_EQ(Updater::readSignedHeader(dest(), Updater::pinnedPublicKey())->version, VersionB);
     EXPECT_EQ(zumo.command({QStringLiteral("--version")}).output.trimmed(), "zumo " + VersionB.toUtf8());
-    QString log;
-    for (QDirIterator it(zumo.cacheHome(), {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
-         it.hasNext();)
-        log += QString::fromUtf8(test::readAll(it.next()));
-    EXPECT_TRUE(log.contains(QStringLiteral("banner: Zumo updated to ") + VersionB)) << log.toStdString();
-    // Nothing of the update is left: no backup, no work directory, no parked download.
-    EXPECT_FALSE(QFileInfo::exists(dest + QStringLiteral(".updating")));
+    const QString log = logText();
+    EXPECT_EQ(log.count(QStringLiteral("banner: Zumo updated to ") + VersionB), 1) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("a second launch"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("update: removed what an interrupted install left"))) << log.toStdString();
+    for (const char* beside : {".incoming", ".replaced", ".updating"})
+        EXPECT_FALSE(QFileInfo::exists(dest() + QLatin1String(beside))) << beside;
     EXPECT_TRUE(QDir(zumo.cacheHome() + QStringLiteral("/zumo")).entryList({QStringLiteral("zumo-*")}).isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, UpdateInstallE2e, ::testing::ValuesIn(InstallPaths),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Quit works while the offer or the progress window shows: A ends at once, having saved its
+// settings, cancels the download, and installs nothing.
+TEST_P(UpdateQuitE2e, quitEndsZumoInEveryState)
+{
+    ASSERT_NO_FATAL_FAILURE(publish(R"({"updatePrefetch": false})", false));
+    ASSERT_TRUE(vendor.setSwitch(QStringLiteral("/dl/zumo/Zumo-90.1.tar.gz"), QStringLiteral("drip=20")));
+    if (GetParam().shown != Shown::nothing) {
+        ASSERT_NE(offer(), 0u);
+    }
+    if (GetParam().shown == Shown::dripFedDownload) {
+        ASSERT_TRUE(x->tap(XK_Return));
+        ASSERT_NE(focusWindow(QStringLiteral("Updating Zumo")), 0u);
+    }
+    QElapsedTimer sinceQuit;
+    sinceQuit.start();
+    if (GetParam().signal)
+        ::kill(pid_t(zumo.process().processId()), SIGTERM);
+    else
+        ASSERT_TRUE(x->keyDown(XK_Control_L) && x->tap(XK_q) && x->keyUp(XK_Control_L));
+    ASSERT_TRUE(zumo.waitForExit(10000)) << "Zumo did not quit";
+    std::printf("%s: quit latency %lld ms\n", GetParam().name, qint64(sinceQuit.elapsed()));
+    RecordProperty("quitMs", int(sinceQuit.elapsed()));
+
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("update.accepted")), GetParam().shown == Shown::dripFedDownload ? 1 : 0);
+    EXPECT_EQ(Updater::readSignedHeader(dest(), Updater::pinnedPublicKey())->version, VersionA);
+    EXPECT_TRUE(processesRunning(installedBinary()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(States, UpdateQuitE2e, ::testing::ValuesIn(QuitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace zumo::e2e

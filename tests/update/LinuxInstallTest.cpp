@@ -1,10 +1,16 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/update/ReleaseFixture.h"
+#include "update/Ed25519.h"
+#include "update/FolderSwap.h"
 #include "update/LinuxUpdateTools.h"
+#include "update/PrivateFiles.h"
 
 using namespace zumo;
 using namespace zumo::Updater;
@@ -12,68 +18,126 @@ using namespace zumo::test;
 
 namespace {
 
-// Runs the install script for real against folders in a temporary directory. The process it
-// waits for has already ended, so it goes straight on.
-class InstallScript : public ::testing::Test {
+// Two signed install folders, A at dest and B staged, for the install script and the swap.
+class Install : public ::testing::Test {
 protected:
     QTemporaryDir tmp;
     QString dest = tmp.path() + "/Applications/Zumo";
     QString work = tmp.path() + "/zumo-update-X";
     QString fresh = work + "/stage/Zumo";
     QString ran = tmp.path() + "/ran";
+    LinuxUpdateTools tools{publicKeyOf(testKey()), LinuxPlace{}};
 
-    int run()
+    void SetUp() override
     {
-        const QString script = tmp.path() + "/install.sh";
-        writeAll(script, linuxInstallScript());
-        QProcess ended;
-        ended.start("/bin/true");
-        ended.waitForStarted();
-        const qint64 pid = ended.processId();
-        ended.waitForFinished();
-        QProcess sh;
+        for (const auto& [folder, version] : {std::pair{dest, "2.3.0"}, std::pair{fresh, "2.4.0"}}) {
+            makeInstallFolder(folder, version);
+            ASSERT_TRUE(signFolder(folder, {productIdentifier(), version, makerIdentifier()}, testKey()));
+        }
+    }
+
+    // Runs dest/bin/zumo as a start would; the version it says, or "" when nothing ran.
+    QByteArray startDest()
+    {
+        QFile::remove(ran);
+        QProcess zumo;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ZUMO_TEST_RAN", ran);
-        sh.setProcessEnvironment(env);
-        sh.start("/bin/sh", {script, QString::number(pid), fresh, dest, work});
-        EXPECT_TRUE(sh.waitForFinished(30000));
-        return sh.exitCode();
+        zumo.setProcessEnvironment(env);
+        zumo.start(dest + "/bin/zumo");
+        zumo.waitForFinished();
+        return readAll(ran).trimmed();
     }
+};
+
+struct KillPoint {
+    SwapStep step;
+    bool exchange;
+    const char* started;  // the version a start runs afterwards
 };
 
 } // namespace
 
-TEST_F(InstallScript, replacesTheFolderAndStartsTheNewCopy)
+// The installer killed (SIGKILL, nothing of it unwinds) at each point, then a start: one whole,
+// verified copy at dest, nothing left beside it.
+TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
 {
-    makeInstallFolder(dest, "2.3.0");
-    writeAll(dest + "/old-only", "x");
-    makeInstallFolder(fresh, "2.4.0");
-    EXPECT_EQ(run(), 0);
+    const KillPoint points[] = {
+        {SwapStep::copyStarted, true, "2.3.0"}, {SwapStep::flushed, true, "2.3.0"}, {SwapStep::renamed, true, "2.4.0"},
+        {SwapStep::copyStarted, false, "2.3.0"}, {SwapStep::flushed, false, "2.3.0"}, {SwapStep::renamed, false, "2.4.0"},
+    };
+    for (const KillPoint& point : points) {
+        SCOPED_TRACE(testing::Message() << int(point.step) << " exchange " << point.exchange);
+        removeTree(dest);
+        makeInstallFolder(dest, "2.3.0");
+        ASSERT_TRUE(signFolder(dest, {productIdentifier(), "2.3.0", makerIdentifier()}, testKey()));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const auto killAt = [&point](SwapStep step) {
+                if (step == point.step)
+                    ::raise(SIGKILL);
+            };
+            swapInFolder(fresh, dest, {point.exchange, killAt, {}});
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        const Recovery recovery =
+            finishInterruptedSwap(dest, [this](const QString& folder) { return tools.isTrustedApp(folder); });
+        EXPECT_NE(recovery, Recovery::stuck);
+        EXPECT_TRUE(tools.isTrustedApp(dest));
+        EXPECT_EQ(startDest(), point.started);
+        EXPECT_EQ(QDir(tmp.path() + "/Applications").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{"Zumo"});
+    }
+}
+
+// What the earlier script left when killed during its copy: a partial dest and the old copy aside.
+TEST_F(Install, anUnverifiedFolderIsSetAsideForTheVerifiedOne)
+{
+    QDir().rename(dest, dest + ".updating");
+    makeInstallFolder(dest, "2.4.0");
+    QFile::remove(dest + "/bin/zumo");
+    const auto verified = [this](const QString& folder) { return tools.isTrustedApp(folder); };
+    EXPECT_EQ(finishInterruptedSwap(dest, verified), Recovery::restored);
+    EXPECT_EQ(startDest(), "2.3.0");
+    EXPECT_TRUE(QFileInfo::exists(setAsideFolder(dest) + "/lib"));
+    EXPECT_EQ(finishInterruptedSwap(dest, verified), Recovery::nothing);
+}
+
+// The script runs once the swap is done: with its own PATH and working folder it deletes the
+// replaced copy and the work folder and starts the new copy, whatever the old process left it.
+TEST_F(Install, theScriptFinishesWithItsOwnTools)
+{
+    ASSERT_TRUE(swapInFolder(fresh, dest));
+    EXPECT_TRUE(QFileInfo::exists(replacedFolder(dest)));
+    const QString script = tmp.path() + "/install.sh";
+    writeAll(script, linuxInstallScript());
+    const QString trap = tmp.path() + "/trap";
+    QDir().mkpath(trap);
+    for (const char* tool : {"rm", "sleep", "kill"}) {
+        writeAll(trap + "/" + tool, "#!/bin/sh\ntouch " + tmp.path().toUtf8() + "/trapped\n");
+        QFile::setPermissions(trap + "/" + tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QProcess ended;
+    ended.start("/bin/true");
+    ended.waitForStarted();
+    const qint64 pid = ended.processId();
+    ended.waitForFinished();
+    QProcess sh;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ZUMO_TEST_RAN", ran);
+    env.insert("PATH", trap + ":.");
+    sh.setProcessEnvironment(env);
+    sh.setWorkingDirectory(trap);
+    sh.start("/bin/sh", {script, QString::number(pid), fresh, dest, work});
+    EXPECT_TRUE(sh.waitForFinished(30000));
     EXPECT_EQ(readAll(ran), "2.4.0\n");
-    EXPECT_EQ(readAll(dest + "/lib/libzumo.so.1.0"), "library 2.4.0");
-    EXPECT_TRUE(QFileInfo(dest + "/lib/libzumo.so.1").isSymLink());
-    EXPECT_FALSE(QFileInfo::exists(dest + "/old-only"));
-    EXPECT_FALSE(QFileInfo::exists(dest + ".updating"));
+    EXPECT_TRUE(tools.isTrustedApp(dest));
+    EXPECT_FALSE(QFileInfo::exists(replacedFolder(dest)));
     EXPECT_FALSE(QFileInfo::exists(work));
-}
-
-TEST_F(InstallScript, installsIntoANewPlaceWithoutABackup)
-{
-    QDir().mkpath(tmp.path() + "/Applications");
-    makeInstallFolder(fresh, "2.4.0");
-    EXPECT_EQ(run(), 0);
-    EXPECT_EQ(readAll(ran), "2.4.0\n");
-    EXPECT_FALSE(QFileInfo::exists(dest + ".updating"));
-}
-
-TEST_F(InstallScript, aFailedCopyPutsTheOldCopyBackAndStartsIt)
-{
-    makeInstallFolder(dest, "2.3.0");
-    QDir().mkpath(work);  // but no staged copy to take
-    run();
-    EXPECT_EQ(readAll(ran), "2.3.0\n");
-    EXPECT_EQ(readAll(dest + "/lib/libzumo.so.1.0"), "library 2.3.0");
-    EXPECT_FALSE(QFileInfo::exists(dest + ".updating"));
+    EXPECT_FALSE(QFileInfo::exists(tmp.path() + "/trapped"));
 }
 
 TEST(LinuxInstallDestination, inPlaceOnlyForAWritableInstallFolderOnLastingMedia)

@@ -139,6 +139,18 @@ TEST_F(Installer, anAcceptDuringTheProbeStopsThePrefetchQuietly)
     EXPECT_EQ(counters.allCount("update.prefetchFailed"), 0);
 }
 
+TEST_F(Installer, aPrefetchTimerDuringAnInteractiveDownloadLeavesItsFiles)
+{
+    const auto img = image("2.4.0");
+    installer.schedulePrefetch(img.second);
+    installer.acceptUpdate(img.second);
+    QDir().mkpath(base + "/zumo-update-INTERACTIVE");  // as the interactive download's checks make it
+    dispatcher.advance(5);
+    EXPECT_TRUE(QFileInfo::exists(base + "/zumo-update-INTERACTIVE"));
+    EXPECT_TRUE(transport.probes.empty());
+    EXPECT_FALSE(installer.prefetchScheduled());
+}
+
 TEST_F(Installer, aStagedCopyAlteredSinceIsDownloadedAgainWithAWindow)
 {
     const auto img = image("2.4.0");
@@ -168,6 +180,31 @@ TEST_F(Installer, cancelClosesTheWindowWithoutAlertOrCounter)
     EXPECT_EQ(counters.allCount("update.failed"), 0);
     EXPECT_FALSE(installer.installing());
     EXPECT_TRUE(workDirs().isEmpty());
+
+    // Pressed while the finished download is checked: the checks pass, nothing is installed.
+    installer.acceptUpdate(img.second);
+    transport.serve(img.first);
+    dispatcher.runMain();
+    dispatcher.runBackground();
+    presenter.window->pressCancel();
+    dispatcher.runAll();
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_FALSE(QFileInfo::exists(place.runningFolder));
+    EXPECT_TRUE(workDirs().isEmpty());
+    EXPECT_TRUE(presenter.alerts.empty());
+}
+
+TEST_F(Installer, aQuitDuringTheDownloadCancelsItAndInstallsNothing)
+{
+    const auto img = image("2.4.0");
+    installer.acceptUpdate(img.second);
+    installer.stop();
+    EXPECT_TRUE(transport.downloads.back().task->cancelledByCaller);
+    transport.serve(img.first);
+    dispatcher.runAll();
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(runner.calls.empty());
 }
 
 TEST_F(Installer, aFailedInteractiveDownloadIsToldAndCounted)
@@ -195,7 +232,7 @@ TEST_F(Installer, anInstallerThatCannotStartIsTold)
     prefetch(img);
     runner.detachedStarts = false;
     installer.acceptUpdate(img.second);
-    dispatcher.runMain();
+    dispatcher.runAll();
     ASSERT_EQ(presenter.alerts.size(), 1u);
     EXPECT_EQ(presenter.alerts[0].informative, "Could not start the installer.");
     EXPECT_FALSE(installer.installing());

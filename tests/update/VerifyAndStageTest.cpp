@@ -64,22 +64,6 @@ protected:
 
 } // namespace
 
-TEST_F(Staging, aGoodDownloadIsStagedAndItsImageRemoved)
-{
-    const QString file = download("2.5.0");
-    auto window = std::make_shared<FakeProgressWindow>();
-    const Result r = run(linuxTools, {file, true, 200, std::nullopt}, releaseFor(file, "2.5.0"), window);
-    ASSERT_TRUE(r.staged) << r.failure.value_or("").toStdString();
-    EXPECT_EQ(r.staged->rel.version, "2.5.0");
-    EXPECT_EQ(r.staged->newApp, r.staged->work + "/stage/Zumo");
-    EXPECT_TRUE(QFileInfo(r.staged->work).fileName().startsWith("zumo-update-"));
-    EXPECT_FALSE(QFile::exists(r.staged->work + "/update.dmg"));
-    EXPECT_TRUE(QDir(r.staged->work + "/mnt").isEmpty());
-    EXPECT_TRUE(linuxTools.isTrustedApp(r.staged->newApp));
-    EXPECT_EQ(window->labels, QStringList{QString::fromUtf8("Checking the download\u2026")});
-    EXPECT_EQ(leftovers(), QStringList{QFileInfo(r.staged->work).fileName()});
-}
-
 TEST_F(Staging, transferProblemsEndBeforeAnythingIsMade)
 {
     auto cancelled = std::make_shared<FakeProgressWindow>();

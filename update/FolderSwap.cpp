@@ -1,0 +1,152 @@
+#include "update/FolderSwap.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "update/LinuxUpdateTools.h"
+#include "update/PrivateFiles.h"
+
+namespace zumo::Updater {
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+bool present(const QString& path)
+{
+    return QFileInfo(path).isDir() && !QFileInfo(path).isSymLink();
+}
+
+// syncfs writes every file and folder of the copy in one call; a fsync per file would take
+// seconds for a few thousand of them. The folder's own fsync makes its entries durable.
+bool flush(const QString& folder, bool wholeFileSystem)
+{
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = (!wholeFileSystem || ::syncfs(fd) == 0) && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool renamed(const QString& from, const QString& to)
+{
+    return ::rename(native(from).constData(), native(to).constData()) == 0;
+}
+
+// Where dest is missing between the two renames, a start finds both copies beside it.
+bool twoRenames(const QString& incoming, const QString& dest, const QString& replaced, const SwapOptions& options)
+{
+    if (!renamed(dest, replaced))
+        return false;
+    if (options.reached)
+        options.reached(SwapStep::renamed);
+    if (renamed(incoming, dest))
+        return true;
+    renamed(replaced, dest);
+    return false;
+}
+
+} // namespace
+
+QString incomingFolder(const QString& dest)
+{
+    return dest + QStringLiteral(".incoming");
+}
+
+QString replacedFolder(const QString& dest)
+{
+    return dest + QStringLiteral(".replaced");
+}
+
+QString setAsideFolder(const QString& dest)
+{
+    return dest + QStringLiteral(".unverified");
+}
+
+bool swapInFolder(const QString& fresh, const QString& dest, const SwapOptions& options)
+{
+    const QString incoming = incomingFolder(dest);
+    const QString replaced = replacedFolder(dest);
+    const QString parent = QFileInfo(dest).path();
+    removeTree(incoming);
+    removeTree(replaced);
+    int copied = 0;
+    const auto progress = [&] {
+        if (++copied == 1 && options.reached)
+            options.reached(SwapStep::copyStarted);
+    };
+    if (copyFolder(fresh, incoming, progress) != 0 || !flush(incoming, true) || !flush(parent, false) ||
+        (options.verified && !options.verified(incoming))) {
+        removeTree(incoming);
+        return false;
+    }
+    if (options.reached)
+        options.reached(SwapStep::flushed);
+    bool swapped = false;
+    if (!present(dest)) {
+        swapped = renamed(incoming, dest);
+    } else if (options.exchange && ::renameat2(AT_FDCWD, native(incoming).constData(), AT_FDCWD,
+                                               native(dest).constData(), RENAME_EXCHANGE) == 0) {
+        // The old copy now lies at the incoming name; a start finds it beside a verified dest.
+        if (options.reached)
+            options.reached(SwapStep::renamed);
+        swapped = true;
+        renamed(incoming, replaced);
+    } else {
+        swapped = twoRenames(incoming, dest, replaced, options);
+    }
+    if (!swapped) {
+        removeTree(incoming);
+        return false;
+    }
+    flush(parent, false);
+    return true;
+}
+
+Recovery finishInterruptedSwap(const QString& dest, const std::function<bool(const QString&)>& verified)
+{
+    QStringList beside;
+    for (const QString& path : {incomingFolder(dest), replacedFolder(dest), dest + QStringLiteral(".updating")}) {
+        if (present(path))
+            beside << path;
+    }
+    if (beside.isEmpty())
+        return Recovery::nothing;
+    const QString parent = QFileInfo(dest).path();
+    if (present(dest) && verified(dest)) {
+        for (const QString& path : beside)
+            removeTree(path);
+        flush(parent, false);
+        return Recovery::cleared;
+    }
+    QString winner;
+    for (const QString& path : beside) {
+        if (verified(path)) {
+            winner = path;
+            break;
+        }
+    }
+    if (winner.isEmpty())
+        return Recovery::stuck;
+    if (QFileInfo::exists(dest) || QFileInfo(dest).isSymLink()) {
+        removeTree(setAsideFolder(dest));
+        if (!renamed(dest, setAsideFolder(dest)))
+            return Recovery::stuck;
+    }
+    if (!renamed(winner, dest))
+        return Recovery::stuck;
+    for (const QString& path : beside) {
+        if (path != winner)
+            removeTree(path);
+    }
+    flush(parent, false);
+    return Recovery::restored;
+}
+
+} // namespace zumo::Updater
