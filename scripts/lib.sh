@@ -15,7 +15,7 @@ ZUMO_PACKAGES=(
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xterm imagemagick alttab trayer dbus at-spi2-core
   fonts-dejavu-core
   sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
-  dpkg-dev file
+  dpkg-dev file lintian appstream desktop-file-utils python3-debian systemd
   libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl
 )
 
