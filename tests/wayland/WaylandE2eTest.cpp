@@ -113,11 +113,20 @@ std::vector<QJsonObject> swayOutputs()
     return outputs;
 }
 
-QRect outputRect(const QJsonObject& output)
+QRect rectOf(const QJsonObject& node)
 {
-    const QJsonObject r = output.value(QStringLiteral("rect")).toObject();
+    const QJsonObject r = node.value(QStringLiteral("rect")).toObject();
     return {r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(), r.value(QStringLiteral("width")).toInt(),
             r.value(QStringLiteral("height")).toInt()};
+}
+
+// The box every active output lies in: the virtual pointer's positions span it.
+QRect swayLayout()
+{
+    QRect layout;
+    for (const QJsonObject& output : swayOutputs())
+        layout |= rectOf(output);
+    return layout;
 }
 
 const QString Alt = QStringLiteral("alt");
@@ -177,6 +186,9 @@ protected:
         startClient(m_pointer, QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-pointer"), {});
         ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs)) << "no virtual pointer";
         m_pointer.readAll();
+        // On the first workspace, whatever an earlier test left focused (an output it took away
+        // leaves its workspace behind).
+        swaymsg({QStringLiteral("workspace number 1")});
         // A Qt application on Qt's own Wayland platform, then three foot terminals.
         ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
                                                QStringLiteral("/../e2e/zumo-tabclient"),
@@ -244,6 +256,29 @@ protected:
         return before;
     }
 
+    void clickAt(QPoint at, const QRect& layout)
+    {
+        const QPoint p = at - layout.topLeft();
+        m_pointer.write(QStringLiteral("%1 %2 %3 %4\n").arg(p.x()).arg(p.y()).arg(layout.width()).arg(layout.height()).toUtf8());
+        ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs));
+        m_pointer.readAll();
+    }
+
+    // Clicks the middle of the window titled title, through the virtual pointer, whose
+    // positions span every active output (an earlier test may have added one).
+    void click(const QString& title)
+    {
+        const QRect layout = swayLayout();
+        ASSERT_FALSE(layout.isEmpty());
+        for (const QJsonObject& view : swayViews()) {
+            if (view.value(QStringLiteral("name")).toString() != title)
+                continue;
+            ASSERT_NO_FATAL_FAILURE(clickAt(rectOf(view).center(), layout));
+            return;
+        }
+        FAIL() << "no window " << title.toStdString();
+    }
+
     ZumoProcess m_zumo;
     QProcess m_keeper;
     QProcess m_pointer;
@@ -284,8 +319,7 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
 
     // The open panel, held long enough to be seen, caught on a screenshot of its output; then a
     // click on its third tile chooses that window. Sway 1.7 cannot take a headless output away,
-    // so an earlier run in this session may have left a second one: the pointer moves over the
-    // whole layout.
+    // so an earlier run in this session may have left a second one.
     m_zumo.sync();
     const QStringList shown = m_zumo.listedTitles();
     ASSERT_EQ(shown.size(), 3);
@@ -294,15 +328,10 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
                                       [](const QJsonObject& o) { return o.value(QStringLiteral("focused")).toBool(); });
     ASSERT_NE(focused, outputs.end());
     const QString first = focused->value(QStringLiteral("name")).toString();
-    QRect layout;
-    for (const QJsonObject& output : outputs)
-        layout |= outputRect(output);
     const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/panel.png");
     QProcess held;
     const QImage before = holdUntilPanelShows(held, first, shot);
-    const QPoint third = tileCentre(3, 2, before.size()) + outputRect(*focused).topLeft() - layout.topLeft();
-    m_pointer.write(QStringLiteral("%1 %2 %3 %4\n").arg(third.x()).arg(third.y()).arg(layout.width()).arg(layout.height()).toUtf8());
-    EXPECT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs));
+    ASSERT_NO_FATAL_FAILURE(clickAt(rectOf(*focused).topLeft() + tileCentre(3, 2, before.size()), swayLayout()));
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == shown[2]; })) << "clicked " << shown[2].toStdString()
                                                                      << ", focused " << focusedTitle().toStdString();
     held.waitForFinished(4 * DefaultDeadlineMs);
@@ -323,6 +352,49 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     swaymsg({QStringLiteral("move container to output ") + first + QStringLiteral(", focus output ") + first});
 }
 
+// Every focus change the compositor makes moves that window to the front, for windows of one
+// application (the three foot terminals share one app id) and of several: `--list` is read only
+// after all of a case's changes, and a quick tap then goes to the second row.
+TEST_F(WaylandE2eTest, orderFollowsEveryFocusChangeOfTheCompositor)
+{
+    // Windows opened qtwin, alpha, bravo, charlie: charlie, bravo, alpha, qtwin by recency, the
+    // applications by their last use and each one's windows by theirs.
+    struct Case {
+        const char* what;
+        const char* actions;  // sway commands; "click T" clicks window T, "open T" opens a foot window
+        const char* front;    // the first rows of --list afterwards; the tap goes to the second
+    };
+    const Case cases[] = {
+        {"sway's focus command, windows of one app", "[title=^alpha$] focus|[title=^bravo$] focus", "bravo|alpha|charlie"},
+        {"sway's focus command, across apps", "[title=^charlie$] focus|[title=^qtwin$] focus", "qtwin|charlie|alpha"},
+        {"workspace switches", "[title=^bravo$] move container to workspace number 2|workspace number 2|workspace number 1",
+         "charlie|bravo|alpha"},
+        {"a click", "workspace number 1|click alpha", "alpha|charlie|bravo"},
+        {"a new window", "open delta", "delta|charlie|alpha"},
+    };
+    const QStringList tap{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-m"), Alt};
+    for (const Case& c : cases) {
+        const QString front = QString::fromLatin1(c.front);
+        for (const QString& action : QString::fromLatin1(c.actions).split(QLatin1Char('|'))) {
+            if (action.startsWith(QLatin1String("open ")))
+                ASSERT_NO_FATAL_FAILURE(openWindow(action.mid(5), QStringLiteral("foot"),
+                                                   {QStringLiteral("--log-level=none"), QStringLiteral("-T"), action.mid(5),
+                                                    QStringLiteral("sleep"), QStringLiteral("600")}));
+            else if (action.startsWith(QLatin1String("click ")))
+                click(action.mid(6));
+            else
+                swaymsg({action});
+        }
+        m_zumo.sync();
+        EXPECT_EQ(m_zumo.listedTitles().mid(0, 3).join(QLatin1Char('|')).toStdString(), c.front) << c.what;
+        keys(tap);
+        const QString second = front.section(QLatin1Char('|'), 1, 1);
+        EXPECT_TRUE(waitUntil([&] { return focusedTitle() == second; })) << c.what << ": tap went to "
+                                                                              << focusedTitle().toStdString();
+        m_zumo.sync();
+    }
+}
+
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
 {
     struct Case {
@@ -341,7 +413,14 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("ubuntu:GNOME"))->contains(QLatin1String("Xorg")));
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("KDE"))->contains(QLatin1String("KWin script")));
     EXPECT_TRUE(missingProtocolsMessage(true, false, QStringLiteral("weston"))->contains(QLatin1String("layer-shell")));
-    EXPECT_TRUE(bindingLines(QStringLiteral("Sway"))->contains(QLatin1String("bindsym Mod1+Shift+Tab exec zumo-trigger prev")));
+    // Every compositor's lines start Zumo at login and bind both directions.
+    for (const char* compositor : {"Sway", "wayfire", "labwc", "hyprland", "river"}) {
+        const QString lines = bindingLines(QLatin1String(compositor)).value_or(QString());
+        for (const char* part : {"zumo --login", "zumo-trigger next", "zumo-trigger prev"})
+            EXPECT_TRUE(lines.contains(QLatin1String(part))) << compositor << " lacks " << part;
+    }
+    EXPECT_TRUE(bindingLines(QStringLiteral("sway"))->startsWith(QLatin1String("exec zumo --login\n")));
+    EXPECT_TRUE(bindingLines(QStringLiteral("wayfire"))->contains(QLatin1String("binding_zumo_prev = <alt> <shift> KEY_TAB")));
     EXPECT_FALSE(bindingLines(QStringLiteral("weston")));
     EXPECT_EQ(bindingTrigger(R"({"change":"run","binding":{"command":"nop  zumo prev"}})"), true);
     EXPECT_FALSE(bindingTrigger(R"({"change":"run","binding":{"command":"exec foot"}})"));
