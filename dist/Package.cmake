@@ -1,5 +1,6 @@
-# Installing Zumo as a desktop application (program, desktop entry, icons, man page) and the
-# Debian package built from that installation by CPack (scripts/package).
+# Installing Zumo as a desktop application (programs, desktop entry, AppStream metainfo, icons,
+# man pages) and the vendor service with its systemd unit, and the two Debian packages CPack
+# builds from those installations (scripts/package): zumo and zumo-vendor.
 include(GNUInstallDirs)
 
 set(ZUMO_ICON_SIZES 16 22 24 32 48 64 128 256 512)
@@ -15,32 +16,84 @@ add_custom_command(OUTPUT ${ZUMO_ICON_FILES}
   COMMENT "Drawing the application icons")
 add_custom_target(zumo_icons ALL DEPENDS ${ZUMO_ICON_FILES})
 
-install(TARGETS zumo zumo-trigger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${ZUMO_ICON_DIR}/zumo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Man pages and changelogs are installed compressed, without a time stamp (gzip -n), so the same
+# sources give the same package.
+set(ZUMO_DIST_GZ ${CMAKE_BINARY_DIR}/dist)
+set(ZUMO_DIST_GZ_FILES)
+foreach(page zumo.1 zumo-trigger.1 zumo-vendor.8 changelog)
+  add_custom_command(OUTPUT ${ZUMO_DIST_GZ}/${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${ZUMO_DIST_GZ}
+    COMMAND gzip -9n -c ${CMAKE_CURRENT_LIST_DIR}/${page} > ${ZUMO_DIST_GZ}/${page}.gz
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/${page} VERBATIM)
+  list(APPEND ZUMO_DIST_GZ_FILES ${ZUMO_DIST_GZ}/${page}.gz)
+endforeach()
+add_custom_target(zumo_dist_gz ALL DEPENDS ${ZUMO_DIST_GZ_FILES})
+
+set(zumo_doc ${CMAKE_INSTALL_DATADIR}/doc/zumo)
+install(TARGETS zumo zumo-trigger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zumo)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+  COMPONENT zumo)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/com.zumo.app.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+  COMPONENT zumo)
+install(FILES ${ZUMO_DIST_GZ}/zumo.1.gz ${ZUMO_DIST_GZ}/zumo-trigger.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  COMPONENT zumo)
+install(FILES ${ZUMO_ICON_DIR}/zumo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+  COMPONENT zumo)
 foreach(size ${ZUMO_ICON_SIZES})
   install(FILES ${ZUMO_ICON_DIR}/zumo-${size}.png
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME zumo.png)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME zumo.png COMPONENT zumo)
+endforeach()
+
+set(vendor_doc ${CMAKE_INSTALL_DATADIR}/doc/zumo-vendor)
+install(TARGETS zumo-vendor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT vendor)
+install(FILES ${ZUMO_DIST_GZ}/zumo-vendor.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8 COMPONENT vendor)
+# Debian 12 keeps units in /lib (its /usr merge came later), and lintian holds it to that.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo-vendor.service DESTINATION /lib/systemd/system COMPONENT vendor)
+install(FILES ${PROJECT_SOURCE_DIR}/vendor/sample/zumo-config.json DESTINATION ${vendor_doc}/examples
+  COMPONENT vendor)
+
+foreach(component zumo vendor)
+  set(doc ${zumo_doc})
+  if(component STREQUAL vendor)
+    set(doc ${vendor_doc})
+  endif()
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${ZUMO_DIST_GZ}/changelog.gz DESTINATION ${doc}
+    COMPONENT ${component})
 endforeach()
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL zumo vendor)
 set(CPACK_PACKAGE_NAME zumo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Pellwick)
 set(CPACK_PACKAGE_CONTACT "Pellwick <zumo@pellwick.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keyboard window switcher for the X11 desktop")
-set(CPACK_PACKAGE_DESCRIPTION "Hold Alt (or Control) and press Tab to see your windows, most recently used
-first; release to bring the chosen one to the front. Search, number keys and single-letter
-commands act on the selected window. Zumo lives in the system tray.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://pellwick.example/zumo")
-# The shared libraries come from dpkg-shlibdeps; Qt loads its X11 platform plugin at run time,
-# which no library dependency names.
+# The shared libraries come from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+
+set(CPACK_DEBIAN_ZUMO_PACKAGE_NAME zumo)
+set(CPACK_DEBIAN_ZUMO_PACKAGE_SECTION x11)
+# Qt loads its X11 and Wayland platform plugins at run time, which no library dependency names.
+set(CPACK_DEBIAN_ZUMO_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_ZUMO_PACKAGE_RECOMMENDS "fonts-dejavu-core, qt6-wayland")
+set(CPACK_COMPONENT_ZUMO_DESCRIPTION "keyboard window switcher for X11 and Wayland desktops
+Hold Alt (or Control) and press Tab to see your windows, most recently
+used first; release to bring the chosen one to the front. Search,
+number keys and single-letter commands act on the selected window.
+Zumo lives in the system tray.")
+
+set(CPACK_DEBIAN_VENDOR_PACKAGE_NAME zumo-vendor)
+set(CPACK_DEBIAN_VENDOR_PACKAGE_SECTION web)
+set(CPACK_DEBIAN_VENDOR_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/vendor-maintscripts/postinst
+  ${CMAKE_CURRENT_LIST_DIR}/vendor-maintscripts/prerm ${CMAKE_CURRENT_LIST_DIR}/vendor-maintscripts/postrm)
+set(CPACK_DEBIAN_VENDOR_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_COMPONENT_VENDOR_DESCRIPTION "web service that Zumo fetches updates and settings from
+Serves Zumo's remote configuration, release manifest and release files
+over HTTPS, and stores the usage events Zumo sends in SQLite or
+PostgreSQL. It runs as a hardened systemd service (zumo-vendor.service)
+for self-hosting.")
 include(CPack)

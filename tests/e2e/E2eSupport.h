@@ -136,7 +136,8 @@ public:
         QString title;
     };
     ~TestClient();
-    // Opens one window per title and waits until all are mapped; false (with error()) on failure.
+    // Opens one window per title and waits until all are mapped, each within deadlineMs of the
+    // one before; false (with error()) on failure.
     // Without withPid the windows carry no _NET_WM_PID.
     bool start(const QStringList& titles, const QString& className = {}, bool withPid = true,
                int deadlineMs = DefaultDeadlineMs);
