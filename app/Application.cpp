@@ -158,6 +158,9 @@ bool Application::start(QString& error)
     });
     if (!(p.onWayland ? openWayland(error) : openX11(error)))
         return false;
+    // A value changed in the file while Zumo runs (consent taken away, a setting edited by hand)
+    // applies at once, and no save writes the old one back.
+    p.store.watchDisk();
     migrateFromEarlierBundle({p.store, *p.seam.workspace, p.clock,
                               SettingsStore::defaultPath(QStringLiteral("com.wendle.app")), &runLoopFor});
     p.slots.rebuildSlots(p.settings);
