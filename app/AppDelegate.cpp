@@ -25,6 +25,7 @@
 #include "shell/StatusMenu.h"
 #include "windows/Toast.h"
 #include "stats/Counters.h"
+#include "telemetry/EventSender.h"
 #include "telemetry/NetworkMonitor.h"
 #include "update/UpdateChecker.h"
 
@@ -169,6 +170,13 @@ void AppDelegate::openSettings(SettingsTab tab)
 
 void AppDelegate::checkForUpdates(bool manual)
 {
+    // Nothing reaches the vendor before the user agreed, nor once the key is gone from the file.
+    if (!m_started || !consentGiven(d.store)) {
+        appLog(QStringLiteral("update check skipped: no consent"));
+        if (manual && !m_started)
+            m_consent->present();
+        return;
+    }
     d.updates.checkForUpdates(manual);
 }
 

@@ -207,6 +207,8 @@ TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)
     EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, ConsentTitle); })) << "no consent window";
     ASSERT_TRUE(zumo.sync());
     EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
+    EXPECT_EQ(zumo.command({QStringLiteral("--check-updates")}).exitCode, 0);
+    ASSERT_TRUE(zumo.sync());
     stopZumo();
     // A connection made at any time before zumo ended waits in the queue now.
     EXPECT_FALSE(vendor.waitForNewConnection(0)) << "zumo reached the vendor's service without consent";

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
+#include <functional>
 
 #include "windows/AboutWindow.h"
 #include "windows/ConsentWindow.h"
@@ -34,29 +36,49 @@ protected:
     ConsentTest() { consent.present(); }
 };
 
-TEST_F(ConsentTest, agreeRecordsConsentHidesAndStartsTheAppExactlyOnce)
+// What the user does in the consent window, and what follows: launches, quits, "consentVersion".
+struct ConsentCase {
+    const char* name;
+    std::function<void(ConsentWindow&)> act;
+    int starts;
+    int quits;
+};
+
+class ConsentAnswerTest : public ConsentTest, public ::testing::WithParamInterface<ConsentCase> {};
+
+void returnOn(ConsentWindow& consent, const char* title)
 {
-    EXPECT_TRUE(ConsentWindow::consentNeeded(store));
-    button(consent, "Agree")->click();
-    EXPECT_EQ(store.value("consentVersion").toInteger(), 1);
-    EXPECT_FALSE(consent.isVisible());
-    consent.present();
-    button(consent, "Agree")->click();
-    EXPECT_EQ(starts, 1);
-    EXPECT_EQ(quits, 0);
-    EXPECT_FALSE(ConsentWindow::consentNeeded(store));
+    QPushButton* focused = button(consent, title);
+    focused->setFocus();
+    QTest::keyClick(focused, Qt::Key_Return);
 }
 
-TEST_F(ConsentTest, closingOrDisagreeingQuitsAndRecordsNothing)
+TEST_P(ConsentAnswerTest, recordsConsentOnlyOnAgree)
 {
-    consent.close();
-    EXPECT_EQ(quits, 1);
-    consent.present();
-    button(consent, "Disagree")->click();
-    EXPECT_EQ(quits, 2);
-    EXPECT_EQ(starts, 0);
-    EXPECT_FALSE(store.contains("consentVersion"));
+    EXPECT_TRUE(ConsentWindow::consentNeeded(store));
+    GetParam().act(consent);
+    EXPECT_EQ(starts, GetParam().starts);
+    EXPECT_EQ(quits, GetParam().quits);
+    EXPECT_EQ(ConsentWindow::consentNeeded(store), starts == 0);
+    EXPECT_EQ(store.value("consentVersion").toInteger(), starts == 0 ? 0 : 1);
+    if (starts > 0) {
+        EXPECT_FALSE(consent.isVisible());
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ConsentAnswerTest,
+    ::testing::Values(
+        ConsentCase{"agreeTwiceStartsOnce", [](ConsentWindow& c) {
+                        button(c, "Agree")->click();
+                        c.present();
+                        button(c, "Agree")->click();
+                    }, 1, 0},
+        ConsentCase{"returnOnAgree", [](ConsentWindow& c) { returnOn(c, "Agree"); }, 1, 0},
+        ConsentCase{"returnOnFocusedDisagreeQuits", [](ConsentWindow& c) { returnOn(c, "Disagree"); }, 0, 1},
+        ConsentCase{"disagree", [](ConsentWindow& c) { button(c, "Disagree")->click(); }, 0, 1},
+        ConsentCase{"close", [](ConsentWindow& c) { c.close(); }, 0, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, aboutCopiesThePageAndSaysCopiedForOneAndAHalfSecondsFromTheFirstPress)
 {
