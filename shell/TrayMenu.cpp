@@ -75,7 +75,7 @@ QString statusLine(const TrayState& state)
     if (isPaused(state))
         return QStringLiteral("Paused");
     if (state.enabled)
-        return QStringLiteral("Active \u2014 ") + (state.trigger > 0 ? QStringLiteral("\u2303Tab") : QStringLiteral("\u2325Tab"));
+        return QStringLiteral("Active \u2014 ") + (state.trigger > 0 ? QStringLiteral("Ctrl+Tab") : QStringLiteral("Alt+Tab"));
     return QStringLiteral("Off");
 }
 

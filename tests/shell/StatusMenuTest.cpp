@@ -109,7 +109,14 @@ TEST(TrayIconTest, withoutATraySaysSoOnceAndKeepsTheMenu)
 
 TEST_F(StatusMenuTest, pollStopsAndStartsTheHookWithThePermission)
 {
+    // Drawn before the launch started the hook, redrawn once the poll starts.
+    hook.installed = false;
+    menu.updateStatusItem();
+    hook.installed = true;
     poll.start(true);
+    EXPECT_EQ(menu.tray().look().tooltip, QString::fromUtf8("Zumo — Active — Alt+Tab"));
+    EXPECT_FALSE(menu.tray().menu().actions().front()->isEnabled());  // the header row
+
     permissions.trusted = false;
     dispatcher.advance(0.5);
     EXPECT_EQ(hook.stops, 1);
@@ -123,7 +130,7 @@ TEST_F(StatusMenuTest, pollStopsAndStartsTheHookWithThePermission)
     hook.refuse = false;
     dispatcher.advance(0.5);
     EXPECT_EQ(hook.starts, 2);
-    EXPECT_EQ(menu.tray().headerStatus(), QString::fromUtf8("Active — ⌥Tab"));
+    EXPECT_EQ(menu.tray().headerStatus(), QString::fromUtf8("Active — Alt+Tab"));
 }
 
 TEST_F(StatusMenuTest, pollReenablesASwitchedOffHookAndReloadsOnCaptureChange)
