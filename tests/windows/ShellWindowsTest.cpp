@@ -1,13 +1,21 @@
-// The consent and About windows and the toast, driven like a user, with the test clock.
+// The consent and About windows, the toast, and each window opened again, driven like a user,
+// with the test clock.
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <functional>
 
+#include "settings/Slots.h"
+#include "tests/fakes/FakeAppCatalog.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "windows/AboutWindow.h"
+#include "windows/AppWindows.h"
+#include "windows/HiddenAppsWindow.h"
+#include "windows/StatisticsWindow.h"
 #include "windows/ConsentWindow.h"
 #include "windows/Toast.h"
 #include "tests/shell/ShellFakes.h"
@@ -78,6 +86,72 @@ INSTANTIATE_TEST_SUITE_P(
         ConsentCase{"returnOnFocusedDisagreeQuits", [](ConsentWindow& c) { returnOn(c, "Disagree"); }, 0, 1},
         ConsentCase{"disagree", [](ConsentWindow& c) { button(c, "Disagree")->click(); }, 0, 1},
         ConsentCase{"close", [](ConsentWindow& c) { c.close(); }, 0, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each window chosen again from the menu while open, and minimised and restored: it stays as
+// the user left it (place, size, tab) and keeps working.
+struct ReopenCase {
+    const char* name;
+    std::function<QWidget&(AppWindows&)> open;
+};
+
+class WindowReopenTest : public ShellTest, public ::testing::WithParamInterface<ReopenCase> {
+  protected:
+    FakeWorkspace workspace;
+    FakeAppCatalog catalog;
+    ActiveSlots slots;
+    AppWindows windows{AppWindowsDeps{store, settings, slots, counters, dispatcher, clock, workspace, catalog,
+                                      permissions, nullptr, {}, {}, {}}};
+};
+
+TEST_P(WindowReopenTest, comesForwardAsTheUserLeftIt)
+{
+    QWidget& window = GetParam().open(windows);
+    ASSERT_TRUE(window.isVisible());
+    window.move(window.pos() + QPoint(37, 23));
+    const bool resizable = window.minimumSize() != window.maximumSize();
+    if (resizable)
+        window.resize(window.minimumSize() + QSize(60, 40));
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
+    if (tabs)
+        tabs->setCurrentIndex(2);
+    const QRect left = window.geometry();
+
+    GetParam().open(windows);
+    EXPECT_EQ(window.geometry(), left);
+    if (tabs) {
+        EXPECT_EQ(tabs->currentIndex(), 2);
+    }
+
+    window.close();
+    GetParam().open(windows);
+    EXPECT_EQ(window.size(), left.size());  // closed and opened again: the size stays too
+
+    QHideEvent minimised;
+    QShowEvent restored;
+    QCoreApplication::sendEvent(&window, &minimised);
+    QCoreApplication::sendEvent(&window, &restored);
+    if (dynamic_cast<StatisticsWindow*>(&window)) {
+        counters.bumpCounter("jumps");
+        dispatcher.advance(1);
+        EXPECT_EQ(window.findChild<QLabel*>("jumps.today")->text(), "1");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, WindowReopenTest,
+    ::testing::Values(ReopenCase{"settings", [](AppWindows& w) -> QWidget& {
+                                     w.openSettings();
+                                     return w.settingsWindow();
+                                 }},
+                      ReopenCase{"hiddenApps", [](AppWindows& w) -> QWidget& {
+                                     w.showHiddenApps();
+                                     return w.hiddenAppsWindow();
+                                 }},
+                      ReopenCase{"statistics", [](AppWindows& w) -> QWidget& {
+                                     w.showStatistics();
+                                     return w.statisticsWindow();
+                                 }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, aboutCopiesThePageAndSaysCopiedForOneAndAHalfSecondsFromTheFirstPress)

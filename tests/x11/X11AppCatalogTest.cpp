@@ -1,4 +1,6 @@
 // The installed-applications catalogue read from .desktop files.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -37,6 +39,27 @@ TEST(X11AppCatalog, offersMenuAppsUnderTheWorkspaceIdsAndFindsHiddenOnesByIdOnly
                                          {"org.gnome.Calculator", "Calculator", "accessories-calculator"}}));
     EXPECT_EQ(catalog.find(QStringLiteral("helper"))->name, QStringLiteral("Helper"));
     EXPECT_FALSE(catalog.find(QStringLiteral("calculator")));
+}
+
+TEST(X11AppCatalog, offersAnAppInstalledWhileRunning)
+{
+    QTemporaryDir home, fresh;
+    writeEntry(home.filePath("applications/org.gnome.Calculator.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Calculator\n");
+    X11AppCatalog catalog({home.path(), fresh.path()});
+    ASSERT_EQ(catalog.installedApps().size(), 1u);
+    // One into an existing folder, one into a data folder that had no applications folder yet.
+    writeEntry(home.filePath("applications/org.gnome.Maps.desktop"), "[Desktop Entry]\nType=Application\nName=Maps\n");
+    auto offered = [&](std::size_t count) {
+        QDeadlineTimer deadline(10000);
+        while (catalog.installedApps().size() != count && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        return catalog.installedApps().size() == count;
+    };
+    EXPECT_TRUE(offered(2));
+    writeEntry(fresh.filePath("applications/org.gnome.Weather.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Weather\n");
+    EXPECT_TRUE(offered(3));
 }
 
 } // namespace
