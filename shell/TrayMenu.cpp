@@ -71,7 +71,7 @@ bool isPaused(const TrayState& state)
 QString statusLine(const TrayState& state)
 {
     if (!state.hookRunning)
-        return QStringLiteral("Needs Accessibility permission");
+        return QStringLiteral("Not watching the keyboard");
     if (isPaused(state))
         return QStringLiteral("Paused");
     if (state.enabled)

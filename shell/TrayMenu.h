@@ -64,7 +64,7 @@ struct TrayLook {
 };
 
 bool isPaused(const TrayState& state);
-// "Needs Accessibility permission", "Paused", "Active — Alt+Tab" / "Active — Ctrl+Tab" (the key
+// "Not watching the keyboard", "Paused", "Active — Alt+Tab" / "Active — Ctrl+Tab" (the key
 // names this desktop prints on its keys, not another system's signs) or "Off".
 QString statusLine(const TrayState& state);
 // "⚡ 1204 window switches · 37 today"; exactly one all-time switch reads "1 window switch".

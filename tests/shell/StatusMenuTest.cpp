@@ -120,13 +120,13 @@ TEST_F(StatusMenuTest, pollStopsAndStartsTheHookWithThePermission)
     permissions.trusted = false;
     dispatcher.advance(0.5);
     EXPECT_EQ(hook.stops, 1);
-    EXPECT_EQ(menu.tray().headerStatus(), "Needs Accessibility permission");
+    EXPECT_EQ(menu.tray().headerStatus(), "Not watching the keyboard");
     EXPECT_EQ(settingsWindow.reloads, 1);
 
     permissions.trusted = true;
     hook.refuse = true;
     dispatcher.advance(0.5);  // refused: the status stays, the next tick tries again
-    EXPECT_EQ(menu.tray().headerStatus(), "Needs Accessibility permission");
+    EXPECT_EQ(menu.tray().headerStatus(), "Not watching the keyboard");
     hook.refuse = false;
     dispatcher.advance(0.5);
     EXPECT_EQ(hook.starts, 2);
