@@ -108,7 +108,7 @@ struct SettingsCore {
     std::atomic<bool> saveScheduled{false};
     Dispatcher::TimerId timer = 0; // main thread only
     // Tells the listeners about keys the file changed; set by the store, cleared as it goes.
-    std::function<void(const QStringList&)> announce;
+    std::function<void(const QStringList&)> announce; // guarded by diskMutex
 
     // Writes this process's changes over the file when there are any; false when that failed.
     bool save();
@@ -204,15 +204,17 @@ bool SettingsCore::save()
 {
     SaveOutcome outcome;
     bool kept = true;
+    std::function<void(const QStringList&)> tell;
     {
         const std::lock_guard saving(diskMutex);
         failedQuietly = false;
         saveLocked(outcome);
         kept = !failedQuietly;
+        tell = announce;  // the store may be going on the main thread meanwhile
     }
     // Told outside the lock: a listener or the reporter may well write to a store itself.
-    if (!outcome.heard.isEmpty() && announce)
-        announce(outcome.heard);
+    if (!outcome.heard.isEmpty() && tell)
+        tell(outcome.heard);
     for (const QString& line : outcome.reports)
         report(line);
     if (outcome.problem.isEmpty())
@@ -372,7 +374,10 @@ SettingsStore::~SettingsStore()
         core.dispatcher->cancel(core.timer);
     if (core.dispatcher && d->reloadTimer != 0)
         core.dispatcher->cancel(d->reloadTimer);
-    core.announce = nullptr;
+    {
+        const std::lock_guard clearing(core.diskMutex);
+        core.announce = nullptr;
+    }
     core.save();
 }
 
