@@ -1,6 +1,5 @@
 // The JSON store: types on disk, file modes, coalesced saves, unreadable files and failed saves.
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestSupport.h"
 #include "tests/fakes/FakeDispatcher.h"
 #include "settings/SettingsStore.h"
 
@@ -360,20 +360,15 @@ TEST_F(SettingsStoreTest, watchedFileChangesReachTheListeners)
     store.watchDisk();
     QStringList heard;
     const Subscription subscription = store.changed.subscribe([&](const QString& key) { heard << key; });
-    auto waitFor = [&](const QString& key) {
-        QDeadlineTimer deadline(10000);
-        while (!heard.contains(key) && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-        return heard.contains(key);
-    };
+    auto waitFor = [&](const char* key) { return test::eventsUntil([&] { return heard.contains(key); }); };
     {
         SettingsStore other(path());
         other.remove(QStringLiteral("consentVersion"));
     }
-    ASSERT_TRUE(waitFor(QStringLiteral("consentVersion")));
+    ASSERT_TRUE(waitFor("consentVersion"));
     EXPECT_FALSE(store.contains(QStringLiteral("consentVersion")));
     writeAll(path(), R"({"enabled": false})");
-    ASSERT_TRUE(waitFor(QStringLiteral("enabled")));
+    ASSERT_TRUE(waitFor("enabled"));
     EXPECT_EQ(store.value(QStringLiteral("enabled")), QJsonValue(false));
 }
 

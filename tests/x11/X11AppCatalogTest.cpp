@@ -1,12 +1,11 @@
 // The installed-applications catalogue read from .desktop files.
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "desktop/x11/X11AppCatalog.h"
+#include "tests/support/TestSupport.h"
 
 namespace zumo::x11 {
 namespace {
@@ -51,10 +50,7 @@ TEST(X11AppCatalog, offersAnAppInstalledWhileRunning)
     // One into an existing folder, one into a data folder that had no applications folder yet.
     writeEntry(home.filePath("applications/org.gnome.Maps.desktop"), "[Desktop Entry]\nType=Application\nName=Maps\n");
     auto offered = [&](std::size_t count) {
-        QDeadlineTimer deadline(10000);
-        while (catalog.installedApps().size() != count && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-        return catalog.installedApps().size() == count;
+        return test::eventsUntil([&] { return catalog.installedApps().size() == count; });
     };
     EXPECT_TRUE(offered(2));
     writeEntry(fresh.filePath("applications/org.gnome.Weather.desktop"),
