@@ -168,10 +168,15 @@ void AppDelegate::openSettings(SettingsTab tab)
     d.windows.openSettings(tab);
 }
 
+bool AppDelegate::mayReachVendor() const
+{
+    return m_started && consentGiven(d.store);
+}
+
 void AppDelegate::checkForUpdates(bool manual)
 {
     // Nothing reaches the vendor before the user agreed, nor once the key is gone from the file.
-    if (!m_started || !consentGiven(d.store)) {
+    if (!mayReachVendor()) {
         appLog(QStringLiteral("update check skipped: no consent"));
         if (manual && !m_started)
             m_consent->present();

@@ -73,6 +73,8 @@ public:
     // (still waiting, or "consentVersion" removed since) nothing is checked; a manual check
     // while the question waits brings the consent window to the front.
     void checkForUpdates(bool manual);
+    // The launch ran after consent and "consentVersion" is still there: the vendor may be reached.
+    bool mayReachVendor() const;
     // At quit: logs it, sends "quit" (waiting at most two seconds) and uploads the logs.
     void terminate();
 

@@ -302,7 +302,8 @@ void Application::startControlSocket()
     };
     p.requests = std::make_unique<ControlRequests>(ControlDeps{
         p.dispatcher, p.settings, *p.seam.workspace, *p.inventory, *p.actions, sync, p.seam.desktopOf,
-        trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr});
+        trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr,
+        [delegate = p.delegate.get()] { return delegate->mayReachVendor(); }});
     p.showSettings = p.requests->showSettingsRequested.subscribe(
         [delegate = p.delegate.get()] { delegate->showRequested(); });
     p.checkUpdates = p.requests->checkUpdatesRequested.subscribe(
