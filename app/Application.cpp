@@ -8,6 +8,8 @@
 #include "app/AppDelegate.h"
 #include "app/ExitSave.h"
 #include "app/ShellAdapters.h"
+#include "app/ShortcutConflict.h"
+#include "shell/StatusMenu.h"
 #include "app/UpdateLink.h"
 #include "app/VendorLink.h"
 #include "platform/Clock.h"
@@ -114,6 +116,8 @@ struct Application::Parts {
     std::unique_ptr<VendorLink> vendor;
     std::unique_ptr<UpdateLink> update;
     std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<ShortcutConflict> conflict;  // X11 only
+    Subscription conflictConsent;
 
     Subscription shortcutsTaken;
     std::unique_ptr<ControlRequests> requests;
@@ -271,7 +275,8 @@ void Application::buildShell()
     p.windows = std::make_unique<AppWindows>(AppWindowsDeps{
         p.store, p.settings, p.slots, p.counters, p.dispatcher, p.clock, *x.workspace, p.catalog, *x.permissions,
         &p.loginItem, [hook = x.hook] { return hook->exists(); }, x.takenShortcuts,
-        [parts] { parts->delegate->checkForUpdates(true); }});
+        [parts] { parts->delegate->checkForUpdates(true); }, askWithMessageBox,
+        [parts] { return parts->conflict ? parts->conflict->holding() : ShortcutHolding{}; }});
     p.settingsLink = std::make_unique<AppWindowsSettingsLink>(*p.windows);
 
     SessionFacts session{[parts] { return parts->loginItem.enabled(); },
@@ -288,6 +293,11 @@ void Application::buildShell()
         x.compositor,
         *p.hookControl, *p.windows, *p.settingsLink, *p.vendor, p.update->checker, p.loginLaunch,
         [this] { announceReady(); }});
+    if (p.x11)
+        p.conflict = std::make_unique<ShortcutConflict>(ShortcutConflictDeps{
+            p.store, *p.x11, *p.windows, [parts] { return parts->delegate ? &parts->delegate->menu().tray() : nullptr; }});
+    if (p.conflict)
+        p.conflictConsent = p.windows->settingsChanged.subscribe([c = p.conflict.get()] { c->consentChanged(); });
 }
 
 // Without the socket the switcher still works; scripts and a second launch cannot reach it.
@@ -329,12 +339,10 @@ void Application::announceReady()
         std::fflush(stdout);
         return;
     }
-    X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
-    if (hook && !hook->mainShortcutHeld()) {
-        std::printf("zumo: waiting - another program holds the switcher's shortcut; it opens once "
-                    "that program lets go\n");
-        std::fflush(stdout);
-    }
+    // Who holds a taken shortcut goes to standard error, the log and the tray; the question
+    // whether to free it waits until the launch is over.
+    if (d->conflict)
+        d->dispatcher.post([conflict = d->conflict.get()] { conflict->check(); });
     whenReady([] {
         std::printf("zumo: switcher ready - hold Alt and press Tab\n");
         std::fflush(stdout);
@@ -372,6 +380,8 @@ void Application::shutdown()
         d->tap->stop();
     // Entry builds, captures and snaps use the parts about to go.
     d->dispatcher.finishBackground();
+    if (d->conflict)
+        d->conflict->giveBack();
     d->store.flush();
     if (d->log)
         d->log->drain();

@@ -43,7 +43,8 @@ const char* const Usage =
     "  --check-updates ask the running Zumo to check for a new version now, as its menu does\n"
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
     "  --next, --prev  on Wayland: what the compositor's Alt+Tab (Alt+Shift+Tab) binding runs\n"
-    "  --print-config COMPOSITOR  print the binding lines for sway, labwc, hyprland or river\n"
+    "  --print-config COMPOSITOR  print the lines that start Zumo and bind Alt+Tab, for sway,\n"
+    "                  wayfire, labwc, hyprland or river\n"
     "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
     "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
     "\n"
@@ -135,7 +136,7 @@ int printConfig(const char* compositor)
 {
     const std::optional<QString> lines = zumo::wayland::bindingLines(QString::fromUtf8(compositor));
     if (!lines) {
-        std::fprintf(stderr, "zumo: --print-config takes sway, labwc, hyprland or river\n");
+        std::fprintf(stderr, "zumo: --print-config takes sway, wayfire, labwc, hyprland or river\n");
         return 2;
     }
     std::fputs(qPrintable(*lines), stdout);

@@ -49,14 +49,25 @@ void applyBool(bool& field, const QJsonObject& doc, const char* key)
         field = v.toDouble() >= 1;  // NaN compares false: not paused
 }
 
-// The first `limit` grapheme clusters, so a cut never splits an emoji or an accented letter.
+// Room for the longest emoji sequences in use (a family is 11 code units), not for one
+// "character" made of thousands of combining marks that every show would have to lay out.
+constexpr int MaxUnitsPerCharacter = 16;
+
+// The first `limit` grapheme clusters, so a cut never splits an emoji or an accented letter;
+// also no more than MaxUnitsPerCharacter code units per allowed character, cut before the
+// cluster that would pass them.
 QString firstCharacters(const QString& text, int limit)
 {
+    const qsizetype maxUnits = qsizetype(limit) * MaxUnitsPerCharacter;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     int count = 0;
+    qsizetype kept = 0;
     for (qsizetype at = finder.toNextBoundary(); at != -1; at = finder.toNextBoundary()) {
+        if (at > maxUnits)
+            return text.left(kept);
         if (++count == limit)
             return text.left(at);
+        kept = at;
     }
     return text;
 }

@@ -206,9 +206,15 @@ void TrayIcon::setVisible(bool visible)
     }
     if (m_tray)
         return;
-    if (!QSystemTrayIcon::isSystemTrayAvailable() && !std::exchange(m_loggedNoTray, true))
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!available && !std::exchange(m_loggedNoTray, true))
         appLog(QStringLiteral("no system tray is available: Zumo's icon is not shown until one starts; "
                               "starting zumo again opens its Settings"));
+    // Without a StatusNotifier host Qt falls back to X11 tray embedding, which only its xcb
+    // platform has (elsewhere it warns of a missing signal and never shows): the icon is made
+    // at a later update, once a host is there.
+    if (!available && QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
     m_tray = std::make_unique<QSystemTrayIcon>(trayImage(m_look));
     m_tray->setToolTip(m_look.tooltip);
     m_tray->setContextMenu(&m_menu);
@@ -218,6 +224,16 @@ void TrayIcon::setVisible(bool visible)
             m_menu.popup(QCursor::pos());
     });
     m_tray->show();
+}
+
+} // namespace zumo
+
+namespace zumo {
+
+void TrayIcon::showNotice(const QString& title, const QString& text)
+{
+    if (m_tray)
+        m_tray->showMessage(title, text, QSystemTrayIcon::Warning);
 }
 
 } // namespace zumo

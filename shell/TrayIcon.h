@@ -33,6 +33,9 @@ public:
     void setVisible(bool visible);
     bool visible() const { return m_tray != nullptr; }
 
+    // A passing message from the icon (a balloon or a desktop notification); nothing without a tray.
+    void showNotice(const QString& title, const QString& text);
+
     QMenu& menu() { return m_menu; }
     const TrayLook& look() const { return m_look; }
     // The status line in the header row.

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPalette>
 #include <QRegularExpression>
+#include <QSet>
 #include <QScreen>
 #include <QSysInfo>
 #include <QTimeZone>
@@ -83,19 +84,23 @@ QString keyboardLayout(const QString& root)
     return layout.isEmpty() ? QString() : QStringLiteral("xkb:") + layout;
 }
 
-// The logical CPUs of one kind on a hybrid processor ("0-7,16"); nothing on other machines.
-std::optional<int> countCpuList(const QString& path)
+// The CPU numbers of a sysfs list such as "0-7,16"; ranges past any real machine are refused.
+std::optional<QList<int>> cpuList(const QString& path)
 {
     const QString list = readText(path);
     if (list.isEmpty())
         return std::nullopt;
-    int count = 0;
+    QList<int> cpus;
     for (const QString& range : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList ends = range.split(QLatin1Char('-'));
         const int first = ends.first().toInt();
-        count += ends.size() == 2 ? ends.last().toInt() - first + 1 : 1;
+        const int last = ends.size() == 2 ? ends.last().toInt() : first;
+        if (first < 0 || last < first || last > 65535)
+            return std::nullopt;
+        for (int cpu = first; cpu <= last; ++cpu)
+            cpus.append(cpu);
     }
-    return count;
+    return cpus;
 }
 
 void readScreens(DeviceFacts& f)
@@ -124,7 +129,7 @@ void readLocale(DeviceFacts& f)
     const QStringList languages = locale.uiLanguages();
     f.locale = locale.name();
     f.language = languages.isEmpty() ? QString() : languages.first();
-    f.languagesCount = int(languages.size());
+    f.languagesCount = countLanguages(languages);
     f.timezone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
     f.region = QLocale::territoryToCode(locale.territory());
     f.metric = locale.measurementSystem() == QLocale::MetricSystem;
@@ -150,8 +155,8 @@ void readMachine(DeviceFacts& f, const QString& root)
         f.uptimeSec = info.uptime;
     }
     f.laptop = isPortableChassis(root);
-    f.perfCores = countCpuList(root + QStringLiteral("sys/devices/cpu_core/cpus"));
-    f.efficiencyCores = countCpuList(root + QStringLiteral("sys/devices/cpu_atom/cpus"));
+    f.perfCores = countPhysicalCores(root, root + QStringLiteral("sys/devices/cpu_core/cpus"));
+    f.efficiencyCores = countPhysicalCores(root, root + QStringLiteral("sys/devices/cpu_atom/cpus"));
 }
 
 void readStorage(DeviceFacts& f, const QString& root)
@@ -176,6 +181,31 @@ std::optional<qint64> memAvailable(const QByteArray& meminfo)
     if (!m.hasMatch())
         return std::nullopt;
     return m.captured(1).toLongLong() * 1024;
+}
+
+std::optional<int> countPhysicalCores(const QString& root, const QString& cpuListPath)
+{
+    const std::optional<QList<int>> cpus = cpuList(cpuListPath);
+    if (!cpus || cpus->isEmpty())
+        return std::nullopt;
+    QSet<QString> cores;
+    for (const int cpu : *cpus) {
+        const QString topology = root + QStringLiteral("sys/devices/system/cpu/cpu%1/topology/").arg(cpu);
+        const auto package = readNumber(topology + QStringLiteral("physical_package_id"));
+        const auto core = readNumber(topology + QStringLiteral("core_id"));
+        cores.insert(package && core ? QStringLiteral("%1/%2").arg(*package).arg(*core)
+                                     : QStringLiteral("cpu%1").arg(cpu));
+    }
+    return int(cores.size());
+}
+
+int countLanguages(const QStringList& uiLanguages)
+{
+    QSet<QString> codes;
+    for (const QString& language : uiLanguages)
+        codes.insert(language.section(QRegularExpression(QStringLiteral("[-_]")), 0, 0).toLower());
+    codes.remove(QString());
+    return int(codes.size());
 }
 
 std::optional<BatteryFacts> readBattery(const QString& dir)

@@ -65,6 +65,13 @@ struct SessionCounts {
 // Reads the facts of this machine. root replaces "/" for the /proc and /sys files (tests).
 // Cheap: no process is started and no folder is walked, so it may run on the main thread.
 DeviceFacts readDeviceFacts(const QString& root = QStringLiteral("/"));
+// The physical cores among the logical CPUs of a list such as "0-7,16" (sysfs cpu list syntax):
+// distinct (package, core) pairs from each CPU's topology below root; a CPU without readable
+// topology counts as a core of its own. Nothing when the list file is missing or empty.
+std::optional<int> countPhysicalCores(const QString& root, const QString& cpuListPath);
+// The distinct preferred languages in a list like QLocale::uiLanguages() gives, which names a
+// language in several spellings ("de-DE", "de_DE", "de"): counted by language code.
+int countLanguages(const QStringList& uiLanguages);
 // The battery from a power_supply class folder: the first entry of type "Battery"; the AC
 // state from any "Mains" entry that is online.
 std::optional<BatteryFacts> readBattery(const QString& powerSupplyDir);

@@ -14,6 +14,7 @@
 #include "platform/AppVersion.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/SignalStack.h"
 
 namespace zumo {
 namespace {
@@ -23,8 +24,6 @@ constexpr int MaxFrames = 64;
 constexpr char FatalHeader[] = "fatal signal, backtrace:\n";
 
 int g_crashFd = -1;
-// A stack overflow leaves no room on the thread's own stack for the handler.
-alignas(16) char g_altStack[256 * 1024];
 
 void writeAll(const char* data, size_t size)
 {
@@ -92,10 +91,9 @@ std::string exceptionDescription()
 
 void installSignalHandlers()
 {
-    stack_t stack {};
-    stack.ss_sp = g_altStack;
-    stack.ss_size = sizeof g_altStack;
-    ::sigaltstack(&stack, nullptr);
+    // A stack overflow leaves no room on the thread's own stack for the handler; the workers
+    // take theirs when they start (platform/SignalStack.h).
+    giveThreadSignalStack();
     for (const int sig : FatalSignals) {
         struct sigaction action {};
         action.sa_handler = onFatalSignal;

@@ -10,6 +10,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Log.h"
+#include "platform/SignalStack.h"
 
 namespace zumo {
 namespace {
@@ -77,7 +78,10 @@ struct EventLog::Impl {
 EventLog::EventLog(QString directory, const Clock& clock)
     : d(std::make_unique<Impl>(std::move(directory), clock))
 {
-    d->worker = std::thread([impl = d.get()] { impl->run(); });
+    d->worker = std::thread([impl = d.get()] {
+        giveThreadSignalStack();
+        impl->run();
+    });
 }
 
 EventLog::~EventLog()

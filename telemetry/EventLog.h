@@ -42,8 +42,11 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// The message with every line break and control character written as an escape (\n, \r, \t,
+// \u001b), so text from outside (a server's version string) cannot start a line of its own.
+QString escapeLogText(const QString& message);
 // One log line: the moment in UTC as ISO 8601 with second precision and a Z, one space, the
-// message, a line feed; e.g. "2026-03-05T14:03:07Z start\n".
+// escaped message, a line feed; e.g. "2026-03-05T14:03:07Z start\n".
 QByteArray formatLogLine(const QDateTime& moment, const QString& message);
 
 // Appends line to the file at path (created 0600, never through a symbolic link), then trims the

@@ -62,12 +62,32 @@ void replaceWith(const QByteArray& path, const QByteArray& tail)
 
 } // namespace
 
+QString escapeLogText(const QString& message)
+{
+    QString out;
+    out.reserve(message.size());
+    for (const QChar c : message) {
+        const char16_t u = c.unicode();
+        if (u == u'\n')
+            out += QLatin1String("\\n");
+        else if (u == u'\r')
+            out += QLatin1String("\\r");
+        else if (u == u'\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x20 || u == 0x7f || u == 0x85 || u == 0x2028 || u == 0x2029)
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 QByteArray formatLogLine(const QDateTime& moment, const QString& message)
 {
     // Qt::ISODate drops the milliseconds and writes a UTC moment with a Z.
     QString line = moment.toUTC().toString(Qt::ISODate);
     line += QLatin1Char(' ');
-    line += message;
+    line += escapeLogText(message);
     line += QLatin1Char('\n');
     return line.toUtf8();
 }

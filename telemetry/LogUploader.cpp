@@ -1,8 +1,10 @@
 // The "logs" event: gate, tails, signature, send.
 #include "telemetry/LogUploader.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include "platform/Dispatch.h"
 #include "remote/RemoteConfig.h"
@@ -35,16 +37,24 @@ QJsonObject logUploadProperties(const QString& logDir, const RedactionFacts& fac
 
 QString logSignature(const QJsonObject& properties)
 {
-    return QStringLiteral("%1-%2-%3")
-        .arg(properties.value(QStringLiteral("log")).toString().toUtf8().size())
-        .arg(properties.value(QStringLiteral("crash")).toString().toUtf8().size())
-        .arg(properties.value(QStringLiteral("reports")).toArray().size());
+    // Past the tail size every upload is as long as the last: the lengths alone would stop
+    // uploads for good, so a digest of the contents tells a change.
+    const QByteArray log = properties.value(QStringLiteral("log")).toString().toUtf8();
+    const QByteArray crash = properties.value(QStringLiteral("crash")).toString().toUtf8();
+    const QJsonArray reports = properties.value(QStringLiteral("reports")).toArray();
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    digest.addData(QJsonDocument(properties).toJson(QJsonDocument::Compact));
+    return QStringLiteral("%1-%2-%3-%4")
+        .arg(log.size())
+        .arg(crash.size())
+        .arg(reports.size())
+        .arg(QString::fromLatin1(digest.result().toHex().left(32)));
 }
 
 LogUploader::LogUploader(EventSender& sender, SettingsStore& store, Dispatcher& dispatcher, QString logDir,
-                         std::function<void()> drainLog, RedactionFacts facts)
+                         std::function<void()> drainLog, RedactionFacts facts, QString reportsSource)
     : m_sender(sender), m_store(store), m_dispatcher(dispatcher), m_logDir(std::move(logDir)),
-      m_drainLog(std::move(drainLog)), m_facts(std::move(facts))
+      m_drainLog(std::move(drainLog)), m_facts(std::move(facts)), m_reportsSource(std::move(reportsSource))
 {
 }
 
@@ -61,6 +71,7 @@ void LogUploader::upload(bool wait)
 {
     if (m_drainLog)
         m_drainLog();
+    collectCrashReports(m_reportsSource, m_logDir, DiagnosticsSetup{}.processName);
     const QJsonObject properties = logUploadProperties(m_logDir, m_facts);
     const QString signature = logSignature(properties);
     const QJsonValue last = m_store.value(SignatureKey);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+#include "telemetry/Diagnostics.h"
 #include "telemetry/Redact.h"
 
 namespace zumo {
@@ -22,15 +23,19 @@ inline constexpr int ReportsUploaded = 3;
 // {"log", "crash", "reports"}: the redacted tails of "events.log", "crash.log" and the last
 // three files of "reports" by name.
 QJsonObject logUploadProperties(const QString& logDir, const RedactionFacts& facts);
-// "<UTF-8 bytes of log>-<UTF-8 bytes of crash>-<number of reports>", e.g. "812-0-2".
+// "<UTF-8 bytes of log>-<UTF-8 bytes of crash>-<number of reports>-<digest of all three>", e.g.
+// "812-0-2-9f86d081884c7d659a2feaa0c55ad015": equal only when the contents are.
 QString logSignature(const QJsonObject& properties);
 
 class LogUploader {
 public:
     // drainLog returns once every log line queued so far is written. All references must outlive
     // the uploader and the background work it starts.
+    // reportsSource: where system crash reports are collected from before each read, so an
+    // upload never misses a report the collector at start had not copied yet.
     LogUploader(EventSender& sender, SettingsStore& store, Dispatcher& dispatcher, QString logDir,
-                std::function<void()> drainLog, RedactionFacts facts = systemRedactionFacts());
+                std::function<void()> drainLog, RedactionFacts facts = systemRedactionFacts(),
+                QString reportsSource = configuredReportSource());
 
     // Not forced: reads and sends in the background. Forced (at quit): on the calling thread,
     // waiting for the answer at most two seconds. Nothing without consent, while telemetry or log
@@ -47,6 +52,7 @@ private:
     QString m_logDir;
     std::function<void()> m_drainLog;
     RedactionFacts m_facts;
+    QString m_reportsSource;
 };
 
 } // namespace zumo

@@ -21,7 +21,7 @@ SettingsWindow& AppWindows::settingsWindow()
         return *m_settings;
     m_settings = std::make_unique<SettingsWindow>(
         SettingsWindowDeps{d.store, d.settings, d.slots, d.permissions, d.loginItem, d.tapActive,
-                           d.takenShortcuts, d.checkUpdates, d.ask});
+                           d.takenShortcuts, d.checkUpdates, d.ask, d.holding});
     m_settings->onHidden = [this] { showHiddenApps(); };
     m_settings->onStats = [this] { showStatistics(); };
     m_settingsChanged = m_settings->changed.subscribe([this] { settingsChanged.notify(); });

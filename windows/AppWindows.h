@@ -41,6 +41,7 @@ struct AppWindowsDeps {
     std::function<std::vector<HookShortcut>()> takenShortcuts;
     std::function<void()> checkUpdates;
     Ask ask = askWithMessageBox;
+    std::function<ShortcutHolding()> holding;
 };
 
 class AppWindows {

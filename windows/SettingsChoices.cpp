@@ -97,7 +97,8 @@ QString shortcutTitle(const HookShortcut& shortcut)
     return modifierTitle(shortcut.mask).remove(QLatin1Char(' ')) + QLatin1Char('+') + keyTitle(shortcut.key);
 }
 
-StatusLine keyboardStatus(bool trusted, bool watching, const std::vector<HookShortcut>& taken)
+StatusLine keyboardStatus(bool trusted, bool watching, const std::vector<HookShortcut>& taken,
+                          const ShortcutHolding& holding)
 {
     if (!trusted)
         return {QStringLiteral("● Not available"), Tone::bad,
@@ -110,6 +111,9 @@ StatusLine keyboardStatus(bool trusted, bool watching, const std::vector<HookSho
     QStringList names;
     for (const HookShortcut& shortcut : taken)
         names << shortcutTitle(shortcut);
+    if (!holding.holder.isEmpty())
+        return {QStringLiteral("● Partly: %1 held by %2").arg(names.join(QStringLiteral(", ")), holding.holder),
+                Tone::bad, holding.advice};
     return {QStringLiteral("● Partly: %1 held by another program").arg(names.join(QStringLiteral(", "))),
             Tone::bad,
             QStringLiteral("Free the combination in your desktop's keyboard settings, or choose another "

@@ -44,9 +44,17 @@ struct StatusLine {
     bool operator==(const StatusLine&) const = default;
 };
 
+// Who holds the taken shortcuts ("Marco") and how the user frees them there; empty when unknown.
+struct ShortcutHolding {
+    QString holder;
+    QString advice;
+    bool canFree = false;  // Zumo can take the shortcuts from it while it runs, with consent
+};
+
 // Keyboard access: the display is open (trusted), the hook watches the keyboard, and none of
-// the shortcuts is held by another program.
-StatusLine keyboardStatus(bool trusted, bool watching, const std::vector<HookShortcut>& taken);
+// the shortcuts is held by another program (named by `holding` when known).
+StatusLine keyboardStatus(bool trusted, bool watching, const std::vector<HookShortcut>& taken,
+                          const ShortcutHolding& holding = {});
 // Window capture for previews.
 StatusLine captureStatus(bool granted);
 

@@ -236,6 +236,10 @@ QWidget* SettingsWindow::buildGeneralTab()
     m_keyboardStatus->setObjectName(QStringLiteral("keyboardStatus"));
     form.addRow(QStringLiteral("Keyboard:"), {m_keyboardStatus});
     m_keyboardNote = form.addNote({});
+    m_keyboardNote->setTextInteractionFlags(Qt::TextSelectableByMouse);  // the command to copy
+    m_freeBox = addCheck(QStringLiteral("freeShortcutsFromWindowManager"), false,
+                         QStringLiteral("Take it from the window manager while Zumo runs"));
+    form.addRow({}, {m_freeBox});
     if (d.loginItem) {
         m_loginBox = new QCheckBox(QStringLiteral("Launch at login"), page);
         m_loginBox->setObjectName(QStringLiteral("loginItem"));
@@ -345,7 +349,9 @@ void SettingsWindow::loadStatus()
     const bool watching = d.tapActive && d.tapActive();
     const std::vector<HookShortcut> taken =
         d.takenShortcuts ? d.takenShortcuts() : std::vector<HookShortcut>{};
-    const StatusLine keyboard = keyboardStatus(trusted, watching, taken);
+    const ShortcutHolding holding = d.holding ? d.holding() : ShortcutHolding{};
+    const StatusLine keyboard = keyboardStatus(trusted, watching, taken, taken.empty() ? ShortcutHolding{} : holding);
+    m_freeBox->setVisible(holding.canFree);
     setStatus(m_keyboardStatus, keyboard);
     m_keyboardNote->setText(keyboard.note);
     m_keyboardNote->setVisible(!keyboard.note.isEmpty());

@@ -12,6 +12,7 @@
 #include "platform/KeyboardHook.h"
 #include "platform/Listeners.h"
 #include "windows/Ask.h"
+#include "windows/SettingsChoices.h"
 
 class QCheckBox;
 class QComboBox;
@@ -41,6 +42,7 @@ struct SettingsWindowDeps {
     std::function<std::vector<HookShortcut>()> takenShortcuts; // shortcuts another program holds
     std::function<void()> checkUpdates; // "Check for Updates…" is left out without one
     Ask ask = askWithMessageBox;
+    std::function<ShortcutHolding()> holding; // who holds the taken shortcuts; unknown without one
 };
 
 class SettingsWindow final : public QWidget {
@@ -88,6 +90,7 @@ class SettingsWindow final : public QWidget {
     QTabWidget* m_tabs = nullptr;
     QLabel* m_keyboardStatus = nullptr;
     QLabel* m_keyboardNote = nullptr;
+    QCheckBox* m_freeBox = nullptr;  // shown where the window manager holds a shortcut Zumo can free
     QLabel* m_captureStatus = nullptr;
     QLabel* m_captureNote = nullptr;
     std::optional<bool> m_shownCapture;

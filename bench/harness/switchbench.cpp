@@ -67,6 +67,7 @@ struct Result {
     int taps = 0;
     double idleCpuPercent = -1;
     double rssMb = -1;
+    double pssMb = -1;
 };
 
 double median(std::vector<double> values)
@@ -451,14 +452,27 @@ long cpuTicks(pid_t pid)
     return utime + stime;
 }
 
+// One "Name:   N kB" line of a /proc file of pid, in MB; -1 when it cannot be read.
+double procMb(pid_t pid, const char* file, const std::string& name)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(name, 0) == 0)
+            return std::stod(line.substr(name.size())) / 1024.0;
+    return -1;
+}
+
 double rssMb(pid_t pid)
 {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return -1;
+    return procMb(pid, "status", "VmRSS:");
+}
+
+// The proportional share: shared libraries count once per process that maps them, so a
+// Qt program is not charged the whole of Qt that others also use.
+double pssMb(pid_t pid)
+{
+    return procMb(pid, "smaps_rollup", "Pss:");
 }
 
 bool waitReady(Desk& desk, pid_t pid)
@@ -582,14 +596,15 @@ void measureSize(Desk& desk, const Options& o, int count, Result& result)
             timedSwitch(desk, ignored);
         }
         result.rssMb = rssMb(pid);
+        result.pssMb = pssMb(pid);
         if (o.idleSeconds > 0) {
             const long before = cpuTicks(pid);
             desk.waitUntil(Clock::now() + std::chrono::seconds(o.idleSeconds), [] { return false; });
             const long after = cpuTicks(pid);
             result.idleCpuPercent = 100.0 * double(after - before) / double(sysconf(_SC_CLK_TCK)) / o.idleSeconds;
         }
-        std::printf("%-8s resident after %d switches: %.1f MB, idle CPU over %d s: %.3f %%\n", o.name.c_str(),
-                    o.switches, result.rssMb, o.idleSeconds, result.idleCpuPercent);
+        std::printf("%-8s resident after %d switches: %.1f MB (proportional %.1f MB), idle CPU over %d s: %.3f %%\n",
+                    o.name.c_str(), o.switches, result.rssMb, result.pssMb, o.idleSeconds, result.idleCpuPercent);
     }
     stopCompetitor(pid);
     desk.closeWindows(windows);
@@ -611,7 +626,7 @@ void writeJson(const Options& o, const Result& r)
     }
     out << "  ],\n  \"taps\": " << r.taps << ", \"taps_switched\": " << r.tapsSwitched
         << ", \"taps_panel_shown\": " << r.tapsShown << ",\n  \"idle_cpu_percent\": " << r.idleCpuPercent
-        << ", \"rss_mb_after_switches\": " << r.rssMb << "\n}\n";
+        << ", \"rss_mb_after_switches\": " << r.rssMb << ", \"pss_mb_after_switches\": " << r.pssMb << "\n}\n";
 }
 
 } // namespace

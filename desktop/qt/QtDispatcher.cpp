@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <cmath>
 
+#include "platform/SignalStack.h"
+
 namespace zumo {
 
 QtDispatcher::QtDispatcher()
@@ -76,7 +78,12 @@ void QtDispatcher::background(Quality quality, std::function<void()> fn)
     case Quality::Default: priority = 1; break;
     case Quality::Utility: priority = 0; break;
     }
-    m_pool.start(std::move(fn), priority);
+    m_pool.start(
+        [fn = std::move(fn)] {
+            giveThreadSignalStack();
+            fn();
+        },
+        priority);
 }
 
 } // namespace zumo

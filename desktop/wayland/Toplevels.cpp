@@ -16,7 +16,11 @@ constexpr Pid FirstAppPid = 0x40000000;
 struct Toplevels::Handle {
     Toplevels* owner = nullptr;
     zwlr_foreign_toplevel_handle_v1* handle = nullptr;
-    Toplevel pending;  // changes since the last "done"
+    // The state as of its last "done", the only one published: the compositor sends the
+    // states of several windows before their "done"s, and a window's activation read early
+    // from pending would look old by its own "done" and never move it to the front.
+    Toplevel current;
+    Toplevel pending;  // current with the changes since
     bool announced = false;
 };
 
@@ -148,7 +152,7 @@ void Toplevels::added(zwlr_foreign_toplevel_handle_v1* handle)
     auto h = std::make_unique<Handle>();
     h->owner = this;
     h->handle = handle;
-    h->pending.id = m_nextId++;
+    h->pending.id = h->current.id = m_nextId++;
     zwlr_foreign_toplevel_handle_v1_add_listener(handle, &handleListener, h.get());
     m_handles.push_back(std::move(h));
 }
@@ -156,17 +160,16 @@ void Toplevels::added(zwlr_foreign_toplevel_handle_v1* handle)
 void Toplevels::done(Handle& h)
 {
     h.pending.pid = pidFor(h.pending.appId);
-    const auto before = snapshot();
-    const Toplevel* old = before->find(h.pending.id);
-    const bool newlyActive = h.pending.activated && !(old && old->activated);
+    const bool newlyActive = h.pending.activated && !(h.announced && h.current.activated);
+    h.current = h.pending;
     if (!h.announced)
-        m_order.push_back(h.pending.id);
+        m_order.push_back(h.current.id);
     h.announced = true;
     if (newlyActive)
-        noteActivated(m_order, h.pending.id);
+        noteActivated(m_order, h.current.id);
     publish();
     if (newlyActive)
-        activated.notify(h.pending);
+        activated.notify(h.current);
 }
 
 void Toplevels::closed(Handle& h)
@@ -182,9 +185,9 @@ void Toplevels::publish()
 {
     auto next = std::make_shared<ToplevelSnapshot>();
     for (std::uint32_t id : m_order) {
-        auto it = std::find_if(m_handles.begin(), m_handles.end(), [id](const auto& h) { return h->pending.id == id; });
+        auto it = std::find_if(m_handles.begin(), m_handles.end(), [id](const auto& h) { return h->current.id == id; });
         if (it != m_handles.end())
-            next->windows.push_back((*it)->pending);
+            next->windows.push_back((*it)->current);
     }
     std::lock_guard lock(m_mutex);
     m_snapshot = std::move(next);

@@ -2,6 +2,7 @@
 #include "desktop/wayland/WaylandKeyboardHook.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <xkbcommon/xkbcommon.h>
 
 #include "platform/KeyCodes.h"
@@ -21,7 +22,8 @@ WaylandKeyboardHook::~WaylandKeyboardHook()
 {
     m_connection.setKeyboardListener(nullptr);
     xkb_state_unref(m_state);
-    xkb_keymap_unref(m_keymap);
+    for (const auto& known : m_keymaps)
+        xkb_keymap_unref(known.second);
     xkb_context_unref(m_context);
 }
 
@@ -86,16 +88,26 @@ void WaylandKeyboardHook::deliver(const KeyEvent& event)
 
 void WaylandKeyboardHook::keymap(const QByteArray& text)
 {
-    xkb_keymap* keymap = xkb_keymap_new_from_string(m_context, text.constData(), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                    XKB_KEYMAP_COMPILE_NO_FLAGS);
-    if (!keymap) {
-        appLog(QStringLiteral("the compositor's keymap could not be read; the panel's keys stay unknown"));
-        return;
+    // The compositor sends the keymap again each time another keyboard types (a second keyboard,
+    // a virtual one), often the same text: compiling it costs milliseconds, right before the
+    // keys and the binding that follow it.
+    auto known = std::find_if(m_keymaps.begin(), m_keymaps.end(), [&text](const auto& k) { return k.first == text; });
+    if (known == m_keymaps.end()) {
+        xkb_keymap* compiled = xkb_keymap_new_from_string(m_context, text.constData(), XKB_KEYMAP_FORMAT_TEXT_V1,
+                                                          XKB_KEYMAP_COMPILE_NO_FLAGS);
+        if (!compiled) {
+            appLog(QStringLiteral("the compositor's keymap could not be read; the panel's keys stay unknown"));
+            return;
+        }
+        if (m_keymaps.size() == KeptKeymaps) {
+            xkb_keymap_unref(m_keymaps.front().second);
+            m_keymaps.erase(m_keymaps.begin());
+        }
+        known = m_keymaps.insert(m_keymaps.end(), {text, compiled});
     }
     xkb_state_unref(m_state);
-    xkb_keymap_unref(m_keymap);
-    m_keymap = keymap;
-    m_state = xkb_state_new(keymap);
+    m_keymap = known->second;
+    m_state = xkb_state_new(m_keymap);
 }
 
 void WaylandKeyboardHook::entered(wl_surface* surface)

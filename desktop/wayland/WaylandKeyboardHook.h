@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/KeyboardHook.h"
@@ -69,7 +70,10 @@ private:
     bool m_capturing = false;
     bool m_focused = false;  // the overlay has the keyboard
     xkb_context* m_context = nullptr;
-    xkb_keymap* m_keymap = nullptr;
+    xkb_keymap* m_keymap = nullptr;  // one of m_keymaps
+    // The keymaps last received, compiled, oldest first.
+    static constexpr std::size_t KeptKeymaps = 4;
+    std::vector<std::pair<QByteArray, xkb_keymap*>> m_keymaps;
     xkb_state* m_state = nullptr;
     QObject m_posted;  // ends posted deliveries with the hook
 };

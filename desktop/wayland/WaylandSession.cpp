@@ -43,20 +43,36 @@ std::optional<QString> missingProtocolsMessage(bool toplevels, bool layerShell, 
 std::optional<QString> bindingLines(const QString& compositor)
 {
     const QString name = compositor.toLower();
+    // Each with the line that starts Zumo at login: these compositors run no XDG autostart
+    // entries, and --login is what that entry does (a plain `zumo` opens Settings every time).
     if (name == QLatin1String("sway"))
-        return QStringLiteral("bindsym Mod1+Tab exec zumo-trigger next\n"
+        return QStringLiteral("exec zumo --login\n"
+                              "bindsym Mod1+Tab exec zumo-trigger next\n"
                               "bindsym Mod1+Shift+Tab exec zumo-trigger prev\n"
                               "# Faster, with no process started per press, instead of the two lines above:\n"
                               "# bindsym Mod1+Tab nop zumo next\n"
                               "# bindsym Mod1+Shift+Tab nop zumo prev\n");
+    if (name == QLatin1String("wayfire"))
+        return QStringLiteral("# In ~/.config/wayfire.ini, with command and autostart in [core] plugins and the\n"
+                              "# switcher plugin removed there (it takes Alt+Tab too):\n"
+                              "[command]\n"
+                              "binding_zumo_next = <alt> KEY_TAB\n"
+                              "command_zumo_next = zumo-trigger next\n"
+                              "binding_zumo_prev = <alt> <shift> KEY_TAB\n"
+                              "command_zumo_prev = zumo-trigger prev\n"
+                              "[autostart]\n"
+                              "zumo = zumo --login\n");
     if (name == QLatin1String("labwc"))
-        return QStringLiteral("<keybind key=\"A-Tab\"><action name=\"Execute\" command=\"zumo-trigger next\"/></keybind>\n"
+        return QStringLiteral("<!-- rc.xml; and the line \"zumo --login &\" in ~/.config/labwc/autostart -->\n"
+                              "<keybind key=\"A-Tab\"><action name=\"Execute\" command=\"zumo-trigger next\"/></keybind>\n"
                               "<keybind key=\"A-S-Tab\"><action name=\"Execute\" command=\"zumo-trigger prev\"/></keybind>\n");
     if (name == QLatin1String("hyprland"))
-        return QStringLiteral("bind = ALT, Tab, exec, zumo-trigger next\n"
+        return QStringLiteral("exec-once = zumo --login\n"
+                              "bind = ALT, Tab, exec, zumo-trigger next\n"
                               "bind = ALT SHIFT, Tab, exec, zumo-trigger prev\n");
     if (name == QLatin1String("river"))
-        return QStringLiteral("riverctl map normal Alt Tab spawn 'zumo-trigger next'\n"
+        return QStringLiteral("riverctl spawn 'zumo --login'\n"
+                              "riverctl map normal Alt Tab spawn 'zumo-trigger next'\n"
                               "riverctl map normal Alt+Shift Tab spawn 'zumo-trigger prev'\n");
     return std::nullopt;
 }

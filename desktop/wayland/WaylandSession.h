@@ -19,8 +19,8 @@ Backend chooseBackend(const QByteArray& forced, const QByteArray& waylandDisplay
 // named by XDG_CURRENT_DESKTOP, and what the user can do.
 std::optional<QString> missingProtocolsMessage(bool toplevels, bool layerShell, const QString& currentDesktop);
 
-// The configuration lines that make the compositor's Alt+Tab reach Zumo, for "sway", "labwc",
-// "hyprland" or "river"; nothing for another name.
+// The configuration lines that start Zumo at login and make the compositor's Alt+Tab reach it,
+// for "sway", "wayfire", "labwc", "hyprland" or "river"; nothing for another name.
 std::optional<QString> bindingLines(const QString& compositor);
 
 } // namespace zumo::wayland

@@ -84,6 +84,13 @@ void X11Actions::onMain(std::function<void()> fn)
     QMetaObject::invokeMethod(&m_context, std::move(fn), Qt::QueuedConnection);
 }
 
+std::uint32_t X11Actions::actionTime() const
+{
+    // The key or click the request answers, never the last time seen on some connection: marco
+    // refuses an activation older than the user's last click in the window in front.
+    return m_inputs ? userActionTime(m_inputs(), m_now()) : XCB_CURRENT_TIME;
+}
+
 Pid X11Actions::ownerOf(std::uint32_t window) const
 {
     auto snapshot = m_model.snapshot();
@@ -168,11 +175,12 @@ bool X11Actions::sendActive(std::uint32_t window)
         raiseAndFocus(window);
         return true;
     }
+    const std::uint32_t time = actionTime();
     // Not every window manager follows a window to its desktop on activation, so go there first.
     if (const X11Window* w = snapshot->find(window);
         w && w->desktop && *w->desktop != AllDesktops && *w->desktop != snapshot->currentDesktop)
-        xcb_ewmh_request_change_current_desktop(x.ewmh(), x.screenNumber(), *w->desktop, x.lastTimestamp());
-    xcb_ewmh_request_change_active_window(x.ewmh(), x.screenNumber(), window, UserSource, x.lastTimestamp(),
+        xcb_ewmh_request_change_current_desktop(x.ewmh(), x.screenNumber(), *w->desktop, time);
+    xcb_ewmh_request_change_active_window(x.ewmh(), x.screenNumber(), window, UserSource, time,
                                           snapshot->active);
     x.flush();
     return true;
@@ -237,7 +245,7 @@ void X11Actions::close(std::uint32_t window)
         X11Connection& x = m_model.connection();
         if (!x.alive())
             return;
-        xcb_ewmh_request_close_window(x.ewmh(), x.screenNumber(), window, x.lastTimestamp(), UserSource);
+        xcb_ewmh_request_close_window(x.ewmh(), x.screenNumber(), window, actionTime(), UserSource);
         x.flush();
     });
 }

@@ -12,12 +12,15 @@
 #include <vector>
 
 #include "platform/Workspace.h"
+#include "desktop/x11/InputTime.h"
 
 namespace zumo::x11 {
 
 class X11WindowModel;
 
 using SteadyNow = std::function<std::chrono::steady_clock::time_point()>;
+// The user's latest key and button events, as far as this program read them.
+using InputStamps = std::function<std::vector<std::optional<InputStamp>>()>;
 
 // The last activation asked of the window manager. Activation on X11 is a request: the model
 // shows the new active window only once the window manager has acted and its _NET_ACTIVE_WINDOW
@@ -70,6 +73,9 @@ public:
     // window exposes what lies beneath it, and the window manager redraws all of that before it
     // gets to the focus change an activation made: what unmaps waits here.
     void afterAnswered(std::function<void()> fn, std::chrono::milliseconds cap);
+    // Where the requests find the time of the key or click that caused them (see
+    // userActionTime); without it they carry XCB_CURRENT_TIME. Main thread.
+    void setInputStamps(InputStamps stamps) { m_inputs = std::move(stamps); }
     // The clock the activations are stamped with.
     std::chrono::steady_clock::time_point now() const { return m_now(); }
 
@@ -87,9 +93,11 @@ private:
     void runAnswered();
     bool awaitingAnswer() const;
     Pid ownerOf(std::uint32_t window) const;
+    std::uint32_t actionTime() const;
 
     X11WindowModel& m_model;
     SteadyNow m_now;
+    InputStamps m_inputs;
     QObject m_context;  // lives on the main thread; queued work is delivered through it
     Subscription m_modelChanged;
     mutable std::mutex m_mutex;

@@ -178,7 +178,7 @@ void X11Connection::deliver(xcb_generic_event_t* event)
         reportError(*reinterpret_cast<xcb_generic_error_t*>(event));
         return;
     }
-    noteTime(*event);
+    noteInput(*event);
     if (!m_handler)
         return;
     // A copy: the handler may replace the handlers or destroy the connection.
@@ -186,22 +186,10 @@ void X11Connection::deliver(xcb_generic_event_t* event)
     handler(*event);
 }
 
-void X11Connection::noteTime(const xcb_generic_event_t& event)
+void X11Connection::noteInput(const xcb_generic_event_t& event)
 {
-    xcb_timestamp_t time = XCB_CURRENT_TIME;
-    switch (event.response_type & 0x7f) {
-    case XCB_PROPERTY_NOTIFY:
-        time = reinterpret_cast<const xcb_property_notify_event_t&>(event).time;
-        break;
-    case XCB_KEY_PRESS:
-    case XCB_KEY_RELEASE:
-        time = reinterpret_cast<const xcb_key_press_event_t&>(event).time;
-        break;
-    default:
-        return;
-    }
-    if (time != XCB_CURRENT_TIME)
-        m_lastTime.store(time, std::memory_order_relaxed);
+    if (auto time = inputEventTime(event, 0))
+        m_lastInput = InputStamp{*time, std::chrono::steady_clock::now()};
 }
 
 void X11Connection::reportError(const xcb_generic_error_t& error)

@@ -7,8 +7,11 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
+
+#include "desktop/x11/InputTime.h"
 
 class QSocketNotifier;
 
@@ -54,8 +57,8 @@ public:
     // One round trip, then pump(): every event the server sent before the call is handled.
     void roundTrip();
 
-    // The latest server time seen in an event; XCB_CURRENT_TIME before any.
-    xcb_timestamp_t lastTimestamp() const { return m_lastTime.load(std::memory_order_relaxed); }
+    // The latest key or button event read on this connection; none before any. Main thread.
+    std::optional<InputStamp> lastInput() const { return m_lastInput; }
     // A compositing manager owns _NET_WM_CM_S<screen> (translucent windows look right). One round trip.
     bool compositorRunning();
     // The Composite extension is present (windows can be captured off-screen).
@@ -66,7 +69,7 @@ public:
 private:
     X11Connection() = default;
     void deliver(xcb_generic_event_t* event);
-    void noteTime(const xcb_generic_event_t& event);
+    void noteInput(const xcb_generic_event_t& event);
     void reportError(const xcb_generic_error_t& error);
     void reportLoss();
 
@@ -84,7 +87,7 @@ private:
     // Expires with the connection, so a pump whose handler destroyed it stops touching it.
     std::shared_ptr<int> m_token = std::make_shared<int>(0);
     int m_pumpDepth = 0;
-    std::atomic<xcb_timestamp_t> m_lastTime{XCB_CURRENT_TIME};
+    std::optional<InputStamp> m_lastInput;
     bool m_reportedLoss = false;
     bool m_pumping = false;
 };

@@ -40,6 +40,12 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, WindowParts
     d.screens = std::make_unique<X11Screens>(*d.model);
     d.permissions = std::make_unique<X11Permissions>(d.connection.get());
     d.hook = std::make_unique<X11KeyboardHook>(dispatcher, d.connection->displayName());
+    d.qtInput = std::make_unique<QtInputTimes>();
+    // An activation carries the time of the key (the hook's) or the click (on the panel, Qt's)
+    // that caused it.
+    d.actions->setInputStamps([hook = d.hook.get(), qt = d.qtInput.get()] {
+        return std::vector<std::optional<InputStamp>>{hook->lastInput(), qt->last()};
+    });
     return desktop;
 }
 

@@ -48,6 +48,7 @@ struct X11Desktop {
     std::unique_ptr<x11::X11Screens> screens;
     std::unique_ptr<x11::X11Permissions> permissions;
     std::unique_ptr<X11KeyboardHook> hook;
+    std::unique_ptr<x11::QtInputTimes> qtInput;  // clicks on this program's own windows
 };
 
 } // namespace zumo

@@ -27,6 +27,9 @@ constexpr int MaxGrabAttempts = 10;
 constexpr double GrabRetrySeconds = 0.01;
 // No event says that another program let go of a key grab, so a taken shortcut is tried again.
 constexpr double RetakeSeconds = 0.5;
+// At a keymap change every client drops its key grabs and takes them again: a retry then could
+// win a key from its holder by timing alone, so retries keep away from it this long.
+constexpr double KeymapSettleSeconds = 1.5;
 // A safety net only: releases normally arrive as events.
 constexpr double KeymapPollSeconds = 0.1;
 
@@ -100,6 +103,7 @@ struct X11KeyboardHook::Impl {
     Dispatcher::TimerId retryTimer = 0;
     Dispatcher::TimerId pollTimer = 0;
     Dispatcher::TimerId retakeTimer = 0;
+    bool retakeOnTimer = true;  // off while the window manager is known to hold a taken shortcut
     Notifier<>* takenChanged = nullptr;
     std::uint64_t lastFlags = 0;
     // The modifiers as the last key event read from the server had them; unlike lastFlags, never
@@ -115,8 +119,9 @@ struct X11KeyboardHook::Impl {
     void loadKeymap();
     x11::Keysym keysymAt(x11::Keycode key, xkb_level_index_t level) const;
     std::vector<x11::Keycode> keycodesOf(std::int64_t code) const;
-    void grabShortcuts();
-    void scheduleRetake();
+    void grabShortcuts(bool keepTaken = false);
+    void scheduleRetake(double seconds = RetakeSeconds);
+    void keymapChanged();
     void retake();
 
     void handleEvent(const xcb_generic_event_t& event);
@@ -275,21 +280,34 @@ std::vector<x11::Keycode> X11KeyboardHook::Impl::keycodesOf(std::int64_t code) c
                                    [this](x11::Keycode key) { return keysymAt(key, 0); });
 }
 
-void X11KeyboardHook::Impl::grabShortcuts()
+void X11KeyboardHook::Impl::grabShortcuts(bool keepTaken)
 {
     if (!conn)
         return;
     const std::vector<HookShortcut> before = grabs.taken();
-    grabs.grab(conn, root, shortcuts, [this](std::int64_t code) { return keycodesOf(code); }, numLock);
-    scheduleRetake();
+    grabs.grab(conn, root, shortcuts, [this](std::int64_t code) { return keycodesOf(code); }, numLock,
+               keepTaken ? before : std::vector<HookShortcut>{});
+    if (!keepTaken)
+        scheduleRetake();
     if (grabs.taken() != before && takenChanged)
         takenChanged->notify();
 }
 
-void X11KeyboardHook::Impl::scheduleRetake()
+void X11KeyboardHook::Impl::scheduleRetake(double seconds)
 {
-    if (!grabs.taken().empty() && !retakeTimer)
-        retakeTimer = dispatcher.after(RetakeSeconds, guarded([this] { retake(); }));
+    if (!grabs.taken().empty() && !retakeTimer && retakeOnTimer)
+        retakeTimer = dispatcher.after(seconds, guarded([this] { retake(); }));
+}
+
+// A taken shortcut is not tried at a keymap change, and no retry comes near one.
+void X11KeyboardHook::Impl::keymapChanged()
+{
+    loadXkbKeymap();
+    loadKeymap();
+    if (retakeTimer)
+        dispatcher.cancel(std::exchange(retakeTimer, 0));
+    grabShortcuts(true);
+    scheduleRetake(KeymapSettleSeconds);
 }
 
 void X11KeyboardHook::Impl::retake()
@@ -407,9 +425,7 @@ void X11KeyboardHook::Impl::onMapping(const xcb_mapping_notify_event_t& event)
 {
     if (event.request == XCB_MAPPING_POINTER)
         return;
-    loadXkbKeymap();
-    loadKeymap();
-    grabShortcuts();
+    keymapChanged();
 }
 
 void X11KeyboardHook::Impl::onXkb(const xcb_generic_event_t& event)
@@ -427,9 +443,7 @@ void X11KeyboardHook::Impl::onXkb(const xcb_generic_event_t& event)
     }
     if (head.xkbType != XCB_XKB_NEW_KEYBOARD_NOTIFY && head.xkbType != XCB_XKB_MAP_NOTIFY)
         return;
-    loadXkbKeymap();
-    loadKeymap();
-    grabShortcuts();
+    keymapChanged();
 }
 
 void X11KeyboardHook::Impl::startCapture()
@@ -659,6 +673,28 @@ void X11KeyboardHook::setCapturing(bool capturing)
         d->stopCapture();
 }
 
+void X11KeyboardHook::retakeShortcuts()
+{
+    if (d->conn && !d->grabs.taken().empty())
+        d->retake();
+}
+
+void X11KeyboardHook::letGo()
+{
+    if (!d->conn)
+        return;
+    d->grabs.letGo(d->conn, d->root, d->shortcuts);
+    d->takenChanged->notify();
+}
+
+void X11KeyboardHook::setRetakeOnTimer(bool on)
+{
+    d->retakeOnTimer = on;
+    if (!on && d->retakeTimer)
+        d->dispatcher.cancel(std::exchange(d->retakeTimer, 0));
+    d->scheduleRetake();
+}
+
 std::vector<HookShortcut> X11KeyboardHook::takenShortcuts() const
 {
     return d->grabs.taken();
@@ -676,6 +712,11 @@ void X11KeyboardHook::sync()
 {
     if (d->x)
         d->x->roundTrip();
+}
+
+std::optional<x11::InputStamp> X11KeyboardHook::lastInput() const
+{
+    return d->x ? d->x->lastInput() : std::nullopt;
 }
 
 bool X11KeyboardHook::holdsKeyboard() const

@@ -8,6 +8,7 @@
 
 #include "platform/KeyboardHook.h"
 #include "platform/Listeners.h"
+#include "desktop/x11/InputTime.h"
 
 namespace zumo {
 
@@ -26,7 +27,10 @@ class Dispatcher;
 // - The keyboard waits between a shortcut press and the handler's answer, so the handler
 //   must answer at once. Events that arise while it runs are delivered after it returns.
 // - A shortcut another program has grabbed is logged once with what to try; the others
-//   still work, and the taken ones are tried again twice a second until they are ours. A shortcut without Ctrl or Alt is never grabbed. Grabs follow keymap changes.
+//   still work. A taken one is tried again twice a second (unless setRetakeOnTimer(false)),
+//   but never at a keymap change nor within 1.5 s of one, when every client takes its grabs
+//   again: a retry then would win the key from its holder by timing alone.
+//   A shortcut without Ctrl or Alt is never grabbed. Grabs follow keymap changes.
 // - Characters are what the key types in the active layout group (xkbcommon, kept in step with
 //   the server's XKB events); the grave key is the key left of 1 on every layout.
 // - If the X connection breaks, DisabledByUserInput is delivered and exists() turns false;
@@ -52,6 +56,14 @@ public:
     // Turning capturing off returns once the X server has freed the keyboard.
     void setCapturing(bool capturing) override;
 
+    // Tries the shortcuts another program held again, now (after their holder was asked to let go).
+    void retakeShortcuts();
+    // Lets go of every shortcut for their former holder to take back, and does not try them again
+    // until retakeShortcuts() (setRetakeOnTimer(false) first).
+    void letGo();
+    // Whether taken shortcuts are retried on a timer: off once the holder is known to be the
+    // window manager, which keeps them until the user frees them there.
+    void setRetakeOnTimer(bool on);
     // The shortcuts whose grab another program holds, as of the last grab.
     std::vector<HookShortcut> takenShortcuts() const;
     // Connected and the first shortcut (the main one) is not held by another program.
@@ -60,6 +72,8 @@ public:
     Notifier<> takenChanged;
     // Returns once every event the X server sent the hook before the call has been handled.
     void sync();
+    // The latest key event the hook read; none before any. Main thread.
+    std::optional<x11::InputStamp> lastInput() const;
     // Whether the active keyboard grab is held right now.
     bool holdsKeyboard() const;
 

@@ -10,12 +10,14 @@
 namespace zumo::x11 {
 
 void X11ShortcutGrabs::grab(xcb_connection_t* c, xcb_window_t root, const std::vector<HookShortcut>& shortcuts,
-                            const KeycodesOf& keycodesOf, std::uint16_t numLock)
+                            const KeycodesOf& keycodesOf, std::uint16_t numLock,
+                            const std::vector<HookShortcut>& stillTaken)
 {
     ungrab(c, root);
     std::vector<HookShortcut> nowTaken;
     for (const HookShortcut& shortcut : shortcuts) {
-        if (!grabShortcut(c, root, shortcut, keycodesOf, numLock))
+        const bool held = std::find(stillTaken.begin(), stillTaken.end(), shortcut) != stillTaken.end();
+        if (held || !grabShortcut(c, root, shortcut, keycodesOf, numLock))
             nowTaken.push_back(shortcut);
     }
     m_taken = std::move(nowTaken);
@@ -32,7 +34,7 @@ bool X11ShortcutGrabs::retake(xcb_connection_t* c, xcb_window_t root, const Keyc
             continue;
         }
         const QString name = shortcutName(shortcut);
-        appLog(QStringLiteral("%1 is free again; the switcher opens with it").arg(name));
+        appLog(QStringLiteral("%1 is free now; the switcher opens with it").arg(name));
         // Taken once more later, it is worth saying so again.
         m_logged.removeIf([&name](const QString& message) { return message.startsWith(name + u' '); });
     }

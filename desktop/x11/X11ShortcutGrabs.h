@@ -21,14 +21,24 @@ public:
 
     // Replaces every grab of ours on root with grabs for shortcuts (waiting for the server's
     // answer to each). numLock is the modifier bit Num Lock sets. A shortcut without Ctrl or
-    // Alt, or one no key types, is skipped with a log line. Returns once the grabs are checked.
+    // Alt, or one no key types, is skipped with a log line. Shortcuts in `stillTaken` are not
+    // tried and stay taken: after a keymap change every client grabs again at the same moment,
+    // and trying then could take a key from its holder by timing alone. Returns once the grabs
+    // are checked.
     void grab(xcb_connection_t* c, xcb_window_t root, const std::vector<HookShortcut>& shortcuts,
-              const KeycodesOf& keycodesOf, std::uint16_t numLock);
+              const KeycodesOf& keycodesOf, std::uint16_t numLock, const std::vector<HookShortcut>& stillTaken = {});
     // Tries again the shortcuts another program held at the last try, keeping every other grab
     // as it is; logs each one taken back. Returns whether any was.
     bool retake(xcb_connection_t* c, xcb_window_t root, const KeycodesOf& keycodesOf, std::uint16_t numLock);
     // Lets go of every grab of ours.
     void ungrab(xcb_connection_t* c, xcb_window_t root);
+    // Lets go of every grab of ours and counts `shortcuts` as held by another program from now on.
+    void letGo(xcb_connection_t* c, xcb_window_t root, const std::vector<HookShortcut>& shortcuts)
+    {
+        ungrab(c, root);
+        m_taken = shortcuts;
+        xcb_flush(c);
+    }
     // The connection is gone, and its grabs with it.
     void forget() { m_grabs.clear(); }
     // New shortcuts: their problems are worth a log line again.

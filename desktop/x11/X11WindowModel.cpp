@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <unordered_set>
 
 #include "platform/Log.h"
@@ -98,12 +99,18 @@ const X11Window* DesktopSnapshot::find(std::uint32_t window) const
     return nullptr;
 }
 
+void orderByUse(std::vector<const X11Window*>& frontToBack)
+{
+    std::ranges::stable_sort(frontToBack, std::greater<>{}, &X11Window::lastUse);
+}
+
 std::vector<const X11Window*> DesktopSnapshot::windowsOf(Pid owner) const
 {
     std::vector<const X11Window*> result;
     for (auto it = windows.rbegin(); it != windows.rend(); ++it)
         if ((*it)->owner == owner)
             result.push_back(it->get());
+    orderByUse(result);
     return result;
 }
 
@@ -256,6 +263,8 @@ void X11WindowModel::fetchRoot()
     }
     if (m_rootDirty & (Stacking | ClientList))
         applyClientList();
+    if (m_rootDirty & Active)
+        noteUse(m_root.active);
     if (m_rootDirty & WmCheck)
         checkWindowManager();
     m_rootDirty = 0;
@@ -279,9 +288,14 @@ void X11WindowModel::checkWindowManager()
         // Its destruction is how a killed window manager shows.
         const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(c, m_wmCheck, XCB_CW_EVENT_MASK, &mask);
+        Reply name{xcb_get_property_reply(
+            c, xcb_get_property(c, 0, m_wmCheck, m_x.ewmh()->_NET_WM_NAME, m_x.ewmh()->UTF8_STRING, 0, 64), nullptr)};
+        m_root.windowManagerName = decodeText(bytes(name.p), true).trimmed();
     }
-    if (!present)
+    if (!present) {
         m_wmCheck = 0;
+        m_root.windowManagerName.clear();
+    }
     if (present == m_root.windowManager)
         return;
     m_root.windowManager = present;
@@ -300,7 +314,17 @@ void X11WindowModel::noteFocused(std::uint32_t window)
     if (m_root.windowManager || m_root.active == window)
         return;
     m_root.active = window;
+    noteUse(window);
     publish();
+}
+
+void X11WindowModel::noteUse(std::uint32_t window)
+{
+    // The stacking order is no record of use: a window manager may keep windows where they are,
+    // or restack on a click without a focus change. Each activation is.
+    if (!m_windows.count(window) || (m_uses && m_windows.at(window)->lastUse == m_uses))
+        return;
+    writable(window).lastUse = ++m_uses;
 }
 
 void X11WindowModel::applyClientList()
@@ -526,6 +550,7 @@ void X11WindowModel::publish()
     next->numberOfDesktops = m_root.numberOfDesktops;
     next->workareas = m_root.workareas;
     next->windowManager = m_root.windowManager;
+    next->windowManagerName = m_root.windowManagerName;
     const std::vector<std::uint32_t>& order = m_stacking.empty() ? m_clientList : m_stacking;
     next->windows.reserve(order.size());
     next->byId.reserve(order.size());

@@ -43,6 +43,9 @@ struct X11Window {
     QImage hintsIcon;               // their image, read only when there is no _NET_WM_ICON
     std::optional<QString> netWmName;  // the two sources of the title, as last read
     QString wmName;
+    // When it last became the active window, counted up by the model; 0 when it never did while
+    // this program ran. Some window managers (fluxbox, i3) do not restack in the order of use.
+    std::uint64_t lastUse = 0;
 
     bool minimised() const { return isMinimised(state, wmState); }
     QRect frame() const { return frameRect(client, extents); }
@@ -58,6 +61,8 @@ struct DesktopSnapshot {
     std::vector<std::uint32_t> workareas;  // _NET_WORKAREA as given
     // An EWMH window manager runs (_NET_SUPPORTING_WM_CHECK names a live window of its own).
     bool windowManager = true;
+    // Its _NET_WM_NAME on that window ("Marco", "Openbox"); empty when none or it gives none.
+    QString windowManagerName;
 
     // Filled by the model when it publishes, so a lookup by id costs no walk of the list (the
     // entries of 2000 windows ask several times for each); without it find() walks the list.
@@ -65,10 +70,14 @@ struct DesktopSnapshot {
     std::vector<std::pair<std::uint32_t, const X11Window*>> byId;
 
     const X11Window* find(std::uint32_t window) const;
-    // The windows of an owner, front to back.
+    // The windows of an owner, the most recently used first (see orderByUse).
     std::vector<const X11Window*> windowsOf(Pid owner) const;
     bool onscreen(const X11Window& window) const;
 };
+
+// Windows given front to back, reordered by their last use, newest first; the windows never
+// used while this program ran follow in the order given.
+void orderByUse(std::vector<const X11Window*>& frontToBack);
 
 class X11WindowModel {
 public:
@@ -99,6 +108,7 @@ private:
     void refresh();
     void fetchRoot();
     void checkWindowManager();
+    void noteUse(std::uint32_t window);
     void applyClientList();
     void fetchWindows();
     void readHintsIcons(const std::vector<std::uint32_t>& windows);
@@ -115,6 +125,7 @@ private:
     std::uint32_t m_rootDirty = 0;
     bool m_removed = false;  // a window was forgotten since the last snapshot
     std::vector<std::uint32_t> m_stacking, m_clientList;
+    std::uint64_t m_uses = 0;     // the last X11Window::lastUse given
     std::uint32_t m_wmCheck = 0;  // the window manager's _NET_SUPPORTING_WM_CHECK window; 0 when none
     DesktopSnapshot m_root;  // root fields only; windows are assembled when publishing
     std::unordered_map<QString, Pid> m_standIns;

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -65,6 +66,72 @@ std::optional<QString> enterSession()
     }
     qputenv("DISPLAY", display.toLocal8Bit());
     return std::nullopt;
+}
+
+namespace {
+
+// Beside this file; given by the build to the programs that start desktops of their own.
+QString sessionScript()
+{
+#ifdef ZUMO_E2E_SOURCE_DIR
+    return QStringLiteral(ZUMO_E2E_SOURCE_DIR "/x11-session");
+#else
+    return QStringLiteral("x11-session");
+#endif
+}
+
+} // namespace
+
+PrivateDesktop::PrivateDesktop() : m_saved(qgetenv("DISPLAY")) {}
+
+PrivateDesktop::~PrivateDesktop()
+{
+    QProcess::execute(sessionScript(), {QStringLiteral("stop"), m_dir.path()});
+    if (m_saved.isNull())
+        qunsetenv("DISPLAY");
+    else
+        qputenv("DISPLAY", m_saved);
+}
+
+QString PrivateDesktop::start(const QString& wm, const QStringList& environment)
+{
+    QProcess session;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    session.setProcessEnvironment(env);
+    session.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList args{QStringLiteral("start"), m_dir.path()};
+    if (!wm.isEmpty())
+        args << wm;
+    session.start(sessionScript(), args);
+    session.waitForFinished(120000);
+    const QString display = readText(m_dir.filePath(QStringLiteral("display")));
+    if (display.isEmpty())
+        return QStringLiteral("no private X server: ") + readText(m_dir.filePath(QStringLiteral("unavailable")));
+    qputenv("DISPLAY", display.toUtf8());
+    return {};
+}
+
+QString PrivateDesktop::busEntry() const
+{
+    const QString bus = readText(m_dir.filePath(QStringLiteral("bus")));
+    return bus.isEmpty() ? QString() : QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus;
+}
+
+void PrivateDesktop::killServer()
+{
+    kill(QStringLiteral("xvfb.pid"));
+}
+
+void PrivateDesktop::killWindowManager()
+{
+    kill(QStringLiteral("wm.pid"));
+}
+
+void PrivateDesktop::kill(const QString& pidFile)
+{
+    ::kill(pid_t(readText(m_dir.filePath(pidFile)).toInt()), SIGKILL);
 }
 
 bool waitUntil(const std::function<bool()>& predicate, int deadlineMs)
@@ -314,6 +381,23 @@ bool XHelper::fakeKey(uint8_t type, uint32_t keysym)
     auto cookie = xcb_test_fake_input_checked(m_c, type, code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
     Freed error(xcb_request_check(m_c, cookie));
     return !error;
+}
+
+bool XHelper::click(xcb_window_t window)
+{
+    const std::optional<QRect> frame = frameGeometry(window);
+    if (!frame)
+        return false;
+    const QPoint at = frame->center();
+    bool ok = true;
+    for (const auto& [type, detail] : {std::pair<uint8_t, uint8_t>{XCB_MOTION_NOTIFY, 0},
+                                       {XCB_BUTTON_PRESS, 1}, {XCB_BUTTON_RELEASE, 1}}) {
+        auto cookie = xcb_test_fake_input_checked(m_c, type, detail, XCB_CURRENT_TIME, m_root, int16_t(at.x()),
+                                                  int16_t(at.y()), 0);
+        Freed error(xcb_request_check(m_c, cookie));
+        ok &= !error;
+    }
+    return ok;
 }
 
 bool XHelper::keyDown(uint32_t keysym)

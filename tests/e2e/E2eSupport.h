@@ -32,6 +32,28 @@ std::optional<QString> enterSession();
             GTEST_SKIP() << reason->toStdString();                                                    \
     } while (0)
 
+// A virtual desktop of a test's own (x11-session in a temporary folder): for a test that takes
+// it down, or that needs another window manager. Gone with the object; DISPLAY is put back.
+class PrivateDesktop {
+  public:
+    PrivateDesktop();
+    ~PrivateDesktop();
+    PrivateDesktop(const PrivateDesktop&) = delete;
+    PrivateDesktop& operator=(const PrivateDesktop&) = delete;
+    // Starts Xvfb and `wm` (the tests' openbox when empty) with `environment` added; the reason
+    // there is none, or empty once DISPLAY points at it.
+    QString start(const QString& wm = {}, const QStringList& environment = {});
+    // The session bus of its window manager ("DBUS_SESSION_BUS_ADDRESS=..."); empty when none.
+    QString busEntry() const;
+    void killServer();
+    void killWindowManager();
+
+  private:
+    void kill(const QString& pidFile);
+    QTemporaryDir m_dir;
+    QByteArray m_saved;
+};
+
 // Default deadline for waits: generous, since a loaded CI machine can be slow; a passing test
 // never waits this long.
 constexpr int DefaultDeadlineMs = 5000;
@@ -85,6 +107,8 @@ public:
     bool keyDown(uint32_t keysym);
     bool keyUp(uint32_t keysym);
     bool tap(uint32_t keysym);
+    // A press and release of the first pointer button at the middle of the window's frame.
+    bool click(xcb_window_t window);
     void flush();
     // One round trip, then every event it brought in goes to onEvent: afterwards this
     // connection has seen everything the server sent it before the call.

@@ -123,38 +123,6 @@ TEST_F(FilesE2e, aFifoInPlaceOfTheLogIsReportedOnceOnStandardError)
     EXPECT_TRUE(told.first().contains(QStringLiteral("cannot write the log")));
 }
 
-// A virtual desktop of this test's own, since the test kills its X server.
-class PrivateDesktop {
-  public:
-    PrivateDesktop() : m_saved(qgetenv("DISPLAY")) {}
-    ~PrivateDesktop()
-    {
-        QProcess::execute(script(), {QStringLiteral("stop"), m_dir.path()});
-        if (m_saved.isNull())
-            qunsetenv("DISPLAY");
-        else
-            qputenv("DISPLAY", m_saved);
-    }
-    // The reason there is none, or empty once DISPLAY points at it.
-    QString start()
-    {
-        QProcess::execute(script(), {QStringLiteral("start"), m_dir.path()});
-        const QString display = QString::fromUtf8(readAll(m_dir.filePath(QStringLiteral("display")))).trimmed();
-        if (display.isEmpty())
-            return QStringLiteral("no private X server: ") + QString::fromUtf8(readAll(m_dir.filePath("unavailable")));
-        qputenv("DISPLAY", display.toUtf8());
-        return {};
-    }
-    void killServer() { kill(QStringLiteral("xvfb.pid")); }
-    void killWindowManager() { kill(QStringLiteral("openbox.pid")); }
-
-  private:
-    static QString script() { return QStringLiteral(ZUMO_E2E_SOURCE_DIR "/x11-session"); }
-    void kill(const QString& pidFile) { ::kill(pid_t(readAll(m_dir.filePath(pidFile)).trimmed().toInt()), SIGKILL); }
-    QTemporaryDir m_dir;
-    QByteArray m_saved;
-};
-
 // Two client windows ("Second" in front) on a private desktop the test may take down, and zumo
 // on it; skipped without a private X server.
 class PrivateDeskE2e : public ::testing::Test {

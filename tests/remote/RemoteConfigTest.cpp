@@ -67,7 +67,7 @@ TEST(RemoteConfigTest, booleansComeFromBooleansOrNumbersOnly)
     EXPECT_TRUE(c.logUploadPaused);
 }
 
-TEST(RemoteConfigTest, textsAreCutByUserPerceivedCharacters)
+TEST(RemoteConfigTest, textsAreCutByUserPerceivedCharactersAndTheirSize)
 {
     EXPECT_EQ(applied({{"announceText", QString(250, 'x')}}).announceText, QString(200, 'x'));
     // "é" written as e + combining accent is one character of two code units; a flag is one of four.
@@ -75,6 +75,9 @@ TEST(RemoteConfigTest, textsAreCutByUserPerceivedCharacters)
     const QString flag = QString::fromUtf8("\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA");
     EXPECT_EQ(applied({{"announceId", accent.repeated(70)}}).announceId, accent.repeated(64));
     EXPECT_EQ(applied({{"announceText", flag.repeated(201)}}).announceText, flag.repeated(200));
+    // One "character" of 500 000 combining marks is not stored to be laid out at every show.
+    const QString heavy = "a" + QString::fromUtf8("\xCC\x81").repeated(500000);
+    EXPECT_EQ(applied({{"announceText", "hi " + heavy}}).announceText, "hi ");
     RemoteConfig c;
     c.announceId = "old";
     applyRemoteConfig(c, {{"announceId", QJsonArray{"x"}}, {"announceText", ""}});

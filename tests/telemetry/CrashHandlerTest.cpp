@@ -1,4 +1,4 @@
-// A process that faults, or overflows its stack, records a backtrace in "crash.log" and still
+// A process that faults, or overflows a stack (the main thread's or a worker's), records a backtrace in "crash.log" and still
 // dies of the signal; an uncaught exception is recorded with its type and reason.
 #include <QProcess>
 #include <QTemporaryDir>
@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
+#include "desktop/qt/QtDispatcher.h"
 #include "telemetry/Diagnostics.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestSupport.h"
@@ -40,6 +41,16 @@ int overflowMain(const QStringList& args)
     return recurse(0);
 }
 
+// The same on one of the thread pool's workers: the handler needs that thread's own signal stack.
+int workerOverflowMain(const QStringList& args)
+{
+    installCrashHandlers(args.value(0));
+    QtDispatcher dispatcher;
+    dispatcher.background(Quality::Default, [] { recurse(0); });
+    dispatcher.finishBackground();
+    return 0;
+}
+
 int throwMain(const QStringList& args)
 {
     installCrashHandlers(args.value(0));
@@ -48,6 +59,7 @@ int throwMain(const QStringList& args)
 
 const test::ChildRegistration segv("crash-segv", &segvMain);
 const test::ChildRegistration overflow("crash-overflow", &overflowMain);
+const test::ChildRegistration workerOverflow("crash-overflow-worker", &workerOverflowMain);
 const test::ChildRegistration thrower("crash-throw", &throwMain);
 
 // Runs the child and returns the signal it died of (0 when it exited).
@@ -70,9 +82,9 @@ int frameLines(const QByteArray& log)
     return int(after.count('\n'));
 }
 
-TEST(CrashHandlerTest, aFaultAndAStackOverflowLeaveABacktraceAndDieOfSigsegv)
+TEST(CrashHandlerTest, aFaultAndAStackOverflowOnAnyThreadLeaveABacktraceAndDieOfSigsegv)
 {
-    for (const char* name : {"crash-segv", "crash-overflow"}) {
+    for (const char* name : {"crash-segv", "crash-overflow", "crash-overflow-worker"}) {
         SCOPED_TRACE(name);
         QTemporaryDir dir;
         EXPECT_EQ(runChild(name, dir.path()), SIGSEGV);

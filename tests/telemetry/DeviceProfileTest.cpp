@@ -95,5 +95,27 @@ TEST(DeviceProfileTest, batteryAndThermalAreReadFromSysfs)
     EXPECT_EQ(readThermalState(th), 3);
 }
 
+TEST(DeviceProfileTest, hybridCoresCountPhysicalCoresAndLanguagesCountOncePerCode)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path() + "/";
+    const auto topology = [&](int cpu, int package, int core) {
+        const QString base = root + QString("sys/devices/system/cpu/cpu%1/topology/").arg(cpu);
+        put(base + "physical_package_id", QByteArray::number(package) + "\n");
+        put(base + "core_id", QByteArray::number(core) + "\n");
+    };
+    // Two performance cores with two threads each, and one core without topology.
+    put(root + "cpu_core", "0-3,8\n");
+    for (const int cpu : {0, 1, 2, 3})
+        topology(cpu, 0, cpu / 2);
+    EXPECT_EQ(countPhysicalCores(root, root + "cpu_core"), 3);
+    EXPECT_FALSE(countPhysicalCores(root, root + "cpu_atom").has_value());
+    put(root + "cpu_bad", "5-2\n");
+    EXPECT_FALSE(countPhysicalCores(root, root + "cpu_bad").has_value());
+
+    EXPECT_EQ(countLanguages({"de-DE", "de_DE", "de", "en-GB", "en"}), 2);
+    EXPECT_EQ(countLanguages({}), 0);
+}
+
 } // namespace
 } // namespace zumo

@@ -37,17 +37,20 @@ protected:
     QString logPath() const { return dir.path() + "/events.log"; }
 };
 
-TEST_F(EventLogTest, writesUtcSecondsWithZThenMessageAndCreatesFilePrivate)
+TEST_F(EventLogTest, writesUtcSecondsWithZThenTheEscapedMessageAndCreatesFilePrivate)
 {
     EventLog log(dir.path(), clock);
     log.append("start");
     clock.advance(3600);
     log.append(QString::fromUtf8("caf\xC3\xA9 \xE2\x86\x92 done"));
+    log.append(QString::fromUtf8("update offered 1.2\n2026-03-05T15:03:07Z consent given\r\x1b[2J\xE2\x80\xA8"));
     log.drain();
 
     EXPECT_EQ(readAll(logPath()),
               QByteArray("2026-03-05T14:03:07Z start\n"
-                         "2026-03-05T15:03:07Z caf\xC3\xA9 \xE2\x86\x92 done\n"));
+                         "2026-03-05T15:03:07Z caf\xC3\xA9 \xE2\x86\x92 done\n"
+                         "2026-03-05T15:03:07Z update offered 1.2\\n2026-03-05T15:03:07Z consent given\\r\\u001b[2J\\u2028\n"))
+        << "text from outside never starts a line of its own";
     EXPECT_EQ(test::modeOf(logPath()), 0600);
     EXPECT_EQ(log.filePath(), logPath());
 }

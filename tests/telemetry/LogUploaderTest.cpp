@@ -47,8 +47,9 @@ protected:
     FakeHttpClient http;
     EventSender sender{http, store, clock, eventsUrl()};
     int drains = 0;
+    QTemporaryDir systemReports;
     LogUploader uploader{sender, store, dispatcher, dir.path(), [this] { ++drains; },
-                         RedactionFacts{"/home/ann", "Ann Smith", "ann", "kestrel"}};
+                         RedactionFacts{"/home/ann", "Ann Smith", "ann", "kestrel"}, systemReports.path()};
 };
 
 TEST_F(LogUploaderTest, logsAreUploadedOnceRedactedAndAgainOnlyAfterAChange)
@@ -60,12 +61,24 @@ TEST_F(LogUploaderTest, logsAreUploadedOnceRedactedAndAgainOnlyAfterAChange)
     EXPECT_EQ(e["log"], "2026-03-05T14:03:07Z start zumo on <host> ~/x\n");
     EXPECT_EQ(e["crash"], "");
     EXPECT_EQ(e["reports"].toArray().size(), 0);
-    EXPECT_EQ(store.value("logSig").toString(), "46-0-0");
+    EXPECT_TRUE(store.value("logSig").toString().startsWith("46-0-0-"));
 
     EXPECT_EQ(upload(), 0u);
     test::writeAll(dir.filePath("crash.log"), "fatal signal, backtrace:\n");
     EXPECT_EQ(upload(), 1u);
     EXPECT_EQ(upload(), 0u);
+}
+
+TEST_F(LogUploaderTest, aLogPastItsTailSizeIsSentAgainAfterNewLines)
+{
+    const QByteArray line(99, 'x');
+    QByteArray big;
+    for (int i = 0; i < 3000; ++i)
+        big += line + '\n';
+    test::writeAll(dir.filePath("events.log"), big);
+    EXPECT_EQ(upload(), 1u);
+    test::writeAll(dir.filePath("events.log"), big + "2026-03-05T14:03:07Z a new line\n");
+    EXPECT_EQ(upload(), 1u) << "the tail has the same length but other contents";
 }
 
 TEST_F(LogUploaderTest, nothingIsReadOrSentWithoutConsentOrWhilePaused)
@@ -82,17 +95,19 @@ TEST_F(LogUploaderTest, nothingIsReadOrSentWithoutConsentOrWhilePaused)
     EXPECT_TRUE(http.requests.empty());
 }
 
-TEST_F(LogUploaderTest, onlyTheLastThreeReportsByNameAreSent)
+TEST_F(LogUploaderTest, onlyTheLastThreeReportsByNameAreSentWithOnesNotCollectedYet)
 {
     QDir().mkpath(dir.filePath("reports"));
-    for (const char* name : {"d", "b", "a", "c"})
+    for (const char* name : {"zumo-d.ips", "zumo-b.ips", "zumo-a.ips"})
         test::writeAll(dir.filePath(QStringLiteral("reports/") + name), QByteArray("report ") + name);
+    test::writeAll(systemReports.filePath("zumo-c.ips"), "report zumo-c.ips");
     EXPECT_EQ(upload(), 1u);
     const QJsonArray reports = lastSent()["reports"].toArray();
     ASSERT_EQ(reports.size(), 3);
-    EXPECT_EQ(reports[0].toObject(), QJsonObject({{"name", "b"}, {"content", "report b"}}));
-    EXPECT_EQ(reports[2].toObject()["name"], "d");
-    EXPECT_TRUE(store.value("logSig").toString().endsWith("-3"));
+    EXPECT_EQ(reports[0].toObject(), QJsonObject({{"name", "zumo-b.ips"}, {"content", "report zumo-b.ips"}}));
+    EXPECT_EQ(reports[1].toObject()["name"], "zumo-c.ips") << "collected before the read";
+    EXPECT_EQ(reports[2].toObject()["name"], "zumo-d.ips");
+    EXPECT_TRUE(store.value("logSig").toString().startsWith("46-0-3-"));
 }
 
 TEST_F(LogUploaderTest, aForcedUploadRunsOnTheCallerAndWaits)

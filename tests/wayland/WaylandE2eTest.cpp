@@ -158,6 +158,9 @@ protected:
         startClient(m_pointer, QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-pointer"), {});
         ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs)) << "no virtual pointer";
         m_pointer.readAll();
+        // On the first workspace, whatever an earlier test left focused (an output it took away
+        // leaves its workspace behind).
+        swaymsg({QStringLiteral("workspace number 1")});
         // A Qt application on Qt's own Wayland platform, then three foot terminals.
         ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
                                                QStringLiteral("/../e2e/zumo-tabclient"),
@@ -225,6 +228,34 @@ protected:
         return before;
     }
 
+    // Clicks the middle of the window titled title, through the virtual pointer, whose
+    // positions span every active output (an earlier test may have added one).
+    void click(const QString& title)
+    {
+        const QJsonArray outputs = QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"),
+                                                                                         QStringLiteral("get_outputs")})).array();
+        QRect layout;
+        for (const QJsonValue output : outputs) {
+            const QJsonObject r = output.toObject().value(QStringLiteral("rect")).toObject();
+            if (output.toObject().value(QStringLiteral("active")).toBool())
+                layout |= QRect(r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(),
+                                r.value(QStringLiteral("width")).toInt(), r.value(QStringLiteral("height")).toInt());
+        }
+        ASSERT_FALSE(layout.isEmpty());
+        for (const QJsonObject& view : swayViews()) {
+            if (view.value(QStringLiteral("name")).toString() != title)
+                continue;
+            const QJsonObject r = view.value(QStringLiteral("rect")).toObject();
+            const auto at = [&r](const char* start, const char* length) { return r.value(QLatin1String(start)).toInt() + r.value(QLatin1String(length)).toInt() / 2; };
+            m_pointer.write(QStringLiteral("%1 %2 %3 %4\n").arg(at("x", "width")).arg(at("y", "height"))
+                                .arg(layout.right() + 1).arg(layout.bottom() + 1).toUtf8());
+            ASSERT_TRUE(m_pointer.waitForReadyRead(DefaultDeadlineMs));
+            m_pointer.readAll();
+            return;
+        }
+        FAIL() << "no window " << title.toStdString();
+    }
+
     ZumoProcess m_zumo;
     QProcess m_keeper;
     QProcess m_pointer;
@@ -288,7 +319,52 @@ TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
     m_zumo.sync();
     holdUntilPanelShows(held, second, QCoreApplication::applicationDirPath() + QStringLiteral("/second.png"));
     held.waitForFinished(4 * DefaultDeadlineMs);
+    // sway 1.7 answers this with success but keeps a headless output: the tests after this one
+    // go back to the first workspace and click over every output.
     swaymsg({QStringLiteral("output ") + second + QStringLiteral(" disable")});
+}
+
+// Every focus change the compositor makes moves that window to the front, for windows of one
+// application (the three foot terminals share one app id) and of several: `--list` is read only
+// after all of a case's changes, and a quick tap then goes to the second row.
+TEST_F(WaylandE2eTest, orderFollowsEveryFocusChangeOfTheCompositor)
+{
+    // Windows opened qtwin, alpha, bravo, charlie: charlie, bravo, alpha, qtwin by recency, the
+    // applications by their last use and each one's windows by theirs.
+    struct Case {
+        const char* what;
+        const char* actions;  // sway commands; "click T" clicks window T, "open T" opens a foot window
+        const char* front;    // the first rows of --list afterwards; the tap goes to the second
+    };
+    const Case cases[] = {
+        {"sway's focus command, windows of one app", "[title=^alpha$] focus|[title=^bravo$] focus", "bravo|alpha|charlie"},
+        {"sway's focus command, across apps", "[title=^charlie$] focus|[title=^qtwin$] focus", "qtwin|charlie|alpha"},
+        {"workspace switches", "[title=^bravo$] move container to workspace number 2|workspace number 2|workspace number 1",
+         "charlie|bravo|alpha"},
+        {"a click", "workspace number 1|click alpha", "alpha|charlie|bravo"},
+        {"a new window", "open delta", "delta|charlie|alpha"},
+    };
+    const QStringList tap{QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-m"), Alt};
+    for (const Case& c : cases) {
+        const QString front = QString::fromLatin1(c.front);
+        for (const QString& action : QString::fromLatin1(c.actions).split(QLatin1Char('|'))) {
+            if (action.startsWith(QLatin1String("open ")))
+                ASSERT_NO_FATAL_FAILURE(openWindow(action.mid(5), QStringLiteral("foot"),
+                                                   {QStringLiteral("--log-level=none"), QStringLiteral("-T"), action.mid(5),
+                                                    QStringLiteral("sleep"), QStringLiteral("600")}));
+            else if (action.startsWith(QLatin1String("click ")))
+                click(action.mid(6));
+            else
+                swaymsg({action});
+        }
+        m_zumo.sync();
+        EXPECT_EQ(m_zumo.listedTitles().mid(0, 3).join(QLatin1Char('|')).toStdString(), c.front) << c.what;
+        keys(tap);
+        const QString second = front.section(QLatin1Char('|'), 1, 1);
+        EXPECT_TRUE(waitUntil([&] { return focusedTitle() == second; })) << c.what << ": tap went to "
+                                                                              << focusedTitle().toStdString();
+        m_zumo.sync();
+    }
 }
 
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
@@ -309,7 +385,14 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("ubuntu:GNOME"))->contains(QLatin1String("Xorg")));
     EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("KDE"))->contains(QLatin1String("KWin script")));
     EXPECT_TRUE(missingProtocolsMessage(true, false, QStringLiteral("weston"))->contains(QLatin1String("layer-shell")));
-    EXPECT_TRUE(bindingLines(QStringLiteral("Sway"))->contains(QLatin1String("bindsym Mod1+Shift+Tab exec zumo-trigger prev")));
+    // Every compositor's lines start Zumo at login and bind both directions.
+    for (const char* compositor : {"Sway", "wayfire", "labwc", "hyprland", "river"}) {
+        const QString lines = bindingLines(QLatin1String(compositor)).value_or(QString());
+        for (const char* part : {"zumo --login", "zumo-trigger next", "zumo-trigger prev"})
+            EXPECT_TRUE(lines.contains(QLatin1String(part))) << compositor << " lacks " << part;
+    }
+    EXPECT_TRUE(bindingLines(QStringLiteral("sway"))->startsWith(QLatin1String("exec zumo --login\n")));
+    EXPECT_TRUE(bindingLines(QStringLiteral("wayfire"))->contains(QLatin1String("binding_zumo_prev = <alt> <shift> KEY_TAB")));
     EXPECT_FALSE(bindingLines(QStringLiteral("weston")));
     EXPECT_EQ(bindingTrigger(R"({"change":"run","binding":{"command":"nop  zumo prev"}})"), true);
     EXPECT_FALSE(bindingTrigger(R"({"change":"run","binding":{"command":"exec foot"}})"));

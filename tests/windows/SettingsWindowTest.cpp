@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "platform/LoginItem.h"
@@ -54,6 +55,7 @@ class SettingsWindowTest : public ::testing::Test {
     FakePermissions permissions;
     FakeLoginItem login;
     std::vector<HookShortcut> taken;
+    ShortcutHolding holding;
     bool answer = false;
     QStringList questions;
     SettingsWindow window{SettingsWindowDeps{
@@ -61,7 +63,8 @@ class SettingsWindowTest : public ::testing::Test {
         [this](QWidget*, const Question& q) {
             questions << q.text + QLatin1Char('|') + q.informative + QLatin1Char('|') + q.confirm;
             return answer;
-        }}};
+        },
+        [this] { return holding; }}};
 
     // The control, on its tab brought to the front as the user would.
     template <class T> T* control(const QString& name)
@@ -268,6 +271,12 @@ TEST_F(SettingsWindowTest, statusRowsSayWhatIsTrueHereAndOfferNoButtonThatCannot
     window.load();
     EXPECT_EQ(text("keyboardStatus"), QStringLiteral("● Partly: Alt+Tab held by another program"));
     EXPECT_EQ(text("captureStatus"), QStringLiteral("● Not available"));
+    holding = {QStringLiteral("Marco"), QStringLiteral("To free it there, run: gsettings set …")};
+    window.load();
+    EXPECT_EQ(text("keyboardStatus"), QStringLiteral("● Partly: Alt+Tab held by Marco"));
+    EXPECT_TRUE(std::ranges::any_of(window.findChildren<QLabel*>(), [](QLabel* l) {
+        return l->text() == QStringLiteral("To free it there, run: gsettings set …");
+    })) << "the way to free it, under the row";
 
     for (QPushButton* button : window.findChildren<QPushButton*>())
         EXPECT_FALSE(button->text().contains(QStringLiteral("Grant")) ||

@@ -93,6 +93,21 @@ TEST(ApplicationGrouping, iconFromTheTopmostWindowThenTheDesktopEntryThenTheHint
     EXPECT_TRUE(apps[3].icon.isNull());
 }
 
+TEST(WindowOrder, anApplicationsWindowsByLastUseThenStackingForTheNeverUsed)
+{
+    // Stacked front to back 1 2 3 4 5; the user activated 3, then 5, then 2 (fluxbox and i3
+    // keep the stacking as it was).
+    X11Window w1 = window(1, 5, "App"), w2 = window(2, 5, "App"), w3 = window(3, 5, "App"),
+              w4 = window(4, 5, "App"), w5 = window(5, 5, "App");
+    w3.lastUse = 1, w5.lastUse = 2, w2.lastUse = 3;
+    std::vector<const X11Window*> windows{&w1, &w2, &w3, &w4, &w5};
+    orderByUse(windows);
+    std::vector<std::uint32_t> ids;
+    for (const X11Window* w : windows)
+        ids.push_back(w->id);
+    EXPECT_EQ(ids, (std::vector<std::uint32_t>{2, 5, 3, 1, 4}));
+}
+
 // Window 1 of pid 10 is in front; window 2 of pid 20 was asked for at t0.
 class FrontOwner : public ::testing::Test {
 protected:

@@ -1,0 +1,55 @@
+// Fuzzes the signed file list of an install folder: the input is signed with a key made at start,
+// so the parser behind the signature sees every shape of list; the folder check never crashes and
+// never accepts a list that does not describe the (empty) folder.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstdlib>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include "update/BundleList.h"
+#include "update/Ed25519.h"
+
+namespace {
+
+QByteArray makeKeyPem()
+{
+    EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
+    BIO* bio = BIO_new(BIO_s_mem());
+    PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+    char* text = nullptr;
+    const long length = BIO_get_mem_data(bio, &text);
+    QByteArray pem(text, length);
+    BIO_free(bio);
+    EVP_PKEY_free(key);
+    return pem;
+}
+
+bool write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const QByteArray pem = makeKeyPem();
+    static const QByteArray publicKey = zumo::Updater::publicKeyOf(pem);
+    const QByteArray list(reinterpret_cast<const char*>(data), qsizetype(size));
+    QTemporaryDir dir;
+    if (!write(dir.filePath(QLatin1String(zumo::Updater::ListFileName)), list)
+        || !write(dir.filePath(QLatin1String(zumo::Updater::ListSignatureName)), zumo::Updater::signEd25519(pem, list)))
+        return 0;
+    zumo::Updater::readSignedHeader(dir.path(), publicKey);
+    if (zumo::Updater::folderMatchesSignedList(dir.path(), publicKey)) {
+        // The folder holds only the list and its signature: a matching list names nothing else.
+        const auto header = zumo::Updater::readSignedHeader(dir.path(), publicKey);
+        if (!header || zumo::Updater::describeFolder(dir.path(), *header) != list)
+            std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,124 @@
+// Which window manager holds a shortcut, and the key binding edits that free it.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <map>
+
+#include "desktop/x11/ShortcutHolders.h"
+#include "desktop/x11/ShortcutRelease.h"
+#include "platform/KeyCodes.h"
+#include "settings/SettingsStore.h"
+
+namespace zumo::x11 {
+namespace {
+
+const HookShortcut AltTab{keys::Option, keys::Tab};
+const HookShortcut AltGrave{keys::Option, keys::Grave};
+
+TEST(ShortcutHolder, namedFromTheWindowManagersOwnName)
+{
+    struct Case {
+        QString wmName, name;
+        bool settings;  // Zumo can free it through GSettings
+        QString advice; // a part of the words for the others
+    } cases[] = {
+        {QStringLiteral("Marco"), QStringLiteral("Marco"), true, {}},
+        {QStringLiteral("Metacity"), QStringLiteral("Metacity"), true, {}},
+        {QStringLiteral("GNOME Shell"), QStringLiteral("Mutter"), true, {}},
+        {QStringLiteral("Mutter (Muffin)"), QStringLiteral("Muffin"), true, {}},
+        {QStringLiteral("KWin"), QStringLiteral("KWin"), false, QStringLiteral("\"none,Alt+Tab,Walk Through Windows\"")},
+        {QStringLiteral("Openbox"), QStringLiteral("Openbox"), false, QStringLiteral("<keybind key=\"A-S-Tab\">")},
+        {QStringLiteral("Fluxbox"), QStringLiteral("Fluxbox"), false, QStringLiteral("\"Mod1 Shift Tab \"")},
+        {QStringLiteral("IceWM 3.3.1 (Linux/x86_64)"), QStringLiteral("IceWM"), false, QStringLiteral("QuickSwitch=0")},
+        {QStringLiteral("Xfwm4"), QStringLiteral("Xfwm4"), false, QStringLiteral("/xfwm4/custom/<Alt>Tab")},
+        {QStringLiteral("i3"), QStringLiteral("i3"), false, QStringLiteral("bindsym Mod1+Tab")},
+        {QStringLiteral("Sawfish"), QStringLiteral("Sawfish"), false, QStringLiteral("Unbind Alt+Tab")},
+        {QString(), QStringLiteral("another program"), false, QStringLiteral("Unbind Alt+Tab")},
+    };
+    for (const Case& c : cases) {
+        const ShortcutHolder holder = shortcutHolder(c.wmName, AltTab);
+        EXPECT_EQ(holder.name, c.name) << c.wmName.toStdString();
+        EXPECT_EQ(!holder.schemas.isEmpty(), c.settings) << c.wmName.toStdString();
+        EXPECT_TRUE(holder.howToFree.contains(c.advice)) << holder.howToFree.toStdString();
+    }
+}
+
+TEST(FreeingEdits, onlyTheShortcutAndItsReverseLeaveEachBinding)
+{
+    // As Debian 12's gsettings prints them.
+    const QString gnome = QStringLiteral(
+        "org.gnome.desktop.wm.keybindings switch-applications ['<Super>Tab', '<Alt>Tab']\n"
+        "org.gnome.desktop.wm.keybindings switch-applications-backward ['<Shift><Super>Tab', '<Shift><Alt>Tab']\n"
+        "org.gnome.desktop.wm.keybindings switch-group ['<Super>Above_Tab', '<Alt>Above_Tab']\n"
+        "org.gnome.desktop.wm.keybindings switch-panels ['<Control><Alt>Tab']\n"
+        "org.gnome.desktop.wm.keybindings switch-windows @as []\n");
+    const QString marco = QStringLiteral(
+        "org.mate.Marco.global-keybindings switch-group '<Alt>grave'\n"
+        "org.mate.Marco.global-keybindings switch-panels '<Control><Alt>Tab'\n"
+        "org.mate.Marco.global-keybindings switch-windows '<Alt>Tab'\n");
+    const QString gs = QStringLiteral("org.gnome.desktop.wm.keybindings");
+    const QString mm = QStringLiteral("org.mate.Marco.global-keybindings");
+
+    EXPECT_EQ(freeingEdits(gnome, AltTab),
+              (std::vector<BindingEdit>{
+                  {gs, "switch-applications", "['<Super>Tab', '<Alt>Tab']", "['<Super>Tab']"},
+                  {gs, "switch-applications-backward", "['<Shift><Super>Tab', '<Shift><Alt>Tab']",
+                   "['<Shift><Super>Tab']"}}));
+    EXPECT_EQ(freeingEdits(gnome, AltGrave),
+              (std::vector<BindingEdit>{{gs, "switch-group", "['<Super>Above_Tab', '<Alt>Above_Tab']", "['<Super>Above_Tab']"}}));
+    const std::vector<BindingEdit> marcoEdits = freeingEdits(marco, AltTab);
+    EXPECT_EQ(marcoEdits, (std::vector<BindingEdit>{{mm, "switch-windows", "'<Alt>Tab'", "'disabled'"}}));
+    EXPECT_EQ(editCommands(marcoEdits, true),
+              QStringList{"gsettings set org.mate.Marco.global-keybindings switch-windows \"'<Alt>Tab'\""});
+    EXPECT_TRUE(freeingEdits(QStringLiteral("garbage\n\n"), AltTab).empty());
+}
+
+// gsettings over a map of "schema key" → value.
+struct FakeGSettings {
+    std::map<QString, QString> values;
+    std::optional<QString> operator()(const QStringList& a)
+    {
+        if (a.value(0) == QLatin1String("list-recursively")) {
+            QString out;
+            for (const auto& [key, value] : values)
+                if (key.startsWith(a.value(1) + u' '))
+                    out += key + u' ' + value + u'\n';
+            return out;
+        }
+        const QString key = a.value(1) + u' ' + a.value(2);
+        if (a.value(0) == QLatin1String("get"))
+            return values.count(key) ? std::optional(values[key] + u'\n') : std::nullopt;
+        values[key] = a.value(3);
+        return QString();
+    }
+};
+
+TEST(ShortcutRelease, freedWhileRunningGivenBackAfterACrashButNotOverTheUsersOwnChange)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("com.zumo.app.json"));
+    auto gsettings = std::make_shared<FakeGSettings>();
+    gsettings->values = {{"org.mate.Marco.global-keybindings switch-windows", "'<Alt>Tab'"},
+                         {"org.mate.Marco.global-keybindings switch-group", "'<Alt>grave'"}};
+    const auto run = [gsettings](const QStringList& a) { return (*gsettings)(a); };
+    const ShortcutHolder marco = shortcutHolder(QStringLiteral("Metacity (Marco)"), AltTab);
+    {
+        SettingsStore store(path);
+        ShortcutRelease release(store, run);
+        const std::vector<BindingEdit> edits = release.plan(marco, {AltTab, AltGrave});
+        ASSERT_EQ(edits.size(), 2u);
+        EXPECT_TRUE(release.unbind(edits));
+        EXPECT_EQ(gsettings->values["org.mate.Marco.global-keybindings switch-windows"], "'disabled'");
+    }  // a crash: nothing put back, but the record is on disk
+    gsettings->values["org.mate.Marco.global-keybindings switch-group"] = "'<Super>grave'";  // the user's
+    SettingsStore store(path);
+    ShortcutRelease release(store, run);
+    ASSERT_TRUE(release.holdsEdits());
+    EXPECT_EQ(release.restore(), 1);
+    EXPECT_EQ(gsettings->values["org.mate.Marco.global-keybindings switch-windows"], "'<Alt>Tab'");
+    EXPECT_EQ(gsettings->values["org.mate.Marco.global-keybindings switch-group"], "'<Super>grave'");
+    EXPECT_FALSE(release.holdsEdits());
+}
+
+} // namespace
+} // namespace zumo::x11
