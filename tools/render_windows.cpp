@@ -148,7 +148,7 @@ bool renderLook(int appearance, const QString& out, const QString& suffix)
     ShownLoginItem login;
     AppWindows windows({store, settings, slots, counters, dispatcher, clock, workspace, catalog, permissions,
                         &login, [] { return true; }, [] { return std::vector<HookShortcut>{}; }, [] {},
-                        [](QWidget*, const Question&) { return false; }});
+                        [](QWidget*, const Question&) { return false; }, {}});
 
     const QString look = appearance ? QStringLiteral("dark") : QStringLiteral("light");
     const PathOf path = [&](const char* name) {

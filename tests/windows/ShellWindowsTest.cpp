@@ -101,7 +101,7 @@ class WindowReopenTest : public ShellTest, public ::testing::WithParamInterface<
     FakeAppCatalog catalog;
     ActiveSlots slots;
     AppWindows windows{AppWindowsDeps{store, settings, slots, counters, dispatcher, clock, workspace, catalog,
-                                      permissions, nullptr, {}, {}, {}}};
+                                      permissions, nullptr, {}, {}, {}, askWithMessageBox, {}}};
 };
 
 TEST_P(WindowReopenTest, comesForwardAsTheUserLeftIt)
