@@ -327,7 +327,7 @@ void SettingsStore::Impl::diskChanged(SettingsStore& store)
     // A rename puts a new file in place and the watch on the old one goes with it: watch afresh.
     const QString path = core->path;
     watcher->removePath(path);
-    if (QFileInfo::exists(path))
+    if (QFileInfo(path).isReadable())
         watcher->addPath(path);
     if (!core->dispatcher)
         return store.reload();
@@ -492,7 +492,8 @@ void SettingsStore::reload()
 
 void SettingsStore::watchDisk()
 {
-    if (d->watcher)
+    // The unreadable file found at open stays out of the run, watch included.
+    if (d->watcher || !d->core->writable)
         return;
     const QString folder = QFileInfo(d->core->path).absolutePath();
     QString why;
@@ -501,7 +502,7 @@ void SettingsStore::watchDisk()
         return;
     }
     d->watcher = std::make_unique<QFileSystemWatcher>(QStringList{folder});
-    if (QFileInfo::exists(d->core->path))
+    if (QFileInfo(d->core->path).isReadable())
         d->watcher->addPath(d->core->path);
     auto changedOnDisk = [this] { d->diskChanged(*this); };
     QObject::connect(d->watcher.get(), &QFileSystemWatcher::directoryChanged, d->watcher.get(), changedOnDisk);
