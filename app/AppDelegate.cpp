@@ -62,32 +62,25 @@ AppDelegate::~AppDelegate()
     d.dispatcher.cancel(m_earlierProduct);
 }
 
-bool AppDelegate::didFinishLaunching(QString& error)
+void AppDelegate::didFinishLaunching()
 {
     if (!ConsentWindow::consentNeeded(d.store))
-        return startApp(error);
+        return startApp();
     appLog(QStringLiteral("waiting for consent"));
     std::puts("zumo: waiting for an answer in the consent window");
     std::fflush(stdout);
     m_consent->present();
-    return true;
 }
 
-// Agreeing after launch has no caller to report to: a keyboard that cannot be watched ends the
-// program as it would have at launch.
 void AppDelegate::agreed()
 {
-    QString error;
-    if (startApp(error))
-        return;
-    std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
-    QCoreApplication::exit(1);
+    startApp();
 }
 
-bool AppDelegate::startApp(QString& error)
+void AppDelegate::startApp()
 {
     if (m_started)
-        return true;
+        return;
     m_started = true;
     d.counters.statsMaintenanceAtLaunch();
     startNetworkMonitor();
@@ -105,18 +98,16 @@ bool AppDelegate::startApp(QString& error)
     if (!trusted) {
         openSettings();
     } else {
-        if (!d.hook.start()) {
-            error = QStringLiteral(
-                "Zumo could not watch the keyboard on this display, so it cannot open the switcher.");
-            return false;
-        }
+        // A refused hook is not the end: the poll below tries again every half second, and the
+        // tray stays to say so.
+        if (!d.hook.start())
+            appLog(QStringLiteral("could not watch the keyboard at launch; the poll tries again"));
         if (d.announceReady)
             d.announceReady();
         if (d.settings.openAtLaunch() && !d.loginLaunch)
             openSettings();
     }
     m_poll->start(trusted);
-    return true;
 }
 
 void AppDelegate::buildMainMenu()

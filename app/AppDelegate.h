@@ -58,11 +58,11 @@ public:
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
 
-    // Asks for consent when it is missing, else starts the app at once. False with error set when
-    // the keyboard cannot be watched (the app cannot work then). Main thread, before the loop.
-    bool didFinishLaunching(QString& error);
-    // The launch sequence; runs once however often it is called. False with error set as above.
-    bool startApp(QString& error);
+    // Asks for consent when it is missing, else starts the app at once. Main thread, before the loop.
+    void didFinishLaunching();
+    // The launch sequence; runs once however often it is called. A keyboard that cannot be
+    // watched yet does not stop it: the state poll keeps trying.
+    void startApp();
     bool started() const { return m_started; }
     // A second launch: Settings once started, the consent question again before.
     void showRequested();

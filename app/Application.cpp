@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -10,10 +11,13 @@
 #include "app/ShellAdapters.h"
 #include "app/ShortcutConflict.h"
 #include "shell/StatusMenu.h"
+#include "shell/TapHookControl.h"
 #include "app/UpdateLink.h"
 #include "app/VendorLink.h"
 #include "platform/Clock.h"
 #include "desktop/atspi/AtspiParts.h"
+#include "desktop/atspi/AtspiStatus.h"
+#include "platform/PrivateDirectory.h"
 #include "desktop/qt/QtDispatcher.h"
 #include "desktop/x11/PanelWindowControl.h"
 #include "desktop/x11/X11AppCatalog.h"
@@ -54,6 +58,14 @@ void runLoopFor(double seconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, int(std::max<qint64>(1, deadline.remainingTime())));
 }
 
+// Tabs are asked for by "listTabs" and by an extra shortcut that lists browser tabs.
+bool tabsWanted(const Settings& settings)
+{
+    const std::vector<Slot> slots = buildSlots(settings);
+    return settings.listTabs() ||
+           std::any_of(slots.begin(), slots.end(), [](const Slot& slot) { return slot.filter == SlotFilter::tabs; });
+}
+
 SessionCounts countApplications(const Workspace& workspace)
 {
     SessionCounts counts;
@@ -83,6 +95,7 @@ struct DesktopSeam {
 struct Application::Parts {
     bool loginLaunch = false;
     bool onWayland = false;
+    ControlClaim claim;
     SystemClock clock;
     QtDispatcher dispatcher;
     SettingsStore store{SettingsStore::defaultPath(OwnDomain), &dispatcher};
@@ -93,6 +106,7 @@ struct Application::Parts {
 
     // Before the X11 bundle, which reads window parts through it.
     std::unique_ptr<atspi::AtspiParts> parts;
+    std::unique_ptr<atspi::AtspiStatus> accessibility;
     Subscription tabsTurnedOn;
     std::unique_ptr<X11Desktop> x11;
     std::unique_ptr<WaylandDesktop> wayland;
@@ -127,10 +141,11 @@ struct Application::Parts {
     bool shutDown = false;
 };
 
-Application::Application(bool loginLaunch, bool wayland) : d(std::make_unique<Parts>())
+Application::Application(bool loginLaunch, bool wayland, ControlClaim claim) : d(std::make_unique<Parts>())
 {
     d->loginLaunch = loginLaunch;
     d->onWayland = wayland;
+    d->claim = std::move(claim);
 }
 
 Application::~Application()
@@ -151,15 +166,14 @@ bool Application::start(QString& error)
 
     // A hung application is left alone as long as the tabs it did not give are remembered.
     p.parts = std::make_unique<atspi::AtspiParts>(p.clock, TabCollector::maxAge);
-    // Chromium-based browsers publish their tabs only to assistive technology: announce it, but
-    // only for a user who asked for tabs.
-    if (p.settings.listTabs())
-        p.parts->announceAssistiveTech();
-    // ...also when the user turns tabs on later, so they appear without a restart.
-    p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString& key) {
-        if (key == QLatin1String("listTabs") && p.settings.listTabs())
-            p.parts->announceAssistiveTech();
-    });
+    // Browsers publish their tabs only while accessibility is on: it is turned on for a user who
+    // asks for tabs and put back when they are off again. Called at every start, this also puts
+    // back what a run that crashed left on.
+    const QString base = privateBaseDirectory();
+    p.accessibility = std::make_unique<atspi::AtspiStatus>(
+        p.parts->bus(), base.isEmpty() ? QString() : base + QStringLiteral("/accessibility-changed.json"));
+    p.accessibility->setWanted(tabsWanted(p.settings));
+    p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString&) { p.accessibility->setWanted(tabsWanted(p.settings)); });
     if (!(p.onWayland ? openWayland(error) : openX11(error)))
         return false;
     // A value changed in the file while Zumo runs (consent taken away, a setting edited by hand)
@@ -171,7 +185,8 @@ bool Application::start(QString& error)
     buildSwitcher();
     buildShell();
     startControlSocket();
-    return p.delegate->didFinishLaunching(error);
+    p.delegate->didFinishLaunching();
+    return true;
 }
 
 bool Application::openX11(QString& error)
@@ -274,7 +289,7 @@ void Application::buildShell()
     Parts* parts = &p;
     p.windows = std::make_unique<AppWindows>(AppWindowsDeps{
         p.store, p.settings, p.slots, p.counters, p.dispatcher, p.clock, *x.workspace, p.catalog, *x.permissions,
-        &p.loginItem, [hook = x.hook] { return hook->exists(); }, x.takenShortcuts,
+        &p.loginItem, [hook = x.hook] { return hook->enabled(); }, x.takenShortcuts,
         [parts] { parts->delegate->checkForUpdates(true); }, askWithMessageBox,
         [parts] { return parts->conflict ? parts->conflict->holding() : ShortcutHolding{}; }});
     p.settingsLink = std::make_unique<AppWindowsSettingsLink>(*p.windows);
@@ -323,11 +338,11 @@ void Application::startControlSocket()
         p.dispatcher, [requests](const ControlRequest& request, ControlServer::Respond respond) {
             requests->handle(request, std::move(respond));
         });
+    // A server that could not listen keeps the claim's lock, so no second Zumo starts meanwhile.
     QString error;
-    if (!p.control->listen(controlSocketPath(), error)) {
+    if (!p.control->listen(std::move(p.claim), error)) {
         appLog(error);
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));
-        p.control.reset();
     }
 }
 
@@ -339,6 +354,10 @@ void Application::announceReady()
         std::fflush(stdout);
         return;
     }
+    X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
+    if (hook && !hook->enabled())
+        std::fprintf(stderr, "zumo: waiting - cannot watch the keyboard on this display yet; trying again every "
+                             "half second\n");
     // Who holds a taken shortcut goes to standard error, the log and the tray; the question
     // whether to free it waits until the launch is over.
     if (d->conflict)
@@ -382,6 +401,8 @@ void Application::shutdown()
     d->dispatcher.finishBackground();
     if (d->conflict)
         d->conflict->giveBack();
+    if (d->accessibility)
+        d->accessibility->setWanted(false);
     d->store.flush();
     if (d->log)
         d->log->drain();

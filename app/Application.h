@@ -8,13 +8,16 @@
 #include <functional>
 #include <memory>
 
+#include "control/ControlClaim.h"
+
 namespace zumo {
 
 class Application {
 public:
     // loginLaunch: started from the autostart entry, so no window opens by itself.
     // wayland: use the Wayland backend (wlroots compositors) instead of X11.
-    explicit Application(bool loginLaunch, bool wayland = false);
+    // claim: the one-instance claim main took before anything else; its socket is served.
+    Application(bool loginLaunch, bool wayland, ControlClaim claim);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;

@@ -1,34 +1,12 @@
-// The application's side of the shell's links, over the tap, the hook and the windows.
+// The application's side of the shell's links, over the windows and the autostart entry.
 #include "app/ShellAdapters.h"
 
 #include <QFile>
 
-#include "platform/KeyboardHook.h"
 #include "windows/AppWindows.h"
 #include "shell/Autostart.h"
-#include "switcher/Tap.h"
 
 namespace zumo {
-
-bool TapHookControl::running() const
-{
-    return m_hook.exists();
-}
-
-bool TapHookControl::start()
-{
-    return m_tap.start();
-}
-
-void TapHookControl::stop()
-{
-    m_tap.stop();
-}
-
-void TapHookControl::reenable()
-{
-    m_hook.enable();
-}
 
 void AppWindowsSettingsLink::reload()
 {

@@ -1,5 +1,5 @@
-// The application's side of the shell's links: the keyboard hook as the tray and its poll steer
-// it, the Settings window as they refresh it, and the login item as the XDG autostart entry.
+// The application's side of the shell's links: the Settings window as the tray and its poll
+// refresh it, and the login item as the XDG autostart entry.
 #pragma once
 
 #include "platform/LoginItem.h"
@@ -8,27 +8,6 @@
 namespace zumo {
 
 class AppWindows;
-class KeyboardHook;
-class Tap;
-
-// The hook is the tap's: starting and stopping go through the tap, so its shortcuts and any open
-// run are handled with it.
-class TapHookControl final : public HookControl {
-public:
-    TapHookControl(Tap& tap, KeyboardHook& hook) : m_tap(tap), m_hook(hook) {}
-
-    bool running() const override;
-    bool start() override;
-    void stop() override;
-    // The X11 hook never stays installed while switched off: a lost connection removes it, and
-    // the next start() reconnects.
-    bool disabled() const override { return false; }
-    void reenable() override;
-
-private:
-    Tap& m_tap;
-    KeyboardHook& m_hook;
-};
 
 class AppWindowsSettingsLink final : public SettingsWindowLink {
 public:

@@ -18,6 +18,7 @@
 #include "platform/AppVersion.h"
 #include "desktop/wayland/WaylandSession.h"
 #include "shell/Autostart.h"
+#include "control/ControlClaim.h"
 #include "control/ControlClient.h"
 #include "control/ControlServer.h"
 
@@ -108,16 +109,20 @@ int runClient(int argc, char** argv, const zumo::ControlRequest& request)
     return outcome.exitCode;
 }
 
-// A second launch hands over to the running Zumo: the exit code when one answers (0 once it
-// has taken the request), nothing when none runs. At login it only checks, since a login
-// launch never opens a window.
-std::optional<int> handOver(int argc, char** argv, bool loginLaunch)
+// A second launch hands over to the Zumo that holds the claim, and returns the exit code (0
+// once it has taken the request). That Zumo binds its socket right after taking the lock, and
+// a connection waits in the socket's queue until its event loop runs. At login it only checks,
+// since a login launch never opens a window.
+int handOver(int argc, char** argv, bool loginLaunch)
 {
     QCoreApplication app(argc, argv);
     const zumo::ControlVerb verb = loginLaunch ? zumo::ControlVerb::sync : zumo::ControlVerb::showSettings;
-    const zumo::ControlOutcome outcome = zumo::sendControlRequest(zumo::controlSocketPath(), {verb}, ClientTimeoutMs);
-    if (outcome.exitCode == zumo::ControlNotRunning)
-        return std::nullopt;
+    zumo::ControlOutcome outcome = zumo::sendControlRequest(zumo::controlSocketPath(), {verb}, ClientTimeoutMs);
+    // The lock is taken a moment before the socket is bound.
+    for (int i = 0; i < 20 && outcome.exitCode == zumo::ControlNotRunning; ++i) {
+        usleep(50000);
+        outcome = zumo::sendControlRequest(zumo::controlSocketPath(), {verb}, ClientTimeoutMs);
+    }
     if (outcome.exitCode == zumo::ControlOk)
         std::puts(loginLaunch ? "zumo: already running" : "zumo: already running; asked it to show its settings");
     else
@@ -204,8 +209,10 @@ int main(int argc, char** argv)
         return *line.exitCode;
     if (line.request)
         return runClient(argc, argv, *line.request);
-    if (const std::optional<int> handedOver = handOver(argc, argv, line.loginLaunch))
-        return *handedOver;
+    // Claimed before anything else, so that of two launches at once only one goes on.
+    zumo::ControlClaim claim = zumo::ControlClaim::take(zumo::controlSocketPath());
+    if (claim.state() == zumo::ControlClaim::State::taken)
+        return handOver(argc, argv, line.loginLaunch);
     const bool wayland = waylandSession();
     if (!wayland && !displayReachable())
         return 1;
@@ -221,7 +228,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnSignals(app);
 
-    zumo::Application zumoApp(line.loginLaunch, wayland);
+    zumo::Application zumoApp(line.loginLaunch, wayland, std::move(claim));
     QString error;
     if (!zumoApp.start(error)) {
         std::fprintf(stderr, "zumo: %s\n", qPrintable(error));

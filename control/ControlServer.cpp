@@ -27,14 +27,6 @@ std::optional<uid_t> peerUid(const QLocalSocket& socket)
     return credentials.uid;
 }
 
-// A socket file some process still answers on.
-bool someoneListens(const QString& path)
-{
-    QLocalSocket probe;
-    probe.connectToServer(path);
-    return probe.waitForConnected(500);
-}
-
 } // namespace
 
 QString controlDirectory()
@@ -78,26 +70,21 @@ ControlServer::~ControlServer()
 
 bool ControlServer::listen(const QString& socketPath, QString& error)
 {
-    if (socketPath.isEmpty()) {
-        error = QStringLiteral("no private directory for the control socket (XDG_RUNTIME_DIR is unset and the "
-                               "cache directory cannot be made private)");
+    return listen(ControlClaim::take(socketPath), error);
+}
+
+bool ControlServer::listen(ControlClaim claim, QString& error)
+{
+    m_claim = std::move(claim);
+    const int socket = m_claim.releaseSocket();
+    if (socket < 0) {
+        error = m_claim.error();
         return false;
-    }
-    if (const QString problem = makePrivateDirectory(QFileInfo(socketPath).path()); !problem.isEmpty()) {
-        error = QStringLiteral("the control socket is off: %1").arg(problem);
-        return false;
-    }
-    if (QFileInfo::exists(socketPath) || QFileInfo(socketPath).isSymLink()) {
-        if (someoneListens(socketPath)) {
-            error = QStringLiteral("another Zumo already answers at %1").arg(socketPath);
-            return false;
-        }
-        QLocalServer::removeServer(socketPath);
     }
     m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(socketPath)) {
-        error = QStringLiteral("cannot listen at %1: %2").arg(socketPath, m_server->errorString());
+    if (!m_server->listen(qintptr(socket))) {
+        error = QStringLiteral("cannot listen at %1: %2").arg(m_claim.socketPath(), m_server->errorString());
+        ::close(socket);
         m_server.reset();
         return false;
     }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "control/ControlClaim.h"
 #include "control/ControlProtocol.h"
 
 class QLocalServer;
@@ -40,9 +41,11 @@ public:
     ControlServer(const ControlServer&) = delete;
     ControlServer& operator=(const ControlServer&) = delete;
 
-    // Listens at socketPath, whose folder is created 0700 and must belong to this user. A stale
-    // socket file left by a process that died is replaced; a live one is not. On failure returns
-    // false and sets error to a sentence saying why. Main thread.
+    // Serves the socket of a claim taken earlier and keeps its lock. False, with error set to a
+    // sentence saying why, unless the claim holds a listening socket. Main thread.
+    bool listen(ControlClaim claim, QString& error);
+    // Claims socketPath (see ControlClaim: its folder is made 0700, a stale socket file is
+    // replaced, one another Zumo serves is not) and serves it.
     bool listen(const QString& socketPath, QString& error);
     QString socketPath() const;
     int clientCount() const;
@@ -56,6 +59,7 @@ private:
 
     Dispatcher& m_dispatcher;
     Handler m_handler;
+    ControlClaim m_claim;
     std::unique_ptr<QLocalServer> m_server;
     struct Clients;
     std::unique_ptr<Clients> m_clients;

@@ -109,21 +109,30 @@ std::vector<TabRef> tabsOfWindow(Accessibility& ax, ElementRef window)
     return {};
 }
 
-std::vector<WindowTabs> TabCollector::collectTabs(Pid pid, const std::vector<ElementRef>& windows)
+std::vector<WindowTabs> TabCollector::collectTabs(Pid pid, const std::vector<ElementRef>& windows, double until)
 {
+    const double start = m_clock.nowSeconds();
+    std::optional<std::vector<WindowTabs>> last;
     {
         std::lock_guard lock(m_mutex);
         auto it = m_cache.find(pid);
         if (it != m_cache.end()) {
-            double age = m_clock.nowSeconds() - it->second.stamp;
+            double age = start - it->second.stamp;
             if (age >= 0 && age < maxAge)
                 return it->second.tabs;
+            last = it->second.tabs;
         }
     }
+    if (start >= until)
+        return last.value_or(std::vector<WindowTabs>{});
+    m_ax.limitThisThread(until - start);
     std::vector<WindowTabs> result;
     result.reserve(windows.size());
     for (ElementRef window : windows)
         result.emplace_back(window, tabsOfWindow(m_ax, window));
+    m_ax.limitThisThread(std::nullopt);
+    if (m_clock.nowSeconds() >= until)
+        return last.value_or(std::move(result));
     std::lock_guard lock(m_mutex);
     m_cache[pid] = Cached{m_clock.nowSeconds(), result};
     return result;

@@ -51,13 +51,19 @@ std::vector<TabRef> tabsOfWindow(Accessibility& ax, ElementRef window);
 class TabCollector {
   public:
     static constexpr double maxAge = 2.0;
+    // Seconds one entry build may wait for all browsers together: the panel waits for the build,
+    // and must open within 0.1 s of the shortcut even when a browser has stopped answering.
+    static constexpr double budget = 0.06;
 
     TabCollector(Accessibility& ax, const Clock& clock) : m_ax(ax), m_clock(clock) {}
 
     // One pair per window, in the given order. Within 2 seconds of the last computation for pid
     // that earlier result is returned unchanged, even when the windows passed differ. A clock that
-    // went backwards makes the stored result stale rather than fresh for ever.
-    std::vector<WindowTabs> collectTabs(Pid pid, const std::vector<ElementRef>& windows);
+    // went backwards makes the stored result stale rather than fresh for ever. The browser is
+    // asked only until `until` (clock seconds; the thread's requests are limited to it): when
+    // none is left, or the walk ran out of it, the last result for pid is returned whatever its
+    // age (nothing when there is none) and a cut-short walk is not remembered.
+    std::vector<WindowTabs> collectTabs(Pid pid, const std::vector<ElementRef>& windows, double until);
 
   private:
     struct Cached {

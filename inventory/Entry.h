@@ -35,6 +35,9 @@ struct BuildOptions {
     bool perWindow = true;
     std::optional<Pid> onlyPID;
     bool tabs = false;
+    // Tabs only as remembered from an earlier build: no browser is asked (a build on the main
+    // thread, with the keyboard held, must not wait on one).
+    bool tabsRemembered = false;
     bool spaces = false;
     bool previews = false;
 };

@@ -34,7 +34,7 @@ struct Inventory::AppContext {
 
 Inventory::Inventory(Workspace& workspace, Accessibility& ax, WindowServer& windowServer, const Clock& clock,
                      InventoryPrefs prefs)
-    : m_workspace(workspace), m_ax(ax), m_windowServer(windowServer), m_prefs(std::move(prefs)),
+    : m_workspace(workspace), m_ax(ax), m_windowServer(windowServer), m_clock(clock), m_prefs(std::move(prefs)),
       m_tabs(ax, clock)
 {
 }
@@ -69,12 +69,15 @@ std::vector<Entry> Inventory::buildEntries(const std::vector<RunningApp>& apps, 
                                   : std::unordered_map<Pid, std::vector<WindowRecord>>();
     static const std::vector<WindowRecord> noRecords;
 
+    // One budget for every browser of the build: the panel waits for it.
+    const double tabsUntil = m_clock.nowSeconds() + (options.tabsRemembered ? 0.0 : TabCollector::budget);
     std::vector<Entry> result;
     for (const RunningApp& app : apps) {
         if (options.onlyPID && *options.onlyPID != app.pid)
             continue;
         auto found = byOwner.find(app.pid);
-        std::vector<Entry> rows = rowsOf(app, options, found == byOwner.end() ? noRecords : found->second);
+        std::vector<Entry> rows =
+            rowsOf(app, options, found == byOwner.end() ? noRecords : found->second, tabsUntil);
         if (rows.empty() && !windowless)
             continue;
         if (!options.perWindow || rows.empty()) {
@@ -92,13 +95,13 @@ std::vector<Entry> Inventory::buildEntries(const std::vector<RunningApp>& apps, 
 }
 
 std::vector<Entry> Inventory::rowsOf(const RunningApp& app, const BuildOptions& options,
-                                     const std::vector<WindowRecord>& records)
+                                     const std::vector<WindowRecord>& records, double tabsUntil)
 {
     const std::vector<ElementRef> windows =
         m_ax.windows(app.pid, appTimeout).value_or(std::vector<ElementRef>{});
     std::vector<WindowTabs> tabs;
     if (options.tabs && options.perWindow && isBrowser(app) && !windows.empty())
-        tabs = m_tabs.collectTabs(app.pid, windows);
+        tabs = m_tabs.collectTabs(app.pid, windows, tabsUntil);
     const AppContext context{app, app.icon, records, tabs.empty() ? *noTabs() : tabs};
 
     TakenNumbers taken;

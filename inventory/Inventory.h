@@ -43,8 +43,9 @@ class Inventory final : public WindowInventory {
 
   private:
     struct AppContext;
+    // Browsers are asked for tabs until `tabsUntil` (clock seconds).
     std::vector<Entry> rowsOf(const RunningApp& app, const BuildOptions& options,
-                              const std::vector<WindowRecord>& records);
+                              const std::vector<WindowRecord>& records, double tabsUntil);
     // These append the rows they make to rows.
     void addWindowRows(const AppContext& context, ElementRef window, TakenNumbers& taken, std::vector<Entry>& rows);
     static void addTabRows(const Entry& windowEntry, const std::vector<TabRef>& tabs, std::vector<Entry>& rows);
@@ -56,6 +57,7 @@ class Inventory final : public WindowInventory {
     Workspace& m_workspace;
     Accessibility& m_ax;
     WindowServer& m_windowServer;
+    const Clock& m_clock;
     InventoryPrefs m_prefs;
     Recency m_recency;
     TabCollector m_tabs;

@@ -26,6 +26,10 @@ public:
     virtual std::optional<std::vector<ElementRef>> windows(Pid pid, double timeout) = 0;
     // Limits how long later requests to this element may wait for an answer.
     virtual void setTimeout(ElementRef element, double seconds) = 0;
+    // Limits how long the requests this thread makes from now on may wait, all together: past
+    // `seconds` they yield nothing at once. Nothing lifts the limit. Platforms whose reads never
+    // wait on another application ignore it.
+    virtual void limitThisThread(std::optional<double>) {}
     virtual std::optional<QString> string(ElementRef element, const QString& attribute) = 0;
     virtual std::optional<bool> boolean(ElementRef element, const QString& attribute) = 0;
     virtual std::optional<double> number(ElementRef element, const QString& attribute) = 0;

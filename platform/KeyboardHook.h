@@ -35,7 +35,11 @@ public:
     // Installs the hook with its handler; false when the system refuses.
     // The handler is called on the main thread.
     virtual bool create(Handler handler) = 0;
+    // Created and not destroyed, whether or not events arrive just now.
     virtual bool exists() const = 0;
+    // Exists and receives events; false while the system has switched it off (on X11: its
+    // connection broke) until enable() brings it back.
+    virtual bool enabled() const = 0;
     virtual void enable() = 0;
     // Removes the hook; no events reach the handler afterwards.
     virtual void destroy() = 0;

@@ -127,6 +127,8 @@ void Switcher::landPendingCommit()
     if (!isCommitPending() || !m_building)
         return;
     BuildRequest request = std::move(*m_building);
+    // The keyboard is held and the worker may still wait on a browser: tabs as last seen only.
+    request.options.tabsRemembered = true;
     request.loaded.entries = keepForFilter(m_deps.inventory.buildEntries(request.apps, request.options), request.filter);
     entriesLoaded(std::move(request.loaded));
 }

@@ -1,13 +1,14 @@
 // list_tabs: the rows the switcher would show with browser tabs on, over the real X11 desktop and
 // accessibility bus, one JSON object per line; for trying browsers by hand (scripts/try-firefox-tabs).
 //   list_tabs [--announce] [--wait SECONDS] [--select N]
-// --announce first tells applications that assistive technology is on (what "listTabs" does);
+// --announce first turns accessibility on as "listTabs" does (IsEnabled only), and back at exit;
 // --wait keeps looking until some tab rows appear (a busy browser may miss a time-out once);
 // --select N chooses the N-th tab row (from 0) as the switcher would, then lists again.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
 #include "desktop/atspi/AtspiParts.h"
+#include "desktop/atspi/AtspiStatus.h"
 #include "desktop/x11/X11Accessibility.h"
 #include "desktop/x11/X11Actions.h"
 #include "desktop/x11/X11Connection.h"
@@ -97,8 +99,15 @@ int main(int argc, char** argv)
     X11Actions actions(model);
     X11Workspace workspace(model, actions);
     atspi::AtspiParts parts(clock, TabCollector::maxAge);
-    if (options.announce && !parts.announceAssistiveTech())
-        std::fprintf(stderr, "list_tabs: could not announce assistive technology\n");
+    // The launcher keeps the switch in the user's settings: put back as Zumo does, at exit.
+    QTemporaryDir noteDir;
+    atspi::AtspiStatus status(parts.bus(), noteDir.filePath(QStringLiteral("accessibility-changed.json")));
+    struct PutBack {
+        atspi::AtspiStatus& status;
+        ~PutBack() { status.setWanted(false); }
+    } putBack{status};
+    if (options.announce)
+        status.setWanted(true);
     X11Accessibility ax(model, actions, &parts);
     X11WindowServer server(model, connection->displayName());
     X11Screens screens(model);

@@ -1,5 +1,6 @@
-// The admin API, offered with --admin to loopback clients only: test switches at run time and
-// what the service received (stored events, recent requests), as JSON.
+// The admin API, offered with --admin to loopback clients that show the token: test switches at
+// run time and what the service received (stored events, a page at a time; recent requests).
+// Loopback alone is not enough: any local account, or a proxy on the same machine, is loopback.
 #include "vendor/Service.h"
 
 #include <QJsonArray>
@@ -7,6 +8,7 @@
 #include <QJsonObject>
 #include <QUrlQuery>
 #include <httplib.h>
+#include <openssl/crypto.h>
 
 namespace zumo::vendor {
 
@@ -66,15 +68,36 @@ std::string param(const QUrlQuery& query, const char* name)
     return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded).toStdString();
 }
 
-using AdminHandler = std::function<void(const httplib::Request&, httplib::Response&, const QUrlQuery&)>;
-
-httplib::Server::Handler guarded(AdminHandler handler)
+// Compared in constant time, so the answer's timing tells nothing about the token.
+bool showsToken(const httplib::Request& request, const std::string& token)
 {
-    return [handler](const httplib::Request& request, httplib::Response& response) {
+    std::string given = request.get_header_value("Authorization");
+    std::string expected = "Bearer " + token;
+    return given.size() == expected.size() && CRYPTO_memcmp(given.data(), expected.data(), given.size()) == 0;
+}
+
+} // namespace
+
+httplib::Server::Handler Service::guarded(AdminHandler handler) const
+{
+    return [this, handler](const httplib::Request& request, httplib::Response& response) {
+        ConnectionGuard::answering();
         if (!fromLoopback(request))
             return replyError(response, 403, "the admin API answers loopback clients only");
+        if (!showsToken(request, m_options.adminToken))
+            return replyError(response, 401, "the admin API needs Authorization: Bearer <token>");
         handler(request, response, queryOf(request));
     };
+}
+
+namespace {
+
+// A page's rows must fit in memory whatever the events' size: at most 64 MiB of bodies.
+int pageLimit(const QUrlQuery& query, uint64_t maxEventBytes)
+{
+    int most = int(std::clamp<uint64_t>((64u << 20) / std::max<uint64_t>(maxEventBytes, 1), 1, 1000));
+    bool limited = query.hasQueryItem(QStringLiteral("limit"));
+    return limited ? std::clamp(QString::fromStdString(param(query, "limit")).toInt(), 0, most) : most;
 }
 
 } // namespace
@@ -113,10 +136,9 @@ void Service::addSwitchRoutes()
 void Service::addRecordRoutes()
 {
     m_server->Get("/admin/events", guarded([this](auto&, auto& response, const QUrlQuery& query) {
-        bool limited = query.hasQueryItem(QStringLiteral("limit"));
         EventQuery filter{param(query, "event"), param(query, "install"),
                           QString::fromStdString(param(query, "after")).toLongLong(),
-                          limited ? std::clamp(QString::fromStdString(param(query, "limit")).toInt(), 0, 100000) : 1000};
+                          pageLimit(query, m_options.maxEventBytes)};
         auto rows = m_store.query(filter);
         if (!rows)
             return replyError(response, 503, m_store.error());

@@ -22,13 +22,20 @@ struct Options {
     std::string postgres;    // a libpq connection string; when set, events go to PostgreSQL
     uint64_t maxEventBytes = 1024 * 1024;
     int threads = 32;
-    bool admin = false;      // offer /admin/ to loopback clients
+    int connectionsPerAddress = 8; // 0: no limit (behind a proxy, every connection is the proxy's)
+    int eventsPerAddressMinute = 600; // 0: no limit
+    int eventsPerInstallDay = 2000;   // 0: no limit
+    int keepDays = 90;                // events older than this are deleted; 0 keeps them all
+    bool admin = false;      // offer /admin/ to loopback clients that show the token
+    std::string adminToken;  // read from --admin-token-file
     std::vector<PathRule> switches;
 };
 
-// Reads the arguments (without the program name). None with *message set to the error or,
-// for --help, the usage text (then *helpAsked is true).
-std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string* message,
-                                    bool* helpAsked);
+// Reads the arguments (without the program name) and the files they name. The PostgreSQL
+// connection string comes from --postgres-file or, without it, from postgresEnvironment (the
+// value of ZUMO_VENDOR_POSTGRES), never from the command line, where `ps` shows it to everyone.
+// None with *message set to the error or, for --help, the usage text (then *helpAsked is true).
+std::optional<Options> parseOptions(const std::vector<std::string>& arguments, const std::string& postgresEnvironment,
+                                    std::string* message, bool* helpAsked);
 
 } // namespace zumo::vendor

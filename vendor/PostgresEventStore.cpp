@@ -1,10 +1,15 @@
 // The event store for a service past one machine: PostgreSQL through libpq, one connection
-// behind a mutex (each front end has its own), re-established when it drops.
+// behind a mutex (each front end has its own), made again when it drops or a statement fails
+// (a connection that stays open to a server turned read-only by a failover fails every write).
+// Every wait is bounded: connecting, a silent peer (TCP keepalives and user timeout) and each
+// statement, so a database that stops answering holds up the writer thread, never for ever.
 #include "vendor/EventStore.h"
 
 #include <libpq-fe.h>
 #include <memory>
+#include <iterator>
 #include <mutex>
+#include <vector>
 
 namespace zumo::vendor {
 
@@ -13,7 +18,14 @@ namespace {
 constexpr const char* SchemaSql =
     "CREATE TABLE IF NOT EXISTS events (id BIGSERIAL PRIMARY KEY, received_ms BIGINT NOT NULL,"
     " event TEXT NOT NULL, install TEXT NOT NULL, body BYTEA NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS events_event ON events (event);";
+    "CREATE INDEX IF NOT EXISTS events_event ON events (event);"
+    "CREATE INDEX IF NOT EXISTS events_received ON events (received_ms);";
+
+// Given before the connection string's own values, which win where both name one.
+constexpr const char* BoundedKeywords[] = {"connect_timeout", "keepalives", "keepalives_idle", "keepalives_interval",
+                                           "keepalives_count", "tcp_user_timeout", "target_session_attrs"};
+constexpr const char* BoundedValues[] = {"5", "1", "10", "5", "3", "15000", "read-write"};
+constexpr const char* SessionSql = "SET statement_timeout = 10000";
 
 // A multi-row INSERT carries four parameters per row and libpq allows 65535 per statement.
 constexpr size_t RowsPerInsert = 1000;
@@ -42,16 +54,49 @@ std::string insertSql(size_t rows)
     return sql;
 }
 
+PGconn* connect(const std::string& conninfo)
+{
+    std::vector<const char*> keywords(std::begin(BoundedKeywords), std::end(BoundedKeywords));
+    std::vector<const char*> values(std::begin(BoundedValues), std::end(BoundedValues));
+    keywords.insert(keywords.end(), {"dbname", nullptr});
+    values.insert(values.end(), {conninfo.c_str(), nullptr});
+    return PQconnectdbParams(keywords.data(), values.data(), 1);
+}
+
 class PostgresEventStore final : public EventStore {
 public:
-    explicit PostgresEventStore(PGconn* conn) : m_conn(conn) {}
+    explicit PostgresEventStore(std::string conninfo) : m_conninfo(std::move(conninfo)) {}
     ~PostgresEventStore() override { PQfinish(m_conn); }
+
+    // Connects when there is no usable connection; false with error() set when that fails.
+    bool ready()
+    {
+        if (m_conn && !m_broken && PQstatus(m_conn) == CONNECTION_OK)
+            return true;
+        PQfinish(m_conn);
+        m_conn = connect(m_conninfo);
+        if (PQstatus(m_conn) != CONNECTION_OK) {
+            m_error = "cannot connect to PostgreSQL: " + message();
+            return false;
+        }
+        // "relation already exists" and the like: nothing for the service's log.
+        PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+        // Front ends starting together may race to create the table; the loser's error is
+        // harmless as long as the table is there afterwards.
+        Result schema = run(m_conn, SchemaSql);
+        std::string schemaError = succeeded(schema) ? std::string() : message();
+        if (!succeeded(run(m_conn, SessionSql)) || !succeeded(run(m_conn, "SELECT 1 FROM events LIMIT 0"))) {
+            m_error = "no usable events table: " + (schemaError.empty() ? message() : schemaError);
+            return false;
+        }
+        m_broken = false;
+        return true;
+    }
 
     bool append(const std::vector<Event>& events) override
     {
         std::lock_guard lock(m_mutex);
-        reconnectIfLost();
-        if (!check(run(m_conn, "BEGIN")))
+        if (!ready() || !check(run(m_conn, "BEGIN")))
             return false;
         for (size_t first = 0; first < events.size(); first += RowsPerInsert) {
             if (!insertRows(events, first, std::min(events.size(), first + RowsPerInsert))) {
@@ -62,10 +107,24 @@ public:
         return check(run(m_conn, "COMMIT"));
     }
 
+    std::optional<int64_t> deleteOlderThan(int64_t cutoffMs, int maxRows) override
+    {
+        std::lock_guard lock(m_mutex);
+        std::string cutoff = std::to_string(cutoffMs), limit = std::to_string(maxRows);
+        const char* values[2] = {cutoff.c_str(), limit.c_str()};
+        if (!ready())
+            return std::nullopt;
+        Result result(PQexecParams(m_conn, DeleteOldSql, 2, nullptr, values, nullptr, nullptr, 0), &PQclear);
+        if (!check(result))
+            return std::nullopt;
+        return std::stoll(PQcmdTuples(result.get()));
+    }
+
     std::optional<int64_t> count() override
     {
         std::lock_guard lock(m_mutex);
-        reconnectIfLost();
+        if (!ready())
+            return std::nullopt;
         Result result = run(m_conn, "SELECT count(*) FROM events");
         if (!check(result))
             return std::nullopt;
@@ -75,7 +134,8 @@ public:
     std::optional<std::vector<StoredEvent>> query(const EventQuery& query) override
     {
         std::lock_guard lock(m_mutex);
-        reconnectIfLost();
+        if (!ready())
+            return std::nullopt;
         std::string afterId = std::to_string(query.afterId), limit = std::to_string(query.limit);
         const char* values[6] = {afterId.c_str(),       query.name.c_str(),    query.name.c_str(),
                                  query.install.c_str(), query.install.c_str(), limit.c_str()};
@@ -131,23 +191,27 @@ private:
         return check(result);
     }
 
+    // A failed statement makes the next operation connect anew.
     bool check(const Result& result)
     {
         if (succeeded(result))
             return true;
-        m_error = PQerrorMessage(m_conn);
-        while (!m_error.empty() && m_error.back() == '\n')
-            m_error.pop_back();
+        m_error = message();
+        m_broken = true;
         return false;
     }
 
-    void reconnectIfLost()
+    std::string message() const
     {
-        if (PQstatus(m_conn) == CONNECTION_BAD)
-            PQreset(m_conn);
+        std::string text = PQerrorMessage(m_conn);
+        while (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        return text;
     }
 
-    PGconn* m_conn;
+    const std::string m_conninfo;
+    PGconn* m_conn = nullptr;
+    bool m_broken = false;
     mutable std::mutex m_mutex;
     std::string m_error;
 };
@@ -156,23 +220,19 @@ private:
 
 std::unique_ptr<EventStore> openPostgresStore(const std::string& conninfo, std::string* error)
 {
-    PGconn* conn = PQconnectdb(conninfo.c_str());
-    if (PQstatus(conn) != CONNECTION_OK) {
-        *error = std::string("cannot connect to PostgreSQL: ") + PQerrorMessage(conn);
-        PQfinish(conn);
+    char* parseError = nullptr;
+    PQconninfoOption* parsed = PQconninfoParse(conninfo.c_str(), &parseError);
+    if (!parsed) {
+        *error = "not a PostgreSQL connection string: " + std::string(parseError ? parseError : "out of memory");
+        PQfreemem(parseError);
         return nullptr;
     }
-    // Front ends starting together may race to create the table; the loser's error is harmless
-    // as long as the table is there afterwards.
-    Result schema = run(conn, SchemaSql);
-    std::string schemaError = succeeded(schema) ? std::string() : PQerrorMessage(conn);
-    Result probe = run(conn, "SELECT 1 FROM events LIMIT 0");
-    if (!succeeded(probe)) {
-        *error = "no usable events table: " + (schemaError.empty() ? std::string(PQerrorMessage(conn)) : schemaError);
-        PQfinish(conn);
-        return nullptr;
-    }
-    return std::make_unique<PostgresEventStore>(conn);
+    PQconninfoFree(parsed);
+    auto store = std::make_unique<PostgresEventStore>(conninfo);
+    error->clear();
+    if (!store->ready())
+        *error = store->error();
+    return store;
 }
 
 } // namespace zumo::vendor

@@ -18,6 +18,51 @@ namespace {
 constexpr uint64_t MaxDataFileBytes = 16 * 1024 * 1024;
 // Events wait for the writer in memory only up to this many.
 constexpr size_t MaxQueuedEvents = 20000;
+// Our own clients send a dozen header lines; a request with more is refused.
+constexpr size_t MaxHeaderLines = 64;
+// No route but POST /api/t takes a body beyond a few bytes (admin calls carry none).
+constexpr uint64_t MaxOtherBodyBytes = 4096;
+// Headers, request line and TLS framing on top of the largest event body.
+constexpr uint64_t RequestOverheadBytes = 128 * 1024;
+// An event a little over the cap is read and dropped, so that its sender gets the 413 (closing
+// on unread bytes resets the connection, and the answer with it); a larger one is not read.
+constexpr uint64_t DrainBytes = 64 * 1024;
+constexpr int KeepAliveRequests = 100;
+constexpr int KeepAliveIdleSec = 5;
+constexpr int IoTimeoutSec = 5;
+
+// cpp-httplib adds the peer's and our own address as if they were headers.
+constexpr size_t AddedHeaders = 4;
+
+void refuse(httplib::Response& response, int status, const std::string& text)
+{
+    response.status = status;
+    // Whatever the client still sends is not read: the connection cannot carry another request.
+    response.set_header("Connection", "close");
+    response.set_content(text, "text/plain; charset=utf-8");
+}
+
+uint64_t declaredLength(const httplib::Request& request)
+{
+    return QString::fromStdString(request.get_header_value("Content-Length")).toULongLong();
+}
+
+// Status 0 when the request's framing is acceptable for its route, before its body is read.
+int framingRefusal(const httplib::Request& request, bool eventRoute, uint64_t maxEventBytes)
+{
+    if (request.headers.size() > MaxHeaderLines + AddedHeaders)
+        return 431;
+    // Our client never compresses; a compressed body would be held decoded, bigger than sent.
+    std::string encoding = request.get_header_value("Content-Encoding");
+    if (!encoding.empty() && encoding != "identity")
+        return 415;
+    uint64_t cap = eventRoute ? maxEventBytes + DrainBytes : MaxOtherBodyBytes;
+    if (declaredLength(request) > cap)
+        return 413;
+    if (!eventRoute && request.has_header("Transfer-Encoding"))
+        return 413;
+    return 0;
+}
 
 std::optional<std::string> readSmallFile(const std::filesystem::path& path)
 {
@@ -64,20 +109,44 @@ int64_t nowMs()
 }
 
 Service::Service(const Options& options, EventStore& store)
-    : m_options(options), m_store(store), m_writer(store, MaxQueuedEvents),
+    : m_options(options), m_store(store),
+      m_writer(store, MaxQueuedEvents, WriterTiming{.keepDays = options.keepDays}),
+      m_perAddress(options.eventsPerAddressMinute * 24.0 * 60, options.eventsPerAddressMinute / 6.0 + 10),
+      m_perInstall(options.eventsPerInstallDay, options.eventsPerInstallDay / 10.0 + 10),
+      m_guard(GuardLimits{.workers = options.threads,
+                          .requestBytes = options.maxEventBytes + RequestOverheadBytes,
+                          .connectionsPerAddress = options.connectionsPerAddress}),
       m_server(std::make_unique<httplib::SSLServer>(options.cert.c_str(), options.key.c_str()))
 {
     for (const PathRule& rule : options.switches)
         m_switches.set(rule);
-    int threads = options.threads;
-    m_server->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
-    m_server->set_payload_max_length(options.maxEventBytes);
-    // cpp-httplib closes a connection after 5 requests by default, and a new TLS handshake
-    // costs more than storing an event.
-    m_server->set_keep_alive_max_count(10000);
+    setLimits();
     if (options.admin)
         addAdminRoutes();
     addPublicRoutes();
+}
+
+void Service::setLimits()
+{
+    if (m_server->is_valid())
+        m_guard.watch(m_server->ssl_context());
+    m_server->new_task_queue = [this] { return m_guard.newWorkers(); };
+    m_server->set_payload_max_length(m_options.maxEventBytes);
+    // cpp-httplib closes a connection after 5 requests by default, and a new TLS handshake
+    // costs more than storing an event; but no client keeps a worker for good.
+    m_server->set_keep_alive_max_count(KeepAliveRequests);
+    m_server->set_keep_alive_timeout(KeepAliveIdleSec);
+    m_server->set_read_timeout(IoTimeoutSec);
+    m_server->set_write_timeout(IoTimeoutSec);
+    m_server->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        bool eventRoute = request.method == "POST" && request.path == "/api/t";
+        if (int status = framingRefusal(request, eventRoute, m_options.maxEventBytes); status && !eventRoute) {
+            refuse(response, status, "refused: see the status\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    m_server->set_post_routing_handler([](const httplib::Request&, httplib::Response&) { ConnectionGuard::answered(); });
 }
 
 Service::~Service() = default;
@@ -115,7 +184,9 @@ void Service::get(const std::string& pattern, Route route)
 
 void Service::handle(const httplib::Request& request, httplib::Response& response, const Route& route)
 {
-    m_requests.record(request, nowMs());
+    ConnectionGuard::answering();
+    if (m_options.admin)
+        m_requests.record(request, nowMs());
     std::optional<Rule> rule = m_switches.take(request.path);
     Answer answer = route(request, rule);
     transmit(rule ? switched(std::move(answer), *rule) : answer, response, m_stop);
@@ -134,11 +205,38 @@ void Service::addPublicRoutes()
     });
     get("/privacy", [this](const httplib::Request&, const std::optional<Rule>&) { return page("privacy"); });
     get("/zumo", [this](const httplib::Request&, const std::optional<Rule>&) { return page("zumo"); });
-    m_server->Post("/api/t", [this](const httplib::Request& request, httplib::Response& response) {
-        handle(request, response, [this](const httplib::Request& r, const std::optional<Rule>& rule) {
-            return postEvent(r, rule);
-        });
+    m_server->Post("/api/t", [this](const httplib::Request& request, httplib::Response& response,
+                                    const httplib::ContentReader& reader) { receiveEvent(request, response, reader); });
+}
+
+// The body is read here, in pieces, and never past the cap, however it is framed (a stated
+// length or chunks); compressed bodies are refused before a byte of them is read.
+void Service::receiveEvent(const httplib::Request& request, httplib::Response& response,
+                           const httplib::ContentReader& reader)
+{
+    if (int status = framingRefusal(request, true, m_options.maxEventBytes))
+        return refuse(response, status, status == 415 ? "send the event uncompressed\n" : "the event is too large\n");
+    std::string body;
+    bool tooLarge = false;
+    bool read = reader([&](const char* data, size_t length) {
+        tooLarge = body.size() + length > m_options.maxEventBytes;
+        if (!tooLarge)
+            body.append(data, length);
+        return !tooLarge;
     });
+    tooLarge = tooLarge || declaredLength(request) > m_options.maxEventBytes; // drained by cpp-httplib
+    if (!read)
+        return refuse(response, tooLarge ? 413 : 400, tooLarge ? "the event is too large\n" : "the body was cut short\n");
+    handle(request, response, [this, &body](const httplib::Request& r, const std::optional<Rule>& rule) {
+        return postEvent(std::move(body), r, rule);
+    });
+}
+
+bool Service::eventAllowed(const std::string& address, const std::string& install)
+{
+    int64_t now = nowMs();
+    std::lock_guard lock(m_limitsMutex);
+    return m_perAddress.allow(address, now) && (install.empty() || m_perInstall.allow(install, now));
 }
 
 Answer Service::dataFile(const std::string& name, const std::string& contentType,
@@ -173,15 +271,20 @@ Answer Service::releaseFile(const std::string& name) const
     return error ? textAnswer(404, "no such release file\n") : answer;
 }
 
-Answer Service::postEvent(const httplib::Request& request, const std::optional<Rule>& rule)
+Answer Service::postEvent(std::string body, const httplib::Request& request, const std::optional<Rule>& rule)
 {
     // A switched failure refuses the event, as a failing service would; the client must not
     // count it as delivered, and the test sees it was not kept.
     if (rule && rule->refuses())
         return textAnswer(204, {});
-    std::optional<Event> event = readEvent(request.body, nowMs());
+    std::optional<Event> event = readEvent(std::move(body), nowMs());
     if (!event)
         return textAnswer(400, "the body is not a JSON object\n");
+    if (!eventAllowed(request.remote_addr, event->install)) {
+        Answer limited = textAnswer(429, "too many events from here, try later\n");
+        limited.headers = {{"Retry-After", "60"}};
+        return limited;
+    }
     switch (m_writer.submit(std::move(*event))) {
     case EventWriter::Outcome::Stored:
         return textAnswer(204, {});
@@ -189,6 +292,11 @@ Answer Service::postEvent(const httplib::Request& request, const std::optional<R
         Answer busy = textAnswer(503, "too many events at once, try later\n");
         busy.headers = {{"Retry-After", "1"}};
         return busy;
+    }
+    case EventWriter::Outcome::Unavailable: {
+        Answer unavailable = textAnswer(503, "events cannot be stored now, try later\n");
+        unavailable.headers = {{"Retry-After", "30"}};
+        return unavailable;
     }
     case EventWriter::Outcome::Failed:
         break;

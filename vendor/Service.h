@@ -4,19 +4,25 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include <QUrlQuery>
+
 #include "vendor/Answer.h"
+#include "vendor/ConnectionGuard.h"
 #include "vendor/EventWriter.h"
 #include "vendor/Options.h"
+#include "vendor/RateLimiter.h"
 #include "vendor/RequestLog.h"
 #include "vendor/Switches.h"
 #include "vendor/Transmit.h"
 
 namespace httplib {
 class SSLServer;
+class ContentReader;
 struct Request;
 struct Response;
 } // namespace httplib
@@ -47,11 +53,18 @@ private:
     void addAdminRoutes();
     void addSwitchRoutes(); // set, clear and list test switches
     void addRecordRoutes(); // stored events and recent requests
+    using AdminHandler = std::function<void(const httplib::Request&, httplib::Response&, const QUrlQuery&)>;
+    // Loopback and the token, or an error answer.
+    std::function<void(const httplib::Request&, httplib::Response&)> guarded(AdminHandler handler) const;
+    void setLimits();
+    void receiveEvent(const httplib::Request& request, httplib::Response& response,
+                      const httplib::ContentReader& reader);
+    bool eventAllowed(const std::string& address, const std::string& install);
 
     Answer dataFile(const std::string& name, const std::string& contentType, const httplib::Request& request) const;
     Answer releaseFile(const std::string& name) const;
     Answer page(const std::string& name) const;
-    Answer postEvent(const httplib::Request& request, const std::optional<Rule>& rule);
+    Answer postEvent(std::string body, const httplib::Request& request, const std::optional<Rule>& rule);
 
     Options m_options;
     EventStore& m_store;
@@ -59,6 +72,10 @@ private:
     Switches m_switches;
     RequestLog m_requests{1000};
     StopSignal m_stop;
+    std::mutex m_limitsMutex;
+    RateLimiter m_perAddress;
+    RateLimiter m_perInstall;
+    ConnectionGuard m_guard; // outlives the server, whose workers it runs
     std::unique_ptr<httplib::SSLServer> m_server;
 };
 

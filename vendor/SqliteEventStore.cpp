@@ -14,7 +14,8 @@ constexpr const char* SchemaSql =
     "PRAGMA synchronous=FULL;"
     "CREATE TABLE IF NOT EXISTS events (id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " received_ms INTEGER NOT NULL, event TEXT NOT NULL, install TEXT NOT NULL, body BLOB NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS events_event ON events (event);";
+    "CREATE INDEX IF NOT EXISTS events_event ON events (event);"
+    "CREATE INDEX IF NOT EXISTS events_received ON events (received_ms);";
 
 constexpr const char* InsertSql = "INSERT INTO events (received_ms, event, install, body) VALUES (?, ?, ?, ?)";
 
@@ -97,6 +98,19 @@ public:
         if (rc != SQLITE_DONE)
             return fail();
         return rows;
+    }
+
+    std::optional<int64_t> deleteOlderThan(int64_t cutoffMs, int maxRows) override
+    {
+        std::lock_guard lock(m_mutex);
+        Statement stmt(m_db, DeleteOldSql);
+        if (!stmt.get())
+            return fail();
+        sqlite3_bind_int64(stmt.get(), 1, cutoffMs);
+        sqlite3_bind_int(stmt.get(), 2, maxRows);
+        if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+            return fail();
+        return sqlite3_changes64(m_db);
     }
 
     std::string error() const override

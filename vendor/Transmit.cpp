@@ -1,6 +1,8 @@
 // Sending an Answer: see Transmit.h.
 #include "vendor/Transmit.h"
 
+#include "vendor/ConnectionGuard.h"
+
 #include <algorithm>
 #include <fstream>
 #include <httplib.h>
@@ -49,6 +51,7 @@ bool writePiece(BodySource& source, const Answer& answer, uint64_t offset, httpl
 {
     uint64_t remaining = answer.bodySize() - offset;
     size_t length = answer.dripMs ? 1 : size_t(std::min<uint64_t>(remaining, PieceBytes));
+    ConnectionGuard::progressed(); // a slow download is still an answer under way
     std::string piece = source.read(offset, length);
     if (piece.empty() || !sink.write(piece.data(), piece.size()))
         return false;

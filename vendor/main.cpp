@@ -1,5 +1,6 @@
 // zumo-vendor: parses the command line, opens the event store, serves until SIGINT or SIGTERM.
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,9 +15,14 @@ namespace {
 
 std::unique_ptr<EventStore> openStore(const Options& options, std::string* error)
 {
-    if (!options.postgres.empty())
-        return openPostgresStore(options.postgres, error);
-    return openSqliteStore(options.sqlitePath, error);
+    if (options.postgres.empty())
+        return openSqliteStore(options.sqlitePath, error);
+    auto store = openPostgresStore(options.postgres, error);
+    // Configuration, manifest and downloads do not need the database: serve them, and refuse
+    // events until it answers.
+    if (store && !error->empty())
+        std::fprintf(stderr, "zumo-vendor: %s; events are refused until it answers\n", error->c_str());
+    return store;
 }
 
 // Written under a temporary name and renamed, so a waiting test never reads half a number.
@@ -46,7 +52,9 @@ int main(int argc, char** argv)
 {
     std::string message;
     bool helpAsked = false;
-    auto options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), &message, &helpAsked);
+    const char* postgres = std::getenv("ZUMO_VENDOR_POSTGRES");
+    auto options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), postgres ? postgres : "", &message,
+                                &helpAsked);
     if (!options) {
         std::fputs(message.c_str(), helpAsked ? stdout : stderr);
         std::fputs("\n", helpAsked ? stdout : stderr);

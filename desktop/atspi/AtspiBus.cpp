@@ -2,6 +2,7 @@
 #include "desktop/atspi/AtspiBus.h"
 
 #include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QDBusVariant>
 
 #include "platform/Log.h"
@@ -19,12 +20,8 @@ int milliseconds(double seconds)
     return std::max(1, int(seconds * 1000));
 }
 
-bool setStatus(QDBusConnection& session, const QString& name)
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(kLauncher, kLauncherPath, kProperties, QStringLiteral("Set"));
-    message.setArguments({QStringLiteral("org.a11y.Status"), name, QVariant::fromValue(QDBusVariant(true))});
-    return session.call(message, QDBus::Block, milliseconds(AtspiBus::busTimeout)).type() == QDBusMessage::ReplyMessage;
-}
+// The overall limit of the calls the current thread makes (an entry build's tab search).
+thread_local std::optional<QDeadlineTimer> t_limit;
 
 bool noAnswer(const QDBusMessage& reply)
 {
@@ -42,15 +39,28 @@ QDBusConnection AtspiBus::session() const
     return QDBusConnection::connectToBus(m_sessionAddress, QStringLiteral("zumo-session ") + m_sessionAddress);
 }
 
-bool AtspiBus::announceAssistiveTech()
+std::optional<bool> AtspiBus::status(const QString& name)
+{
+    QDBusConnection session = this->session();
+    if (!session.isConnected())
+        return std::nullopt;
+    QDBusMessage message = QDBusMessage::createMethodCall(kLauncher, kLauncherPath, kProperties, QStringLiteral("Get"));
+    message.setArguments({QStringLiteral("org.a11y.Status"), name});
+    const QDBusMessage reply = session.call(message, QDBus::Block, milliseconds(busTimeout));
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    const QVariant value = reply.arguments().first().value<QDBusVariant>().variant();
+    return value.typeId() == QMetaType::Bool ? std::optional<bool>(value.toBool()) : std::nullopt;
+}
+
+bool AtspiBus::setStatus(const QString& name, bool value)
 {
     QDBusConnection session = this->session();
     if (!session.isConnected())
         return false;
-    bool ok = setStatus(session, QStringLiteral("IsEnabled")) && setStatus(session, QStringLiteral("ScreenReaderEnabled"));
-    appLog(ok ? QStringLiteral("accessibility bus: announced assistive technology for browser tabs")
-              : QStringLiteral("accessibility bus: could not announce assistive technology (no at-spi2-core?)"));
-    return ok;
+    QDBusMessage message = QDBusMessage::createMethodCall(kLauncher, kLauncherPath, kProperties, QStringLiteral("Set"));
+    message.setArguments({QStringLiteral("org.a11y.Status"), name, QVariant::fromValue(QDBusVariant(value))});
+    return session.call(message, QDBus::Block, milliseconds(busTimeout)).type() == QDBusMessage::ReplyMessage;
 }
 
 std::optional<QDBusConnection> AtspiBus::connection()
@@ -111,21 +121,33 @@ std::optional<QVariantList> AtspiBus::call(const ObjectRef& object, const QStrin
 {
     if (isHung(object.service))
         return std::nullopt;
+    const double left = t_limit ? double(t_limit->remainingTime()) / 1000.0 : timeout;
+    if (left <= 0)
+        return std::nullopt;
+    const bool cut = left < timeout;
     std::optional<QDBusConnection> bus = connection();
     if (!bus)
         return std::nullopt;
     QDBusMessage message = QDBusMessage::createMethodCall(object.service, object.path, interface, method);
     message.setArguments(arguments);
-    QDBusMessage reply = bus->call(message, QDBus::Block, milliseconds(timeout));
+    QDBusMessage reply = bus->call(message, QDBus::Block, milliseconds(cut ? left : timeout));
     if (reply.type() == QDBusMessage::ReplyMessage)
         return reply.arguments();
-    if (noAnswer(reply)) {
+    if (noAnswer(reply) && !cut) {
         markHung(object.service);
         appLog(QStringLiteral("accessibility bus: %1 did not answer in time; left alone for %2 s")
                    .arg(object.service)
                    .arg(m_hungFor));
     }
     return std::nullopt;
+}
+
+void AtspiBus::limitThisThread(std::optional<double> seconds)
+{
+    if (seconds)
+        t_limit = QDeadlineTimer(qint64(*seconds * 1000));
+    else
+        t_limit.reset();
 }
 
 std::optional<QVariant> AtspiBus::property(const ObjectRef& object, const QString& interface, const QString& name,

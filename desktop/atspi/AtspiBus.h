@@ -1,4 +1,4 @@
-// The accessibility bus: finding it through the session bus, announcing assistive technology,
+// The accessibility bus: finding it through the session bus, its launcher's status switches,
 // and time-limited calls to the applications on it that remember which ones stopped answering.
 #pragma once
 
@@ -28,10 +28,13 @@ public:
     {
     }
 
-    // Sets "IsEnabled" and "ScreenReaderEnabled" of org.a11y.Status on the session bus, which
-    // asks applications that publish their tree only for assistive technology to start doing so.
-    // False when there is no session bus or no accessibility bus launcher. Any thread.
-    bool announceAssistiveTech();
+    // A switch of org.a11y.Status on the session bus ("IsEnabled", "ScreenReaderEnabled");
+    // nothing without a session bus or an accessibility bus launcher. Any thread.
+    std::optional<bool> status(const QString& name);
+    // Sets one; false when it could not be set. at-spi2-core's launcher stores the value in the
+    // desktop's settings (toolkit-accessibility, screen-reader-enabled), where it outlives the
+    // session, so callers must put back what they change (see AtspiStatus).
+    bool setStatus(const QString& name, bool value);
 
     // The accessibility bus, connected on first use; nothing without a session bus, without the
     // launcher, or within retryAfter seconds of a failed attempt. Any thread.
@@ -40,8 +43,12 @@ public:
     // A method call with a reply in `timeout` seconds, its reply's arguments on success. Nothing on
     // an error, and at once for an application marked hung; a call that got no answer in time marks
     // the object's application hung for hungFor seconds. Any thread; blocks for at most timeout.
+    // Within a limit set by limitThisThread a call waits only what is left of it, gives nothing
+    // at once when none is, and a call cut short does not mark the application hung.
     std::optional<QVariantList> call(const ObjectRef& object, const QString& interface, const QString& method,
                                      const QVariantList& arguments, double timeout);
+    // See Accessibility::limitThisThread; shared by every bus of the thread.
+    static void limitThisThread(std::optional<double> seconds);
     // A property through org.freedesktop.DBus.Properties, unwrapped; same rules as call().
     std::optional<QVariant> property(const ObjectRef& object, const QString& interface, const QString& name,
                                      double timeout);

@@ -25,13 +25,13 @@ public:
     // `sessionAddress`: see AtspiBus.
     AtspiParts(const Clock& clock, double hungFor, QString sessionAddress = {});
 
-    // See AtspiBus::announceAssistiveTech.
-    bool announceAssistiveTech() { return m_bus.announceAssistiveTech(); }
+    AtspiBus& bus() { return m_bus; }
 
     std::optional<std::vector<ElementRef>> windowChildren(const WindowFacts& window) override;
 
     std::optional<std::vector<ElementRef>> windows(Pid, double) override { return std::nullopt; }
     void setTimeout(ElementRef element, double seconds) override;
+    void limitThisThread(std::optional<double> seconds) override { AtspiBus::limitThisThread(seconds); }
     std::optional<QString> string(ElementRef element, const QString& attribute) override;
     std::optional<bool> boolean(ElementRef, const QString&) override { return std::nullopt; }
     std::optional<double> number(ElementRef element, const QString& attribute) override;

@@ -18,21 +18,35 @@ double distance(const QRectF& a, const QRectF& b)
                      std::abs(a.height() - b.height())});
 }
 
+// Frames nearer to each other than this are the same place: which window is which cannot be told.
+constexpr double tieSlack = 1.0;
+
 std::optional<std::size_t> nearest(const std::vector<FrameCandidate>& frames, const std::vector<std::size_t>& among,
                                    const WindowFacts& window)
 {
     std::optional<std::size_t> best;
     double bestDistance = extentsSlack;
+    bool tied = false;
     for (std::size_t i : among) {
         if (!frames[i].extents)
             continue;
         double d = std::min(distance(*frames[i].extents, window.client), distance(*frames[i].extents, window.frame));
-        if (d <= bestDistance) {
+        if (d > extentsSlack)
+            continue;
+        if (best && std::abs(d - bestDistance) < tieSlack) {
+            tied = true;
+            bestDistance = std::min(d, bestDistance);
+            continue;
+        }
+        if (d < bestDistance || !best) {
             best = i;
             bestDistance = d;
+            tied = false;
         }
     }
-    return best;
+    // Two windows with the same title in the same place (on two desktops, say): a guess would
+    // give one the other's tabs, and choosing a tab would act in the wrong window.
+    return tied ? std::nullopt : best;
 }
 
 } // namespace

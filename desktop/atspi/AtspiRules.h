@@ -27,7 +27,8 @@ struct FrameCandidate {
 
 // The frame that is this window: the only one with its title, else among several with that title
 // (or, when none has it, among all) the one whose extents are nearest to the window's area or its
-// frame, within a few pixels. Nothing when no frame fits.
+// frame, within a few pixels. Nothing when no frame fits, or when two fit equally well (two
+// windows of one title in the same place cannot be told apart).
 std::optional<std::size_t> matchFrame(const std::vector<FrameCandidate>& frames, const WindowFacts& window);
 
 // The index of the action that selects a tab ("switch", "click", "press", "activate", "select",

@@ -41,6 +41,7 @@ public:
 
     bool create(Handler handler) override;
     bool exists() const override { return bool(m_handler); }
+    bool enabled() const override { return exists(); }
     void enable() override {}
     void destroy() override;
     bool listenAccessGranted() const override { return true; }

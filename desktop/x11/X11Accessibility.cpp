@@ -120,10 +120,11 @@ std::optional<std::vector<ElementRef>> X11Accessibility::elements(ElementRef ele
     auto snapshot = m_model.snapshot();
     auto id = windowId(element);
     const X11Window* w = id ? snapshot->find(*id) : nullptr;
-    // Without a real process id the window cannot be found among the applications of the parts layer.
-    if (!w || !w->pid)
+    // Without a real process id (a stand-in is negative) the window cannot be found among the
+    // applications of the parts layer, which knows them by the pid the buses see: the owner.
+    if (!w || w->owner <= 0)
         return std::nullopt;
-    return m_parts->windowChildren({*w->pid, w->title, QRectF(w->client), QRectF(w->frame())});
+    return m_parts->windowChildren({w->owner, w->title, QRectF(w->client), QRectF(w->frame())});
 }
 
 std::optional<QRectF> X11Accessibility::frame(ElementRef element)
@@ -192,6 +193,12 @@ void X11Accessibility::perform(ElementRef element, const QString& action)
         m_actions.activateWindow(*id);
     else if (action == QLatin1String("AXPress"))
         m_actions.close(*id);
+}
+
+void X11Accessibility::limitThisThread(std::optional<double> seconds)
+{
+    if (m_parts)
+        m_parts->limitThisThread(seconds);
 }
 
 void X11Accessibility::setTimeout(ElementRef element, double seconds)

@@ -23,6 +23,8 @@ public:
     // The application's windows front to back (most recently raised first); empty when it has none.
     std::optional<std::vector<ElementRef>> windows(Pid pid, double timeout) override;
     void setTimeout(ElementRef element, double seconds) override;
+    // Forwarded to the window parts, the only reads that wait on another application.
+    void limitThisThread(std::optional<double> seconds) override;
     std::optional<QString> string(ElementRef element, const QString& attribute) override;
     std::optional<bool> boolean(ElementRef element, const QString& attribute) override;
     std::optional<double> number(ElementRef element, const QString& attribute) override;

@@ -178,6 +178,9 @@ bool X11KeyboardHook::Impl::openConnection()
     loadXkbKeymap();
     loadKeymap();
     grabShortcuts();
+    // Whoever waits for the main shortcut (the "ready" line) learns that it may be held now.
+    if (takenChanged)
+        takenChanged->notify();
     return true;
 }
 
@@ -630,7 +633,12 @@ bool X11KeyboardHook::create(Handler handler)
 
 bool X11KeyboardHook::exists() const
 {
-    return d->conn != nullptr;
+    return bool(d->handler);
+}
+
+bool X11KeyboardHook::enabled() const
+{
+    return d->handler && d->conn != nullptr;
 }
 
 void X11KeyboardHook::enable()

@@ -33,8 +33,8 @@ class Dispatcher;
 //   A shortcut without Ctrl or Alt is never grabbed. Grabs follow keymap changes.
 // - Characters are what the key types in the active layout group (xkbcommon, kept in step with
 //   the server's XKB events); the grave key is the key left of 1 on every layout.
-// - If the X connection breaks, DisabledByUserInput is delivered and exists() turns false;
-//   enable() reconnects.
+// - If the X connection breaks, DisabledByUserInput is delivered and enabled() turns false
+//   (the hook still exists); enable() reconnects.
 class X11KeyboardHook final : public KeyboardHook {
 public:
     // `display` empty means $DISPLAY. Nothing connects before create().
@@ -46,6 +46,7 @@ public:
     // False, with nothing kept, when the display cannot be opened.
     bool create(Handler handler) override;
     bool exists() const override;
+    bool enabled() const override;
     // Grabs the shortcuts again (after a disable); reconnects a broken connection.
     void enable() override;
     void destroy() override;
@@ -68,7 +69,7 @@ public:
     std::vector<HookShortcut> takenShortcuts() const;
     // Connected and the first shortcut (the main one) is not held by another program.
     bool mainShortcutHeld() const;
-    // The set of shortcuts held by another program changed. Main thread.
+    // The set of shortcuts held by another program changed, or the hook (re)connected. Main thread.
     Notifier<> takenChanged;
     // Returns once every event the X server sent the hook before the call has been handled.
     void sync();

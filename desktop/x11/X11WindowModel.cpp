@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <unordered_set>
+#include <xcb/res.h>
 
 #include "platform/Log.h"
 #include "desktop/x11/X11Connection.h"
@@ -60,6 +61,21 @@ struct Reply {
     xcb_get_property_reply_t* p;
     ~Reply() { std::free(p); }
 };
+
+// The process of the client owning a window, as the X server found it for a local connection.
+std::optional<Pid> serverPid(xcb_connection_t* c, xcb_res_query_client_ids_cookie_t cookie)
+{
+    xcb_generic_error_t* error = nullptr;
+    xcb_res_query_client_ids_reply_t* reply = xcb_res_query_client_ids_reply(c, cookie, &error);
+    std::free(error);
+    std::optional<Pid> pid;
+    if (reply)
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem; xcb_res_client_id_value_next(&it))
+            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length >= 4)
+                pid = Pid(*xcb_res_client_id_value_value(it.data));
+    std::free(reply);
+    return pid;
+}
 
 struct PropertySpec {
     Field field;
@@ -436,7 +452,10 @@ void X11WindowModel::fetchWindows()
         xcb_get_property_cookie_t property{};
         xcb_get_geometry_cookie_t geometry{};
         xcb_translate_coordinates_cookie_t position{};
+        std::optional<xcb_res_query_client_ids_cookie_t> process;
     };
+    const xcb_query_extension_reply_t* res = xcb_get_extension_data(c, &xcb_res_id);
+    const bool askServer = res && res->present;
     const std::vector<PropertySpec> specs = propertySpecs(m_x);
     const std::vector<std::pair<std::uint32_t, std::uint32_t>> dirty(m_dirty.begin(), m_dirty.end());
     m_dirty.clear();
@@ -454,10 +473,14 @@ void X11WindowModel::fetchWindows()
             for (const PropertySpec& spec : specs)
                 if (fields & spec.field)
                     batch.push_back({window, spec.field,
-                                     xcb_get_property(c, 0, window, spec.atom, spec.type, 0, spec.length)});
+                                     xcb_get_property(c, 0, window, spec.atom, spec.type, 0, spec.length), {}, {}, {}});
             if (fields & Geometry)
                 batch.push_back({window, Geometry, {}, xcb_get_geometry(c, window),
-                                 xcb_translate_coordinates(c, window, m_x.root(), 0, 0)});
+                                 xcb_translate_coordinates(c, window, m_x.root(), 0, 0), {}});
+            if ((fields & PidField) && askServer) {
+                const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+                batch.push_back({window, PidField, {}, {}, {}, xcb_res_query_client_ids(c, 1, &spec)});
+            }
         }
         return batch;
     };
@@ -467,6 +490,14 @@ void X11WindowModel::fetchWindows()
         std::vector<Pending> ahead = send();
         for (const Pending& p : pending) {
             xcb_generic_error_t* error = nullptr;
+            if (p.process) {
+                const std::optional<Pid> pid = serverPid(c, *p.process);
+                if (auto it = m_windows.find(p.window); it != m_windows.end()) {
+                    it->second->serverPid = pid;
+                    it->second->owner = 0;  // found again when published
+                }
+                continue;
+            }
             if (p.field != Geometry) {
                 Reply reply{xcb_get_property_reply(c, p.property, &error)};
                 std::free(error);
@@ -561,7 +592,11 @@ void X11WindowModel::publish()
         // 0 until the window is first published, and again once its pid or class changes.
         if (it->second->owner == 0) {
             X11Window& w = writable(id);
-            w.owner = w.pid && *w.pid > 0 ? *w.pid : standInPid(w.wmClass.className);
+            // A window without _NET_WM_PID stays with its class, as remote and old clients do.
+            const bool hasPid = w.pid && *w.pid > 0;
+            w.owner = hasPid && w.serverPid && *w.serverPid > 0 ? *w.serverPid
+                      : hasPid                                   ? *w.pid
+                                                                 : standInPid(w.wmClass.className);
         }
         next->byId.emplace_back(id, it->second.get());
         next->windows.push_back(it->second);

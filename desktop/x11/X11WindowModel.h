@@ -29,8 +29,12 @@ struct X11Window {
     std::uint32_t id = 0;
     QString title;                  // _NET_WM_NAME, else WM_NAME
     std::optional<Pid> pid;         // _NET_WM_PID
-    Pid owner = 0;                  // the pid, or a negative stand-in shared by a WM_CLASS without
-                                    // pid; 0 only in the model, until published
+    // The client's process as the X server knows it (X-Resource): unlike _NET_WM_PID, which a
+    // client in a pid namespace (Flatpak) gives as seen inside it, the pid every other process
+    // sees. Nothing for a remote client or without the extension.
+    std::optional<Pid> serverPid;
+    Pid owner = 0;                  // with a pid, serverPid if known, else pid; else a negative
+                                    // stand-in shared by a WM_CLASS; 0 only in the model, until published
     WmClass wmClass;
     WindowKind kind = WindowKind::Normal;
     WindowState state;

@@ -29,6 +29,9 @@ TEST(AtspiRules, repeatedTitlesAreToldApartByExtentsNearTheClientAreaOrTheFrame)
     // Neither near enough: no frame rather than a wrong one.
     frames[1].extents = QRectF(130, 100, 800, 600);
     EXPECT_FALSE(matchFrame(frames, window(QStringLiteral("New Tab"), area)));
+    // Two of the same title and place (on two desktops): neither, rather than the other's tabs.
+    frames[0].extents = frames[1].extents = area;
+    EXPECT_FALSE(matchFrame(frames, window(QStringLiteral("New Tab"), area)));
 }
 
 TEST(AtspiRules, withNoTitleMatchTheNearestFrameByExtentsIsTaken)

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QStandardPaths>
 #include <functional>
 #include <csignal>
@@ -46,6 +47,9 @@ bool AccessibilitySession::start(QString& why)
         why = QStringLiteral("dbus-daemon is not installed");
         return false;
     }
+    // The launcher the daemon starts keeps its switches in the settings store of this folder,
+    // never in the settings of the user running the tests.
+    m_daemon.setProcessEnvironment(environment());
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                                    QStringLiteral("--print-address=1")});
@@ -64,6 +68,32 @@ bool AccessibilitySession::start(QString& why)
         return false;
     }
     return true;
+}
+
+QProcessEnvironment AccessibilitySession::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_config.path());
+    environment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("dconf"));
+    if (!m_address.isEmpty())
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+    return environment;
+}
+
+std::optional<QString> AccessibilitySession::gsettings(const QStringList& arguments) const
+{
+    QProcess gsettings;
+    gsettings.setProcessEnvironment(environment());
+    gsettings.start(QStringLiteral("gsettings"), arguments);
+    if (!gsettings.waitForFinished(deadlineMs) || gsettings.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed();
+}
+
+bool AccessibilitySession::settingsWritten() const
+{
+    return QFile::exists(m_config.filePath(QStringLiteral("config/dconf/user")));
 }
 
 void AccessibilitySession::stop()
@@ -91,8 +121,14 @@ bool TabClient::start(const AccessibilitySession* session, const QString& title,
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(tabClientProgram(),
-                    QStringList{QStringLiteral("--class"), className, QStringLiteral("--title"), title} + tabArguments);
+    QStringList arguments = QStringList{QStringLiteral("--class"), className, QStringLiteral("--title"), title} +
+                            tabArguments;
+    if (m_pidNamespace)
+        m_process.start(QStringLiteral("unshare"), QStringList{QStringLiteral("--pid"), QStringLiteral("--fork"),
+                                                               QStringLiteral("--kill-child"), tabClientProgram()} +
+                                                       arguments);
+    else
+        m_process.start(tabClientProgram(), arguments);
     if (!m_process.waitForStarted(deadlineMs) || !waitFor([&] {
             readLines();
             return m_window != 0 || m_process.state() != QProcess::Running;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -18,8 +20,16 @@ public:
     // The session bus address ("unix:path=...").
     QString address() const { return m_address; }
     void stop();
+    // gsettings on the session's own settings store (dconf, in a private folder, where the
+    // accessibility bus launcher keeps its switches): its output, nothing when it failed.
+    std::optional<QString> gsettings(const QStringList& arguments) const;
+    // Whether anything at all was ever written to that store.
+    bool settingsWritten() const;
 
 private:
+    QProcessEnvironment environment() const;
+
+    QTemporaryDir m_config;
     QProcess m_daemon;
     QString m_address;
 };
@@ -31,6 +41,9 @@ public:
     ~TabClient();
     bool start(const AccessibilitySession* session, const QString& title, const QStringList& tabArguments,
                const QString& className, QString& why);
+    // Before start(): run in a pid namespace of its own (unshare, as root), as Flatpak runs
+    // applications; pid() is then unshare's, and pause() reaches only unshare.
+    void inPidNamespace() { m_pidNamespace = true; }
     std::uint32_t window() const { return m_window; }
     qint64 pid() const { return m_process.processId(); }
     // The selected tab's index as the client last reported it.
@@ -45,6 +58,7 @@ private:
 
     QProcess m_process;
     std::uint32_t m_window = 0;
+    bool m_pidNamespace = false;
     std::optional<int> m_current;
 };
 

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <unistd.h>
 #include <iterator>
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eSupport.h"
 #include "tests/e2e/TabDesk.h"
+#include "desktop/atspi/AtspiStatus.h"
+#include "platform/Clock.h"
 
 namespace zumo::e2e {
 namespace {
@@ -91,6 +95,25 @@ TEST_F(BrowserTabsE2e, anApplicationThatStopsAnsweringCostsOneTimeOutThenIsLeftA
     EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(reader.pid()).size() == 3; }));
 }
 
+// Flatpak runs a browser in a pid namespace: its _NET_WM_PID is the pid inside, which names
+// nothing (or another process) outside, while the buses know it by its real pid.
+TEST_F(BrowserTabsE2e, aBrowserInAPidNamespaceIsFoundByThePidTheXServerSees)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a pid namespace of its own needs root here (unshare --pid)";
+    reader.inPidNamespace();
+    QString why;
+    ASSERT_TRUE(reader.start(&bus, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta")}, BrowserClass, why))
+        << why.toStdString();
+    ASSERT_TRUE(listed(desk, reader.window()));
+    XHelper x;
+    EXPECT_EQ(x.cardinal(reader.window(), "_NET_WM_PID"), 1u) << "the client gives its pid inside";
+    const Pid owner = desk.model->snapshot()->find(reader.window())->owner;
+    EXPECT_GT(owner, 2);
+    EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(owner).size() == 2; }))
+        << "rows: " << titles(desk.rowsOf(owner)).join(QStringLiteral(", ")).toStdString();
+}
+
 // zumo itself with "listTabs" on, driven by keys: its own composition of the X11 desktop and the
 // accessibility bus.
 class BrowserTabsSwitchE2e : public BrowserTabsE2e {
@@ -104,9 +127,10 @@ protected:
         ASSERT_TRUE(other.start({QStringLiteral("Other")})) << other.error().toStdString();
     }
 
-    void startZumo(const QString& sessionAddress)
+    void startZumo(const QString& sessionAddress, bool listTabs = true, QJsonObject settings = {})
     {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser({{QStringLiteral("listTabs"), true}})));
+        settings.insert(QStringLiteral("listTabs"), listTabs);
+        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
         ASSERT_TRUE(zumo.start(
             {}, {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionAddress, leakSuppressions(zumo)}));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
@@ -188,6 +212,63 @@ TEST_F(BrowserTabsSwitchE2e, zumoListShowsEachTabAsARowWithTheSelectedOneMarkedA
     EXPECT_EQ(activated.exitCode, 0) << activated.errors.toStdString();
     EXPECT_TRUE(waitUntil([&] { return reader.current() == 1; })) << "selected: " << reader.current().value_or(-1);
     EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
+}
+
+const QString Interface = QStringLiteral("org.gnome.desktop.interface");
+const QString Applications = QStringLiteral("org.gnome.desktop.a11y.applications");
+
+// The launcher stores its switches in the desktop's settings, where they outlive the session:
+// each step is read back from the settings store itself.
+TEST_F(BrowserTabsSwitchE2e, accessibilityIsOnOnlyWhileTabsAreWantedAndTheScreenReaderNeverIs)
+{
+    const auto get = [&](const QString& schema, const QString& key) {
+        return bus.gsettings({QStringLiteral("get"), schema, key}).value_or(QStringLiteral("?"));
+    };
+    const auto settings = [&] {
+        return get(Applications, QStringLiteral("screen-reader-enabled")) + QLatin1Char(' ') +
+               get(Interface, QStringLiteral("toolkit-accessibility"));
+    };
+    const QString untouched = QStringLiteral("false false");
+    ASSERT_EQ(settings(), untouched) << "gsettings-desktop-schemas and dconf are needed";
+
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address(), false));
+    zumo.stop();
+    EXPECT_FALSE(bus.settingsWritten()) << "without tabs nothing is written: " << settings().toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address()));
+    EXPECT_EQ(settings(), QStringLiteral("false true")) << "tabs turn accessibility on, never the screen reader";
+    zumo.stop();
+    EXPECT_EQ(settings(), untouched) << "and quitting puts it back";
+
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address()));
+    zumo.process().kill();
+    zumo.process().waitForFinished();
+    EXPECT_EQ(settings(), QStringLiteral("false true"));
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address(), false));
+    EXPECT_EQ(settings(), untouched) << "the start after a crash puts it back";
+    zumo.stop();
+
+    // The extra shortcut that lists browser tabs (its default filter) asks for them too.
+    ASSERT_NO_FATAL_FAILURE(startZumo(bus.address(), false, {{QStringLiteral("slot3.on"), true}}));
+    EXPECT_EQ(settings(), QStringLiteral("false true"));
+    zumo.stop();
+    EXPECT_EQ(settings(), untouched);
+
+    // Turned off with tabs still on (as the Settings window does), and a value the user set.
+    SystemClock clock;
+    atspi::AtspiBus atspi(clock, 2.0, bus.address());
+    QTemporaryDir notes;
+    atspi::AtspiStatus status(atspi, notes.filePath(QStringLiteral("note")));
+    status.setWanted(true);
+    EXPECT_EQ(settings(), QStringLiteral("false true"));
+    status.setWanted(false);
+    EXPECT_EQ(settings(), untouched);
+    ASSERT_TRUE(bus.gsettings({QStringLiteral("set"), Interface, QStringLiteral("toolkit-accessibility"), QStringLiteral("true")}));
+    ASSERT_TRUE(waitUntil([&] { return atspi.status(QStringLiteral("IsEnabled")) == true; }));
+    status.setWanted(true);
+    status.setWanted(false);
+    EXPECT_EQ(settings(), QStringLiteral("false true")) << "the user's own value stays";
+    EXPECT_FALSE(status.changed());
 }
 
 TEST_F(BrowserTabsSwitchE2e, withoutAnAccessibilityBusTheSwitcherStillSwitchesToTheBrowserWindow)

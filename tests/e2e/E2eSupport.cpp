@@ -570,6 +570,12 @@ ZumoCommand ZumoProcess::command(const QStringList& arguments) const
     return result;
 }
 
+void ZumoProcess::startAnother(QProcess& process, const QStringList& arguments) const
+{
+    process.setProcessEnvironment(environment());
+    launch(process, arguments);
+}
+
 bool ZumoProcess::sync() const
 {
     return command({QStringLiteral("--sync")}).exitCode == 0;

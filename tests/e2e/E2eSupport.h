@@ -176,6 +176,8 @@ public:
     QString runtimeDir() const;
     // Runs `zumo arguments` as a client of this instance (same environment) and waits for it.
     ZumoCommand command(const QStringList& arguments) const;
+    // Starts `zumo arguments` in the same environment and returns at once.
+    void startAnother(QProcess& process, const QStringList& arguments = {}) const;
     // `zumo --sync`: true once zumo has handled every X event and queued task that came before.
     bool sync() const;
     // `zumo --list`: the rows the switcher would show now, in order; empty on failure.

@@ -179,6 +179,31 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
     stopZumo();
 }
 
+// Two launches at once (a double click, autostart and a click): whichever claims first runs
+// on, the other hands over and ends.
+TEST_F(ShellE2e, twoOverlappingLaunchesLeaveOneZumo)
+{
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser({})));
+    QProcess second;
+    ASSERT_NO_FATAL_FAILURE(launchZumo({QStringLiteral("--login")}));
+    zumo.startAnother(second, {QStringLiteral("--login")});
+    ASSERT_TRUE(second.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] {
+        return second.state() == QProcess::NotRunning || zumo.process().state() == QProcess::NotRunning;
+    })) << "both run";
+    QProcess& ended = second.state() == QProcess::NotRunning ? second : zumo.process();
+    QProcess& runs = &ended == &second ? zumo.process() : second;
+    EXPECT_EQ(ended.exitCode(), 0);
+    if (&ended == &second)
+        EXPECT_TRUE(second.readAllStandardOutput().contains("already running"));
+    else
+        EXPECT_TRUE(zumo.output().contains(QStringLiteral("already running"))) << zumo.output().toStdString();
+    EXPECT_TRUE(zumo.sync()) << "the one left answers";
+    EXPECT_EQ(runs.state(), QProcess::Running);
+    runs.terminate();
+    EXPECT_TRUE(runs.waitForFinished(DefaultDeadlineMs));
+}
+
 TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndALoginLaunchOpensNoWindow)
 {
     ASSERT_NO_FATAL_FAILURE(startZumo({{QStringLiteral("openAtLaunch"), true}}));

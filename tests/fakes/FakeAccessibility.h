@@ -25,6 +25,8 @@ class FakeAccessibility final : public Accessibility {
     // Called at the start of every read with the element and attribute, outside the fake's own
     // lock, so a test can change the tree or call back into the code under test.
     std::function<void(ElementRef, const QString&)> onRead;
+    // Every limitThisThread, in order (one thread at a time).
+    std::vector<std::optional<double>> limits;
 
     // --- building the tree ---
     ElementRef newElement();
@@ -57,6 +59,7 @@ class FakeAccessibility final : public Accessibility {
     int reads() const;
 
     // --- Accessibility ---
+    void limitThisThread(std::optional<double> seconds) override { limits.push_back(seconds); }
     std::optional<std::vector<ElementRef>> windows(Pid pid, double timeout) override;
     void setTimeout(ElementRef element, double seconds) override;
     std::optional<QString> string(ElementRef element, const QString& attribute) override;

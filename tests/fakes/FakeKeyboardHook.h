@@ -13,6 +13,7 @@ public:
     bool listenGranted = true;
     int listenRequests = 0;
     int enables = 0;
+    bool switchedOff = false;  // as after a lost connection: exists, receives nothing
     bool capturing = false;
     std::vector<HookShortcut> shortcuts;
     Handler handler;
@@ -25,7 +26,12 @@ public:
         return true;
     }
     bool exists() const override { return bool(handler); }
-    void enable() override { ++enables; }
+    bool enabled() const override { return exists() && !switchedOff; }
+    void enable() override
+    {
+        ++enables;
+        switchedOff = false;
+    }
     void destroy() override { handler = nullptr; }
     bool listenAccessGranted() const override { return listenGranted; }
     void requestListenAccess() override { ++listenRequests; }

@@ -12,6 +12,8 @@ using namespace zumo;
 
 namespace {
 
+constexpr double NoLimit = 1e12;
+
 // Known browsers by id prefix, case and all; a name that merely contains one is not a browser.
 TEST(IsBrowser, prefixesOfKnownBrowsersCount)
 {
@@ -120,24 +122,51 @@ TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
     ElementRef window = newWindow();
     ElementRef group = tabGroup(window, {"a", "b"});
 
-    auto first = collector.collectTabs(7, {window});
+    auto first = collector.collectTabs(7, {window}, NoLimit);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].first, window);
     EXPECT_EQ(first[0].second.size(), 2u);
 
     ax.addChild(group, "AXRadioButton", "c");
     clock.advance(1.9);
-    EXPECT_EQ(collector.collectTabs(7, {window, 99}), first)
+    EXPECT_EQ(collector.collectTabs(7, {window, 99}, NoLimit), first)
         << "fresh result returned even for other windows";
-    EXPECT_EQ(collector.collectTabs(8, {window})[0].second.size(), 3u) << "the cache is per process";
+    EXPECT_EQ(collector.collectTabs(8, {window}, NoLimit)[0].second.size(), 3u) << "the cache is per process";
 
     clock.advance(0.1);
-    EXPECT_EQ(collector.collectTabs(7, {window})[0].second.size(), 3u);
+    EXPECT_EQ(collector.collectTabs(7, {window}, NoLimit)[0].second.size(), 3u);
 
     ax.addChild(group, "AXRadioButton", "d");
     clock.advance(-60);
-    EXPECT_EQ(collector.collectTabs(7, {window})[0].second.size(), 4u)
+    EXPECT_EQ(collector.collectTabs(7, {window}, NoLimit)[0].second.size(), 4u)
         << "a clock set back must not keep a result for ever";
+}
+
+// A browser slow or stopped costs one build its budget at most, and its last tabs stay.
+TEST_F(TabsTest, theBrowserIsAskedOnlyWithinTheBuildsBudget)
+{
+    TabCollector collector(ax, clock);
+    ElementRef window = newWindow();
+    ElementRef group = tabGroup(window, {"a", "b"});
+    ASSERT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds() + 1)[0].second.size(), 2u);
+    ASSERT_EQ(ax.limits.size(), 2u);
+    EXPECT_NEAR(ax.limits[0].value_or(0), 1.0, 1e-6);
+    EXPECT_FALSE(ax.limits[1]) << "limited, then lifted";
+
+    ax.addChild(group, "AXRadioButton", "c");
+    clock.advance(TabCollector::maxAge);
+    const int reads = ax.reads();
+    EXPECT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds())[0].second.size(), 2u)
+        << "no time left: the last tabs, however old";
+    EXPECT_EQ(ax.reads(), reads) << "and the browser is not asked";
+    EXPECT_TRUE(collector.collectTabs(8, {window}, clock.nowSeconds()).empty());
+
+    ax.onRead = [&](ElementRef, const QString&) { clock.advance(0.05); };
+    EXPECT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds() + 0.06)[0].second.size(), 2u)
+        << "a walk cut short gives the last tabs";
+    ax.onRead = nullptr;
+    EXPECT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds() + 1)[0].second.size(), 3u)
+        << "and was not remembered";
 }
 
 TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
@@ -157,12 +186,12 @@ TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
             return;
         started = true;
         std::thread([&collector, other, &otherDone] {
-            collector.collectTabs(2, {other});
+            collector.collectTabs(2, {other}, NoLimit);
             otherDone.set_value();
         }).detach();
         EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     };
-    EXPECT_EQ(collector.collectTabs(1, {window})[0].second.size(), 2u);
+    EXPECT_EQ(collector.collectTabs(1, {window}, NoLimit)[0].second.size(), 2u);
     ax.onRead = nullptr;
 }
 

@@ -17,11 +17,9 @@ namespace zumo::test {
 
 struct FakeHook final : HookControl {
     bool installed = false;
-    bool off = false;
     bool refuse = false;
     int starts = 0;
     int stops = 0;
-    int reenables = 0;
     bool running() const override { return installed; }
     bool start() override
     {
@@ -34,12 +32,8 @@ struct FakeHook final : HookControl {
         ++stops;
         installed = false;
     }
-    bool disabled() const override { return off; }
-    void reenable() override
-    {
-        ++reenables;
-        off = false;
-    }
+    bool disabled() const override { return false; }
+    void reenable() override {}
 };
 
 struct FakeSettingsWindow final : SettingsWindowLink {

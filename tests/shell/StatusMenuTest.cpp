@@ -6,7 +6,11 @@
 #include "platform/Log.h"
 #include "shell/StatePoll.h"
 #include "shell/StatusMenu.h"
+#include "shell/TapHookControl.h"
+#include "switcher/Tap.h"
+#include "tests/fakes/FakeKeyboardHook.h"
 #include "tests/shell/ShellFakes.h"
+#include "tests/switcher/SwitcherFakes.h"
 
 namespace zumo::test {
 namespace {
@@ -133,17 +137,31 @@ TEST_F(StatusMenuTest, pollStopsAndStartsTheHookWithThePermission)
     EXPECT_EQ(menu.tray().headerStatus(), QString::fromUtf8("Active — Alt+Tab"));
 }
 
-TEST_F(StatusMenuTest, pollReenablesASwitchedOffHookAndReloadsOnCaptureChange)
+// Over the application's own adapter: a hook whose connection broke still exists, and the poll
+// brings it back (the adapter once called every hook enabled, so this step never ran).
+TEST(StatePollOverTheTap, reenablesAHookTheSystemSwitchedOffAndReloadsOnCaptureChange)
 {
+    SwitcherRig rig;
+    FakeKeyboardHook keyboard;
+    ActiveSlots slots;
+    Tap tap{*rig.sw, keyboard, slots, rig.settings, rig.counters, rig.permissions, rig.clock};
+    TapHookControl control{tap, keyboard};
+    StatusMenu menu{{rig.settings, rig.counters, rig.clock, control}, TestZone, QLocale(QLocale::English)};
+    FakeSettingsWindow window;
+    StatePoll poll{{control, rig.permissions, rig.settings, rig.counters, rig.clock, rig.dispatcher, menu, window}};
+    ASSERT_TRUE(control.start());
     poll.start(true);
-    hook.off = true;
-    settingsWindow.capture = false;
-    dispatcher.advance(0.5);
-    EXPECT_EQ(hook.reenables, 1);
-    EXPECT_EQ(settingsWindow.reloads, 1);
-    settingsWindow.capture = true;
-    dispatcher.advance(0.5);
-    EXPECT_EQ(settingsWindow.reloads, 1);
+    const int enables = keyboard.enables;
+    keyboard.switchedOff = true;
+    window.capture = false;
+    rig.dispatcher.advance(0.5);
+    EXPECT_EQ(keyboard.enables, enables + 1);
+    EXPECT_TRUE(keyboard.enabled());
+    EXPECT_EQ(window.reloads, 1);
+    window.capture = true;
+    rig.dispatcher.advance(0.5);
+    EXPECT_EQ(window.reloads, 1);
+    EXPECT_EQ(keyboard.enables, enables + 1) << "an enabled hook is left alone";
 }
 
 TEST_F(StatusMenuTest, pollStartsTheAutomaticNewPeriod)

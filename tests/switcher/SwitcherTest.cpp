@@ -86,6 +86,8 @@ TEST(Switcher, aShortcutPressedWhileACommitAwaitsItsEntriesLandsThatCommitFirst)
     // The next run opens at once, after the first has been carried out from entries built now.
     rig.sw->open(false, SlotFilter::all);
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
+    ASSERT_FALSE(rig.inventory.builds.empty());
+    EXPECT_TRUE(rig.inventory.builds.back().tabsRemembered) << "built with the keyboard held: no browser asked";
     EXPECT_TRUE(rig.sw->isLoading());
     EXPECT_FALSE(rig.sw->isCommitPending());
     rig.sw->move(1);

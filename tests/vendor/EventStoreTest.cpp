@@ -1,5 +1,8 @@
 // Both event stores behave alike: fields kept byte for byte, filters, large batches, reopening.
+#include <QDateTime>
 #include <QFile>
+#include <condition_variable>
+#include <mutex>
 #include <QTemporaryDir>
 #include <atomic>
 #include <thread>
@@ -117,6 +120,18 @@ TEST_P(EventStoreTest, groupCommitStoresEveryEventFromManyThreads)
     EXPECT_EQ(m_store->count(), 400);
 }
 
+TEST_P(EventStoreTest, retentionDeletesOnlyOlderEventsOldestFirstInSteps)
+{
+    ASSERT_TRUE(m_store->append({event("a", "1", "{}", 100), event("b", "1", "{}", 300), event("c", "1", "{}", 299),
+                                 event("d", "1", "{}", 200)}));
+    EXPECT_EQ(m_store->deleteOlderThan(300, 2), 2); // received at 100 and 200
+    EXPECT_EQ(m_store->deleteOlderThan(300, 2), 1);
+    EXPECT_EQ(m_store->deleteOlderThan(300, 2), 0);
+    auto rows = *m_store->query({});
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].event.name, "b");
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EventStoreTest, ::testing::Values("sqlite", "postgres"),
                          [](const auto& info) { return std::string(info.param); });
 
@@ -125,14 +140,58 @@ public:
     bool append(const std::vector<Event>&) override { return false; }
     std::optional<int64_t> count() override { return std::nullopt; }
     std::optional<std::vector<StoredEvent>> query(const EventQuery&) override { return std::nullopt; }
+    std::optional<int64_t> deleteOlderThan(int64_t, int) override { return std::nullopt; }
     std::string error() const override { return "disk full"; }
 };
 
-TEST(EventWriterTest, reportsAFailedStoreAndAFullQueue)
+TEST(EventWriterTest, refusesAtOnceWhileTheStoreFailsAndWhenTheQueueIsFull)
 {
     FailingStore failing;
-    EXPECT_EQ(EventWriter(failing, 10).submit(event("ping", "A", "{}")), EventWriter::Outcome::Failed);
+    EventWriter writer(failing, 10);
+    EXPECT_EQ(writer.submit(event("ping", "A", "{}")), EventWriter::Outcome::Failed);
+    EXPECT_EQ(writer.submit(event("ping", "A", "{}")), EventWriter::Outcome::Unavailable);
     EXPECT_EQ(EventWriter(failing, 0).submit(event("ping", "A", "{}")), EventWriter::Outcome::Busy);
+}
+
+// Tells the test when the writer thread ran retention.
+class RetentionWatch : public FailingStore {
+public:
+    explicit RetentionWatch(EventStore& real) : m_real(real) {}
+    bool append(const std::vector<Event>& events) override { return m_real.append(events); }
+    std::optional<int64_t> deleteOlderThan(int64_t cutoffMs, int maxRows) override
+    {
+        auto deleted = m_real.deleteOlderThan(cutoffMs, maxRows);
+        std::lock_guard lock(mutex);
+        cutoffs.push_back(cutoffMs);
+        ran.notify_all();
+        return deleted;
+    }
+    std::mutex mutex;
+    std::condition_variable ran;
+    std::vector<int64_t> cutoffs;
+
+private:
+    EventStore& m_real;
+};
+
+TEST(EventWriterTest, deletesEventsPastTheirDaysInTheWriterThread)
+{
+    QTemporaryDir dir;
+    std::string error;
+    auto store = openSqliteStore(dir.filePath("e.sqlite3").toStdString(), &error);
+    ASSERT_TRUE(store) << error;
+    const int64_t now = QDateTime::currentMSecsSinceEpoch(), day = 24LL * 3600 * 1000;
+    ASSERT_TRUE(store->append({event("old", "A", "{}", now - 31 * day), event("recent", "A", "{}", now - 29 * day)}));
+    RetentionWatch watch(*store);
+    {
+        EventWriter writer(watch, 10, WriterTiming{.keepDays = 30});
+        std::unique_lock lock(watch.mutex);
+        ASSERT_TRUE(watch.ran.wait_for(lock, std::chrono::seconds(30), [&] { return !watch.cutoffs.empty(); }));
+        EXPECT_NEAR(double(watch.cutoffs[0]), double(now - 30 * day), 60000.0);
+    }
+    auto rows = *store->query({});
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].event.name, "recent");
 }
 
 TEST(SqliteEventStoreTest, refusesAFileThatIsNotADatabaseAndLeavesItAlone)
@@ -151,11 +210,15 @@ TEST(SqliteEventStoreTest, refusesAFileThatIsNotADatabaseAndLeavesItAlone)
     EXPECT_EQ(file.readAll(), notes);
 }
 
-TEST(PostgresEventStoreTest, explainsAServerThatCannotBeReached)
+TEST(PostgresEventStoreTest, explainsAServerThatCannotBeReachedAndTriesAgainLater)
 {
     std::string error;
-    EXPECT_FALSE(openPostgresStore("host=/nonexistent-zumo-socket-dir port=1 connect_timeout=2", &error));
+    auto store = openPostgresStore("host=/nonexistent-zumo-socket-dir port=1 connect_timeout=2", &error);
+    ASSERT_TRUE(store);
     EXPECT_NE(error.find("cannot connect to PostgreSQL"), std::string::npos) << error;
+    EXPECT_FALSE(store->append({event("ping", "A", "{}")}));
+    EXPECT_NE(store->error().find("cannot connect to PostgreSQL"), std::string::npos) << store->error();
+    EXPECT_FALSE(openPostgresStore("host='unclosed", &error));
 }
 
 } // namespace

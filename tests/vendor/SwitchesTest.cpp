@@ -5,6 +5,7 @@
 
 #include "vendor/Answer.h"
 #include "vendor/Event.h"
+#include "vendor/RateLimiter.h"
 #include "vendor/Switches.h"
 
 using namespace zumo::vendor;
@@ -114,6 +115,35 @@ TEST(EventBodyTest, readsTheIndexedFieldsOfAnObjectAndRefusesAnythingElse)
     EXPECT_EQ(readEvent(R"({"event":")" + std::string(500, 'e') + "\"}", 0)->name.size(), 200u);
     for (const char* bad : {"", "[]", "{\"event\":", "null", "\"launch\""})
         EXPECT_FALSE(readEvent(bad, 0)) << bad;
+}
+
+} // namespace
+
+namespace {
+
+TEST(RateLimiterTest, allowsABurstThenTheSteadyRatePerKey)
+{
+    const int64_t hour = 3600 * 1000;
+    RateLimiter limiter(24, 3, 2); // one an hour, three at once, two keys tracked
+    const struct {
+        const char* key;
+        int64_t atMs;
+        bool allowed;
+    } steps[] = {
+        {"a", 0, true},         {"a", 0, true},         {"a", 0, true},
+        {"a", 0, false},        // the burst is spent
+        {"b", 0, true},         // another key has its own bucket
+        {"a", hour / 2, false}, {"a", hour, true}, // one token an hour
+        {"a", hour, false},     {"a", hour - 5, false}, // a clock going back gives nothing
+        {"c", hour, true},      // a third key: "b" is full again by now and forgotten
+        {"a", 10 * hour, true}, {"a", 10 * hour, true}, {"a", 10 * hour, true},
+        {"a", 10 * hour, false}, // refilled to the burst, not beyond
+    };
+    for (const auto& step : steps)
+        EXPECT_EQ(limiter.allow(step.key, step.atMs), step.allowed) << step.key << " at " << step.atMs;
+    RateLimiter unlimited(0, 0);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_TRUE(unlimited.allow("a", 0));
 }
 
 } // namespace

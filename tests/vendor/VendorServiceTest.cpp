@@ -1,7 +1,10 @@
 // The vendor service over real HTTPS on loopback, trusted through the test CA: what it serves,
 // what it stores, and that every test switch does what it says.
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <algorithm>
+#include <csignal>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -18,6 +21,9 @@ const QByteArray Manifest = R"({"version":"2.0","url":"https://127.0.0.1/dl/zumo
 
 class VendorServiceTest : public ::testing::Test {
 protected:
+    // A refused upload ends in a closed connection: a write to it must fail, not end the test.
+    static void SetUpTestSuite() { std::signal(SIGPIPE, SIG_IGN); }
+
     void start(const QStringList& arguments = {})
     {
         ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", Config));
@@ -100,7 +106,7 @@ TEST_P(VendorEventsTest, storesEachPostedEventWithItsFields)
     QStringList arguments{"--max-event-bytes", "4096"};
     if (std::string(GetParam()) == "postgres") {
         ZUMO_REQUIRE_POSTGRES(db);
-        arguments << "--postgres" << db.conninfo;
+        vendor.usePostgres(db.conninfo);
     }
     start(arguments);
     std::string launch = R"({"app":"Zumo","event":"launch","install":"6F9619FF-8B86-D011-B42D-00C04FC964FF","ts":1})";
@@ -190,6 +196,101 @@ TEST_F(VendorServiceTest, anOversizedBodyIsStreamedWithoutBeingHeld)
     EXPECT_GT(peak, 0);
     EXPECT_LT(peak, 40 * 1024);
 #endif
+}
+
+// However a body is framed or encoded, the service reads no more than the cap of it.
+TEST_F(VendorServiceTest, refusesOversizedChunkedAndCompressedBodiesWithoutHoldingThem)
+{
+    start();
+    const std::string piece(64 * 1024, 'x');
+    const auto chunked = [&](const char* path) {
+        return client()->Post(path, [&](size_t offset, httplib::DataSink& sink) {
+            // 64 MiB in all unless the service stops reading first.
+            if (offset >= (64u << 20))
+                sink.done();
+            return offset >= (64u << 20) || sink.write(piece.data(), piece.size());
+        }, "application/json");
+    };
+    for (const char* path : {"/api/t", "/admin/switch"}) {
+        auto result = chunked(path);
+        EXPECT_TRUE(!result || result->status == 413) << path << " " << result->status;
+    }
+    for (const char* encoding : {"gzip", "br", "deflate"}) {
+        auto result = client()->Post("/api/t", {{"Content-Encoding", encoding}}, R"({"event":"x"})", "application/json");
+        ASSERT_TRUE(result) << encoding;
+        EXPECT_EQ(result->status, 415) << encoding;
+    }
+    EXPECT_EQ(vendor.eventCount(), 0);
+#ifndef __SANITIZE_ADDRESS__
+    qint64 peak = peakMemoryKb(vendor.processId());
+    std::printf("[ measured ] zumo-vendor peak RSS after 2 x 64 MiB chunked and 3 compressed bodies: %lld KiB\n", peak);
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 40 * 1024);
+#endif
+}
+
+// Connections that never finish a request take a few workers at most: one address holds 8,
+// and the others' requests go on.
+TEST_F(VendorServiceTest, slowClientsLeaveTheConfigurationAnswering)
+{
+    start();
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (int i = 0; i < 64; ++i) {
+        slow.push_back(std::make_unique<QTcpSocket>());
+        ASSERT_TRUE(slow.back()->bind(QHostAddress(QStringLiteral("127.0.0.2"))));
+        slow.back()->connectToHost(QHostAddress::LocalHost, quint16(vendor.port()));
+        ASSERT_TRUE(slow.back()->waitForConnected(5000));
+        slow.back()->write("\x16\x03\x01"); // the start of a TLS record, and nothing more
+        slow.back()->waitForBytesWritten(1000);
+    }
+    // Below the service's own 5 s read time-out: only free workers answer this fast.
+    auto config = client(3)->Get("/api/zumo-config");
+    ASSERT_TRUE(config) << httplib::to_string(config.error());
+    EXPECT_EQ(config->status, 200);
+    std::printf("[ measured ] zumo-vendor peak RSS with 64 slow clients: %lld KiB\n", peakMemoryKb(vendor.processId()));
+}
+
+// A database that accepts connections and never answers: reads go on, events are refused
+// within the writer's deadline, and at once after the first.
+TEST_F(VendorServiceTest, aDatabaseThatNeverAnswersLeavesReadsAnsweringAndRefusesEvents)
+{
+    QTcpServer blackhole;
+    ASSERT_TRUE(blackhole.listen(QHostAddress::LocalHost));
+    blackhole.pauseAccepting();
+    vendor.usePostgres(QStringLiteral("host=127.0.0.1 port=%1 user=zumo dbname=zumo connect_timeout=2")
+                           .arg(blackhole.serverPort()));
+    start();
+    EXPECT_EQ(get("/api/zumo-config")->status, 200);
+    for (int i = 0; i < 2; ++i) {
+        auto event = client(5)->Post("/api/t", R"({"event":"launch"})", "application/json");
+        ASSERT_TRUE(event) << i << " " << httplib::to_string(event.error());
+        EXPECT_EQ(event->status, 503) << i;
+    }
+    EXPECT_EQ(get("/dl/zumo/latest.json")->status, 200);
+    EXPECT_EQ(get("/privacy")->status, 200);
+    std::printf("[ measured ] zumo-vendor peak RSS with its database a black hole: %lld KiB\n",
+                peakMemoryKb(vendor.processId()));
+}
+
+TEST_F(VendorServiceTest, theAdminApiNeedsItsToken)
+{
+    start();
+    const struct {
+        std::string authorization;
+        int status;
+    } cases[] = {{"", 401}, {"Bearer wrong", 401}, {"Bearer " + vendor.adminToken() + "x", 401},
+                 {vendor.adminToken(), 401}, {"Bearer " + vendor.adminToken(), 200}};
+    for (const auto& c : cases) {
+        httplib::Headers headers;
+        if (!c.authorization.empty())
+            headers.emplace("Authorization", c.authorization);
+        EXPECT_EQ(get("/admin/events/count", headers)->status, c.status) << c.authorization;
+    }
+    QProcess process;
+    process.start(QStringLiteral(ZUMO_VENDOR_BIN_FOR_TESTS), {"--cert", "c", "--key", "k", "--data", "d", "--admin"});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_NE(process.readAllStandardError().indexOf("--admin-token-file"), -1);
 }
 
 TEST_F(VendorServiceTest, speaksOnlyHttps)

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QThread>
+#include <QUuid>
 #include <httplib.h>
 
 namespace zumo::test {
@@ -85,12 +86,21 @@ bool VendorServer::start(const QStringList& extraArguments)
         return false;
     QString portFile = m_dir.path() + QStringLiteral("/port");
     QFile::remove(portFile);
+    QString tokenFile = m_dir.path() + QStringLiteral("/admin-token");
+    m_token = QUuid::createUuid().toString(QUuid::Id128).toStdString();
+    if (!writeFile(tokenFile, QByteArray::fromStdString(m_token))) {
+        m_error = QStringLiteral("cannot write ") + tokenFile;
+        return false;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ZUMO_VENDOR_POSTGRES"), m_postgres);
+    m_process.setProcessEnvironment(environment);
     // Output to a file: a test runner waits on every process that holds its pipes.
     m_process.setStandardOutputFile(m_dir.path() + QStringLiteral("/vendor.log"), QIODevice::Append);
     m_process.setStandardErrorFile(m_dir.path() + QStringLiteral("/vendor.log"), QIODevice::Append);
     m_process.start(programPath("ZUMO_VENDOR_BIN", ZUMO_VENDOR_BIN),
                     QStringList{"--cert", ca.certPath(), "--key", ca.keyPath(), "--data", dataDir(), "--port", "0",
-                                "--port-file", portFile, "--admin"} +
+                                "--port-file", portFile, "--admin", "--admin-token-file", tokenFile} +
                         extraArguments);
     QDeadlineTimer deadline(StartDeadlineMs);
     while (!QFile::exists(portFile)) {
@@ -141,9 +151,10 @@ std::optional<QByteArray> VendorServer::admin(const char* method, const QString&
     client.set_ca_cert_path(caPath().toStdString().c_str());
     client.enable_server_certificate_verification(true);
     std::string target = pathAndQuery.toStdString();
-    httplib::Result result = std::string(method) == "GET"    ? client.Get(target.c_str())
-                             : std::string(method) == "POST" ? client.Post(target.c_str(), "", "text/plain")
-                                                             : client.Delete(target.c_str());
+    httplib::Headers headers{{"Authorization", "Bearer " + m_token}};
+    httplib::Result result = std::string(method) == "GET"    ? client.Get(target.c_str(), headers)
+                             : std::string(method) == "POST" ? client.Post(target.c_str(), headers, "", "text/plain")
+                                                             : client.Delete(target.c_str(), headers);
     if (!result) {
         m_error = QStringLiteral("admin request failed: ") + QString::fromStdString(httplib::to_string(result.error()));
         return std::nullopt;
@@ -168,8 +179,18 @@ bool VendorServer::clearSwitches()
 
 std::optional<QJsonArray> VendorServer::events(const QString& filter)
 {
-    auto body = admin("GET", QStringLiteral("/admin/events?") + filter);
-    return body ? std::optional(QJsonDocument::fromJson(*body).array()) : std::nullopt;
+    QJsonArray all;
+    for (qint64 after = 0;;) {
+        auto body = admin("GET", QStringLiteral("/admin/events?after=%1&").arg(after) + filter);
+        if (!body)
+            return std::nullopt;
+        const QJsonArray page = QJsonDocument::fromJson(*body).array();
+        if (page.isEmpty())
+            return all;
+        for (const QJsonValue& row : page)
+            all.append(row);
+        after = page.last().toObject().value("id").toInteger();
+    }
 }
 
 std::optional<qint64> VendorServer::eventCount()

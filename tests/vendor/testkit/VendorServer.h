@@ -51,8 +51,10 @@ public:
     bool writeDataFile(const QString& name, const QByteArray& bytes);
     bool writeReleaseFile(const QString& name, const QByteArray& bytes);
 
-    // Starts zumo-vendor with --admin on a free port; extra arguments such as
-    // {"--postgres", conninfo} or {"--switch", "/api/t?status=500"}. False with error().
+    // Before start(): events go to PostgreSQL (the connection string travels in the environment).
+    void usePostgres(const QString& conninfo) { m_postgres = conninfo; }
+    // Starts zumo-vendor with --admin (and a token of its own) on a free port; extra arguments
+    // such as {"--switch", "/api/t?status=500"}. False with error().
     bool start(const QStringList& extraArguments = {});
     void stop();
     QString error() const { return m_error; }
@@ -64,12 +66,13 @@ public:
     QStringList environment() const;    // both, as "NAME=value", for a child process
     QString dataDir() const { return m_dir.path() + QStringLiteral("/data"); }
     QString url(const QString& path) const; // "https://127.0.0.1:<port>" + path
+    std::string adminToken() const { return m_token; }
 
     // The admin API. setSwitch takes the switch parameters, e.g. "status=500&delay=100".
     bool setSwitch(const QString& path, const QString& rule);
     bool clearSwitches();
-    // Stored events, oldest first, as {id, receivedMs, event, install, body}; filter e.g.
-    // "event=launch". None when the service could not be asked.
+    // Stored events, oldest first, as {id, receivedMs, event, install, body}, every page of
+    // them; filter e.g. "event=launch". None when the service could not be asked.
     std::optional<QJsonArray> events(const QString& filter = {});
     std::optional<qint64> eventCount();
     // Recent requests as {receivedMs, method, path, query, headers, bodyBytes}; path narrows.
@@ -80,6 +83,8 @@ private:
 
     QTemporaryDir m_dir;
     QProcess m_process;
+    QString m_postgres;
+    std::string m_token;
     int m_port = 0;
     QString m_error;
 };
