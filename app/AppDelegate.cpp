@@ -26,6 +26,7 @@
 #include "shell/StatusMenu.h"
 #include "windows/Toast.h"
 #include "stats/Counters.h"
+#include "telemetry/EventSender.h"
 #include "telemetry/NetworkMonitor.h"
 #include "update/UpdateChecker.h"
 
@@ -169,8 +170,20 @@ void AppDelegate::openSettings(SettingsTab tab)
     d.windows.openSettings(tab);
 }
 
+bool AppDelegate::mayReachVendor() const
+{
+    return m_started && consentGiven(d.store);
+}
+
 void AppDelegate::checkForUpdates(bool manual)
 {
+    // Nothing reaches the vendor before the user agreed, nor once the key is gone from the file.
+    if (!mayReachVendor()) {
+        appLog(QStringLiteral("update check skipped: no consent"));
+        if (manual && !m_started)
+            m_consent->present();
+        return;
+    }
     d.updates.checkForUpdates(manual);
 }
 

@@ -74,8 +74,12 @@ public:
     void openSettings(SettingsTab tab = SettingsTab::switcher);
     // Where the update check goes: manual from the menu, Settings and `zumo --check-updates`;
     // automatic at each ping and once after launch (those honour "autoUpdate" and
-    // "updateChecksPaused"); any check is dropped while another is in flight.
+    // "updateChecksPaused"); any check is dropped while another is in flight. Without consent
+    // (still waiting, or "consentVersion" removed since) nothing is checked; a manual check
+    // while the question waits brings the consent window to the front.
     void checkForUpdates(bool manual);
+    // The launch ran after consent and "consentVersion" is still there: the vendor may be reached.
+    bool mayReachVendor() const;
     // At quit: logs it, sends "quit" (waiting at most two seconds) and uploads the logs.
     void terminate();
 

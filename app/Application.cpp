@@ -176,6 +176,9 @@ bool Application::start(QString& error)
     p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString&) { p.accessibility->setWanted(tabsWanted(p.settings)); });
     if (!(p.onWayland ? openWayland(error) : openX11(error)))
         return false;
+    // A value changed in the file while Zumo runs (consent taken away, a setting edited by hand)
+    // applies at once, and no save writes the old one back.
+    p.store.watchDisk();
     migrateFromEarlierBundle({p.store, *p.seam.workspace, p.clock,
                               SettingsStore::defaultPath(QStringLiteral("com.wendle.app")), &runLoopFor});
     p.slots.rebuildSlots(p.settings);
@@ -324,7 +327,8 @@ void Application::startControlSocket()
     };
     p.requests = std::make_unique<ControlRequests>(ControlDeps{
         p.dispatcher, p.settings, *p.seam.workspace, *p.inventory, *p.actions, sync, p.seam.desktopOf,
-        trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr});
+        trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr,
+        [delegate = p.delegate.get()] { return delegate->mayReachVendor(); }});
     p.showSettings = p.requests->showSettingsRequested.subscribe(
         [delegate = p.delegate.get()] { delegate->showRequested(); });
     p.checkUpdates = p.requests->checkUpdatesRequested.subscribe(

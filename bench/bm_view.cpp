@@ -76,7 +76,7 @@ struct Fixture {
         content.entries = entries(count, preview);
         content.previewMode = preview;
         content.selected = 1;
-        content.hint = QStringLiteral("⇥ move   1–9 jump   Q quit   W close   M min   H hide   / search");
+        content.hint = QStringLiteral("Tab move   1–9 jump   Q quit   W close   M min   H hide   / search");
         view.draw(content);
         image = QImage(view.preferredSize(), QImage::Format_ARGB32_Premultiplied);
     }

@@ -31,6 +31,11 @@ void ControlRequests::handle(const ControlRequest& request, ControlServer::Respo
     case ControlVerb::prev:
         return trigger(request.verb == ControlVerb::prev, std::move(respond));
     case ControlVerb::checkUpdates:
+        if (m_deps.mayCheckUpdates && !m_deps.mayCheckUpdates()) {
+            checkUpdatesRequested.notify();  // brings the consent question to the front
+            return respond(errorReply(QStringLiteral(
+                "Zumo checks for updates only once you agree in its consent window; nothing was sent.")));
+        }
         // The check answers on its own, with alerts; the client only learns that it started.
         checkUpdatesRequested.notify();
         return respond(okReply());

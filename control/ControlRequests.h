@@ -35,6 +35,8 @@ struct ControlDeps {
     // Opens the switcher or moves in it, as the main shortcut (with Shift when reverse) would;
     // false when the switcher is off. Empty where Zumo watches the keyboard itself (X11).
     std::function<bool(bool reverse)> trigger = {};
+    // Whether an update check may reach the vendor now (the user agreed); empty: always.
+    std::function<bool()> mayCheckUpdates = {};
 };
 
 class ControlRequests {

@@ -148,7 +148,7 @@ void SwitcherPanel::warmViewCaches()
     RunView sample;
     sample.entries = warmUpEntries();
     sample.query = QStringLiteral("warm");
-    sample.hint = QStringLiteral("1–9 ⇥ ↩");
+    sample.hint = QStringLiteral("Tab 1–9 Return");
     m_view->draw(std::move(sample));
     m_view->resize(m_view->preferredSize());
     m_view->grab();

@@ -103,10 +103,10 @@ std::optional<QMap<QString, QString>> Settings::appModes() const
         return std::nullopt;
     const QJsonObject object = v.toObject();
     QMap<QString, QString> modes;
+    // One entry of another type (a hand edit) must not cost the others their rule.
     for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it.value().isString())
-            return std::nullopt;
-        modes.insert(it.key(), it.value().toString());
+        if (it.value().isString())
+            modes.insert(it.key(), it.value().toString());
     }
     return modes;
 }

@@ -40,7 +40,8 @@ public:
     int displayMode() const;              // [0, 2]
     bool listTabs() const;
     bool autoUpdate() const;
-    // Bundle id -> mode; nothing when missing or not a dictionary of strings.
+    // Bundle id -> mode; nothing when missing or not a dictionary. Entries whose mode is not a
+    // string are left out; the others stay.
     std::optional<QMap<QString, QString>> appModes() const;
     // The extra shortcuts, n = 3 or 4.
     bool slotOn(int n) const;

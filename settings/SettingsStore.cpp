@@ -1,30 +1,29 @@
-// The JSON-file key/value store: in-memory reads under a reader/writer lock, coalesced atomic saves.
+// The JSON-file key/value store: in-memory reads under a reader/writer lock, coalesced atomic
+// saves that merge over the file, and reloads when the file changes on disk.
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHash>
 #include <QJsonDocument>
 #include <QReadWriteLock>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QThread>
+#include <QSet>
 #include <QStandardPaths>
+#include <QThread>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "settings/SettingsFile.h"
 
 namespace zumo {
 namespace {
+
+// Editors that write in place send several change events; the file is read once they settle.
+constexpr double ReloadDelaySec = 0.2;
 
 void report(const QString& line)
 {
@@ -34,27 +33,17 @@ void report(const QString& line)
 // What reading the file at open found.
 struct Loaded {
     QJsonObject data;
+    QByteArray bytes;
     QString corruptCopy;   // where a file that did not parse was kept
     bool writable = true;  // false when the file there must be left untouched
 };
-
-// "<name>.json.corrupt-20260305T120000Z", with "-2", "-3"... when that name is taken.
-QString corruptCopyName(const QString& path)
-{
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    const QString base = path + QStringLiteral(".corrupt-") + stamp;
-    QString candidate = base;
-    for (int n = 2; QFileInfo::exists(candidate) && n < 1000; ++n)
-        candidate = base + QLatin1Char('-') + QString::number(n);
-    return candidate;
-}
 
 // Keeps a file that does not parse under a new name so that the next save cannot destroy it.
 Loaded setAside(const QString& path, const QString& why)
 {
     Loaded loaded;
-    const QString copy = corruptCopyName(path);
-    if (QFile::rename(path, copy)) {
+    const QString copy = keepCorruptFile(path);
+    if (!copy.isEmpty()) {
         loaded.corruptCopy = copy;
         report(QStringLiteral("Settings file %1 could not be parsed (%2); it was kept as %3 and the defaults apply.")
                    .arg(path, why, copy));
@@ -84,88 +73,18 @@ Loaded leaveUnreadable(const QString& path, const QString& why)
 
 Loaded load(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
+    const SettingsFileRead read = readSettingsFile(path);
+    switch (read.state) {
+    case SettingsFileRead::State::missing:
         return {};
-    if (!file.open(QIODevice::ReadOnly))
-        return leaveUnreadable(path, file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return leaveUnreadable(path, file.errorString());
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        return setAside(path, error.errorString() + QStringLiteral(" at byte ") + QString::number(error.offset));
-    if (!doc.isObject())
-        return setAside(path, QStringLiteral("not a JSON object"));
-    return {doc.object(), {}, true};
-}
-
-// A save killed between writing its temporary file and renaming it leaves "<name>.XXXXXX" (six
-// letters or digits, QSaveFile's naming) beside the file. Only regular files of this user with
-// exactly that name are removed; unlink never follows a link, and lstat keeps links out anyway.
-void removeSaveLeftovers(const QString& path)
-{
-    const QFileInfo info(path);
-    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
-    const QString name = info.fileName();
-    const QStringList candidates =
-        QDir(info.absolutePath()).entryList({name + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& candidate : candidates) {
-        if (!suffix.match(candidate.mid(name.size())).hasMatch())
-            continue;
-        const QByteArray native = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + candidate);
-        struct stat st {};
-        if (::lstat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
-            ::unlink(native.constData());
+    case SettingsFileRead::State::unreadable:
+        return leaveUnreadable(path, read.why);
+    case SettingsFileRead::State::unparsable:
+        return setAside(path, read.why);
+    case SettingsFileRead::State::ok:
+        break;
     }
-}
-
-// Creates the folder of the file, private to the user, when it is missing.
-bool ensureDirectory(const QString& dirPath, QString& why)
-{
-    const QFileInfo info(dirPath);
-    if (info.isDir())
-        return true;
-    const QString parent = info.absolutePath();
-    if (!QDir().mkpath(parent)) {
-        why = QStringLiteral("cannot create folder ") + parent;
-        return false;
-    }
-    if (::mkdir(QFile::encodeName(dirPath).constData(), 0700) != 0 && errno != EEXIST) {
-        why = QStringLiteral("cannot create folder %1: %2").arg(dirPath, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    return true;
-}
-
-// Writes the whole object through a temporary file, a sync to disk and a rename, with mode 0600.
-bool writeAtomically(const QString& path, const QJsonObject& data, QString& why)
-{
-    const QString dir = QFileInfo(path).absolutePath();
-    if (!ensureDirectory(dir, why))
-        return false;
-    QSaveFile file(path);
-    // A direct write could leave a half-written file behind for a reader to find.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
-        return false;
-    }
-    // Filesystems without Unix modes refuse this; the settings are still worth saving there.
-    (void)file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const QByteArray bytes = QJsonDocument(data).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        why = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    // commit() syncs the data to disk (fdatasync in Qt 6.4) before renaming it over the file.
-    if (!file.commit()) {
-        why = file.errorString();
-        return false;
-    }
-    return true;
+    return {read.data, read.bytes, {}, true};
 }
 
 } // namespace
@@ -179,41 +98,144 @@ struct SettingsCore {
     bool writable = true;
 
     mutable QReadWriteLock lock;
-    QJsonObject data;          // guarded by lock
-    quint64 generation = 0;    // guarded by lock; bumped by every change
+    QJsonObject data;                    // guarded by lock
+    quint64 generation = 0;              // guarded by lock; bumped by every change made here
+    QHash<QString, quint64> changedHere; // guarded by lock; unsaved keys -> generation of their change
 
-    std::mutex saveMutex;      // one save at a time
-    quint64 savedGeneration = 0; // guarded by saveMutex
-    bool failedQuietly = false;  // guarded by saveMutex; the last save was refused without a report
+    std::mutex diskMutex;        // one read or save of the file at a time
+    QByteArray diskBytes;        // guarded by diskMutex; the file as last read or written
+    bool failedQuietly = false;  // guarded by diskMutex; the last save was refused without a report
     std::atomic<bool> saveScheduled{false};
     Dispatcher::TimerId timer = 0; // main thread only
+    // Tells the listeners about keys the file changed; set by the store, cleared as it goes.
+    std::function<void(const QStringList&)> announce; // guarded by diskMutex
 
-    // Writes the current data when it changed since the last good save; false when that failed.
+    // Writes this process's changes over the file when there are any; false when that failed.
     bool save();
+    // Takes the file's changes into memory; the keys that changed. False when a save holds the file.
+    bool reload(QStringList& heard, QStringList& reports);
 
 private:
-    QString saveLocked(); // the problem, or empty
+    // What one save found and did, reported once the file is let go.
+    struct SaveOutcome {
+        QStringList heard;
+        QStringList reports;
+        QString problem;
+    };
+    void saveLocked(SaveOutcome& outcome);
+    // Takes every key of disk this process has no unsaved change of; the keys that changed.
+    QStringList takeFromDisk(const QJsonObject& disk);
+    // The file's current contents, merged into memory: false when it must not be written over.
+    bool mergeBeforeSave(SaveOutcome& outcome);
 };
+
+QStringList SettingsCore::takeFromDisk(const QJsonObject& disk)
+{
+    QStringList heard;
+    QWriteLocker writing(&lock);
+    QSet<QString> keys;
+    for (const QString& key : disk.keys())
+        keys.insert(key);
+    for (const QString& key : data.keys())
+        keys.insert(key);
+    for (const QString& key : keys) {
+        const QJsonValue there = disk.value(key);
+        if (changedHere.contains(key) || data.value(key) == there)
+            continue;
+        if (there.isUndefined())
+            data.remove(key);
+        else
+            data.insert(key, there);
+        heard << key;
+    }
+    heard.sort();
+    return heard;
+}
+
+bool SettingsCore::reload(QStringList& heard, QStringList& reports)
+{
+    std::unique_lock reading(diskMutex, std::try_to_lock);
+    if (!reading.owns_lock())
+        return false;
+    if (!writable)
+        return true;  // the unreadable file found at open stays out of the run
+    const SettingsFileRead read = readSettingsFile(path);
+    if (read.state == SettingsFileRead::State::unreadable || read.bytes == diskBytes)
+        return true;
+    diskBytes = read.bytes;
+    if (read.state == SettingsFileRead::State::unparsable) {
+        reports << QStringLiteral("Settings file %1 was changed on disk but cannot be parsed (%2); the settings in "
+                                  "use stay, and the next save keeps that file aside.").arg(path, read.why);
+        return true;
+    }
+    heard = takeFromDisk(read.data);
+    return true;
+}
+
+bool SettingsCore::mergeBeforeSave(SaveOutcome& outcome)
+{
+    const SettingsFileRead read = readSettingsFile(path);
+    switch (read.state) {
+    case SettingsFileRead::State::unreadable:
+        outcome.problem = QStringLiteral("Settings could not be saved to %1 (the file cannot be read now: %2); the "
+                                         "changes are kept in memory and saving is tried again later.").arg(path, read.why);
+        return false;
+    case SettingsFileRead::State::unparsable: {
+        const QString copy = keepCorruptFile(path);
+        if (copy.isEmpty()) {
+            outcome.problem = QStringLiteral("Settings could not be saved to %1: it was changed on disk, cannot be "
+                                             "parsed (%2) nor moved aside; the changes are kept in memory.").arg(path, read.why);
+            return false;
+        }
+        outcome.reports << QStringLiteral("Settings file %1 was changed on disk and cannot be parsed (%2); it was "
+                                          "kept as %3 and the settings in use were saved.").arg(path, read.why, copy);
+        return true;
+    }
+    case SettingsFileRead::State::missing:
+    case SettingsFileRead::State::ok:
+        break;
+    }
+    if (read.bytes != diskBytes)
+        outcome.heard = takeFromDisk(read.data);
+    return true;
+}
 
 bool SettingsCore::save()
 {
-    QString problem;
+    SaveOutcome outcome;
     bool kept = true;
+    std::function<void(const QStringList&)> tell;
     {
-        const std::lock_guard saving(saveMutex);
+        const std::lock_guard saving(diskMutex);
         failedQuietly = false;
-        problem = saveLocked();
+        saveLocked(outcome);
         kept = !failedQuietly;
+        tell = announce;  // the store may be going on the main thread meanwhile
     }
-    // Reported outside the lock: the reporter may well write to a store itself.
-    if (problem.isEmpty())
+    // Told outside the lock: a listener or the reporter may well write to a store itself.
+    if (!outcome.heard.isEmpty() && tell)
+        tell(outcome.heard);
+    for (const QString& line : outcome.reports)
+        report(line);
+    if (outcome.problem.isEmpty())
         return kept;
-    report(problem);
+    report(outcome.problem);
     return false;
 }
 
-QString SettingsCore::saveLocked()
+void SettingsCore::saveLocked(SaveOutcome& outcome)
 {
+    {
+        QReadLocker reading(&lock);
+        if (changedHere.isEmpty())
+            return;
+    }
+    if (!writable) {
+        failedQuietly = true;
+        return;  // said once at open; the file there is kept untouched
+    }
+    if (!mergeBeforeSave(outcome))
+        return;
     QJsonObject copy;
     quint64 copyGeneration = 0;
     {
@@ -221,30 +243,40 @@ QString SettingsCore::saveLocked()
         copy = data;
         copyGeneration = generation;
     }
-    if (copyGeneration == savedGeneration)
-        return {};
-    if (!writable) {
-        failedQuietly = true;
-        return {};  // said once at open; the file there is kept untouched
-    }
+    const QByteArray bytes = QJsonDocument(copy).toJson(QJsonDocument::Indented);
     QString why;
-    if (!writeAtomically(path, copy, why))
-        return QStringLiteral("Settings could not be saved to %1 (%2); the changes are kept in memory and "
-                              "saving is tried again later.").arg(path, why);
-    savedGeneration = copyGeneration;
-    return {};
+    if (!writeSettingsFile(path, bytes, why)) {
+        outcome.problem = QStringLiteral("Settings could not be saved to %1 (%2); the changes are kept in memory and "
+                                         "saving is tried again later.").arg(path, why);
+        return;
+    }
+    diskBytes = bytes;
+    QWriteLocker writing(&lock);
+    for (auto it = changedHere.begin(); it != changedHere.end();)
+        it = it.value() <= copyGeneration ? changedHere.erase(it) : std::next(it);
 }
 
 struct SettingsStore::Impl {
     std::shared_ptr<SettingsCore> core = std::make_shared<SettingsCore>();
 
+    // Marks key as changed here; lock held for writing.
+    void noteChange(const QString& key);
     // Saves now, or makes sure one save is scheduled on the main thread.
     void changed();
     // Tells the store's listeners, on the main thread when it can.
     void announce(SettingsStore& store, const QString& key);
+    // A change event from the folder or the file: reload once they settle.
+    void diskChanged(SettingsStore& store);
 
+    std::unique_ptr<QFileSystemWatcher> watcher;
+    Dispatcher::TimerId reloadTimer = 0;
     std::shared_ptr<int> alive = std::make_shared<int>(0);
 };
+
+void SettingsStore::Impl::noteChange(const QString& key)
+{
+    core->changedHere.insert(key, ++core->generation);
+}
 
 void SettingsStore::Impl::announce(SettingsStore& store, const QString& key)
 {
@@ -290,6 +322,23 @@ void SettingsStore::Impl::changed()
     });
 }
 
+void SettingsStore::Impl::diskChanged(SettingsStore& store)
+{
+    // A rename puts a new file in place and the watch on the old one goes with it: watch afresh.
+    const QString path = core->path;
+    watcher->removePath(path);
+    if (QFileInfo(path).isReadable())
+        watcher->addPath(path);
+    if (!core->dispatcher)
+        return store.reload();
+    if (reloadTimer != 0)
+        return;
+    reloadTimer = core->dispatcher->after(ReloadDelaySec, [this, &store] {
+        reloadTimer = 0;
+        store.reload();
+    });
+}
+
 SettingsStore::SettingsStore(QString filePath, Dispatcher* dispatcher, double flushDelay) : d(std::make_unique<Impl>())
 {
     auto& core = *d->core;
@@ -300,8 +349,22 @@ SettingsStore::SettingsStore(QString filePath, Dispatcher* dispatcher, double fl
     if (loaded.writable)
         removeSaveLeftovers(core.path);
     core.data = std::move(loaded.data);
+    core.diskBytes = std::move(loaded.bytes);
     core.corruptCopy = loaded.corruptCopy;
     core.writable = loaded.writable;
+    // A save may run on a worker: the listeners hear the file's changes on the main thread.
+    core.announce = [this, dispatcher, weak = std::weak_ptr<int>(d->alive)](const QStringList& keys) {
+        auto tell = [this, weak, keys] {
+            if (weak.expired())
+                return;
+            for (const QString& key : keys)
+                changed.notify(key);
+        };
+        if (dispatcher)
+            dispatcher->post(tell);
+        else
+            tell();
+    };
 }
 
 SettingsStore::~SettingsStore()
@@ -309,6 +372,12 @@ SettingsStore::~SettingsStore()
     auto& core = *d->core;
     if (core.dispatcher && core.timer != 0)
         core.dispatcher->cancel(core.timer);
+    if (core.dispatcher && d->reloadTimer != 0)
+        core.dispatcher->cancel(d->reloadTimer);
+    {
+        const std::lock_guard clearing(core.diskMutex);
+        core.announce = nullptr;
+    }
     core.save();
 }
 
@@ -358,7 +427,7 @@ void SettingsStore::setValue(const QString& key, const QJsonValue& value)
         if (d->core->data.value(key) == value)
             return;
         d->core->data.insert(key, value);
-        ++d->core->generation;
+        d->noteChange(key);
     }
     d->changed();
     d->announce(*this, key);
@@ -371,7 +440,7 @@ void SettingsStore::remove(const QString& key)
         if (!d->core->data.contains(key))
             return;
         d->core->data.remove(key);
-        ++d->core->generation;
+        d->noteChange(key);
     }
     d->changed();
     d->announce(*this, key);
@@ -388,11 +457,10 @@ int SettingsStore::removeWithPrefix(const QString& prefix)
                 ++it;
                 continue;
             }
+            d->noteChange(it.key());
             it = data.erase(it);
             ++removed;
         }
-        if (removed > 0)
-            ++d->core->generation;
     }
     if (removed > 0) {
         d->changed();
@@ -406,6 +474,41 @@ bool SettingsStore::flush()
     return d->core->save();
 }
 
+void SettingsStore::reload()
+{
+    QStringList heard;
+    QStringList reports;
+    if (!d->core->reload(heard, reports)) {
+        // A save holds the file: try again once it settles (its own rename wakes a watch anyway).
+        if (d->watcher && d->core->dispatcher)
+            d->diskChanged(*this);
+        return;
+    }
+    for (const QString& line : reports)
+        report(line);
+    for (const QString& key : heard)
+        changed.notify(key);
+}
+
+void SettingsStore::watchDisk()
+{
+    // The unreadable file found at open stays out of the run, watch included.
+    if (d->watcher || !d->core->writable)
+        return;
+    const QString folder = QFileInfo(d->core->path).absolutePath();
+    QString why;
+    if (!ensureSettingsFolder(folder, why)) {
+        report(QStringLiteral("Settings changed on disk are not picked up while Zumo runs (%1).").arg(why));
+        return;
+    }
+    d->watcher = std::make_unique<QFileSystemWatcher>(QStringList{folder});
+    if (QFileInfo(d->core->path).isReadable())
+        d->watcher->addPath(d->core->path);
+    auto changedOnDisk = [this] { d->diskChanged(*this); };
+    QObject::connect(d->watcher.get(), &QFileSystemWatcher::directoryChanged, d->watcher.get(), changedOnDisk);
+    QObject::connect(d->watcher.get(), &QFileSystemWatcher::fileChanged, d->watcher.get(), changedOnDisk);
+}
+
 QString SettingsStore::filePath() const
 {
     return d->core->path;
@@ -415,6 +518,5 @@ QString SettingsStore::corruptCopyPath() const
 {
     return d->core->corruptCopy;
 }
-
 
 } // namespace zumo

@@ -1,6 +1,9 @@
 // A typed key/value store persisted as one JSON file per domain (the program's "user defaults").
 // Reads come from memory and are safe from any thread; writes update memory at once and are
-// saved atomically a moment later, coalesced, and always on flush() and at destruction.
+// saved atomically a moment later, coalesced, and always on flush() and at destruction. A save
+// writes only the keys this process changed over a fresh read of the file, so a value changed on
+// disk since (by hand or by another program) is never written back; watchDisk() picks such
+// changes up while the program runs.
 #pragma once
 
 #include <QJsonObject>
@@ -51,8 +54,19 @@ public:
     int removeWithPrefix(const QString& prefix);
 
     // Saves pending changes now; true when the file on disk holds every change made so far.
-    // On failure the changes stay in memory and the next save tries again. Any thread.
+    // On failure the changes stay in memory and the next save tries again. Any thread. Keys
+    // changed on disk since the last read and not changed here are taken from the file (and
+    // announced); a file that no longer parses is kept aside first, as at open.
     bool flush();
+
+    // Reads the file again and takes every key this process has no unsaved change of: a key
+    // removed there goes here too. Keys whose value changed are announced. A file that does not
+    // parse is reported once and the values in use stay. Main thread.
+    void reload();
+    // From now on reload()s a moment after the file changes on disk, whether replaced by a
+    // rename (as every save does) or written in place; until the store goes. Main thread, with
+    // a running Qt event loop. Creates the private folder when it is missing.
+    void watchDisk();
     QString filePath() const;
     // Where an unreadable file found at open was kept; empty when none was.
     QString corruptCopyPath() const;

@@ -44,13 +44,6 @@ std::uint64_t slotModifierMask(int index)
     return ModifierMasks[tableIndex(ModifierMasks, index)];
 }
 
-QString slotModifierTitle(int index)
-{
-    static const std::array<QString, 3> titles = {
-        QStringLiteral("Option (⌥)"), QStringLiteral("Control (⌃)"), QStringLiteral("Option + Control")};
-    return titles[tableIndex(titles, index)];
-}
-
 std::int64_t slotKeyCode(int index)
 {
     return KeyCodes[tableIndex(KeyCodes, index)];

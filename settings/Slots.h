@@ -26,7 +26,6 @@ struct Slot {
 
 // Modifier and key tables of the extra shortcuts, by stored index.
 std::uint64_t slotModifierMask(int index);
-QString slotModifierTitle(int index);
 std::int64_t slotKeyCode(int index);
 QString slotKeyTitle(int index);
 

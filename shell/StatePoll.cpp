@@ -22,6 +22,8 @@ void StatePoll::start(bool trusted)
 {
     m_lastTrusted = trusted;
     m_lastPaused = m_deps.clock.nowSeconds() < m_deps.settings.pauseUntil();
+    // The tray was first drawn before the launch started the hook; later changes redraw it.
+    m_deps.menu.updateStatusItem();
     if (m_timer == 0)
         arm();
 }

@@ -34,7 +34,8 @@ public:
     StatePoll(const StatePoll&) = delete;
     StatePoll& operator=(const StatePoll&) = delete;
 
-    // Starts ticking every Interval seconds; trusted is the permission seen at launch.
+    // Redraws the tray with the state the launch left (the hook it started) and starts ticking
+    // every Interval seconds; trusted is the permission seen at launch.
     void start(bool trusted);
     void stop();
     // One pass of every step, in order.

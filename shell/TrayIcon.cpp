@@ -73,6 +73,17 @@ QPixmap trayPixmap(const TrayLook& look, int size)
     return pixmap;
 }
 
+// The header row is disabled yet must not look greyed out in the menu drawn here: its disabled
+// colours are the normal ones of the current look (taken afresh at each redraw, so a change
+// between light and dark follows).
+void keepNormalLook(QWidget& view)
+{
+    QPalette palette = QApplication::palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::PlaceholderText})
+        palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+    view.setPalette(palette);
+}
+
 } // namespace
 
 QIcon trayImage(const TrayLook& look)
@@ -163,11 +174,12 @@ void TrayIcon::update(const std::vector<MenuItem>& items, std::size_t& index)
             m_status->setText(item.title);
             // Trays that export the menu over D-Bus show no custom rows; they show this text.
             action->setText(QStringLiteral("Zumo \u2014 ") + item.title);
+            keepNormalLook(*m_status->parentWidget());
         } else if (item.kind != MenuItem::Kind::Separator) {
             action->setText(item.title);
         }
-        // The header row is inert but must not look greyed out, as a disabled widget would.
-        action->setEnabled(item.enabled || item.kind == MenuItem::Kind::Header);
+        // Disabled, the header is plain text in a tray that exports the menu, not an item to click.
+        action->setEnabled(item.enabled);
         action->setCheckable(item.checkable);
         action->setChecked(item.checked);
         if (!item.shortcut.isEmpty())

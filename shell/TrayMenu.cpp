@@ -71,11 +71,11 @@ bool isPaused(const TrayState& state)
 QString statusLine(const TrayState& state)
 {
     if (!state.hookRunning)
-        return QStringLiteral("Needs Accessibility permission");
+        return QStringLiteral("Not watching the keyboard");
     if (isPaused(state))
         return QStringLiteral("Paused");
     if (state.enabled)
-        return QStringLiteral("Active \u2014 ") + (state.trigger > 0 ? QStringLiteral("\u2303Tab") : QStringLiteral("\u2325Tab"));
+        return QStringLiteral("Active \u2014 ") + (state.trigger > 0 ? QStringLiteral("Ctrl+Tab") : QStringLiteral("Alt+Tab"));
     return QStringLiteral("Off");
 }
 

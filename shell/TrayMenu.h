@@ -47,7 +47,7 @@ struct TrayState {
     std::int64_t todaySwitches = 0;
     std::int64_t allSwitches = 0;
     bool hookRunning = false;    // the keyboard hook is installed
-    int trigger = 0;             // > 0: Control, else Alt (shown as the Option sign)
+    int trigger = 0;             // > 0: Control, else Alt
     bool menuCounter = false;
     QDateTime now{};
     QLocale locale{};
@@ -64,7 +64,8 @@ struct TrayLook {
 };
 
 bool isPaused(const TrayState& state);
-// "Needs Accessibility permission", "Paused", "Active — ⌥Tab" / "Active — ⌃Tab" or "Off".
+// "Not watching the keyboard", "Paused", "Active — Alt+Tab" / "Active — Ctrl+Tab" (the key
+// names this desktop prints on its keys, not another system's signs) or "Off".
 QString statusLine(const TrayState& state);
 // "⚡ 1204 window switches · 37 today"; exactly one all-time switch reads "1 window switch".
 QString switchesLine(std::int64_t allSwitches, std::int64_t todaySwitches);

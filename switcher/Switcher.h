@@ -221,9 +221,10 @@ std::optional<QString> hintLine(bool searching, const std::optional<QString>& no
 std::vector<int> targetScreenIndices(const std::vector<Screen>& screens, std::optional<int> mainScreen,
                                      QPointF pointer, int displayMode);
 
-inline constexpr char SearchHint[] = "Type to filter    ↩ switch    esc back";
+// Keys by the names printed on them here, never as another system's key signs.
+inline constexpr char SearchHint[] = "Type to filter    Return switch    Esc back";
 inline constexpr char KeyHint[] =
-    "⇥ move   1–9 jump   Q quit   W close   M min   H hide   L R T B F C snap   / search";
+    "Tab move   1–9 jump   Q quit   W close   M min   H hide   L R T B F C snap   / search";
 inline constexpr char TabCloseNotice[] = "Tabs can't be closed here.";
 inline constexpr char SnapUnavailableNotice[] = "Snapping is not available on this desktop.";
 

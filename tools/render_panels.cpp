@@ -22,7 +22,7 @@ namespace {
 constexpr int Margin = 48;
 
 const char* const MoveHint =
-    "⇥ move   1–9 jump   Q quit   W close   M min   H hide   L R T B F C snap   / search";
+    "Tab move   1–9 jump   Q quit   W close   M min   H hide   L R T B F C snap   / search";
 
 QImage appIcon(const QColor& colour, QChar letter)
 {
@@ -181,7 +181,7 @@ int main(int argc, char** argv)
 
     content = RunView();
     content.query = QStringLiteral("xyzzy");
-    content.hint = QStringLiteral("Type to filter    ↩ switch    esc back");
+    content.hint = QStringLiteral("Type to filter    Return switch    Esc back");
     view.draw(content);
     ok = save(compose(panel), dir + "/search-empty.png") && ok;
     return ok ? 0 : 1;

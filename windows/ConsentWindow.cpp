@@ -1,6 +1,8 @@
-// The consent window: its texts and layout, Agree (also Return), Disagree, close, the policy link.
+// The consent window: its texts and layout, Agree, Disagree (Return presses the focused one), close,
+// the policy link.
 #include "windows/ConsentWindow.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -98,9 +100,13 @@ void ConsentWindow::closeEvent(QCloseEvent* event)
 
 void ConsentWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Return agrees wherever the focus is, as the Agree button's key equivalent.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+    // Return presses the focused button, as everywhere on this desktop; with the focus elsewhere
+    // it presses the default one, Agree.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget()))
+            return button->click();
         return agree();
+    }
     QWidget::keyPressEvent(event);
 }
 

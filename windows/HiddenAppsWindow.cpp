@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <array>
 
 #include "panel/PanelPainter.h"
@@ -58,6 +59,21 @@ QPixmap rowIcon(const HiddenAppRow& app, qreal scale)
     return pixmap;
 }
 
+// A row's popup takes the wheel only once the user has put the focus on it: turned over a row
+// while scrolling the list, the wheel scrolls the list and changes no rule.
+class RowPopup final : public QComboBox {
+  public:
+    explicit RowPopup(QWidget* parent) : QComboBox(parent) { setFocusPolicy(Qt::StrongFocus); }
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (!hasFocus())
+            return event->ignore();
+        QComboBox::wheelEvent(event);
+    }
+};
+
 } // namespace
 
 HiddenAppsWindow::HiddenAppsWindow(HiddenAppsDeps deps, QWidget* parent)
@@ -94,7 +110,7 @@ HiddenAppsWindow::HiddenAppsWindow(HiddenAppsDeps deps, QWidget* parent)
     root->addWidget(scroll, 1);
     root->addWidget(m_empty);
     root->addLayout(buttons);
-    setMinimumSize(420, 320);
+    setMinimumSize(470, 430);
     rebuildRows();
 }
 
@@ -105,7 +121,12 @@ AppRules HiddenAppsWindow::rules() const
 
 void HiddenAppsWindow::setRules(const AppRules& rules)
 {
+    // Entries this window cannot read (a mode that is not a string) stay as they were stored.
     QJsonObject object;
+    const QJsonObject stored = d.store.value(RulesKey).toObject();
+    for (auto it = stored.begin(); it != stored.end(); ++it)
+        if (!it.value().isString())
+            object.insert(it.key(), it.value());
     for (auto it = rules.begin(); it != rules.end(); ++it)
         object.insert(it.key(), it.value());
     d.store.setValue(RulesKey, object);
@@ -147,7 +168,7 @@ QWidget* HiddenAppsWindow::addRow(int row, const HiddenAppRow& app)
     name->setText(name->fontMetrics().elidedText(app.name, Qt::ElideRight,
                                                  name->fontMetrics().averageCharWidth() * 32));
     name->setToolTip(app.id);
-    auto* popup = new QComboBox(m_rowsWidget);
+    auto* popup = new RowPopup(m_rowsWidget);
     popup->setObjectName(app.id);
     popup->setAccessibleName(app.name);
     for (const Choice& choice : Choices)

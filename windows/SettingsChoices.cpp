@@ -58,6 +58,25 @@ std::optional<int> shortcutConflict(const Settings& settings, int n, std::uint64
     return std::nullopt;
 }
 
+QString shadowedShortcutMessage(const Settings& settings)
+{
+    for (int n : {3, 4}) {
+        if (!settings.slotOn(n))
+            continue;
+        const std::uint64_t mask = slotModifierMask(settings.slotMod(n));
+        const std::int64_t key = slotKeyCode(settings.slotKey(n));
+        std::optional<int> by = shortcutConflict(settings, n, mask, key);
+        // Of two equal extra shortcuts the earlier one works.
+        if (by == 4)
+            by.reset();
+        if (by)
+            return QStringLiteral("Shortcut %1 does nothing while shortcut %2 uses the same combination; change one of them.")
+                .arg(n)
+                .arg(*by);
+    }
+    return {};
+}
+
 QString conflictMessage(int shortcut)
 {
     return QStringLiteral("That combination is already used by shortcut %1.").arg(shortcut);

@@ -25,6 +25,11 @@ int nearestDelayIndex(double seconds);
 std::optional<int> shortcutConflict(const Settings& settings, int n, std::uint64_t mask, std::int64_t key);
 QString conflictMessage(int shortcut);
 
+// An extra shortcut stored on that does nothing, because an earlier one (the main shortcut, the
+// current-app shortcut, or shortcut 3 for shortcut 4) took its combination since, for example
+// when the main shortcut changed: what to tell the user, or empty when every shortcut works.
+QString shadowedShortcutMessage(const Settings& settings);
+
 // Modifier names as this desktop's keyboards print them: Option is the Alt key here.
 QString modifierTitle(std::uint64_t mask);           // "Alt", "Control", "Alt + Control"
 QString shortcutTitle(const HookShortcut& shortcut); // "Alt+Tab", "Alt+Control+Space"

@@ -1,5 +1,6 @@
 // The Settings window's extra shortcuts: a combination another shortcut already uses is
-// explained and not stored, and the controls spring back to what is stored.
+// explained and not stored, and the controls spring back to what is stored; one left without
+// effect by a later change elsewhere (the main shortcut) is explained too.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -34,8 +35,7 @@ void SettingsWindow::applyShortcuts()
         d.store.setValue(prefix + QStringLiteral("mod"), mod);
         d.store.setValue(prefix + QStringLiteral("key"), key);
     }
-    m_slotNote->setText(message.isEmpty() ? QStringLiteral(" ") : message);
-    m_slotNote->setVisible(!message.isEmpty());
+    m_slotConflict = message;
     appLog(QStringLiteral("settings changed"));
     d.slots.rebuildSlots(d.settings);
     loadShortcuts();
@@ -51,6 +51,10 @@ void SettingsWindow::loadShortcuts()
         m_slotKey[i]->setCurrentIndex(d.settings.slotKey(n));
         m_slotFilter[i]->setCurrentIndex(int(d.settings.slotFilter(n)));
     }
+    const QString shadowed = shadowedShortcutMessage(d.settings);
+    const QString message = shadowed.isEmpty() ? m_slotConflict : shadowed;
+    m_slotNote->setText(message.isEmpty() ? QStringLiteral(" ") : message);
+    m_slotNote->setVisible(!message.isEmpty());
 }
 
 } // namespace zumo

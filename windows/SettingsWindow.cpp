@@ -366,7 +366,9 @@ void SettingsWindow::loadStatus()
 void SettingsWindow::openTab(SettingsTab tab)
 {
     load();
-    m_tabs->setCurrentIndex(int(tab));
+    // Already open, it comes forward as the user left it, on the same tab.
+    if (!isVisible())
+        m_tabs->setCurrentIndex(int(tab));
     bringToFront(this);
 }
 
@@ -384,7 +386,7 @@ void SettingsWindow::resetDefaults()
     applyAppearance(d.settings.appearance());
     // The shortcuts the removed keys described are gone too; the next key press must know it.
     d.slots.rebuildSlots(d.settings);
-    m_slotNote->hide();
+    m_slotConflict.clear();
     if (m_loginNote)
         m_loginNote->hide();
     load();

@@ -52,7 +52,7 @@ class SettingsWindow final : public QWidget {
 
     // Sets every control and status line from the store and the platform.
     void load();
-    // Loads, selects the tab and brings the window to the front.
+    // Loads, selects the tab (unless the window is open already) and brings the window to the front.
     void openTab(SettingsTab tab);
     // Whether the status line last showed screen capture as granted; nothing before the first load.
     std::optional<bool> shownCapture() const { return m_shownCapture; }
@@ -103,6 +103,7 @@ class SettingsWindow final : public QWidget {
     std::array<QComboBox*, 2> m_slotKey{};
     std::array<QComboBox*, 2> m_slotFilter{};
     QLabel* m_slotNote = nullptr;
+    QString m_slotConflict; // the last combination refused, until the next change of the shortcuts
 };
 
 } // namespace zumo

@@ -217,6 +217,16 @@ void StatisticsWindow::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
+// A window minimised gets a hide and, restored, a show: the refresh stops and starts with them.
+void StatisticsWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_timer != 0)
+        return;
+    refresh();
+    scheduleTick();
+}
+
 void StatisticsWindow::resetPeriod()
 {
     if (!d.ask(this, {QStringLiteral("Start a new period?"), {}, QStringLiteral("Start New Period")}))

@@ -51,6 +51,7 @@ class StatisticsWindow final : public QWidget {
 
   protected:
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     struct Cells {

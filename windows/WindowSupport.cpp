@@ -13,7 +13,16 @@ namespace zumo {
 
 void bringToFront(QWidget* window)
 {
-    window->adjustSize();
+    if (window->isVisible()) {
+        if (window->isMinimized())
+            window->showNormal();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
+    // No explicit size yet: the first show. Later the window keeps the size the user gave it.
+    if (!window->testAttribute(Qt::WA_Resized))
+        window->adjustSize();
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();

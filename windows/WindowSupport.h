@@ -14,7 +14,9 @@ class QWidget;
 
 namespace zumo {
 
-// Shows the window centred on the screen under the pointer, raised and given the keyboard.
+// Shows the window centred on the screen under the pointer, raised and given the keyboard, at
+// the size its contents ask for the first time and at the size the user left it later. A window
+// already open (minimised too) only comes to the front, where it is and as it is.
 void bringToFront(QWidget* window);
 
 // A label column (right aligned) and a column of controls; rows are added top to bottom.

@@ -31,7 +31,7 @@ WaylandPanels::WaylandPanels(const Settings& settings, WaylandConnection& connec
     sample.entries[0].title = QStringLiteral("Abcdefghijklmnopqrstuvwxyz 0123456789");
     sample.entries[1].title = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ …·–");
     sample.query = QStringLiteral("warm");
-    sample.hint = QStringLiteral("1–9 ⇥ ↩");
+    sample.hint = QStringLiteral("Tab 1–9 Return");
     QImage frame(frameSize(sample, settings.tileSize()), QImage::Format_ARGB32_Premultiplied);
     draw(frame, frame.rect(), sample);
 }

@@ -1,6 +1,7 @@
 // The real zumo as a desktop application on the virtual desktop: its icon in a real XEmbed tray
 // and the menu behind it (pause and resume driven with XTEST clicks and keys), the autostart
-// entry and a login launch, and the consent gate. A second launch is tested with the switcher.
+// entry and a login launch, and the consent gate (also taken away in the file). A second launch
+// is tested with the switcher.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -154,9 +155,9 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
     }))
         << "zumo's icon was not embedded in the tray";
 
-    // The header, Enable Zumo, Pause Switcher, then its first entry: For 15 minutes.
+    // Enable Zumo, Pause Switcher (the header and the count are inert), then its first entry.
     ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
-    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Down, XK_Right, XK_Return}));
+    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Right, XK_Return}));
     ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() > 0; })) << "the pause was not stored";
     const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     EXPECT_NEAR(storedPauseUntil(), now + 15 * 60, 60);
@@ -170,7 +171,7 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
 
     // While paused the submenu ends with Resume Now, after the three durations and a separator.
     ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
-    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return}));
+    ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return}));
     ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() < now; })) << "the pause was not lifted";
     ASSERT_TRUE(altTab());
     x->flush();
@@ -223,6 +224,24 @@ TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndALoginLaunchOpensNoWindow)
     stopZumo();
 }
 
+TEST_F(ShellE2e, consentTakenAwayInTheFileIsNeverWrittenBack)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
+    QJsonObject edited = readSettings(zumo.configHome());
+    ASSERT_TRUE(edited.contains(QStringLiteral("consentVersion")));
+    edited.remove(QStringLiteral("consentVersion"));
+    ASSERT_TRUE(writeSettings(zumo.configHome(), edited));
+    // A switch after the edit gives zumo a change of its own to save.
+    ASSERT_TRUE(altTab());
+    x->flush();
+    ASSERT_TRUE(waitActive(Alpha));
+    stopZumo();
+    EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")))
+        << "the consent taken away was written back";
+    EXPECT_GE(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
+}
+
 TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)
 {
     QTcpServer vendor;
@@ -232,6 +251,10 @@ TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)
     EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, ConsentTitle); })) << "no consent window";
     ASSERT_TRUE(zumo.sync());
     EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
+    const ZumoCommand check = zumo.command({QStringLiteral("--check-updates")});
+    EXPECT_EQ(check.exitCode, 1) << "an update check was started before consent";
+    EXPECT_TRUE(check.errors.contains("consent window")) << check.errors.toStdString();
+    ASSERT_TRUE(zumo.sync());
     stopZumo();
     // A connection made at any time before zumo ended waits in the queue now.
     EXPECT_FALSE(vendor.waitForNewConnection(0)) << "zumo reached the vendor's service without consent";

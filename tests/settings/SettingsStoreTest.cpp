@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestSupport.h"
 #include "tests/fakes/FakeDispatcher.h"
 #include "settings/SettingsStore.h"
 
@@ -298,6 +299,77 @@ TEST_F(SettingsStoreTest, aFailedSaveKeepsTheChangesAndIsRetriedByTheNextFlush)
     ASSERT_TRUE(QFile::remove(blocker));
     EXPECT_TRUE(store.flush());
     EXPECT_EQ(parseFile(file).value(QStringLiteral("enabled")), QJsonValue(false));
+}
+
+// The file changed on disk while the store runs: by hand, by another program, or removed.
+struct DiskCase {
+    const char* name;
+    std::vector<std::pair<const char*, QJsonValue>> local;  // changed here, unsaved (undefined removes)
+    const char* external;   // the file's new bytes; nullptr removes the file
+    bool reloadFirst;       // the change is picked up before the save, or only by the save
+    QJsonObject expected;   // in memory and in the file after the save
+};
+
+class DiskChangeTest : public SettingsStoreTest, public ::testing::WithParamInterface<DiskCase> {};
+
+TEST_P(DiskChangeTest, aSaveNeverWritesBackAStaleValue)
+{
+    const DiskCase& c = GetParam();
+    writeAll(path(), R"({"consentVersion": 1, "x": 1, "y": 1})");
+    FakeDispatcher dispatcher;  // its save timer never fires: only flush() saves
+    SettingsStore store(path(), &dispatcher);
+    QStringList heard;
+    const Subscription subscription = store.changed.subscribe([&](const QString& key) { heard << key; });
+    for (const auto& [key, value] : c.local)
+        store.setValue(QString::fromLatin1(key), value);
+    heard.clear();
+    if (c.external)
+        writeAll(path(), c.external);
+    else
+        ASSERT_TRUE(QFile::remove(path()));
+    if (c.reloadFirst)
+        store.reload();
+    ASSERT_TRUE(store.flush());
+    dispatcher.runMain();
+    EXPECT_EQ(store.snapshot(), c.expected);
+    EXPECT_EQ(parseFile(path()), c.expected);
+    const bool broken = c.external && QByteArray(c.external).startsWith("{b");
+    EXPECT_EQ(!problems.isEmpty(), broken);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), broken ? 2 : 1);  // the broken edit kept aside
+    EXPECT_EQ(heard.contains(QStringLiteral("consentVersion")), !broken);
+}
+
+const QJsonValue removed{QJsonValue::Undefined};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DiskChangeTest,
+    ::testing::Values(
+        DiskCase{"removedThereStaysRemoved", {{"z", 3}}, R"({"x": 1, "y": 1})", true, {{"x", 1}, {"y", 1}, {"z", 3}}},
+        DiskCase{"mergedBySaveWithoutReload", {{"z", 3}}, R"({"x": 2, "y": 1})", false, {{"x", 2}, {"y", 1}, {"z", 3}}},
+        DiskCase{"ownUnsavedChangeWins", {{"x", 5}, {"y", removed}}, R"({"x": 9, "y": 9})", true, {{"x", 5}}},
+        DiskCase{"brokenEditKeepsValuesInUse", {{"z", 3}}, "{broken", true,
+                 {{"consentVersion", 1}, {"x", 1}, {"y", 1}, {"z", 3}}},
+        DiskCase{"fileRemovedLeavesOwnChanges", {{"z", 3}}, nullptr, true, {{"z", 3}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The watch sees both a replacement by rename (every save) and a write in place (some editors).
+TEST_F(SettingsStoreTest, watchedFileChangesReachTheListeners)
+{
+    writeAll(path(), R"({"consentVersion": 1})");
+    SettingsStore store(path());
+    store.watchDisk();
+    QStringList heard;
+    const Subscription subscription = store.changed.subscribe([&](const QString& key) { heard << key; });
+    auto waitFor = [&](const char* key) { return test::eventsUntil([&] { return heard.contains(key); }); };
+    {
+        SettingsStore other(path());
+        other.remove(QStringLiteral("consentVersion"));
+    }
+    ASSERT_TRUE(waitFor("consentVersion"));
+    EXPECT_FALSE(store.contains(QStringLiteral("consentVersion")));
+    writeAll(path(), R"({"enabled": false})");
+    ASSERT_TRUE(waitFor("enabled"));
+    EXPECT_EQ(store.value(QStringLiteral("enabled")), QJsonValue(false));
 }
 
 TEST(SettingsStorePathTest, defaultPathLivesUnderTheConfigFolderAndStaysInIt)

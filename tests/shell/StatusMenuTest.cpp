@@ -113,21 +113,28 @@ TEST(TrayIconTest, withoutATraySaysSoOnceAndKeepsTheMenu)
 
 TEST_F(StatusMenuTest, pollStopsAndStartsTheHookWithThePermission)
 {
+    // Drawn before the launch started the hook, redrawn once the poll starts.
+    hook.installed = false;
+    menu.updateStatusItem();
+    hook.installed = true;
     poll.start(true);
+    EXPECT_EQ(menu.tray().look().tooltip, QString::fromUtf8("Zumo — Active — Alt+Tab"));
+    EXPECT_FALSE(menu.tray().menu().actions().front()->isEnabled());  // the header row
+
     permissions.trusted = false;
     dispatcher.advance(0.5);
     EXPECT_EQ(hook.stops, 1);
-    EXPECT_EQ(menu.tray().headerStatus(), "Needs Accessibility permission");
+    EXPECT_EQ(menu.tray().headerStatus(), "Not watching the keyboard");
     EXPECT_EQ(settingsWindow.reloads, 1);
 
     permissions.trusted = true;
     hook.refuse = true;
     dispatcher.advance(0.5);  // refused: the status stays, the next tick tries again
-    EXPECT_EQ(menu.tray().headerStatus(), "Needs Accessibility permission");
+    EXPECT_EQ(menu.tray().headerStatus(), "Not watching the keyboard");
     hook.refuse = false;
     dispatcher.advance(0.5);
     EXPECT_EQ(hook.starts, 2);
-    EXPECT_EQ(menu.tray().headerStatus(), QString::fromUtf8("Active — ⌥Tab"));
+    EXPECT_EQ(menu.tray().headerStatus(), QString::fromUtf8("Active — Alt+Tab"));
 }
 
 // Over the application's own adapter: a hook whose connection broke still exists, and the poll

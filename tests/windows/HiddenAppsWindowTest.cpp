@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "inventory/Inventory.h"
@@ -103,6 +104,26 @@ TEST_F(HiddenAppsWindowTest, choosingStoresOnlyHiddenAppsAndTheOrderChangesOnThe
 
     choose(child<QComboBox>(window.get(), QStringLiteral("org.b.Beta")), 0);
     EXPECT_EQ(stored(), QJsonValue(QJsonObject{}));
+}
+
+TEST_F(HiddenAppsWindowTest, aWheelTurnedOverARowAndAnEntryOfAnotherTypeChangeNoRule)
+{
+    // A hand-edited entry that is no string costs the other rules nothing, and stays.
+    const QJsonObject rules{{"org.c.Gamma", "hide"}, {"org.x.Odd", 1}};
+    store.setValue(QStringLiteral("appModes"), rules);
+    open();
+    EXPECT_EQ(window->minimumSize(), QSize(470, 430));
+    auto* beta = child<QComboBox>(window.get(), QStringLiteral("org.b.Beta"));
+    QWheelEvent wheel(QPointF(5, 5), beta->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(beta, &wheel);
+    EXPECT_EQ(beta->currentIndex(), 0);
+    EXPECT_EQ(stored(), QJsonValue(rules));
+
+    choose(beta, 1);
+    QJsonObject expected = rules;
+    expected.insert("org.b.Beta", "hide");
+    EXPECT_EQ(stored(), QJsonValue(expected));
 }
 
 TEST_F(HiddenAppsWindowTest, anAppHiddenThroughAddAppIsGoneFromTheNextSwitcherRun)

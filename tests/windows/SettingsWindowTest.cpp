@@ -206,6 +206,17 @@ TEST_F(SettingsWindowTest, aCombinationInUseIsExplainedNotStoredAndTheControlsSp
     EXPECT_EQ(popup(QStringLiteral("slot4.key"))->currentIndex(), 2);
     EXPECT_EQ(settings.slotFilter(4), SlotFilter::currentSpace);
     EXPECT_EQ(slots.slots().size(), 4u);
+
+    // The main shortcut moved onto shortcut 3's Control + Space is not possible, but onto
+    // Control + Tab it is: shortcut 3 there stays on, does nothing, and the note says so.
+    choose(popup(QStringLiteral("slot3.key")), 0);
+    ASSERT_TRUE(settings.slotOn(3));
+    choose(popup(QStringLiteral("trigger")), 1);
+    EXPECT_TRUE(box(QStringLiteral("slot3.on"))->isChecked());
+    EXPECT_EQ(note(), QStringLiteral("Shortcut 3 does nothing while shortcut 1 uses the same combination; change one of them."));
+    EXPECT_TRUE(noteShown());
+    choose(popup(QStringLiteral("trigger")), 0);
+    EXPECT_FALSE(noteShown());
 }
 
 TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts)

@@ -1,11 +1,21 @@
-// The consent and About windows and the toast, driven like a user, with the test clock.
+// The consent and About windows, the toast, and each window opened again, driven like a user,
+// with the test clock.
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <functional>
 
+#include "settings/Slots.h"
+#include "tests/fakes/FakeAppCatalog.h"
+#include "tests/fakes/FakeWorkspace.h"
 #include "windows/AboutWindow.h"
+#include "windows/AppWindows.h"
+#include "windows/HiddenAppsWindow.h"
+#include "windows/StatisticsWindow.h"
 #include "windows/ConsentWindow.h"
 #include "windows/Toast.h"
 #include "tests/shell/ShellFakes.h"
@@ -34,29 +44,115 @@ protected:
     ConsentTest() { consent.present(); }
 };
 
-TEST_F(ConsentTest, agreeRecordsConsentHidesAndStartsTheAppExactlyOnce)
+// What the user does in the consent window, and what follows: launches, quits, "consentVersion".
+struct ConsentCase {
+    const char* name;
+    std::function<void(ConsentWindow&)> act;
+    int starts;
+    int quits;
+};
+
+class ConsentAnswerTest : public ConsentTest, public ::testing::WithParamInterface<ConsentCase> {};
+
+void returnOn(ConsentWindow& consent, const char* title)
 {
-    EXPECT_TRUE(ConsentWindow::consentNeeded(store));
-    button(consent, "Agree")->click();
-    EXPECT_EQ(store.value("consentVersion").toInteger(), 1);
-    EXPECT_FALSE(consent.isVisible());
-    consent.present();
-    button(consent, "Agree")->click();
-    EXPECT_EQ(starts, 1);
-    EXPECT_EQ(quits, 0);
-    EXPECT_FALSE(ConsentWindow::consentNeeded(store));
+    QPushButton* focused = button(consent, title);
+    focused->setFocus();
+    QTest::keyClick(focused, Qt::Key_Return);
 }
 
-TEST_F(ConsentTest, closingOrDisagreeingQuitsAndRecordsNothing)
+TEST_P(ConsentAnswerTest, recordsConsentOnlyOnAgree)
 {
-    consent.close();
-    EXPECT_EQ(quits, 1);
-    consent.present();
-    button(consent, "Disagree")->click();
-    EXPECT_EQ(quits, 2);
-    EXPECT_EQ(starts, 0);
-    EXPECT_FALSE(store.contains("consentVersion"));
+    EXPECT_TRUE(ConsentWindow::consentNeeded(store));
+    GetParam().act(consent);
+    EXPECT_EQ(starts, GetParam().starts);
+    EXPECT_EQ(quits, GetParam().quits);
+    EXPECT_EQ(ConsentWindow::consentNeeded(store), starts == 0);
+    EXPECT_EQ(store.value("consentVersion").toInteger(), starts == 0 ? 0 : 1);
+    if (starts > 0) {
+        EXPECT_FALSE(consent.isVisible());
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ConsentAnswerTest,
+    ::testing::Values(
+        ConsentCase{"agreeTwiceStartsOnce", [](ConsentWindow& c) {
+                        button(c, "Agree")->click();
+                        c.present();
+                        button(c, "Agree")->click();
+                    }, 1, 0},
+        ConsentCase{"returnOnAgree", [](ConsentWindow& c) { returnOn(c, "Agree"); }, 1, 0},
+        ConsentCase{"returnOnFocusedDisagreeQuits", [](ConsentWindow& c) { returnOn(c, "Disagree"); }, 0, 1},
+        ConsentCase{"disagree", [](ConsentWindow& c) { button(c, "Disagree")->click(); }, 0, 1},
+        ConsentCase{"close", [](ConsentWindow& c) { c.close(); }, 0, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each window chosen again from the menu while open, and minimised and restored: it stays as
+// the user left it (place, size, tab) and keeps working.
+struct ReopenCase {
+    const char* name;
+    std::function<QWidget&(AppWindows&)> open;
+};
+
+class WindowReopenTest : public ShellTest, public ::testing::WithParamInterface<ReopenCase> {
+  protected:
+    FakeWorkspace workspace;
+    FakeAppCatalog catalog;
+    ActiveSlots slots;
+    AppWindows windows{AppWindowsDeps{store, settings, slots, counters, dispatcher, clock, workspace, catalog,
+                                      permissions, nullptr, {}, {}, {}, askWithMessageBox, {}}};
+};
+
+TEST_P(WindowReopenTest, comesForwardAsTheUserLeftIt)
+{
+    QWidget& window = GetParam().open(windows);
+    ASSERT_TRUE(window.isVisible());
+    window.move(window.pos() + QPoint(37, 23));
+    const bool resizable = window.minimumSize() != window.maximumSize();
+    if (resizable)
+        window.resize(window.minimumSize() + QSize(60, 40));
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
+    if (tabs)
+        tabs->setCurrentIndex(2);
+    const QRect left = window.geometry();
+
+    GetParam().open(windows);
+    EXPECT_EQ(window.geometry(), left);
+    if (tabs) {
+        EXPECT_EQ(tabs->currentIndex(), 2);
+    }
+
+    window.close();
+    GetParam().open(windows);
+    EXPECT_EQ(window.size(), left.size());  // closed and opened again: the size stays too
+
+    QHideEvent minimised;
+    QShowEvent restored;
+    QCoreApplication::sendEvent(&window, &minimised);
+    QCoreApplication::sendEvent(&window, &restored);
+    if (dynamic_cast<StatisticsWindow*>(&window)) {
+        counters.bumpCounter("jumps");
+        dispatcher.advance(1);
+        EXPECT_EQ(window.findChild<QLabel*>("jumps.today")->text(), "1");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, WindowReopenTest,
+    ::testing::Values(ReopenCase{"settings", [](AppWindows& w) -> QWidget& {
+                                     w.openSettings();
+                                     return w.settingsWindow();
+                                 }},
+                      ReopenCase{"hiddenApps", [](AppWindows& w) -> QWidget& {
+                                     w.showHiddenApps();
+                                     return w.hiddenAppsWindow();
+                                 }},
+                      ReopenCase{"statistics", [](AppWindows& w) -> QWidget& {
+                                     w.showStatistics();
+                                     return w.statisticsWindow();
+                                 }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, aboutCopiesThePageAndSaysCopiedForOneAndAHalfSecondsFromTheFirstPress)
 {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop/x11/X11AppCatalog.h"
+#include "tests/support/TestSupport.h"
 
 namespace zumo::x11 {
 namespace {
@@ -37,6 +38,24 @@ TEST(X11AppCatalog, offersMenuAppsUnderTheWorkspaceIdsAndFindsHiddenOnesByIdOnly
                                          {"org.gnome.Calculator", "Calculator", "accessories-calculator"}}));
     EXPECT_EQ(catalog.find(QStringLiteral("helper"))->name, QStringLiteral("Helper"));
     EXPECT_FALSE(catalog.find(QStringLiteral("calculator")));
+}
+
+TEST(X11AppCatalog, offersAnAppInstalledWhileRunning)
+{
+    QTemporaryDir home, fresh;
+    writeEntry(home.filePath("applications/org.gnome.Calculator.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Calculator\n");
+    X11AppCatalog catalog({home.path(), fresh.path()});
+    ASSERT_EQ(catalog.installedApps().size(), 1u);
+    // One into an existing folder, one into a data folder that had no applications folder yet.
+    writeEntry(home.filePath("applications/org.gnome.Maps.desktop"), "[Desktop Entry]\nType=Application\nName=Maps\n");
+    auto offered = [&](std::size_t count) {
+        return test::eventsUntil([&] { return catalog.installedApps().size() == count; });
+    };
+    EXPECT_TRUE(offered(2));
+    writeEntry(fresh.filePath("applications/org.gnome.Weather.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Weather\n");
+    EXPECT_TRUE(offered(3));
 }
 
 } // namespace
