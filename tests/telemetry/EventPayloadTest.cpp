@@ -34,7 +34,7 @@ protected:
     FakeDispatcher dispatcher{&clock};
     Counters counters{store, clock};
     FakePermissions permissions;
-    EventPayload payload{settings, counters, clock, SessionFacts{{}, {}, &permissions, true, "0.0.9"}};
+    EventPayload payload{settings, counters, clock, SessionFacts{{}, {}, &permissions, true, "0.0.9", {}}};
     FakeHttpClient http;
     EventSender sender{http, store, clock, eventsUrl()};
     LogUploader uploader{sender, store, dispatcher, dir.path(), {}};
@@ -60,6 +60,20 @@ TEST_F(EventPayloadTest, payloadCarriesDeviceSettingsStatsAndTheRunningTime)
 
     clock.advance(90.9);
     EXPECT_EQ(payload.eventPayload()["session"], 90);
+}
+
+TEST_F(EventPayloadTest, theKeyboardIsTheLiveLayoutAndTheConfiguredOneWhenTheDesktopCannotTell)
+{
+    payload.readFacts = [] {
+        DeviceFacts f;
+        f.keyboard = "xkb:us";
+        return f;
+    };
+    const struct { const char* live; const char* reported; } cases[] = {{"de", "xkb:de"}, {"", "xkb:us"}};
+    for (const auto& row : cases) {
+        payload.session().keyboardLayout = [&] { return QString::fromLatin1(row.live); };
+        EXPECT_EQ(payload.deviceProfile()["keyboard"], row.reported) << row.live;
+    }
 }
 
 TEST_F(EventPayloadTest, launchGathersFactsInTheBackgroundThenSendsAndUploads)
