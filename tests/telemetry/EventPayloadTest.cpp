@@ -65,14 +65,13 @@ TEST_F(EventPayloadTest, payloadCarriesDeviceSettingsStatsAndTheRunningTime)
 TEST_F(EventPayloadTest, theKeyboardIsTheLiveLayoutAndTheConfiguredOneWhenTheDesktopCannotTell)
 {
     payload.readFacts = [] {
-        DeviceFacts f;
-        f.keyboard = "xkb:us";
-        return f;
+        DeviceFacts configured;
+        configured.keyboard = "xkb:us";
+        return configured;
     };
-    const struct { const char* live; const char* reported; } cases[] = {{"de", "xkb:de"}, {"", "xkb:us"}};
-    for (const auto& row : cases) {
-        payload.session().keyboardLayout = [&] { return QString::fromLatin1(row.live); };
-        EXPECT_EQ(payload.deviceProfile()["keyboard"], row.reported) << row.live;
+    for (const auto& [live, reported] : {std::pair{"de", "xkb:de"}, {"", "xkb:us"}}) {
+        payload.session().keyboardLayout = [live] { return QString::fromLatin1(live); };
+        EXPECT_EQ(payload.deviceProfile()["keyboard"], reported) << live;
     }
 }
 
