@@ -89,6 +89,7 @@ struct DesktopSeam {
     std::function<void()> sync;
     std::function<std::optional<std::uint32_t>(std::uint32_t)> desktopOf;
     std::function<std::vector<HookShortcut>()> takenShortcuts;
+    std::function<QString()> keyboardLayout;  // empty where the desktop cannot tell
 };
 
 // Declared in dependency order; members are destroyed in reverse, so nothing outlives what it uses.
@@ -204,7 +205,7 @@ bool Application::openX11(QString& error)
     p.seam = {x->workspace.get(), x->accessibility.get(), x->windowServer.get(), x->screens.get(), x->permissions.get(),
               x->hook.get(), p.panels.get(), x->permissions->compositorRunning(), [x] { x->sync(); },
               [x](std::uint32_t window) { return x->desktopOf(window); },
-              [x] { return x->hook->takenShortcuts(); }};
+              [x] { return x->hook->takenShortcuts(); }, [x] { return x->hook->activeLayout(); }};
     p.panels->setTranslucent(p.seam.compositor);
     const x11::PanelWindowControl control = x11::panelWindowControl();
     const auto forPanel = [](const x11::WindowSwitch& change) -> SwitcherPanel::WindowSwitch {
@@ -235,7 +236,7 @@ bool Application::openWayland(QString& error)
     p.seam = {w->windows.get(), w->windows.get(), w->windows.get(), w->screens.get(), &w->permissions,
               w->hook.get(), w->panels.get(), true, [w] { w->sync(); },
               [](std::uint32_t) { return std::optional<std::uint32_t>(); },
-              [] { return std::vector<HookShortcut>(); }};
+              [] { return std::vector<HookShortcut>(); }, {}};
     return true;
 }
 
@@ -296,7 +297,7 @@ void Application::buildShell()
 
     SessionFacts session{[parts] { return parts->loginItem.enabled(); },
                          [workspace = x.workspace] { return countApplications(*workspace); },
-                         x.permissions, p.loginLaunch, {}};
+                         x.permissions, p.loginLaunch, {}, x.keyboardLayout};
     p.vendor = std::make_unique<VendorLink>(VendorLinkDeps{p.store, p.settings, p.counters, p.clock, p.dispatcher,
                                                            p.log->directory(), [log = p.log.get()] { log->drain(); },
                                                            std::move(session)});

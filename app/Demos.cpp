@@ -12,7 +12,9 @@
 
 #include "platform/Clock.h"
 #include "platform/VendorService.h"
+#include "desktop/qt/QtDispatcher.h"
 #include "desktop/qt/QtHttpClient.h"
+#include "desktop/x11/X11KeyboardHook.h"
 #include "remote/RemoteConfig.h"
 #include "remote/RemoteConfigService.h"
 #include "settings/Settings.h"
@@ -52,7 +54,13 @@ int telemetryDemo(int argc, char** argv)
     SettingsStore store(SettingsStore::defaultPath(QStringLiteral("com.zumo.app")));
     Settings settings(store);
     Counters counters(store, clock);
-    EventPayload payload(settings, counters, clock, SessionFacts());
+    // The live layout comes from the keyboard hook's keymap, as in the running application.
+    QtDispatcher dispatcher;
+    X11KeyboardHook hook(dispatcher);
+    SessionFacts session;
+    if (qobject_cast<QGuiApplication*>(app.get()) && hook.create([](const KeyEvent&) { return true; }))
+        session.keyboardLayout = [&hook] { return hook.activeLayout(); };
+    EventPayload payload(settings, counters, clock, std::move(session));
     payload.setLaunchFacts(gatherLaunchFacts());
     const QJsonObject snapshot = payload.eventPayload();
     const QByteArray text = telemetryDemoText(snapshot);

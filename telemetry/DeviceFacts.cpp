@@ -72,7 +72,8 @@ bool isPortableChassis(const QString& root)
     return type && (*type == 8 || *type == 9 || *type == 10 || *type == 14 || *type == 31 || *type == 32);
 }
 
-// The XKB layout the console and the X session are configured with, e.g. "xkb:us".
+// The XKB layout the console and the X session are configured with, e.g. "xkb:us"; the payload
+// reports the live one instead where the desktop tells it.
 QString keyboardLayout(const QString& root)
 {
     QString layout = qEnvironmentVariable("XKB_DEFAULT_LAYOUT");

@@ -81,6 +81,10 @@ QJsonObject EventPayload::deviceProfile()
 {
     DeviceFacts facts = readFacts();
     facts.network = currentNetwork();
+    if (m_session.keyboardLayout) {
+        if (const QString live = m_session.keyboardLayout(); !live.isEmpty())
+            facts.keyboard = QStringLiteral("xkb:") + live;
+    }
     if (m_session.applications) {
         const SessionCounts counts = m_session.applications();
         facts.regularApps = counts.regularApps;

@@ -24,6 +24,9 @@ struct SessionFacts {
     const Permissions* permissions = nullptr;
     bool loginLaunch = false;                     // this launch came from the login item
     QString updatedFrom;                          // the previous version after an update, else empty
+    // The XKB layout being typed with now (e.g. "de"); empty when the desktop cannot tell, and
+    // the configured layout is reported instead.
+    std::function<QString()> keyboardLayout;
 };
 
 // The 27 settings of the snapshot, read fresh.

@@ -22,6 +22,14 @@
 namespace zumo {
 namespace {
 
+// The layouts of the root's _XKB_RULES_NAMES ("rules\0model\0us,de\0variants\0options"), in
+// group order.
+QStringList layoutsOfRulesNames(const QByteArray& names)
+{
+    const QList<QByteArray> fields = names.split('\0');
+    return fields.size() > 2 ? QString::fromLatin1(fields[2]).split(QLatin1Char(',')) : QStringList();
+}
+
 // Another program's grab (a menu, a drag) usually ends within a few tens of milliseconds.
 constexpr int MaxGrabAttempts = 10;
 constexpr double GrabRetrySeconds = 0.01;
@@ -87,6 +95,8 @@ struct X11KeyboardHook::Impl {
     XkbPtr<xkb_state> keyState;
     std::int32_t keyboardId = -1;
     std::uint8_t xkbEventBase = 0;
+    xcb_atom_t rulesNamesAtom = XCB_ATOM_NONE;
+    QStringList layouts; // by group, as the root's _XKB_RULES_NAMES names them
     std::shared_ptr<int> alive = std::make_shared<int>(0);
 
     x11::ModifierKeys modifierKeys;
@@ -116,6 +126,7 @@ struct X11KeyboardHook::Impl {
     void closeConnection();
     bool setUpXkb();
     void loadXkbKeymap();
+    void loadLayoutNames();
     void loadKeymap();
     x11::Keysym keysymAt(x11::Keycode key, xkb_level_index_t level) const;
     std::vector<x11::Keycode> keycodesOf(std::int64_t code) const;
@@ -172,9 +183,15 @@ bool X11KeyboardHook::Impl::openConnection()
     }
     x->setHandlers([this](const xcb_generic_event_t& event) { handleEvent(event); }, {});
     x->setLostHandler([this] { connectionLost(); });
-    // Focus events with a grab mode on the root tell when someone else takes the keyboard.
-    const std::uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE;
+    // Focus events with a grab mode on the root tell when someone else takes the keyboard;
+    // property events when the layouts are named anew (setxkbmap writes them after the keymap).
+    const std::uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE | XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn, root, XCB_CW_EVENT_MASK, &mask);
+    static constexpr char RulesNames[] = "_XKB_RULES_NAMES";
+    XcbReply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, sizeof RulesNames - 1, RulesNames), nullptr));
+    rulesNamesAtom = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+    loadLayoutNames();
     loadXkbKeymap();
     loadKeymap();
     grabShortcuts();
@@ -221,6 +238,18 @@ void X11KeyboardHook::Impl::loadXkbKeymap()
         return;
     keymap = std::move(fresh);
     keyState = std::move(state);
+}
+
+void X11KeyboardHook::Impl::loadLayoutNames()
+{
+    layouts.clear();
+    if (rulesNamesAtom == XCB_ATOM_NONE)
+        return;
+    XcbReply<xcb_get_property_reply_t> names(xcb_get_property_reply(
+        conn, xcb_get_property(conn, 0, root, rulesNamesAtom, XCB_ATOM_STRING, 0, 1024), nullptr));
+    if (names)
+        layouts = layoutsOfRulesNames(QByteArray(static_cast<const char*>(xcb_get_property_value(names.get())),
+                                                 xcb_get_property_value_length(names.get())));
 }
 
 void X11KeyboardHook::Impl::closeConnection()
@@ -344,6 +373,10 @@ void X11KeyboardHook::Impl::handleEvent(const xcb_generic_event_t& event)
         break;
     case XCB_MAPPING_NOTIFY:
         onMapping(reinterpret_cast<const xcb_mapping_notify_event_t&>(event));
+        break;
+    case XCB_PROPERTY_NOTIFY:
+        if (reinterpret_cast<const xcb_property_notify_event_t&>(event).atom == rulesNamesAtom)
+            loadLayoutNames();
         break;
     default:
         break;
@@ -629,6 +662,14 @@ bool X11KeyboardHook::create(Handler handler)
         return false;
     d->handler = std::move(handler);
     return true;
+}
+
+QString X11KeyboardHook::activeLayout() const
+{
+    if (!d->conn || !d->keyState)
+        return {};
+    const xkb_layout_index_t group = xkb_state_serialize_layout(d->keyState.get(), XKB_STATE_LAYOUT_EFFECTIVE);
+    return group < xkb_layout_index_t(d->layouts.size()) ? d->layouts[qsizetype(group)] : QString();
 }
 
 bool X11KeyboardHook::exists() const

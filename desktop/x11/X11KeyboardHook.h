@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <memory>
 #include <vector>
 
@@ -77,6 +78,9 @@ public:
     std::optional<x11::InputStamp> lastInput() const;
     // Whether the active keyboard grab is held right now.
     bool holdsKeyboard() const;
+    // The XKB layout of the active group as setxkbmap named it (e.g. "de"), kept in step by
+    // events, so reading it costs no round trip; empty when not connected or not named.
+    QString activeLayout() const;
 
 private:
     struct Impl;

@@ -2,11 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xtest.h>
+// xcb's XKB header names a member "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
 #include "platform/Clock.h"
 #include "desktop/qt/QtDispatcher.h"
@@ -255,6 +261,28 @@ TEST_F(KeyboardHookTest, aShortcutNoKeyTypesIsExplained)
 {
     hook->setShortcuts({{keys::Option, keys::Section}});
     EXPECT_TRUE(logText().contains(QStringLiteral("Alt+§ cannot be used"))) << "a US keyboard has no § key";
+}
+
+// The layout the device profile reports is the one typed with: it follows a new keymap and a
+// switch of the active group, without the hook asking the server.
+TEST_F(KeyboardHookTest, theActiveLayoutFollowsALayoutSwitch)
+{
+    const auto setLayout = [](const char* layout) {
+        return QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), QString::fromLatin1(layout)});
+    };
+    const auto restore = qScopeGuard([&] { setLayout("us"); });
+    ASSERT_EQ(setLayout("us,de"), 0);
+    hook->sync();
+    EXPECT_EQ(hook->activeLayout(), QStringLiteral("us"));
+
+    xcb_connection_t* c = x->connection();
+    std::free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
+    xcb_generic_error_t* error =
+        xcb_request_check(c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, 1, 0, 0, 0));
+    std::free(error);
+    ASSERT_FALSE(error) << "the group was not locked";
+    hook->sync();
+    EXPECT_EQ(hook->activeLayout(), QStringLiteral("de"));
 }
 
 TEST(KeyboardHookWithoutDisplay, createFailsCleanly)

@@ -34,7 +34,7 @@ protected:
     FakeDispatcher dispatcher{&clock};
     Counters counters{store, clock};
     FakePermissions permissions;
-    EventPayload payload{settings, counters, clock, SessionFacts{{}, {}, &permissions, true, "0.0.9"}};
+    EventPayload payload{settings, counters, clock, SessionFacts{{}, {}, &permissions, true, "0.0.9", {}}};
     FakeHttpClient http;
     EventSender sender{http, store, clock, eventsUrl()};
     LogUploader uploader{sender, store, dispatcher, dir.path(), {}};
@@ -60,6 +60,19 @@ TEST_F(EventPayloadTest, payloadCarriesDeviceSettingsStatsAndTheRunningTime)
 
     clock.advance(90.9);
     EXPECT_EQ(payload.eventPayload()["session"], 90);
+}
+
+TEST_F(EventPayloadTest, theKeyboardIsTheLiveLayoutAndTheConfiguredOneWhenTheDesktopCannotTell)
+{
+    payload.readFacts = [] {
+        DeviceFacts configured;
+        configured.keyboard = "xkb:us";
+        return configured;
+    };
+    for (const auto& [live, reported] : {std::pair{"de", "xkb:de"}, {"", "xkb:us"}}) {
+        payload.session().keyboardLayout = [live] { return QString::fromLatin1(live); };
+        EXPECT_EQ(payload.deviceProfile()["keyboard"], reported) << live;
+    }
 }
 
 TEST_F(EventPayloadTest, launchGathersFactsInTheBackgroundThenSendsAndUploads)
