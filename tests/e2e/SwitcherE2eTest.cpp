@@ -375,7 +375,11 @@ TEST_F(SwitcherE2e, aSecondLaunchOpensSettingsAndExitsAndWithoutZumoTheClientsSa
     EXPECT_EQ(second.exitCode, 0) << second.errors.toStdString();
     EXPECT_TRUE(second.output.contains("already running")) << second.output.toStdString();
     EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, SettingsTitle); })) << "Settings did not open";
-    // The first one goes on switching: from its own Settings window to the window used last.
+    // The first one goes on switching: from its own Settings window to the window used last. The
+    // window manager focuses Settings on its own; zumo must have heard of it before the keys come,
+    // or it takes Bravo for the front window and switches past it.
+    ASSERT_TRUE(waitUntil([&] { return activeTitle() == SettingsTitle; }));
+    ASSERT_TRUE(zumo.sync());
     ASSERT_TRUE(altTab());
     EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
     stopZumo();
