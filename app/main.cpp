@@ -22,6 +22,7 @@
 #include "control/ControlClaim.h"
 #include "control/ControlClient.h"
 #include "control/ControlServer.h"
+#include "telemetry/EventSender.h"
 
 namespace {
 
@@ -75,6 +76,8 @@ void quitOnSignals(QApplication& app)
         // Read, or the notifier fires again in the loops the shutdown turns and ends them early.
         char bytes[16];
         [[maybe_unused]] auto got = read(signalPipe[0], bytes, sizeof bytes);
+        // The session is ending: settings and the log still get saved, the network only a moment.
+        zumo::hurryQuit();
         zumo::quitApp();
     });
     struct sigaction action{};

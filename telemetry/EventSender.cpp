@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QSysInfo>
 #include <QUuid>
+#include <atomic>
 
 #include "platform/AppVersion.h"
 #include "platform/Clock.h"
@@ -81,6 +82,22 @@ bool EventSender::sendingAllowed() const
         && !m_endpoint.isEmpty();
 }
 
+namespace {
+
+std::atomic<bool> g_hurried{false};
+
+} // namespace
+
+void hurryQuit(bool hurried)
+{
+    g_hurried = hurried;
+}
+
+double quitWaitSec()
+{
+    return g_hurried ? HurriedQuitWaitSec : QuitWaitSec;
+}
+
 void EventSender::sendEvent(const QString& event, const QJsonObject& properties, bool wait,
                             std::function<void()> delivered)
 {
@@ -97,7 +114,7 @@ void EventSender::sendEvent(const QString& event, const QJsonObject& properties,
         });
         return;
     }
-    const auto response = m_http.sendAndWait(std::move(request), QuitWaitSec);
+    const auto response = m_http.sendAndWait(std::move(request), quitWaitSec());
     if (response && accepted(*response) && delivered)
         delivered();
 }

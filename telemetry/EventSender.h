@@ -15,6 +15,14 @@ class SettingsStore;
 struct HttpRequest;
 
 inline constexpr double QuitWaitSec = 2.0;
+// A session that ends (SIGTERM at logout or shutdown) gives a process about a second: the waits
+// at quit (the "quit" event, the last log upload) then take this long at most each.
+inline constexpr double HurriedQuitWaitSec = 0.3;
+
+// Switches the waits at quit to HurriedQuitWaitSec (or back). Any thread.
+void hurryQuit(bool hurried = true);
+// QuitWaitSec, or HurriedQuitWaitSec once hurryQuit() was called.
+double quitWaitSec();
 
 // "installID": an upper-case hyphenated UUID, created and stored the first time it is asked for.
 QString installIdentifier(SettingsStore& store);
@@ -39,7 +47,7 @@ public:
     // Sends one event unless consent is missing, telemetry is paused or there is no endpoint
     // (then nothing happens, and delivered is not called). delivered runs when the service
     // answered 200-299: on the main thread, or with wait on the calling thread. With wait,
-    // returns once the answer came or after QuitWaitSec, whichever is first. Any thread.
+    // returns once the answer came or after quitWaitSec(), whichever is first. Any thread.
     void sendEvent(const QString& event, const QJsonObject& properties, bool wait = false,
                    std::function<void()> delivered = {});
     // The gates of sendEvent, for callers that want to skip work whose only use is an event.

@@ -25,9 +25,12 @@ public:
         requests.push_back(request);
         m_pending.emplace_back(std::move(request), std::move(completion));
     }
-    std::optional<HttpResponse> sendAndWait(HttpRequest request, double) override
+    std::vector<double> waits;          // the wait of every sendAndWait, in order
+
+    std::optional<HttpResponse> sendAndWait(HttpRequest request, double waitSec) override
     {
         requests.push_back(request);
+        waits.push_back(waitSec);
         return respond(request);
     }
 

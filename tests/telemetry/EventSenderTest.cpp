@@ -91,6 +91,11 @@ TEST_F(EventSenderTest, quitWaitsForTheAnswerAndGivesUpWithoutOne)
     sender.sendEvent("quit", {}, true, [&] { ++delivered; });
     EXPECT_EQ(delivered, 1);
     EXPECT_EQ(http.requests.size(), 2u);
+    // An ending session leaves no time for the full wait.
+    hurryQuit();
+    sender.sendEvent("quit", {}, true);
+    hurryQuit(false);
+    EXPECT_EQ(http.waits, (std::vector<double>{QuitWaitSec, QuitWaitSec, HurriedQuitWaitSec}));
 }
 
 } // namespace
