@@ -41,6 +41,9 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, WindowParts
     d.permissions = std::make_unique<X11Permissions>(d.connection.get());
     d.hook = std::make_unique<X11KeyboardHook>(dispatcher, d.connection->displayName());
     d.qtInput = std::make_unique<QtInputTimes>();
+    // The key and the focus change before it come on two connections, read in no fixed order:
+    // a round trip on the model's makes sure the window the user just focused counts as the front.
+    d.hook->setBeforeShortcut([connection = d.connection.get()] { connection->roundTrip(); });
     // An activation carries the time of the key (the hook's) or the click (on the panel, Qt's)
     // that caused it.
     d.actions->setInputStamps([hook = d.hook.get(), qt = d.qtInput.get()] {

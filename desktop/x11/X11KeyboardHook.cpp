@@ -83,6 +83,7 @@ struct X11KeyboardHook::Impl {
     Dispatcher& dispatcher;
     const QByteArray display;
     Handler handler;
+    std::function<void()> beforeShortcut;
     std::vector<HookShortcut> shortcuts;
 
     std::unique_ptr<x11::X11Connection> x;
@@ -428,6 +429,8 @@ void X11KeyboardHook::Impl::onShortcutPress(const KeyEvent& translated)
 {
     ownerAsked = false;
     runModifiers = translated.flags & keys::ShortcutMask;
+    if (beforeShortcut)
+        beforeShortcut();
     const bool passOn = deliver(translated);
     if (!conn)
         return;
@@ -771,6 +774,11 @@ std::optional<x11::InputStamp> X11KeyboardHook::lastInput() const
 bool X11KeyboardHook::holdsKeyboard() const
 {
     return d->capture == Capture::holding;
+}
+
+void X11KeyboardHook::setBeforeShortcut(std::function<void()> catchUp)
+{
+    d->beforeShortcut = std::move(catchUp);
 }
 
 } // namespace zumo

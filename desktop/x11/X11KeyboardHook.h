@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -78,6 +79,9 @@ public:
     std::optional<x11::InputStamp> lastInput() const;
     // Whether the active keyboard grab is held right now.
     bool holdsKeyboard() const;
+    // Runs before each shortcut press reaches the handler: the desktop model reads what the
+    // server sent it before the key, so the press is judged by the window focused just before.
+    void setBeforeShortcut(std::function<void()> catchUp);
     // The XKB layout of the active group as setxkbmap named it (e.g. "de"), kept in step by
     // events, so reading it costs no round trip; empty when not connected or not named.
     QString activeLayout() const;
