@@ -31,9 +31,10 @@ void bringToFront(QWidget* window)
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+    // The window manager focuses a window as it maps. Asking as well would wait in Qt until the
+    // map is seen, and could then pull the focus back from a window the user switched to meanwhile.
     window->show();
     window->raise();
-    window->activateWindow();
 }
 
 FormGrid::FormGrid(QWidget* page) : m_page(page), m_grid(new QGridLayout(page))
