@@ -21,6 +21,8 @@
 #include "desktop/qt/QtDispatcher.h"
 #include "desktop/x11/PanelWindowControl.h"
 #include "desktop/x11/X11AppCatalog.h"
+#include "desktop/gnome/GnomeDesktop.h"
+#include "desktop/gnome/GnomeSetup.h"
 #include "desktop/wayland/WaylandDesktop.h"
 #include "desktop/x11/X11Desktop.h"
 #include "settings/Migration.h"
@@ -111,6 +113,7 @@ struct Application::Parts {
     Subscription tabsTurnedOn;
     std::unique_ptr<X11Desktop> x11;
     std::unique_ptr<WaylandDesktop> wayland;
+    std::unique_ptr<GnomeDesktop> gnome;
     DesktopSeam seam;
 
     std::unique_ptr<Inventory> inventory;
@@ -228,6 +231,8 @@ bool Application::openX11(QString& error)
 bool Application::openWayland(QString& error)
 {
     Parts& p = *d;
+    if (gnome::isGnomeShell(qEnvironmentVariable("XDG_CURRENT_DESKTOP")))
+        return openGnome(error);
     p.wayland = WaylandDesktop::open(p.settings, error);
     if (!p.wayland)
         return false;
@@ -236,6 +241,20 @@ bool Application::openWayland(QString& error)
     p.seam = {w->windows.get(), w->windows.get(), w->windows.get(), w->screens.get(), &w->permissions,
               w->hook.get(), w->panels.get(), true, [w] { w->sync(); },
               [](std::uint32_t) { return std::optional<std::uint32_t>(); },
+              [] { return std::vector<HookShortcut>(); }, {}};
+    return true;
+}
+
+bool Application::openGnome(QString& error)
+{
+    Parts& p = *d;
+    p.gnome = GnomeDesktop::open(p.settings, error);
+    if (!p.gnome)
+        return false;
+    GnomeDesktop* g = p.gnome.get();
+    p.seam = {g->windows.get(), g->windows.get(), g->windows.get(), g->screens.get(), &g->permissions,
+              g->hook.get(), g->panels.get(), true, [g] { g->sync(); },
+              [g](std::uint32_t window) { return g->toplevels->desktopOf(window); },
               [] { return std::vector<HookShortcut>(); }, {}};
     return true;
 }
@@ -256,8 +275,11 @@ void Application::buildSwitcher()
         for (const auto& window : p.x11->model->snapshot()->windows)
             p.inventory->noteAppUsed(window->owner);
     // Wayland gives the windows most recently used first.
-    if (p.wayland) {
-        const auto windows = p.wayland->toplevels->snapshot()->windows;
+    const wayland::ToplevelSource* toplevels = p.wayland ? p.wayland->toplevels.get() : nullptr;
+    if (p.gnome)
+        toplevels = p.gnome->toplevels.get();
+    if (toplevels) {
+        const auto windows = toplevels->snapshot()->windows;
         for (auto it = windows.rbegin(); it != windows.rend(); ++it)
             p.inventory->noteAppUsed(it->pid);
     }
@@ -350,6 +372,11 @@ void Application::startControlSocket()
 // "switcher ready" only while the main shortcut is Zumo's: another program may hold it for now.
 void Application::announceReady()
 {
+    if (d->gnome)
+        return d->gnome->whenAnswering([] {
+            std::printf("zumo: switcher ready - hold Alt and press Tab\n");
+            std::fflush(stdout);
+        });
     if (d->wayland) {
         std::printf("zumo: switcher ready - the compositor's Alt+Tab binding opens it (zumo --print-config)\n");
         std::fflush(stdout);
@@ -374,6 +401,8 @@ void Application::whenReady(std::function<void()> ready)
     // On Wayland the compositor owns the shortcut: ready as soon as the trigger can arrive.
     if (d->wayland)
         return ready();
+    if (d->gnome)
+        return d->gnome->whenAnswering(std::move(ready));
     X11KeyboardHook* hook = d->x11 ? d->x11->hook.get() : nullptr;
     if (!hook)
         return;

@@ -15,7 +15,8 @@ namespace zumo {
 class Application {
 public:
     // loginLaunch: started from the autostart entry, so no window opens by itself.
-    // wayland: use the Wayland backend (wlroots compositors) instead of X11.
+    // wayland: use a Wayland backend (wlroots compositors, or GNOME Shell's extension when the
+    // session is GNOME's) instead of X11.
     // claim: the one-instance claim main took before anything else; its socket is served.
     Application(bool loginLaunch, bool wayland, ControlClaim claim);
     ~Application();
@@ -34,6 +35,7 @@ public:
 private:
     bool openX11(QString& error);
     bool openWayland(QString& error);
+    bool openGnome(QString& error);
     void announceReady();
     void buildSwitcher();
     void buildShell();

@@ -17,6 +17,7 @@
 #include "app/Demos.h"
 #include "app/UpdateLink.h"
 #include "platform/AppVersion.h"
+#include "desktop/gnome/GnomeSetup.h"
 #include "desktop/wayland/WaylandSession.h"
 #include "shell/Autostart.h"
 #include "control/ControlClaim.h"
@@ -47,7 +48,8 @@ const char* const Usage =
     "  --sync          return once the running Zumo has handled everything sent to it so far\n"
     "  --next, --prev  on Wayland: what the compositor's Alt+Tab (Alt+Shift+Tab) binding runs\n"
     "  --print-config COMPOSITOR  print the lines that start Zumo and bind Alt+Tab, for sway,\n"
-    "                  wayfire, labwc, hyprland or river\n"
+    "                  wayfire, labwc, hyprland or river; for gnome, the command that turns\n"
+    "                  on Zumo's GNOME Shell extension\n"
     "  --telemetry-demo      print the usage-event payload as JSON and exit (nothing is sent)\n"
     "  --remote-config-demo  fetch the remote configuration, print it and exit\n"
     "\n"
@@ -148,9 +150,12 @@ struct CommandLine {
 
 int printConfig(const char* compositor)
 {
-    const std::optional<QString> lines = zumo::wayland::bindingLines(QString::fromUtf8(compositor));
+    const QString name = QString::fromUtf8(compositor);
+    const std::optional<QString> lines = name.compare(QLatin1String("gnome"), Qt::CaseInsensitive) == 0
+                                             ? zumo::gnome::enableCommand() + QLatin1Char('\n')
+                                             : zumo::wayland::bindingLines(name);
     if (!lines) {
-        std::fprintf(stderr, "zumo: --print-config takes sway, wayfire, labwc, hyprland or river\n");
+        std::fprintf(stderr, "zumo: --print-config takes sway, wayfire, labwc, hyprland, river or gnome\n");
         return 2;
     }
     std::fputs(qPrintable(*lines), stdout);

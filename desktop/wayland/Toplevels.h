@@ -31,6 +31,9 @@ struct Toplevel {
     bool maximized = false;
     bool fullscreen = false;
     wl_output* output = nullptr;  // the output it last entered, of the connection's own
+    // Where the compositor tells them (GNOME Shell); -1 when it does not, or on every desktop.
+    int desktop = -1;
+    int monitor = -1;
 };
 
 // The windows as of the last "done", most recently activated first; windows never activated
@@ -45,7 +48,23 @@ struct ToplevelSnapshot {
 // Moves id to the front of a most-recently-used order, adding it when new.
 void noteActivated(std::vector<std::uint32_t>& order, std::uint32_t id);
 
-class Toplevels {
+// Whatever keeps the list of other programs' windows on a Wayland desktop: the wlr protocol
+// here, a compositor's own extension elsewhere. Requests for an unknown id are ignored. Main
+// thread, but snapshot() from any thread.
+class ToplevelSource {
+public:
+    virtual ~ToplevelSource() = default;
+    virtual std::shared_ptr<const ToplevelSnapshot> snapshot() const = 0;
+    virtual void activate(std::uint32_t id) = 0;
+    virtual void close(std::uint32_t id) = 0;
+    virtual void setMinimized(std::uint32_t id, bool minimized) = 0;
+    virtual void setFullscreen(std::uint32_t id, bool fullscreen) = 0;
+
+    // A window became the activated one. Main thread.
+    Notifier<const Toplevel&> activated;
+};
+
+class Toplevels final : public ToplevelSource {
 public:
     // Binds the compositor's manager when it offers one. Main thread.
     explicit Toplevels(WaylandConnection& connection);
@@ -55,20 +74,17 @@ public:
 
     bool available() const { return m_manager != nullptr; }
     // Any thread.
-    std::shared_ptr<const ToplevelSnapshot> snapshot() const;
+    std::shared_ptr<const ToplevelSnapshot> snapshot() const override;
     // The pid that stands for appId; the same for every window of it. Main thread.
     Pid pidFor(const QString& appId);
 
     // Requests; an unknown id is ignored. Main thread. The activations asked for in one turn of
     // the event loop go out as one request for the last of them: one switch asks for the
     // application and then its window, and each request would move the focus.
-    void activate(std::uint32_t id);
-    void close(std::uint32_t id);
-    void setMinimized(std::uint32_t id, bool minimized);
-    void setFullscreen(std::uint32_t id, bool fullscreen);
-
-    // A window became the activated one. Main thread.
-    Notifier<const Toplevel&> activated;
+    void activate(std::uint32_t id) override;
+    void close(std::uint32_t id) override;
+    void setMinimized(std::uint32_t id, bool minimized) override;
+    void setFullscreen(std::uint32_t id, bool fullscreen) override;
 
     struct Handle;
     void added(zwlr_foreign_toplevel_handle_v1* handle);

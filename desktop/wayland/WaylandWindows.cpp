@@ -25,7 +25,7 @@ const Toplevel* toplevelOf(const ToplevelSnapshot& snapshot, ElementRef element)
 
 } // namespace
 
-WaylandWindows::WaylandWindows(Toplevels& toplevels) : m_toplevels(toplevels)
+WaylandWindows::WaylandWindows(ToplevelSource& toplevels) : m_toplevels(toplevels)
 {
     m_activated = toplevels.activated.subscribe([this](const Toplevel& t) { Workspace::activated.notify(appOf(t.appId, t.pid)); });
 }

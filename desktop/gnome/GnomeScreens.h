@@ -1,0 +1,26 @@
+// The displays on GNOME Shell (its monitors, as the extension reports them).
+#pragma once
+
+#include "platform/Screens.h"
+
+namespace zumo::gnome {
+
+class GnomeKeyboardHook;
+class ShellWindows;
+
+class GnomeScreens final : public Screens {
+public:
+    // Both must outlive the screens. Main thread.
+    GnomeScreens(const ShellWindows& windows, const GnomeKeyboardHook& hook);
+    std::vector<Screen> screens() const override;
+    // The monitor the pointer was on at the last press of the shortcut (where the extension
+    // shows the panel), else the active window's, else the first.
+    std::optional<int> mainScreen() const override;
+    QPointF pointerLocation() const override;
+
+private:
+    const ShellWindows& m_windows;
+    const GnomeKeyboardHook& m_hook;
+};
+
+} // namespace zumo::gnome

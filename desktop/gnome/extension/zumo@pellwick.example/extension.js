@@ -1,0 +1,326 @@
+// Zumo's part inside GNOME Shell: on Wayland no other program may see the windows or the
+// keyboard, so this exports the window facts over D-Bus, carries out Zumo's requests, answers
+// the switcher key bindings while Zumo runs and shows the panel image Zumo paints.
+// GNOME Shell 43 and 44 (legacy imports); see docs/hacking.md for 45 and later.
+/* exported init */
+const {Clutter, Cogl, Gio, GLib, Meta, Shell, St} = imports.gi;
+const Main = imports.ui.main;
+
+const BusName = 'org.zumo.Shell';
+const ObjectPath = '/org/zumo/Shell';
+const Interface = `<node><interface name="org.zumo.Shell1">
+  <method name="GetWindows"><arg type="s" direction="out"/></method>
+  <method name="Activate"><arg type="u" name="id" direction="in"/></method>
+  <method name="Close"><arg type="u" name="id" direction="in"/></method>
+  <method name="SetMinimized"><arg type="u" name="id" direction="in"/><arg type="b" direction="in"/></method>
+  <method name="SetFullscreen"><arg type="u" name="id" direction="in"/><arg type="b" direction="in"/></method>
+  <method name="MoveResize"><arg type="u" name="id" direction="in"/>
+    <arg type="i" direction="in"/><arg type="i" direction="in"/><arg type="i" direction="in"/><arg type="i" direction="in"/></method>
+  <method name="TakeShortcuts"><arg type="b" name="take" direction="in"/></method>
+  <method name="Grab"/>
+  <method name="Release"/>
+  <method name="ShowPanel"><arg type="ay" name="pixels" direction="in"/><arg type="i" name="width" direction="in"/>
+    <arg type="i" name="height" direction="in"/><arg type="i" name="stride" direction="in"/></method>
+  <method name="HidePanel"/>
+  <signal name="WindowsChanged"><arg type="s" name="state"/></signal>
+  <signal name="SwitchPressed"><arg type="b" name="reverse"/><arg type="i" name="monitor"/></signal>
+  <signal name="Key"><arg type="u" name="keyval"/><arg type="u" name="keycode"/><arg type="b" name="pressed"/>
+    <arg type="u" name="modifiers"/></signal>
+  <signal name="Modifiers"><arg type="u" name="modifiers"/></signal>
+  <signal name="GrabLost"/>
+  <signal name="PanelPointer"><arg type="i" name="kind"/><arg type="d" name="x"/><arg type="d" name="y"/></signal>
+</interface></node>`;
+
+// The bindings of GNOME's own switcher that Alt+Tab and its variants run.
+const SwitchBindings = ['switch-applications', 'switch-applications-backward', 'switch-windows',
+    'switch-windows-backward'];
+const PointerMoved = 0, PointerPressed = 1, WheelUp = 2, WheelDown = 3;
+
+function currentModifiers() {
+    return global.get_pointer()[2];
+}
+
+class ZumoBridge {
+    constructor() {
+        this._ids = new Map();  // Meta.Window -> ours, from 1, never reused
+        this._nextId = 1;
+        this._windowSignals = new Map();
+        this._signals = [];
+        this._emitSource = 0;
+        this._serial = 0;  // counts the changes, so Zumo can tell an older report from a newer
+        this._zumoWatch = 0;
+        this._grab = null;
+    }
+
+    enable() {
+        this._dbus = Gio.DBusExportedObject.wrapJSObject(Interface, this);
+        this._dbus.export(Gio.DBus.session, ObjectPath);
+        this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, BusName, Gio.BusNameOwnerFlags.NONE,
+            null, null);
+        this._panel = new St.Widget({reactive: true, can_focus: true, visible: false});
+        this._panel.connect('key-press-event', (actor, event) => this._key(event, true));
+        this._panel.connect('key-release-event', (actor, event) => this._key(event, false));
+        this._panel.connect('motion-event', (actor, event) => this._pointer(PointerMoved, event));
+        this._panel.connect('button-press-event', (actor, event) => this._pointer(PointerPressed, event));
+        this._panel.connect('scroll-event', (actor, event) => this._scroll(event));
+        Main.uiGroup.add_child(this._panel);
+        const display = global.display;
+        this._connect(display, 'window-created', (d, window) => this._track(window));
+        this._connect(display, 'notify::focus-window', () => this._changed());
+        this._connect(global.workspace_manager, 'active-workspace-changed', () => this._changed());
+        this._connect(Main.layoutManager, 'monitors-changed', () => this._changed());
+        for (const actor of global.get_window_actors())
+            this._track(actor.meta_window);
+    }
+
+    disable() {
+        this._giveBackShortcuts();
+        this.Release();
+        for (const [object, id] of this._signals)
+            object.disconnect(id);
+        this._signals = [];
+        for (const [window, ids] of this._windowSignals)
+            ids.forEach(id => window.disconnect(id));
+        this._windowSignals.clear();
+        if (this._emitSource)
+            GLib.source_remove(this._emitSource);
+        this._emitSource = 0;
+        this._panel.destroy();
+        Gio.bus_unown_name(this._nameId);
+        this._dbus.unexport();
+        this._dbus = null;
+    }
+
+    _connect(object, signal, handler) {
+        this._signals.push([object, object.connect(signal, handler)]);
+    }
+
+    _track(window) {
+        if (this._windowSignals.has(window))
+            return;
+        this._ids.set(window, this._nextId++);
+        const changed = () => this._changed();
+        const ids = ['notify::title', 'notify::minimized', 'notify::wm-class', 'notify::gtk-application-id',
+            'notify::fullscreen', 'workspace-changed', 'position-changed', 'size-changed']
+            .map(signal => window.connect(signal, changed));
+        ids.push(window.connect('unmanaged', () => {
+            this._windowSignals.get(window).forEach(id => window.disconnect(id));
+            this._windowSignals.delete(window);
+            this._ids.delete(window);
+            this._changed();
+        }));
+        this._windowSignals.set(window, ids);
+        this._changed();
+    }
+
+    // Many changes come together (a focus change restacks and retitles): one signal for them.
+    _changed() {
+        this._serial++;
+        if (this._emitSource)
+            return;
+        this._emitSource = GLib.idle_add(GLib.PRIORITY_DEFAULT, () => {
+            this._emitSource = 0;
+            this._dbus.emit_signal('WindowsChanged', new GLib.Variant('(s)', [this.GetWindows()]));
+            return GLib.SOURCE_REMOVE;
+        });
+    }
+
+    _facts(window) {
+        const app = Shell.WindowTracker.get_default().get_window_app(window);
+        const frame = window.get_frame_rect();
+        const workspace = window.is_on_all_workspaces() ? null : window.get_workspace();
+        return {
+            id: this._ids.get(window),
+            title: window.get_title() || '',
+            appId: (app && app.get_id()) || window.get_gtk_application_id() || window.get_wm_class() || '',
+            appName: (app && app.get_name()) || '',
+            pid: window.get_pid(),
+            minimized: window.minimized,
+            fullscreen: window.is_fullscreen(),
+            focused: window.has_focus(),
+            workspace: workspace ? workspace.index() : -1,
+            monitor: window.get_monitor(),
+            frame: [frame.x, frame.y, frame.width, frame.height],
+        };
+    }
+
+    _window(id) {
+        for (const [window, known] of this._ids)
+            if (known === id)
+                return window;
+        return null;
+    }
+
+    // The windows most recently focused first (the focus history), with the monitors.
+    GetWindows() {
+        const windows = global.display.get_tab_list(Meta.TabList.NORMAL_ALL, null)
+            .filter(w => this._ids.has(w)).map(w => this._facts(w));
+        const monitors = Main.layoutManager.monitors.map(m => {
+            const area = Main.layoutManager.getWorkAreaForMonitor(m.index);
+            return {frame: [m.x, m.y, m.width, m.height], workArea: [area.x, area.y, area.width, area.height]};
+        });
+        // Where the panel shows now (null when hidden), for tests and bug reports.
+        const shown = this._panel.visible && this._panel.opacity > 0;
+        const panel = shown ? [this._panel.x, this._panel.y, this._panel.width, this._panel.height] : null;
+        return JSON.stringify({serial: this._serial, windows, monitors, panel,
+            workspace: global.workspace_manager.get_active_workspace_index()});
+    }
+
+    Activate(id) {
+        const window = this._window(id);
+        if (window)
+            Main.activateWindow(window, global.get_current_time());
+    }
+
+    Close(id) {
+        const window = this._window(id);
+        if (window)
+            window.delete(global.get_current_time());
+    }
+
+    SetMinimized(id, minimized) {
+        const window = this._window(id);
+        if (window && minimized)
+            window.minimize();
+        else if (window)
+            window.unminimize();
+    }
+
+    SetFullscreen(id, fullscreen) {
+        const window = this._window(id);
+        if (window && fullscreen)
+            window.make_fullscreen();
+        else if (window)
+            window.unmake_fullscreen();
+    }
+
+    MoveResize(id, x, y, width, height) {
+        const window = this._window(id);
+        if (!window)
+            return;
+        if (window.get_maximized())
+            window.unmaximize(Meta.MaximizeFlags.BOTH);
+        window.move_resize_frame(true, x, y, width, height);
+    }
+
+    // Alt+Tab goes to Zumo until it asks no more or leaves the bus; gsettings are not touched.
+    TakeShortcutsAsync([take], invocation) {
+        this._giveBackShortcuts();
+        invocation.return_value(null);
+        if (!take)
+            return;
+        const modes = Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW;
+        for (const name of SwitchBindings)
+            Main.wm.setCustomKeybindingHandler(name, modes, (d, w, binding) => this._pressed(binding));
+        this._zumoWatch = Gio.bus_watch_name_on_connection(Gio.DBus.session, invocation.get_sender(),
+            Gio.BusNameWatcherFlags.NONE, null, () => {
+                this._giveBackShortcuts();
+                this.Release();
+            });
+    }
+
+    _giveBackShortcuts() {
+        if (!this._zumoWatch)
+            return;
+        Gio.bus_unwatch_name(this._zumoWatch);
+        this._zumoWatch = 0;
+        // What GNOME Shell 43 and 44 set up for these bindings.
+        for (const name of SwitchBindings)
+            Main.wm.setCustomKeybindingHandler(name, Shell.ActionMode.NORMAL, Main.wm._startSwitcher.bind(Main.wm));
+    }
+
+    // The keyboard is taken at the press, before Zumo hears of it, so a release of Alt that
+    // comes at once is seen; Zumo lets it go when its run ends.
+    _pressed(binding) {
+        this._takeKeyboard();
+        const reverse = binding.is_reversed() || binding.get_name().endsWith('-backward');
+        this._dbus.emit_signal('SwitchPressed', new GLib.Variant('(bi)', [reverse, global.display.get_current_monitor()]));
+        this._emitModifiers();
+    }
+
+    // Takes the keyboard (if not held yet) and tells the modifiers held now.
+    Grab() {
+        this._takeKeyboard();
+        this._emitModifiers();
+    }
+
+    _emitModifiers() {
+        if (this._grab)
+            this._dbus.emit_signal('Modifiers', new GLib.Variant('(u)', [currentModifiers()]));
+        else
+            this._dbus.emit_signal('GrabLost', null);
+    }
+
+    _takeKeyboard() {
+        if (this._grab)
+            return;
+        this._panel.opacity = 0;
+        this._panel.show();
+        Main.uiGroup.set_child_above_sibling(this._panel, null);
+        const grab = Main.pushModal(this._panel, {actionMode: Shell.ActionMode.SYSTEM_MODAL});
+        // Another modal dialog or a grab of a client can hold the keyboard already.
+        if ((grab.get_seat_state() & Clutter.GrabState.KEYBOARD) === 0) {
+            Main.popModal(grab);
+            this._panel.hide();
+            return;
+        }
+        this._grab = grab;
+    }
+
+    Release() {
+        this.HidePanel();
+        if (!this._grab)
+            return;
+        Main.popModal(this._grab);
+        this._grab = null;
+    }
+
+    // Zumo paints the panel (premultiplied ARGB, as Qt lays it out in memory); it is shown at
+    // once, centred on the monitor with the pointer, above everything, without an animation.
+    ShowPanel(pixels, width, height, stride) {
+        const content = St.ImageContent.new_with_preferred_size(width, height);
+        content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, width, height, stride);
+        const monitor = Main.layoutManager.monitors[global.display.get_current_monitor()] ||
+            Main.layoutManager.primaryMonitor;
+        this._panel.set_content(content);
+        this._panel.set_size(width, height);
+        this._panel.set_position(monitor.x + Math.floor((monitor.width - width) / 2),
+            monitor.y + Math.floor((monitor.height - height) / 2));
+        this._panel.opacity = 255;
+        this._panel.show();
+        Main.uiGroup.set_child_above_sibling(this._panel, null);
+    }
+
+    HidePanel() {
+        this._panel.set_content(null);
+        if (!this._grab)
+            this._panel.hide();
+        else
+            this._panel.opacity = 0;
+    }
+
+    _key(event, pressed) {
+        this._dbus.emit_signal('Key', new GLib.Variant('(uubu)',
+            [event.get_key_symbol(), event.get_key_code(), pressed, currentModifiers()]));
+        return Clutter.EVENT_STOP;
+    }
+
+    _pointer(kind, event) {
+        const [x, y] = event.get_coords();
+        const [, px, py] = this._panel.transform_stage_point(x, y);
+        this._dbus.emit_signal('PanelPointer', new GLib.Variant('(idd)', [kind, px, py]));
+        return Clutter.EVENT_STOP;
+    }
+
+    _scroll(event) {
+        const direction = event.get_scroll_direction();
+        if (direction === Clutter.ScrollDirection.UP || direction === Clutter.ScrollDirection.DOWN)
+            this._dbus.emit_signal('PanelPointer', new GLib.Variant('(idd)',
+                [direction === Clutter.ScrollDirection.UP ? WheelUp : WheelDown, 0, 0]));
+        return Clutter.EVENT_STOP;
+    }
+}
+
+function init() {
+    return new ZumoBridge();
+}

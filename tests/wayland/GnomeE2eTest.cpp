@@ -1,0 +1,257 @@
+// The GNOME backend on a headless GNOME Shell: Zumo's extension turned on as the user is told
+// to, real foot windows and one Qt window, keys injected through Mutter's RemoteDesktop API (the
+// Shell's own input path, so its key bindings and grabs see them as a user's keys). Which window
+// has the focus is read from the extension's report of Mutter's focus (the Shell offers no
+// other reader to an ordinary client).
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <memory>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/SwitcherE2eSupport.h"
+
+namespace zumo::e2e {
+namespace {
+
+QString sessionFile(const QString& name)
+{
+    QFile file(qEnvironmentVariable("ZUMO_GNOME_SESSION") + QLatin1Char('/') + name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+QStringList sessionEnvironment()
+{
+    return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
+            QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionFile(QStringLiteral("bus")),
+            QStringLiteral("XDG_CURRENT_DESKTOP=GNOME"), QStringLiteral("XDG_SESSION_TYPE=wayland")};
+}
+
+// The session's user: gnome-extensions reads the settings it changes from the home's dconf.
+QProcessEnvironment clientEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& line : sessionEnvironment())
+        environment.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+    environment.insert(QStringLiteral("HOME"), sessionFile(QStringLiteral("runtime")) + QStringLiteral("/home"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), sessionFile(QStringLiteral("runtime")));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    return environment;
+}
+
+int runInSession(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(clientEnvironment());
+    process.start(program, arguments);
+    process.waitForFinished(2 * DefaultDeadlineMs);
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+class GnomeE2eTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const QString reason = sessionFile(QStringLiteral("unavailable")); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        if (sessionFile(QStringLiteral("bus")).isEmpty())
+            GTEST_SKIP() << "no headless GNOME Shell: ZUMO_GNOME_SESSION names no running session";
+        m_bus = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(sessionFile(QStringLiteral("bus")), QStringLiteral("gnome-e2e")));
+        ASSERT_TRUE(m_bus->isConnected());
+        ASSERT_NO_FATAL_FAILURE(startKeyboard());
+        // GNOME Shell starts in the overview, where new windows get no focus.
+        key(XKB_KEY_Escape);
+        runInSession(QStringLiteral("gnome-extensions"), {QStringLiteral("disable"), QStringLiteral("zumo@pellwick.example")});
+        ASSERT_TRUE(writeSettings(m_zumo.configHome(), setUpUser({{QStringLiteral("showDelay"), 0}})));
+        m_zumo.keepErrors();
+        ASSERT_TRUE(m_zumo.start({}, sessionEnvironment() + QStringList{QStringLiteral("ZUMO_BACKEND=wayland"),
+                                                                        QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
+    }
+
+    void TearDown() override
+    {
+        for (auto& p : m_windows)
+            p->kill(), p->waitForFinished();
+        m_zumo.stop();
+        if (m_bus) {
+            QDBusConnection::disconnectFromBus(QStringLiteral("gnome-e2e"));
+            m_bus.reset();
+        }
+    }
+
+    QDBusMessage call(const QString& service, const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+        message.setArguments(arguments);
+        return m_bus->call(message, QDBus::Block, DefaultDeadlineMs);
+    }
+
+    // A RemoteDesktop session lives as long as the connection that made it.
+    void startKeyboard()
+    {
+        const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+        const QDBusReply<QDBusObjectPath> session =
+            call(service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), service, QStringLiteral("CreateSession"));
+        ASSERT_TRUE(session.isValid()) << session.error().message().toStdString();
+        m_session = session.value().path();
+        const QDBusMessage started = call(service, m_session, service + QStringLiteral(".Session"), QStringLiteral("Start"));
+        ASSERT_NE(started.type(), QDBusMessage::ErrorMessage) << started.errorMessage().toStdString();
+    }
+
+    void press(std::uint32_t keysym, bool down)
+    {
+        const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+        call(service, m_session, service + QStringLiteral(".Session"), QStringLiteral("NotifyKeyboardKeysym"),
+             {keysym, down});
+    }
+
+    void key(std::uint32_t keysym)
+    {
+        press(keysym, true);
+        press(keysym, false);
+    }
+
+    // Alt held over keys (each pressed and released), then released. Keys typed into the
+    // panel wait until it shows: a run still gathering its windows takes no typing.
+    void altTab(const std::vector<std::uint32_t>& whileHeld = {})
+    {
+        press(XKB_KEY_Alt_L, true);
+        key(XKB_KEY_Tab);
+        if (!whileHeld.empty()) {
+            EXPECT_TRUE(waitUntil([&] { return panelShown().width() > 100; })) << "no panel";
+        }
+        for (std::uint32_t k : whileHeld)
+            key(k);
+        press(XKB_KEY_Alt_L, false);
+    }
+
+    QJsonObject shellState()
+    {
+        const QDBusReply<QString> reply = call(QStringLiteral("org.zumo.Shell"), QStringLiteral("/org/zumo/Shell"),
+                                               QStringLiteral("org.zumo.Shell1"), QStringLiteral("GetWindows"));
+        return QJsonDocument::fromJson(reply.value().toUtf8()).object();
+    }
+
+    // The windows as the extension reports Mutter's view of them, most recently focused first.
+    QJsonArray shellWindows() { return shellState().value(QStringLiteral("windows")).toArray(); }
+
+    // Where the extension shows Zumo's panel in the Shell's scene; empty when hidden.
+    QRect panelShown()
+    {
+        const QJsonArray r = shellState().value(QStringLiteral("panel")).toArray();
+        return r.size() == 4 ? QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt()) : QRect();
+    }
+
+    QString focusedTitle()
+    {
+        for (const QJsonValue w : shellWindows())
+            if (w.toObject().value(QStringLiteral("focused")).toBool())
+                return w.toObject().value(QStringLiteral("title")).toString();
+        return {};
+    }
+
+    void openWindow(const QString& title, const QString& program, const QStringList& arguments)
+    {
+        m_windows.push_back(std::make_unique<QProcess>());
+        m_windows.back()->setProcessEnvironment(clientEnvironment());
+        m_windows.back()->start(program, arguments);
+        ASSERT_TRUE(waitUntil([&] { return focusedTitle() == title; })) << "window " << title.toStdString();
+    }
+
+    void openFoot(const QString& title)
+    {
+        openWindow(title, QStringLiteral("foot"), {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title,
+                                                   QStringLiteral("sleep"), QStringLiteral("600")});
+    }
+
+    std::unique_ptr<QDBusConnection> m_bus;
+    QString m_session;
+    ZumoProcess m_zumo;
+    std::vector<std::unique_ptr<QProcess>> m_windows;
+};
+
+TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
+{
+    // Started with the extension off, Zumo says so once and how to turn it on; the command it
+    // prints does, and Zumo takes Alt+Tab.
+    ASSERT_TRUE(waitUntil([&] { return m_zumo.errors().contains(QLatin1String("turned off")); })) << m_zumo.errors().toStdString();
+    const ZumoCommand config = m_zumo.command({QStringLiteral("--print-config"), QStringLiteral("gnome")});
+    ASSERT_EQ(config.exitCode, 0);
+    const QStringList enable = QString::fromUtf8(config.output).trimmed().split(QLatin1Char(' '));
+    ASSERT_EQ(runInSession(enable.front(), enable.mid(1)), 0) << config.output.toStdString();
+    ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.errors().toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
+                                           QStringLiteral("/../e2e/zumo-tabclient"),
+                                       {QStringLiteral("--title"), QStringLiteral("qtwin"), QStringLiteral("one")}));
+    for (const QString& title : {QStringLiteral("alpha"), QStringLiteral("bravo"), QStringLiteral("charlie")})
+        ASSERT_NO_FATAL_FAILURE(openFoot(title));
+    ASSERT_TRUE(m_zumo.sync());
+    EXPECT_EQ(m_zumo.listedTitles(), (QStringList{QStringLiteral("charlie"), QStringLiteral("bravo"),
+                                                  QStringLiteral("alpha"), QStringLiteral("qtwin")}));
+
+    struct Step {
+        const char* what;
+        std::vector<std::uint32_t> whileHeld;
+        const char* focused;
+    };
+    const Step steps[] = {
+        {"a tap goes to the previous window", {}, "bravo"},
+        {"Alt+Tab+Tab goes to the third window by recency", {XKB_KEY_Tab}, "alpha"},
+        {"Escape cancels", {XKB_KEY_Escape}, "alpha"},
+        {"a digit jumps to its row", {XKB_KEY_4}, "qtwin"},
+        {"typing searches", {XKB_KEY_slash, XKB_KEY_c, XKB_KEY_h}, "charlie"},
+    };
+    for (const Step& step : steps) {
+        altTab(step.whileHeld);
+        const QString expected = QString::fromLatin1(step.focused);
+        EXPECT_TRUE(waitUntil([&] { return focusedTitle() == expected; })) << step.what << ": " << focusedTitle().toStdString();
+        m_zumo.sync();
+    }
+
+    // The Shell's own Super+H minimises the front window and focuses the next: the order follows.
+    press(XKB_KEY_Super_L, true);
+    key(XKB_KEY_h);
+    press(XKB_KEY_Super_L, false);
+    ASSERT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("qtwin"); })) << focusedTitle().toStdString();
+    m_zumo.sync();
+    EXPECT_EQ(m_zumo.listedTitles().mid(0, 2), (QStringList{QStringLiteral("qtwin"), QStringLiteral("alpha")}));
+
+    // --activate brings the minimised window back.
+    std::vector<QJsonObject> listed = m_zumo.list();
+    const auto charlie = std::find_if(listed.begin(), listed.end(), [](const QJsonObject& w) {
+        return w.value(QStringLiteral("title")).toString() == QLatin1String("charlie");
+    });
+    ASSERT_NE(charlie, listed.end());
+    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"),
+                               QString::number(charlie->value(QStringLiteral("window")).toInteger())}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("charlie"); })) << focusedTitle().toStdString();
+
+    // W closes the window selected (the second row).
+    m_zumo.sync();
+    const QStringList rows = m_zumo.listedTitles();
+    altTab({XKB_KEY_w});
+    EXPECT_TRUE(waitUntil([&] { return !m_zumo.listedTitles().contains(rows[1]); })) << rows[1].toStdString();
+
+    // Once Zumo is gone, Alt+Tab is GNOME Shell's again: its own switcher's tap goes to the
+    // previously used application.
+    m_zumo.stop();
+    const QString before = focusedTitle();
+    altTab();
+    EXPECT_TRUE(waitUntil([&] { return !focusedTitle().isEmpty() && focusedTitle() != before; }))
+        << "GNOME Shell's switcher did not answer: " << before.toStdString();
+}
+
+} // namespace
+} // namespace zumo::e2e
