@@ -1,18 +1,18 @@
 // The GNOME Shell desktop as one bundle: the link to Zumo's Shell extension and every platform
 // part the application composes from it, built in dependency order. The window queries and
-// permissions are the Wayland backend's, over the extension's window list.
+// are mostly the Wayland backend's, over the extension's window list.
 #pragma once
 
 #include <QString>
 #include <functional>
 #include <memory>
 
+#include "desktop/gnome/GnomeAccessibility.h"
 #include "desktop/gnome/GnomeKeyboardHook.h"
 #include "desktop/gnome/GnomePanels.h"
 #include "desktop/gnome/GnomeScreens.h"
 #include "desktop/gnome/ShellBridge.h"
 #include "desktop/gnome/ShellWindows.h"
-#include "desktop/wayland/WaylandScreens.h"
 #include "desktop/wayland/WaylandWindows.h"
 
 namespace zumo {
@@ -34,7 +34,8 @@ struct GnomeDesktop {
     std::unique_ptr<gnome::ShellBridge> bridge;
     std::unique_ptr<gnome::ShellWindows> toplevels;
     std::unique_ptr<wayland::WaylandWindows> windows;
-    wayland::WaylandPermissions permissions;
+    std::unique_ptr<gnome::GnomeAccessibility> accessibility;
+    gnome::GnomePermissions permissions;
     std::unique_ptr<gnome::GnomeKeyboardHook> hook;
     std::unique_ptr<gnome::GnomeScreens> screens;
     std::unique_ptr<gnome::GnomePanels> panels;

@@ -1,6 +1,7 @@
 // The displays on GNOME Shell (its monitors, as the extension reports them).
 #pragma once
 
+#include "platform/Permissions.h"
 #include "platform/Screens.h"
 
 namespace zumo::gnome {
@@ -21,6 +22,15 @@ public:
 private:
     const ShellWindows& m_windows;
     const GnomeKeyboardHook& m_hook;
+};
+
+// The window list comes from the extension, which can move and resize windows (snapping); it
+// captures none (no previews).
+class GnomePermissions final : public Permissions {
+public:
+    bool accessibilityTrusted() const override { return true; }
+    bool screenCaptureGranted() const override { return false; }
+    bool windowsMovable() const override { return true; }
 };
 
 } // namespace zumo::gnome

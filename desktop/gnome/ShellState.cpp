@@ -33,6 +33,7 @@ std::optional<wayland::Toplevel> windowOf(const QJsonObject& o)
     t.fullscreen = o.value(QLatin1String("fullscreen")).toBool();
     t.desktop = o.value(QLatin1String("workspace")).toInt(-1);
     t.monitor = o.value(QLatin1String("monitor")).toInt(-1);
+    t.frame = rectOf(o.value(QLatin1String("frame")));
     return t;
 }
 

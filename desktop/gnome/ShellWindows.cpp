@@ -98,6 +98,35 @@ void ShellWindows::sendActivation()
     m_bridge.call(QStringLiteral("Activate"), {std::exchange(m_pendingActivation, 0u)});
 }
 
+void ShellWindows::setGeometry(std::uint32_t id, std::optional<QPointF> position, std::optional<QSizeF> size)
+{
+    std::lock_guard lock(m_mutex);
+    const wayland::Toplevel* t = m_snapshot->find(id);
+    if (!t)
+        return;
+    const bool first = m_pendingGeometry.empty();
+    auto pending = m_pendingGeometry.try_emplace(id, QRectF(t->frame)).first;
+    if (position)
+        pending->second.moveTopLeft(*position);
+    if (size)
+        pending->second.setSize(*size);
+    if (first)
+        QMetaObject::invokeMethod(&m_context, [this] { sendGeometry(); }, Qt::QueuedConnection);
+}
+
+void ShellWindows::sendGeometry()
+{
+    std::unordered_map<std::uint32_t, QRectF> pending;
+    {
+        std::lock_guard lock(m_mutex);
+        pending.swap(m_pendingGeometry);
+    }
+    for (const auto& [id, frame] : pending) {
+        const QRect r = frame.toRect();
+        m_bridge.call(QStringLiteral("MoveResize"), {id, r.x(), r.y(), r.width(), r.height()});
+    }
+}
+
 void ShellWindows::close(std::uint32_t id)
 {
     m_bridge.call(QStringLiteral("Close"), {id});

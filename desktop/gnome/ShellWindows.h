@@ -4,7 +4,9 @@
 
 #include <QHash>
 #include <QObject>
+#include <QRectF>
 #include <mutex>
+#include <unordered_map>
 
 #include "desktop/gnome/ShellState.h"
 #include "desktop/wayland/Toplevels.h"
@@ -27,6 +29,10 @@ public:
     void setMinimized(std::uint32_t id, bool minimized) override;
     void setFullscreen(std::uint32_t id, bool fullscreen) override;
 
+    // Moves or resizes a window (frame, global top-left coordinates); what is not given stays.
+    // The changes asked for in one turn go out as one request. Any thread.
+    void setGeometry(std::uint32_t id, std::optional<QPointF> position, std::optional<QSizeF> size);
+
     // The monitors and active workspace of the last report. Main thread.
     const std::vector<ShellMonitor>& monitors() const { return m_monitors; }
     // The workspace window is on; nothing for an unknown window or one on every workspace.
@@ -42,6 +48,7 @@ private:
     Pid pidFor(const QString& appId);
     void publish(std::shared_ptr<const wayland::ToplevelSnapshot> next);
     void sendActivation();
+    void sendGeometry();
 
     ShellBridge& m_bridge;
     Subscription m_changed;
@@ -51,7 +58,8 @@ private:
     std::uint32_t m_active = 0;
     double m_serial = 0;
     std::uint32_t m_pendingActivation = 0;
-    QObject m_context;  // ends a queued activation with the list
+    std::unordered_map<std::uint32_t, QRectF> m_pendingGeometry;  // guarded by m_mutex
+    QObject m_context;  // ends queued requests with the list
     mutable std::mutex m_mutex;
     std::shared_ptr<const wayland::ToplevelSnapshot> m_snapshot;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,7 @@ struct Toplevel {
     // Where the compositor tells them (GNOME Shell); -1 when it does not, or on every desktop.
     int desktop = -1;
     int monitor = -1;
+    QRect frame;  // empty when the compositor does not tell
 };
 
 // The windows as of the last "done", most recently activated first; windows never activated

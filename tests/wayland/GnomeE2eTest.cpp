@@ -161,6 +161,17 @@ protected:
         return {};
     }
 
+    QRect frameOf(const QString& title)
+    {
+        for (const QJsonValue w : shellWindows()) {
+            if (w.toObject().value(QStringLiteral("title")).toString() != title)
+                continue;
+            const QJsonArray r = w.toObject().value(QStringLiteral("frame")).toArray();
+            return r.size() == 4 ? QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt()) : QRect();
+        }
+        return {};
+    }
+
     void openWindow(const QString& title, const QString& program, const QStringList& arguments)
     {
         m_windows.push_back(std::make_unique<QProcess>());
@@ -237,6 +248,14 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
     EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"),
                                QString::number(charlie->value(QStringLiteral("window")).toInteger())}).exitCode, 0);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("charlie"); })) << focusedTitle().toStdString();
+
+    // L snaps the window selected (the second row) to the left half of the work area.
+    m_zumo.sync();
+    const QString second = m_zumo.listedTitles().value(1);
+    altTab({XKB_KEY_l});
+    EXPECT_TRUE(waitUntil([&] { return frameOf(second) == QRect(0, 32, 960, 1048); }))
+        << second.toStdString() << " at " << frameOf(second).x() << "," << frameOf(second).y() << " "
+        << frameOf(second).width() << "x" << frameOf(second).height();
 
     // W closes the window selected (the second row).
     m_zumo.sync();

@@ -45,6 +45,7 @@ class ZumoBridge {
         this._ids = new Map();  // Meta.Window -> ours, from 1, never reused
         this._nextId = 1;
         this._windowSignals = new Map();
+        this._resized = new Map();  // Meta.Window -> the frame last asked for
         this._signals = [];
         this._emitSource = 0;
         this._serial = 0;  // counts the changes, so Zumo can tell an older report from a newer
@@ -107,6 +108,7 @@ class ZumoBridge {
             this._windowSignals.get(window).forEach(id => window.disconnect(id));
             this._windowSignals.delete(window);
             this._ids.delete(window);
+            this._resized.delete(window);
             this._changed();
         }));
         this._windowSignals.set(window, ids);
@@ -168,8 +170,10 @@ class ZumoBridge {
 
     Activate(id) {
         const window = this._window(id);
-        if (window)
-            Main.activateWindow(window, global.get_current_time());
+        if (!window)
+            return;
+        const time = global.get_current_time();
+        this._afterResize(window, () => Main.activateWindow(window, time));
     }
 
     Close(id) {
@@ -201,6 +205,37 @@ class ZumoBridge {
         if (window.get_maximized())
             window.unmaximize(Meta.MaximizeFlags.BOTH);
         window.move_resize_frame(true, x, y, width, height);
+        this._resized.set(window, [x, y, width, height]);
+    }
+
+    // An activation before the client took a new size makes Mutter configure the window with
+    // its old size again (seen with foot and Qt clients), so it waits for the new size, or a
+    // quarter of a second at most.
+    _afterResize(window, then) {
+        const rect = this._resized.get(window);
+        this._resized.delete(window);
+        const reached = () => {
+            const frame = window.get_frame_rect();
+            return frame.width === rect[2] && frame.height === rect[3];
+        };
+        if (!rect || reached())
+            return then();
+        let sizeId = 0, timeoutId = 0;
+        const done = () => {
+            window.disconnect(sizeId);
+            GLib.source_remove(timeoutId);
+            then();
+        };
+        sizeId = window.connect('size-changed', () => {
+            if (reached())
+                done();
+        });
+        timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 250, () => {
+            timeoutId = 0;
+            window.disconnect(sizeId);
+            then();
+            return GLib.SOURCE_REMOVE;
+        });
     }
 
     // Alt+Tab goes to Zumo until it asks no more or leaves the bus; gsettings are not touched.
