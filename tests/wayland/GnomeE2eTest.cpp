@@ -263,6 +263,30 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
     altTab({XKB_KEY_w});
     EXPECT_TRUE(waitUntil([&] { return !m_zumo.listedTitles().contains(rows[1]); })) << rows[1].toStdString();
 
+    // The Shell's own Super+Shift+Page_Down moves the front window to the next workspace and
+    // follows it, Super+Page_Up goes back; --activate brings the window, switching to it.
+    m_zumo.sync();
+    const QString moved = focusedTitle();
+    const auto workspace = [&] { return shellState().value(QStringLiteral("workspace")).toInt(); };
+    press(XKB_KEY_Super_L, true);
+    press(XKB_KEY_Shift_L, true);
+    key(XKB_KEY_Page_Down);
+    press(XKB_KEY_Shift_L, false);
+    ASSERT_TRUE(waitUntil([&] { return workspace() == 1; })) << moved.toStdString() << " not moved";
+    key(XKB_KEY_Page_Up);
+    press(XKB_KEY_Super_L, false);
+    ASSERT_TRUE(waitUntil([&] { return workspace() == 0 && focusedTitle() != moved; })) << focusedTitle().toStdString();
+    m_zumo.sync();
+    listed = m_zumo.list();
+    const auto away = std::find_if(listed.begin(), listed.end(), [&](const QJsonObject& w) {
+        return w.value(QStringLiteral("title")).toString() == moved;
+    });
+    ASSERT_NE(away, listed.end());
+    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"),
+                               QString::number(away->value(QStringLiteral("window")).toInteger())}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == moved && shellState().value(QStringLiteral("workspace")).toInt() == 1; }))
+        << focusedTitle().toStdString();
+
     // Once Zumo is gone, Alt+Tab is GNOME Shell's again: its own switcher's tap goes to the
     // previously used application.
     m_zumo.stop();
