@@ -24,10 +24,18 @@ QVariantMap extensionInfo(QDBusConnection bus)
     return reply.isValid() ? reply.value() : QVariantMap();
 }
 
-void tell(const QString& sentence)
+// On standard error, in the log and as a desktop notification: GNOME shows no tray icons, and
+// a Zumo started from the applications menu has no terminal.
+void tell(QDBusConnection bus, const QString& sentence)
 {
     appLog(sentence);
     std::fprintf(stderr, "zumo: %s\n", qPrintable(sentence));
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify.setArguments({QStringLiteral("Zumo"), 0u, QStringLiteral("zumo"), QStringLiteral("Zumo needs its GNOME Shell extension"),
+                         sentence, QStringList(), QVariantMap(), -1});
+    bus.asyncCall(notify);
 }
 
 } // namespace
@@ -49,7 +57,7 @@ std::unique_ptr<GnomeDesktop> GnomeDesktop::open(const Settings& settings, QStri
     d.screens = std::make_unique<GnomeScreens>(*d.toplevels, *d.hook);
     d.panels = std::make_unique<GnomePanels>(settings, *d.bridge, [hook = d.hook.get()] { hook->panelsHidden(); });
     if (!d.bridge->present())
-        tell(extensionProblem(extensionInfo(bus)));
+        tell(bus, extensionProblem(extensionInfo(bus)));
     d.presence = d.bridge->presence.subscribe([](bool present) {
         appLog(present ? QStringLiteral("Zumo's GNOME Shell extension answers")
                        : QStringLiteral("Zumo's GNOME Shell extension went away (turned off, or the Shell restarts)"));

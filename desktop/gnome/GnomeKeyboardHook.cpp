@@ -41,6 +41,9 @@ GnomeKeyboardHook::GnomeKeyboardHook(ShellBridge& bridge) : m_bridge(bridge)
     m_subscriptions.push_back(bridge.presence.subscribe([this](bool present) {
         if (present && m_handler)
             m_bridge.call(QStringLiteral("TakeShortcuts"), {true});
+        // The extension went away (turned off, the Shell restarting) with the keyboard.
+        if (!present && m_capturing)
+            deliver({KeyEventType::DisabledByUserInput, 0, 0, {}});
     }));
 }
 

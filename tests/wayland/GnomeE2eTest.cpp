@@ -126,6 +126,8 @@ protected:
     // panel wait until it shows: a run still gathering its windows takes no typing.
     void altTab(const std::vector<std::uint32_t>& whileHeld = {}, bool shift = false)
     {
+        // The last run's panel gone first, so the one waited for below is this run's.
+        EXPECT_TRUE(waitUntil([&] { return panelShown().isEmpty(); })) << "the last panel stays";
         press(XKB_KEY_Alt_L, true);
         // Mutter types a keysym as given: Tab with Shift held would come without the Shift.
         if (shift)

@@ -36,8 +36,26 @@ const SwitchBindings = ['switch-applications', 'switch-applications-backward', '
     'switch-windows-backward'];
 const PointerMoved = 0, PointerPressed = 1, WheelUp = 2, WheelDown = 3;
 
+// Mutter reads input on a thread of its own: the seat's modifiers now may already include a
+// release whose key event is still on its way here. So the modifiers told to Zumo follow the
+// events handled, and the seat is asked only when no event says.
 function currentModifiers() {
     return global.get_pointer()[2];
+}
+
+const ModifierMasks = new Map([
+    [Clutter.KEY_Shift_L, Clutter.ModifierType.SHIFT_MASK], [Clutter.KEY_Shift_R, Clutter.ModifierType.SHIFT_MASK],
+    [Clutter.KEY_Control_L, Clutter.ModifierType.CONTROL_MASK], [Clutter.KEY_Control_R, Clutter.ModifierType.CONTROL_MASK],
+    [Clutter.KEY_Alt_L, Clutter.ModifierType.MOD1_MASK], [Clutter.KEY_Alt_R, Clutter.ModifierType.MOD1_MASK],
+    [Clutter.KEY_Meta_L, Clutter.ModifierType.MOD1_MASK], [Clutter.KEY_Meta_R, Clutter.ModifierType.MOD1_MASK],
+    [Clutter.KEY_Super_L, Clutter.ModifierType.MOD4_MASK], [Clutter.KEY_Super_R, Clutter.ModifierType.MOD4_MASK],
+]);
+
+// The modifiers held after a key event: its state is from before it.
+function modifiersAfter(event, pressed) {
+    const mask = ModifierMasks.get(event.get_key_symbol()) || 0;
+    const before = event.get_state();
+    return pressed ? before | mask : before & ~mask;
 }
 
 class ZumoBridge {
@@ -51,6 +69,7 @@ class ZumoBridge {
         this._serial = 0;  // counts the changes, so Zumo can tell an older report from a newer
         this._zumoWatch = 0;
         this._grab = null;
+        this._mods = 0;  // held after the last key event handled
     }
 
     enable() {
@@ -267,21 +286,26 @@ class ZumoBridge {
     // The keyboard is taken at the press, before Zumo hears of it, so a release of Alt that
     // comes at once is seen; Zumo lets it go when its run ends.
     _pressed(binding) {
+        const event = Clutter.get_current_event();
+        this._mods = event ? event.get_state() : currentModifiers();
         this._takeKeyboard();
         const reverse = binding.is_reversed() || binding.get_name().endsWith('-backward');
         this._dbus.emit_signal('SwitchPressed', new GLib.Variant('(bi)', [reverse, global.display.get_current_monitor()]));
         this._emitModifiers();
     }
 
-    // Takes the keyboard (if not held yet) and tells the modifiers held now.
+    // Takes the keyboard (if not held yet) and tells the modifiers held.
     Grab() {
-        this._takeKeyboard();
+        if (!this._grab) {
+            this._takeKeyboard();
+            this._mods = currentModifiers();
+        }
         this._emitModifiers();
     }
 
     _emitModifiers() {
         if (this._grab)
-            this._dbus.emit_signal('Modifiers', new GLib.Variant('(u)', [currentModifiers()]));
+            this._dbus.emit_signal('Modifiers', new GLib.Variant('(u)', [this._mods]));
         else
             this._dbus.emit_signal('GrabLost', null);
     }
@@ -308,6 +332,7 @@ class ZumoBridge {
             return;
         Main.popModal(this._grab);
         this._grab = null;
+        this._mods = 0;  // held after the last key event handled
     }
 
     // Zumo paints the panel (premultiplied ARGB, as Qt lays it out in memory); it is shown at
@@ -335,8 +360,9 @@ class ZumoBridge {
     }
 
     _key(event, pressed) {
+        this._mods = modifiersAfter(event, pressed);
         this._dbus.emit_signal('Key', new GLib.Variant('(uubu)',
-            [event.get_key_symbol(), event.get_key_code(), pressed, currentModifiers()]));
+            [event.get_key_symbol(), event.get_key_code(), pressed, this._mods]));
         return Clutter.EVENT_STOP;
     }
 
