@@ -57,7 +57,8 @@ std::unique_ptr<GnomeDesktop> GnomeDesktop::open(const Settings& settings, QStri
     d.screens = std::make_unique<GnomeScreens>(*d.toplevels, *d.hook);
     d.panels = std::make_unique<GnomePanels>(settings, *d.bridge, [hook = d.hook.get()] { hook->panelsHidden(); });
     if (!d.bridge->present())
-        tell(bus, extensionProblem(extensionInfo(bus)));
+        if (const QString problem = extensionProblem(extensionInfo(bus)); !problem.isEmpty())
+            tell(bus, problem);
     d.presence = d.bridge->presence.subscribe([](bool present) {
         appLog(present ? QStringLiteral("Zumo's GNOME Shell extension answers")
                        : QStringLiteral("Zumo's GNOME Shell extension went away (turned off, or the Shell restarts)"));

@@ -1,8 +1,11 @@
 // Paints the run as the Wayland overlay does, and hands the image to the extension.
 #include "desktop/gnome/GnomePanels.h"
 
+#include <QDBusUnixFileDescriptor>
 #include <QPainter>
 #include <cmath>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "desktop/gnome/ShellBridge.h"
 #include "panel/PanelBackground.h"
@@ -97,10 +100,17 @@ void GnomePanels::paint(const RunView& view)
 {
     m_shape = panelShape(view, m_settings.tileSize());
     draw(view);
-    // The bytes as Qt lays them out: premultiplied BGRA in memory on this little-endian machine.
-    const QByteArray pixels(reinterpret_cast<const char*>(m_frame.constBits()), qsizetype(m_frame.sizeInBytes()));
-    m_bridge.call(QStringLiteral("ShowPanel"),
-                  {pixels, m_frame.width(), m_frame.height(), int(m_frame.bytesPerLine())});
+    // The bytes as Qt lays them out (premultiplied BGRA in memory on this little-endian
+    // machine), in a memory file whose descriptor goes over the bus instead of the bytes.
+    const int fd = memfd_create("zumo-panel", MFD_CLOEXEC);
+    if (fd < 0)
+        return;
+    const qsizetype size = m_frame.sizeInBytes();
+    const bool written = write(fd, m_frame.constBits(), std::size_t(size)) == size;
+    if (written)
+        m_bridge.call(QStringLiteral("ShowPanel"), {QVariant::fromValue(QDBusUnixFileDescriptor(fd)), m_frame.width(),
+                                                     m_frame.height(), int(m_frame.bytesPerLine())});
+    ::close(fd);
 }
 
 void GnomePanels::draw(const RunView& view)

@@ -31,7 +31,8 @@ QString extensionProblem(const QVariantMap& info)
                               "again, then: %2").arg(QLatin1String(ExtensionUuid), enableCommand());
     switch (int(info.value(QStringLiteral("state")).toDouble())) {
     case Enabled:
-        return QStringLiteral("Zumo's GNOME Shell extension is on but does not answer; log out and in again.");
+        // Just turned on: its bus name comes a moment later.
+        return {};
     case Error:
         return QStringLiteral("Zumo's GNOME Shell extension failed: %1")
             .arg(info.value(QStringLiteral("error")).toString());

@@ -14,7 +14,8 @@ bool isGnomeShell(const QString& currentDesktop);
 QString enableCommand();
 
 // The sentence for the user when the extension does not answer, from GNOME Shell's
-// GetExtensionInfo of it (empty when the Shell does not know it).
+// GetExtensionInfo of it (an empty info when the Shell does not know it); empty when the
+// extension is on (its bus name is on its way).
 QString extensionProblem(const QVariantMap& info);
 
 } // namespace zumo::gnome

@@ -19,7 +19,7 @@ const Interface = `<node><interface name="org.zumo.Shell1">
   <method name="TakeShortcuts"><arg type="b" name="take" direction="in"/></method>
   <method name="Grab"/>
   <method name="Release"/>
-  <method name="ShowPanel"><arg type="ay" name="pixels" direction="in"/><arg type="i" name="width" direction="in"/>
+  <method name="ShowPanel"><arg type="h" name="pixels" direction="in"/><arg type="i" name="width" direction="in"/>
     <arg type="i" name="height" direction="in"/><arg type="i" name="stride" direction="in"/></method>
   <method name="HidePanel"/>
   <signal name="WindowsChanged"><arg type="s" name="state"/></signal>
@@ -335,9 +335,28 @@ class ZumoBridge {
         this._mods = 0;  // held after the last key event handled
     }
 
-    // Zumo paints the panel (premultiplied ARGB, as Qt lays it out in memory); it is shown at
-    // once, centred on the monitor with the pointer, above everything, without an animation.
-    ShowPanel(pixels, width, height, stride) {
+    // Zumo paints the panel (premultiplied ARGB, as Qt lays it out in memory) into shared
+    // memory and hands over its file: megabytes of bytes through the bus would hold up the
+    // requests behind them. It is shown at once, centred on the monitor with the pointer, above
+    // everything, without an animation.
+    ShowPanelAsync([index, width, height, stride], invocation) {
+        const fds = invocation.get_message().get_unix_fd_list();
+        const fd = fds ? fds.get(index) : -1;
+        invocation.return_value(null);
+        if (fd < 0)
+            return;
+        let pixels = null;
+        try {
+            pixels = GLib.file_get_contents(`/proc/self/fd/${fd}`)[1];
+        } catch (e) {
+            logError(e, 'Zumo: the panel image could not be read');
+        }
+        GLib.close(fd);
+        if (pixels && pixels.length >= stride * height)
+            this._showPanel(pixels, width, height, stride);
+    }
+
+    _showPanel(pixels, width, height, stride) {
         const content = St.ImageContent.new_with_preferred_size(width, height);
         content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, width, height, stride);
         const monitor = Main.layoutManager.monitors[global.display.get_current_monitor()] ||
