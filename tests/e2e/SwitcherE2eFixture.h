@@ -23,7 +23,6 @@ inline const QString Alpha = QStringLiteral("Alpha notes");
 inline const QString Bravo = QStringLiteral("Bravo mail");
 inline const QString Charlie = QStringLiteral("Charlie shell");
 inline const QString Delta = QStringLiteral("Delta music");
-inline const QString Foxtrot = QStringLiteral("Foxtrot game");
 inline const QString Zulu = QStringLiteral("Zulu radio");
 
 inline const QJsonObject ShowAtOnce{{QStringLiteral("showDelay"), 0}};
