@@ -187,14 +187,8 @@ TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
     EXPECT_FALSE(saw(false, XK_Tab));
     EXPECT_FALSE(saw(true, XK_a));
     EXPECT_FALSE(saw(false, XK_Alt_L)) << "the Alt release leaked to the focused window";
-
-    // Alt pressed again while the keyboard is free goes to the focused window: the handler hears
-    // of it before the next Tab, or that Tab would count as one more of the run just ended.
-    events.clear();
-    ASSERT_NO_FATAL_FAILURE(pressAltTab());
-    ASSERT_GE(events.size(), 2u);
-    EXPECT_TRUE(isFlags(events[0], keys::Option));
-    EXPECT_TRUE(isTabDown(events[1]));
+    // That the handler hears of Alt pressed again before the next Tab is RobustE2e's back-to-back
+    // pairs: else the second Alt+Tab counts as one more Tab of the run just ended.
 }
 
 // Three handlers that do not open a run: each leaves the keyboard free once Alt is up.
