@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -53,18 +54,27 @@ protected:
 struct KillPoint {
     SwapStep step;
     bool exchange;
+    bool powerCut;        // also lose what was not flushed: the data of the files just written
     const char* started;  // the version a start runs afterwards
 };
 
+void truncateFiles(const QString& folder)
+{
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        QFile(it.next()).resize(0);
+}
+
 } // namespace
 
-// The installer killed (SIGKILL, nothing of it unwinds) at each point, then a start: one whole,
-// verified copy at dest, nothing left beside it.
+// The installer killed (SIGKILL, nothing of it unwinds) at each point, or the power cut there,
+// then a start's rollback: one whole, verified copy at dest, nothing left beside it. Between the
+// two fallback renames dest is missing; the rollback finds both copies beside it.
 TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
 {
     const KillPoint points[] = {
-        {SwapStep::copyStarted, true, "2.3.0"}, {SwapStep::flushed, true, "2.3.0"}, {SwapStep::renamed, true, "2.4.0"},
-        {SwapStep::copyStarted, false, "2.3.0"}, {SwapStep::flushed, false, "2.3.0"}, {SwapStep::renamed, false, "2.4.0"},
+        {SwapStep::copyStarted, true, false, "2.3.0"}, {SwapStep::copied, true, true, "2.3.0"},
+        {SwapStep::flushed, true, false, "2.3.0"},     {SwapStep::renamed, true, false, "2.4.0"},
+        {SwapStep::renamed, false, false, "2.4.0"},  // both copies beside a missing dest
     };
     for (const KillPoint& point : points) {
         SCOPED_TRACE(testing::Message() << int(point.step) << " exchange " << point.exchange);
@@ -77,12 +87,14 @@ TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
                 if (step == point.step)
                     ::raise(SIGKILL);
             };
-            swapInFolder(fresh, dest, {point.exchange, killAt, {}});
+            swapInFolder(fresh, dest, {point.exchange, killAt, {}, {}});
             ::_exit(0);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
+        if (point.powerCut)
+            truncateFiles(incomingFolder(dest));
         const Recovery recovery =
             finishInterruptedSwap(dest, [this](const QString& folder) { return tools.isTrustedApp(folder); });
         EXPECT_NE(recovery, Recovery::stuck);
@@ -90,6 +102,24 @@ TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
         EXPECT_EQ(startDest(), point.started);
         EXPECT_EQ(QDir(tmp.path() + "/Applications").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                   QStringList{"Zumo"});
+    }
+}
+
+// Cancel stops the swap until its first rename and never after: dest is one whole copy either way.
+TEST_F(Install, aCancelCountsUntilTheFirstRename)
+{
+    for (const auto& [at, swapped] : {std::pair{SwapStep::copyStarted, false}, std::pair{SwapStep::copied, false},
+                                      std::pair{SwapStep::flushed, true}}) {
+        SCOPED_TRACE(int(at));
+        removeTree(dest);
+        removeTree(replacedFolder(dest));
+        makeInstallFolder(dest, "2.3.0");
+        ASSERT_TRUE(signFolder(dest, {productIdentifier(), "2.3.0", makerIdentifier()}, testKey()));
+        bool cancel = false;
+        const auto cancelAt = [&cancel, at](SwapStep step) { cancel = cancel || step == at; };
+        EXPECT_EQ(swapInFolder(fresh, dest, {true, cancelAt, {}, [&cancel] { return cancel; }}), swapped);
+        EXPECT_EQ(startDest(), swapped ? "2.4.0" : "2.3.0");
+        EXPECT_FALSE(QFileInfo::exists(incomingFolder(dest)));
     }
 }
 

@@ -193,6 +193,21 @@ TEST_F(Installer, cancelClosesTheWindowWithoutAlertOrCounter)
     EXPECT_FALSE(QFileInfo::exists(place.runningFolder));
     EXPECT_TRUE(workDirs().isEmpty());
     EXPECT_TRUE(presenter.alerts.empty());
+
+    // Pressed while "Restarting Zumo…" shows, before the copy went in: this version runs on.
+    installer.acceptUpdate(img.second);
+    transport.serve(img.first);
+    while (presenter.window->labels.size() < 2 && dispatcher.runBackground() + dispatcher.runMain() > 0) {
+    }
+    presenter.window->pressCancel();
+    dispatcher.runAll();
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_FALSE(QFileInfo::exists(place.runningFolder));
+    EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty());
+    EXPECT_TRUE(workDirs().isEmpty());
+    EXPECT_TRUE(presenter.alerts.empty());
+    EXPECT_FALSE(installer.installing());
 }
 
 TEST_F(Installer, aQuitDuringTheDownloadCancelsItAndInstallsNothing)
