@@ -70,61 +70,40 @@ TEST_F(Installer, aPrefetchStagesTheReleaseAndClearsLeftovers)
 {
     QDir().mkpath(base + "/zumo-update-OLD/stage");
     const auto img = image("2.4.0");
-    installer.schedulePrefetch(img.second);
-    EXPECT_TRUE(installer.prefetchScheduled());
-    EXPECT_EQ(dispatcher.lastTimerDelay(), 5);
-    dispatcher.advance(5);
-    EXPECT_FALSE(QFileInfo::exists(base + "/zumo-update-OLD"));
-    ASSERT_EQ(transport.probes.size(), 1u);
+    prefetch(img);
     EXPECT_FALSE(transport.probes[0].allowRedirect(QUrl("https://cdn.example/x")));
-    answerProbe(img.first.size());
-    ASSERT_EQ(transport.downloads.size(), 1u);
-    EXPECT_EQ(transport.downloads[0].request.timeoutSec, 60);
     EXPECT_TRUE(transport.downloads[0].request.avoidMetered);
-    transport.serve(img.first);
-    dispatcher.runAll();
-    ASSERT_TRUE(installer.staged());
     EXPECT_EQ(installer.stagedVersion(), "2.4.0");
-    EXPECT_FALSE(installer.prefetchScheduled());
     EXPECT_EQ(counters.allCount("update.prefetched"), 1);
-
     installer.schedulePrefetch(img.second);  // already staged
     EXPECT_FALSE(installer.prefetchScheduled());
-    const QString older = installer.staged()->work;
     prefetch(image("2.5.0"));
     EXPECT_EQ(installer.stagedVersion(), "2.5.0");
-    EXPECT_FALSE(QFileInfo::exists(older));
-    EXPECT_EQ(workDirs().size(), 1);
+    EXPECT_EQ(workDirs(), QStringList{QFileInfo(installer.staged()->work).fileName()});  // OLD and 2.4.0 gone
 }
 
-TEST_F(Installer, aFailedPrefetchPausesRetriesPastTheBoundary)
-{
-    const auto rel = release("2.4.0");
-    installer.schedulePrefetch(rel);
-    dispatcher.advance(5);
-    answerProbe(-1);  // no length: refused
-    EXPECT_FALSE(installer.prefetchScheduled());
-    EXPECT_TRUE(transport.downloads.empty());
-    EXPECT_EQ(counters.allCount("update.prefetchFailed"), 1);
-
-    clock.set(QDateTime(QDate(2026, 3, 5), QTime(11, 0, 5), Qt::UTC));  // failed at 10:00:05
-    installer.schedulePrefetch(rel);
-    EXPECT_FALSE(installer.prefetchScheduled());
-    clock.advance(0.001);
-    installer.schedulePrefetch(rel);
-    EXPECT_TRUE(installer.prefetchScheduled());
-}
-
-TEST_F(Installer, prefetchGuards)
+// Not with prefetching off or for a packaged copy; after a failure not until the pause has passed.
+TEST_F(Installer, whenAPrefetchIsScheduled)
 {
     config.values.updatePrefetch = false;
     installer.schedulePrefetch(release("2.4.0"));
     EXPECT_FALSE(installer.prefetchScheduled());
     config.values.updatePrefetch = true;
+    installer.schedulePrefetch(release("2.4.0"));
+    dispatcher.advance(5);
+    answerProbe(-1);  // no length: refused
+    EXPECT_TRUE(transport.downloads.empty());
+    EXPECT_EQ(counters.allCount("update.prefetchFailed"), 1);
+    clock.set(QDateTime(QDate(2026, 3, 5), QTime(11, 0, 5), Qt::UTC));  // failed at 10:00:05
+    installer.schedulePrefetch(release("2.4.0"));
+    EXPECT_FALSE(installer.prefetchScheduled());
+    clock.advance(0.001);
     tools = LinuxUpdateTools(testPublicKey(), {"/usr", false, false, false, true, tmp.path()});
     installer.schedulePrefetch(release("2.4.0"));
     EXPECT_FALSE(installer.prefetchScheduled());
-    EXPECT_TRUE(installer.packageManaged());
+    tools = LinuxUpdateTools(testPublicKey(), place);
+    installer.schedulePrefetch(release("2.4.0"));
+    EXPECT_TRUE(installer.prefetchScheduled());
 }
 
 // An accept stops a prefetch quietly: a probe out does not start its download, and a timer yet to
@@ -167,46 +146,38 @@ TEST_F(Installer, aStagedCopyAlteredSinceIsDownloadedAgainWithAWindow)
     EXPECT_EQ(quits, 1);
 }
 
-TEST_F(Installer, cancelClosesTheWindowWithoutAlertOrCounter)
+// Cancel while downloading, while the download is checked, or while "Restarting Zumo…" shows
+// before the copy went in: the window closes, nothing is told or counted or installed, and this
+// version runs on.
+TEST_F(Installer, cancelInstallsNothing)
 {
     const auto img = image("2.4.0");
-    installer.acceptUpdate(img.second);
-    presenter.window->pressCancel();
-    EXPECT_TRUE(transport.downloads.back().task->cancelledByCaller);
-    transport.downloads.back().events->finished({false, 0, true, "cancelled", -1});
-    dispatcher.runAll();
-    EXPECT_TRUE(presenter.alerts.empty());
-    EXPECT_EQ(counters.allCount("update.failed"), 0);
-    EXPECT_FALSE(installer.installing());
-    EXPECT_TRUE(workDirs().isEmpty());
-
-    // Pressed while the finished download is checked: the checks pass, nothing is installed.
-    installer.acceptUpdate(img.second);
-    transport.serve(img.first);
-    dispatcher.runMain();
-    dispatcher.runBackground();
-    presenter.window->pressCancel();
-    dispatcher.runAll();
-    EXPECT_EQ(quits, 0);
-    EXPECT_TRUE(runner.calls.empty());
-    EXPECT_FALSE(QFileInfo::exists(place.runningFolder));
-    EXPECT_TRUE(workDirs().isEmpty());
-    EXPECT_TRUE(presenter.alerts.empty());
-
-    // Pressed while "Restarting Zumo…" shows, before the copy went in: this version runs on.
-    installer.acceptUpdate(img.second);
-    transport.serve(img.first);
-    while (presenter.window->labels.size() < 2 && dispatcher.runBackground() + dispatcher.runMain() > 0) {
+    enum { downloading, checked, restarting };
+    for (const int moment : {downloading, checked, restarting}) {
+        installer.acceptUpdate(img.second);
+        if (moment == downloading) {
+            presenter.window->pressCancel();
+            EXPECT_TRUE(transport.downloads.back().task->cancelledByCaller);
+            transport.downloads.back().events->finished({false, 0, true, "cancelled", -1});
+        } else {
+            transport.serve(img.first);
+            dispatcher.runMain();
+            dispatcher.runBackground();  // the checks pass
+            if (moment == restarting)
+                dispatcher.runMain();  // the copy is yet to go in
+            ASSERT_EQ(presenter.window->labels.size(), moment == restarting ? 2 : 0);
+            presenter.window->pressCancel();
+        }
+        dispatcher.runAll();
+        EXPECT_EQ(quits, 0) << moment;
+        EXPECT_TRUE(runner.calls.empty()) << moment;
+        EXPECT_FALSE(QFileInfo::exists(place.runningFolder)) << moment;
+        EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty()) << moment;
+        EXPECT_TRUE(workDirs().isEmpty()) << moment;
+        EXPECT_TRUE(presenter.alerts.empty()) << moment;
+        EXPECT_FALSE(installer.installing()) << moment;
     }
-    presenter.window->pressCancel();
-    dispatcher.runAll();
-    EXPECT_EQ(quits, 0);
-    EXPECT_TRUE(runner.calls.empty());
-    EXPECT_FALSE(QFileInfo::exists(place.runningFolder));
-    EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty());
-    EXPECT_TRUE(workDirs().isEmpty());
-    EXPECT_TRUE(presenter.alerts.empty());
-    EXPECT_FALSE(installer.installing());
+    EXPECT_EQ(counters.allCount("update.failed"), 0);
 }
 
 TEST_F(Installer, aFailedInteractiveDownloadIsToldAndCounted)
