@@ -93,8 +93,7 @@ protected:
         xcb_window_t found = 0;
         waitUntil([&] {
             for (xcb_window_t window : x->clientList())
-                if (x->title(window) == title)
-                    found = window;
+                found = x->title(window) == title ? window : found;
             return found != 0;
         });
         if (found) {
@@ -198,14 +197,11 @@ TEST_P(UpdateInstallE2e, acceptingEndsWithOneProcessOfTheNewVersion)
     ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitActive(Alpha)) << "version B did not switch";
     const qint64 toFirstSwitchMs = sinceInstall.elapsed();
-    RecordProperty("installToFirstSwitchMs", int(toFirstSwitchMs));
     std::printf("%s: time from Install to the new version's first switch: %lld ms (A gone after %lld ms)\n",
                 GetParam().name, qint64(toFirstSwitchMs), qint64(toQuitMs));
 
     EXPECT_EQ(processesRunning(installedBinary()).size(), 1u);
     EXPECT_TRUE(waitUntil([&] { return storedCounter(zumo.configHome(), QStringLiteral("updated")) == 1; }));
-    EXPECT_EQ(readSettings(zumo.configHome()).value(QStringLiteral("lastVersion")).toString(), VersionB);
-    EXPECT_EQ(Updater::readSignedHeader(dest(), Updater::pinnedPublicKey())->version, VersionB);
     EXPECT_EQ(zumo.command({QStringLiteral("--version")}).output.trimmed(), "zumo " + VersionB.toUtf8());
     const QString log = logText();
     EXPECT_EQ(log.count(QStringLiteral("banner: Zumo updated to ") + VersionB), 1) << log.toStdString();
@@ -238,7 +234,6 @@ TEST_P(UpdateQuitE2e, quitEndsZumoInEveryState)
         ASSERT_TRUE(x->keyDown(XK_Control_L) && x->tap(XK_q) && x->keyUp(XK_Control_L));
     ASSERT_TRUE(zumo.waitForExit(10000)) << "Zumo did not quit";
     std::printf("%s: quit latency %lld ms\n", GetParam().name, qint64(sinceQuit.elapsed()));
-    RecordProperty("quitMs", int(sinceQuit.elapsed()));
 
     EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("update.accepted")), GetParam().downloading ? 1 : 0);
