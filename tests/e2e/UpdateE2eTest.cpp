@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <csignal>
-#include <ostream>
 
 #include "tests/e2e/SwitcherE2eFixture.h"
 #include "tests/e2e/SwitcherE2eSupport.h"
@@ -138,11 +137,6 @@ struct InstallPath {
     bool prefetched;
 };
 
-void PrintTo(const InstallPath& path, std::ostream* out)
-{
-    *out << path.name;
-}
-
 class UpdateInstallE2e : public UpdateE2e, public ::testing::WithParamInterface<InstallPath> {};
 
 // Room for the large images of sanitizer builds; no wait before a prefetch.
@@ -158,11 +152,6 @@ struct QuitCase {
     bool downloading;
     bool signal;
 };
-
-void PrintTo(const QuitCase& quit, std::ostream* out)
-{
-    *out << quit.name;
-}
 
 class UpdateQuitE2e : public UpdateE2e, public ::testing::WithParamInterface<QuitCase> {};
 

@@ -203,10 +203,13 @@ TEST(SignedImageStatement, onlyTheExactFormParses)
 {
     const ImageStatement s{"com.zumo.app", "2.5.0", 1234, QString(64, u'a')};
     EXPECT_EQ(parseStatement(formatStatement(s)), s);
-    for (const QByteArray& bad : {QByteArray("zumo-image 1\nidentifier x\nversion 1\nsize -1\nsha256 " + QByteArray(64, 'a') + "\n"),
-                                 QByteArray("zumo-image 1\nidentifier x\nversion 1\nsize 01\nsha256 " + QByteArray(64, 'a') + "\n"),
-                                 QByteArray("zumo-image 1\nidentifier x\nversion 1\nsize 1\nsha256 " + QByteArray(64, 'A') + "\n"),
-                                 QByteArray("zumo-image 2\nidentifier x\nversion 1\nsize 1\nsha256 " + QByteArray(64, 'a') + "\n"),
-                                 QByteArray("zumo-image 1\nidentifier \nversion 1\nsize 1\nsha256 " + QByteArray(64, 'a') + "\n")})
+    const auto statement = [](const char* head, const char* identifier, const char* size, char hex) {
+        return QByteArray(head) + "\nidentifier " + identifier + "\nversion 1\nsize " + size + "\nsha256 " +
+               QByteArray(64, hex) + "\n";
+    };
+    for (const QByteArray& bad : {statement("zumo-image 1", "x", "-1", 'a'), statement("zumo-image 1", "x", "01", 'a'),
+                                 statement("zumo-image 1", "x", "1", 'A'), statement("zumo-image 2", "x", "1", 'a'),
+                                 statement("zumo-image 1", "", "1", 'a')})
         EXPECT_FALSE(parseStatement(bad)) << bad.constData();
+    EXPECT_TRUE(parseStatement(statement("zumo-image 1", "x", "1", 'a')));
 }
