@@ -94,50 +94,37 @@ TEST_F(LinuxImage, imagesNotSignedAsThisReleaseAreRefused)
 
 TEST_F(LinuxImage, hostileArchivesAreRefusedAndWriteNothingOutside)
 {
-    const QString victim = tmp.path() + "/victim";
-    const QList<std::pair<const char*, std::function<void(struct archive*)>>> attacks{
-        {"dot-dot", [](struct archive* a) { addEntry(a, "Zumo/../../victim", AE_IFREG, "owned"); }},
-        {"absolute", [&](struct archive* a) { addEntry(a, QFile::encodeName(victim).constData(), AE_IFREG, "owned"); }},
-        {"symlink out", [&](struct archive* a) {
-             addEntry(a, "Zumo", AE_IFDIR);
-             addEntry(a, "Zumo/escape", AE_IFLNK, {}, "../../..");
-         }},
-        {"absolute symlink", [&](struct archive* a) { addEntry(a, "Zumo/etc", AE_IFLNK, {}, "/etc"); }},
-        {"write through link", [&](struct archive* a) {
-             addEntry(a, "Zumo/inner", AE_IFDIR);
-             addEntry(a, "Zumo/link", AE_IFLNK, {}, "inner");
-             addEntry(a, "Zumo/link/file", AE_IFREG, "x");
-         }},
-        {"hard link", [&](struct archive* a) {
-             addEntry(a, "Zumo/a", AE_IFREG, "x");
-             addEntry(a, "Zumo/b", AE_IFREG, {}, "Zumo/a", true);
-         }},
-        {"hard link out", [&](struct archive* a) { addEntry(a, "Zumo/p", AE_IFREG, {}, "/etc/passwd", true); }},
-        {"device", [](struct archive* a) { addEntry(a, "Zumo/dev", AE_IFCHR); }},
-        {"fifo", [](struct archive* a) { addEntry(a, "Zumo/fifo", AE_IFIFO); }},
+    struct Entry {
+        QByteArray name;
+        unsigned type;
+        const char* link = nullptr;  // a symbolic link's target, or with hard set a hard link's
+        bool hard = false;
+    };
+    const QByteArray victim = QFile::encodeName(tmp.path() + "/victim");
+    const std::pair<const char*, std::vector<Entry>> attacks[] = {
+        {"dot-dot", {{"Zumo/../../victim", AE_IFREG}}},
+        {"absolute", {{victim, AE_IFREG}}},
+        {"symlink out", {{"Zumo", AE_IFDIR}, {"Zumo/escape", AE_IFLNK, "../../.."}}},
+        {"absolute symlink", {{"Zumo/etc", AE_IFLNK, "/etc"}}},
+        {"write through link", {{"Zumo/inner", AE_IFDIR}, {"Zumo/link", AE_IFLNK, "inner"}, {"Zumo/link/file", AE_IFREG}}},
+        {"hard link", {{"Zumo/a", AE_IFREG}, {"Zumo/b", AE_IFREG, "Zumo/a", true}}},
+        {"hard link out", {{"Zumo/p", AE_IFREG, "/etc/passwd", true}}},
+        {"device", {{"Zumo/dev", AE_IFCHR}}},
+        {"fifo", {{"Zumo/fifo", AE_IFIFO}}},
         // Each link alone stays inside; through r, e leads two levels above the root.
-        {"chained links", [](struct archive* a) {
-             addEntry(a, "Zumo/r", AE_IFLNK, {}, "..");
-             addEntry(a, "Zumo/e", AE_IFLNK, {}, "r/../..");
-         }},
-        {"chained links, later link first", [](struct archive* a) {
-             addEntry(a, "Zumo/e", AE_IFLNK, {}, "r/../..");
-             addEntry(a, "Zumo/r", AE_IFLNK, {}, "..");
-         }},
-        {"link loop", [](struct archive* a) {
-             addEntry(a, "Zumo/a", AE_IFLNK, {}, "b/x");
-             addEntry(a, "Zumo/b", AE_IFLNK, {}, "a/x");
-         }},
-        {"duplicate", [](struct archive* a) {
-             addEntry(a, "Zumo/f", AE_IFREG, "1");
-             addEntry(a, "Zumo/f", AE_IFREG, "2");
-         }},
+        {"chained links", {{"Zumo/r", AE_IFLNK, ".."}, {"Zumo/e", AE_IFLNK, "r/../.."}}},
+        {"chained links, later link first", {{"Zumo/e", AE_IFLNK, "r/../.."}, {"Zumo/r", AE_IFLNK, ".."}}},
+        {"link loop", {{"Zumo/a", AE_IFLNK, "b/x"}, {"Zumo/b", AE_IFLNK, "a/x"}}},
+        {"duplicate", {{"Zumo/f", AE_IFREG}, {"Zumo/f", AE_IFREG}}},
     };
     for (const auto& [name, entries] : attacks) {
-        makeSignedTar(entries);
+        makeSignedTar([&entries](struct archive* a) {
+            for (const Entry& e : entries)
+                addEntry(a, e.name.constData(), e.type, e.type == AE_IFREG && !e.link ? "owned" : "", e.link, e.hard);
+        });
         ASSERT_TRUE(tools.isTrustedDiskImage(image)) << name;  // signed: only the contents are hostile
         EXPECT_FALSE(tools.attach(image, mnt)) << name;
-        EXPECT_FALSE(QFileInfo::exists(victim)) << name;
+        EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(victim))) << name;
         tools.detach(mnt);
     }
 }
