@@ -252,8 +252,11 @@ void UpdateInstaller::installStaged(const Updater::Staged& staged, const std::sh
     Dispatcher& dispatcher = m_deps.dispatcher;
     // Cancel, while "Restarting Zumo…" shows, stops the copy before it goes in: the old version
     // keeps running and nothing is installed. Once it is in, the restart goes on, so a new copy
-    // is never left in place behind a running old one.
-    const std::function<bool()> cancelled = [window] { return window && window->cancelled(); };
+    // is never left in place behind a running old one. A quit stops the copy too.
+    std::weak_ptr<int> alive = m_alive;
+    const std::function<bool()> cancelled = [window, alive] {
+        return alive.expired() || (window && window->cancelled());
+    };
     auto placed = guarded([this, staged, script, dest, onFailure] { startInstaller(staged, script, dest, onFailure); });
     auto failed = guarded([onFailure, cancelled, work = staged.work] {
         if (!cancelled())

@@ -178,6 +178,17 @@ TEST_F(Installer, cancelInstallsNothing)
         EXPECT_FALSE(installer.installing()) << moment;
     }
     EXPECT_EQ(counters.allCount("update.failed"), 0);
+
+    // A quit at that moment stops the copy too.
+    installer.acceptUpdate(img.second);
+    transport.serve(img.first);
+    dispatcher.runMain();
+    dispatcher.runBackground();
+    dispatcher.runMain();
+    installer.stop();
+    dispatcher.runAll();
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty());
 }
 
 TEST_F(Installer, aFailedInteractiveDownloadIsToldAndCounted)
