@@ -1,11 +1,9 @@
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "tests/support/TestFiles.h"
-#include "update/FileDigest.h"
 #include "update/PrivateFiles.h"
 
 using namespace zumo::Updater;
@@ -43,14 +41,4 @@ TEST(PrivateFiles, leftoversAreOursExceptTheStagedOne)
     EXPECT_EQ(removeLeftovers(tmp.path(), staged + "/"), 2);
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList({"events.log", QFileInfo(staged).fileName()}));
-}
-
-TEST(FileDigest, streamsWholeFilesAcrossChunkEdges)
-{
-    QTemporaryDir tmp;
-    const QByteArray big(DigestChunk * 2 + 1, 'z');
-    writeAll(tmp.path() + "/big", big);
-    EXPECT_EQ(fileSHA256Hex(tmp.path() + "/big"),
-              QString::fromLatin1(QCryptographicHash::hash(big, QCryptographicHash::Sha256).toHex()));
-    EXPECT_FALSE(fileSHA256Hex(tmp.path() + "/missing"));
 }
