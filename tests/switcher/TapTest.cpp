@@ -205,7 +205,11 @@ TEST(Tap, quickSwitchThroughTheKeys)
     EXPECT_TRUE(rig.sw->isOpen());  // waits for the entries
     rig.deliver();
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(3)});
+    EXPECT_EQ(rig.sw->state(), Switcher::RunState::closed);
     EXPECT_FALSE(rig.panels.visible());
+    EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);  // no show delay left behind
+    EXPECT_EQ(rig.reminder.takes, 0);
+    EXPECT_EQ(rig.reminder.nudges, 1);
     EXPECT_TRUE(rig.hook.send(of(KeyEventType::KeyUp)));
     EXPECT_FALSE(rig.hook.capturing);
     EXPECT_EQ(rig.count("switches"), 1);
