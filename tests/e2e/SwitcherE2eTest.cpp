@@ -29,7 +29,9 @@ TEST_F(SwitcherE2e, altTabTapsMoreTabsShiftLockKeysRightAltAndEscapeEachDoWhatTh
     ASSERT_TRUE(altTab());
     ASSERT_TRUE(waitActive(Delta)) << "the second switch did not go back; active: " << activeTitle().toStdString();
 
-    // Alt, Tab and Alt up in one write: each tap switches and never flashes the panel.
+    // Alt, Tab and Alt up in one write: each tap switches and never flashes the panel (a held
+    // Alt+Tab above may have shown it, on a slow machine).
+    const int shownBeforeTaps = panels->showings();
     for (const QString& expected : {Charlie, Delta, Charlie}) {
         tapAltTabAtOnce();
         ASSERT_TRUE(waitActive(expected)) << "tap to " << expected.toStdString();
@@ -40,7 +42,7 @@ TEST_F(SwitcherE2e, altTabTapsMoreTabsShiftLockKeysRightAltAndEscapeEachDoWhatTh
     tapAltTabAtOnce(3);
     ASSERT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
     ASSERT_TRUE(settle());
-    EXPECT_EQ(panels->showings(), 0) << "a tap flashed the panel";
+    EXPECT_EQ(panels->showings(), shownBeforeTaps) << "a tap flashed the panel";
 
     // Now Alpha, Charlie, Delta, Bravo: two Tabs go to the third.
     ASSERT_TRUE(altTab({XK_Alt_L}, 2));
@@ -70,6 +72,7 @@ TEST_F(SwitcherE2e, altTabTapsMoreTabsShiftLockKeysRightAltAndEscapeEachDoWhatTh
 
     // Held, the panel shows centred, with its own pixels once drawn (neither the clients' blue
     // nor the black desktop): the unseen warm-up at start left the window drawable.
+    const int shownBefore = panels->showings();
     ASSERT_TRUE(openPanel());
     const QRect panel = panels->geometry(*panels->visiblePanel()).value_or(QRect());
     EXPECT_LE((panel.center() - QPoint(720, 450)).manhattanLength(), 2) << "the panel is not centred";
@@ -93,7 +96,7 @@ TEST_F(SwitcherE2e, altTabTapsMoreTabsShiftLockKeysRightAltAndEscapeEachDoWhatTh
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
     EXPECT_TRUE(waitPanelHidden());
-    EXPECT_EQ(panels->showings(), 3);
+    EXPECT_EQ(panels->showings(), shownBefore + 2);
     // Stopped at once: the last count must survive SIGTERM even if its save was still pending;
     // the cancel is not counted.
     stopZumo();
