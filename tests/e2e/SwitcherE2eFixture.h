@@ -103,18 +103,6 @@ class SwitcherE2e : public ::testing::Test {
         EXPECT_EQ(zumo.process().exitCode(), 0);
     }
 
-    // Alpha, Charlie, Delta and Bravo (in front) on the first desktop, Zulu on the second.
-    void openWithZuluOnTheOtherDesktop(bool otherSpaces)
-    {
-        ASSERT_NO_FATAL_FAILURE(openWindows({Zulu, Alpha, Charlie, Delta, Bravo}));
-        x->moveToDesktop(id(Zulu), 1);
-        ASSERT_TRUE(waitUntil([&] { return x->desktopOf(id(Zulu)) == 1u; }));
-        ASSERT_TRUE(activate(Bravo));
-        QJsonObject settings = ShowAtOnce;
-        settings.insert(QStringLiteral("otherSpaces"), otherSpaces);
-        ASSERT_NO_FATAL_FAILURE(startZumo(settings));
-    }
-
     xcb_window_t id(const QString& title) const { return ids.at(title); }
     bool waitActive(const QString& title)
     {
