@@ -6,11 +6,8 @@
 
 #include <QFile>
 #include <QJsonObject>
-#include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <memory>
-#include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 #include "tests/e2e/E2eSupport.h"
@@ -164,21 +161,6 @@ class SwitcherE2e : public ::testing::Test {
         }
         send(XCB_KEY_RELEASE, alt);
         x->flush();
-    }
-
-    bool onMod1(xcb_keysym_t keysym)
-    {
-        xcb_connection_t* c = x->connection();
-        const xcb_keycode_t key = x->keycodeOf(keysym);
-        auto* map = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
-        if (!map)
-            return false;
-        const xcb_keycode_t* rows = xcb_get_modifier_mapping_keycodes(map);
-        const int perModifier = map->keycodes_per_modifier;
-        const bool found =
-            key && std::find(rows + 3 * perModifier, rows + 4 * perModifier, key) != rows + 4 * perModifier;
-        std::free(map);
-        return found;
     }
 
     bool altTab(std::initializer_list<uint32_t> held = {XK_Alt_L}, int tabs = 1)

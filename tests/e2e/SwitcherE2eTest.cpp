@@ -62,7 +62,6 @@ TEST_F(SwitcherE2e, altTabTapsMoreTabsShiftLockKeysRightAltAndEscapeEachDoWhatTh
     ASSERT_TRUE(waitActive(Delta)) << "Alt+Tab with Caps Lock and Num Lock on; active: "
                                    << activeTitle().toStdString();
     // Xvfb's default keymap puts Alt_R (not ISO_Level3_Shift) on Mod1 beside Alt_L.
-    ASSERT_TRUE(onMod1(XK_Alt_R));
     ASSERT_TRUE(altTab({XK_Alt_R}));
     ASSERT_TRUE(waitActive(Bravo)) << "right-hand Alt+Tab; active: " << activeTitle().toStdString();
     ASSERT_TRUE(openPanel(XK_Alt_R));

@@ -43,7 +43,6 @@ protected:
 
     Pid pid() const { return Pid(client.pid()); }
     const X11Window* modelWindow(int index) { return (snap = model->snapshot())->find(client.window(index)); }
-    std::vector<ElementRef> windowsOfClient() { return accessibility->windows(pid(), 0.25).value_or(std::vector<ElementRef>{}); }
 
     std::unique_ptr<X11Connection> x;
     std::optional<XHelper> helper;
