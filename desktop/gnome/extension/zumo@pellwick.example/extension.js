@@ -102,6 +102,7 @@ class ZumoBridge {
         for (const [window, ids] of this._windowSignals)
             ids.forEach(id => window.disconnect(id));
         this._windowSignals.clear();
+        this._resized.clear();
         if (this._emitSource)
             GLib.source_remove(this._emitSource);
         this._emitSource = 0;
