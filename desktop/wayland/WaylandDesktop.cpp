@@ -7,6 +7,36 @@ namespace zumo {
 
 using namespace wayland;
 
+namespace {
+
+// The output holding the middle of frame; null when none does.
+wl_output* outputAt(const WaylandConnection& connection, const QRect& frame)
+{
+    for (const Output& o : connection.outputs())
+        if (o.frame.contains(frame.center()))
+            return o.output;
+    return nullptr;
+}
+
+// KWin offers no window list to other programs: Zumo's script inside it sends one over D-Bus.
+bool openKWin(WaylandDesktop& d, QString& error)
+{
+    auto kwin = std::make_unique<KWinWindows>(
+        [connection = d.connection.get()](const QRect& frame) { return outputAt(*connection, frame); });
+    if (!kwin->listen(error))
+        return false;
+    d.kwin = kwin.get();
+    d.toplevels = std::move(kwin);
+    d.kwinScript = std::make_unique<KWinScript>();
+    if (!d.kwinScript->load(error))
+        return false;
+    // The script sends its list first, then asks for requests: the sync's answer comes after it.
+    d.kwin->sync();
+    return true;
+}
+
+} // namespace
+
 std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, QString& error)
 {
     auto desktop = std::make_unique<WaylandDesktop>();
@@ -14,8 +44,12 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     d.connection = WaylandConnection::open(error);
     if (!d.connection)
         return nullptr;
-    d.toplevels = std::make_unique<Toplevels>(*d.connection);
-    const auto missing = missingProtocolsMessage(d.toplevels->available(), d.connection->layerShell() != nullptr,
+    auto toplevels = std::make_unique<Toplevels>(*d.connection);
+    if (toplevels->available())
+        d.toplevels = std::move(toplevels);
+    else if (kwinRunning() && !openKWin(d, error))
+        return nullptr;
+    const auto missing = missingProtocolsMessage(d.toplevels != nullptr, d.connection->layerShell() != nullptr,
                                                  qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
     if (missing) {
         error = *missing;
@@ -34,6 +68,8 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     d.screens = std::make_unique<WaylandScreens>(*d.connection, *d.toplevels);
     d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
     d.panels = std::make_unique<WaylandPanels>(settings, *d.connection, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
+    if (d.kwin)
+        d.kwin->shortcutPressed = [hook = d.hook.get()](const QString& name) { hook->trigger(name == QLatin1String("prev")); };
     d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
     return desktop;
 }
@@ -44,6 +80,8 @@ void WaylandDesktop::sync()
     // changed it; the second round trip comes after that callback.
     connection->roundTrip();
     connection->roundTrip();
+    if (kwin)
+        kwin->sync();
 }
 
 } // namespace zumo

@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <algorithm>
 
-#include "desktop/wayland/Toplevels.h"
+#include "desktop/wayland/WindowList.h"
 
 namespace zumo::wayland {
 
@@ -25,7 +25,7 @@ const Toplevel* toplevelOf(const ToplevelSnapshot& snapshot, ElementRef element)
 
 } // namespace
 
-WaylandWindows::WaylandWindows(Toplevels& toplevels) : m_toplevels(toplevels)
+WaylandWindows::WaylandWindows(WindowList& toplevels) : m_toplevels(toplevels)
 {
     m_activated = toplevels.activated.subscribe([this](const Toplevel& t) { Workspace::activated.notify(appOf(t.appId, t.pid)); });
 }
@@ -204,7 +204,7 @@ std::vector<WindowRecord> WaylandWindows::windowList()
         r.layer = 0;
         r.number = t.id;
         r.bounds = tokenFrame(t.id);
-        r.onscreen = true;
+        r.onscreen = t.onCurrentDesktop;
         r.alpha = 1.0;
         r.name = t.title;
         records.push_back(std::move(r));

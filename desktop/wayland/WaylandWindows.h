@@ -1,4 +1,4 @@
-// The seam's window queries and actions over the foreign-toplevel list: applications are app
+// The seam's window queries and actions over the window list (foreign-toplevel or KWin): applications are app
 // ids (each with a pid that stands for it), windows are toplevels. No geometry, no captures.
 #pragma once
 
@@ -11,12 +11,12 @@
 
 namespace zumo::wayland {
 
-class Toplevels;
+class WindowList;
 
 class WaylandWindows final : public Workspace, public Accessibility, public WindowServer {
 public:
     // toplevels must outlive this. Main thread.
-    explicit WaylandWindows(Toplevels& toplevels);
+    explicit WaylandWindows(WindowList& toplevels);
     ~WaylandWindows() override;
 
     // Workspace: applications in the order their windows were last used.
@@ -55,7 +55,7 @@ private:
     RunningApp appOf(const QString& appId, Pid pid) const;
     std::vector<std::uint32_t> windowsOf(Pid pid) const;
 
-    Toplevels& m_toplevels;
+    WindowList& m_toplevels;
     mutable QHash<QString, QImage> m_icons;
     Subscription m_activated;
 };
