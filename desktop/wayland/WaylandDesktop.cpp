@@ -1,6 +1,10 @@
 // Builds the Wayland desktop bundle and refuses a compositor that lacks what Zumo needs.
 #include "desktop/wayland/WaylandDesktop.h"
 
+#include <cstdio>
+
+#include "platform/Log.h"
+#include "settings/Settings.h"
 #include "desktop/wayland/WaylandSession.h"
 
 namespace zumo {
@@ -19,7 +23,7 @@ wl_output* outputAt(const WaylandConnection& connection, const QRect& frame)
 }
 
 // KWin offers no window list to other programs: Zumo's script inside it sends one over D-Bus.
-bool openKWin(WaylandDesktop& d, QString& error)
+bool openKWin(WaylandDesktop& d, SettingsStore& store, QString& error)
 {
     auto kwin = std::make_unique<KWinWindows>(
         [connection = d.connection.get()](const QRect& frame) { return outputAt(*connection, frame); });
@@ -32,6 +36,13 @@ bool openKWin(WaylandDesktop& d, QString& error)
         return false;
     // The script sends its list first, then asks for requests: the sync's answer comes after it.
     d.kwin->sync();
+    d.globalShortcuts = std::make_unique<BusGlobalShortcuts>();
+    d.kwinShortcuts = std::make_unique<KWinShortcuts>(store, *d.globalShortcuts);
+    d.kwinShortcuts->giveBack();  // what a run that crashed left taken
+    if (const auto held = d.kwinShortcuts->take()) {
+        appLog(*held);
+        std::fprintf(stderr, "zumo: %s\n", qPrintable(*held));
+    }
     return true;
 }
 
@@ -47,7 +58,7 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     auto toplevels = std::make_unique<Toplevels>(*d.connection);
     if (toplevels->available())
         d.toplevels = std::move(toplevels);
-    else if (kwinRunning() && !openKWin(d, error))
+    else if (kwinRunning() && !openKWin(d, settings.store(), error))
         return nullptr;
     const auto missing = missingProtocolsMessage(d.toplevels != nullptr, d.connection->layerShell() != nullptr,
                                                  qEnvironmentVariable("XDG_CURRENT_DESKTOP"));

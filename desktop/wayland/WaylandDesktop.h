@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "desktop/wayland/KWinScript.h"
+#include "desktop/wayland/KWinShortcuts.h"
 #include "desktop/wayland/KWinWindows.h"
 #include "desktop/wayland/LayerOverlay.h"
 #include "desktop/wayland/SwayBindings.h"
@@ -35,6 +36,8 @@ struct WaylandDesktop {
     std::unique_ptr<wayland::WindowList> toplevels;
     wayland::KWinWindows* kwin = nullptr;  // toplevels, on KWin
     std::unique_ptr<wayland::KWinScript> kwinScript;
+    std::unique_ptr<wayland::BusGlobalShortcuts> globalShortcuts;
+    std::unique_ptr<wayland::KWinShortcuts> kwinShortcuts;  // gives back its keys before the script goes
     std::unique_ptr<wayland::WaylandWindows> windows;
     std::unique_ptr<wayland::WaylandScreens> screens;
     wayland::WaylandPermissions permissions;
