@@ -56,12 +56,9 @@ bool KWinScript::load(QString& error)
         return false;
     }
     m_loaded = true;
-    // Plasma 6 and 5.27 both run a loaded script through its own object.
-    QDBusMessage run = QDBusMessage::createMethodCall(KWinService, QStringLiteral("/Scripting/Script%1").arg(id),
-                                                      QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
-    const QDBusMessage ran = QDBusConnection::sessionBus().call(run, QDBus::Block, 5000);
-    if (ran.type() != QDBusMessage::ReplyMessage)
-        scripting(QStringLiteral("start"), {});
+    // Runs the scripts loaded and not yet running: ours. (A script's own object, which could run
+    // it alone, has another path on 5.27 than on Plasma 6.)
+    scripting(QStringLiteral("start"), {});
     appLog(QStringLiteral("loaded Zumo's window script into KWin (%1, script %2)").arg(path).arg(id));
     return true;
 }
