@@ -235,7 +235,7 @@ bool Application::openWayland(QString& error)
     w->connection->setLostHandler([] { QCoreApplication::exit(1); });
     p.seam = {w->windows.get(), w->windows.get(), w->windows.get(), w->screens.get(), &w->permissions,
               w->hook.get(), w->panels.get(), true, [w] { w->sync(); },
-              [](std::uint32_t) { return std::optional<std::uint32_t>(); },
+              [w](std::uint32_t window) { return w->desktopOf(window); },
               [] { return std::vector<HookShortcut>(); }, {}};
     return true;
 }

@@ -95,4 +95,13 @@ void WaylandDesktop::sync()
         kwin->sync();
 }
 
+std::optional<std::uint32_t> WaylandDesktop::desktopOf(std::uint32_t window) const
+{
+    const auto snapshot = toplevels->snapshot();
+    const Toplevel* t = snapshot->find(window);
+    if (!t || t->desktop == 0)
+        return std::nullopt;
+    return t->desktop - 1;
+}
+
 } // namespace zumo

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "desktop/wayland/KWinScript.h"
 #include "desktop/wayland/KWinShortcuts.h"
@@ -31,6 +33,9 @@ struct WaylandDesktop {
 
     // Returns once every event the compositor sent before the call has been handled.
     void sync();
+    // The virtual desktop a window is on, from 0 as on X11; nothing for a window on all of them
+    // or where the compositor does not say (wlroots).
+    std::optional<std::uint32_t> desktopOf(std::uint32_t window) const;
 
     std::unique_ptr<wayland::WaylandConnection> connection;
     std::unique_ptr<wayland::WindowList> toplevels;

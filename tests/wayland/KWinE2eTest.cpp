@@ -56,19 +56,43 @@ void runScript(const QString& name, const QString& text)
     call(kwin, QStringLiteral("/Scripting"), scripting, QStringLiteral("start"), {});
 }
 
+QByteArray kwinLog()
+{
+    QFile log(qEnvironmentVariable("ZUMO_KWIN_SESSION") + QStringLiteral("/kwin.log"));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
 // The window KWin made active last, from the probe's lines in its log.
 QString kwinActive()
 {
-    QFile log(qEnvironmentVariable("ZUMO_KWIN_SESSION") + QStringLiteral("/kwin.log"));
-    if (!log.open(QIODevice::ReadOnly))
-        return {};
     const QByteArray marker = "zumo-test active: ";
-    const QByteArray text = log.readAll();
+    const QByteArray text = kwinLog();
     const qsizetype at = text.lastIndexOf(marker);
     if (at < 0)
         return {};
     const qsizetype end = text.indexOf('\n', at);
     return QString::fromUtf8(text.mid(at + marker.size(), end < 0 ? -1 : end - at - marker.size())).trimmed();
+}
+
+const QJsonObject* row(const std::vector<QJsonObject>& rows, const QString& title)
+{
+    for (const QJsonObject& r : rows)
+        if (r.value(QStringLiteral("title")).toString() == title)
+            return &r;
+    return nullptr;
+}
+
+qint64 windowId(const std::vector<QJsonObject>& rows, const QString& title)
+{
+    const QJsonObject* r = row(rows, title);
+    return r ? r->value(QStringLiteral("window")).toInteger() : -1;
+}
+
+// The 0-based desktop zumo --list gives the window; -1 for none.
+qint64 windowDesktop(const std::vector<QJsonObject>& rows, const QString& title)
+{
+    const QJsonObject* r = row(rows, title);
+    return r ? r->value(QStringLiteral("desktop")).toInteger(-1) : -1;
 }
 
 // KWin's holder of Alt+Tab: component and action.
@@ -138,7 +162,8 @@ protected:
     static void loadProbe()
     {
         runScript(QStringLiteral("zumo-test-probe"),
-                  QStringLiteral("workspace.clientActivated.connect(function (c) { if (c) print('zumo-test active: ' + c.caption); });"));
+                  QStringLiteral("workspace.clientActivated.connect(function (c) { if (c) print('zumo-test active: ' + c.caption); });"
+                                 "workspace.currentDesktopChanged.connect(function () { print('zumo-test desktop: ' + workspace.currentDesktop); });"));
     }
 
     // KWin itself activates the window titled title, as a click or its own switcher would.
@@ -187,11 +212,21 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     EXPECT_TRUE(waitUntil([] { return kwinActive() == QLatin1String("charlie"); })) << "Alt+Tab+Tab: " << kwinActive().toStdString();
     // --activate brings a listed window to the front.
     ASSERT_TRUE(m_zumo.sync());
-    const std::vector<QJsonObject> rows = m_zumo.list();
-    const auto bravo = std::find_if(rows.begin(), rows.end(), [](const QJsonObject& r) { return r.value(QStringLiteral("title")) == QLatin1String("bravo"); });
-    ASSERT_NE(bravo, rows.end());
-    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), QString::number(bravo->value(QStringLiteral("window")).toInteger())}).exitCode, 0);
+    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), QString::number(windowId(m_zumo.list(), QStringLiteral("bravo")))}).exitCode, 0);
     EXPECT_TRUE(waitUntil([] { return kwinActive() == QLatin1String("bravo"); })) << "--activate: " << kwinActive().toStdString();
+
+    // --activate of a window on another desktop shows that desktop with it.
+    const QString charlie = QString::number(windowId(m_zumo.list(), QStringLiteral("charlie")));
+    runScript(QStringLiteral("zumo-test-focus"), QStringLiteral("workspace.desktops = 2; workspace.clientList().forEach("
+                                                                "function (c) { if (c.caption === 'charlie') c.desktop = 2; });"));
+    EXPECT_TRUE(waitUntil([&] {
+        m_zumo.sync();
+        const auto rows = m_zumo.list();
+        return windowDesktop(rows, QStringLiteral("charlie")) == 1;
+    })) << "charlie did not move to the second desktop";
+    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), charlie}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([] { return kwinActive() == QLatin1String("charlie"); })) << "other desktop: " << kwinActive().toStdString();
+    EXPECT_TRUE(kwinLog().contains("zumo-test desktop: 2"));
 
     // At quit KWin's task switcher has Alt+Tab again and the script is gone.
     m_zumo.stop();
