@@ -44,6 +44,7 @@ const char* requestName(KWinRequest::Kind kind)
     case KWinRequest::Kind::minimize: return "minimize";
     case KWinRequest::Kind::desktop: return "desktop";
     case KWinRequest::Kind::ping: return "ping";
+    case KWinRequest::Kind::frame: return "frame";
     }
     return "list";
 }
@@ -102,6 +103,12 @@ QByteArray kwinRequestsText(const std::vector<KWinRequest>& requests)
             o.insert(QStringLiteral("desktop"), double(r.desktop));
         if (r.kind == KWinRequest::Kind::ping)
             o.insert(QStringLiteral("serial"), double(r.serial));
+        if (r.kind == KWinRequest::Kind::frame) {
+            o.insert(QStringLiteral("x"), r.frame.x());
+            o.insert(QStringLiteral("y"), r.frame.y());
+            o.insert(QStringLiteral("width"), r.frame.width());
+            o.insert(QStringLiteral("height"), r.frame.height());
+        }
         all.append(o);
     }
     return QJsonDocument(all).toJson(QJsonDocument::Compact);

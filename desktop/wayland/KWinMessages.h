@@ -37,12 +37,13 @@ struct KWinMessage {
 KWinMessage readKWinMessage(const QByteArray& json);
 
 struct KWinRequest {
-    enum class Kind { list, activate, close, minimize, desktop, ping };
+    enum class Kind { list, activate, close, minimize, desktop, ping, frame };
     Kind kind = Kind::list;
-    QString id;                 // activate, close, minimize
+    QString id = {};            // activate, close, minimize
     bool on = false;            // minimize: true to minimise, false to restore
     std::uint32_t desktop = 0;  // desktop
     std::uint64_t serial = 0;   // ping
+    QRect frame = {};           // frame
 };
 
 // The requests as the JSON array the script carries out in order.

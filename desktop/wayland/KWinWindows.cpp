@@ -154,6 +154,7 @@ void KWinWindows::update(const KWinWindow& w)
     t.minimized = w.minimized;
     t.desktop = w.desktop;
     t.onCurrentDesktop = w.desktop == 0 || w.desktop == m_desktop;
+    t.frame = w.frame;
     t.output = m_outputAt ? m_outputAt(w.frame) : nullptr;
     if (w.active && !t.activated)
         markActive(t.id);
@@ -256,6 +257,30 @@ void KWinWindows::setMinimized(std::uint32_t id, bool minimized)
 {
     if (Window* w = find(id))
         request({KWinRequest::Kind::minimize, w->key, minimized});
+}
+
+void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft, std::optional<QSize> size)
+{
+    // Snapping asks from a worker thread; requests and the list live on the main thread.
+    QMetaObject::invokeMethod(&m_context, [this, id, topLeft, size] {
+        Window* w = find(id);
+        if (!w || w->state.frame.isEmpty())
+            return;
+        if (m_pendingFrames.empty())
+            QTimer::singleShot(0, &m_context, [this] { sendFrames(); });
+        auto [it, added] = m_pendingFrames.try_emplace(id, w->state.frame);
+        if (topLeft)
+            it->second.moveTopLeft(*topLeft);
+        if (size)
+            it->second.setSize(*size);
+    }, Qt::QueuedConnection);
+}
+
+void KWinWindows::sendFrames()
+{
+    for (const auto& [id, frame] : std::exchange(m_pendingFrames, {}))
+        if (Window* w = find(id))
+            request({KWinRequest::Kind::frame, w->key, false, 0, 0, frame});
 }
 
 void KWinWindows::showDesktop(std::uint32_t n)

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "desktop/wayland/KWinMessages.h"
@@ -54,6 +55,8 @@ public:
     void close(std::uint32_t id) override;
     void setMinimized(std::uint32_t id, bool minimized) override;
     void setFullscreen(std::uint32_t, bool) override {}  // the script does not offer it
+    bool movable() const override { return true; }
+    void setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft, std::optional<QSize> size) override;
     // Shows virtual desktop n (from 1).
     void showDesktop(std::uint32_t n);
 
@@ -81,6 +84,7 @@ private:
     void request(KWinRequest request);
     void answer();
     void sendActivation();
+    void sendFrames();
     void publish();
 
     std::function<wl_output*(const QRect&)> m_outputAt;
@@ -94,6 +98,7 @@ private:
     std::optional<QDBusMessage> m_call;  // the script's call waiting for requests
     QTimer m_keepAlive;
     std::uint32_t m_pendingActivation = 0;
+    std::unordered_map<std::uint32_t, QRect> m_pendingFrames;
     std::uint64_t m_pingSerial = 0;
     std::uint64_t m_pongSerial = 0;
     bool m_registered = false;

@@ -76,6 +76,7 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     // the first switch has them.
     d.connection->roundTrip();
     d.windows = std::make_unique<WaylandWindows>(*d.toplevels);
+    d.permissions.movable = d.toplevels->movable();
     d.screens = std::make_unique<WaylandScreens>(*d.connection, *d.toplevels);
     d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
     d.panels = std::make_unique<WaylandPanels>(settings, *d.connection, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });

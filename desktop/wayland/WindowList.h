@@ -3,7 +3,11 @@
 // (KWinWindows). Both keep Zumo's own most-recently-used order.
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
+#include <optional>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -25,6 +29,7 @@ struct Toplevel {
     bool maximized = false;
     bool fullscreen = false;
     wl_output* output = nullptr;  // the output it last entered, of the connection's own
+    QRect frame;                  // in the outputs' layout; empty where the compositor does not say
     std::uint32_t desktop = 0;    // its virtual desktop from 1; 0 on all of them or unknown
     bool onCurrentDesktop = true;
 };
@@ -54,6 +59,10 @@ public:
     virtual void close(std::uint32_t id) = 0;
     virtual void setMinimized(std::uint32_t id, bool minimized) = 0;
     virtual void setFullscreen(std::uint32_t id, bool fullscreen) = 0;
+    // Moves or resizes a window, where the compositor lets Zumo (movable()). Any thread; the
+    // parts given in one turn of the main loop go out as one request.
+    virtual bool movable() const { return false; }
+    virtual void setFrameParts(std::uint32_t, std::optional<QPoint>, std::optional<QSize>) {}
 
     // A window became the activated one. Main thread.
     Notifier<const Toplevel&> activated;

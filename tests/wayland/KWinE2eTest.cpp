@@ -20,6 +20,7 @@ namespace {
 
 constexpr unsigned LeftAlt = 56;  // evdev codes
 constexpr unsigned TabKey = 15;
+constexpr unsigned KeyL = 38;
 constexpr int AltTab = 0x08000000 | 0x01000001;  // Qt's key code, as kglobalaccel keeps it
 
 QString sessionFile(const QString& name)
@@ -214,6 +215,19 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     ASSERT_TRUE(m_zumo.sync());
     EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), QString::number(windowId(m_zumo.list(), QStringLiteral("bravo")))}).exitCode, 0);
     EXPECT_TRUE(waitUntil([] { return kwinActive() == QLatin1String("bravo"); })) << "--activate: " << kwinActive().toStdString();
+
+    // L in the open panel snaps the selected window (charlie, the previous one) to the left half.
+    ASSERT_TRUE(m_zumo.sync());
+    key(LeftAlt, true), key(TabKey, true), key(TabKey, false);
+    ASSERT_TRUE(waitUntil([] { return kwinActive().isEmpty(); })) << "the overlay did not take the keyboard";
+    key(KeyL, true), key(KeyL, false), key(LeftAlt, false);
+    EXPECT_TRUE(waitUntil([] { return kwinActive() == QLatin1String("charlie"); })) << "snap: " << kwinActive().toStdString();
+    EXPECT_TRUE(waitUntil([] {
+        runScript(QStringLiteral("zumo-test-frame"), QStringLiteral(
+            "workspace.clientList().forEach(function (c) { if (c.caption === 'charlie') { var g = c.frameGeometry; "
+            "print('zumo-test frame: ' + g.x + ' ' + g.y + ' ' + g.width + ' ' + g.height); } });"));
+        return kwinLog().contains("zumo-test frame: 0 0 640 720");
+    })) << "charlie is not on the left half";
 
     // --activate of a window on another desktop shows that desktop with it.
     const QString charlie = QString::number(windowId(m_zumo.list(), QStringLiteral("charlie")));
