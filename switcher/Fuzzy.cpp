@@ -321,17 +321,4 @@ void appendWords(std::u16string_view units, std::vector<std::u16string_view>& wo
     forEachWord(units, [&words](Units word) { words.push_back(word); });
 }
 
-std::vector<int> wordStarts(QStringView text)
-{
-    const Units units = unitsOf(text);
-    std::vector<int> starts;
-    forEachWord(units, [&](Units word) { starts.push_back(static_cast<int>(word.data() - units.data())); });
-    return starts;
-}
-
-bool withinOneEdit(QStringView token, QStringView word)
-{
-    return editTest(unitsOf(token), unitsOf(word));
-}
-
 } // namespace zumo::Fuzzy

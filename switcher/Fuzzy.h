@@ -50,11 +50,4 @@ std::uint64_t appendLowered(const QString& text, std::u16string& units);
 // Appends the words of `units` to `words`, in order; they point into `units`.
 void appendWords(std::u16string_view units, std::vector<std::u16string_view>& words);
 
-// Indices where a word character follows a separator or the start of the text, in order.
-std::vector<int> wordStarts(QStringView text);
-
-// Whether token and word are at most one edit apart: equal, one unit inserted or deleted, one unit
-// substituted, or two neighbouring units swapped. Lengths differing by more than 1 never are.
-bool withinOneEdit(QStringView token, QStringView word);
-
 } // namespace zumo::Fuzzy

@@ -69,33 +69,47 @@ QString setAsideFolder(const QString& dest)
     return dest + QStringLiteral(".unverified");
 }
 
+// The order is what survives a power cut: the copy's data and names are on disk (syncfs, then
+// the parent's fsync for the name "incoming") before a rename can make them reachable as dest, and
+// a rename either reached the disk or did not. So after a cut dest is the whole old copy or the
+// whole new one, and what lies beside it (a partial incoming, the old copy under another name) is
+// sorted out at start by finishInterruptedSwap, which trusts only what verifies. Data lost
+// before the flush can only spoil the incoming copy, which then fails verification.
 bool swapInFolder(const QString& fresh, const QString& dest, const SwapOptions& options)
 {
     const QString incoming = incomingFolder(dest);
     const QString replaced = replacedFolder(dest);
     const QString parent = QFileInfo(dest).path();
+    const auto tell = [&options](SwapStep step) {
+        if (options.reached)
+            options.reached(step);
+    };
+    const auto goOn = [&options] { return !options.cancelled || !options.cancelled(); };
     removeTree(incoming);
     removeTree(replaced);
     int copied = 0;
     const auto progress = [&] {
-        if (++copied == 1 && options.reached)
-            options.reached(SwapStep::copyStarted);
+        if (++copied == 1)
+            tell(SwapStep::copyStarted);
+        return goOn();
     };
-    if (copyFolder(fresh, incoming, progress) != 0 || !flush(incoming, true) || !flush(parent, false) ||
-        (options.verified && !options.verified(incoming))) {
+    const bool written = copyFolder(fresh, incoming, progress) == 0;
+    if (written)
+        tell(SwapStep::copied);
+    if (!written || !flush(incoming, true) || !flush(parent, false) ||
+        (options.verified && !options.verified(incoming)) || !goOn()) {
         removeTree(incoming);
         return false;
     }
-    if (options.reached)
-        options.reached(SwapStep::flushed);
+    tell(SwapStep::flushed);
+    // Past this point a cancel comes too late: the new copy goes in.
     bool swapped = false;
     if (!present(dest)) {
         swapped = renamed(incoming, dest);
     } else if (options.exchange && ::renameat2(AT_FDCWD, native(incoming).constData(), AT_FDCWD,
                                                native(dest).constData(), RENAME_EXCHANGE) == 0) {
         // The old copy now lies at the incoming name; a start finds it beside a verified dest.
-        if (options.reached)
-            options.reached(SwapStep::renamed);
+        tell(SwapStep::renamed);
         swapped = true;
         renamed(incoming, replaced);
     } else {

@@ -9,12 +9,15 @@
 
 namespace zumo::Updater {
 
-enum class SwapStep { copyStarted, flushed, renamed };
+// copied: every entry written, nothing flushed yet; renamed: dest is the new copy (exchange) or
+// missing (between the two renames).
+enum class SwapStep { copyStarted, copied, flushed, renamed };
 
 struct SwapOptions {
     bool exchange = true;                   // false: two renames even where the filesystem can exchange
     std::function<void(SwapStep)> reached;  // told at each step; tests stop the process there
     std::function<bool(const QString&)> verified;  // the written copy must pass it to be swapped in
+    std::function<bool()> cancelled;  // asked while copying and last before the first rename
 };
 
 // Beside dest: the copy being written, the old copy once swapped out (deleted by the install
@@ -24,8 +27,8 @@ QString replacedFolder(const QString& dest);
 QString setAsideFolder(const QString& dest);
 
 // Copies fresh to incomingFolder(dest), flushes it, and swaps it with dest: in one atomic
-// exchange where the filesystem offers it, else by two renames. False when a step fails; dest is
-// then as it was and the incoming copy is gone.
+// exchange where the filesystem offers it, else by two renames. False when a step fails or the
+// swap was cancelled before its first rename; dest is then as it was and the incoming copy is gone.
 bool swapInFolder(const QString& fresh, const QString& dest, const SwapOptions& options = {});
 
 enum class Recovery {

@@ -86,7 +86,7 @@ QByteArray linuxInstallScript()
            "exec \"$DEST/bin/zumo\"";
 }
 
-int copyFolder(const QString& from, const QString& to, const std::function<void()>& afterEntry)
+int copyFolder(const QString& from, const QString& to, const std::function<bool()>& afterEntry)
 {
     if (!copyEntry(from, to))
         return 1;
@@ -97,8 +97,8 @@ int copyFolder(const QString& from, const QString& to, const std::function<void(
         const QString rel = root.relativeFilePath(it.next());
         if (!copyEntry(from + QLatin1Char('/') + rel, to + QLatin1Char('/') + rel))
             return 1;
-        if (afterEntry)
-            afterEntry();
+        if (afterEntry && !afterEntry())
+            return 1;
     }
     return 0;
 }
@@ -157,10 +157,11 @@ bool LinuxUpdateTools::isTrustedApp(const QString& bundle)
            header->signer == Updater::makerIdentifier() && Updater::folderMatchesSignedList(bundle, m_publicKey);
 }
 
-bool LinuxUpdateTools::placeNewCopy(const QString& fresh, const QString& dest)
+bool LinuxUpdateTools::placeNewCopy(const QString& fresh, const QString& dest, const std::function<bool()>& cancelled)
 {
     // What reached the disk is checked again: only a verified copy is ever swapped in.
-    return Updater::swapInFolder(fresh, dest, {true, {}, [this](const QString& copy) { return isTrustedApp(copy); }});
+    return Updater::swapInFolder(fresh, dest,
+                                 {true, {}, [this](const QString& copy) { return isTrustedApp(copy); }, cancelled});
 }
 
 InstallTarget LinuxUpdateTools::installDestination()

@@ -36,9 +36,9 @@ LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home)
 QByteArray linuxInstallScript();
 
 // Copies the folder from to the new path to: folders, files with their permissions, links as
-// links (never followed); afterEntry is told after each. 0 on success, 1 otherwise (what was
-// copied stays).
-int copyFolder(const QString& from, const QString& to, const std::function<void()>& afterEntry = {});
+// links (never followed); afterEntry is asked after each whether to go on. 0 on success, 1
+// otherwise (what was copied stays).
+int copyFolder(const QString& from, const QString& to, const std::function<bool()>& afterEntry = {});
 
 } // namespace Updater
 
@@ -53,7 +53,7 @@ public:
     void detach(const QString& mountPoint) override;
     std::optional<BundleFacts> readBundleFacts(const QString& bundle) override;
     bool isTrustedApp(const QString& bundle) override;
-    bool placeNewCopy(const QString& fresh, const QString& dest) override;
+    bool placeNewCopy(const QString& fresh, const QString& dest, const std::function<bool()>& cancelled) override;
     QByteArray installScript() const override { return Updater::linuxInstallScript(); }
     InstallTarget installDestination() override;
 

@@ -250,10 +250,22 @@ void UpdateInstaller::installStaged(const Updater::Staged& staged, const std::sh
     // Copying and flushing a few thousand files takes a moment: a worker does it.
     UpdateTools& tools = m_deps.tools;
     Dispatcher& dispatcher = m_deps.dispatcher;
+    // Cancel, while "Restarting Zumo…" shows, stops the copy before it goes in: the old version
+    // keeps running and nothing is installed. Once it is in, the restart goes on, so a new copy
+    // is never left in place behind a running old one. A quit stops the copy too.
+    std::weak_ptr<int> alive = m_alive;
+    const std::function<bool()> cancelled = [window, alive] {
+        return alive.expired() || (window && window->cancelled());
+    };
     auto placed = guarded([this, staged, script, dest, onFailure] { startInstaller(staged, script, dest, onFailure); });
-    auto failed = guarded([onFailure] { onFailure(Updater::Text::cannotPlace()); });
-    dispatcher.background(Quality::UserInitiated, [&tools, &dispatcher, staged, dest, placed, failed] {
-        if (tools.placeNewCopy(staged.newApp, dest))
+    auto failed = guarded([onFailure, cancelled, work = staged.work] {
+        if (!cancelled())
+            return onFailure(Updater::Text::cannotPlace());
+        Updater::removeTree(work);
+        onFailure(QString());
+    });
+    dispatcher.background(Quality::UserInitiated, [&tools, &dispatcher, staged, dest, placed, failed, cancelled] {
+        if (tools.placeNewCopy(staged.newApp, dest, cancelled))
             dispatcher.post(placed);
         else
             dispatcher.post(failed);

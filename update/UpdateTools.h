@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace zumo {
@@ -48,12 +49,13 @@ public:
     // The bundle is the maker's, whole and unaltered.
     virtual bool isTrustedApp(const QString& bundle) = 0;
     // Puts the verified copy fresh in place of dest before this process ends; false, with dest
-    // as it was, when it cannot. By default the install script does it all.
-    virtual bool placeNewCopy(const QString& fresh, const QString& dest)
+    // as it was, when it cannot or cancelled() turned true before the copy went in. By default
+    // the install script does it all.
+    virtual bool placeNewCopy(const QString& fresh, const QString& dest, const std::function<bool()>& cancelled)
     {
         (void)fresh;
         (void)dest;
-        return true;
+        return !cancelled();
     }
     // The script that finishes the install once this process has ended; run as
     // "/bin/sh <script> <pid> <new> <dest> <work>".

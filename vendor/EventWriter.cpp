@@ -41,18 +41,21 @@ bool EventWriter::unavailable(Clock::time_point now) const
 
 EventWriter::Outcome EventWriter::submit(Event event)
 {
-    auto ticket = std::make_shared<Ticket>();
-    std::unique_lock lock(m_mutex);
-    if (m_stopping || m_queue.size() >= m_maxQueued)
-        return Outcome::Busy;
-    if (unavailable(Clock::now()))
-        return Outcome::Unavailable;
-    m_queue.push_back(std::move(event));
-    m_tickets.push_back(ticket);
+    std::promise<bool> ticket;
+    std::future<bool> stored = ticket.get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping || m_queue.size() >= m_maxQueued)
+            return Outcome::Busy;
+        if (unavailable(Clock::now()))
+            return Outcome::Unavailable;
+        m_queue.push_back(std::move(event));
+        m_tickets.push_back(std::move(ticket));
+    }
     m_wake.notify_one();
-    if (!m_finished.wait_for(lock, m_timing.deadline, [&] { return ticket->done; }))
+    if (stored.wait_for(m_timing.deadline) != std::future_status::ready)
         return Outcome::Unavailable;
-    return ticket->stored ? Outcome::Stored : Outcome::Failed;
+    return stored.get() ? Outcome::Stored : Outcome::Failed;
 }
 
 void EventWriter::run()
@@ -74,19 +77,21 @@ void EventWriter::run()
 void EventWriter::storeBatch(std::unique_lock<std::mutex>& lock)
 {
     std::vector<Event> batch;
-    std::vector<std::shared_ptr<Ticket>> tickets;
+    std::vector<std::promise<bool>> tickets;
     batch.swap(m_queue);
     tickets.swap(m_tickets);
     m_storingSince = Clock::now();
     lock.unlock();
-    bool stored = m_store.append(batch);
+    const bool stored = m_store.append(batch);
     lock.lock();
     m_storingSince.reset();
     m_failing = !stored;
     m_nextTry = Clock::now() + m_timing.retryEvery;
-    for (const auto& ticket : tickets)
-        *ticket = {true, stored};
-    m_finished.notify_all();
+    // Answered once the state is set: a refused submitter trying again sees the store failing.
+    lock.unlock();
+    for (auto& ticket : tickets)
+        ticket.set_value(stored);
+    lock.lock();
 }
 
 // Between batches: try a failing store again (an empty batch), or delete old events a step at

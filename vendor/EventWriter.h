@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -45,10 +46,6 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    struct Ticket {
-        bool done = false;
-        bool stored = false;
-    };
     void run();
     bool unavailable(Clock::time_point now) const;
     void storeBatch(std::unique_lock<std::mutex>& lock);
@@ -59,9 +56,11 @@ private:
     const WriterTiming m_timing;
     std::mutex m_mutex;
     std::condition_variable m_wake;     // the writer: work arrived or stopping
-    std::condition_variable m_finished; // the submitters: a batch ended
     std::vector<Event> m_queue;
-    std::vector<std::shared_ptr<Ticket>> m_tickets; // shared: a submitter past its deadline has left
+    // One per queued event, each waited on by its own submitter: the end of a batch wakes just
+    // those threads, none of them needing the writer's lock again. Kept even when a submitter
+    // has left at its deadline.
+    std::vector<std::promise<bool>> m_tickets;
     std::optional<Clock::time_point> m_storingSince;
     bool m_failing = false;
     Clock::time_point m_nextTry{};

@@ -76,6 +76,9 @@ bool WaylandKeyboardHook::trigger(bool reverse)
     if (!m_handler)
         return false;
     const HookShortcut main = m_shortcuts.empty() ? HookShortcut{keys::Option, keys::Tab} : m_shortcuts.front();
+    // The binding comes over another socket than the focus change just before it: read what the
+    // compositor has said so far, so the window the user just focused counts as the front.
+    m_connection.roundTrip();
     deliver({KeyEventType::KeyDown, main.key, main.mask | (reverse ? keys::Shift : 0), {}});
     return true;
 }

@@ -1,5 +1,3 @@
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
@@ -9,6 +7,7 @@
 #include "tests/fakes/FakeDispatcher.h"
 #include "control/ControlServer.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestSupport.h"
 
 using namespace zumo;
 
@@ -26,24 +25,15 @@ protected:
         return ok;
     }
 
-    // Runs the event loop until `until` holds; the deadline only guards against a hang.
-    template <typename Fn> static bool waitFor(Fn until)
-    {
-        QDeadlineTimer deadline(5000);
-        while (!until() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return until();
-    }
-
     // Connects, sends bytes and returns everything the server wrote before it hung up.
     QByteArray exchange(const QByteArray& bytes)
     {
         QLocalSocket client;
         client.connectToServer(path());
-        EXPECT_TRUE(waitFor([&] { return client.state() == QLocalSocket::ConnectedState; }));
+        EXPECT_TRUE(test::eventsUntil([&] { return client.state() == QLocalSocket::ConnectedState; }));
         client.write(bytes);
         QByteArray answer;
-        waitFor([&] {
+        test::eventsUntil([&] {
             answer += client.readAll();
             return client.state() == QLocalSocket::UnconnectedState;
         });
@@ -77,7 +67,7 @@ TEST_F(ControlServerTest, malformedAndOversizedRequestsGetAnErrorAndNeverReachTh
     const QByteArray huge(1 << 20, 'x');  // no line feed: refused once the limit is reached
     EXPECT_EQ(exchange(huge), "error request longer than 256 bytes\n");
     EXPECT_TRUE(handled.empty());
-    EXPECT_TRUE(waitFor([&] { return server.clientCount() == 0; }));
+    EXPECT_TRUE(test::eventsUntil([&] { return server.clientCount() == 0; }));
     EXPECT_EQ(exchange("sync\n"), "ok\nbody\n");  // still serving
 }
 
@@ -86,16 +76,16 @@ TEST_F(ControlServerTest, aClientThatNeverWritesIsDroppedWhenItsTimeRunsOut)
     ASSERT_TRUE(listen());
     QLocalSocket silent;
     silent.connectToServer(path());
-    ASSERT_TRUE(waitFor([&] { return server.clientCount() == 1; }));
+    ASSERT_TRUE(test::eventsUntil([&] { return server.clientCount() == 1; }));
     EXPECT_DOUBLE_EQ(dispatcher.lastTimerDelay(), ControlServer::RequestTimeout);
     dispatcher.advance(ControlServer::RequestTimeout);
     QByteArray answer;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(test::eventsUntil([&] {
         answer += silent.readAll();
         return silent.state() == QLocalSocket::UnconnectedState;
     }));
     EXPECT_EQ(answer + silent.readAll(), "error no request within 2 seconds\n");
-    EXPECT_TRUE(waitFor([&] { return server.clientCount() == 0; }));
+    EXPECT_TRUE(test::eventsUntil([&] { return server.clientCount() == 0; }));
     EXPECT_EQ(dispatcher.pendingTimers(), 0u);
 }
 

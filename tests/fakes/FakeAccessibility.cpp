@@ -69,12 +69,6 @@ void FakeAccessibility::setNumber(ElementRef element, const QString& attribute, 
     m_nodes[element].numbers[attribute] = value;
 }
 
-void FakeAccessibility::setElement(ElementRef element, const QString& attribute, ElementRef value)
-{
-    std::lock_guard lock(m_mutex);
-    m_nodes[element].elements[attribute] = value;
-}
-
 void FakeAccessibility::setFrame(ElementRef element, std::optional<QRectF> frame)
 {
     std::lock_guard lock(m_mutex);
@@ -88,15 +82,8 @@ void FakeAccessibility::removeAttribute(ElementRef element, const QString& attri
     node.strings.erase(attribute);
     node.bools.erase(attribute);
     node.numbers.erase(attribute);
-    node.elements.erase(attribute);
     if (attribute == QLatin1String("AXChildren"))
         m_children.erase(element);
-}
-
-void FakeAccessibility::setWindows(Pid pid, std::vector<ElementRef> windows)
-{
-    std::lock_guard lock(m_mutex);
-    m_windows[pid] = std::move(windows);
 }
 
 void FakeAccessibility::setSilent(Pid pid, bool silent)
@@ -112,12 +99,6 @@ QStringList FakeAccessibility::actions() const
 {
     std::lock_guard lock(m_mutex);
     return m_actions;
-}
-
-void FakeAccessibility::clearActions()
-{
-    std::lock_guard lock(m_mutex);
-    m_actions.clear();
 }
 
 std::optional<double> FakeAccessibility::timeoutOf(ElementRef element) const
@@ -182,56 +163,41 @@ void FakeAccessibility::setTimeout(ElementRef element, double seconds)
     m_timeouts[element] = seconds;
 }
 
-std::optional<QString> FakeAccessibility::string(ElementRef element, const QString& attribute)
+template <class T>
+std::optional<T> FakeAccessibility::read(ElementRef element, const QString& attribute,
+                                         std::map<QString, T> Node::*values)
 {
     noteRead(element, attribute);
     std::lock_guard lock(m_mutex);
     auto node = m_nodes.find(element);
     if (node == m_nodes.end())
         return std::nullopt;
-    auto it = node->second.strings.find(attribute);
-    if (it == node->second.strings.end())
+    auto it = (node->second.*values).find(attribute);
+    if (it == (node->second.*values).end())
         return std::nullopt;
     return it->second;
+}
+
+std::optional<QString> FakeAccessibility::string(ElementRef element, const QString& attribute)
+{
+    return read(element, attribute, &Node::strings);
 }
 
 std::optional<bool> FakeAccessibility::boolean(ElementRef element, const QString& attribute)
 {
-    noteRead(element, attribute);
-    std::lock_guard lock(m_mutex);
-    auto node = m_nodes.find(element);
-    if (node == m_nodes.end())
-        return std::nullopt;
-    auto it = node->second.bools.find(attribute);
-    if (it == node->second.bools.end())
-        return std::nullopt;
-    return it->second;
+    return read(element, attribute, &Node::bools);
 }
 
 std::optional<double> FakeAccessibility::number(ElementRef element, const QString& attribute)
 {
-    noteRead(element, attribute);
-    std::lock_guard lock(m_mutex);
-    auto node = m_nodes.find(element);
-    if (node == m_nodes.end())
-        return std::nullopt;
-    auto it = node->second.numbers.find(attribute);
-    if (it == node->second.numbers.end())
-        return std::nullopt;
-    return it->second;
+    return read(element, attribute, &Node::numbers);
 }
 
+// No element-valued attribute is ever set: the read is only counted.
 std::optional<ElementRef> FakeAccessibility::element(ElementRef element, const QString& attribute)
 {
     noteRead(element, attribute);
-    std::lock_guard lock(m_mutex);
-    auto node = m_nodes.find(element);
-    if (node == m_nodes.end())
-        return std::nullopt;
-    auto it = node->second.elements.find(attribute);
-    if (it == node->second.elements.end())
-        return std::nullopt;
-    return it->second;
+    return std::nullopt;
 }
 
 std::optional<std::vector<ElementRef>> FakeAccessibility::elements(ElementRef element,

@@ -38,11 +38,8 @@ class FakeAccessibility final : public Accessibility {
     void setString(ElementRef element, const QString& attribute, const QString& value);
     void setBool(ElementRef element, const QString& attribute, bool value);
     void setNumber(ElementRef element, const QString& attribute, double value);
-    void setElement(ElementRef element, const QString& attribute, ElementRef value);
     void setFrame(ElementRef element, std::optional<QRectF> frame);
     void removeAttribute(ElementRef element, const QString& attribute);
-    // The app's window list; an app never given one answers with an empty list.
-    void setWindows(Pid pid, std::vector<ElementRef> windows);
     // The app does not answer at all (a hung application).
     void setSilent(Pid pid, bool silent);
 
@@ -50,7 +47,6 @@ class FakeAccessibility final : public Accessibility {
     // Actions in order: "raise 12", "press 55", "setMinimized 12 false", "setMain 12 true",
     // "frontmost 100", "size 12 720x875", "position 12 720,25".
     QStringList actions() const;
-    void clearActions();
     // The time-out given for each element by setTimeout, last one wins.
     std::optional<double> timeoutOf(ElementRef element) const;
     // Timeouts passed to windows(), in call order, and the frontmost time-outs likewise.
@@ -79,9 +75,11 @@ class FakeAccessibility final : public Accessibility {
         std::map<QString, QString> strings;
         std::map<QString, bool> bools;
         std::map<QString, double> numbers;
-        std::map<QString, ElementRef> elements;
         std::optional<QRectF> frame;
     };
+    // The attribute from one of the node's maps, once the read is noted.
+    template <class T>
+    std::optional<T> read(ElementRef element, const QString& attribute, std::map<QString, T> Node::*values);
     void noteRead(ElementRef element, const QString& attribute);
     void record(const QString& action);
 

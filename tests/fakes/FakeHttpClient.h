@@ -49,7 +49,6 @@ public:
         }
         return ran;
     }
-    std::size_t pending() const { return m_pending.size(); }
 
     static HttpResponse ok(QByteArray body, int status = 200)
     {

@@ -6,19 +6,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdint>
-#include <cstdlib>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "update/SafeExtract.h"
-
-namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

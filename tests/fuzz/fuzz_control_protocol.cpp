@@ -2,8 +2,8 @@
 // a parsed request written back parses to the same request, and any reply text parses or is refused.
 #include <QByteArray>
 #include <cstdint>
-#include <cstdlib>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "control/ControlProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QByteArray line = zumo::requestLine(*parsed.request);
         line.chop(1);  // the line feed the socket reader takes off
         const zumo::ParsedRequest again = zumo::parseRequest(line);
-        if (!again.request || *again.request != *parsed.request)
-            std::abort();
+        check(again.request && *again.request == *parsed.request);
     }
     zumo::parseReply(input);
     return 0;

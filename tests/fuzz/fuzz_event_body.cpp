@@ -1,9 +1,9 @@
 // Fuzzes the vendor service's reading of a posted event: the indexed fields stay short and free
 // of NULs, and the body is kept exactly as posted.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "vendor/Event.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -12,10 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto event = zumo::vendor::readEvent(body, 1);
     if (!event)
         return 0;
-    if (event->body != body)
-        std::abort();
+    check(event->body == body);
     for (const std::string* field : {&event->name, &event->install})
-        if (field->find('\0') != std::string::npos || field->size() > 200 * 4)
-            std::abort();
+        check(field->find('\0') == std::string::npos && field->size() <= 200 * 4);
     return 0;
 }

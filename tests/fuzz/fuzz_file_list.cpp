@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdint>
-#include <cstdlib>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "update/BundleList.h"
 #include "update/Ed25519.h"
 
@@ -48,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (zumo::Updater::folderMatchesSignedList(dir.path(), publicKey)) {
         // The folder holds only the list and its signature: a matching list names nothing else.
         const auto header = zumo::Updater::readSignedHeader(dir.path(), publicKey);
-        if (!header || zumo::Updater::describeFolder(dir.path(), *header) != list)
-            std::abort();
+        check(header && zumo::Updater::describeFolder(dir.path(), *header) == list);
     }
     return 0;
 }

@@ -2,8 +2,8 @@
 // address on the vendor host and a lower-case digest, and nothing crashes.
 #include <QByteArray>
 #include <cstdint>
-#include <cstdlib>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "update/DownloadRules.h"
 #include "update/Manifest.h"
 
@@ -13,10 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString host = QStringLiteral("updates.example.com");
     const zumo::Updater::CheckResult result = zumo::Updater::readManifest(200, body, host);
     if (result.release) {
-        if (!zumo::Updater::isAllowedUpdateURL(result.release->url, host))
-            std::abort();
-        if (result.release->sha256 != result.release->sha256.toLower())
-            std::abort();
+        check(zumo::Updater::isAllowedUpdateURL(result.release->url, host));
+        check(result.release->sha256 == result.release->sha256.toLower());
     }
     return 0;
 }

@@ -5,9 +5,9 @@
 #include <QJsonObject>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "remote/RemoteConfig.h"
 
 namespace {
@@ -29,12 +29,6 @@ QJsonObject objectOfDoubles(const uint8_t* data, size_t size)
         size -= 9;
     }
     return doc;
-}
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
 }
 
 bool within(double v, double lo, double hi)

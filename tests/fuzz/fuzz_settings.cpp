@@ -4,19 +4,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdint>
-#include <cstdlib>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "settings/Slots.h"
 
 namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
 
 void readEverything(const zumo::Settings& s)
 {

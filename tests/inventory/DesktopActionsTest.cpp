@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QThread>
 #include <atomic>
 #include <thread>
@@ -15,6 +14,7 @@
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
 #include "inventory/SnapGeometry.h"
+#include "tests/support/TestSupport.h"
 
 using namespace zumo;
 
@@ -158,9 +158,7 @@ TEST(MainRunner, runsInlineOnTheMainThreadAndHopsFromAWorker)
         run([&] { ranOn = QThread::currentThread(); });
         done = true;
     });
-    QDeadlineTimer deadline(10000);
-    while (!done && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    test::eventsUntil([&] { return done.load(); });
     worker.join();
     EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
 }

@@ -46,17 +46,19 @@ protected:
         subscriptions.push_back(view.scrolled.subscribe([this](int step) { scrolled.push_back(step); }));
     }
 
-    void move(QPointF point)
+    // Pointer events to this test's view, or to another one (a mirror's).
+    void move(QPointF point, SwitcherView* to = nullptr)
     {
-        QMouseEvent event(QEvent::MouseMove, point, view.mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+        to = to ? to : &view;
+        QMouseEvent event(QEvent::MouseMove, point, to->mapToGlobal(point), Qt::NoButton, Qt::NoButton,
                           Qt::NoModifier);
-        QApplication::sendEvent(&view, &event);
+        QApplication::sendEvent(to, &event);
     }
-    void press(QPointF point, Qt::MouseButton button = Qt::LeftButton)
+    void press(QPointF point, Qt::MouseButton button = Qt::LeftButton, SwitcherView* to = nullptr)
     {
-        QMouseEvent event(QEvent::MouseButtonPress, point, view.mapToGlobal(point), button, button,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&view, &event);
+        to = to ? to : &view;
+        QMouseEvent event(QEvent::MouseButtonPress, point, to->mapToGlobal(point), button, button, Qt::NoModifier);
+        QApplication::sendEvent(to, &event);
     }
     void wheel(QPoint pixelDelta, QPoint angleDelta)
     {
@@ -232,23 +234,16 @@ TEST_F(SwitcherPanelsTest, mirrorsDrawTheSameContentAndTellTheirPointerInputAsOn
     panels.moveSelection(shown);
     EXPECT_EQ(panels.mirror(1).view()->content().selected, 3);  // a hidden mirror is left alone
 
-    SwitcherView& mirrorView = *panels.mirror(0).view();
-    QMouseEvent click(QEvent::MouseButtonPress, mirrorView.tileRect(1).center(), QPointF(), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&mirrorView, &click);
+    SwitcherView* mirrorView = panels.mirror(0).view();
+    press(mirrorView->tileRect(1).center(), Qt::LeftButton, mirrorView);
     EXPECT_EQ(picks, std::vector<int>{1});
 
     // A new run: the pointer resting over a mirror does not move the selection.
-    const auto moveTo = [&](int tile) {
-        QMouseEvent move(QEvent::MouseMove, mirrorView.tileRect(tile).center(), QPointF(), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(&mirrorView, &move);
-    };
-    moveTo(0);
+    move(mirrorView->tileRect(0).center(), mirrorView);
     std::vector<int> hovers;
     const Subscription hovering = panels.hovered.subscribe([&](int i) { hovers.push_back(i); });
     panels.resetPointer();
-    moveTo(2);
+    move(mirrorView->tileRect(2).center(), mirrorView);
     EXPECT_TRUE(hovers.empty());
     panels.hide();
     EXPECT_FALSE(panels.mirror(0).isVisible());

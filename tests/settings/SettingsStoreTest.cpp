@@ -1,4 +1,5 @@
-// The JSON store: types on disk, file modes, coalesced saves, unreadable files and failed saves.
+// The JSON store: types on disk, file modes, coalesced saves, unparsable files and failed saves
+// (a file that cannot be opened at all: tests/e2e/FilesE2eTest).
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -231,29 +232,6 @@ TEST_P(UnparsableFileTest, isKeptAsideAndNeverOverwritten)
 
 INSTANTIATE_TEST_SUITE_P(Contents, UnparsableFileTest,
                          ::testing::Values("{\"enabled\": tru", "[1, 2, 3]", "", "\"text\"", "{\"a\":1}garbage"));
-
-// Something that cannot be opened may hold good settings: it stays, and nothing is written over it.
-// (Permissions do not stop root, so a directory stands in for an unreadable file here.)
-TEST_F(SettingsStoreTest, aFileThatCannotBeOpenedIsLeftAloneAndReportedOnce)
-{
-    ASSERT_TRUE(QDir().mkpath(path()));
-    writeAll(path() + QStringLiteral("/inside"), "kept");
-    {
-        SettingsStore store(path());
-        EXPECT_TRUE(store.keys().isEmpty());
-        EXPECT_TRUE(store.corruptCopyPath().isEmpty());
-        store.setValue(QStringLiteral("enabled"), false);
-        EXPECT_FALSE(store.value(QStringLiteral("enabled")).toBool(true));  // applies in memory
-        EXPECT_FALSE(store.flush());
-        store.setValue(QStringLiteral("enabled"), true);
-        EXPECT_FALSE(store.flush());
-    }
-    EXPECT_TRUE(QFileInfo(path()).isDir());
-    EXPECT_EQ(readAll(path() + QStringLiteral("/inside")), QByteArray("kept"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 1);
-    ASSERT_EQ(problems.size(), 1);
-    EXPECT_TRUE(problems.first().contains(path()));
-}
 
 // What a save killed before its rename leaves beside the file goes at the next open, and only that.
 TEST_F(SettingsStoreTest, leftoversOfAKilledSaveAreRemovedAtOpen)

@@ -93,6 +93,8 @@ TEST_F(StatusMenuTest, switchCountsAreReadWhenTheMenuOpens)
     counters.bumpCounter("switches");
     poll.tick();
     EXPECT_EQ(menu.tray().look().counter, "2");
+    menu.tray().menu().aboutToShow();
+    EXPECT_NE(findAction(menu.tray().menu(), QString::fromUtf8("⚡ 2 window switches · 2 today")), nullptr);
 }
 
 TEST(TrayIconTest, withoutATraySaysSoOnceAndKeepsTheMenu)

@@ -1,4 +1,5 @@
-// The tray menu value: pause end times across clock changes, titles, and what shows when.
+// The tray menu value: pause end times across clock changes and their titles (the switch count
+// line, singular and plural: StatusMenuTest).
 #include <gtest/gtest.h>
 
 #include "shell/TrayMenu.h"
@@ -36,13 +37,6 @@ TEST(TrayMenuTest, untilTomorrowKeepsSixOClockAcrossDaylightSavingChanges)
     const double autumn = pauseEnd(0, berlin(2026, 10, 24, 23, 0), Berlin);
     EXPECT_EQ(autumn, seconds(QDateTime(QDate(2026, 10, 25), QTime(5, 0), Qt::UTC)));
     EXPECT_EQ(autumn - seconds(berlin(2026, 10, 24, 23, 0)), 8 * 3600);
-}
-
-TEST(TrayMenuTest, switchesLineIsSingularOnlyForExactlyOne)
-{
-    EXPECT_EQ(switchesLine(1, 1), QString::fromUtf8("⚡ 1 window switch · 1 today"));
-    EXPECT_EQ(switchesLine(0, 0), QString::fromUtf8("⚡ 0 window switches · 0 today"));
-    EXPECT_EQ(switchesLine(1204, 37), QString::fromUtf8("⚡ 1204 window switches · 37 today"));
 }
 
 TEST(TrayMenuTest, pausedUntilNamesTodayAndTomorrowAndDatesBeyond)

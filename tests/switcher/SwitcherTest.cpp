@@ -1,5 +1,6 @@
-// The switcher run: deferred commit, pending moves, show delay, generations, search, commands
-// and displays, driven through the fake platform and a dispatcher that runs only when told.
+// The switcher run: deferred commit (a quick switch through the keys: TapTest), pending moves, show
+// delay, generations, search, commands and displays, driven through the fake platform and a
+// dispatcher that runs only when told.
 #include <gtest/gtest.h>
 
 #include "tests/switcher/SwitcherFakes.h"
@@ -8,23 +9,6 @@ namespace zumo::test {
 namespace {
 
 using State = Switcher::RunState;
-
-TEST(Switcher, releaseBeforeEntriesArriveCommitsWithoutShowing)
-{
-    SwitcherRig rig;
-    rig.givenWindows(3);
-    rig.sw->open(false, SlotFilter::all);
-    rig.sw->finish(true);
-    rig.deliver();
-
-    EXPECT_EQ(rig.sw->state(), State::closed);
-    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
-    EXPECT_FALSE(rig.panels.visible());
-    EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);
-    EXPECT_EQ(rig.reminder.takes, 0);
-    EXPECT_EQ(rig.reminder.nudges, 1);
-    EXPECT_EQ(rig.count("switches"), 1);
-}
 
 // Opening takes the keyboard, two round trips on X11: the entries are being built meanwhile.
 TEST(Switcher, theEntriesBuildIsUnderWayBeforeTheRunTakesTheKeyboard)

@@ -205,35 +205,28 @@ TEST(Tap, quickSwitchThroughTheKeys)
     EXPECT_TRUE(rig.sw->isOpen());  // waits for the entries
     rig.deliver();
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(3)});
+    EXPECT_EQ(rig.sw->state(), Switcher::RunState::closed);
     EXPECT_FALSE(rig.panels.visible());
+    EXPECT_EQ(rig.dispatcher.pendingTimers(), 0u);  // no show delay left behind
+    EXPECT_EQ(rig.reminder.takes, 0);
+    EXPECT_EQ(rig.reminder.nudges, 1);
     EXPECT_TRUE(rig.hook.send(of(KeyEventType::KeyUp)));
     EXPECT_FALSE(rig.hook.capturing);
     EXPECT_EQ(rig.count("switches"), 1);
 }
 
-TEST(Tap, aSecondAltTabBeforeTheEntriesArriveIsARunOfItsOwn)
+// A second Alt+Tab before the entries arrive lands the first run at once (SwitcherTest, and
+// RobustE2eTest's back-to-back pairs); a Tab with no new press of Alt belongs to the loading run.
+TEST(Tap, aTabAfterTheReleaseWithoutANewAltPressStillMovesTheLoadingRun)
 {
     TapRig rig;
     ASSERT_TRUE(rig.tap.start());
     rig.givenWindows(5);
     rig.key(keys::Tab);
     rig.release();
-    // Alt down again, then Tab: the first run lands, and the second starts from what it chose.
-    rig.hook.send(of(KeyEventType::FlagsChanged, Option));
-    rig.key(keys::Tab);
-    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
-    rig.release();
-    rig.deliver();
-    EXPECT_EQ(rig.actions.activated.size(), 2u);
-    EXPECT_EQ(rig.count("switches"), 2);
-
-    // A Tab with no new press of Alt after the release still belongs to the loading run.
-    rig.key(keys::Tab);
-    rig.release();
     rig.key(keys::Tab);
     rig.deliver();
-    ASSERT_EQ(rig.actions.activated.size(), 3u);
-    EXPECT_EQ(rig.actions.activated[2], rig.idAt(2));
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
 }
 
 TEST(Tap, perAppShortcutCountsAndOpensForTheFrontApp)

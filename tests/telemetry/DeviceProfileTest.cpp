@@ -50,12 +50,10 @@ TEST(DeviceProfileTest, numbersAreTruncatedAsDocumented)
     EXPECT_EQ(p["installedDays"], 2);
     EXPECT_EQ(p["diskGB"], 999);
     EXPECT_EQ(p["screenPx"], "3024x1964");
-    EXPECT_EQ(p["colorSpace"], "?");
     EXPECT_EQ(p["batteryHealthPercent"], 100);
     EXPECT_EQ(p["batteryCycles"], 312);
     EXPECT_EQ(p["battery"].toObject(), QJsonObject({{"percent", 80}, {"charging", true}, {"onAC", true}}));
     EXPECT_EQ(p["thermal"], "critical");
-    EXPECT_EQ(thermalName(2), "serious");
 }
 
 TEST(DeviceProfileTest, batteryAndThermalAreReadFromSysfs)

@@ -1,10 +1,8 @@
 // The event log: line format, trimming, ordering across threads, links, and appLog's install.
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -117,17 +115,13 @@ TEST_F(EventLogTest, linkedLogFileIsNotFollowedAndTheLineIsDropped)
 
 TEST_F(EventLogTest, unwritablePlacesLoseLinesWithoutHarm)
 {
-    // A FIFO must not stall the writer; a log without a directory must not crash.
+    // A FIFO must not stall the writer; a log without a directory must not crash. (That the user
+    // hears of the FIFO once on standard error: tests/e2e/FilesE2eTest.)
     ASSERT_EQ(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
     EventLog fifo(dir.path(), clock);
-    // The user hears of it once on standard error, since the log cannot say it.
-    ::testing::internal::CaptureStderr();
-    for (const char* line : {"into a pipe", "and again", "and again"})
+    for (const char* line : {"into a pipe", "and again"})
         fifo.append(line);
     fifo.drain();
-    const std::string told = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
-    EXPECT_NE(told.find(logPath().toStdString()), std::string::npos) << told;
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(logPath()).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced by a log file";

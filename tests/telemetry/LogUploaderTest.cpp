@@ -1,5 +1,5 @@
 // The "logs" upload: the gates, once per change, the last three reports, and the forced upload
-// at quit (again after a failed delivery: tests/e2e/VendorE2eTest, over the wire).
+// at quit (waited for, and again after a failed delivery: tests/e2e/VendorE2eTest, over the wire).
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -108,15 +108,6 @@ TEST_F(LogUploaderTest, onlyTheLastThreeReportsByNameAreSentWithOnesNotCollected
     EXPECT_EQ(reports[1].toObject()["name"], "zumo-c.ips") << "collected before the read";
     EXPECT_EQ(reports[2].toObject()["name"], "zumo-d.ips");
     EXPECT_TRUE(store.value("logSig").toString().startsWith("46-0-3-"));
-}
-
-TEST_F(LogUploaderTest, aForcedUploadRunsOnTheCallerAndWaits)
-{
-    uploader.uploadLogs(true);
-    EXPECT_EQ(dispatcher.pendingBackground(), 0u);
-    EXPECT_EQ(http.pending(), 0u) << "sent with a wait, not left for later";
-    ASSERT_EQ(http.requests.size(), 1u);
-    EXPECT_TRUE(store.contains("logSig"));
 }
 
 } // namespace

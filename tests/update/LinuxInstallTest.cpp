@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -30,10 +31,14 @@ protected:
 
     void SetUp() override
     {
-        for (const auto& [folder, version] : {std::pair{dest, "2.3.0"}, std::pair{fresh, "2.4.0"}}) {
-            makeInstallFolder(folder, version);
-            ASSERT_TRUE(signFolder(folder, {productIdentifier(), version, makerIdentifier()}, testKey()));
-        }
+        ASSERT_TRUE(makeSignedFolder(fresh, "2.4.0"));
+        resetDest();
+    }
+    void resetDest()
+    {
+        for (const QString& folder : {dest, incomingFolder(dest), replacedFolder(dest)})
+            removeTree(folder);
+        ASSERT_TRUE(makeSignedFolder(dest, "2.3.0"));
     }
 
     // Runs dest/bin/zumo as a start would; the version it says, or "" when nothing ran.
@@ -53,36 +58,45 @@ protected:
 struct KillPoint {
     SwapStep step;
     bool exchange;
+    bool powerCut;        // also lose what was not flushed: the data of the files just written
     const char* started;  // the version a start runs afterwards
 };
 
+void truncateFiles(const QString& folder)
+{
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        QFile(it.next()).resize(0);
+}
+
 } // namespace
 
-// The installer killed (SIGKILL, nothing of it unwinds) at each point, then a start: one whole,
-// verified copy at dest, nothing left beside it.
+// The installer killed (SIGKILL, nothing of it unwinds) at each point, or the power cut there,
+// then a start's rollback: one whole, verified copy at dest, nothing left beside it. Between the
+// two fallback renames dest is missing; the rollback finds both copies beside it.
 TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
 {
     const KillPoint points[] = {
-        {SwapStep::copyStarted, true, "2.3.0"}, {SwapStep::flushed, true, "2.3.0"}, {SwapStep::renamed, true, "2.4.0"},
-        {SwapStep::copyStarted, false, "2.3.0"}, {SwapStep::flushed, false, "2.3.0"}, {SwapStep::renamed, false, "2.4.0"},
+        {SwapStep::copyStarted, true, false, "2.3.0"}, {SwapStep::copied, true, true, "2.3.0"},
+        {SwapStep::flushed, true, false, "2.3.0"},     {SwapStep::renamed, true, false, "2.4.0"},
+        {SwapStep::renamed, false, false, "2.4.0"},  // both copies beside a missing dest
     };
     for (const KillPoint& point : points) {
         SCOPED_TRACE(testing::Message() << int(point.step) << " exchange " << point.exchange);
-        removeTree(dest);
-        makeInstallFolder(dest, "2.3.0");
-        ASSERT_TRUE(signFolder(dest, {productIdentifier(), "2.3.0", makerIdentifier()}, testKey()));
+        resetDest();
         const pid_t child = ::fork();
         if (child == 0) {
             const auto killAt = [&point](SwapStep step) {
                 if (step == point.step)
                     ::raise(SIGKILL);
             };
-            swapInFolder(fresh, dest, {point.exchange, killAt, {}});
+            swapInFolder(fresh, dest, {point.exchange, killAt, {}, {}});
             ::_exit(0);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
+        if (point.powerCut)
+            truncateFiles(incomingFolder(dest));
         const Recovery recovery =
             finishInterruptedSwap(dest, [this](const QString& folder) { return tools.isTrustedApp(folder); });
         EXPECT_NE(recovery, Recovery::stuck);
@@ -90,6 +104,21 @@ TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
         EXPECT_EQ(startDest(), point.started);
         EXPECT_EQ(QDir(tmp.path() + "/Applications").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                   QStringList{"Zumo"});
+    }
+}
+
+// Cancel stops the swap until its first rename and never after: dest is one whole copy either way.
+TEST_F(Install, aCancelCountsUntilTheFirstRename)
+{
+    for (const auto& [at, swapped] : {std::pair{SwapStep::copyStarted, false}, std::pair{SwapStep::copied, false},
+                                      std::pair{SwapStep::flushed, true}}) {
+        SCOPED_TRACE(int(at));
+        resetDest();
+        bool cancel = false;
+        const auto cancelAt = [&cancel, at](SwapStep step) { cancel = cancel || step == at; };
+        EXPECT_EQ(swapInFolder(fresh, dest, {true, cancelAt, {}, [&cancel] { return cancel; }}), swapped);
+        EXPECT_EQ(startDest(), swapped ? "2.4.0" : "2.3.0");
+        EXPECT_FALSE(QFileInfo::exists(incomingFolder(dest)));
     }
 }
 
@@ -106,64 +135,53 @@ TEST_F(Install, anUnverifiedFolderIsSetAsideForTheVerifiedOne)
     EXPECT_EQ(finishInterruptedSwap(dest, verified), Recovery::nothing);
 }
 
-// The script runs once the swap is done: with its own PATH and working folder it deletes the
-// replaced copy and the work folder and starts the new copy, whatever the old process left it.
+// The script runs once the swap is done and the old process has ended: with its own PATH and
+// working folder (tools planted in both are never run) it deletes the replaced copy and the work
+// folder and starts the new copy.
 TEST_F(Install, theScriptFinishesWithItsOwnTools)
 {
     ASSERT_TRUE(swapInFolder(fresh, dest));
-    EXPECT_TRUE(QFileInfo::exists(replacedFolder(dest)));
     const QString script = tmp.path() + "/install.sh";
     writeAll(script, linuxInstallScript());
     const QString trap = tmp.path() + "/trap";
     QDir().mkpath(trap);
     for (const char* tool : {"rm", "sleep", "kill"}) {
         writeAll(trap + "/" + tool, "#!/bin/sh\ntouch " + tmp.path().toUtf8() + "/trapped\n");
-        QFile::setPermissions(trap + "/" + tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(trap + "/" + tool, QFile::ReadOwner | QFile::ExeOwner);
     }
-    QProcess ended;
-    ended.start("/bin/true");
-    ended.waitForStarted();
-    const qint64 pid = ended.processId();
-    ended.waitForFinished();
     QProcess sh;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("ZUMO_TEST_RAN", ran);
     env.insert("PATH", trap + ":.");
     sh.setProcessEnvironment(env);
     sh.setWorkingDirectory(trap);
-    sh.start("/bin/sh", {script, QString::number(pid), fresh, dest, work});
+    // No process has this identifier: the kernel's highest is below it.
+    sh.start("/bin/sh", {script, "99999999", fresh, dest, work});
     EXPECT_TRUE(sh.waitForFinished(30000));
     EXPECT_EQ(readAll(ran), "2.4.0\n");
-    EXPECT_TRUE(tools.isTrustedApp(dest));
     EXPECT_FALSE(QFileInfo::exists(replacedFolder(dest)));
     EXPECT_FALSE(QFileInfo::exists(work));
     EXPECT_FALSE(QFileInfo::exists(tmp.path() + "/trapped"));
 }
 
+// In place only for a writable install folder on lasting media; a packaged copy is the package
+// manager's. /usr/local is the administrator's own, never a package's.
 TEST(LinuxInstallDestination, inPlaceOnlyForAWritableInstallFolderOnLastingMedia)
 {
-    LinuxPlace place{"/home/u/opt/Zumo", true, true, false, false, "/home/u"};
-    EXPECT_EQ(linuxInstallDestination(place).path, "/home/u/opt/Zumo");
-    place.removableOrTemporary = true;
-    EXPECT_EQ(linuxInstallDestination(place).path, "/home/u/Applications/Zumo");
-    place = {"/opt/Zumo", true, false, false, false, "/home/u"};
-    EXPECT_EQ(linuxInstallDestination(place).path, "/home/u/Applications/Zumo");
-    place = {"/home/u/build", false, true, false, false, "/home/u"};
-    EXPECT_EQ(linuxInstallDestination(place).path, "/home/u/Applications/Zumo");
-    place = {"/usr", false, false, false, true, "/home/u"};
-    EXPECT_TRUE(linuxInstallDestination(place).packageManaged);
-}
-
-TEST(LinuxInstallDestination, observesTheRunningFolder)
-{
+    const std::pair<LinuxPlace, QString> cases[] = {
+        {{"/home/u/opt/Zumo", true, true, false, false, "/home/u"}, "/home/u/opt/Zumo"},
+        {{"/home/u/opt/Zumo", true, true, true, false, "/home/u"}, "/home/u/Applications/Zumo"},
+        {{"/opt/Zumo", true, false, false, false, "/home/u"}, "/home/u/Applications/Zumo"},
+        {{"/home/u/build", false, true, false, false, "/home/u"}, "/home/u/Applications/Zumo"},
+    };
+    for (const auto& [place, dest] : cases)
+        EXPECT_EQ(linuxInstallDestination(place).path, dest) << place.runningFolder.toStdString();
+    EXPECT_TRUE(linuxInstallDestination({"/usr", false, false, false, true, "/home/u"}).packageManaged);
     QTemporaryDir tmp;
-    makeInstallFolder(tmp.path() + "/Zumo", "2.3.0");
-    ASSERT_TRUE(signFolder(tmp.path() + "/Zumo", {productIdentifier(), "2.3.0", makerIdentifier()}, testKey()));
+    ASSERT_TRUE(makeSignedFolder(tmp.path() + "/Zumo", "2.3.0"));
     const LinuxPlace place = observeLinuxPlace(tmp.path() + "/Zumo/bin/zumo", "/home/u");
     EXPECT_EQ(place.runningFolder, tmp.path() + "/Zumo");
-    EXPECT_TRUE(place.folderIsBundle);
-    EXPECT_TRUE(place.parentWritable);
-    EXPECT_FALSE(place.fromPackage);
+    EXPECT_TRUE(place.folderIsBundle && place.parentWritable && !place.fromPackage);
     EXPECT_TRUE(observeLinuxPlace("/usr/bin/zumo", "/home/u").fromPackage);
     EXPECT_FALSE(observeLinuxPlace("/usr/local/bin/zumo", "/home/u").fromPackage);
     EXPECT_TRUE(observeLinuxPlace("/media/u/stick/Zumo/bin/zumo", "/home/u").removableOrTemporary);

@@ -2,6 +2,7 @@
 
 #include "update/DownloadRules.h"
 #include "update/Manifest.h"
+#include "update/Version.h"
 
 using namespace zumo::Updater;
 
@@ -59,26 +60,53 @@ TEST(Manifest, anythingElseIsUnreadable)
 
 TEST(DownloadRules, onlyTheVendorsHttpsHostIsAllowed)
 {
-    EXPECT_TRUE(isAllowedUpdateURL(QUrl("https://pellwick.example/x"), Host));
-    EXPECT_TRUE(isAllowedUpdateURL(QUrl("https://PELLWICK.example:8443/x"), Host));
-    EXPECT_FALSE(isAllowedUpdateURL(QUrl("ftp://pellwick.example/x"), Host));
-    EXPECT_FALSE(isAllowedUpdateURL(QUrl("https://www.pellwick.example/x"), Host));
-    EXPECT_FALSE(isAllowedUpdateURL(QUrl("/dl/zumo/x"), Host));
-    EXPECT_FALSE(isAllowedUpdateURL(QUrl(), Host));
+    for (const char* url : {"https://pellwick.example/x", "https://PELLWICK.example:8443/x"})
+        EXPECT_TRUE(isAllowedUpdateURL(QUrl(url), Host)) << url;
+    for (const char* url : {"ftp://pellwick.example/x", "https://www.pellwick.example/x", "/dl/zumo/x", ""})
+        EXPECT_FALSE(isAllowedUpdateURL(QUrl(url), Host)) << url;
 }
 
+// The cap is 60 MiB; a download without a length is stopped by what it wrote.
 TEST(DownloadRules, capStopsOnWrittenAndOnAnnouncedBytes)
 {
     const double cap = capBytes(60);
-    EXPECT_EQ(cap, 62914560.0);
     EXPECT_FALSE(exceedsCap(62914560, 62914560, cap));
-    EXPECT_TRUE(exceedsCap(62914561, -1, cap));   // no length announced: stopped by what was written
-    EXPECT_FALSE(exceedsCap(1000, -1, cap));
-    EXPECT_TRUE(exceedsCap(0, 62914561, cap));    // announced too large: stopped at the first report
-    EXPECT_FALSE(exceedsCap(10, 0, cap));
-    EXPECT_TRUE(acceptableAnnouncedSize(1, cap));
-    EXPECT_TRUE(acceptableAnnouncedSize(62914560, cap));
-    EXPECT_FALSE(acceptableAnnouncedSize(62914561, cap));
-    EXPECT_FALSE(acceptableAnnouncedSize(0, cap));
-    EXPECT_FALSE(acceptableAnnouncedSize(-1, cap));
+    EXPECT_TRUE(exceedsCap(62914561, -1, cap));
+    EXPECT_TRUE(exceedsCap(0, 62914561, cap));
+    for (const auto& [length, fine] : {std::pair{1LL, true}, {62914560LL, true}, {62914561LL, false}, {0LL, false},
+                                      {-1LL, false}})
+        EXPECT_EQ(acceptableAnnouncedSize(length, cap), fine) << length;
+}
+
+// Pieces compare as whole numbers of any size; a piece that is not one counts as zero.
+TEST(Version, comparesPieceByPieceByValue)
+{
+    const QString huge = QStringLiteral("123456789012345678901234567890");
+    const std::pair<QString, QString> newer[] = {
+        {"2.10", "2.9"},
+        {"2.4.1", "2.4"},
+        {"1..3", "1.2"},
+        {"1.2.1", "1.2.x"},
+        {"0.1", ""},
+        {"2." + huge, "2.99999999999999999999"},
+        {"2." + huge + "1", "2." + huge},
+        {QString(10000, u'9'), "1"},
+    };
+    const std::pair<QString, QString> notNewer[] = {
+        {"2.9", "2.10"},
+        {"2.4.0", "2.4"},
+        {"2.4", "2.4.0"},
+        {"3.0-beta", "3.0"},
+        {"1.2.x", "1.2.0"},
+        {"", "0"},
+        {"1.+5", "1.5"},
+        {"1.-", "1.0"},
+        {"2.99999999999999999999", "2." + huge},
+        {"2.000" + huge, "2." + huge},
+        {"2.-" + huge, "2.0"},
+    };
+    for (const auto& [a, b] : newer)
+        EXPECT_TRUE(isNewerVersion(a, b)) << a.toStdString() << " > " << b.toStdString();
+    for (const auto& [a, b] : notNewer)
+        EXPECT_FALSE(isNewerVersion(a, b)) << a.toStdString() << " <= " << b.toStdString();
 }

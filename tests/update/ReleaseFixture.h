@@ -40,6 +40,13 @@ inline void makeInstallFolder(const QString& folder, const QString& version)
     QFile::link("libzumo.so.1.0", folder + "/lib/libzumo.so.1");
 }
 
+// The same, its file list signed with the test key; false when signing failed.
+inline bool makeSignedFolder(const QString& folder, const QString& version)
+{
+    makeInstallFolder(folder, version);
+    return Updater::signFolder(folder, {Updater::productIdentifier(), version, Updater::makerIdentifier()}, testKey());
+}
+
 // Packs the entries the test adds (by libarchive calls) into a tar archive at path.
 inline void writeTar(const QString& path, const std::function<void(struct archive*)>& addEntries)
 {

@@ -42,7 +42,6 @@ class FakePresenter final : public UpdatePresenter {
 public:
     std::vector<UpdateAlert> alerts;
     int answer = 1;  // the button the user picks
-    std::vector<QString> progressVersions;
     std::shared_ptr<FakeProgressWindow> window;
 
     int runAlert(const UpdateAlert& alert) override
@@ -52,8 +51,8 @@ public:
     }
     std::shared_ptr<ProgressWindow> openProgress(const QString& version) override
     {
-        progressVersions.push_back(version);
         window = std::make_shared<FakeProgressWindow>();
+        window->labels << version;
         return window;
     }
 };
@@ -78,13 +77,12 @@ public:
         std::function<void(TransferAnswer)> done;
     };
     std::vector<std::function<void(Updater::CheckResult)>> fetches;
-    std::vector<double> fetchTimeouts;
     std::vector<Probe> probes;
     std::vector<Download> downloads;
 
     void fetchLatestRelease(double timeoutSec, std::function<void(Updater::CheckResult)> done) override
     {
-        fetchTimeouts.push_back(timeoutSec);
+        (void)timeoutSec;
         fetches.push_back(std::move(done));
     }
     void probe(const TransferRequest& request, std::function<bool(const QUrl&)> allowRedirect,

@@ -34,23 +34,7 @@ const QString Reminder = QString::fromUtf8("Update available. Check Settings \u2
 
 } // namespace
 
-TEST_F(Nudge, armedByTheFiftiethSwitchAndShownOnce)
-{
-    switches(49);
-    EXPECT_FALSE(nudge.reminderPending());
-    switches(1);
-    EXPECT_TRUE(nudge.reminderPending());
-    switches(10);  // never counted while one is pending
-    EXPECT_EQ(nudge.switchesSinceNudge(), 50);
-    EXPECT_EQ(nudge.takePendingNotice(), Reminder);
-    EXPECT_EQ(nudge.takePendingNotice(), std::nullopt);
-    EXPECT_EQ(store.value("updateNudgeCount.2.4.1").toInteger(), 1);
-    EXPECT_EQ(store.value("updateNudged").toDouble(), clock.nowSeconds());
-    EXPECT_EQ(counters.allCount("update.nudged"), 1);
-    EXPECT_EQ(nudge.switchesSinceNudge(), 0);
-}
-
-TEST_F(Nudge, nothingWithoutARelease)
+TEST_F(Nudge, armedByTheFiftiethSwitchOfAKnownReleaseAndShownOnce)
 {
     available.reset();
     switches(100);
@@ -59,16 +43,37 @@ TEST_F(Nudge, nothingWithoutARelease)
     config.values.updateNudgePaused = true;
     switches(100);
     EXPECT_FALSE(nudge.reminderPending());
+    config.values.updateNudgePaused = false;
+    switches(49);
+    EXPECT_FALSE(nudge.reminderPending());
+    switches(1);
+    EXPECT_TRUE(nudge.reminderPending());
+    switches(10);  // never counted while one is pending
+    EXPECT_EQ(nudge.takePendingNotice(), Reminder);
+    EXPECT_EQ(nudge.takePendingNotice(), std::nullopt);
+    EXPECT_EQ(store.value("updateNudgeCount.2.4.1").toInteger(), 1);
+    EXPECT_EQ(counters.allCount("update.nudged"), 1);
+    EXPECT_EQ(nudge.switchesSinceNudge(), 0);
+
+    switches(50);  // a pending announcement comes first
+    announcements.pending = Announcement{"a7", "<i>Meet us</i>"};
+    EXPECT_EQ(nudge.takePendingNotice(), "<i>Meet us</i>");
+    EXPECT_EQ(store.value("lastAnnounceId").toString(), "a7");
 }
 
+// Three per version, 72 hours apart counted from the last reminder of any version.
 TEST_F(Nudge, atMostSoManyPerVersionAndNotTooOften)
 {
     config.values.updateNudgeAfterSwitches = 5;
+    store.setValue("updateNudged", clock.nowSeconds() - 71 * 3600);
+    switches(5);
+    EXPECT_FALSE(nudge.reminderPending());
+    clock.advance(3600);
     for (int shown = 0; shown < 3; ++shown) {
         switches(5);
         ASSERT_EQ(nudge.takePendingNotice(), Reminder);
         switches(5);
-        EXPECT_FALSE(nudge.reminderPending());  // the last one is less than 72 hours old
+        EXPECT_FALSE(nudge.reminderPending());
         clock.advance(72 * 3600);
     }
     switches(20);
@@ -76,26 +81,4 @@ TEST_F(Nudge, atMostSoManyPerVersionAndNotTooOften)
     available = release("2.5.0");            // a newer version starts from zero
     switches(5);
     EXPECT_TRUE(nudge.reminderPending());
-}
-
-TEST_F(Nudge, theIntervalCountsFromTheLastReminderOfAnyVersion)
-{
-    config.values.updateNudgeAfterSwitches = 5;
-    store.setValue("updateNudged", clock.nowSeconds() - 71 * 3600);
-    switches(5);
-    EXPECT_FALSE(nudge.reminderPending());
-    clock.advance(3600);
-    switches(1);
-    EXPECT_TRUE(nudge.reminderPending());
-}
-
-TEST_F(Nudge, aPendingAnnouncementComesFirst)
-{
-    switches(50);
-    announcements.pending = Announcement{"a7", "<i>Meet us</i>"};
-    EXPECT_EQ(nudge.takePendingNotice(), "<i>Meet us</i>");
-    EXPECT_FALSE(announcements.pending);
-    EXPECT_EQ(store.value("lastAnnounceId").toString(), "a7");
-    EXPECT_TRUE(nudge.reminderPending());
-    EXPECT_EQ(nudge.takePendingNotice(), Reminder);
 }

@@ -154,7 +154,6 @@ TEST_F(SettingsWindowTest, showDelayPopupSelectsTheNearestChoiceEarlierOnATie)
         window.load();
         EXPECT_EQ(popup(QStringLiteral("showDelay"))->currentIndex(), index) << stored;
     }
-    EXPECT_EQ(popup(QStringLiteral("showDelay"))->itemText(2), QStringLiteral("Normal"));
 }
 
 TEST_F(SettingsWindowTest, shortcutChangesReachTheActiveListAtOnce)
@@ -282,8 +281,6 @@ TEST_F(SettingsWindowTest, statusRowsSayWhatIsTrueHereAndOfferNoButtonThatCannot
         EXPECT_FALSE(button->text().contains(QStringLiteral("Grant")) ||
                      button->text().contains(QStringLiteral("Allow")))
             << button->text().toStdString();
-    EXPECT_EQ(text("version"), QStringLiteral("Version ") + QStringLiteral(ZUMO_VERSION));
-    EXPECT_TRUE(text("maker").startsWith(QStringLiteral("Zumo by Pellwick · ")));
 }
 
 } // namespace

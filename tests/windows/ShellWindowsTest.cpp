@@ -84,7 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
                     }, 1, 0},
         ConsentCase{"returnOnAgree", [](ConsentWindow& c) { returnOn(c, "Agree"); }, 1, 0},
         ConsentCase{"returnOnFocusedDisagreeQuits", [](ConsentWindow& c) { returnOn(c, "Disagree"); }, 0, 1},
-        ConsentCase{"disagree", [](ConsentWindow& c) { button(c, "Disagree")->click(); }, 0, 1},
         ConsentCase{"close", [](ConsentWindow& c) { c.close(); }, 0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 

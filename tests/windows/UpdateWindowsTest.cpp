@@ -35,8 +35,6 @@ TEST(UpdateWindows, cancelCallsBackOnceAndOnlyCancelOrTheFlowClosesTheWindow)
     int cancels = 0;
     window.setOnCancel([&] { ++cancels; });
     window.show();
-    EXPECT_EQ(window.windowTitle(), "Updating Zumo");
-    EXPECT_EQ(window.label().text(), QString::fromUtf8("Downloading Zumo 2.5\u2026"));
     window.setFraction(0.5);
     EXPECT_EQ(window.bar().value(), window.bar().maximum() / 2);
     window.close();  // the window manager's close does nothing
