@@ -9,6 +9,7 @@
 #include "app/AppDelegate.h"
 #include "app/ExitSave.h"
 #include "app/ShellAdapters.h"
+#include "app/KWinShortcutConflict.h"
 #include "app/ShortcutConflict.h"
 #include "shell/StatusMenu.h"
 #include "shell/TapHookControl.h"
@@ -132,6 +133,7 @@ struct Application::Parts {
     std::unique_ptr<UpdateLink> update;
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<ShortcutConflict> conflict;  // X11 only
+    std::unique_ptr<KWinShortcutConflict> kwinConflict;  // KWin only
     Subscription conflictConsent;
 
     Subscription shortcutsTaken;
@@ -236,7 +238,8 @@ bool Application::openWayland(QString& error)
     p.seam = {w->windows.get(), w->windows.get(), w->windows.get(), w->screens.get(), &w->permissions,
               w->hook.get(), w->panels.get(), true, [w] { w->sync(); },
               [w](std::uint32_t window) { return w->desktopOf(window); },
-              [] { return std::vector<HookShortcut>(); }, {}};
+              [parts = d.get()] { return parts->kwinConflict ? parts->kwinConflict->taken() : std::vector<HookShortcut>(); },
+              {}};
     return true;
 }
 
@@ -292,7 +295,11 @@ void Application::buildShell()
         p.store, p.settings, p.slots, p.counters, p.dispatcher, p.clock, *x.workspace, p.catalog, *x.permissions,
         &p.loginItem, [hook = x.hook] { return hook->enabled(); }, x.takenShortcuts,
         [parts] { parts->delegate->checkForUpdates(true); }, askWithMessageBox,
-        [parts] { return parts->conflict ? parts->conflict->holding() : ShortcutHolding{}; }});
+        [parts] {
+            if (parts->kwinConflict)
+                return parts->kwinConflict->holding();
+            return parts->conflict ? parts->conflict->holding() : ShortcutHolding{};
+        }});
     p.settingsLink = std::make_unique<AppWindowsSettingsLink>(*p.windows);
 
     SessionFacts session{[parts] { return parts->loginItem.enabled(); },
@@ -314,6 +321,12 @@ void Application::buildShell()
             p.store, *p.x11, *p.windows, [parts] { return parts->delegate ? &parts->delegate->menu().tray() : nullptr; }});
     if (p.conflict)
         p.conflictConsent = p.windows->settingsChanged.subscribe([c = p.conflict.get()] { c->consentChanged(); });
+    if (p.wayland && p.wayland->kwinShortcuts) {
+        p.kwinConflict = std::make_unique<KWinShortcutConflict>(KWinShortcutConflictDeps{
+            *p.wayland->kwinShortcuts, *p.windows,
+            [parts] { return parts->delegate ? &parts->delegate->menu().tray() : nullptr; }});
+        p.conflictConsent = p.windows->settingsChanged.subscribe([c = p.kwinConflict.get()] { c->consentChanged(); });
+    }
 }
 
 // Without the socket the switcher still works; scripts and a second launch cannot reach it.
@@ -350,6 +363,14 @@ void Application::startControlSocket()
 // "switcher ready" only while the main shortcut is Zumo's: another program may hold it for now.
 void Application::announceReady()
 {
+    // On KWin the script's shortcut opens it, once KWin's task switcher has let go of the key.
+    if (d->kwinConflict) {
+        d->kwinConflict->check();
+        d->dispatcher.post([conflict = d->kwinConflict.get()] { conflict->offer(); });
+        std::printf("zumo: switcher ready - hold Alt and press Tab\n");
+        std::fflush(stdout);
+        return;
+    }
     if (d->wayland) {
         std::printf("zumo: switcher ready - the compositor's Alt+Tab binding opens it (zumo --print-config)\n");
         std::fflush(stdout);

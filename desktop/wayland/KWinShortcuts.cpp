@@ -84,7 +84,8 @@ KWinShortcuts::KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts) :
 
 std::optional<QString> KWinShortcuts::take()
 {
-    const bool consented = m_store.value(ConsentKey).toBool(false);
+    const bool consented = this->consented();
+    m_holder.clear();
     QJsonArray record = m_store.value(RecordKey).toArray();
     QStringList held;
     for (const Wanted& w : WantedKeys) {
@@ -94,6 +95,8 @@ std::optional<QString> KWinShortcuts::take()
         if (!holder.isEmpty()) {
             if (!consented || holder.value(0) != QLatin1String("kwin")) {
                 held << QStringLiteral("%1 by \"%2\" of %3").arg(QLatin1String(w.text), holder.value(3), holder.value(2));
+                if (m_holder.isEmpty())
+                    m_holder = QStringLiteral("%1 (%2)").arg(holder.value(2), holder.value(3));
                 continue;
             }
             std::vector<int> before = m_shortcuts.keys(holder);
@@ -121,6 +124,21 @@ std::optional<QString> KWinShortcuts::take()
                           "free it while it runs (Settings > General)")
         .arg(held.size() == 1 ? QStringLiteral("a switcher shortcut") : QStringLiteral("the switcher's shortcuts"),
              held.join(QStringLiteral(", ")));
+}
+
+bool KWinShortcuts::consented() const
+{
+    return m_store.value(ConsentKey).toBool(false);
+}
+
+bool KWinShortcuts::asked() const
+{
+    return m_store.contains(ConsentKey);
+}
+
+void KWinShortcuts::setConsented(bool yes)
+{
+    m_store.setValue(ConsentKey, yes);
 }
 
 void KWinShortcuts::giveBack()

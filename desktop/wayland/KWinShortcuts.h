@@ -51,9 +51,17 @@ public:
     // takes the keys from the script's actions. At quit, and at start for a run that crashed.
     void giveBack();
 
+    // What the last take() left to KWin: the action holding Alt+Tab (empty when none).
+    QString holder() const { return m_holder; }
+    // The consent take() follows, and whether the user was asked at all.
+    bool consented() const;
+    bool asked() const;
+    void setConsented(bool yes);
+
 private:
     SettingsStore& m_store;
     GlobalShortcuts& m_shortcuts;
+    QString m_holder;
 };
 
 } // namespace zumo::wayland

@@ -1,9 +1,6 @@
 // Builds the Wayland desktop bundle and refuses a compositor that lacks what Zumo needs.
 #include "desktop/wayland/WaylandDesktop.h"
 
-#include <cstdio>
-
-#include "platform/Log.h"
 #include "settings/Settings.h"
 #include "desktop/wayland/WaylandSession.h"
 
@@ -38,11 +35,8 @@ bool openKWin(WaylandDesktop& d, SettingsStore& store, QString& error)
     d.kwin->sync();
     d.globalShortcuts = std::make_unique<BusGlobalShortcuts>();
     d.kwinShortcuts = std::make_unique<KWinShortcuts>(store, *d.globalShortcuts);
-    d.kwinShortcuts->giveBack();  // what a run that crashed left taken
-    if (const auto held = d.kwinShortcuts->take()) {
-        appLog(*held);
-        std::fprintf(stderr, "zumo: %s\n", qPrintable(*held));
-    }
+    // What a run that crashed left taken; the application takes the keys once it can ask.
+    d.kwinShortcuts->giveBack();
     return true;
 }
 
