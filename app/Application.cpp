@@ -426,6 +426,12 @@ void Application::shutdown()
     d->dispatcher.finishBackground();
     if (d->conflict)
         d->conflict->giveBack();
+    if (d->kwinConflict) {
+        d->conflictConsent = {};
+        d->kwinConflict.reset();
+    }
+    if (d->wayland)
+        d->wayland->letGoOfKWin();
     if (d->accessibility)
         d->accessibility->setWanted(false);
     d->store.flush();

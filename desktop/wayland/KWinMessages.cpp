@@ -12,6 +12,14 @@ namespace {
 // A window list of a few thousand windows is already absurd; larger text is refused unread.
 constexpr qsizetype MaxMessageBytes = 4 * 1024 * 1024;
 
+// A counter as JSON carries it (a double); 0 for one that is not a whole number a double holds
+// exactly, rather than a conversion out of range.
+std::uint64_t counter(const QJsonValue& value)
+{
+    const double n = value.toDouble(0);
+    return n >= 1 && n <= 9007199254740992.0 ? std::uint64_t(n) : 0;
+}
+
 std::uint32_t desktopNumber(const QJsonValue& value)
 {
     const double n = value.toDouble(0);
@@ -28,8 +36,7 @@ bool readWindow(const QJsonObject& o, KWinWindow& w)
     w.minimized = o.value(QLatin1String("minimized")).toBool();
     w.desktop = desktopNumber(o.value(QLatin1String("desktop")));
     w.active = o.value(QLatin1String("active")).toBool();
-    const double order = o.value(QLatin1String("order")).toDouble(0);
-    w.order = order > 0 ? std::uint64_t(order) : 0;
+    w.order = counter(o.value(QLatin1String("order")));
     w.frame = QRect(o.value(QLatin1String("x")).toInt(), o.value(QLatin1String("y")).toInt(),
                     o.value(QLatin1String("width")).toInt(), o.value(QLatin1String("height")).toInt());
     return true;
@@ -84,7 +91,7 @@ KWinMessage readKWinMessage(const QByteArray& json)
         if (m.name == QLatin1String("next") || m.name == QLatin1String("prev"))
             m.kind = KWinMessage::Kind::shortcut;
     } else if (kind == QLatin1String("pong")) {
-        m.serial = std::uint64_t(o.value(QLatin1String("serial")).toDouble(0));
+        m.serial = counter(o.value(QLatin1String("serial")));
         m.kind = KWinMessage::Kind::pong;
     }
     return m;

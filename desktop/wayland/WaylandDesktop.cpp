@@ -90,6 +90,12 @@ void WaylandDesktop::sync()
         kwin->sync();
 }
 
+void WaylandDesktop::letGoOfKWin()
+{
+    kwinShortcuts.reset();
+    kwinScript.reset();
+}
+
 std::optional<std::uint32_t> WaylandDesktop::desktopOf(std::uint32_t window) const
 {
     const auto snapshot = toplevels->snapshot();

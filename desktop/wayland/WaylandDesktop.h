@@ -33,6 +33,9 @@ struct WaylandDesktop {
 
     // Returns once every event the compositor sent before the call has been handled.
     void sync();
+    // Gives KWin back the keys taken from it and unloads the script; the switcher stops working.
+    // At quit, while the log still takes lines.
+    void letGoOfKWin();
     // The virtual desktop a window is on, from 0 as on X11; nothing for a window on all of them
     // or where the compositor does not say (wlroots).
     std::optional<std::uint32_t> desktopOf(std::uint32_t window) const;

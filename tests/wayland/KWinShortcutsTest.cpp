@@ -107,9 +107,11 @@ TEST(KWinMessagesTest, readsOnlyWellFormedMessages)
     EXPECT_EQ(kind(R"({"kind":"shortcut","name":"rm -rf"})"), Kind::unreadable);
     EXPECT_EQ(kind(R"({"kind":"desktop","desktop":-3})"), Kind::unreadable);
     EXPECT_EQ(kind("not json"), Kind::unreadable);
-    const KWinMessage list = readKWinMessage(R"({"kind":"windows","desktop":2,"windows":[{"id":"{a}","desktop":1e12},{"x":1}]})");
+    const KWinMessage list =
+        readKWinMessage(R"({"kind":"windows","desktop":2,"windows":[{"id":"{a}","desktop":1e12,"order":1e56},{"x":1}]})");
     ASSERT_EQ(list.windows.size(), 1u);  // the one without an id is dropped
     EXPECT_EQ(list.windows[0].desktop, 0u);  // out of range: on every desktop
+    EXPECT_EQ(list.windows[0].order, 0u);    // out of range: never activated
     EXPECT_EQ(list.desktop, 2u);
     EXPECT_EQ(kwinRequestsText({{KWinRequest::Kind::minimize, QStringLiteral("{a}"), true}}),
               QByteArray(R"([{"do":"minimize","id":"{a}","on":true}])"));
