@@ -21,6 +21,8 @@ namespace {
 constexpr unsigned LeftAlt = 56;  // evdev codes
 constexpr unsigned TabKey = 15;
 constexpr unsigned KeyL = 38;
+constexpr unsigned KeyW = 17;
+constexpr unsigned Escape = 1;
 constexpr int AltTab = 0x08000000 | 0x01000001;  // Qt's key code, as kglobalaccel keeps it
 
 QString sessionFile(const QString& name)
@@ -241,6 +243,13 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), charlie}).exitCode, 0);
     EXPECT_TRUE(waitUntil([] { return kwinActive() == QLatin1String("charlie"); })) << "other desktop: " << kwinActive().toStdString();
     EXPECT_TRUE(kwinLog().contains("zumo-test desktop: 2"));
+
+    // W in the open panel closes the selected window (bravo, the previous one): its program ends.
+    ASSERT_TRUE(m_zumo.sync());
+    key(LeftAlt, true), key(TabKey, true), key(TabKey, false);
+    ASSERT_TRUE(waitUntil([] { return kwinActive().isEmpty(); })) << "the overlay did not take the keyboard";
+    key(KeyW, true), key(KeyW, false), key(Escape, true), key(Escape, false), key(LeftAlt, false);
+    EXPECT_TRUE(m_windows[1]->waitForFinished(DefaultDeadlineMs)) << "bravo is still open";
 
     // At quit KWin's task switcher has Alt+Tab again and the script is gone.
     m_zumo.stop();
