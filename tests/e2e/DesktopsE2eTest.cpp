@@ -44,10 +44,15 @@ class DesktopsE2e : public SwitcherE2e {
     }
 };
 
-// Both maximised, so their frames are the same. The other desktop's window on top first: each
-// row still names its own window. Then its twin on top: that row still brings its own window.
-TEST_F(DesktopsE2e, sameSizeWindowsOnTwoDesktopsKeepTheirRowsAndEachRowBringsItsOwnWindow)
+// Twins: both maximised, so their frames are the same. The other desktop's window on top first:
+// each row still names its own window; then its twin on top: that row still brings its own
+// window. And an application with every window minimised: choosing one restores that one only.
+TEST_F(DesktopsE2e, eachRowBringsExactlyItsOwnWindowAcrossDesktopsAndOutOfMinimised)
 {
+    TestClient trio;
+    ASSERT_TRUE(trio.start({Bravo, Charlie, Delta}, QStringLiteral("Trio"))) << trio.error().toStdString();
+    for (const TestClient::Window& window : trio.windows())
+        ASSERT_TRUE(minimise(window.id)) << window.title.toStdString();
     TestClient twins;
     ASSERT_TRUE(twins.start({Alpha, Zulu}, QStringLiteral("Twins"))) << twins.error().toStdString();
     const xcb_window_t here = twins.window(0), away = twins.window(1);
@@ -60,38 +65,23 @@ TEST_F(DesktopsE2e, sameSizeWindowsOnTwoDesktopsKeepTheirRowsAndEachRowBringsIts
     ASSERT_NO_FATAL_FAILURE(startZumo(QJsonObject{{QStringLiteral("otherSpaces"), true}}));
     EXPECT_EQ(windowOf(rowTitled(Alpha)), here);
     EXPECT_EQ(windowOf(rowTitled(Zulu)), away);
+    for (const TestClient::Window& window : trio.windows())
+        EXPECT_TRUE(rowTitled(window.title).value(QStringLiteral("minimized")).toBool()) << window.title.toStdString();
+
+    const xcb_window_t chosen = trio.window(1);
+    ASSERT_TRUE(activateById(chosen));
+    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == chosen; })) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(settle());
+    EXPECT_FALSE(x->hasState(chosen, "_NET_WM_STATE_HIDDEN"));
+    EXPECT_TRUE(x->hasState(trio.window(0), "_NET_WM_STATE_HIDDEN")) << "a window not chosen came back";
+    EXPECT_TRUE(x->hasState(trio.window(2), "_NET_WM_STATE_HIDDEN")) << "a window not chosen came back";
 
     x->activate(here);
     ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == here; }));
     ASSERT_TRUE(settle());
     ASSERT_TRUE(activateById(away));
     EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 1u; })) << "still on the first desktop";
-    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == away; }))
-        << "active: " << activeTitle().toStdString();
-    stopZumo();
-}
-
-TEST_F(DesktopsE2e, choosingOneWindowOfAnAppWithEveryWindowMinimisedRestoresThatWindowOnly)
-{
-    ASSERT_NO_FATAL_FAILURE(openWindows({Bravo}));
-    TestClient trio;
-    ASSERT_TRUE(trio.start({Alpha, Charlie, Delta}, QStringLiteral("Trio"))) << trio.error().toStdString();
-    for (const TestClient::Window& window : trio.windows())
-        ASSERT_TRUE(minimise(window.id)) << window.title.toStdString();
-    ASSERT_TRUE(activate(Bravo));
-    ASSERT_NO_FATAL_FAILURE(startZumo());
-
-    for (const TestClient::Window& window : trio.windows())
-        EXPECT_TRUE(rowTitled(window.title).value(QStringLiteral("minimized")).toBool())
-            << window.title.toStdString();
-    const xcb_window_t chosen = trio.window(1);
-    ASSERT_TRUE(activateById(chosen));
-    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == chosen; }))
-        << "active: " << activeTitle().toStdString();
-    ASSERT_TRUE(settle());
-    EXPECT_FALSE(x->hasState(chosen, "_NET_WM_STATE_HIDDEN"));
-    EXPECT_TRUE(x->hasState(trio.window(0), "_NET_WM_STATE_HIDDEN")) << "a window not chosen came back";
-    EXPECT_TRUE(x->hasState(trio.window(2), "_NET_WM_STATE_HIDDEN")) << "a window not chosen came back";
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == away; })) << "active: " << activeTitle().toStdString();
     stopZumo();
 }
 

@@ -226,13 +226,20 @@ void XHelper::watch(xcb_window_t window)
     xcb_flush(m_c);
 }
 
+std::vector<uint32_t> XHelper::values(xcb_window_t window, const char* property, uint32_t offset, uint32_t count)
+{
+    auto cookie = xcb_get_property(m_c, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, offset, count);
+    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply.p));
+    return {data, data + xcb_get_property_value_length(reply.p) / 4};
+}
+
 std::optional<uint32_t> XHelper::cardinal(xcb_window_t window, const char* property)
 {
-    auto cookie = xcb_get_property(m_c, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1);
-    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
-    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.p) < 4)
-        return std::nullopt;
-    return *static_cast<uint32_t*>(xcb_get_property_value(reply.p));
+    const std::vector<uint32_t> value = values(window, property);
+    return value.empty() ? std::nullopt : std::optional(value.front());
 }
 
 std::optional<uint32_t> XHelper::pixel(xcb_drawable_t drawable, QPoint at)
@@ -258,22 +265,12 @@ xcb_window_t XHelper::activeWindow()
 
 std::vector<xcb_window_t> XHelper::clientList()
 {
-    auto cookie = xcb_get_property(m_c, 0, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 4096);
-    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
-    if (!reply || reply->format != 32)
-        return {};
-    auto* data = static_cast<xcb_window_t*>(xcb_get_property_value(reply.p));
-    return {data, data + xcb_get_property_value_length(reply.p) / 4};
+    return values(m_root, "_NET_CLIENT_LIST", 0, 4096);
 }
 
 bool XHelper::hasState(xcb_window_t window, const char* stateAtom)
 {
-    auto cookie = xcb_get_property(m_c, 0, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 64);
-    Freed reply(xcb_get_property_reply(m_c, cookie, nullptr));
-    if (!reply || reply->format != 32)
-        return false;
-    const auto* states = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.p));
-    return std::count(states, states + xcb_get_property_value_length(reply.p) / 4, atom(stateAtom)) > 0;
+    return std::ranges::count(values(window, "_NET_WM_STATE", 0, 64), atom(stateAtom)) > 0;
 }
 
 std::optional<uint32_t> XHelper::desktopOf(xcb_window_t window)
@@ -293,11 +290,9 @@ std::optional<QRect> XHelper::frameGeometry(xcb_window_t window)
         m_c, xcb_translate_coordinates(m_c, window, m_root, 0, 0), nullptr));
     if (!geometry || !translated)
         return std::nullopt;
-    auto cookie = xcb_get_property(m_c, 0, window, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4);
-    Freed extents(xcb_get_property_reply(m_c, cookie, nullptr));
-    uint32_t e[4] = {0, 0, 0, 0};  // left, right, top, bottom
-    if (extents && extents->format == 32 && xcb_get_property_value_length(extents.p) >= 16)
-        std::memcpy(e, xcb_get_property_value(extents.p), sizeof e);
+    std::vector<uint32_t> e = values(window, "_NET_FRAME_EXTENTS", 0, 4);  // left, right, top, bottom
+    if (e.size() < 4)
+        e.assign(4, 0);
     return QRect(translated->dst_x - int(e[0]), translated->dst_y - int(e[2]),
                  geometry->width + int(e[0] + e[1]), geometry->height + int(e[2] + e[3]));
 }

@@ -87,6 +87,8 @@ public:
     std::optional<QRect> frameGeometry(xcb_window_t window);
     QString title(xcb_window_t window);
     bool exists(xcb_window_t window);
+    // count 32-bit values of a property from offset; empty when there is none.
+    std::vector<uint32_t> values(xcb_window_t window, const char* property, uint32_t offset = 0, uint32_t count = 1);
     std::optional<uint32_t> cardinal(xcb_window_t window, const char* property);
     // One pixel of a drawable (the root: what the screen shows), as 0xRRGGBB.
     std::optional<uint32_t> pixel(xcb_drawable_t drawable, QPoint at);

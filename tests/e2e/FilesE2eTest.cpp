@@ -1,5 +1,5 @@
 // The real zumo under faults: an unreadable settings file, leftovers of a killed save, a FIFO for
-// the log, the X server dying right after a switch, and the window manager dying under it.
+// the log, the window manager dying under it, and then the X server right after a switch.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -86,10 +86,18 @@ TEST_F(FilesE2e, anUnreadableSettingsFileKeepsItsBytesAndModeAndTheUserIsToldOnc
     EXPECT_EQ(log.count(QStringLiteral("cannot be read")), 1) << log.toStdString();
 }
 
-// A save killed before its rename leaves "<file>.XXXXXX" beside the settings file.
-TEST_F(FilesE2e, temporaryFilesOfAnInterruptedSaveAreGoneAfterTheNextStart)
+// A save killed before its rename leaves "<file>.XXXXXX" beside the settings file; and a FIFO
+// stands where the log goes.
+TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
 {
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("all.switches"), 7}})));
+    const QString logDir = zumo.cacheHome() + QStringLiteral("/zumo/0123456789abcdef");
+    ASSERT_TRUE(QDir().mkpath(logDir));
+    for (const QString& folder : {zumo.cacheHome() + QStringLiteral("/zumo"), logDir})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    const QString fifo = logDir + QStringLiteral("/events.log");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("all.switches"), 7},
+                                                                       {QStringLiteral("logDir"), logDir}})));
     const QString file = settingsPath(zumo.configHome());
     const QStringList leftovers{file + QStringLiteral(".xK3pQz"), file + QStringLiteral(".AbCdEf")};
     for (const QString& leftover : leftovers) {
@@ -98,29 +106,15 @@ TEST_F(FilesE2e, temporaryFilesOfAnInterruptedSaveAreGoneAfterTheNextStart)
     }
     const QString other = zumo.configHome() + QStringLiteral("/zumo/notes.txt");
     QFile(other).open(QIODevice::WriteOnly);
+    zumo.keepErrors();
     ASSERT_NO_FATAL_FAILURE(startZumoOnItsFiles());
     ASSERT_TRUE(zumo.sync());
 
     for (const QString& leftover : leftovers)
         EXPECT_FALSE(QFileInfo::exists(leftover)) << leftover.toStdString();
     EXPECT_TRUE(QFileInfo::exists(other));
-    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 7);
-}
-
-TEST_F(FilesE2e, aFifoInPlaceOfTheLogIsReportedOnceOnStandardError)
-{
-    const QString logDir = zumo.cacheHome() + QStringLiteral("/zumo/0123456789abcdef");
-    ASSERT_TRUE(QDir().mkpath(logDir));
-    for (const QString& folder : {zumo.cacheHome() + QStringLiteral("/zumo"), logDir})
-        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
-    const QString fifo = logDir + QStringLiteral("/events.log");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("logDir"), logDir}})));
-    zumo.keepErrors();
-    ASSERT_NO_FATAL_FAILURE(startZumoOnItsFiles());
-    ASSERT_TRUE(zumo.sync());
     stopZumo(); // quit once hung here: the last log upload blocked opening the FIFO
-
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 7);
     const QStringList told = zumo.errors().split(QLatin1Char('\n')).filter(fifo);
     ASSERT_EQ(told.size(), 1) << zumo.errors().toStdString();
     EXPECT_TRUE(told.first().contains(QStringLiteral("cannot write the log")));
@@ -162,28 +156,6 @@ class PrivateDeskE2e : public ::testing::Test {
     ZumoProcess zumo;
 };
 
-using LostServerE2e = PrivateDeskE2e;
-using LostWindowManagerE2e = PrivateDeskE2e;
-
-TEST_F(LostServerE2e, aSwitchJustBeforeTheXServerDiesIsOnDisk)
-{
-    ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser(QJsonObject{{QStringLiteral("showDelay"), 0}})));
-
-    // The window is in front once zumo has committed the switch, well within the save delay.
-    ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
-    ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == first.window(0); }));
-    desktop.killServer();
-    ASSERT_TRUE(zumo.waitForExit()) << "zumo outlived its X server";
-    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit)
-        << "zumo crashed: " << logFile(QStringLiteral("crash.log")).toStdString();
-
-    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
-    const QString log = logFile();
-    EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
-        << log.toStdString();
-    EXPECT_FALSE(log.contains(QStringLiteral("reconnect"))) << log.toStdString();
-}
-
 // The window that has the keyboard focus; 0 when none or on failure.
 xcb_window_t focusedWindow(xcb_connection_t* c)
 {
@@ -208,7 +180,8 @@ xcb_window_t topmostOf(xcb_connection_t* c, xcb_window_t root, const std::vector
     return top;
 }
 
-TEST_F(LostWindowManagerE2e, withoutAWindowManagerZumoRaisesAndFocusesEveryChoice)
+// The window manager dies first, then the X server right after a switch.
+TEST_F(PrivateDeskE2e, withoutAWindowManagerZumoStillSwitchesAndASwitchJustBeforeTheServerDiesIsOnDisk)
 {
     ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser()));
 
@@ -218,6 +191,7 @@ TEST_F(LostWindowManagerE2e, withoutAWindowManagerZumoRaisesAndFocusesEveryChoic
     ASSERT_TRUE(waitUntil([&] { return !x->exists(*check); }));
     ASSERT_TRUE(zumo.sync());
 
+    // Zumo raises and focuses every choice itself.
     int landed = 0;
     for (int i = 0; i < 5; ++i) {
         const xcb_window_t chosen = i % 2 ? second.window(0) : first.window(0);
@@ -228,11 +202,18 @@ TEST_F(LostWindowManagerE2e, withoutAWindowManagerZumoRaisesAndFocusesEveryChoic
         });
     }
     EXPECT_EQ(landed, 5);
-    zumo.process().terminate();
-    ASSERT_TRUE(zumo.waitForExit());
+    // The last window is in front once zumo has committed the switch, well within the save delay.
+    desktop.killServer();
+    ASSERT_TRUE(zumo.waitForExit()) << "zumo outlived its X server";
+    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit)
+        << "zumo crashed: " << logFile(QStringLiteral("crash.log")).toStdString();
 
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 5);
     const QString log = logFile();
     EXPECT_EQ(log.count(QStringLiteral("no window manager is running")), 1) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("reconnect"))) << log.toStdString();
 }
 
 } // namespace

@@ -187,50 +187,44 @@ TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
     EXPECT_FALSE(saw(false, XK_Tab));
     EXPECT_FALSE(saw(true, XK_a));
     EXPECT_FALSE(saw(false, XK_Alt_L)) << "the Alt release leaked to the focused window";
-
-    // Alt pressed again while the keyboard is free goes to the focused window: the handler hears
-    // of it before the next Tab, or that Tab would count as one more of the run just ended.
-    events.clear();
-    ASSERT_NO_FATAL_FAILURE(pressAltTab());
-    ASSERT_GE(events.size(), 2u);
-    EXPECT_TRUE(isFlags(events[0], keys::Option));
-    EXPECT_TRUE(isTabDown(events[1]));
+    // That the handler hears of Alt pressed again before the next Tab is RobustE2e's back-to-back
+    // pairs: else the second Alt+Tab counts as one more Tab of the run just ended.
 }
 
-TEST_F(KeyboardHookTest, aShortcutPressHandedOnReachesTheFocusedWindow)
+// Three handlers that do not open a run: each leaves the keyboard free once Alt is up.
+TEST_F(KeyboardHookTest, handedOnSwallowedWithoutCaptureOrDestroyingTheHookEachLeaveTheKeyboardFree)
 {
-    handOn = true; // as while paused
-    ASSERT_TRUE(x->keyDown(XK_Alt_L));
-    ASSERT_TRUE(x->tap(XK_Tab));
+    handOn = true; // as while paused: the press reaches the focused window
+    ASSERT_NO_FATAL_FAILURE(pressAltTab());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
-    ASSERT_TRUE(waitForEvent(isTabDown));
     ASSERT_TRUE(witnessSync());
     EXPECT_TRUE(saw(true, XK_Tab));
     EXPECT_TRUE(saw(false, XK_Tab));
     EXPECT_FALSE(hook->holdsKeyboard());
-}
 
-TEST_F(KeyboardHookTest, destroyingTheHookFromItsHandlerFreesTheKeyboard)
-{
-    destroyOnKey = true;
-    ASSERT_NO_FATAL_FAILURE(pressAltTab());
-    EXPECT_FALSE(hook->exists());
-    ASSERT_TRUE(x->keyUp(XK_Alt_L));
-    EXPECT_TRUE(witnessSync()) << "the keyboard stayed frozen";
-}
-
-TEST_F(KeyboardHookTest, aSwallowedShortcutNobodyCapturesForEndsWithItsModifier)
-{
-    swallowOnly = true;
+    handOn = false;
+    swallowOnly = true; // swallowed, but nobody asks to capture: it ends with its modifier
+    events.clear();
+    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_TRUE(hook->holdsKeyboard());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
     EXPECT_FALSE(hook->holdsKeyboard());
     EXPECT_TRUE(witnessSync());
+
+    swallowOnly = false;
+    destroyOnKey = true;
+    events.clear();
+    witnessed.clear();
+    ASSERT_NO_FATAL_FAILURE(pressAltTab());
+    EXPECT_FALSE(hook->exists());
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_TRUE(witnessSync()) << "the keyboard stayed frozen";
 }
 
-TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
+// A later keymap that has § is followed: LayoutsE2e switches layouts under a running zumo.
+TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramOrTypedByNoKeyIsReported)
 {
     xcb_connection_t* c = x->connection();
     const xcb_keycode_t grave = x->keycodeOf(XK_grave);
@@ -239,11 +233,12 @@ TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
                                                             XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     ASSERT_FALSE(error);
 
-    hook->setShortcuts({{keys::Control, keys::Grave}, {keys::Option, keys::Tab}});
+    hook->setShortcuts({{keys::Control, keys::Grave}, {keys::Option, keys::Tab}, {keys::Option, keys::Section}});
     const std::vector<HookShortcut> taken = hook->takenShortcuts();
     ASSERT_EQ(taken.size(), 1u);
     EXPECT_EQ(taken[0], (HookShortcut{keys::Control, keys::Grave}));
     EXPECT_TRUE(logText().contains(QStringLiteral("Ctrl+` is already taken by another program")));
+    EXPECT_TRUE(logText().contains(QStringLiteral("Alt+§ cannot be used"))) << "a US keyboard has no § key";
 
     // The other shortcut still opens a run; the taken one stays with its owner after a regrab.
     openRun();
@@ -256,13 +251,6 @@ TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramIsReported)
     xcb_flush(c);
 }
 
-// A later keymap that has the key is followed: LayoutsE2e switches layouts under a running zumo.
-TEST_F(KeyboardHookTest, aShortcutNoKeyTypesIsExplained)
-{
-    hook->setShortcuts({{keys::Option, keys::Section}});
-    EXPECT_TRUE(logText().contains(QStringLiteral("Alt+§ cannot be used"))) << "a US keyboard has no § key";
-}
-
 // The layout the device profile reports is the one typed with: it follows a new keymap and a
 // switch of the active group, without the hook asking the server.
 TEST_F(KeyboardHookTest, theActiveLayoutFollowsALayoutSwitch)
@@ -270,17 +258,21 @@ TEST_F(KeyboardHookTest, theActiveLayoutFollowsALayoutSwitch)
     const auto setLayout = [](const char* layout) {
         return QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), QString::fromLatin1(layout)});
     };
-    const auto restore = qScopeGuard([&] { setLayout("us"); });
+    xcb_connection_t* c = x->connection();
+    std::free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
+    const auto lockGroup = [&](std::uint8_t group) {
+        xcb_generic_error_t* error = xcb_request_check(
+            c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0));
+        std::free(error);
+        return !error;
+    };
+    // The locked group outlives a one-layout keymap: a later "us,de" would start on German.
+    const auto restore = qScopeGuard([&] { lockGroup(0), setLayout("us"); });
     ASSERT_EQ(setLayout("us,de"), 0);
     hook->sync();
     EXPECT_EQ(hook->activeLayout(), QStringLiteral("us"));
 
-    xcb_connection_t* c = x->connection();
-    std::free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
-    xcb_generic_error_t* error =
-        xcb_request_check(c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, 1, 0, 0, 0));
-    std::free(error);
-    ASSERT_FALSE(error) << "the group was not locked";
+    ASSERT_TRUE(lockGroup(1)) << "the group was not locked";
     hook->sync();
     EXPECT_EQ(hook->activeLayout(), QStringLiteral("de"));
 }

@@ -110,7 +110,8 @@ TEST_F(RobustE2e, aShortcutHeldByAnotherProgramIsTakenBackOnceItLetsGo)
     stopZumo();
 }
 
-TEST_F(RobustE2e, titlesGivenOnlyAsCompoundTextReadAsWritten)
+// Windows that are odd in what they say of themselves are still listed as they are.
+TEST_F(RobustE2e, compoundTextTitlesAWindowClaimingZumosPidAndAnXtermAreListedAsTheyAre)
 {
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
     ASSERT_NO_FATAL_FAILURE(startZumo());
@@ -126,40 +127,26 @@ TEST_F(RobustE2e, titlesGivenOnlyAsCompoundTextReadAsWritten)
     xcb_connection_t* c = x->connection();
     for (const auto& one : cases) {
         SCOPED_TRACE(one.title.toStdString());
-        xcb_delete_property(c, id(Alpha), x->atom("_NET_WM_NAME"));
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id(Alpha), XCB_ATOM_WM_NAME, x->atom("COMPOUND_TEXT"), 8,
+        xcb_delete_property(c, id(Bravo), x->atom("_NET_WM_NAME"));
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id(Bravo), XCB_ATOM_WM_NAME, x->atom("COMPOUND_TEXT"), 8,
                             uint32_t(one.compound.size()), one.compound.constData());
         x->flush();
         x->roundTrip();
         ASSERT_TRUE(zumo.sync());
         EXPECT_TRUE(zumo.listedTitles().contains(one.title)) << zumo.listedTitles().join(u'|').toStdString();
     }
-    stopZumo();
-}
 
-TEST_F(RobustE2e, aWindowClaimingZumosPidIsStillListed)
-{
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
-    ASSERT_NO_FATAL_FAILURE(startZumo());
     const uint32_t zumoPid = uint32_t(zumo.process().processId());
-    xcb_change_property(x->connection(), XCB_PROP_MODE_REPLACE, id(Alpha), x->atom("_NET_WM_PID"),
-                        XCB_ATOM_CARDINAL, 32, 1, &zumoPid);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id(Alpha), x->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                        &zumoPid);
     x->flush();
     x->roundTrip();
     ASSERT_TRUE(zumo.sync());
-    QStringList titles = zumo.listedTitles();
-    titles.sort();
-    EXPECT_EQ(titles, (QStringList{Alpha, Bravo}));
-    stopZumo();
-}
+    EXPECT_TRUE(zumo.listedTitles().contains(Alpha)) << "a window claiming zumo's pid was left out";
 
-TEST_F(RobustE2e, anXtermRowShowsAnIcon)
-{
     const QString xterm = QStandardPaths::findExecutable(QStringLiteral("xterm"));
     if (xterm.isEmpty())
         GTEST_SKIP() << "xterm is not installed";
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha}));
-    ASSERT_NO_FATAL_FAILURE(startZumo());
     const QString title = QStringLiteral("Xterm icon row");
     QProcess term;
     term.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <memory>
-#include <xcb/xtest.h>
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
@@ -88,25 +87,6 @@ class ShellE2e : public SwitcherE2e {
         })) << "trayer did not take the tray selection";
     }
 
-    void click(xcb_window_t window)
-    {
-        auto* geometry = xcb_get_geometry_reply(x->connection(), xcb_get_geometry(x->connection(), window), nullptr);
-        ASSERT_TRUE(geometry);
-        auto* at = xcb_translate_coordinates_reply(
-            x->connection(),
-            xcb_translate_coordinates(x->connection(), window, x->root(), int16_t(geometry->width / 2),
-                                      int16_t(geometry->height / 2)),
-            nullptr);
-        std::free(geometry);
-        ASSERT_TRUE(at);
-        xcb_connection_t* c = x->connection();
-        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, x->root(), at->dst_x, at->dst_y, 0);
-        xcb_test_fake_input(c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_test_fake_input(c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        std::free(at);
-        x->flush();
-    }
-
     bool viewable(xcb_window_t window)
     {
         auto* attributes = xcb_get_window_attributes_reply(
@@ -123,7 +103,7 @@ class ShellE2e : public SwitcherE2e {
         ASSERT_TRUE(waitUntil([&] { return viewable(icon); })) << "the icon is not shown";
         ASSERT_TRUE(zumo.sync());
         const int before = panels->showings();
-        ASSERT_NO_FATAL_FAILURE(click(icon));
+        ASSERT_TRUE(x->click(icon));
         ASSERT_TRUE(waitUntil([&] { return panels->showings() > before; })) << "no menu opened";
         ASSERT_TRUE(zumo.sync());
     }
@@ -143,7 +123,7 @@ class ShellE2e : public SwitcherE2e {
     QProcess tray;
 };
 
-TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
+TEST_F(ShellE2e, theTrayMenuPausesAndResumesAndConsentTakenAwayInTheFileIsNeverWrittenBack)
 {
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
@@ -173,38 +153,22 @@ TEST_F(ShellE2e, theTrayIconsMenuPausesTheSwitcherAndResumesIt)
     ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
     ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return}));
     ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() < now; })) << "the pause was not lifted";
+
+    // Consent taken away in the file meanwhile; the switch gives zumo a change of its own to save.
+    QJsonObject edited = readSettings(zumo.configHome());
+    ASSERT_TRUE(edited.contains(QStringLiteral("consentVersion")));
+    edited.remove(QStringLiteral("consentVersion"));
+    ASSERT_TRUE(writeSettings(zumo.configHome(), edited));
     ASSERT_TRUE(altTab());
     x->flush();
     EXPECT_TRUE(waitActive(Alpha)) << "Alt+Tab did not switch";
     stopZumo();
+    EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")))
+        << "the consent taken away was written back";
+    EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
 }
 
-// Two launches at once (a double click, autostart and a click): whichever claims first runs
-// on, the other hands over and ends.
-TEST_F(ShellE2e, twoOverlappingLaunchesLeaveOneZumo)
-{
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser({})));
-    QProcess second;
-    ASSERT_NO_FATAL_FAILURE(launchZumo({QStringLiteral("--login")}));
-    zumo.startAnother(second, {QStringLiteral("--login")});
-    ASSERT_TRUE(second.waitForStarted());
-    ASSERT_TRUE(waitUntil([&] {
-        return second.state() == QProcess::NotRunning || zumo.process().state() == QProcess::NotRunning;
-    })) << "both run";
-    QProcess& ended = second.state() == QProcess::NotRunning ? second : zumo.process();
-    QProcess& runs = &ended == &second ? zumo.process() : second;
-    EXPECT_EQ(ended.exitCode(), 0);
-    if (&ended == &second)
-        EXPECT_TRUE(second.readAllStandardOutput().contains("already running"));
-    else
-        EXPECT_TRUE(zumo.output().contains(QStringLiteral("already running"))) << zumo.output().toStdString();
-    EXPECT_TRUE(zumo.sync()) << "the one left answers";
-    EXPECT_EQ(runs.state(), QProcess::Running);
-    runs.terminate();
-    EXPECT_TRUE(runs.waitForFinished(DefaultDeadlineMs));
-}
-
-TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndALoginLaunchOpensNoWindow)
+TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndOfTwoLoginLaunchesOneRunsAndOpensNoWindow)
 {
     ASSERT_NO_FATAL_FAILURE(startZumo({{QStringLiteral("openAtLaunch"), true}}));
     EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, SettingsTitle); })) << "Settings did not open at launch";
@@ -214,32 +178,33 @@ TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndALoginLaunchOpensNoWindow)
     stopZumo();
     ASSERT_TRUE(waitUntil([&] { return !hasClientTitled(*x, SettingsTitle); }));
 
+    // Two launches at once (autostart and a click): whichever claims first runs on, the other
+    // hands over and ends.
+    QProcess second;
+    QString secondOutput;
+    const auto printed = [&](QProcess& process) {
+        if (&process != &second)
+            return zumo.output();
+        return secondOutput += QString::fromUtf8(second.readAllStandardOutput());
+    };
     ASSERT_NO_FATAL_FAILURE(launchZumo({QStringLiteral("--login")}));
-    ASSERT_TRUE(zumo.waitForReady()) << zumo.output().toStdString();
-    ASSERT_TRUE(zumo.sync());
+    zumo.startAnother(second, {QStringLiteral("--login")});
+    ASSERT_TRUE(second.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] {
+        return second.state() == QProcess::NotRunning || zumo.process().state() == QProcess::NotRunning;
+    })) << "both run";
+    QProcess& ended = second.state() == QProcess::NotRunning ? second : zumo.process();
+    QProcess& runs = &ended == &second ? zumo.process() : second;
+    EXPECT_EQ(ended.exitCode(), 0);
+    EXPECT_TRUE(printed(ended).contains(QStringLiteral("already running"))) << printed(ended).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return printed(runs).contains(QStringLiteral("switcher ready")); }));
+    EXPECT_TRUE(zumo.sync()) << "the one left answers";
     x->roundTrip();
     for (xcb_window_t window : x->clientList())
-        EXPECT_NE(x->cardinal(window, "_NET_WM_PID"), uint32_t(zumo.process().processId()))
+        EXPECT_NE(x->cardinal(window, "_NET_WM_PID"), uint32_t(runs.processId()))
             << "a login launch opened " << x->title(window).toStdString();
-    stopZumo();
-}
-
-TEST_F(ShellE2e, consentTakenAwayInTheFileIsNeverWrittenBack)
-{
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
-    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce));
-    QJsonObject edited = readSettings(zumo.configHome());
-    ASSERT_TRUE(edited.contains(QStringLiteral("consentVersion")));
-    edited.remove(QStringLiteral("consentVersion"));
-    ASSERT_TRUE(writeSettings(zumo.configHome(), edited));
-    // A switch after the edit gives zumo a change of its own to save.
-    ASSERT_TRUE(altTab());
-    x->flush();
-    ASSERT_TRUE(waitActive(Alpha));
-    stopZumo();
-    EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")))
-        << "the consent taken away was written back";
-    EXPECT_GE(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
+    runs.terminate();
+    EXPECT_TRUE(runs.waitForFinished(DefaultDeadlineMs));
 }
 
 TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)

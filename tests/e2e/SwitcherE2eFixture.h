@@ -6,11 +6,8 @@
 
 #include <QFile>
 #include <QJsonObject>
-#include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <memory>
-#include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 #include "tests/e2e/E2eSupport.h"
@@ -23,7 +20,6 @@ inline const QString Alpha = QStringLiteral("Alpha notes");
 inline const QString Bravo = QStringLiteral("Bravo mail");
 inline const QString Charlie = QStringLiteral("Charlie shell");
 inline const QString Delta = QStringLiteral("Delta music");
-inline const QString Foxtrot = QStringLiteral("Foxtrot game");
 inline const QString Zulu = QStringLiteral("Zulu radio");
 
 inline const QJsonObject ShowAtOnce{{QStringLiteral("showDelay"), 0}};
@@ -104,18 +100,6 @@ class SwitcherE2e : public ::testing::Test {
         EXPECT_EQ(zumo.process().exitCode(), 0);
     }
 
-    // Alpha, Charlie, Delta and Bravo (in front) on the first desktop, Zulu on the second.
-    void openWithZuluOnTheOtherDesktop(bool otherSpaces)
-    {
-        ASSERT_NO_FATAL_FAILURE(openWindows({Zulu, Alpha, Charlie, Delta, Bravo}));
-        x->moveToDesktop(id(Zulu), 1);
-        ASSERT_TRUE(waitUntil([&] { return x->desktopOf(id(Zulu)) == 1u; }));
-        ASSERT_TRUE(activate(Bravo));
-        QJsonObject settings = ShowAtOnce;
-        settings.insert(QStringLiteral("otherSpaces"), otherSpaces);
-        ASSERT_NO_FATAL_FAILURE(startZumo(settings));
-    }
-
     xcb_window_t id(const QString& title) const { return ids.at(title); }
     bool waitActive(const QString& title)
     {
@@ -177,21 +161,6 @@ class SwitcherE2e : public ::testing::Test {
         }
         send(XCB_KEY_RELEASE, alt);
         x->flush();
-    }
-
-    bool onMod1(xcb_keysym_t keysym)
-    {
-        xcb_connection_t* c = x->connection();
-        const xcb_keycode_t key = x->keycodeOf(keysym);
-        auto* map = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
-        if (!map)
-            return false;
-        const xcb_keycode_t* rows = xcb_get_modifier_mapping_keycodes(map);
-        const int perModifier = map->keycodes_per_modifier;
-        const bool found =
-            key && std::find(rows + 3 * perModifier, rows + 4 * perModifier, key) != rows + 4 * perModifier;
-        std::free(map);
-        return found;
     }
 
     bool altTab(std::initializer_list<uint32_t> held = {XK_Alt_L}, int tabs = 1)

@@ -111,17 +111,10 @@ class PanelWatch {
 // The work area of the current desktop (_NET_WORKAREA holds x, y, width, height per desktop).
 inline std::optional<QRect> workArea(XHelper& x)
 {
-    const uint32_t desktop = x.currentDesktop().value_or(0);
-    const auto cookie = xcb_get_property(x.connection(), 0, x.root(), x.atom("_NET_WORKAREA"),
-                                         XCB_ATOM_CARDINAL, desktop * 4, 4);
-    auto* reply = xcb_get_property_reply(x.connection(), cookie, nullptr);
-    std::optional<QRect> area;
-    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 16) {
-        const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply));
-        area = QRect(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
-    }
-    std::free(reply);
-    return area;
+    const std::vector<uint32_t> v = x.values(x.root(), "_NET_WORKAREA", x.currentDesktop().value_or(0) * 4, 4);
+    if (v.size() < 4)
+        return std::nullopt;
+    return QRect(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
 }
 
 inline const QString SettingsTitle = QStringLiteral("Zumo Settings");

@@ -1,6 +1,7 @@
 // zumo and its network parts against a private zumo-vendor over HTTPS on loopback: the
 // configuration demo, the ping chain through every kind of failed fetch, the events of a real
-// run, consent, "quit" against a server that never answers, and the log signature on the wire.
+// run, "quit" against a server that never answers, and the log signature on the wire (nothing
+// sent without consent is ShellE2e's).
 #include <QElapsedTimer>
 #include <QCryptographicHash>
 #include <QFile>
@@ -88,28 +89,18 @@ QJsonObject body(const QJsonValue& row)
     return QJsonDocument::fromJson(row.toObject()[QStringLiteral("body")].toString().toUtf8()).object();
 }
 
-TEST(VendorE2eTest, theDemoPrintsTheServedConfigurationAndTheDefaultsWhenTlsFails)
+// The clamps and the printed form have unit tests, and an untrusted certificate is one of the
+// ping chain's failures: here, only that the demo fetches over TLS and prints what it got.
+TEST(VendorE2eTest, theDemoPrintsTheServedConfiguration)
 {
     VendorServer vendor;
-    ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", R"({"pingMinutes": 0.25, "announceId": "a1",
-        "announceText": "Hi there", "logUploadPaused": true, "updateRetryMinutes": 90,
-        "updateNudgeMaxPerVersion": 2.9, "updatePrefetch": 0, "networkTimeoutSec": 4.5})"));
+    ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", R"({"pingMinutes": 5, "announceId": "a1"})"));
     ZUMO_START_VENDOR(vendor);
-    const auto demo = [&](const QStringList& environment) {
-        ZumoProcess zumo;
-        EXPECT_TRUE(zumo.start({"--remote-config-demo"}, environment));
-        EXPECT_TRUE(zumo.waitForExit(15000));
-        EXPECT_EQ(zumo.process().exitCode(), 0);
-        return zumo.output();
-    };
-    EXPECT_EQ(demo(vendor.environment()),
-              "pingMinutes=1.0 announceId=\"a1\" announceText=\"Hi there\"\n"
-              "logUploadPaused=true updateNudgePaused=false updatedBannerPaused=false updatePrefetchAvoidMetered=true "
-              "updatePrefetchDelaySec=5.0 updateRetryMinutes=90.0 updateNudgeMaxPerVersion=2\n"
-              "telemetryPaused=false updateChecksPaused=false updatePrefetch=false updateMaxDownloadMB=60.0 "
-              "updateNudgeAfterSwitches=50 updateNudgeEveryHours=72.0 networkTimeoutSec=4.5 firstCheckDelaySec=10.0\n");
-    // Without the test CA the certificate is not trusted: the fetch fails and the defaults show.
-    EXPECT_TRUE(demo({"ZUMO_VENDOR_HOST=" + vendor.host()}).startsWith("pingMinutes=360.0 announceId=\"\" announceText=\"\"\n"));
+    ZumoProcess zumo;
+    ASSERT_TRUE(zumo.start({"--remote-config-demo"}, vendor.environment()));
+    ASSERT_TRUE(zumo.waitForExit(15000));
+    EXPECT_EQ(zumo.process().exitCode(), 0);
+    EXPECT_TRUE(zumo.output().startsWith("pingMinutes=5.0 announceId=\"a1\" ")) << zumo.output().toStdString();
 }
 
 // Each ping's fetch meets one misbehaving answer; every value stays, the next ping is armed
@@ -278,20 +269,6 @@ TEST(VendorE2eTest, theApplicationWorksThroughNginxInFrontOfTwoServicesOnPostgre
     EXPECT_EQ(first.eventCount(), 6); // one table behind both
     EXPECT_GT(first.requests("/api/t")->size(), 0);
     EXPECT_GT(second.requests("/api/t")->size(), 0);
-}
-
-TEST(VendorE2eTest, withoutConsentNothingLeavesNotEvenQuit)
-{
-    ZUMO_REQUIRE_SESSION();
-    VendorServer vendor;
-    ZUMO_START_VENDOR(vendor);
-    ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), {{"openAtLaunch", false}}));
-    ASSERT_TRUE(zumo.start({}, vendor.environment()));
-    ASSERT_TRUE(waitUntil([&] { return zumo.output().contains("waiting for an answer"); }));
-    zumo.stop();
-    EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(vendor.requests().value_or(QJsonArray{QJsonValue()}).size(), 0);
 }
 
 TEST(VendorE2eTest, aRunSendsLaunchAndLogsInTheEnvelopeAndItsQuitArrives)

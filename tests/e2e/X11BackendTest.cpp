@@ -43,7 +43,6 @@ protected:
 
     Pid pid() const { return Pid(client.pid()); }
     const X11Window* modelWindow(int index) { return (snap = model->snapshot())->find(client.window(index)); }
-    std::vector<ElementRef> windowsOfClient() { return accessibility->windows(pid(), 0.25).value_or(std::vector<ElementRef>{}); }
 
     std::unique_ptr<X11Connection> x;
     std::optional<XHelper> helper;
@@ -56,7 +55,7 @@ protected:
     TestClient client;
 };
 
-TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosing)
+TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosingAndCapturesHidesAndUnhidesThem)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Alpha"), QStringLiteral("Beta")}));
     const X11Window* alpha = modelWindow(0);
@@ -75,6 +74,34 @@ TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosing)
     EXPECT_TRUE(waitUntil([&] {
         return accessibility->string(client.window(1), QStringLiteral("AXTitle")) == QStringLiteral("Beta – renamed");
     }));
+
+    // A capture is the window's contents; the server paints the background once the frame is
+    // shown, which may trail the focus change.
+    helper->activate(client.window(0));
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+    QImage image;
+    EXPECT_TRUE(waitUntil([&] {
+        image = server->capture(client.window(0));
+        return !image.isNull() && (image.pixel(200, 150) & 0xFFFFFF) == 0x3366ccu;  // the client's first colour
+    }));
+    EXPECT_EQ(image.size(), QSize(400, 300));
+    EXPECT_TRUE(server->capture(0x7FFFFFF0).isNull());
+
+    // Hiding the application minimises all its windows, and unhiding brings them back.
+    const auto hidden = [&] {
+        for (const RunningApp& app : workspace->runningApplications())
+            if (app.pid == pid())
+                return app.hidden;
+        return false;
+    };
+    workspace->hide(pid());
+    ASSERT_TRUE(waitUntil(hidden));
+    workspace->unhide(pid());
+    EXPECT_TRUE(waitUntil([&] {
+        return !helper->hasState(client.window(0), "_NET_WM_STATE_HIDDEN") &&
+               !helper->hasState(client.window(1), "_NET_WM_STATE_HIDDEN");
+    }));
+    EXPECT_TRUE(waitUntil([&] { return !hidden(); }));
 
     const Pid gone = pid();
     client.kill();
@@ -179,41 +206,6 @@ TEST_F(X11Backend, oneSwitchSendsOneActivation)
     ASSERT_TRUE(settle());
     EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
     helper->onEvent = nullptr;
-}
-
-TEST_F(X11Backend, hidingAnApplicationMinimisesAllItsWindowsAndUnhideBringsThemBack)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("One"), QStringLiteral("Two")}));
-    auto hidden = [&] {
-        for (const RunningApp& app : workspace->runningApplications())
-            if (app.pid == pid())
-                return app.hidden;
-        return false;
-    };
-    workspace->hide(pid());
-    ASSERT_TRUE(waitUntil(hidden));
-    workspace->unhide(pid());
-    EXPECT_TRUE(waitUntil([&] {
-        return !helper->hasState(client.window(0), "_NET_WM_STATE_HIDDEN") &&
-               !helper->hasState(client.window(1), "_NET_WM_STATE_HIDDEN");
-    }));
-    EXPECT_TRUE(waitUntil([&] { return !hidden(); }));
-}
-
-TEST_F(X11Backend, captureReturnsTheWindowContents)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Picture")}));
-    xcb_window_t w = client.window(0);
-    helper->activate(w);
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == w; }));
-    QImage image;
-    // The server paints the background once the frame is shown, which may trail the focus change.
-    EXPECT_TRUE(waitUntil([&] {
-        image = server->capture(w);
-        return !image.isNull() && (image.pixel(200, 150) & 0xFFFFFF) == 0x3366ccu;  // the client's first colour
-    }));
-    EXPECT_EQ(image.size(), QSize(400, 300));
-    EXPECT_TRUE(server->capture(0x7FFFFFF0).isNull());
 }
 
 } // namespace

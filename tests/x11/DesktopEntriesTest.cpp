@@ -1,7 +1,5 @@
-// .desktop parsing and the WM_CLASS lookup that names applications.
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+// .desktop parsing and the WM_CLASS lookup that names applications (the folder scan is proven
+// through X11AppCatalogTest).
 #include <gtest/gtest.h>
 
 #include "desktop/x11/DesktopEntries.h"
@@ -39,25 +37,6 @@ TEST(DesktopIndexLookup, startupClassBeatsFileNameAndCaseIsIgnored)
               QStringLiteral("Calculator"));
     EXPECT_FALSE(index.lookup(QStringLiteral("XTerm"), QStringLiteral("xterm")));
     EXPECT_FALSE(index.lookup({}, {}));
-}
-
-TEST(DesktopIndexScan, earlierDirectoriesWinAndSubdirectoriesMakeDashedIds)
-{
-    QTemporaryDir home, system;
-    auto write = [](const QString& path, const QByteArray& text) {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    };
-    write(home.path() + "/applications/editor.desktop", "[Desktop Entry]\nName=Mine\n");
-    write(system.path() + "/applications/editor.desktop", "[Desktop Entry]\nName=System\n");
-    write(system.path() + "/applications/kde/term.desktop", "[Desktop Entry]\nName=Term\nStartupWMClass=Konsole\n");
-
-    DesktopIndex index = DesktopIndex::scan({home.path(), system.path(), home.path() + "/missing"});
-    EXPECT_EQ(index.size(), 2u);
-    EXPECT_EQ(index.lookup(QStringLiteral("Editor"), {})->name, QStringLiteral("Mine"));
-    EXPECT_EQ(index.lookup(QStringLiteral("konsole"), {})->id, QStringLiteral("kde-term"));
 }
 
 } // namespace

@@ -66,32 +66,19 @@ TEST(KeyTranslation, theKeyLeftOfOneIsGraveOnEveryLayoutAndShortcutsGrabTheKeysT
     const std::map<Keycode, Keysym> keysyms = {
         {GraveKeycode, DeadCircumflex}, {KcTab, Tab}, {KcSpace, ' '}, {KcRightOfP, 0xfc /* ü */}, {KcA, 'a'}};
     const auto german = [&keysyms](Keycode key) { return keysyms.contains(key) ? keysyms.at(key) : 0; };
-    EXPECT_EQ(keyCodeFor(DeadCircumflex, GraveKeycode), keys::Grave);
+    // LayoutsE2e proves the dead keys left of 1 on real layouts, KeyboardHookTest a § no key types
+    // and the shortcuts' names in its log lines.
     EXPECT_EQ(keyCodeFor(0xa7 /* § */, GraveKeycode), keys::Grave);
     EXPECT_NE(keyCodeFor('`', KcRightOfP), keys::Grave) << "grave is a key position, not what it types";
     EXPECT_EQ(keycodesForKeyCode(keys::Grave, 8, 255, german), std::vector<Keycode>{GraveKeycode});
-    EXPECT_EQ(keycodesForKeyCode(keys::Tab, 8, 255, german), std::vector<Keycode>{KcTab});
     EXPECT_EQ(keycodesForKeyCode(keys::Space, 8, 255, german), std::vector<Keycode>{KcSpace});
-    EXPECT_TRUE(keycodesForKeyCode(keys::Section, 8, 255, german).empty());
     EXPECT_TRUE(keycodesForKeyCode(keys::Return, 8, 255, german).empty()) << "not a shortcut key";
-
-    EXPECT_EQ(xModifiersForMask(keys::Control | keys::Option), xmask::Control | xmask::Mod1);
     EXPECT_EQ(xModifiersForMask(keys::Shift | keys::Command), 0);
-    EXPECT_EQ(shortcutName({keys::Option, keys::Tab}), QStringLiteral("Alt+Tab"));
-    EXPECT_EQ(shortcutName({keys::Control | keys::Option, keys::Grave}), QStringLiteral("Ctrl+Alt+`"));
 }
 
-TEST(KeyTranslation, grabsCoverShiftCapsLockAndNumLock)
+// Shift, Caps Lock and Num Lock on Mod2 are SwitcherE2e's (Shift+Tab, the lock keys on).
+TEST(KeyTranslation, grabsCoverNumLockOnAnotherBitNotMappedOrOnTheShortcutsOwn)
 {
-    const std::vector<std::uint16_t> variants = grabVariants(xmask::Mod1, xmask::Mod2);
-    ASSERT_EQ(variants.size(), 8u);
-    EXPECT_EQ(variants.front(), xmask::Mod1);
-    const std::set<std::uint16_t> unique(variants.begin(), variants.end());
-    EXPECT_EQ(unique.size(), 8u);
-    for (std::uint16_t extra : {0, 1, 2, 3, 0x10, 0x11, 0x12, 0x13})
-        EXPECT_TRUE(unique.contains(std::uint16_t(xmask::Mod1 | extra))) << extra;
-
-    // Num Lock on another bit, not mapped at all, or on a bit the shortcut itself uses.
     EXPECT_TRUE(std::ranges::count(grabVariants(xmask::Control, 0x80), xmask::Control | xmask::Lock | 0x80));
     EXPECT_EQ(grabVariants(xmask::Mod1, 0).size(), 4u);
     EXPECT_EQ(grabVariants(xmask::Mod1, xmask::Mod1).size(), 4u);
