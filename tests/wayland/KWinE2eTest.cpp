@@ -6,6 +6,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonObject>
 #include <QProcess>
@@ -251,8 +252,15 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     key(KeyW, true), key(KeyW, false), key(Escape, true), key(Escape, false), key(LeftAlt, false);
     EXPECT_TRUE(m_windows[1]->waitForFinished(DefaultDeadlineMs)) << "bravo is still open";
 
-    // At quit KWin's task switcher has Alt+Tab again and the script is gone.
+    // At quit KWin's task switcher has Alt+Tab again and the script is gone; the log said both once.
     m_zumo.stop();
+    QDirIterator logs(m_zumo.cacheHome(), {QStringLiteral("events.log")}, QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(logs.hasNext());
+    QFile log(logs.next());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray events = log.readAll();
+    EXPECT_EQ(events.count("loaded Zumo's window script into KWin"), 1);
+    EXPECT_EQ(events.count("unloaded Zumo's window script from KWin"), 1);
     EXPECT_EQ(altTabHolder().value(1), QStringLiteral("Walk Through Windows"));
     EXPECT_FALSE(call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
                       QStringLiteral("isScriptLoaded"), {QStringLiteral("zumo")}).arguments().value(0).toBool());
