@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QEventLoop>
+#include <QThread>
 #include <algorithm>
 
 #include "platform/Log.h"
@@ -228,17 +229,29 @@ void KWinWindows::answer()
     QDBusConnection::sessionBus().send(std::exchange(m_call, std::nullopt)->createReply(QString::fromUtf8(text)));
 }
 
+void KWinWindows::onMain(std::function<void()> work)
+{
+    // Closing and minimising are asked from worker threads; the list, the requests and the
+    // D-Bus call waiting for them live on the main thread.
+    if (QThread::currentThread() == m_context.thread())
+        work();
+    else
+        QMetaObject::invokeMethod(&m_context, std::move(work), Qt::QueuedConnection);
+}
+
 void KWinWindows::activate(std::uint32_t id)
 {
-    if (!find(id))
-        return;
-    if (!m_pendingActivation)
-        QTimer::singleShot(0, &m_context, [this] { sendActivation(); });
-    m_pendingActivation = id;
-    // Counted as used at once: KWin's answer comes later, and a quick second switch must
-    // already start from this window.
-    noteActivated(m_order, id);
-    publish();
+    onMain([this, id] {
+        if (!find(id))
+            return;
+        if (!m_pendingActivation)
+            QTimer::singleShot(0, &m_context, [this] { sendActivation(); });
+        m_pendingActivation = id;
+        // Counted as used at once: KWin's answer comes later, and a quick second switch must
+        // already start from this window.
+        noteActivated(m_order, id);
+        publish();
+    });
 }
 
 void KWinWindows::sendActivation()
@@ -249,20 +262,23 @@ void KWinWindows::sendActivation()
 
 void KWinWindows::close(std::uint32_t id)
 {
-    if (Window* w = find(id))
-        request({KWinRequest::Kind::close, w->key});
+    onMain([this, id] {
+        if (Window* w = find(id))
+            request({KWinRequest::Kind::close, w->key});
+    });
 }
 
 void KWinWindows::setMinimized(std::uint32_t id, bool minimized)
 {
-    if (Window* w = find(id))
-        request({KWinRequest::Kind::minimize, w->key, minimized});
+    onMain([this, id, minimized] {
+        if (Window* w = find(id))
+            request({KWinRequest::Kind::minimize, w->key, minimized});
+    });
 }
 
 void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft, std::optional<QSize> size)
 {
-    // Snapping asks from a worker thread; requests and the list live on the main thread.
-    QMetaObject::invokeMethod(&m_context, [this, id, topLeft, size] {
+    onMain([this, id, topLeft, size] {
         Window* w = find(id);
         if (!w || w->state.frame.isEmpty())
             return;
@@ -273,7 +289,7 @@ void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft,
             it->second.moveTopLeft(*topLeft);
         if (size)
             it->second.setSize(*size);
-    }, Qt::QueuedConnection);
+    });
 }
 
 void KWinWindows::sendFrames()
@@ -285,7 +301,7 @@ void KWinWindows::sendFrames()
 
 void KWinWindows::showDesktop(std::uint32_t n)
 {
-    request({KWinRequest::Kind::desktop, {}, false, n});
+    onMain([this, n] { request({KWinRequest::Kind::desktop, {}, false, n}); });
 }
 
 void KWinWindows::sync()

@@ -57,7 +57,7 @@ public:
     void setFullscreen(std::uint32_t, bool) override {}  // the script does not offer it
     bool movable() const override { return true; }
     void setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft, std::optional<QSize> size) override;
-    // Shows virtual desktop n (from 1).
+    // Shows virtual desktop n (from 1). Requests may be made from any thread.
     void showDesktop(std::uint32_t n);
 
     // Returns once every message the script posted before the call has been handled, or after
@@ -76,6 +76,7 @@ private:
         QString key;  // KWin's id
         Toplevel state;
     };
+    void onMain(std::function<void()> work);
     Window* find(const QString& key);
     Window* find(std::uint32_t id);
     void update(const KWinWindow& w);
