@@ -9,6 +9,7 @@
 #include "app/AppDelegate.h"
 #include "app/ExitSave.h"
 #include "app/ShellAdapters.h"
+#include "app/KWinShortcutConflict.h"
 #include "app/ShortcutConflict.h"
 #include "shell/StatusMenu.h"
 #include "shell/TapHookControl.h"
@@ -135,6 +136,7 @@ struct Application::Parts {
     std::unique_ptr<UpdateLink> update;
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<ShortcutConflict> conflict;  // X11 only
+    std::unique_ptr<KWinShortcutConflict> kwinConflict;  // KWin only
     Subscription conflictConsent;
 
     Subscription shortcutsTaken;
@@ -240,8 +242,9 @@ bool Application::openWayland(QString& error)
     w->connection->setLostHandler([] { QCoreApplication::exit(1); });
     p.seam = {w->windows.get(), w->windows.get(), w->windows.get(), w->screens.get(), &w->permissions,
               w->hook.get(), w->panels.get(), true, [w] { w->sync(); },
-              [](std::uint32_t) { return std::optional<std::uint32_t>(); },
-              [] { return std::vector<HookShortcut>(); }, {}};
+              [w](std::uint32_t window) { return w->desktopOf(window); },
+              [parts = d.get()] { return parts->kwinConflict ? parts->kwinConflict->taken() : std::vector<HookShortcut>(); },
+              {}};
     return true;
 }
 
@@ -275,7 +278,7 @@ void Application::buildSwitcher()
         for (const auto& window : p.x11->model->snapshot()->windows)
             p.inventory->noteAppUsed(window->owner);
     // Wayland gives the windows most recently used first.
-    const wayland::ToplevelSource* toplevels = p.wayland ? p.wayland->toplevels.get() : nullptr;
+    const wayland::WindowList* toplevels = p.wayland ? p.wayland->toplevels.get() : nullptr;
     if (p.gnome)
         toplevels = p.gnome->toplevels.get();
     if (toplevels) {
@@ -314,7 +317,11 @@ void Application::buildShell()
         p.store, p.settings, p.slots, p.counters, p.dispatcher, p.clock, *x.workspace, p.catalog, *x.permissions,
         &p.loginItem, [hook = x.hook] { return hook->enabled(); }, x.takenShortcuts,
         [parts] { parts->delegate->checkForUpdates(true); }, askWithMessageBox,
-        [parts] { return parts->conflict ? parts->conflict->holding() : ShortcutHolding{}; }});
+        [parts] {
+            if (parts->kwinConflict)
+                return parts->kwinConflict->holding();
+            return parts->conflict ? parts->conflict->holding() : ShortcutHolding{};
+        }});
     p.settingsLink = std::make_unique<AppWindowsSettingsLink>(*p.windows);
 
     SessionFacts session{[parts] { return parts->loginItem.enabled(); },
@@ -336,6 +343,12 @@ void Application::buildShell()
             p.store, *p.x11, *p.windows, [parts] { return parts->delegate ? &parts->delegate->menu().tray() : nullptr; }});
     if (p.conflict)
         p.conflictConsent = p.windows->settingsChanged.subscribe([c = p.conflict.get()] { c->consentChanged(); });
+    if (p.wayland && p.wayland->kwinShortcuts) {
+        p.kwinConflict = std::make_unique<KWinShortcutConflict>(KWinShortcutConflictDeps{
+            *p.wayland->kwinShortcuts, *p.windows,
+            [parts] { return parts->delegate ? &parts->delegate->menu().tray() : nullptr; }});
+        p.conflictConsent = p.windows->settingsChanged.subscribe([c = p.kwinConflict.get()] { c->consentChanged(); });
+    }
 }
 
 // Without the socket the switcher still works; scripts and a second launch cannot reach it.
@@ -377,6 +390,14 @@ void Application::announceReady()
             std::printf("zumo: switcher ready - hold Alt and press Tab\n");
             std::fflush(stdout);
         });
+    // On KWin the script's shortcut opens it, once KWin's task switcher has let go of the key.
+    if (d->kwinConflict) {
+        d->kwinConflict->check();
+        d->dispatcher.post([conflict = d->kwinConflict.get()] { conflict->offer(); });
+        std::printf("zumo: switcher ready - hold Alt and press Tab\n");
+        std::fflush(stdout);
+        return;
+    }
     if (d->wayland) {
         std::printf("zumo: switcher ready - the compositor's Alt+Tab binding opens it (zumo --print-config)\n");
         std::fflush(stdout);
@@ -434,6 +455,12 @@ void Application::shutdown()
     d->dispatcher.finishBackground();
     if (d->conflict)
         d->conflict->giveBack();
+    if (d->kwinConflict) {
+        d->conflictConsent = {};
+        d->kwinConflict.reset();
+    }
+    if (d->wayland)
+        d->wayland->letGoOfKWin();
     if (d->accessibility)
         d->accessibility->setWanted(false);
     d->store.flush();

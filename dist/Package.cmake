@@ -33,6 +33,7 @@ set(zumo_doc ${CMAKE_INSTALL_DATADIR}/doc/zumo)
 install(TARGETS zumo zumo-trigger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zumo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
   COMPONENT zumo)
+install(FILES ${ZUMO_KWIN_SCRIPT} DESTINATION ${CMAKE_INSTALL_DATADIR}/zumo/kwin COMPONENT zumo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/com.zumo.app.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
   COMPONENT zumo)
 # GNOME Shell finds system extensions here; the user turns it on (zumo --print-config gnome).

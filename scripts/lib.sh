@@ -18,6 +18,7 @@ ZUMO_PACKAGES=(
   fonts-dejavu-core
   sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
   gnome-shell python3-dbusmock
+  kwin-wayland plasma-wayland-protocols
   dpkg-dev file lintian appstream desktop-file-utils python3-debian systemd
   libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl nginx wrk curl
 )

@@ -31,7 +31,9 @@ std::optional<wayland::Toplevel> windowOf(const QJsonObject& o)
     t.activated = o.value(QLatin1String("focused")).toBool();
     t.minimized = o.value(QLatin1String("minimized")).toBool();
     t.fullscreen = o.value(QLatin1String("fullscreen")).toBool();
-    t.desktop = o.value(QLatin1String("workspace")).toInt(-1);
+    // The extension counts workspaces from 0 and gives -1 for a window on all of them.
+    const int workspace = o.value(QLatin1String("workspace")).toInt(-1);
+    t.desktop = workspace >= 0 ? std::uint32_t(workspace) + 1 : 0;
     t.monitor = o.value(QLatin1String("monitor")).toInt(-1);
     t.frame = rectOf(o.value(QLatin1String("frame")));
     return t;
@@ -50,6 +52,8 @@ ShellState parseShellState(const QByteArray& json)
         state.monitors.push_back({rectOf(m.toObject().value(QLatin1String("frame"))),
                                   rectOf(m.toObject().value(QLatin1String("workArea")))});
     state.workspace = root.value(QLatin1String("workspace")).toInt();
+    for (wayland::Toplevel& t : state.windows)
+        t.onCurrentDesktop = t.desktop == 0 || int(t.desktop) == state.workspace + 1;
     state.serial = root.value(QLatin1String("serial")).toDouble();
     return state;
 }

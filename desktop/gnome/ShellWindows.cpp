@@ -74,9 +74,9 @@ void ShellWindows::publish(std::shared_ptr<const wayland::ToplevelSnapshot> next
 std::optional<std::uint32_t> ShellWindows::desktopOf(std::uint32_t id) const
 {
     const wayland::Toplevel* t = snapshot()->find(id);
-    if (!t || t->desktop < 0)
+    if (!t || t->desktop == 0)
         return std::nullopt;
-    return std::uint32_t(t->desktop);
+    return t->desktop - 1;
 }
 
 void ShellWindows::activate(std::uint32_t id)

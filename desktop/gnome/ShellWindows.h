@@ -9,13 +9,13 @@
 #include <unordered_map>
 
 #include "desktop/gnome/ShellState.h"
-#include "desktop/wayland/Toplevels.h"
+#include "desktop/wayland/WindowList.h"
 
 namespace zumo::gnome {
 
 class ShellBridge;
 
-class ShellWindows final : public wayland::ToplevelSource {
+class ShellWindows final : public wayland::WindowList {
 public:
     // bridge must outlive this. Reads the extension's state now when it is there. Main thread.
     explicit ShellWindows(ShellBridge& bridge);

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
+#include "desktop/wayland/KWinScript.h"
+#include "desktop/wayland/KWinShortcuts.h"
+#include "desktop/wayland/KWinWindows.h"
 #include "desktop/wayland/LayerOverlay.h"
 #include "desktop/wayland/SwayBindings.h"
 #include "desktop/wayland/Toplevels.h"
@@ -21,15 +26,26 @@ class Settings;
 // Members are destroyed in reverse order, so nothing outlives what it uses. Main thread.
 struct WaylandDesktop {
     // Connects to $WAYLAND_DISPLAY. Null, with error set to a sentence the user can act on, when
-    // no compositor answers or it lacks the window list or the layer shell. settings must
-    // outlive the bundle.
+    // no compositor answers or it lacks the window list or the layer shell. The window list is
+    // the foreign-toplevel one, or on KWin Zumo's script loaded into it. settings must outlive
+    // the bundle.
     static std::unique_ptr<WaylandDesktop> open(const Settings& settings, QString& error);
 
     // Returns once every event the compositor sent before the call has been handled.
     void sync();
+    // Gives KWin back the keys taken from it and unloads the script; the switcher stops working.
+    // At quit, while the log still takes lines.
+    void letGoOfKWin();
+    // The virtual desktop a window is on, from 0 as on X11; nothing for a window on all of them
+    // or where the compositor does not say (wlroots).
+    std::optional<std::uint32_t> desktopOf(std::uint32_t window) const;
 
     std::unique_ptr<wayland::WaylandConnection> connection;
-    std::unique_ptr<wayland::Toplevels> toplevels;
+    std::unique_ptr<wayland::WindowList> toplevels;
+    wayland::KWinWindows* kwin = nullptr;  // toplevels, on KWin
+    std::unique_ptr<wayland::KWinScript> kwinScript;
+    std::unique_ptr<wayland::BusGlobalShortcuts> globalShortcuts;
+    std::unique_ptr<wayland::KWinShortcuts> kwinShortcuts;  // gives back its keys before the script goes
     std::unique_ptr<wayland::WaylandWindows> windows;
     std::unique_ptr<wayland::WaylandScreens> screens;
     wayland::WaylandPermissions permissions;

@@ -120,9 +120,12 @@ void WaylandKeyboardHook::entered(wl_surface* surface)
 
 void WaylandKeyboardHook::left()
 {
-    if (!m_capturing || !m_focused)
-        return;
+    // Forgotten also between runs: a run that starts while the overlay still holds the keyboard
+    // would otherwise take modifiers it no longer hears about as current.
+    const bool lost = m_capturing && m_focused;
     m_focused = false;
+    if (!lost)
+        return;
     appLog(QStringLiteral("another surface took the keyboard from the switcher"));
     deliver({KeyEventType::DisabledByUserInput, 0, 0, {}});
 }

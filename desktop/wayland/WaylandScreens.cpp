@@ -1,12 +1,12 @@
 // Outputs as screens.
 #include "desktop/wayland/WaylandScreens.h"
 
-#include "desktop/wayland/Toplevels.h"
+#include "desktop/wayland/WindowList.h"
 #include "desktop/wayland/WaylandConnection.h"
 
 namespace zumo::wayland {
 
-WaylandScreens::WaylandScreens(WaylandConnection& connection, const Toplevels& toplevels)
+WaylandScreens::WaylandScreens(WaylandConnection& connection, const WindowList& toplevels)
     : m_connection(connection), m_toplevels(toplevels)
 {
     m_outputs = connection.outputsChanged.subscribe([this] { changed.notify(); });

@@ -6,13 +6,13 @@
 
 namespace zumo::wayland {
 
-class Toplevels;
+class WindowList;
 class WaylandConnection;
 
 class WaylandScreens final : public Screens {
 public:
     // Both must outlive the screens. Main thread.
-    WaylandScreens(WaylandConnection& connection, const Toplevels& toplevels);
+    WaylandScreens(WaylandConnection& connection, const WindowList& toplevels);
     std::vector<Screen> screens() const override;
     // The compositor says neither which output has the focus nor where the pointer is: the
     // output of the active window stands for both, else the first output.
@@ -21,17 +21,18 @@ public:
 
 private:
     WaylandConnection& m_connection;
-    const Toplevels& m_toplevels;
+    const WindowList& m_toplevels;
     Subscription m_outputs;
 };
 
-// The window list is there (the backend does not start without it); window captures and
-// moves are not.
+// The window list is there (the backend does not start without it); window captures are not,
+// and moves only where the compositor does them for Zumo.
 class WaylandPermissions final : public Permissions {
 public:
     bool accessibilityTrusted() const override { return true; }
     bool screenCaptureGranted() const override { return false; }
-    bool windowsMovable() const override { return false; }
+    bool windowsMovable() const override { return movable; }
+    bool movable = false;
 };
 
 } // namespace zumo::wayland

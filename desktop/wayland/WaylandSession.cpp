@@ -23,13 +23,13 @@ std::optional<QString> missingProtocolsMessage(bool toplevels, bool layerShell, 
         return std::nullopt;
     const QString desktop = currentDesktop.toUpper();
     if (desktop.contains(QLatin1String("GNOME")))
-        return QStringLiteral("GNOME on Wayland lets no program list or switch other programs' windows. Log in to "
-                              "the \"GNOME on Xorg\" session to use Zumo; a GNOME Shell extension could bring it "
-                              "to Wayland later.");
+        return QStringLiteral("GNOME on Wayland lets no program list or switch other programs' windows: Zumo does "
+                              "it through its GNOME Shell extension (zumo --print-config gnome tells how to turn it "
+                              "on). The \"GNOME on Xorg\" session works too.");
     if (desktop.contains(QLatin1String("KDE")))
-        return QStringLiteral("KDE Plasma on Wayland offers layer-shell panels but keeps the window list to "
-                              "itself. Log in to the \"Plasma (X11)\" session to use Zumo; a KWin script bridge "
-                              "could bring it to Plasma on Wayland later.");
+        return QStringLiteral("Zumo reaches the windows of KDE Plasma through a KWin script it loads over the "
+                              "session D-Bus, and KWin did not answer there (is DBUS_SESSION_BUS_ADDRESS set?). "
+                              "The \"Plasma (X11)\" session works too.");
     QStringList missing;
     if (!toplevels)
         missing << QStringLiteral("the window list (wlr-foreign-toplevel-management)");

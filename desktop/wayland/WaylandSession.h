@@ -15,8 +15,9 @@ enum class Backend { x11, wayland };
 Backend chooseBackend(const QByteArray& forced, const QByteArray& waylandDisplay, const QByteArray& sessionType,
                       const QByteArray& x11Display);
 
-// Nothing when both protocols are there; else what is missing, what it means on the desktop
-// named by XDG_CURRENT_DESKTOP, and what the user can do.
+// Nothing when both a window list (foreign-toplevel, or KWin's script) and the layer shell are
+// there; else what is missing, what it means on the desktop named by XDG_CURRENT_DESKTOP, and
+// what the user can do.
 std::optional<QString> missingProtocolsMessage(bool toplevels, bool layerShell, const QString& currentDesktop);
 
 // The configuration lines that start Zumo at login and make the compositor's Alt+Tab reach it,

@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <algorithm>
 
-#include "desktop/wayland/Toplevels.h"
+#include "desktop/wayland/WindowList.h"
 
 namespace zumo::wayland {
 
@@ -25,7 +25,7 @@ const Toplevel* toplevelOf(const ToplevelSnapshot& snapshot, ElementRef element)
 
 } // namespace
 
-WaylandWindows::WaylandWindows(ToplevelSource& toplevels) : m_toplevels(toplevels)
+WaylandWindows::WaylandWindows(WindowList& toplevels) : m_toplevels(toplevels)
 {
     m_activated = toplevels.activated.subscribe([this](const Toplevel& t) { Workspace::activated.notify(appOf(t.appId, t.pid)); });
 }
@@ -154,12 +154,30 @@ QRectF WaylandWindows::tokenFrame(std::uint32_t id)
     return QRectF(double(id) * 4096.0, 0, 640, 480);
 }
 
+QRectF WaylandWindows::frameOf(const Toplevel& t)
+{
+    return t.frame.isEmpty() ? tokenFrame(t.id) : QRectF(t.frame);
+}
+
 std::optional<QRectF> WaylandWindows::frame(ElementRef element)
 {
-    const auto id = toplevelId(element);
-    if (!id || !m_toplevels.snapshot()->find(*id))
+    const auto snapshot = m_toplevels.snapshot();
+    const Toplevel* t = toplevelOf(*snapshot, element);
+    if (!t)
         return std::nullopt;
-    return tokenFrame(*id);
+    return frameOf(*t);
+}
+
+void WaylandWindows::setPosition(ElementRef element, QPointF position)
+{
+    if (const auto id = toplevelId(element))
+        m_toplevels.setFrameParts(*id, position.toPoint(), std::nullopt);
+}
+
+void WaylandWindows::setSize(ElementRef element, QSizeF size)
+{
+    if (const auto id = toplevelId(element))
+        m_toplevels.setFrameParts(*id, std::nullopt, size.toSize());
 }
 
 void WaylandWindows::setBoolean(ElementRef element, const QString& attribute, bool value)
@@ -203,8 +221,8 @@ std::vector<WindowRecord> WaylandWindows::windowList()
         r.ownerPid = t.pid;
         r.layer = 0;
         r.number = t.id;
-        r.bounds = tokenFrame(t.id);
-        r.onscreen = true;
+        r.bounds = frameOf(t);
+        r.onscreen = t.onCurrentDesktop;
         r.alpha = 1.0;
         r.name = t.title;
         records.push_back(std::move(r));

@@ -1,4 +1,4 @@
-// The seam's window queries and actions over a Wayland toplevel list: applications are app
+// The seam's window queries and actions over the window list (foreign-toplevel or KWin): applications are app
 // ids (each with a pid that stands for it), windows are toplevels. No geometry, no captures.
 #pragma once
 
@@ -11,12 +11,12 @@
 
 namespace zumo::wayland {
 
-class ToplevelSource;
+class WindowList;
 
 class WaylandWindows final : public Workspace, public Accessibility, public WindowServer {
 public:
     // toplevels must outlive this. Main thread.
-    explicit WaylandWindows(ToplevelSource& toplevels);
+    explicit WaylandWindows(WindowList& toplevels);
     ~WaylandWindows() override;
 
     // Workspace: applications in the order their windows were last used.
@@ -38,9 +38,10 @@ public:
     std::optional<std::vector<ElementRef>> elements(ElementRef, const QString&) override { return std::nullopt; }
     std::optional<QRectF> frame(ElementRef element) override;
     void setBoolean(ElementRef element, const QString& attribute, bool value) override;
-    // Clients place their own windows on Wayland: moves and resizes are not available.
-    void setPosition(ElementRef, QPointF) override {}
-    void setSize(ElementRef, QSizeF) override {}
+    // Clients place their own windows on Wayland: moves and resizes only where the compositor
+    // does them for Zumo (KWin's script).
+    void setPosition(ElementRef element, QPointF position) override;
+    void setSize(ElementRef element, QSizeF size) override;
     void perform(ElementRef element, const QString& action) override;
     void setFrontmost(Pid pid, double timeout) override;
 
@@ -50,12 +51,14 @@ public:
 
     // The stand-in frame of a toplevel: unique per window, so list records and windows pair up.
     static QRectF tokenFrame(std::uint32_t id);
+    // Its real frame where the compositor tells it, else the stand-in.
+    static QRectF frameOf(const struct Toplevel& t);
 
 private:
     RunningApp appOf(const QString& appId, Pid pid) const;
     std::vector<std::uint32_t> windowsOf(Pid pid) const;
 
-    ToplevelSource& m_toplevels;
+    WindowList& m_toplevels;
     mutable QHash<QString, QImage> m_icons;
     Subscription m_activated;
 };

@@ -19,10 +19,12 @@ TEST(ShellStateTest, readsTheExtensionsReportAndDropsWhatIsNotAWindow)
     ASSERT_EQ(state.windows.size(), 2u);
     EXPECT_EQ(state.windows[0].appId, QStringLiteral("foot"));
     EXPECT_TRUE(state.windows[0].activated);
-    EXPECT_EQ(state.windows[0].desktop, 1);
+    EXPECT_EQ(state.windows[0].desktop, 2u);  // workspace 1, counted from 1
+    EXPECT_TRUE(state.windows[0].onCurrentDesktop);
     EXPECT_EQ(state.windows[1].id, 5u);
     EXPECT_TRUE(state.windows[1].minimized);
-    EXPECT_EQ(state.windows[1].desktop, -1);  // not told: on every workspace
+    EXPECT_EQ(state.windows[1].desktop, 0u);  // not told: on every workspace
+    EXPECT_TRUE(state.windows[1].onCurrentDesktop);
     ASSERT_EQ(state.monitors.size(), 2u);
     EXPECT_EQ(state.monitors[0].workArea, QRect(0, 32, 1920, 1048));
     EXPECT_TRUE(state.monitors[1].frame.isEmpty());

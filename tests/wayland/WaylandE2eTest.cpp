@@ -410,8 +410,8 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
         EXPECT_EQ(chooseBackend(c.forced, c.wayland, c.session, c.display), c.expected) << c.wayland << c.session << c.display;
 
     EXPECT_FALSE(missingProtocolsMessage(true, true, QStringLiteral("GNOME")));
-    EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("ubuntu:GNOME"))->contains(QLatin1String("Xorg")));
-    EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("KDE"))->contains(QLatin1String("KWin script")));
+    EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("ubuntu:GNOME"))->contains(QLatin1String("--print-config gnome")));
+    EXPECT_TRUE(missingProtocolsMessage(false, true, QStringLiteral("KDE"))->contains(QLatin1String("D-Bus")));
     EXPECT_TRUE(missingProtocolsMessage(true, false, QStringLiteral("weston"))->contains(QLatin1String("layer-shell")));
     // Every compositor's lines start Zumo at login and bind both directions.
     for (const char* compositor : {"Sway", "wayfire", "labwc", "hyprland", "river"}) {

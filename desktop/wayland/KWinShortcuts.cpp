@@ -1,0 +1,176 @@
+// Moving the switcher's keys between KWin's task switcher and Zumo's script, and back.
+#include "desktop/wayland/KWinShortcuts.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <algorithm>
+
+#include "platform/Log.h"
+#include "settings/SettingsStore.h"
+
+namespace zumo::wayland {
+
+namespace {
+
+const QString RecordKey = QStringLiteral("freedKWinShortcuts");
+// The same consent as for X11 window managers: free the switcher's shortcuts while Zumo runs.
+const QString ConsentKey = QStringLiteral("freeShortcutsFromWindowManager");
+constexpr int Alt = 0x08000000;
+constexpr int Shift = 0x02000000;
+constexpr int Tab = 0x01000001;
+constexpr int Backtab = 0x01000002;
+constexpr unsigned NoAutoloading = 0x4;  // kglobalaccel: set these keys, not the stored ones
+
+struct Wanted {
+    const char* action;
+    int key;
+    const char* text;
+};
+// The script's actions (registerShortcut in zumo-bridge.js) and their keys.
+const Wanted WantedKeys[] = {{"Zumo next", Alt | Tab, "Alt+Tab"}, {"Zumo prev", Alt | Shift | Backtab, "Alt+Shift+Tab"}};
+
+QStringList ourAction(const Wanted& w)
+{
+    return {QStringLiteral("kwin"), QLatin1String(w.action), QStringLiteral("KWin"), QLatin1String(w.action)};
+}
+
+QDBusMessage accel(const QString& method, const QVariantList& arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/kglobalaccel"),
+                                                       QStringLiteral("org.kde.KGlobalAccel"), method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+}
+
+QVariant intList(const std::vector<int>& keys)
+{
+    return QVariant::fromValue(QList<int>(keys.begin(), keys.end()));
+}
+
+} // namespace
+
+QStringList BusGlobalShortcuts::holder(int key)
+{
+    return accel(QStringLiteral("action"), {key}).arguments().value(0).toStringList();
+}
+
+std::vector<int> BusGlobalShortcuts::keys(const QStringList& action)
+{
+    const QDBusMessage reply = accel(QStringLiteral("shortcut"), {action});
+    const QVariant value = reply.arguments().value(0);
+    QList<int> list;
+    if (value.canConvert<QDBusArgument>())
+        value.value<QDBusArgument>() >> list;
+    std::vector<int> keys;
+    for (int k : list)
+        if (k != 0)
+            keys.push_back(k);
+    return keys;
+}
+
+bool BusGlobalShortcuts::setKeys(const QStringList& action, const std::vector<int>& keys)
+{
+    std::vector<int> sent = keys;
+    if (sent.empty())
+        sent.push_back(0);  // "no key"
+    return accel(QStringLiteral("setShortcut"), {action, intList(sent), NoAutoloading}).type() ==
+           QDBusMessage::ReplyMessage;
+}
+
+KWinShortcuts::KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts) : m_store(store), m_shortcuts(shortcuts) {}
+
+std::optional<QString> KWinShortcuts::take()
+{
+    const bool consented = this->consented();
+    m_holder.clear();
+    QJsonArray record = m_store.value(RecordKey).toArray();
+    QStringList held;
+    for (const Wanted& w : WantedKeys) {
+        const QStringList holder = m_shortcuts.holder(w.key);
+        if (holder.value(1) == QLatin1String(w.action))
+            continue;
+        if (!holder.isEmpty()) {
+            if (!consented || holder.value(0) != QLatin1String("kwin")) {
+                held << QStringLiteral("%1 by \"%2\" of %3").arg(QLatin1String(w.text), holder.value(3), holder.value(2));
+                if (m_holder.isEmpty())
+                    m_holder = QStringLiteral("%1 (%2)").arg(holder.value(2), holder.value(3));
+                continue;
+            }
+            std::vector<int> before = m_shortcuts.keys(holder);
+            std::vector<int> after = before;
+            after.erase(std::remove(after.begin(), after.end(), w.key), after.end());
+            QJsonArray keys;
+            for (int k : before)
+                keys.append(k);
+            QJsonArray left;
+            for (int k : after)
+                left.append(k);
+            record.append(QJsonObject{{QStringLiteral("action"), QJsonArray::fromStringList(holder)},
+                                      {QStringLiteral("key"), w.key}, {QStringLiteral("keys"), keys},
+                                      {QStringLiteral("left"), left}});
+            m_store.setValue(RecordKey, record);
+            m_store.flush();
+            m_shortcuts.setKeys(holder, after);
+            appLog(QStringLiteral("took %1 from KWin's \"%2\" while Zumo runs").arg(QLatin1String(w.text), holder.value(3)));
+        }
+        m_shortcuts.setKeys(ourAction(w), {w.key});
+    }
+    if (held.isEmpty())
+        return std::nullopt;
+    return QStringLiteral("%1 is held by KWin (%2). Free it in System Settings > Shortcuts > KWin, or let Zumo "
+                          "free it while it runs (Settings > General)")
+        .arg(held.size() == 1 ? QStringLiteral("a switcher shortcut") : QStringLiteral("the switcher's shortcuts"),
+             held.join(QStringLiteral(", ")));
+}
+
+bool KWinShortcuts::consented() const
+{
+    return m_store.value(ConsentKey).toBool(false);
+}
+
+bool KWinShortcuts::asked() const
+{
+    return m_store.contains(ConsentKey);
+}
+
+void KWinShortcuts::setConsented(bool yes)
+{
+    m_store.setValue(ConsentKey, yes);
+}
+
+void KWinShortcuts::giveBack()
+{
+    for (const Wanted& w : WantedKeys)
+        if (m_shortcuts.holder(w.key).value(1) == QLatin1String(w.action))
+            m_shortcuts.setKeys(ourAction(w), {});
+    const QJsonArray record = m_store.value(RecordKey).toArray();
+    int restored = 0;
+    for (const QJsonValue& value : record) {
+        const QJsonObject o = value.toObject();
+        QStringList action;
+        for (const QJsonValue& part : o.value(QStringLiteral("action")).toArray())
+            action << part.toString();
+        const int key = o.value(QStringLiteral("key")).toInt();
+        const auto ints = [&o](const char* name) {
+            std::vector<int> keys;
+            for (const QJsonValue& k : o.value(QLatin1String(name)).toArray())
+                keys.push_back(k.toInt());
+            return keys;
+        };
+        const std::vector<int> keys = ints("keys");
+        // The user gave the action other keys, or the key to something else, since: theirs stays.
+        if (action.size() != 4 || m_shortcuts.keys(action) != ints("left") || !m_shortcuts.holder(key).isEmpty())
+            continue;
+        restored += m_shortcuts.setKeys(action, keys);
+    }
+    if (!record.isEmpty()) {
+        m_store.remove(RecordKey);
+        m_store.flush();
+        appLog(QStringLiteral("gave %1 shortcut(s) back to KWin").arg(restored));
+    }
+}
+
+} // namespace zumo::wayland
