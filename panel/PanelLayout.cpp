@@ -70,6 +70,12 @@ QSizeF preferredSize(const PanelShape& shape)
     return {std::max(tilesWidth, minWidth), height};
 }
 
+QSize pixelSize(const PanelShape& shape)
+{
+    const QSizeF size = preferredSize(shape);
+    return QSize(int(std::ceil(size.width())), int(std::ceil(size.height())));
+}
+
 QRectF tileRect(const PanelShape& shape, int index)
 {
     const int cols = std::max(1, shape.metrics.columns);

@@ -40,6 +40,8 @@ struct PanelShape {
 PanelShape panelShape(const RunView& view, int tileSize);
 // The panel size; with a row limit, the height of the visible rows only.
 QSizeF preferredSize(const PanelShape& shape);
+// preferredSize in whole pixels, rounded up: the image a panel is painted into.
+QSize pixelSize(const PanelShape& shape);
 // Where tile index is drawn; rows above firstRow get negative positions, rows past the visible
 // ones positions below them (check tileVisible before painting).
 QRectF tileRect(const PanelShape& shape, int index);

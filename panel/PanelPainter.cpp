@@ -79,6 +79,23 @@ QColor PanelStyle::background(bool translucent)
     return translucent ? rgba(30, 30, 36, 0.88) : rgba(38, 38, 44, 1.0);
 }
 
+RunView warmUpView()
+{
+    QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(QColor(90, 120, 200));
+    RunView view;
+    view.entries.resize(2);
+    for (Entry& e : view.entries) {
+        e.icon = icon;
+        e.app.name = QStringLiteral("Warm-up");
+    }
+    view.entries[0].title = QStringLiteral("Abcdefghijklmnopqrstuvwxyz 0123456789");
+    view.entries[1].title = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ …·–");
+    view.query = QStringLiteral("warm");
+    view.hint = QStringLiteral("Tab 1–9 Return");
+    return view;
+}
+
 QImage letterTile(const QString& name, int pixels)
 {
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);

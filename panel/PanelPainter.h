@@ -31,6 +31,10 @@ QColor background(bool translucent);
 
 // For an application without an icon: its initial on a grey rounded tile, `pixels` square.
 QImage letterTile(const QString& name, int pixels);
+// Two tiles with an icon, every kind of glyph, a query and a hint: painted once, unseen, before
+// the first run, it loads the fonts and glyphs and primes the image pipeline, which costs
+// several milliseconds the first time.
+RunView warmUpView();
 
 // Everything one paint needs, borrowed for the duration of the call.
 struct PanelContent {

@@ -43,20 +43,6 @@ constexpr int WarmUpWaitMs = 500;
 // A shown panel lets the pointer through this long: well before anyone could aim at a tile.
 constexpr int PointerPassMs = 50;
 
-std::vector<Entry> warmUpEntries()
-{
-    QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
-    icon.fill(QColor(90, 120, 200));
-    std::vector<Entry> entries(2);
-    for (Entry& e : entries) {
-        e.icon = icon;
-        e.app.name = QStringLiteral("Warm-up");
-    }
-    entries[0].title = QStringLiteral("Abcdefghijklmnopqrstuvwxyz 0123456789");
-    entries[1].title = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ …·–");
-    return entries;
-}
-
 } // namespace
 
 SwitcherPanel::SwitcherPanel(const Settings& settings) : QWidget(nullptr, panelFlags())
@@ -142,14 +128,8 @@ void SwitcherPanel::warmUp(const RunView& view)
 
 void SwitcherPanel::warmViewCaches()
 {
-    // Painting sample content once loads the fonts and glyphs and primes the image pipeline, which
-    // costs several milliseconds the first time.
     RunView saved = m_view->content();
-    RunView sample;
-    sample.entries = warmUpEntries();
-    sample.query = QStringLiteral("warm");
-    sample.hint = QStringLiteral("Tab 1–9 Return");
-    m_view->draw(std::move(sample));
+    m_view->draw(warmUpView());
     m_view->resize(m_view->preferredSize());
     m_view->grab();
     m_view->draw(std::move(saved));

@@ -18,8 +18,7 @@ namespace {
 
 QSize frameSize(const RunView& view, int tileSize)
 {
-    const QSizeF size = preferredSize(panelShape(view, tileSize));
-    return QSize(int(std::ceil(size.width())), int(std::ceil(size.height())));
+    return pixelSize(panelShape(view, tileSize));
 }
 
 // The extension's pointer kinds.
@@ -31,13 +30,7 @@ GnomePanels::GnomePanels(const Settings& settings, ShellBridge& bridge, std::fun
     : m_settings(settings), m_bridge(bridge), m_hidden(std::move(hidden))
 {
     m_pointer = bridge.panelPointer.subscribe([this](int kind, double x, double y) { pointer(kind, x, y); });
-    RunView sample;
-    sample.entries.resize(2);
-    sample.entries[0].title = QStringLiteral("Abcdefghijklmnopqrstuvwxyz 0123456789");
-    sample.entries[1].title = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ …·–");
-    sample.query = QStringLiteral("warm");
-    sample.hint = QStringLiteral("Tab 1–9 Return");
-    draw(sample);
+    draw(warmUpView());
 }
 
 int GnomePanels::rowsThatFit(const RunView& view, const QRectF& availableArea) const

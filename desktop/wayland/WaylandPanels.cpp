@@ -15,8 +15,7 @@ namespace {
 
 QSize frameSize(const RunView& view, int tileSize)
 {
-    const QSizeF size = preferredSize(panelShape(view, tileSize));
-    return QSize(int(std::ceil(size.width())), int(std::ceil(size.height())));
+    return pixelSize(panelShape(view, tileSize));
 }
 
 } // namespace
@@ -26,12 +25,7 @@ WaylandPanels::WaylandPanels(const Settings& settings, WaylandConnection& connec
     : m_settings(settings), m_connection(connection), m_overlay(overlay), m_hidden(std::move(hidden))
 {
     m_connection.setPointerListener(this);
-    RunView sample;
-    sample.entries.resize(2);
-    sample.entries[0].title = QStringLiteral("Abcdefghijklmnopqrstuvwxyz 0123456789");
-    sample.entries[1].title = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ …·–");
-    sample.query = QStringLiteral("warm");
-    sample.hint = QStringLiteral("Tab 1–9 Return");
+    const RunView sample = warmUpView();
     QImage frame(frameSize(sample, settings.tileSize()), QImage::Format_ARGB32_Premultiplied);
     draw(frame, frame.rect(), sample);
 }
