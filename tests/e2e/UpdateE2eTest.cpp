@@ -136,6 +136,8 @@ struct InstallPath {
     const char* config;  // the remote configuration
     bool prefetched;
 };
+// Names the case in test listings, where gtest would print its bytes, pointers included.
+void PrintTo(const InstallPath& path, std::ostream* out) { *out << path.name; }
 
 class UpdateInstallE2e : public UpdateE2e, public ::testing::WithParamInterface<InstallPath> {};
 
@@ -152,6 +154,7 @@ struct QuitCase {
     bool downloading;
     bool signal;
 };
+void PrintTo(const QuitCase& quit, std::ostream* out) { *out << quit.name; }
 
 class UpdateQuitE2e : public UpdateE2e, public ::testing::WithParamInterface<QuitCase> {};
 
