@@ -44,6 +44,7 @@ void Switcher::open(bool backward, SlotFilter filter)
     if (isOpen())
         return;
     m_commitWhenLoaded = false;
+    m_rankPending = m_commitWhenRanked = false;
     m_view = RunView();
     m_notice.reset();
     m_pendingMoves = 0;
@@ -386,6 +387,10 @@ void Switcher::finish(bool commit)
         }
         ++m_gen;  // the pending build is now stale
         setState(RunState::closed);
+        return;
+    }
+    if (commit && m_rankPending) {
+        m_commitWhenRanked = true;
         return;
     }
     cancelShowTimer();

@@ -178,6 +178,10 @@ private:
     std::uint64_t m_filterGen = 0;
     std::optional<Dispatcher::TimerId> m_showTimer;
     bool m_commitWhenLoaded = false;  // meaningful while loading
+    // A search's ranking is out on a worker; a commit asked for meanwhile waits for it, so a
+    // release right after the typing chooses the best match and not the row shown before.
+    bool m_rankPending = false;
+    bool m_commitWhenRanked = false;
     // What the loading run's entries are being built from, so they can be built at once.
     struct BuildRequest {
         std::vector<RunningApp> apps;

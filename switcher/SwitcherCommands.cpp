@@ -1,6 +1,7 @@
 // Search and the single-key commands on the selected entry of a switcher run.
 #include <QHash>
 #include <algorithm>
+#include <utility>
 
 #include "platform/Permissions.h"
 #include "settings/Settings.h"
@@ -90,10 +91,13 @@ void Switcher::refilter()
 {
     const QString q = m_view.query.value_or(QString()).trimmed();
     ++m_filterGen;
+    m_rankPending = !q.isEmpty();
     if (q.isEmpty()) {
         setShown(m_allEntries);
         setSelected(0);
         show();
+        if (std::exchange(m_commitWhenRanked, false))
+            finish(true);
         return;
     }
     Dispatcher* dispatcher = &m_deps.dispatcher;
@@ -115,6 +119,7 @@ void Switcher::searchRanked(std::uint64_t filterGen, const std::vector<EntryId>&
 {
     if (filterGen != m_filterGen || !loaded() || !isSearching())
         return;
+    m_rankPending = false;
     // Take the entries as they are now: a thumbnail or a minimised mark may have arrived
     // meanwhile, and an entry removed by a command must not come back.
     QHash<EntryId, std::size_t> byId;
@@ -129,6 +134,8 @@ void Switcher::searchRanked(std::uint64_t filterGen, const std::vector<EntryId>&
     setShown(std::move(shown));
     setSelected(0);
     show();
+    if (std::exchange(m_commitWhenRanked, false))
+        finish(true);
 }
 
 void Switcher::removeEntries(const std::function<bool(const Entry&)>& match)

@@ -283,6 +283,15 @@ TEST(Switcher, searchStories)
     rig.sw->beginSearch();
     rig.deliver();
     EXPECT_EQ(rig.panels.drawn.entries.size(), 3u);
+
+    // Released right after the typing, before the ranking is back: the best match is chosen,
+    // not the row shown before it.
+    rig.sw->typeText(QStringLiteral("window 2"));
+    rig.sw->finish(true);
+    EXPECT_TRUE(rig.sw->isOpen());
+    rig.deliver();
+    EXPECT_FALSE(rig.sw->isOpen());
+    EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
 }
 
 TEST(Switcher, searchResultsKeepPreviewsThatArrivedMeanwhile)
