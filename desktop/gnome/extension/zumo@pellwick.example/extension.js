@@ -68,6 +68,7 @@ class ZumoBridge {
         this._emitSource = 0;
         this._serial = 0;  // counts the changes, so Zumo can tell an older report from a newer
         this._zumoWatch = 0;
+        this._zumo = null;  // the bus name of the Zumo that took the bindings
         this._grab = null;
         this._mods = 0;  // held after the last key event handled
     }
@@ -264,6 +265,7 @@ class ZumoBridge {
         invocation.return_value(null);
         if (!take)
             return;
+        this._zumo = invocation.get_sender();
         const modes = Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW;
         for (const name of SwitchBindings)
             Main.wm.setCustomKeybindingHandler(name, modes, (d, w, binding) => this._pressed(binding));
@@ -279,6 +281,7 @@ class ZumoBridge {
             return;
         Gio.bus_unwatch_name(this._zumoWatch);
         this._zumoWatch = 0;
+        this._zumo = null;
         // What GNOME Shell 43 and 44 set up for these bindings.
         for (const name of SwitchBindings)
             Main.wm.setCustomKeybindingHandler(name, Shell.ActionMode.NORMAL, Main.wm._startSwitcher.bind(Main.wm));
@@ -296,12 +299,25 @@ class ZumoBridge {
     }
 
     // Takes the keyboard (if not held yet) and tells the modifiers held.
-    Grab() {
+    GrabAsync(params, invocation) {
+        if (!this._fromZumo(invocation))
+            return;
         if (!this._grab) {
             this._takeKeyboard();
             this._mods = currentModifiers();
         }
         this._emitModifiers();
+        invocation.return_value(null);
+    }
+
+    // Only the Zumo that took the bindings may hold the keyboard or cover the screen: a stray
+    // caller could otherwise leave the Shell modal with nobody watching to let it go.
+    _fromZumo(invocation) {
+        if (this._zumo && invocation.get_sender() === this._zumo)
+            return true;
+        invocation.return_dbus_error('org.zumo.Shell1.Error.NotZumo',
+            'only the Zumo that took the switcher bindings may do this');
+        return false;
     }
 
     _emitModifiers() {
@@ -341,6 +357,8 @@ class ZumoBridge {
     // requests behind them. It is shown at once, centred on the monitor with the pointer, above
     // everything, without an animation.
     ShowPanelAsync([index, width, height, stride], invocation) {
+        if (!this._fromZumo(invocation))
+            return;
         const fds = invocation.get_message().get_unix_fd_list();
         const fd = fds ? fds.get(index) : -1;
         invocation.return_value(null);
