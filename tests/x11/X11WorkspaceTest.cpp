@@ -39,8 +39,6 @@ TEST(ApplicationGrouping, oneApplicationPerOwnerInStackingOrder)
     EXPECT_EQ(apps[0].name, QStringLiteral("Term"));
     EXPECT_EQ(apps[1].bundleId, QStringLiteral("org.example.Editor"));
     EXPECT_EQ(apps[1].name, QStringLiteral("Text Editor"));
-    EXPECT_TRUE(apps[1].regular);
-    EXPECT_FALSE(apps[1].terminated);
 }
 
 TEST(ApplicationGrouping, regularNeedsATaskbarWindowAndHiddenNeedsAllMinimised)
