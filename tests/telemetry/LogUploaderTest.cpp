@@ -97,7 +97,6 @@ TEST_F(LogUploaderTest, nothingIsReadOrSentWithoutConsentOrWhilePaused)
 
 TEST_F(LogUploaderTest, onlyTheLastThreeReportsByNameAreSentWithOnesNotCollectedYet)
 {
-    QDir().mkpath(dir.filePath("reports"));
     for (const char* name : {"zumo-d.ips", "zumo-b.ips", "zumo-a.ips"})
         test::writeAll(dir.filePath(QStringLiteral("reports/") + name), QByteArray("report ") + name);
     test::writeAll(systemReports.filePath("zumo-c.ips"), "report zumo-c.ips");
