@@ -95,7 +95,6 @@ TEST_F(InventoryTest, windowlessAppsDependOnTheSettingInBothModes)
         EXPECT_FALSE(entries[0].window);
         EXPECT_FALSE(entries[0].minimized);
     }
-    EXPECT_EQ(ax.windowsTimeouts().back(), 0.25);
 }
 
 TEST_F(InventoryTest, windowRowsKeepOrderUseAppNameForEmptyTitlesAndSkipOtherSubroles)
