@@ -114,15 +114,12 @@ protected:
     RequestedActivation requested{2, 20, 1, t0};
 };
 
-TEST_F(FrontOwner, theRequestedOwnerIsInFrontUntilTheModelCatchesUp)
+// The requested owner is in front until the model catches up, or another window comes to the front.
+TEST_F(FrontOwner, theRequestedOwnerIsInFrontUntilTheModelCatchesUpOrAnotherWindowComesForward)
 {
     EXPECT_EQ(frontOwner(1, 10, requested, t0), 20);
     EXPECT_EQ(frontOwner(0, 0, requested, t0 + Ms(10)), 20) << "focus passing through no window ends nothing";
     EXPECT_EQ(frontOwner(2, 20, requested, t0 + Ms(20)), 20);
-}
-
-TEST_F(FrontOwner, anotherWindowComingToTheFrontEndsTheRequest)
-{
     EXPECT_EQ(frontOwner(3, 30, requested, t0 + Ms(10)), 30);
     requested.window = 0;  // an application-wide request not yet sent
     EXPECT_EQ(frontOwner(1, 10, requested, t0 + Ms(10)), 20);
