@@ -17,7 +17,7 @@ ZUMO_PACKAGES=(
   gsettings-desktop-schemas dconf-service dconf-gsettings-backend libglib2.0-bin
   fonts-dejavu-core
   sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
-  gnome-shell python3-dbusmock
+  gnome-shell gjs python3-dbusmock
   kwin-wayland plasma-wayland-protocols
   dpkg-dev file lintian appstream desktop-file-utils python3-debian systemd
   libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl nginx wrk curl
