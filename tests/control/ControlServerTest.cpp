@@ -71,7 +71,6 @@ TEST_F(ControlServerTest, aClientThatNeverWritesIsDroppedWhenItsTimeRunsOut)
     QLocalSocket silent;
     silent.connectToServer(path());
     ASSERT_TRUE(test::eventsUntil([&] { return server.clientCount() == 1; }));
-    EXPECT_DOUBLE_EQ(dispatcher.lastTimerDelay(), ControlServer::RequestTimeout);
     dispatcher.advance(ControlServer::RequestTimeout);
     QByteArray answer;
     ASSERT_TRUE(test::eventsUntil([&] {
