@@ -254,6 +254,16 @@ void KWinWindows::activate(std::uint32_t id)
     });
 }
 
+void KWinWindows::activateFront()
+{
+    // A switch's own request still waiting goes to the same window: it is sent as it is.
+    if (m_pendingActivation || m_order.empty())
+        return;
+    const Window* w = find(m_order.front());
+    if (w && !w->state.minimized && w->state.onCurrentDesktop)
+        request({KWinRequest::Kind::activate, w->key});
+}
+
 void KWinWindows::sendActivation()
 {
     if (Window* w = find(std::exchange(m_pendingActivation, 0)))

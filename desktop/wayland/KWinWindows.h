@@ -57,6 +57,9 @@ public:
     void setFullscreen(std::uint32_t, bool) override {}  // the script does not offer it
     bool movable() const override { return true; }
     void setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft, std::optional<QSize> size) override;
+    // Gives the keyboard back to the window in front (the one a switch just chose, else the one
+    // before the run), unless it is minimised or elsewhere. Main thread.
+    void activateFront();
     // Shows virtual desktop n (from 1). Requests may be made from any thread.
     void showDesktop(std::uint32_t n);
 

@@ -66,9 +66,11 @@ void WaylandKeyboardHook::panelsHidden()
         m_overlay.clearFrame();
         return;
     }
-    m_focused = false;
+    const bool hadKeyboard = std::exchange(m_focused, false);
     m_overlay.clearFrame();
     m_overlay.holdKeyboard(false);
+    if (hadKeyboard && keyboardLetGo)
+        keyboardLetGo();
 }
 
 bool WaylandKeyboardHook::trigger(bool reverse)
