@@ -126,7 +126,13 @@ void Switcher::prepare()
 // now (a few milliseconds from the window model) and the late background result is dropped.
 void Switcher::landPendingCommit()
 {
-    if (!isCommitPending() || !m_building)
+    if (isCommitPending())
+        buildNow();
+}
+
+void Switcher::buildNow()
+{
+    if (!m_building)
         return;
     BuildRequest request = std::move(*m_building);
     // The keyboard is held and the worker may still wait on a browser: tabs as last seen only.
@@ -422,11 +428,19 @@ void Switcher::finish(bool commit)
 {
     if (!isOpen())
         return;
-    if (isLoading()) {
-        if (commit) {
-            m_commitWhenLoaded = true;
+    if (isLoading() && commit) {
+        m_commitWhenLoaded = true;
+        return;
+    }
+    if (isLoading() && !m_kept.empty()) {
+        // The keys typed before this cancel still act (w then Escape closes the window), on
+        // entries built here and now; the cancel overrides a commit asked for before it.
+        m_commitWhenLoaded = false;
+        buildNow();
+        if (!isOpen())
             return;
-        }
+    }
+    if (isLoading()) {
         ++m_gen;  // the pending build is now stale
         setState(RunState::closed);
         return;

@@ -161,6 +161,7 @@ private:
     bool loaded() const { return m_state == RunState::loadedHidden || m_state == RunState::shown; }
     void setState(RunState state);
     void startBuild(bool backward, SlotFilter filter);
+    void buildNow();
     BuildOptions buildOptions(SlotFilter filter, const std::optional<RunningApp>& front) const;
     void fitRows(RunView& view, const Screen& target) const;
     void captureShown(const RunView& view);

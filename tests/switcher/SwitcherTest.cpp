@@ -301,7 +301,7 @@ TEST(Switcher, keysTypedWhileLoadingActInOrderOnceTheEntriesAreIn)
     struct Case {
         const char* name;
         void (*keys)(Switcher&);
-        int activated;  // index of the window switched to
+        int activated;  // index of the window switched to, -1 for none
         int closed;     // index of the window closed, -1 for none
     };
     const Case cases[] = {
@@ -312,17 +312,19 @@ TEST(Switcher, keysTypedWhileLoadingActInOrderOnceTheEntriesAreIn)
         {"a digit jumps", [](Switcher& s) { s.jump(2); }, 2, -1},
         {"a digit past the entries does nothing", [](Switcher& s) { s.jump(7); }, 1, -1},
         {"keys after the release belong to no run", [](Switcher& s) { s.finish(true), s.closeSelected(); }, 1, -1},
+        {"w, then Escape: the window closes all the same", [](Switcher& s) { s.closeSelected(), s.finish(false); }, -1, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SwitcherRig rig;
         rig.givenWindows(3);
         rig.sw->open(false, SlotFilter::all);
-        c.keys(*rig.sw);
         ASSERT_TRUE(rig.sw->isLoading());
+        c.keys(*rig.sw);
         rig.sw->finish(true);
         rig.deliver();
-        EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(std::size_t(c.activated))});
+        EXPECT_EQ(rig.actions.activated, c.activated < 0 ? std::vector<EntryId>{}
+                                                         : std::vector<EntryId>{rig.idAt(std::size_t(c.activated))});
         EXPECT_EQ(rig.actions.closed, c.closed < 0 ? std::vector<ElementRef>{}
                                                    : std::vector<ElementRef>{*rig.inventory.entries[std::size_t(c.closed)].window});
     }
