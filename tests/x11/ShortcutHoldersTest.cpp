@@ -93,6 +93,21 @@ struct FakeGSettings {
     }
 };
 
+TEST(KWinBinds, defaultsUnlessTheFileSetsTheSwitchersOtherwise)
+{
+    const HookShortcut ctrlTab{keys::Control, keys::Tab};
+    const QString freed = QStringLiteral("[kwin]\nWalk Through Windows=none,Alt+Tab,Walk Through Windows\n"
+                                         "Walk Through Windows (Reverse)=none,Alt+Shift+Backtab,Walk Through Windows (Reverse)\n");
+    EXPECT_TRUE(kwinBinds({}, AltTab));
+    EXPECT_TRUE(kwinBinds({}, AltGrave));
+    EXPECT_FALSE(kwinBinds({}, ctrlTab));
+    EXPECT_FALSE(kwinBinds(freed, AltTab));
+    EXPECT_TRUE(kwinBinds(freed, AltGrave)) << "only what the file sets changes";
+    // Another group's entry of the same name is not KWin's; a second shortcut after a tab counts.
+    EXPECT_TRUE(kwinBinds(QStringLiteral("[other]\nWalk Through Windows=none,none,x\n"), AltTab));
+    EXPECT_TRUE(kwinBinds(QStringLiteral("[kwin]\nWalk Through Windows=Meta+Tab\tCtrl+Tab,Alt+Tab,x\n"), ctrlTab));
+}
+
 TEST(ShortcutRelease, freedWhileRunningGivenBackAfterACrashButNotOverTheUsersOwnChange)
 {
     QTemporaryDir dir;
