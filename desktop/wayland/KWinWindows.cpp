@@ -156,6 +156,8 @@ void KWinWindows::update(const KWinWindow& w)
     t.desktop = w.desktop;
     t.onCurrentDesktop = w.desktop == 0 || w.desktop == m_desktop;
     t.frame = w.frame;
+    if (const auto sent = m_sentFrames.find(t.id); sent != m_sentFrames.end() && sent->second == w.frame)
+        m_sentFrames.erase(sent);
     t.output = m_outputAt ? m_outputAt(w.frame) : nullptr;
     if (w.active && !t.activated)
         markActive(t.id);
@@ -294,7 +296,10 @@ void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft,
             return;
         if (m_pendingFrames.empty())
             QTimer::singleShot(0, &m_context, [this] { sendFrames(); });
-        auto [it, added] = m_pendingFrames.try_emplace(id, w->state.frame);
+        // A snap sets the position and the size in two calls from its worker; when the first
+        // has left already, the second builds on it, not on the frame KWin has not yet changed.
+        const auto sent = m_sentFrames.find(id);
+        auto [it, added] = m_pendingFrames.try_emplace(id, sent != m_sentFrames.end() ? sent->second : w->state.frame);
         if (topLeft)
             it->second.moveTopLeft(*topLeft);
         if (size)
@@ -304,9 +309,12 @@ void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft,
 
 void KWinWindows::sendFrames()
 {
-    for (const auto& [id, frame] : std::exchange(m_pendingFrames, {}))
-        if (Window* w = find(id))
+    for (const auto& [id, frame] : std::exchange(m_pendingFrames, {})) {
+        if (Window* w = find(id)) {
             request({KWinRequest::Kind::frame, w->key, false, 0, 0, frame});
+            m_sentFrames[id] = frame;
+        }
+    }
 }
 
 void KWinWindows::showDesktop(std::uint32_t n)

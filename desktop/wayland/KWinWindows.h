@@ -103,6 +103,7 @@ private:
     QTimer m_keepAlive;
     std::uint32_t m_pendingActivation = 0;
     std::unordered_map<std::uint32_t, QRect> m_pendingFrames;
+    std::unordered_map<std::uint32_t, QRect> m_sentFrames;  // asked of KWin, not yet reported back
     std::uint64_t m_pingSerial = 0;
     std::uint64_t m_pongSerial = 0;
     bool m_registered = false;
