@@ -246,6 +246,7 @@ void KWinWindows::activate(std::uint32_t id)
     onMain([this, id] {
         if (!find(id))
             return;
+        m_activatedDuringRun = true;
         if (!m_pendingActivation)
             QTimer::singleShot(0, &m_context, [this] { sendActivation(); });
         m_pendingActivation = id;
@@ -256,10 +257,11 @@ void KWinWindows::activate(std::uint32_t id)
     });
 }
 
-void KWinWindows::activateFront()
+void KWinWindows::keyboardLetGo()
 {
-    // A switch's own request still waiting goes to the same window: it is sent as it is.
-    if (m_pendingActivation || m_order.empty())
+    // After a switch its own request moves the keyboard. A second one could reach KWin only
+    // after the next run's overlay took the keyboard, and take it away again.
+    if (std::exchange(m_activatedDuringRun, false) || m_order.empty())
         return;
     const Window* w = find(m_order.front());
     if (w && !w->state.minimized && w->state.onCurrentDesktop)

@@ -78,7 +78,8 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
         d.kwin->shortcutPressed = [hook = d.hook.get()](const QString& name) { hook->trigger(name == QLatin1String("prev")); };
         // KWin keeps the overlay active when it stops asking for the keyboard: after a cancel the
         // user would type into nothing.
-        d.hook->keyboardLetGo = [kwin = d.kwin] { kwin->activateFront(); };
+        d.hook->keyboardTaken = [kwin = d.kwin] { kwin->keyboardTaken(); };
+        d.hook->keyboardLetGo = [kwin = d.kwin] { kwin->keyboardLetGo(); };
     }
     d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
     return desktop;

@@ -47,6 +47,8 @@ void WaylandKeyboardHook::setCapturing(bool capturing)
     m_capturing = capturing;
     if (!capturing)
         return;
+    if (keyboardTaken)
+        keyboardTaken();
     if (m_overlay.holdsKeyboard() && m_focused) {
         // The last run's overlay still holds the keyboard, so no enter event will tell the
         // modifiers: they are told on the next turn (not from inside the handler's call).
