@@ -76,7 +76,7 @@ int telemetryDemo(int argc, char** argv)
 int remoteConfigDemo(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    ProcessHttpClient http(ProcessHttpClient::helperBeside(), vendorCaPath());
+    ProcessHttpClient http(HelperProgram::beside(), vendorCaPath());
     fetchRemoteConfig(http, [] {
         const QByteArray text = remoteConfigDemoText(remoteConfig()).toUtf8();
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);

@@ -3,18 +3,16 @@
 // child ends is a failed request.
 #include "desktop/qt/ProcessHttpClient.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <csignal>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
+#include "desktop/qt/HelperProgram.h"
 #include "desktop/qt/HttpWait.h"
 #include "desktop/qt/HttpWire.h"
 
@@ -28,13 +26,13 @@ public:
     {
     }
 
-    void start(int helperFd, const QString& helperError, const QString& extraCaFile)
+    void start(const HelperProgram& helper, const QString& extraCaFile)
     {
         // Refused here too, so such a request starts no child at all.
         if (m_request.url.scheme() != QLatin1String("https") || !m_request.url.isValid())
             return fail(QStringLiteral("refused: only https addresses are used (%1)").arg(m_request.url.toString()));
-        if (helperFd < 0)
-            return fail(helperError);
+        if (!helper.found())
+            return fail(helper.missing());
         if (m_request.cancel) {
             if (m_request.cancel->cancelled())
                 return fail(QStringLiteral("cancelled"));
@@ -44,7 +42,7 @@ public:
         }
         if (!m_request.saveTo.isEmpty() && !makeFile())
             return fail(QStringLiteral("cannot write %1").arg(m_request.saveTo));
-        launch(helperFd, extraCaFile);
+        launch(helper, extraCaFile);
         m_deadline.setSingleShot(true);
         m_deadline.setTimerType(Qt::PreciseTimer);
         connect(&m_deadline, &QTimer::timeout, this, [this] {
@@ -56,20 +54,14 @@ public:
     void abandon() { fail(QStringLiteral("abandoned: the caller stopped waiting")); }
 
 private:
-    void launch(int helperFd, const QString& extraCaFile)
+    void launch(const HelperProgram& helper, const QString& extraCaFile)
     {
         QStringList arguments{QStringLiteral("http")};
         if (!extraCaFile.isEmpty())
             arguments << QStringLiteral("--ca") << extraCaFile;
-        m_child.setProgram(QStringLiteral("/proc/self/fd/%1").arg(helperFd));
+        helper.prepare(m_child);
         m_child.setArguments(arguments);
         m_child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_child.setChildProcessModifier([helperFd] {
-            // A script (as in tests) reads itself through this path after exec; and a child
-            // whose parent died has nobody to answer to.
-            ::fcntl(helperFd, F_SETFD, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        });
         connect(&m_child, &QProcess::readyReadStandardOutput, this, [this] { readLines(); });
         connect(&m_child, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
             readLines();
@@ -184,7 +176,6 @@ private:
 ProcessHttpClient::ProcessHttpClient(const QString& helper, const QString& extraCaFile)
     : m_helper(helper), m_extraCaFile(extraCaFile)
 {
-    m_helperFd = ::open(QFile::encodeName(helper).constData(), O_PATH | O_CLOEXEC);
 }
 
 ProcessHttpClient::~ProcessHttpClient()
@@ -192,13 +183,6 @@ ProcessHttpClient::~ProcessHttpClient()
     const auto transfers = m_context.children();
     for (QObject* child : transfers)
         delete child;
-    if (m_helperFd >= 0)
-        ::close(m_helperFd);
-}
-
-QString ProcessHttpClient::helperBeside()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-net");
 }
 
 void ProcessHttpClient::send(HttpRequest request, Completion completion)
@@ -218,7 +202,7 @@ void ProcessHttpClient::send(HttpRequest request, Completion completion)
 QObject* ProcessHttpClient::start(HttpRequest request, Completion completion)
 {
     auto* transfer = new ChildTransfer(&m_context, std::move(request), std::move(completion));
-    transfer->start(m_helperFd, QStringLiteral("cannot find the network helper %1").arg(m_helper), m_extraCaFile);
+    transfer->start(m_helper, m_extraCaFile);
     return transfer;
 }
 

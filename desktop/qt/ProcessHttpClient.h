@@ -7,30 +7,26 @@
 #include <QObject>
 #include <QString>
 
+#include "desktop/qt/HelperProgram.h"
 #include "platform/HttpClient.h"
 
 namespace zumo {
 
 class ProcessHttpClient final : public HttpClient {
 public:
-    // Create on the main thread. helper: the network helper's executable, opened now and run
-    // from that open file, so a later update that replaces the install folder under the running
-    // program cannot pair it with another version's helper. extraCaFile as for QtHttpClient.
+    // Create on the main thread. helper: the network helper's executable (HelperProgram opens it
+    // now). extraCaFile as for QtHttpClient.
     explicit ProcessHttpClient(const QString& helper, const QString& extraCaFile = {});
     ~ProcessHttpClient() override;  // ends the children in flight; their completions do not run
 
     void send(HttpRequest request, Completion completion) override;
     std::optional<HttpResponse> sendAndWait(HttpRequest request, double maxWaitSec) override;
 
-    // The helper installed beside the running executable.
-    static QString helperBeside();
-
 private:
     QObject* start(HttpRequest request, Completion completion);  // on the main thread; the transfer
 
     QObject m_context;  // the main-thread object transfers are posted to and owned by
-    int m_helperFd = -1;
-    QString m_helper;
+    HelperProgram m_helper;
     QString m_extraCaFile;
 };
 
