@@ -119,16 +119,6 @@ QString PrivateDesktop::busEntry() const
     return bus.isEmpty() ? QString() : QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus;
 }
 
-void PrivateDesktop::killServer()
-{
-    kill(QStringLiteral("xvfb.pid"));
-}
-
-void PrivateDesktop::killWindowManager()
-{
-    kill(QStringLiteral("wm.pid"));
-}
-
 void PrivateDesktop::kill(const QString& pidFile)
 {
     ::kill(pid_t(readText(m_dir.filePath(pidFile)).toInt()), SIGKILL);
@@ -186,11 +176,6 @@ XHelper::~XHelper()
     m_keys.reset();
     if (m_c)
         xcb_disconnect(m_c);
-}
-
-bool XHelper::ok() const
-{
-    return m_c && !xcb_connection_has_error(m_c);
 }
 
 void XHelper::drain()
@@ -258,29 +243,9 @@ int XHelper::inputRectangles(xcb_window_t window)
     return reply ? int(reply->rectangles_len) : 0;
 }
 
-xcb_window_t XHelper::activeWindow()
-{
-    return cardinal(m_root, "_NET_ACTIVE_WINDOW").value_or(0);
-}
-
-std::vector<xcb_window_t> XHelper::clientList()
-{
-    return values(m_root, "_NET_CLIENT_LIST", 0, 4096);
-}
-
 bool XHelper::hasState(xcb_window_t window, const char* stateAtom)
 {
     return std::ranges::count(values(window, "_NET_WM_STATE", 0, 64), atom(stateAtom)) > 0;
-}
-
-std::optional<uint32_t> XHelper::desktopOf(xcb_window_t window)
-{
-    return cardinal(window, "_NET_WM_DESKTOP");
-}
-
-std::optional<uint32_t> XHelper::currentDesktop()
-{
-    return cardinal(m_root, "_NET_CURRENT_DESKTOP");
 }
 
 std::optional<QRect> XHelper::frameGeometry(xcb_window_t window)
@@ -325,21 +290,6 @@ void XHelper::rootMessage(xcb_window_t window, const char* type, std::vector<uin
     xcb_send_event(m_c, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&event));
     xcb_flush(m_c);
-}
-
-void XHelper::activate(xcb_window_t window)
-{
-    rootMessage(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
-}
-
-void XHelper::setCurrentDesktop(uint32_t desktop)
-{
-    rootMessage(m_root, "_NET_CURRENT_DESKTOP", {desktop, XCB_CURRENT_TIME});
-}
-
-void XHelper::moveToDesktop(xcb_window_t window, uint32_t desktop)
-{
-    rootMessage(window, "_NET_WM_DESKTOP", {desktop, 2});
 }
 
 void XHelper::setTitle(xcb_window_t window, const QString& title)
@@ -395,31 +345,6 @@ bool XHelper::click(xcb_window_t window)
     return ok;
 }
 
-bool XHelper::keyDown(uint32_t keysym)
-{
-    return fakeKey(XCB_KEY_PRESS, keysym);
-}
-
-bool XHelper::keyUp(uint32_t keysym)
-{
-    return fakeKey(XCB_KEY_RELEASE, keysym);
-}
-
-bool XHelper::tap(uint32_t keysym)
-{
-    return keyDown(keysym) && keyUp(keysym);
-}
-
-void XHelper::flush()
-{
-    xcb_flush(m_c);
-}
-
-TestClient::~TestClient()
-{
-    kill();
-}
-
 bool TestClient::start(const QStringList& titles, const QString& className, bool withPid, int deadlineMs)
 {
     QStringList arguments;
@@ -453,22 +378,12 @@ bool TestClient::start(const QStringList& titles, const QString& className, bool
     return false;
 }
 
-qint64 TestClient::pid() const
-{
-    return m_process.processId();
-}
-
 void TestClient::kill()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.kill();
     m_process.waitForFinished(DefaultDeadlineMs);
-}
-
-ZumoProcess::~ZumoProcess()
-{
-    stop();
 }
 
 QProcessEnvironment ZumoProcess::environment(const QStringList& extra) const
@@ -537,21 +452,6 @@ QString ZumoProcess::errors()
     return m_errors;
 }
 
-QString ZumoProcess::configHome() const
-{
-    return m_home.path() + QStringLiteral("/config");
-}
-
-QString ZumoProcess::cacheHome() const
-{
-    return m_home.path() + QStringLiteral("/cache");
-}
-
-QString ZumoProcess::runtimeDir() const
-{
-    return m_home.path() + QStringLiteral("/run");
-}
-
 ZumoCommand ZumoProcess::command(const QStringList& arguments) const
 {
     QProcess client;
@@ -567,17 +467,6 @@ ZumoCommand ZumoProcess::command(const QStringList& arguments) const
     result.output = client.readAllStandardOutput();
     result.errors = client.readAllStandardError();
     return result;
-}
-
-void ZumoProcess::startAnother(QProcess& process, const QStringList& arguments) const
-{
-    process.setProcessEnvironment(environment());
-    launch(process, arguments);
-}
-
-bool ZumoProcess::sync() const
-{
-    return command({QStringLiteral("--sync")}).exitCode == 0;
 }
 
 std::vector<QJsonObject> ZumoProcess::list() const
@@ -601,22 +490,11 @@ QStringList ZumoProcess::listedTitles() const
     return titles;
 }
 
-QString ZumoProcess::output()
-{
-    m_output += QString::fromUtf8(m_process.readAllStandardOutput());
-    return m_output;
-}
-
 bool ZumoProcess::waitForReady(int deadlineMs)
 {
     const auto ready = [&] { return output().contains(QStringLiteral("switcher ready")); };
     waitUntil([&] { return ready() || m_process.state() == QProcess::NotRunning; }, deadlineMs);
     return ready();
-}
-
-bool ZumoProcess::waitForExit(int deadlineMs)
-{
-    return waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, deadlineMs);
 }
 
 void ZumoProcess::stop()

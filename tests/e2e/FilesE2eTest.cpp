@@ -17,7 +17,6 @@
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 #include "tests/support/TestFiles.h"
 
 namespace zumo::e2e {

@@ -12,7 +12,6 @@
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 
 namespace zumo::e2e {
 namespace {

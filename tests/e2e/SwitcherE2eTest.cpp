@@ -11,7 +11,6 @@
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 
 namespace zumo::e2e {
 namespace {
@@ -112,6 +111,15 @@ struct PanelCommand {
     // The command's effect on the real windows while the run is still going or just ended.
     std::function<bool(XHelper&, xcb_window_t selected)> done;
 };
+
+// The work area of the current desktop (_NET_WORKAREA holds x, y, width, height per desktop).
+inline std::optional<QRect> workArea(XHelper& x)
+{
+    const std::vector<uint32_t> v = x.values(x.root(), "_NET_WORKAREA", x.currentDesktop().value_or(0) * 4, 4);
+    if (v.size() < 4)
+        return std::nullopt;
+    return QRect(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
+}
 
 // The frame is compared, so the window manager's borders count; allow a few pixels.
 bool onLeftHalf(XHelper& x, xcb_window_t window)

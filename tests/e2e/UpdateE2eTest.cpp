@@ -9,7 +9,6 @@
 #include <csignal>
 
 #include "tests/e2e/SwitcherE2eFixture.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 #include "tests/support/TestFiles.h"
 #include "tests/vendor/testkit/VendorServer.h"
 #include "update/BundleList.h"

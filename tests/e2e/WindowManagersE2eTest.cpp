@@ -9,7 +9,6 @@
 #include <iostream>
 
 #include "tests/e2e/E2eSupport.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 
 namespace zumo::e2e {
 namespace {
