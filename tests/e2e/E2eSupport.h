@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <X11/keysym.h>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,17 @@
 class QSocketNotifier;
 
 namespace zumo::e2e {
+
+// An xcb reply (or error), freed when it goes.
+template <typename T> struct Freed {
+    T* p;
+    explicit Freed(T* pointer) : p(pointer) {}
+    ~Freed() { std::free(p); }
+    Freed(const Freed&) = delete;
+    Freed& operator=(const Freed&) = delete;
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
 
 // Points DISPLAY at the running virtual desktop ($ZUMO_E2E_SESSION/display); returns the reason
 // to skip when there is none ($ZUMO_E2E_SESSION/unavailable, or a note that the variable is unset).
@@ -89,6 +101,14 @@ public:
     // The outer frame in root coordinates (client geometry plus _NET_FRAME_EXTENTS).
     std::optional<QRect> frameGeometry(xcb_window_t window);
     QString title(xcb_window_t window);
+    // The window the window manager manages with this title; 0 when none has it.
+    xcb_window_t windowTitled(const QString& title)
+    {
+        for (xcb_window_t window : clientList())
+            if (this->title(window) == title)
+                return window;
+        return 0;
+    }
     bool exists(xcb_window_t window);
     // count 32-bit values of a property from offset; empty when there is none.
     std::vector<uint32_t> values(xcb_window_t window, const char* property, uint32_t offset = 0, uint32_t count = 1);
@@ -97,13 +117,25 @@ public:
     std::optional<uint32_t> pixel(xcb_drawable_t drawable, QPoint at);
     // How many rectangles make the window's input shape: none when the pointer goes through.
     int inputRectangles(xcb_window_t window);
+    // The window with the keyboard focus; 0 when none.
+    xcb_window_t focus();
+    // The window's children, bottom to top, and its parent (0 for the root or on failure).
+    std::vector<xcb_window_t> children(xcb_window_t window);
+    xcb_window_t parent(xcb_window_t window);
+    bool viewable(xcb_window_t window);
+    // Takes the keyboard as a menu would; the grab status, -1 on failure.
+    int grabKeyboard();
 
     // Requests to the window manager, as a pager would send them (source indication 2).
     void rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data);
-    void activate(xcb_window_t window) { rootMessage(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0}); }
+    // Asks for the window to be made active, and waits until it is: false when it is not.
+    bool activate(xcb_window_t window)
+    {
+        rootMessage(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
+        return waitUntil([&] { return activeWindow() == window; });
+    }
     void setCurrentDesktop(uint32_t desktop) { rootMessage(m_root, "_NET_CURRENT_DESKTOP", {desktop, XCB_CURRENT_TIME}); }
     void moveToDesktop(xcb_window_t window, uint32_t desktop) { rootMessage(window, "_NET_WM_DESKTOP", {desktop, 2}); }
-    void setTitle(xcb_window_t window, const QString& title);
 
     // XTEST key injection by keysym (XK_Alt_L, XK_Tab, XK_Shift_L, XK_Escape, XK_slash, XK_a...).
     // The first keycode that types keysym on the keymap as it is now (read afresh, since tests
@@ -129,8 +161,6 @@ private:
     xcb_connection_t* m_c = nullptr;
     xcb_window_t m_root = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    struct KeySymbols;
-    std::unique_ptr<KeySymbols> m_keys;
 };
 
 // One zumo-testclient process ($ZUMO_TESTCLIENT) and the windows it opened.
@@ -194,6 +224,16 @@ public:
     std::vector<QJsonObject> list() const;
     // The titles of list(), in order.
     QStringList listedTitles() const;
+    // The row of list() titled title; empty when there is none.
+    QJsonObject row(const QString& title) const;
+    // `zumo --activate` of that row's window: its exit code.
+    int activate(const QString& title) const
+    {
+        return command({QStringLiteral("--activate"),
+                        QString::number(row(title).value(QStringLiteral("window")).toInteger())}).exitCode;
+    }
+    // What zumo wrote to the log file of that name, in every log folder under its cache home.
+    QString log(const QString& name = QStringLiteral("events.log")) const;
     QProcess& process() { return m_process; }
     // Waits until zumo says on stdout that its shortcut is armed; false when it ends first or
     // the deadline passes. stdout is read here (stderr stays forwarded).
@@ -220,15 +260,6 @@ private:
 };
 
 inline const QString SettingsTitle = QStringLiteral("Zumo Settings");
-
-// A window the window manager manages has this title.
-inline bool hasClientTitled(XHelper& x, const QString& title)
-{
-    for (xcb_window_t window : x.clientList())
-        if (x.title(window) == title)
-            return true;
-    return false;
-}
 
 // The environment entry that keeps LeakSanitizer from reporting libdbus's buffer, which Qt's
 // desktop integration loads and keeps until exit.
