@@ -3,7 +3,6 @@
 // view of the active window, printed into its log by a probe script of the test's.
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -17,27 +16,6 @@ constexpr unsigned LeftAlt = 56;  // evdev codes
 constexpr unsigned TabKey = 15;
 constexpr unsigned KeyL = 38;
 constexpr int AltTab = 0x08000000 | 0x01000001;  // Qt's key code, as kglobalaccel keeps it
-
-const QJsonObject* row(const std::vector<QJsonObject>& rows, const QString& title)
-{
-    for (const QJsonObject& r : rows)
-        if (r.value(QStringLiteral("title")).toString() == title)
-            return &r;
-    return nullptr;
-}
-
-qint64 windowId(const std::vector<QJsonObject>& rows, const QString& title)
-{
-    const QJsonObject* r = row(rows, title);
-    return r ? r->value(QStringLiteral("window")).toInteger() : -1;
-}
-
-// The 0-based desktop zumo --list gives the window; -1 for none.
-qint64 windowDesktop(const std::vector<QJsonObject>& rows, const QString& title)
-{
-    const QJsonObject* r = row(rows, title);
-    return r ? r->value(QStringLiteral("desktop")).toInteger(-1) : -1;
-}
 
 class KWinE2eTest : public CompositorE2e {
 protected:
@@ -156,7 +134,7 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
 
     // --activate brings a listed window to the front.
     ASSERT_TRUE(m_zumo.sync());
-    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), QString::number(windowId(m_zumo.list(), QStringLiteral("bravo")))}).exitCode, 0);
+    EXPECT_EQ(m_zumo.activate(QStringLiteral("bravo")), 0);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("bravo"); })) << "--activate: " << focusedTitle().toStdString();
 
     // L in the open panel snaps the selected window (alpha, the previous one) to the left half.
@@ -173,15 +151,13 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     })) << "alpha is not on the left half";
 
     // --activate of a window on another desktop shows that desktop with it.
-    const QString charlie = QString::number(windowId(m_zumo.list(), QStringLiteral("charlie")));
     runScript(QStringLiteral("zumo-test-focus"), QStringLiteral("workspace.desktops = 2; workspace.clientList().forEach("
                                                                 "function (c) { if (c.caption === 'charlie') c.desktop = 2; });"));
     EXPECT_TRUE(waitUntil([&] {
         m_zumo.sync();
-        const auto rows = m_zumo.list();
-        return windowDesktop(rows, QStringLiteral("charlie")) == 1;
+        return m_zumo.row(QStringLiteral("charlie")).value(QStringLiteral("desktop")).toInteger(-1) == 1;
     })) << "charlie did not move to the second desktop";
-    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), charlie}).exitCode, 0);
+    EXPECT_EQ(m_zumo.activate(QStringLiteral("charlie")), 0);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("charlie"); })) << "other desktop: " << focusedTitle().toStdString();
     EXPECT_TRUE(waitUntil([&] { return kwinLog().contains("zumo-test desktop: 2"); })) << "still on the first desktop";
 
@@ -190,11 +166,7 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
 
     // At quit KWin's task switcher has Alt+Tab again and the script is gone; the log said both once.
     m_zumo.stop();
-    QDirIterator logs(m_zumo.cacheHome(), {QStringLiteral("events.log")}, QDir::Files, QDirIterator::Subdirectories);
-    ASSERT_TRUE(logs.hasNext());
-    QFile log(logs.next());
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray events = log.readAll();
+    const QString events = m_zumo.log();
     EXPECT_EQ(events.count("loaded Zumo's window script into KWin"), 1);
     EXPECT_EQ(events.count("unloaded Zumo's window script from KWin"), 1);
     EXPECT_EQ(altTabHolder().value(1), QStringLiteral("Walk Through Windows"));
