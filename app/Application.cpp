@@ -407,13 +407,18 @@ void Application::announceReady()
     if (hook && !hook->enabled())
         std::fprintf(stderr, "zumo: waiting - cannot watch the keyboard on this display yet; trying again every "
                              "half second\n");
-    // Who holds a taken shortcut goes to standard error, the log and the tray; the question
-    // whether to free it waits until the launch is over.
-    if (d->conflict)
-        d->dispatcher.post([conflict = d->conflict.get()] { conflict->check(); });
-    whenReady([] {
+    auto ready = [] {
         std::printf("zumo: switcher ready - hold Alt and press Tab\n");
         std::fflush(stdout);
+    };
+    if (!d->conflict)
+        return whenReady(ready);
+    // Who holds a taken shortcut goes to standard error, the log and the tray; the question
+    // whether to free it waits until the launch is over. A key the window manager binds too is
+    // not ready before that check let go of it.
+    d->dispatcher.post([this, ready, conflict = d->conflict.get()] {
+        conflict->check();
+        whenReady(ready);
     });
 }
 

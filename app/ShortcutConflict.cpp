@@ -2,6 +2,8 @@
 #include "app/ShortcutConflict.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QStandardPaths>
 #include <cstdio>
 
 #include "desktop/x11/KeyTranslation.h"
@@ -25,10 +27,17 @@ ShortcutConflict::ShortcutConflict(ShortcutConflictDeps deps)
 void ShortcutConflict::check()
 {
     X11KeyboardHook& hook = *d.x11.hook;
+    const QString windowManager = d.x11.model->snapshot()->windowManagerName;
+    if (hook.takenShortcuts().empty() && !hook.shortcuts().empty()) {
+        if (!bindsToo(shortcutHolder(windowManager, hook.shortcuts().front())))
+            return;
+        hook.setRetakeOnTimer(false);
+        hook.letGo();
+    }
     const std::vector<HookShortcut> taken = hook.takenShortcuts();
     if (taken.empty())
         return;
-    const ShortcutHolder holder = shortcutHolder(d.x11.model->snapshot()->windowManagerName, taken.front());
+    const ShortcutHolder holder = shortcutHolder(windowManager, taken.front());
     const std::vector<BindingEdit> edits = m_release.plan(holder, taken);
     const ConflictAdvice advice = conflictAdvice(holder, taken.front(), edits);
     m_holding = {advice.holder, advice.text};
@@ -44,6 +53,22 @@ void ShortcutConflict::check()
         tray->showNotice(QStringLiteral("Zumo is waiting for its shortcut"), advice.text);
     if (!edits.empty())
         offer(edits, holder.name, advice.text);
+}
+
+// Our grabs went through, yet the window manager may bind the keys too. Mutter and Muffin grab
+// through XInput 2, which the server does not weigh against core grabs: both hold the key, and
+// which switcher answers is chance. KWin's grabs come from a service it starts, often after
+// ours. Their settings say what they bind; until those are freed the keys are theirs.
+bool ShortcutConflict::bindsToo(const ShortcutHolder& holder) const
+{
+    const std::vector<HookShortcut>& shortcuts = d.x11.hook->shortcuts();
+    if (holder.name == QLatin1String("KWin")) {
+        QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                   + QStringLiteral("/kglobalshortcutsrc"));
+        const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return kwinBinds(text, shortcuts.front());
+    }
+    return !m_release.plan(holder, shortcuts).empty();
 }
 
 void ShortcutConflict::offer(const std::vector<BindingEdit>& edits, const QString& holder, const QString& advice)

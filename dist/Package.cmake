@@ -37,7 +37,7 @@ install(FILES ${ZUMO_KWIN_SCRIPT} DESTINATION ${CMAKE_INSTALL_DATADIR}/zumo/kwin
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/com.zumo.app.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
   COMPONENT zumo)
 # GNOME Shell finds system extensions here; the user turns it on (zumo --print-config gnome).
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/desktop/gnome/extension/zumo@pellwick.example
+install(DIRECTORY ${ZUMO_GNOME_EXTENSION}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions COMPONENT zumo)
 install(FILES ${ZUMO_DIST_GZ}/zumo.1.gz ${ZUMO_DIST_GZ}/zumo-trigger.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
   COMPONENT zumo)

@@ -13,11 +13,12 @@ ZUMO_PACKAGES=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libxcb-xtest0-dev libxcb-composite0-dev libxcb-image0-dev libxcb-shape0-dev libxcb-damage0-dev libxcb-res0-dev
   libx11-dev
-  xvfb xauth openbox fluxbox icewm i3-wm marco mate-settings-daemon-common metacity xfwm4 xdotool x11-utils x11-xkb-utils xterm imagemagick alttab trayer dbus at-spi2-core
+  xvfb xauth openbox fluxbox icewm i3-wm marco mate-settings-daemon-common metacity xfwm4
+  mutter muffin cinnamon-settings-daemon kwin-x11 xdotool x11-utils x11-xkb-utils xterm imagemagick alttab trayer dbus at-spi2-core
   gsettings-desktop-schemas dconf-service dconf-gsettings-backend libglib2.0-bin
   fonts-dejavu-core
   sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
-  gnome-shell python3-dbusmock
+  gnome-shell gjs python3-dbusmock
   kwin-wayland plasma-wayland-protocols
   dpkg-dev file lintian appstream desktop-file-utils python3-debian systemd
   libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl nginx wrk curl

@@ -1,6 +1,7 @@
 // The window managers that bind the switcher's shortcuts, and how each lets go of them.
 #include "desktop/x11/ShortcutHolders.h"
 
+#include <QMap>
 #include <QRegularExpression>
 
 #include "platform/KeyCodes.h"
@@ -143,6 +144,36 @@ std::vector<BindingEdit> freeingEdits(const QString& listing, const HookShortcut
         edits.push_back({parts[0], parts[1], value, after});
     }
     return edits;
+}
+
+bool kwinBinds(const QString& globalShortcuts, const HookShortcut& shortcut)
+{
+    // KWin's switchers and what they answer when the file does not set them.
+    QMap<QString, QString> active{{QStringLiteral("Walk Through Windows"), QStringLiteral("Alt+Tab")},
+                                  {QStringLiteral("Walk Through Windows (Reverse)"), QStringLiteral("Alt+Shift+Backtab")},
+                                  {QStringLiteral("Walk Through Windows of Current Application"), QStringLiteral("Alt+`")},
+                                  {QStringLiteral("Walk Through Windows of Current Application (Reverse)"),
+                                   QStringLiteral("Alt+~")}};
+    bool inKWin = false;
+    for (const QString& raw : globalShortcuts.split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            inKWin = line == QLatin1String("[kwin]");
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inKWin && equals > 0 && active.contains(line.left(equals)))
+            active[line.left(equals)] = line.mid(equals + 1).section(QLatin1Char(','), 0, 0);
+    }
+    // KWin's names: "Alt+Tab", "Alt+Shift+Backtab"; several shortcuts are separated by tabs.
+    // Shift only reverses, so it is left out on both sides.
+    const QString ours = shortcutName(shortcut).toLower();
+    for (const QString& value : std::as_const(active))
+        for (QString bound : value.split(QLatin1Char('\t'))) {
+            bound = bound.toLower().remove(QLatin1String("shift+"));
+            bound.replace(QLatin1String("backtab"), QLatin1String("tab")).replace(QLatin1Char('~'), QLatin1Char('`'));
+            if (bound == ours)
+                return true;
+        }
+    return false;
 }
 
 ConflictAdvice conflictAdvice(const ShortcutHolder& holder, const HookShortcut& shortcut,

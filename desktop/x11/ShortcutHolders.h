@@ -33,6 +33,11 @@ struct BindingEdit {
 // becomes 'disabled'. Other accelerators of a binding stay.
 std::vector<BindingEdit> freeingEdits(const QString& listing, const HookShortcut& shortcut);
 
+// Whether KWin's global shortcuts (`kglobalshortcutsrc`, its text; empty when there is none) bind
+// `shortcut` or its Shift variant to one of KWin's window switchers; KWin's defaults where the
+// file says nothing.
+bool kwinBinds(const QString& globalShortcuts, const HookShortcut& shortcut);
+
 // What the user reads while `shortcut` is taken under the window manager `holder`.
 struct ConflictAdvice {
     QString holder;  // the window manager's name where its settings show it holds the shortcut, else

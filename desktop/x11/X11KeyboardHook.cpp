@@ -752,6 +752,11 @@ std::vector<HookShortcut> X11KeyboardHook::takenShortcuts() const
     return d->grabs.taken();
 }
 
+const std::vector<HookShortcut>& X11KeyboardHook::shortcuts() const
+{
+    return d->shortcuts;
+}
+
 bool X11KeyboardHook::mainShortcutHeld() const
 {
     if (!d->conn || d->shortcuts.empty())

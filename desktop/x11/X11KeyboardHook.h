@@ -69,6 +69,8 @@ public:
     void setRetakeOnTimer(bool on);
     // The shortcuts whose grab another program holds, as of the last grab.
     std::vector<HookShortcut> takenShortcuts() const;
+    // Every shortcut the hook is set to watch, the main one first.
+    const std::vector<HookShortcut>& shortcuts() const;
     // Connected and the first shortcut (the main one) is not held by another program.
     bool mainShortcutHeld() const;
     // The set of shortcuts held by another program changed, or the hook (re)connected. Main thread.

@@ -10,12 +10,6 @@ WindowFacts window(const QString& title, QRectF client)
     return {42, title, client, client.adjusted(-2, -24, 2, 2)};
 }
 
-TEST(AtspiRules, theOneFrameWithTheWindowsTitleIsTheWindowWhateverItsExtents)
-{
-    std::vector<FrameCandidate> frames{{QStringLiteral("Mail"), std::nullopt}, {QStringLiteral("News"), std::nullopt}};
-    EXPECT_EQ(matchFrame(frames, window(QStringLiteral("News"), {0, 0, 10, 10})), 1u);
-}
-
 TEST(AtspiRules, repeatedTitlesAreToldApartByExtentsNearTheClientAreaOrTheFrame)
 {
     const QRectF area(100, 100, 800, 600);
@@ -34,10 +28,13 @@ TEST(AtspiRules, repeatedTitlesAreToldApartByExtentsNearTheClientAreaOrTheFrame)
     EXPECT_FALSE(matchFrame(frames, window(QStringLiteral("New Tab"), area)));
 }
 
-TEST(AtspiRules, withNoTitleMatchTheNearestFrameByExtentsIsTaken)
+// The one frame of the window's title is the window whatever its extents; with none of it, the
+// nearest by extents.
+TEST(AtspiRules, aTitleMatchesWhateverItsExtentsElseTheNearestFrameIsTaken)
 {
     const QRectF area(0, 0, 640, 480);
     std::vector<FrameCandidate> frames{{QStringLiteral("a"), std::nullopt}, {QStringLiteral("b"), area}};
+    EXPECT_EQ(matchFrame(frames, window(QStringLiteral("a"), {5000, 0, 10, 10})), 0u);
     EXPECT_EQ(matchFrame(frames, window(QStringLiteral("Renamed"), area)), 1u);
     EXPECT_FALSE(matchFrame({}, window(QStringLiteral("Renamed"), area)));
 }

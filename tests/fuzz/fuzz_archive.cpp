@@ -2,7 +2,6 @@
 // destination folder, and every link left inside it points inside it.
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -16,12 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString archive = root.filePath(QStringLiteral("image.tar"));
     const QString dest = root.filePath(QStringLiteral("dest"));
     QDir().mkpath(dest);
-    {
-        QFile file(archive);
-        if (!file.open(QIODevice::WriteOnly))
-            return 0;
-        file.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    if (!writeBytes(archive, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size))))
+        return 0;
     zumo::Updater::ExtractLimits limits;
     limits.maxEntries = 200;
     limits.maxBytes = 1 << 20;

@@ -2,7 +2,6 @@
 // so the parser behind the signature sees every shape of list; the folder check never crashes and
 // never accepts a list that does not describe the (empty) folder.
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <openssl/evp.h>
@@ -27,12 +26,6 @@ QByteArray makeKeyPem()
     return pem;
 }
 
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -41,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const QByteArray publicKey = zumo::Updater::publicKeyOf(pem);
     const QByteArray list(reinterpret_cast<const char*>(data), qsizetype(size));
     QTemporaryDir dir;
-    if (!write(dir.filePath(QLatin1String(zumo::Updater::ListFileName)), list)
-        || !write(dir.filePath(QLatin1String(zumo::Updater::ListSignatureName)), zumo::Updater::signEd25519(pem, list)))
+    if (!writeBytes(dir.filePath(QLatin1String(zumo::Updater::ListFileName)), list)
+        || !writeBytes(dir.filePath(QLatin1String(zumo::Updater::ListSignatureName)), zumo::Updater::signEd25519(pem, list)))
         return 0;
     zumo::Updater::readSignedHeader(dir.path(), publicKey);
     if (zumo::Updater::folderMatchesSignedList(dir.path(), publicKey)) {

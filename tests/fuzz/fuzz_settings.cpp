@@ -1,7 +1,6 @@
 // Fuzzes opening a settings file: whatever the file holds, the store opens, every typed reader
 // answers within its bounds, the shortcut list builds, and a save leaves a file that opens again
 // with the same contents.
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdint>
 
@@ -36,12 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("com.zumo.app.json"));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return 0;
-        file.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    if (!writeBytes(path, QByteArray(reinterpret_cast<const char*>(data), qsizetype(size))))
+        return 0;
     QJsonObject saved;
     {
         zumo::SettingsStore store(path);

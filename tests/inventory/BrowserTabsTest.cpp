@@ -124,8 +124,6 @@ TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
 
     auto first = collector.collectTabs(7, {window}, NoLimit);
     ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(first[0].first, window);
-    EXPECT_EQ(first[0].second.size(), 2u);
 
     ax.addChild(group, "AXRadioButton", "c");
     clock.advance(1.9);

@@ -87,24 +87,9 @@ class ActionsTest : public ::testing::Test {
         entry.minimized = minimized;
         return entry;
     }
-    static QString n(ElementRef e) { return QString::number(e); }
 };
 
-TEST_F(ActionsTest, activatingAMinimisedWindowUnminimisesRaisesAndActivates)
-{
-    workspace.add(100, "com.a", "A");
-    workspace.add(200, "com.b", "B");
-    workspace.frontmost = 200;
-    ElementRef w = ax.addWindow(100, "doc", QRectF(0, 0, 10, 10));
-
-    actions.activateEntry(entryOf(100, w, true));
-    EXPECT_EQ(ax.actions(), (QStringList{"setMinimized " + n(w) + " false", "frontmost 100", "raise " + n(w),
-                                         "setMain " + n(w) + " true", "setFocused " + n(w) + " true"}));
-    EXPECT_EQ(ax.frontmostTimeouts(), (std::vector<double>{0.5}));
-    EXPECT_EQ(workspace.count("activate"), 1);
-    EXPECT_EQ(inventory.recentPIDs().front(), 100);
-}
-
+// A minimised window and a tab brought forward: DesktopsE2e and BrowserTabsSwitchE2e, on real windows.
 TEST_F(ActionsTest, activatingTheFrontmostAppsWindowLeavesMinimisedAndActivationAlone)
 {
     workspace.add(100, "com.a", "A");
@@ -124,21 +109,6 @@ TEST_F(ActionsTest, hiddenAppIsUnhiddenAndWindowlessEntryOnlyActivates)
     actions.activateEntry(entry);
     EXPECT_EQ(ax.actions(), (QStringList{"frontmost 100"}));
     EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{"unhide", 100}, {"activate", 100}}));
-}
-
-TEST_F(ActionsTest, tabRowPressesTheTabBeforeRaisingTheWindow)
-{
-    workspace.add(100, "org.mozilla.firefox", "Firefox");
-    ElementRef w = ax.addWindow(100, "browser", QRectF(0, 0, 10, 10));
-    ElementRef tab = ax.newElement();
-    Entry entry = entryOf(100, w);
-    entry.tab = tab;
-    actions.activateEntry(entry);
-    QStringList done = ax.actions();
-    ASSERT_GE(done.size(), 3);
-    EXPECT_EQ(done[1], "press " + n(tab));
-    EXPECT_EQ(done[2], "raise " + n(w));
-    EXPECT_EQ(ax.timeoutOf(tab), 0.3);
 }
 
 } // namespace

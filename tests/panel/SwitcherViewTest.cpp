@@ -136,7 +136,6 @@ TEST_F(SwitcherViewTest, withARowLimitTheShownRowsAreTheOnesPointedAt)
     many.selected = 40;  // row 5, the last shown
     view.draw(many);
     view.resize(view.preferredSize());
-    EXPECT_EQ(view.preferredSize(), QSize(8 * 130 + 28, 3 * 124 + 28));
     EXPECT_TRUE(view.rect().contains(view.tileRect(40).toAlignedRect()));
     press(centre(40));
     press(centre(8));  // row 1 is scrolled away
@@ -156,7 +155,6 @@ TEST_F(SwitcherPanelsTest, panelCentresOnItsDisplayWithoutTakingFocus)
     panels.show(content(3), {QRect(1920, 100, 1280, 800)});
     EXPECT_TRUE(panel.isVisible());
     EXPECT_EQ(panel.geometry(), QRect(1920 + 431, 100 + 324, 418, 152));
-    EXPECT_EQ(panel.view()->geometry(), QRect(0, 0, 418, 152));
     RunView limited = content(200);
     limited.maxRows = 2;  // the view's own limit is not what is asked
     EXPECT_EQ(panels.rowsThatFit(limited, QRectF(0, 0, 1280, 900)), 7);  // 28 + 7 x 124 = 896

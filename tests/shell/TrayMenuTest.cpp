@@ -19,16 +19,11 @@ double seconds(const QDateTime& moment)
     return double(moment.toMSecsSinceEpoch()) / 1000.0;
 }
 
-TEST(TrayMenuTest, untilTomorrowEndsAtTheNextSixOClockLocalTime)
+TEST(TrayMenuTest, untilTomorrowEndsAtTheNextSixOClockLocalTimeAcrossDaylightSavingChanges)
 {
     EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 5, 30), Berlin), seconds(berlin(2026, 3, 5, 6, 0)));
-    EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 6, 0, 1), Berlin), seconds(berlin(2026, 3, 6, 6, 0)));
     EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 6, 0, 0), Berlin), seconds(berlin(2026, 3, 6, 6, 0)));
     EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 23, 0), Berlin), seconds(berlin(2026, 3, 6, 6, 0)));
-}
-
-TEST(TrayMenuTest, untilTomorrowKeepsSixOClockAcrossDaylightSavingChanges)
-{
     // The clocks go forward on 29 March 2026 and back on 25 October 2026 in Berlin: the night is
     // six and eight real hours long, and the pause still ends at six on the wall clock.
     const double spring = pauseEnd(0, berlin(2026, 3, 28, 23, 0), Berlin);

@@ -4,7 +4,6 @@
 
 #include <QTemporaryDir>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "tests/fakes/FakeClock.h"
@@ -26,10 +25,9 @@ class FakeInventory final : public WindowInventory {
 public:
     std::vector<Entry> entries;  // what a build returns, unless scripted
     std::vector<std::vector<Entry>> script;  // what the first builds return, in order
-    std::vector<Pid> noted;
     std::vector<BuildOptions> builds;
 
-    void noteAppUsed(Pid pid) override { noted.push_back(pid); }
+    void noteAppUsed(Pid) override {}
     std::vector<RunningApp> switchableApps() override { return {}; }
     std::vector<Entry> buildEntries(const std::vector<RunningApp>&, const BuildOptions& options) override
     {
@@ -41,14 +39,14 @@ public:
 class FakeActions final : public WindowActions {
 public:
     std::vector<EntryId> activated;
-    std::vector<ElementRef> closed, minimized;
+    std::vector<ElementRef> closed;
     std::vector<Pid> hidden, quit;
     std::vector<std::pair<ElementRef, SnapTo>> snapped;
     std::vector<std::uint32_t> captured;
 
     void activateEntry(const Entry& e) override { activated.push_back(e.id); }
     void closeWindow(ElementRef w) override { closed.push_back(w); }
-    void minimizeWindow(ElementRef w) override { minimized.push_back(w); }
+    void minimizeWindow(ElementRef) override {}
     void hideApp(const Entry& e) override { hidden.push_back(e.app.pid); }
     void quitApp(const Entry& e) override { quit.push_back(e.app.pid); }
     void snapWindow(ElementRef w, SnapTo t) override { snapped.emplace_back(w, t); }
@@ -63,13 +61,12 @@ public:
 
 class FakeReminder final : public UpdateReminder {
 public:
-    std::optional<QString> pending;
     int takes = 0;
     int nudges = 0;
     std::optional<QString> takePendingNotice() override
     {
         ++takes;
-        return std::exchange(pending, std::nullopt);
+        return std::nullopt;
     }
     void armUpdateNudge() override { ++nudges; }
 };

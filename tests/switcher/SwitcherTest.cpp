@@ -189,7 +189,6 @@ TEST(Switcher, snapCommitsOnlyTheRunItWasStartedIn)
     rig.givenWindows(3);
     rig.openAndShow();
     rig.sw->snapSelected(SnapTo::right);
-    EXPECT_EQ(rig.dispatcher.lastQuality(), Quality::UserInitiated);
     EXPECT_TRUE(rig.sw->isOpen());
     rig.deliver();
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(1)});
@@ -345,7 +344,6 @@ TEST(Switcher, closingATileRemovesJustItAndKeepsTheSelectionInRange)
     EXPECT_EQ(rig.sw->content().entries[1].id, rig.idAt(2));
     EXPECT_EQ(rig.sw->allEntries().size(), 2u);
     rig.deliver();
-    EXPECT_EQ(rig.dispatcher.lastQuality(), Quality::Default);
     EXPECT_EQ(rig.actions.closed.front(), last);
     EXPECT_EQ(rig.count("closes"), 2);
     EXPECT_TRUE(rig.sw->isOpen());

@@ -50,7 +50,6 @@ TEST_F(EventLogTest, writesUtcSecondsWithZThenTheEscapedMessageAndCreatesFilePri
                          "2026-03-05T15:03:07Z update offered 1.2\\n2026-03-05T15:03:07Z consent given\\r\\u001b[2J\\u2028\n"))
         << "text from outside never starts a line of its own";
     EXPECT_EQ(test::modeOf(logPath()), 0600);
-    EXPECT_EQ(log.filePath(), logPath());
 }
 
 TEST_F(EventLogTest, aWriteReachingTheTrimSizeKeepsExactlyTheLastBytesAndOneShortKeepsAll)

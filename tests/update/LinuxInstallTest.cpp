@@ -144,7 +144,6 @@ TEST_F(Install, theScriptFinishesWithItsOwnTools)
     const QString script = tmp.path() + "/install.sh";
     writeAll(script, linuxInstallScript());
     const QString trap = tmp.path() + "/trap";
-    QDir().mkpath(trap);
     for (const char* tool : {"rm", "sleep", "kill"}) {
         writeAll(trap + "/" + tool, "#!/bin/sh\ntouch " + tmp.path().toUtf8() + "/trapped\n");
         QFile::setPermissions(trap + "/" + tool, QFile::ReadOwner | QFile::ExeOwner);

@@ -71,12 +71,10 @@ TEST_F(LinuxImage, imagesNotSignedAsThisReleaseAreRefused)
     const QList<std::pair<const char*, Make>> cases{
         {"another key", [&] { ASSERT_EQ(makeReleaseImage({folder, "2.5.0", testKey("other-signing.pem"), image}), ""); }},
         {"unsigned", [&] { ASSERT_EQ(writeTarArchive(folder, "Zumo", image), ""); }},
-        {"first byte", altered(0)},
         {"middle byte", altered(good.size() / 2)},
         {"trailer bytes", altered(good.size() - 80)},
         {"signature byte", altered(good.size() - 5)},
         {"cut by 1", [&] { writeAll(image, good.chopped(1)); }},
-        {"cut by 64", [&] { writeAll(image, good.chopped(64)); }},
         {"cut by 200", [&] { writeAll(image, good.chopped(200)); }},
         {"trailing bytes", [&] { writeAll(image, good + "trailing"); }},
         {"another product", resigned("com.other.app", "2.5.0")},

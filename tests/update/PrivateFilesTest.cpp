@@ -14,7 +14,6 @@ TEST(PrivateFiles, removeTreeDeletesLinksNotWhatTheyPointAt)
 {
     QTemporaryDir tmp;
     const QString outside = tmp.path() + "/outside";
-    QDir().mkpath(outside);
     writeAll(outside + "/precious", "keep me");
     const QString work = tmp.path() + "/zumo-update-A";
     QDir().mkpath(work + "/stage/deep");

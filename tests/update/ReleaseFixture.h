@@ -32,8 +32,6 @@ inline QByteArray testPublicKey()
 // An install folder of version: bin/zumo (a script that notes it ran), a library and a link.
 inline void makeInstallFolder(const QString& folder, const QString& version)
 {
-    QDir().mkpath(folder + "/bin");
-    QDir().mkpath(folder + "/lib");
     writeAll(folder + "/bin/zumo", "#!/bin/sh\necho " + version.toUtf8() + " >> \"$ZUMO_TEST_RAN\"\n");
     QFile::setPermissions(folder + "/bin/zumo", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     writeAll(folder + "/lib/libzumo.so.1.0", QByteArray("library ") + version.toUtf8());

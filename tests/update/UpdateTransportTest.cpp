@@ -1,8 +1,6 @@
 // The updater's network against zumo-vendor over real HTTPS on loopback: a download streamed to
 // a private file, and the ways a server can try to lead it astray, each refused with its message
 // and nothing left behind.
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -10,6 +8,7 @@
 
 #include "desktop/qt/QtHttpClient.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestSupport.h"
 #include "tests/vendor/testkit/VendorServer.h"
 #include "update/GuardedDownload.h"
 #include "update/HttpUpdateTransport.h"
@@ -21,14 +20,6 @@ using namespace zumo::test;
 namespace {
 
 const QByteArray Image = QByteArray(300000, 'z') + "end";
-
-bool waitFor(const std::function<bool()>& done)
-{
-    QDeadlineTimer deadline(15000);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
 
 class Transport : public ::testing::Test {
 protected:
@@ -48,14 +39,14 @@ protected:
         std::optional<DownloadOutcome> outcome;
         auto guarded = GuardedDownload::make(cap, "127.0.0.1", [&](DownloadOutcome o) { outcome = o; });
         guarded->start(transport, {QUrl(vendor->url("/dl/zumo/" + name)), 10, false}, tmp.path());
-        EXPECT_TRUE(waitFor([&] { return outcome.has_value(); }));
+        EXPECT_TRUE(eventsUntil([&] { return outcome.has_value(); }));
         return outcome.value_or(DownloadOutcome{});
     }
     Updater::CheckResult fetch(double timeoutSec = 5)
     {
         std::optional<Updater::CheckResult> result;
         transport.fetchLatestRelease(timeoutSec, [&](Updater::CheckResult r) { result = r; });
-        EXPECT_TRUE(waitFor([&] { return result.has_value(); }));
+        EXPECT_TRUE(eventsUntil([&] { return result.has_value(); }));
         return result.value_or(Updater::CheckResult{});
     }
 
@@ -127,7 +118,7 @@ TEST_F(Transport, theManifestComesWithItsSealIsCappedAndEndsByItsDeadlineAndTheP
     std::optional<TransferAnswer> answer;
     transport.probe({QUrl(vendor->url("/dl/zumo/image.bin")), 5, false}, [](const QUrl&) { return false; },
                     [&](TransferAnswer a) { answer = a; });
-    ASSERT_TRUE(waitFor([&] { return answer.has_value(); }));
+    ASSERT_TRUE(eventsUntil([&] { return answer.has_value(); }));
     EXPECT_EQ(answer->status, 200);
     EXPECT_EQ(answer->contentLength, Image.size());
 }

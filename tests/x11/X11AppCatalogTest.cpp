@@ -5,29 +5,24 @@
 #include <gtest/gtest.h>
 
 #include "desktop/x11/X11AppCatalog.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace zumo::x11 {
 namespace {
 
-void writeEntry(const QString& path, const QByteArray& text)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
+using test::writeAll;
 
 TEST(X11AppCatalog, offersMenuAppsUnderTheWorkspaceIdsAndFindsHiddenOnesByIdOnly)
 {
     QTemporaryDir home, system;
-    writeEntry(home.filePath("applications/org.gnome.Calculator.desktop"),
+    writeAll(home.filePath("applications/org.gnome.Calculator.desktop"),
                "[Desktop Entry]\nType=Application\nName=Calculator\nIcon=accessories-calculator\n");
-    writeEntry(system.filePath("applications/kde/konsole.desktop"),
+    writeAll(system.filePath("applications/kde/konsole.desktop"),
                "[Desktop Entry]\nType=Application\nName=Konsole\nIcon=/opt/konsole.png\n");
-    writeEntry(system.filePath("applications/helper.desktop"),
+    writeAll(system.filePath("applications/helper.desktop"),
                "[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n");
-    writeEntry(system.filePath("applications/org.gnome.Calculator.desktop"),
+    writeAll(system.filePath("applications/org.gnome.Calculator.desktop"),
                "[Desktop Entry]\nType=Application\nName=Older Calculator\n");
 
     X11AppCatalog catalog({home.path(), system.path()});
@@ -43,17 +38,17 @@ TEST(X11AppCatalog, offersMenuAppsUnderTheWorkspaceIdsAndFindsHiddenOnesByIdOnly
 TEST(X11AppCatalog, offersAnAppInstalledWhileRunning)
 {
     QTemporaryDir home, fresh;
-    writeEntry(home.filePath("applications/org.gnome.Calculator.desktop"),
+    writeAll(home.filePath("applications/org.gnome.Calculator.desktop"),
                "[Desktop Entry]\nType=Application\nName=Calculator\n");
     X11AppCatalog catalog({home.path(), fresh.path()});
     ASSERT_EQ(catalog.installedApps().size(), 1u);
     // One into an existing folder, one into a data folder that had no applications folder yet.
-    writeEntry(home.filePath("applications/org.gnome.Maps.desktop"), "[Desktop Entry]\nType=Application\nName=Maps\n");
+    writeAll(home.filePath("applications/org.gnome.Maps.desktop"), "[Desktop Entry]\nType=Application\nName=Maps\n");
     auto offered = [&](std::size_t count) {
         return test::eventsUntil([&] { return catalog.installedApps().size() == count; });
     };
     EXPECT_TRUE(offered(2));
-    writeEntry(fresh.filePath("applications/org.gnome.Weather.desktop"),
+    writeAll(fresh.filePath("applications/org.gnome.Weather.desktop"),
                "[Desktop Entry]\nType=Application\nName=Weather\n");
     EXPECT_TRUE(offered(3));
 }

@@ -35,12 +35,8 @@ TEST(ApplicationGrouping, oneApplicationPerOwnerInStackingOrder)
     auto apps = groupApplications(snapshot, index);
     ASSERT_EQ(apps.size(), 2u);
     EXPECT_EQ(apps[0].pid, 300);
-    EXPECT_EQ(apps[0].bundleId, QStringLiteral("Term"));
-    EXPECT_EQ(apps[0].name, QStringLiteral("Term"));
-    EXPECT_EQ(apps[1].bundleId, QStringLiteral("org.example.Editor"));
-    EXPECT_EQ(apps[1].name, QStringLiteral("Text Editor"));
-    EXPECT_TRUE(apps[1].regular);
-    EXPECT_FALSE(apps[1].terminated);
+    EXPECT_EQ(QStringList({apps[0].bundleId, apps[0].name, apps[1].bundleId, apps[1].name}),
+              QStringList({"Term", "Term", "org.example.Editor", "Text Editor"}));
 }
 
 TEST(ApplicationGrouping, regularNeedsATaskbarWindowAndHiddenNeedsAllMinimised)
@@ -84,12 +80,10 @@ TEST(ApplicationGrouping, iconFromTheTopmostWindowThenTheDesktopEntryThenTheHint
 
     const auto apps = groupApplications(snapshot, index, theme);
     ASSERT_EQ(apps.size(), 4u);
-    EXPECT_EQ(apps[0].icon.size(), QSize(32, 32));
-    EXPECT_EQ(apps[0].iconSource, IconSource::window);
-    EXPECT_EQ(apps[1].icon.size(), QSize(48, 48));
-    EXPECT_EQ(apps[1].iconSource, IconSource::theme);
-    EXPECT_EQ(apps[2].icon.size(), QSize(24, 24));
-    EXPECT_EQ(apps[2].iconSource, IconSource::hints);
+    const std::pair<QSize, IconSource> expected[] = {
+        {{32, 32}, IconSource::window}, {{48, 48}, IconSource::theme}, {{24, 24}, IconSource::hints}};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(std::pair(apps[i].icon.size(), apps[i].iconSource), expected[i]) << i;
     EXPECT_TRUE(apps[3].icon.isNull());
 }
 
@@ -116,15 +110,12 @@ protected:
     RequestedActivation requested{2, 20, 1, t0};
 };
 
-TEST_F(FrontOwner, theRequestedOwnerIsInFrontUntilTheModelCatchesUp)
+// The requested owner is in front until the model catches up, or another window comes to the front.
+TEST_F(FrontOwner, theRequestedOwnerIsInFrontUntilTheModelCatchesUpOrAnotherWindowComesForward)
 {
     EXPECT_EQ(frontOwner(1, 10, requested, t0), 20);
     EXPECT_EQ(frontOwner(0, 0, requested, t0 + Ms(10)), 20) << "focus passing through no window ends nothing";
     EXPECT_EQ(frontOwner(2, 20, requested, t0 + Ms(20)), 20);
-}
-
-TEST_F(FrontOwner, anotherWindowComingToTheFrontEndsTheRequest)
-{
     EXPECT_EQ(frontOwner(3, 30, requested, t0 + Ms(10)), 30);
     requested.window = 0;  // an application-wide request not yet sent
     EXPECT_EQ(frontOwner(1, 10, requested, t0 + Ms(10)), 20);

@@ -1,10 +1,8 @@
 // Zumo's part inside GNOME Shell: on Wayland no other program may see the windows or the
 // keyboard, so this exports the window facts over D-Bus, carries out Zumo's requests, answers
 // the switcher key bindings while Zumo runs and shows the panel image Zumo paints.
-// GNOME Shell 43 and 44 (legacy imports); see docs/hacking.md for 45 and later.
-/* exported init */
-const {Clutter, Cogl, Gio, GLib, Meta, Shell, St} = imports.gi;
-const Main = imports.ui.main;
+// The build wraps this in the entry of the Shell it targets (legacy.js.in for 43 and 44,
+// module.js.in for 45 and later), which binds Clutter, Cogl, Gio, GLib, Meta, Shell, St and Main.
 
 const BusName = 'org.zumo.Shell';
 const ObjectPath = '/org/zumo/Shell';
@@ -282,7 +280,7 @@ class ZumoBridge {
         Gio.bus_unwatch_name(this._zumoWatch);
         this._zumoWatch = 0;
         this._zumo = null;
-        // What GNOME Shell 43 and 44 set up for these bindings.
+        // What GNOME Shell sets up for these bindings.
         for (const name of SwitchBindings)
             Main.wm.setCustomKeybindingHandler(name, Shell.ActionMode.NORMAL, Main.wm._startSwitcher.bind(Main.wm));
     }
@@ -377,7 +375,13 @@ class ZumoBridge {
 
     _showPanel(pixels, width, height, stride) {
         const content = St.ImageContent.new_with_preferred_size(width, height);
-        content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, width, height, stride);
+        // GNOME Shell 46 added the Cogl context as the first argument.
+        if (content.set_data.length > 5) {
+            const context = global.stage.context.get_backend().get_cogl_context();
+            content.set_data(context, pixels, Cogl.PixelFormat.BGRA_8888_PRE, width, height, stride);
+        } else {
+            content.set_data(pixels, Cogl.PixelFormat.BGRA_8888_PRE, width, height, stride);
+        }
         const monitor = Main.layoutManager.monitors[global.display.get_current_monitor()] ||
             Main.layoutManager.primaryMonitor;
         this._panel.set_content(content);
@@ -418,8 +422,4 @@ class ZumoBridge {
                 [direction === Clutter.ScrollDirection.UP ? WheelUp : WheelDown, 0, 0]));
         return Clutter.EVENT_STOP;
     }
-}
-
-function init() {
-    return new ZumoBridge();
 }
