@@ -27,7 +27,6 @@
 #include "windows/Toast.h"
 #include "stats/Counters.h"
 #include "telemetry/EventSender.h"
-#include "telemetry/NetworkMonitor.h"
 #include "update/UpdateChecker.h"
 
 namespace zumo {
@@ -94,7 +93,6 @@ void AppDelegate::startApp()
         return;
     m_started = true;
     d.counters.statsMaintenanceAtLaunch();
-    startNetworkMonitor();
     countLaunch(d.store, d.counters);
     d.vendor.telemetry.launch();
     d.vendor.remote.start();

@@ -13,7 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/VendorService.h"
 #include "desktop/qt/QtDispatcher.h"
-#include "desktop/qt/QtHttpClient.h"
+#include "desktop/qt/ProcessHttpClient.h"
 #include "desktop/x11/X11KeyboardHook.h"
 #include "remote/RemoteConfig.h"
 #include "remote/RemoteConfigService.h"
@@ -76,7 +76,7 @@ int telemetryDemo(int argc, char** argv)
 int remoteConfigDemo(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QtHttpClient http(vendorCaPath());
+    ProcessHttpClient http(HelperProgram::beside(), vendorCaPath());
     fetchRemoteConfig(http, [] {
         const QByteArray text = remoteConfigDemoText(remoteConfig()).toUtf8();
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);

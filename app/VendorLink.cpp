@@ -6,7 +6,7 @@
 namespace zumo {
 
 VendorLink::VendorLink(VendorLinkDeps deps)
-    : http(vendorCaPath()),
+    : http(HelperProgram::beside(), vendorCaPath()),
       sender(http, deps.store, deps.clock, eventsUrl()),
       payload(deps.settings, deps.counters, deps.clock, std::move(deps.session)),
       uploader(sender, deps.store, deps.dispatcher, deps.logDir, std::move(deps.drainLog)),

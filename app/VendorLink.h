@@ -5,7 +5,7 @@
 #include <QString>
 #include <functional>
 
-#include "desktop/qt/QtHttpClient.h"
+#include "desktop/qt/ProcessHttpClient.h"
 #include "remote/RemoteConfigService.h"
 #include "telemetry/EventPayload.h"
 #include "telemetry/EventSender.h"
@@ -36,7 +36,7 @@ struct VendorLinkDeps {
 struct VendorLink {
     explicit VendorLink(VendorLinkDeps deps);
 
-    QtHttpClient http;
+    ProcessHttpClient http;
     EventSender sender;
     EventPayload payload;
     LogUploader uploader;

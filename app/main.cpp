@@ -15,6 +15,7 @@
 #include "app/AppDelegate.h"
 #include "app/Application.h"
 #include "app/Demos.h"
+#include "app/UpdateHelper.h"
 #include "app/UpdateLink.h"
 #include "platform/AppVersion.h"
 #include "desktop/gnome/GnomeSetup.h"
@@ -214,6 +215,8 @@ CommandLine parseCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Before anything else: the helper of this version, whatever an update does to the folder later.
+    zumo::openUpdateHelper();
     // A copy installed by an update runs as the version its signed install folder names.
     zumo::setRunningVersion(zumo::runningVersionFor(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))));
     if (const int status = zumo::runDemoIfAsked(argc, argv); status >= 0)

@@ -20,7 +20,7 @@ add_custom_target(zumo_icons ALL DEPENDS ${ZUMO_ICON_FILES})
 # sources give the same package.
 set(ZUMO_DIST_GZ ${CMAKE_BINARY_DIR}/dist)
 set(ZUMO_DIST_GZ_FILES)
-foreach(page zumo.1 zumo-trigger.1 zumo-vendor.8 changelog)
+foreach(page zumo.1 zumo-trigger.1 zumo-net.1 zumo-vendor.8 changelog)
   add_custom_command(OUTPUT ${ZUMO_DIST_GZ}/${page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${ZUMO_DIST_GZ}
     COMMAND gzip -9n -c ${CMAKE_CURRENT_LIST_DIR}/${page} > ${ZUMO_DIST_GZ}/${page}.gz
@@ -30,7 +30,7 @@ endforeach()
 add_custom_target(zumo_dist_gz ALL DEPENDS ${ZUMO_DIST_GZ_FILES})
 
 set(zumo_doc ${CMAKE_INSTALL_DATADIR}/doc/zumo)
-install(TARGETS zumo zumo-trigger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zumo)
+install(TARGETS zumo zumo-net zumo-trigger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zumo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
   COMPONENT zumo)
 install(FILES ${ZUMO_KWIN_SCRIPT} DESTINATION ${CMAKE_INSTALL_DATADIR}/zumo/kwin COMPONENT zumo)
@@ -39,7 +39,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/com.zumo.app.metainfo.xml DESTINATION ${
 # GNOME Shell finds system extensions here; the user turns it on (zumo --print-config gnome).
 install(DIRECTORY ${ZUMO_GNOME_EXTENSION}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions COMPONENT zumo)
-install(FILES ${ZUMO_DIST_GZ}/zumo.1.gz ${ZUMO_DIST_GZ}/zumo-trigger.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+install(FILES ${ZUMO_DIST_GZ}/zumo.1.gz ${ZUMO_DIST_GZ}/zumo-trigger.1.gz ${ZUMO_DIST_GZ}/zumo-net.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
   COMPONENT zumo)
 install(FILES ${ZUMO_ICON_DIR}/zumo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
   COMPONENT zumo)

@@ -48,6 +48,7 @@ void Switcher::open(bool backward, SlotFilter filter)
     m_view = RunView();
     m_notice.reset();
     m_pendingMoves = 0;
+    m_kept.clear();
     m_allEntries.clear();
     m_search.reset();
     m_deps.panels.resetPointer();
@@ -125,7 +126,13 @@ void Switcher::prepare()
 // now (a few milliseconds from the window model) and the late background result is dropped.
 void Switcher::landPendingCommit()
 {
-    if (!isCommitPending() || !m_building)
+    if (isCommitPending())
+        buildNow();
+}
+
+void Switcher::buildNow()
+{
+    if (!m_building)
         return;
     BuildRequest request = std::move(*m_building);
     // The keyboard is held and the worker may still wait on a browser: tabs as last seen only.
@@ -140,6 +147,9 @@ void Switcher::entriesLoaded(LoadedEntries loaded)
         return;
     m_building.reset();
     setState(RunState::loadedHidden);
+    // The kept keys edit the query again, in their place among the other keys.
+    std::vector<std::function<void()>> kept = std::exchange(m_kept, {});
+    m_view.query.reset();
     const auto tabs = std::count_if(loaded.entries.begin(), loaded.entries.end(),
                                     [](const Entry& e) { return e.tab.has_value(); });
     if (tabs > 0)
@@ -163,11 +173,37 @@ void Switcher::entriesLoaded(LoadedEntries loaded)
         likely.firstRow = firstRowShowing(likely);
         captureShown(likely);
     }
+    if (!replayKept(std::move(kept)))
+        return;
     if (m_commitWhenLoaded) {
         finish(true);
         return;
     }
-    startShowTimer();
+    if (!isVisible())
+        startShowTimer();
+}
+
+// A key typed while the entries are being built waits for them (true). Once the run's commit
+// has been asked for, later keys belong to no run and are dropped (true as well).
+bool Switcher::waitsForEntries(std::function<void()> verb)
+{
+    if (!isLoading())
+        return false;
+    if (!m_commitWhenLoaded)
+        m_kept.push_back(std::move(verb));
+    return true;
+}
+
+// False when one of the kept keys ended the run (a digit, or the last entry closed).
+bool Switcher::replayKept(std::vector<std::function<void()>> kept)
+{
+    const std::uint64_t gen = m_gen;
+    for (const std::function<void()>& verb : kept) {
+        verb();
+        if (m_gen != gen || !loaded())
+            return false;
+    }
+    return true;
 }
 
 void Switcher::startShowTimer()
@@ -332,12 +368,24 @@ void Switcher::select(int index)
     setSelected(index);
 }
 
+void Switcher::jump(int index)
+{
+    if (waitsForEntries([this, index] { jump(index); }) || !loaded() || index < 0 || index >= shownCount())
+        return;
+    setSelected(index);
+    m_deps.counters.bumpCounter(QStringLiteral("jumps"));
+    finish(true);
+}
+
 void Switcher::move(int delta)
 {
-    if (isLoading()) {
+    // Moves before any other key only set where the selection starts.
+    if (isLoading() && m_kept.empty()) {
         m_pendingMoves += delta;
         return;
     }
+    if (waitsForEntries([this, delta] { move(delta); }))
+        return;
     const int n = shownCount();
     if (!loaded() || n == 0)
         return;
@@ -350,7 +398,7 @@ void Switcher::move(int delta)
 
 void Switcher::moveRow(int direction)
 {
-    if (!loaded())
+    if (waitsForEntries([this, direction] { moveRow(direction); }) || !loaded())
         return;
     const int next = m_view.selected + direction * gridColumns(m_view.previewMode);
     if (next < 0 || next >= shownCount())
@@ -380,11 +428,19 @@ void Switcher::finish(bool commit)
 {
     if (!isOpen())
         return;
-    if (isLoading()) {
-        if (commit) {
-            m_commitWhenLoaded = true;
+    if (isLoading() && commit) {
+        m_commitWhenLoaded = true;
+        return;
+    }
+    if (isLoading() && !m_kept.empty()) {
+        // The keys typed before this cancel still act (w then Escape closes the window), on
+        // entries built here and now; the cancel overrides a commit asked for before it.
+        m_commitWhenLoaded = false;
+        buildNow();
+        if (!isOpen())
             return;
-        }
+    }
+    if (isLoading()) {
         ++m_gen;  // the pending build is now stale
         setState(RunState::closed);
         return;

@@ -57,7 +57,8 @@ struct LoadedEntries {
 
 // One run moves through the states closed -> loading -> loadedHidden -> shown -> closed:
 //   loading       entries are being built; a commit now only sets commitWhenLoaded, moves add
-//                 up in pendingMoves
+//                 up in pendingMoves, every other key's verb is kept and carried out in order
+//                 once the entries are in (the keyboard is the user's long before they are)
 //   loadedHidden  entries are in, the show timer is pending
 //   shown         the panel is up; search mode (a query in the content) and commands live here
 // loadedHidden and shown also end by finish; an empty list or a cancel ends loading at once.
@@ -86,7 +87,7 @@ public:
     // Moves the selection by delta with wrap-around; while loading the move is counted and
     // applied on arrival. Shows the panel at once if it is not yet shown.
     void move(int delta);
-    // Moves one row up (-1) or down (+1); no wrap, ignored while loading or at the edges.
+    // Moves one row up (-1) or down (+1); no wrap, ignored at the edges.
     void moveRow(int direction);
     // Pointer on tile index (ignored while loading or before the panel shows).
     void hover(int index);
@@ -94,8 +95,10 @@ public:
     void pick(int index);
     // Selects index of the shown entries; ignored when out of range.
     void select(int index);
+    // Selects index and commits (a digit key); ignored when out of range.
+    void jump(int index);
 
-    // Search, driven by these verbs only; each is ignored while loading. After each the entries
+    // Search, driven by these verbs only. After each the entries
     // matching the trimmed query (all of them for an empty one) are shown with the first
     // selected; non-empty queries are scored in the background.
     // Enters search mode with an empty query.
@@ -107,7 +110,7 @@ public:
     // Leaves search mode: the full list returns with the first entry selected.
     void leaveSearch();
 
-    // Commands on the selected entry; each is ignored while loading or without a selection.
+    // Commands on the selected entry; each is ignored without a selection.
     void quitSelected();
     void closeSelected();
     void minimizeSelected();
@@ -158,6 +161,7 @@ private:
     bool loaded() const { return m_state == RunState::loadedHidden || m_state == RunState::shown; }
     void setState(RunState state);
     void startBuild(bool backward, SlotFilter filter);
+    void buildNow();
     BuildOptions buildOptions(SlotFilter filter, const std::optional<RunningApp>& front) const;
     void fitRows(RunView& view, const Screen& target) const;
     void captureShown(const RunView& view);
@@ -170,6 +174,9 @@ private:
     void setMinimized(EntryId id);
     void redraw();
     void redrawSelection();
+    bool waitsForEntries(std::function<void()> verb);
+    bool replayKept(std::vector<std::function<void()>> kept);
+    void queryEdited();
     int shownCount() const;
 
     SwitcherDeps m_deps;
@@ -191,6 +198,9 @@ private:
     };
     std::optional<BuildRequest> m_building;
     int m_pendingMoves = 0;
+    // Verbs of keys typed while loading, after the first that is not a move; the query is edited
+    // at once all the same, so the keys that follow a "/" are read as typing.
+    std::vector<std::function<void()>> m_kept;
     std::uint64_t m_gen = 0;
     // No process activity token: Linux has no App Nap to hold off while a run is open.
     std::vector<Entry> m_allEntries;

@@ -43,6 +43,10 @@ std::shared_ptr<const RunSearch> runSearch(const std::vector<Entry>& entries)
 
 void Switcher::beginSearch()
 {
+    if (waitsForEntries([this] { beginSearch(); })) {
+        m_view.query = QString();
+        return;
+    }
     if (!loaded())
         return;
     m_deps.counters.bumpCounter(QStringLiteral("searches"));
@@ -57,15 +61,15 @@ void Switcher::beginSearch()
 
 void Switcher::typeText(const QString& text)
 {
-    if (!loaded() || !isSearching())
+    if (!isOpen() || !isSearching())
         return;
     *m_view.query += text;
-    refilter();
+    queryEdited();
 }
 
 void Switcher::backspace()
 {
-    if (!loaded() || !isSearching())
+    if (!isOpen() || !isSearching())
         return;
     QString& query = *m_view.query;
     if (query.isEmpty()) {
@@ -76,15 +80,25 @@ void Switcher::backspace()
             && query.at(query.size() - 2).isHighSurrogate();
         query.chop(pair ? 2 : 1);
     }
-    refilter();
+    queryEdited();
 }
 
 void Switcher::leaveSearch()
 {
-    if (!loaded() || !isSearching())
+    if (!isOpen() || !isSearching())
         return;
     m_view.query.reset();
-    refilter();
+    queryEdited();
+}
+
+void Switcher::queryEdited()
+{
+    // While loading, the query as it is now is kept for its turn among the other keys.
+    if (!waitsForEntries([this, query = m_view.query] {
+            m_view.query = query;
+            refilter();
+        }))
+        refilter();
 }
 
 void Switcher::refilter()
@@ -152,7 +166,7 @@ void Switcher::removeEntries(const std::function<bool(const Entry&)>& match)
 
 void Switcher::quitSelected()
 {
-    if (!loaded())
+    if (waitsForEntries([this] { quitSelected(); }) || !loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry)
@@ -165,7 +179,7 @@ void Switcher::quitSelected()
 
 void Switcher::closeSelected()
 {
-    if (!loaded())
+    if (waitsForEntries([this] { closeSelected(); }) || !loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry)
@@ -191,7 +205,7 @@ void Switcher::closeSelected()
 
 void Switcher::minimizeSelected()
 {
-    if (!loaded())
+    if (waitsForEntries([this] { minimizeSelected(); }) || !loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry || !entry->window)
@@ -216,7 +230,7 @@ void Switcher::setMinimized(EntryId id)
 
 void Switcher::hideSelected()
 {
-    if (!loaded())
+    if (waitsForEntries([this] { hideSelected(); }) || !loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry)
@@ -229,7 +243,7 @@ void Switcher::hideSelected()
 
 void Switcher::snapSelected(SnapTo target)
 {
-    if (!loaded())
+    if (waitsForEntries([this, target] { snapSelected(target); }) || !loaded())
         return;
     const std::optional<Entry> entry = selectedEntry();
     if (!entry || !entry->window)

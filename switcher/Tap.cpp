@@ -139,11 +139,7 @@ void Tap::applyOpenRun(const TapAction& action)
     case TapVerb::leaveSearch: m_sw.leaveSearch(); break;
     case TapVerb::backspace: m_sw.backspace(); break;
     case TapVerb::type: m_sw.typeText(QString(action.character)); break;
-    case TapVerb::jump:
-        m_sw.select(action.amount);
-        m_counters.bumpCounter(QStringLiteral("jumps"));
-        m_sw.finish(true);
-        break;
+    case TapVerb::jump: m_sw.jump(action.amount); break;
     case TapVerb::quit: m_sw.quitSelected(); break;
     case TapVerb::close: m_sw.closeSelected(); break;
     case TapVerb::minimize: m_sw.minimizeSelected(); break;

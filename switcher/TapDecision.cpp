@@ -92,20 +92,21 @@ TapAction decideCommand(const QString& typed, const TapContext& context)
     case u'/': return swallow(TapVerb::beginSearch);
     default: break;
     }
-    if (c < u'1' || c > u'9' || context.loading)
+    if (c < u'1' || c > u'9')
         return swallow();
+    // While loading the switcher keeps the jump, and checks it, until the entries are in.
     const int index = int(c - u'1');
-    return index < context.shown ? swallow(TapVerb::jump, index) : swallow();
+    return index < context.shown || context.loading ? swallow(TapVerb::jump, index) : swallow();
 }
 
-TapAction decideSearchInput(const KeyEvent& event, const QString& typed, const TapContext& context)
+TapAction decideSearchInput(const KeyEvent& event, const QString& typed)
 {
     if (event.keyCode == keys::Delete)
         return swallow(TapVerb::backspace);
     if (typed.isEmpty())
         return swallow();
     const QChar first = typed.front();
-    if (!isSearchCharacter(first) || context.loading)
+    if (!isSearchCharacter(first))
         return swallow();
     TapAction action = swallow(TapVerb::type);
     action.character = first;
@@ -119,7 +120,7 @@ TapAction decideOpen(const KeyEvent& event, const TapContext& context)
         return action;
     // Only keys that get this far need their text, so the lower-casing is paid for here.
     const QString typed = event.characters.toLower();
-    return context.searching ? decideSearchInput(event, typed, context) : decideCommand(typed, context);
+    return context.searching ? decideSearchInput(event, typed) : decideCommand(typed, context);
 }
 
 TapAction decideKeyDown(const KeyEvent& event, const TapContext& context, const std::vector<Slot>& slots)

@@ -95,11 +95,16 @@ QJsonObject EventPayload::deviceProfile()
     return zumo::deviceProfile(facts, m_launchFacts);
 }
 
+void EventPayload::startSessionClock()
+{
+    if (!m_clockStartMs)
+        m_clockStartMs = m_clock.now().toMSecsSinceEpoch();
+}
+
 QJsonObject EventPayload::eventPayload()
 {
     const qint64 nowMs = m_clock.now().toMSecsSinceEpoch();
-    if (!m_clockStartMs)
-        m_clockStartMs = nowMs;
+    startSessionClock();
     return QJsonObject{
         {"device", deviceProfile()},
         {"settings", settingsSnapshot(m_settings, m_session)},

@@ -47,6 +47,8 @@ public:
 
     // {"device", "settings", "stats", "session"}; the session clock starts at the first call.
     QJsonObject eventPayload();
+    // Starts the session clock (unless it runs) without reading the machine.
+    void startSessionClock();
     QJsonObject deviceProfile();
     void setLaunchFacts(QJsonObject facts) { m_launchFacts = std::move(facts); }
     SessionFacts& session() { return m_session; }

@@ -1,7 +1,9 @@
 // Following QNetworkInformation's reports into three word-sized values any thread may read.
 #include "telemetry/NetworkMonitor.h"
 
+#include <QCoreApplication>
 #include <QNetworkInformation>
+#include <QThread>
 #include <atomic>
 
 namespace zumo {
@@ -58,8 +60,30 @@ bool startNetworkMonitor()
     return true;
 }
 
+namespace {
+
+// Qt loads every network-information plugin to find one (GLib's pulls in GIO, about 1.3 MB), so
+// the monitor starts when the facts are first asked for: with no usage events and no update
+// waiting on a metered network, never.
+void startOnFirstUse()
+{
+    static std::atomic<bool> asked{false};
+    if (asked.exchange(true))
+        return;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    if (QThread::currentThread() == app->thread())
+        startNetworkMonitor();
+    else  // this answer stays "unknown"; later ones have the reports
+        QMetaObject::invokeMethod(app, [] { startNetworkMonitor(); }, Qt::QueuedConnection);
+}
+
+} // namespace
+
 NetworkFacts currentNetwork()
 {
+    startOnFirstUse();
     static const QString names[] = {QStringLiteral("unknown"), QStringLiteral("wifi"), QStringLiteral("ethernet"),
                                     QStringLiteral("cellular"), QStringLiteral("other"), QStringLiteral("none")};
     // Linux reports no low-data mode: "constrained" stays false.

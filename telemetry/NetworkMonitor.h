@@ -7,9 +7,10 @@
 namespace zumo {
 
 // Loads Qt's network-information backend (NetworkManager on Linux) and follows its reports.
-// Main thread, once; false when no backend could be loaded.
+// Main thread, once; false when no backend could be loaded. currentNetwork() calls it.
 bool startNetworkMonitor();
-// The last report. Any thread.
+// The last report; the first call starts the monitor (on the main thread at once, from another
+// thread soon after, that answer still "unknown"). Any thread.
 NetworkFacts currentNetwork();
 
 // The kind for a report: "wifi", "ethernet", "cellular", else "other" when online, else "none".

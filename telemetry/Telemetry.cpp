@@ -24,8 +24,11 @@ void Telemetry::launch()
             if (auto a = alive.lock(); !a || !*a)
                 return;
             m_payload.setLaunchFacts(std::move(facts));
-            // Built even when it will be dropped: the first payload starts the session clock.
-            m_sender.sendEvent(QStringLiteral("launch"), m_payload.eventPayload());
+            // The session starts now even when no launch event is sent; the payload, which reads
+            // the whole machine (and starts the network monitor), only for an event that goes.
+            m_payload.startSessionClock();
+            if (m_sender.sendingAllowed())
+                m_sender.sendEvent(QStringLiteral("launch"), m_payload.eventPayload());
             m_uploader.uploadLogs(false);
         });
     });

@@ -1,19 +1,16 @@
 #include "update/FileDigest.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <algorithm>
-#include <memory>
-#include <openssl/evp.h>
 
 namespace zumo::Updater {
 
 std::optional<QByteArray> sha256Of(QIODevice& device, qint64 length)
 {
-    // OpenSSL rather than QCryptographicHash: Qt 6.4's portable SHA-256 runs at less than half the
-    // speed of sha256sum here, OpenSSL uses the processor's SHA instructions.
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> hash(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1)
-        return std::nullopt;
+    // Qt's hash rather than OpenSSL's, which is faster but would tie the running program to
+    // libcrypto; signatures are checked by the helper (update/native), hashes here.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
     QByteArray buffer(DigestChunk, Qt::Uninitialized);
     qint64 left = length;
     while (length < 0 || left > 0) {
@@ -21,17 +18,12 @@ std::optional<QByteArray> sha256Of(QIODevice& device, qint64 length)
         const qint64 got = device.read(buffer.data(), want);
         if (got <= 0)
             break;
-        EVP_DigestUpdate(hash.get(), buffer.constData(), size_t(got));
+        hash.addData(QByteArrayView(buffer.constData(), got));
         left -= got;
     }
     if (length >= 0 && left != 0)
         return std::nullopt;
-    QByteArray digest(EVP_MAX_MD_SIZE, '\0');
-    unsigned int digestLength = 0;
-    if (EVP_DigestFinal_ex(hash.get(), reinterpret_cast<unsigned char*>(digest.data()), &digestLength) != 1)
-        return std::nullopt;
-    digest.truncate(digestLength);
-    return digest;
+    return hash.result();
 }
 
 std::optional<QString> fileSHA256Hex(const QString& path)

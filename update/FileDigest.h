@@ -1,4 +1,4 @@
-// SHA-256 of files, streamed in 1 MiB reads so a large download is never held in memory.
+// SHA-256 of files (Qt's hash), streamed in 1 MiB reads so a large download is never held in memory.
 #pragma once
 
 #include <QByteArray>

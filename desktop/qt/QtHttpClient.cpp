@@ -1,7 +1,6 @@
 // One request on QNetworkAccessManager: time-outs, body cap, download file, redirect hook.
 #include "desktop/qt/QtHttpClient.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -9,21 +8,14 @@
 #include <QSslConfiguration>
 #include <QThread>
 #include <QTimer>
-#include <cmath>
-#include <condition_variable>
 #include <fcntl.h>
-#include <mutex>
 #include <unistd.h>
 
+#include "desktop/qt/HttpWait.h"
 #include "platform/Log.h"
 
 namespace zumo {
 namespace {
-
-int toMs(double seconds)
-{
-    return int(std::lround(std::clamp(seconds, 0.0, 24.0 * 3600.0) * 1000.0));
-}
 
 QString secondsText(double seconds)
 {
@@ -69,13 +61,13 @@ public:
         connect(&m_idle, &QTimer::timeout, this, [this] {
             fail(QStringLiteral("no data for %1 seconds").arg(secondsText(m_request.idleTimeoutSec)));
         });
-        m_idle.start(toMs(m_request.idleTimeoutSec));
+        m_idle.start(httpMs(m_request.idleTimeoutSec));
         m_deadline.setSingleShot(true);
         m_deadline.setTimerType(Qt::PreciseTimer);
         connect(&m_deadline, &QTimer::timeout, this, [this] {
             fail(QStringLiteral("no complete answer within %1 seconds").arg(secondsText(m_request.deadlineSec)));
         });
-        m_deadline.start(toMs(m_request.deadlineSec));
+        m_deadline.start(httpMs(m_request.deadlineSec));
     }
 
     // The caller stopped waiting: end the exchange now, so its connection is free at once
@@ -252,19 +244,6 @@ private:
     bool m_done = false;
 };
 
-// Ends a request whose waiter gave up. Queued after its start from another thread, so the
-// transfer exists by then (unless it ended on its own).
-void abandon(QObject& context, std::shared_ptr<QPointer<QObject>> transfer, bool onMain)
-{
-    QMetaObject::invokeMethod(
-        &context,
-        [transfer] {
-            if (auto* t = static_cast<Transfer*>(transfer->data()))
-                t->abandon();
-        },
-        onMain ? Qt::DirectConnection : Qt::QueuedConnection);
-}
-
 } // namespace
 
 QtHttpClient::QtHttpClient(const QString& extraCaFile) : m_nam(std::make_unique<QNetworkAccessManager>())
@@ -310,50 +289,11 @@ QObject* QtHttpClient::start(HttpRequest request, Completion completion)
 
 std::optional<HttpResponse> QtHttpClient::sendAndWait(HttpRequest request, double maxWaitSec)
 {
-    struct Shared {
-        std::mutex lock;
-        std::condition_variable done;
-        std::optional<HttpResponse> response;
+    auto begin = [this, request = std::move(request)](Completion completion) mutable {
+        return start(std::move(request), std::move(completion));
     };
-    auto shared = std::make_shared<Shared>();
-    const bool onMain = QThread::currentThread() == m_context.thread();
-    QEventLoop loop;
-    QPointer<QEventLoop> loopRef = &loop;
-    // Set and read on the main thread only.
-    auto transfer = std::make_shared<QPointer<QObject>>();
-    auto begin = [this, transfer, request = std::move(request), shared, loopRef, onMain]() mutable {
-        *transfer = start(std::move(request), [shared, loopRef, onMain](const HttpResponse& response) {
-            std::lock_guard guard(shared->lock);
-            shared->response = response;
-            shared->done.notify_all();
-            if (onMain && loopRef)
-                loopRef->quit();
-        });
-    };
-    if (onMain)
-        begin();
-    else
-        QMetaObject::invokeMethod(&m_context, std::move(begin), Qt::QueuedConnection);
-    if (onMain) {
-        // Blocking here would starve the network stack, which lives on this thread: the request
-        // would never leave. A local loop with a deadline lets it go out and still returns on time.
-        if (!shared->response) {
-            QTimer::singleShot(toMs(maxWaitSec), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }
-    } else {
-        std::unique_lock guard(shared->lock);
-        shared->done.wait_for(guard, std::chrono::milliseconds(toMs(maxWaitSec)),
-                              [&] { return shared->response.has_value(); });
-    }
-    std::optional<HttpResponse> result;
-    {
-        std::lock_guard guard(shared->lock);
-        result = shared->response;
-    }
-    if (!result)
-        abandon(m_context, transfer, onMain);
-    return result;
+    return waitForResponse(m_context, std::move(begin), [](QObject* t) { static_cast<Transfer*>(t)->abandon(); },
+                           maxWaitSec);
 }
 
 } // namespace zumo

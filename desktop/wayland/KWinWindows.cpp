@@ -156,6 +156,8 @@ void KWinWindows::update(const KWinWindow& w)
     t.desktop = w.desktop;
     t.onCurrentDesktop = w.desktop == 0 || w.desktop == m_desktop;
     t.frame = w.frame;
+    if (const auto sent = m_sentFrames.find(t.id); sent != m_sentFrames.end() && sent->second == w.frame)
+        m_sentFrames.erase(sent);
     t.output = m_outputAt ? m_outputAt(w.frame) : nullptr;
     if (w.active && !t.activated)
         markActive(t.id);
@@ -244,6 +246,7 @@ void KWinWindows::activate(std::uint32_t id)
     onMain([this, id] {
         if (!find(id))
             return;
+        m_activatedDuringRun = true;
         if (!m_pendingActivation)
             QTimer::singleShot(0, &m_context, [this] { sendActivation(); });
         m_pendingActivation = id;
@@ -252,6 +255,17 @@ void KWinWindows::activate(std::uint32_t id)
         noteActivated(m_order, id);
         publish();
     });
+}
+
+void KWinWindows::keyboardLetGo()
+{
+    // After a switch its own request moves the keyboard. A second one could reach KWin only
+    // after the next run's overlay took the keyboard, and take it away again.
+    if (std::exchange(m_activatedDuringRun, false) || m_order.empty())
+        return;
+    const Window* w = find(m_order.front());
+    if (w && !w->state.minimized && w->state.onCurrentDesktop)
+        request({KWinRequest::Kind::activate, w->key});
 }
 
 void KWinWindows::sendActivation()
@@ -284,7 +298,10 @@ void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft,
             return;
         if (m_pendingFrames.empty())
             QTimer::singleShot(0, &m_context, [this] { sendFrames(); });
-        auto [it, added] = m_pendingFrames.try_emplace(id, w->state.frame);
+        // A snap sets the position and the size in two calls from its worker; when the first
+        // has left already, the second builds on it, not on the frame KWin has not yet changed.
+        const auto sent = m_sentFrames.find(id);
+        auto [it, added] = m_pendingFrames.try_emplace(id, sent != m_sentFrames.end() ? sent->second : w->state.frame);
         if (topLeft)
             it->second.moveTopLeft(*topLeft);
         if (size)
@@ -294,9 +311,12 @@ void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft,
 
 void KWinWindows::sendFrames()
 {
-    for (const auto& [id, frame] : std::exchange(m_pendingFrames, {}))
-        if (Window* w = find(id))
+    for (const auto& [id, frame] : std::exchange(m_pendingFrames, {})) {
+        if (Window* w = find(id)) {
             request({KWinRequest::Kind::frame, w->key, false, 0, 0, frame});
+            m_sentFrames[id] = frame;
+        }
+    }
 }
 
 void KWinWindows::showDesktop(std::uint32_t n)

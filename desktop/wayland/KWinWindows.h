@@ -57,6 +57,11 @@ public:
     void setFullscreen(std::uint32_t, bool) override {}  // the script does not offer it
     bool movable() const override { return true; }
     void setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft, std::optional<QSize> size) override;
+    // The overlay took the keyboard for a run, or let go of it. KWin leaves the keyboard with
+    // the overlay: after a run that asked for no window, the one in front (the one that had it
+    // before) gets it back, unless it is minimised or elsewhere. Main thread.
+    void keyboardTaken() { m_activatedDuringRun = false; }
+    void keyboardLetGo();
     // Shows virtual desktop n (from 1). Requests may be made from any thread.
     void showDesktop(std::uint32_t n);
 
@@ -99,7 +104,9 @@ private:
     std::optional<QDBusMessage> m_call;  // the script's call waiting for requests
     QTimer m_keepAlive;
     std::uint32_t m_pendingActivation = 0;
+    bool m_activatedDuringRun = false;  // since the overlay last took the keyboard
     std::unordered_map<std::uint32_t, QRect> m_pendingFrames;
+    std::unordered_map<std::uint32_t, QRect> m_sentFrames;  // asked of KWin, not yet reported back
     std::uint64_t m_pingSerial = 0;
     std::uint64_t m_pongSerial = 0;
     bool m_registered = false;

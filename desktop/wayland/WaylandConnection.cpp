@@ -249,7 +249,13 @@ const wl_registry_listener registryListener{registryGlobal, registryGlobalRemove
 
 void WaylandConnection::Impl::readEvents()
 {
-    if (wl_display_dispatch(display) < 0)
+    // Reads only what is there. A round trip made earlier in the same turn of the loop (a
+    // binding over D-Bus, a zumo --sync) may have read what woke the notifier already, and
+    // wl_display_dispatch would then wait for the compositor's next word, with the main thread
+    // stopped: with Alt held nothing more comes, and a --sync then hung until Alt went up.
+    if (wl_display_prepare_read(display) == 0 && wl_display_read_events(display) < 0)
+        return fail();
+    if (wl_display_dispatch_pending(display) < 0)
         return fail();
     wl_display_flush(display);
 }

@@ -74,8 +74,13 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     d.screens = std::make_unique<WaylandScreens>(*d.connection, *d.toplevels);
     d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
     d.panels = std::make_unique<WaylandPanels>(settings, *d.connection, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
-    if (d.kwin)
+    if (d.kwin) {
         d.kwin->shortcutPressed = [hook = d.hook.get()](const QString& name) { hook->trigger(name == QLatin1String("prev")); };
+        // KWin keeps the overlay active when it stops asking for the keyboard: after a cancel the
+        // user would type into nothing.
+        d.hook->keyboardTaken = [kwin = d.kwin] { kwin->keyboardTaken(); };
+        d.hook->keyboardLetGo = [kwin = d.kwin] { kwin->keyboardLetGo(); };
+    }
     d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
     return desktop;
 }

@@ -47,6 +47,8 @@ void WaylandKeyboardHook::setCapturing(bool capturing)
     m_capturing = capturing;
     if (!capturing)
         return;
+    if (keyboardTaken)
+        keyboardTaken();
     if (m_overlay.holdsKeyboard() && m_focused) {
         // The last run's overlay still holds the keyboard, so no enter event will tell the
         // modifiers: they are told on the next turn (not from inside the handler's call).
@@ -66,9 +68,11 @@ void WaylandKeyboardHook::panelsHidden()
         m_overlay.clearFrame();
         return;
     }
-    m_focused = false;
+    const bool hadKeyboard = std::exchange(m_focused, false);
     m_overlay.clearFrame();
     m_overlay.holdKeyboard(false);
+    if (hadKeyboard && keyboardLetGo)
+        keyboardLetGo();
 }
 
 bool WaylandKeyboardHook::trigger(bool reverse)

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,9 @@ class LayerOverlay;
 //   run's activation request must reach the compositor before the keyboard is let go, or the
 //   compositor would first hand it back to the window that had it.
 // - Losing the keyboard to another surface while capturing delivers DisabledByUserInput.
+// - keyboardTaken runs when a run has the overlay take the keyboard, keyboardLetGo when it lets
+//   go of a keyboard it still had; a compositor that does not then hand the keyboard to a window
+//   (KWin) is told which one to give it to.
 class WaylandKeyboardHook final : public KeyboardHook, private KeyboardListener {
 public:
     // Both must outlive the hook. Main thread.
@@ -54,6 +58,8 @@ public:
     // The run's panel was hidden (after its activation request): the overlay lets the keyboard
     // go unless a new run holds it.
     void panelsHidden();
+    std::function<void()> keyboardTaken;
+    std::function<void()> keyboardLetGo;
 
 private:
     void keymap(const QByteArray& text) override;

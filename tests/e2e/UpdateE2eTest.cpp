@@ -21,12 +21,13 @@ namespace {
 const QString VersionA = QStringLiteral("90.0");
 const QString VersionB = QStringLiteral("90.1");
 
-// An install folder of version: this build's zumo as bin/zumo, the file list signed with the
-// test key the build pins.
+// An install folder of version: this build's zumo and its network helper in bin/, the file list
+// signed with the test key the build pins.
 bool makeInstallFolder(const QString& folder, const QString& version)
 {
     const QString built = qEnvironmentVariable("ZUMO_BIN", QCoreApplication::applicationDirPath() + "/../../app/zumo");
     return QDir().mkpath(folder + "/bin") && QFile::copy(built, folder + "/bin/zumo") &&
+           QFile::copy(built + QStringLiteral("-net"), folder + "/bin/zumo-net") &&
            Updater::signFolder(folder, {Updater::productIdentifier(), version, Updater::makerIdentifier()},
                                test::readAll(QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem")));
 }

@@ -2,6 +2,7 @@
 // configuration demo, the ping chain through every kind of failed fetch, the events of a real
 // run, "quit" against a server that never answers, and the log signature on the wire (nothing
 // sent without consent is ShellE2e's).
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QCryptographicHash>
 #include <QFile>
@@ -15,7 +16,7 @@
 #include "platform/VendorService.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeDispatcher.h"
-#include "desktop/qt/QtHttpClient.h"
+#include "desktop/qt/ProcessHttpClient.h"
 #include "remote/RemoteConfig.h"
 #include "remote/RemoteConfigService.h"
 #include "settings/SettingsStore.h"
@@ -40,7 +41,10 @@ using test::VendorServer;
 // system's certificates, which do not sign it.
 class LoopbackHttp final : public HttpClient {
 public:
-    explicit LoopbackHttp(const VendorServer& vendor) : port(vendor.port()), m_trusted(vendor.caPath()) {}
+    explicit LoopbackHttp(const VendorServer& vendor)
+        : port(vendor.port()), m_trusted(helper(), vendor.caPath()), m_system(helper())
+    {
+    }
     void send(HttpRequest r, Completion c) override { client().send(here(std::move(r)), std::move(c)); }
     std::optional<HttpResponse> sendAndWait(HttpRequest r, double maxWaitSec) override
     {
@@ -56,9 +60,11 @@ private:
         r.url.setPort(port);
         return r;
     }
-    QtHttpClient& client() { return trustTestCa ? m_trusted : m_system; }
-    QtHttpClient m_trusted;
-    QtHttpClient m_system;
+    // The running program's client: each request in a child of the network helper.
+    static QString helper() { return QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo-net"); }
+    ProcessHttpClient& client() { return trustTestCa ? m_trusted : m_system; }
+    ProcessHttpClient m_trusted;
+    ProcessHttpClient m_system;
 };
 
 // Established connections from this machine to the port: a request that ended must have let

@@ -293,6 +293,42 @@ TEST(Switcher, searchStories)
     EXPECT_EQ(rig.actions.activated, std::vector<EntryId>{rig.idAt(2)});
 }
 
+// Keys typed before the entries are in wait for them and act in their order; the release then
+// commits. Three windows, the second preselected.
+TEST(Switcher, keysTypedWhileLoadingActInOrderOnceTheEntriesAreIn)
+{
+    struct Case {
+        const char* name;
+        void (*keys)(Switcher&);
+        int activated;  // index of the window switched to, -1 for none
+        int closed;     // index of the window closed, -1 for none
+    };
+    const Case cases[] = {
+        {"w closes the selected one, the run goes on", [](Switcher& s) { s.closeSelected(); }, 2, 1},
+        {"Tab, then w, then Tab", [](Switcher& s) { s.move(1), s.closeSelected(), s.move(1); }, 0, 2},
+        {"a search, the best match chosen", [](Switcher& s) { s.beginSearch(), s.typeText(QStringLiteral("window 2")); }, 2, -1},
+        {"a search left again, then a Tab", [](Switcher& s) { s.beginSearch(), s.typeText(QStringLiteral("w")), s.leaveSearch(), s.move(1); }, 1, -1},
+        {"a digit jumps", [](Switcher& s) { s.jump(2); }, 2, -1},
+        {"a digit past the entries does nothing", [](Switcher& s) { s.jump(7); }, 1, -1},
+        {"keys after the release belong to no run", [](Switcher& s) { s.finish(true), s.closeSelected(); }, 1, -1},
+        {"w, then Escape: the window closes all the same", [](Switcher& s) { s.closeSelected(), s.finish(false); }, -1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SwitcherRig rig;
+        rig.givenWindows(3);
+        rig.sw->open(false, SlotFilter::all);
+        ASSERT_TRUE(rig.sw->isLoading());
+        c.keys(*rig.sw);
+        rig.sw->finish(true);
+        rig.deliver();
+        EXPECT_EQ(rig.actions.activated, c.activated < 0 ? std::vector<EntryId>{}
+                                                         : std::vector<EntryId>{rig.idAt(std::size_t(c.activated))});
+        EXPECT_EQ(rig.actions.closed, c.closed < 0 ? std::vector<ElementRef>{}
+                                                   : std::vector<ElementRef>{*rig.inventory.entries[std::size_t(c.closed)].window});
+    }
+}
+
 TEST(Switcher, searchResultsKeepPreviewsThatArrivedMeanwhile)
 {
     SwitcherRig rig;

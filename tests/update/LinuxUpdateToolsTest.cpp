@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "desktop/qt/HelperChecks.h"
+#include "desktop/qt/HelperProgram.h"
 #include "tests/update/ReleaseFixture.h"
 #include "update/Ed25519.h"
 #include "update/LinuxUpdateTools.h"
@@ -22,6 +24,7 @@ protected:
     QString image = tmp.path() + "/update.dmg";
     QString mnt = tmp.path() + "/mnt";
     LinuxUpdateTools tools{testPublicKey(), LinuxPlace{}};
+    HelperProgram helper{QStringLiteral(ZUMO_NET)};
 
     void SetUp() override { QDir().mkpath(mnt); }
 
@@ -124,6 +127,11 @@ TEST_F(LinuxImage, hostileArchivesAreRefusedAndWriteNothingOutside)
         EXPECT_FALSE(tools.attach(image, mnt)) << name;
         EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(victim))) << name;
         tools.detach(mnt);
+        // The running program unpacks in its helper: refused there too, with a reason.
+        QDir().mkpath(mnt);
+        EXPECT_NE(helperExtractArchive(helper, image, QFileInfo(image).size(), mnt, {}), "") << name;
+        EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(victim))) << name;
+        Updater::removeTree(mnt);
     }
 }
 
@@ -138,6 +146,9 @@ TEST_F(LinuxImage, extractionIsCappedInEntriesAndBytes)
         Updater::removeTree(mnt);
         QDir().mkpath(mnt);
         EXPECT_EQ(extractArchive(image, QFileInfo(image).size(), mnt, limits).isEmpty(), fits);
+        Updater::removeTree(mnt);
+        QDir().mkpath(mnt);
+        EXPECT_EQ(helperExtractArchive(helper, image, QFileInfo(image).size(), mnt, limits).isEmpty(), fits);
     }
 }
 
@@ -179,6 +190,24 @@ TEST(Ed25519, onlyATestTrustsTheTestKey)
     EXPECT_EQ(updateKeyFor(testPublicKey(), false), "");  // a developer's build in a user's hands
     EXPECT_EQ(updateKeyFor(testPublicKey(), true), testPublicKey());
     EXPECT_EQ(updateKeyFor(other, false), other);
+}
+
+// The running program checks signatures in its helper: only the key's signature of exactly
+// this message passes; a helper that cannot be run passes nothing.
+TEST(Ed25519, theHelperPassesOnlyTheKeysSignatureOfTheMessage)
+{
+    const HelperProgram helper{QStringLiteral(ZUMO_NET)};
+    const QByteArray message("zumo-image 1\n");
+    const QByteArray signature = signEd25519(testKey(), message);
+    QByteArray flipped = signature;
+    flipped[10] = char(flipped[10] ^ 0x01);
+    EXPECT_TRUE(helperVerifyEd25519(helper, testPublicKey(), message, signature));
+    EXPECT_FALSE(helperVerifyEd25519(helper, testPublicKey(), message + "x", signature));
+    EXPECT_FALSE(helperVerifyEd25519(helper, testPublicKey(), message, flipped));
+    EXPECT_FALSE(helperVerifyEd25519(helper, publicKeyOf(testKey("other-signing.pem")), message, signature));
+    EXPECT_FALSE(helperVerifyEd25519(helper, testPublicKey(), message, signature.left(63)));
+    EXPECT_FALSE(helperVerifyEd25519(HelperProgram(QStringLiteral("/nonexistent/zumo-net")), testPublicKey(), message,
+                                     signature));
 }
 
 TEST(SignedImageStatement, onlyTheExactFormParses)

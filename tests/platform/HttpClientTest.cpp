@@ -1,0 +1,151 @@
+// Both clients' own guards, seen without a web server: plain http is refused, and a server that
+// accepts the connection but never answers cannot hold a caller past its limits. The client of
+// the running program (a child per request) also ends a request whose child misbehaves.
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QFile>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "desktop/qt/ProcessHttpClient.h"
+#include "desktop/qt/QtHttpClient.h"
+
+namespace zumo {
+namespace {
+
+// Accepts connections and keeps them open without a byte of TLS.
+struct SilentServer {
+    QTcpServer server;
+    QList<QTcpSocket*> kept;
+    SilentServer()
+    {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            while (auto* s = server.nextPendingConnection())
+                kept << s;
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("https://127.0.0.1:%1/api/t").arg(server.serverPort())); }
+};
+
+HttpResponse sendAndRun(HttpClient& client, HttpRequest request)
+{
+    QEventLoop loop;
+    HttpResponse result;
+    int calls = 0;
+    client.send(std::move(request), [&](const HttpResponse& r) {
+        result = r;
+        ++calls;
+        loop.quit();
+    });
+    if (calls == 0)
+        loop.exec();
+    EXPECT_EQ(calls, 1);
+    return result;
+}
+
+// In process, or in the network helper's child.
+class HttpClientTest : public ::testing::TestWithParam<bool> {
+protected:
+    std::unique_ptr<HttpClient> makeClient() const
+    {
+        if (GetParam())
+            return std::make_unique<ProcessHttpClient>(QStringLiteral(ZUMO_NET));
+        return std::make_unique<QtHttpClient>();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Clients, HttpClientTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "child" : "inProcess"; });
+
+TEST_P(HttpClientTest, plainHttpIsRefusedWithoutConnectingAndNoFileIsLeft)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir dir;
+    const std::unique_ptr<HttpClient> client = makeClient();
+    HttpRequest request;
+    request.url = QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(server.serverPort()));
+    request.saveTo = dir.filePath("image");
+    const HttpResponse r = sendAndRun(*client, request);
+    EXPECT_FALSE(r.answered());
+    EXPECT_TRUE(r.error.contains("https")) << r.error.toStdString();
+    EXPECT_FALSE(server.hasPendingConnections());
+    EXPECT_FALSE(QFile::exists(dir.filePath("image")));
+}
+
+TEST_P(HttpClientTest, aSilentServerEndsTheRequestByTheIdleTimeOut)
+{
+    SilentServer silent;
+    const std::unique_ptr<HttpClient> client = makeClient();
+    HttpRequest request;
+    request.url = silent.url();
+    request.idleTimeoutSec = 0.2;
+    const HttpResponse r = sendAndRun(*client, request);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.error.contains("no data")) << r.error.toStdString();
+}
+
+TEST_P(HttpClientTest, waitingOnTheMainThreadReturnsWhenTheWaitRunsOutAndTheRequestLeft)
+{
+    SilentServer silent;
+    const std::unique_ptr<HttpClient> client = makeClient();
+    HttpRequest request;
+    request.method = "POST";
+    request.url = silent.url();
+    request.body = "{}";
+    const auto r = client->sendAndWait(request, 0.3);
+    EXPECT_FALSE(r.has_value());
+    // The connection was made during the wait: the request did not sit behind a blocked loop.
+    ASSERT_FALSE(silent.kept.isEmpty());
+    // Given up on, the request lets go of its connection at once, not at its own time-out (10 s).
+    QTcpSocket* connection = silent.kept.first();
+    QEventLoop loop;
+    QObject::connect(connection, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+    if (connection->state() == QAbstractSocket::ConnectedState)
+        loop.exec();
+    EXPECT_NE(connection->state(), QAbstractSocket::ConnectedState);
+}
+
+// A child that dies, ends, writes garbage or hangs ends its request once with a clear error,
+// and the download file it was filling is gone.
+TEST(ProcessHttpClientTest, aMisbehavingChildEndsTheRequestWithAClearError)
+{
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        const char* script;  // the helper; empty: there is none
+        const char* error;
+    } cases[] = {
+        {"killed", "kill -9 $$", "died without an answer"},
+        {"exits", "exit 3", "ended without an answer (exit code 3)"},
+        {"garbage", "read request; echo 'HTTP/1.1 200 OK'; exec sleep 60", "unreadable line"},
+        {"hangs", "exec sleep 60", "no complete answer within 0.3 seconds"},
+        {"missing", "", "cannot find the network helper"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString helper = dir.filePath(QString::fromLatin1(c.name));
+        if (*c.script) {
+            QFile file(helper);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("#!/bin/sh\n") + c.script + "\n");
+            file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        }
+        ProcessHttpClient client(helper);
+        HttpRequest request;
+        request.url = QUrl(QStringLiteral("https://127.0.0.1:9/image"));
+        request.deadlineSec = 0.3;
+        request.saveTo = dir.filePath(QStringLiteral("image"));
+        const HttpResponse r = sendAndRun(client, request);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(r.error.contains(QLatin1String(c.error))) << r.error.toStdString();
+        EXPECT_FALSE(QFile::exists(request.saveTo));
+    }
+}
+
+} // namespace
+} // namespace zumo
