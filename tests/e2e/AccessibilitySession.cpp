@@ -5,10 +5,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QStandardPaths>
 #include <functional>
-#include <csignal>
 
 namespace zumo::e2e {
 
@@ -35,11 +33,6 @@ bool waitFor(const std::function<bool()>& predicate)
 }
 
 } // namespace
-
-AccessibilitySession::~AccessibilitySession()
-{
-    stop();
-}
 
 bool AccessibilitySession::start(QString& why)
 {
@@ -91,11 +84,6 @@ std::optional<QString> AccessibilitySession::gsettings(const QStringList& argume
     return QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed();
 }
 
-bool AccessibilitySession::settingsWritten() const
-{
-    return QFile::exists(m_config.filePath(QStringLiteral("config/dconf/user")));
-}
-
 void AccessibilitySession::stop()
 {
     if (m_daemon.state() == QProcess::NotRunning)
@@ -104,11 +92,6 @@ void AccessibilitySession::stop()
     m_daemon.terminate();
     if (!m_daemon.waitForFinished(deadlineMs))
         m_daemon.kill();
-}
-
-TabClient::~TabClient()
-{
-    stop();
 }
 
 bool TabClient::start(const AccessibilitySession* session, const QString& title, const QStringList& tabArguments,
@@ -157,16 +140,6 @@ std::optional<int> TabClient::current()
     QCoreApplication::processEvents();
     readLines();
     return m_current;
-}
-
-void TabClient::pause()
-{
-    ::kill(pid_t(pid()), SIGSTOP);
-}
-
-void TabClient::resume()
-{
-    ::kill(pid_t(pid()), SIGCONT);
 }
 
 void TabClient::stop()

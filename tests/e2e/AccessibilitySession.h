@@ -2,18 +2,20 @@
 // tab-bar client that publishes its tabs there: what the browser-tab tests and benchmarks need.
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QString>
 #include <QStringList>
+#include <csignal>
 #include <optional>
 
 namespace zumo::e2e {
 
 class AccessibilitySession {
 public:
-    ~AccessibilitySession();
+    ~AccessibilitySession() { stop(); }
     // Starts dbus-daemon and the accessibility bus behind it; false (with why) when either is
     // missing or does not come up.
     bool start(QString& why);
@@ -24,7 +26,7 @@ public:
     // accessibility bus launcher keeps its switches): its output, nothing when it failed.
     std::optional<QString> gsettings(const QStringList& arguments) const;
     // Whether anything at all was ever written to that store.
-    bool settingsWritten() const;
+    bool settingsWritten() const { return QFile::exists(m_config.filePath(QStringLiteral("config/dconf/user"))); }
 
 private:
     QProcessEnvironment environment() const;
@@ -38,7 +40,7 @@ private:
 // a tab bar, published on `session`'s accessibility bus (no session: on none at all).
 class TabClient {
 public:
-    ~TabClient();
+    ~TabClient() { stop(); }
     bool start(const AccessibilitySession* session, const QString& title, const QStringList& tabArguments,
                const QString& className, QString& why);
     // Before start(): run in a pid namespace of its own (unshare, as root), as Flatpak runs
@@ -49,8 +51,8 @@ public:
     // The selected tab's index as the client last reported it.
     std::optional<int> current();
     // SIGSTOP / SIGCONT: an application that stops answering, and one that answers again.
-    void pause();
-    void resume();
+    void pause() { ::kill(pid_t(pid()), SIGSTOP); }
+    void resume() { ::kill(pid_t(pid()), SIGCONT); }
     void stop();
 
 private:

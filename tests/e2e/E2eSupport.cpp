@@ -24,16 +24,6 @@ namespace zumo::e2e {
 
 namespace {
 
-template <typename T> struct Freed {
-    T* p;
-    explicit Freed(T* pointer) : p(pointer) {}
-    ~Freed() { std::free(p); }
-    Freed(const Freed&) = delete;
-    Freed& operator=(const Freed&) = delete;
-    T* operator->() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-};
-
 QString readText(const QString& path)
 {
     QFile file(path);
@@ -119,16 +109,6 @@ QString PrivateDesktop::busEntry() const
     return bus.isEmpty() ? QString() : QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus;
 }
 
-void PrivateDesktop::killServer()
-{
-    kill(QStringLiteral("xvfb.pid"));
-}
-
-void PrivateDesktop::killWindowManager()
-{
-    kill(QStringLiteral("wm.pid"));
-}
-
 void PrivateDesktop::kill(const QString& pidFile)
 {
     ::kill(pid_t(readText(m_dir.filePath(pidFile)).toInt()), SIGKILL);
@@ -150,16 +130,7 @@ bool waitUntil(const std::function<bool()>& predicate, int deadlineMs)
     return true;
 }
 
-struct XHelper::KeySymbols {
-    xcb_key_symbols_t* table = nullptr;
-    ~KeySymbols()
-    {
-        if (table)
-            xcb_key_symbols_free(table);
-    }
-};
-
-XHelper::XHelper() : m_keys(std::make_unique<KeySymbols>())
+XHelper::XHelper()
 {
     int screen = 0;
     m_c = xcb_connect(nullptr, &screen);
@@ -171,7 +142,6 @@ XHelper::XHelper() : m_keys(std::make_unique<KeySymbols>())
     m_root = it.data->root;
     uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
-    m_keys->table = xcb_key_symbols_alloc(m_c);
     m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(m_c), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { drain(); });
     // Replies read by a round trip may have queued events without the socket becoming readable.
@@ -183,14 +153,8 @@ XHelper::XHelper() : m_keys(std::make_unique<KeySymbols>())
 XHelper::~XHelper()
 {
     m_notifier.reset();
-    m_keys.reset();
     if (m_c)
         xcb_disconnect(m_c);
-}
-
-bool XHelper::ok() const
-{
-    return m_c && !xcb_connection_has_error(m_c);
 }
 
 void XHelper::drain()
@@ -258,29 +222,9 @@ int XHelper::inputRectangles(xcb_window_t window)
     return reply ? int(reply->rectangles_len) : 0;
 }
 
-xcb_window_t XHelper::activeWindow()
-{
-    return cardinal(m_root, "_NET_ACTIVE_WINDOW").value_or(0);
-}
-
-std::vector<xcb_window_t> XHelper::clientList()
-{
-    return values(m_root, "_NET_CLIENT_LIST", 0, 4096);
-}
-
 bool XHelper::hasState(xcb_window_t window, const char* stateAtom)
 {
     return std::ranges::count(values(window, "_NET_WM_STATE", 0, 64), atom(stateAtom)) > 0;
-}
-
-std::optional<uint32_t> XHelper::desktopOf(xcb_window_t window)
-{
-    return cardinal(window, "_NET_WM_DESKTOP");
-}
-
-std::optional<uint32_t> XHelper::currentDesktop()
-{
-    return cardinal(m_root, "_NET_CURRENT_DESKTOP");
 }
 
 std::optional<QRect> XHelper::frameGeometry(xcb_window_t window)
@@ -313,6 +257,40 @@ bool XHelper::exists(xcb_window_t window)
     return bool(geometry);
 }
 
+xcb_window_t XHelper::focus()
+{
+    Freed reply(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    return reply ? reply->focus : 0;
+}
+
+std::vector<xcb_window_t> XHelper::children(xcb_window_t window)
+{
+    Freed reply(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, window), nullptr));
+    if (!reply)
+        return {};
+    const xcb_window_t* first = xcb_query_tree_children(reply.p);
+    return {first, first + xcb_query_tree_children_length(reply.p)};
+}
+
+xcb_window_t XHelper::parent(xcb_window_t window)
+{
+    Freed reply(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, window), nullptr));
+    return reply && reply->parent != m_root ? reply->parent : 0;
+}
+
+bool XHelper::viewable(xcb_window_t window)
+{
+    Freed reply(xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, window), nullptr));
+    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+int XHelper::grabKeyboard()
+{
+    Freed reply(xcb_grab_keyboard_reply(
+        m_c, xcb_grab_keyboard(m_c, 0, m_root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+    return reply ? reply->status : -1;
+}
+
 void XHelper::rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data)
 {
     xcb_client_message_event_t event{};
@@ -324,31 +302,6 @@ void XHelper::rootMessage(xcb_window_t window, const char* type, std::vector<uin
     std::memcpy(event.data.data32, data.data(), 5 * sizeof(uint32_t));
     xcb_send_event(m_c, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&event));
-    xcb_flush(m_c);
-}
-
-void XHelper::activate(xcb_window_t window)
-{
-    rootMessage(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
-}
-
-void XHelper::setCurrentDesktop(uint32_t desktop)
-{
-    rootMessage(m_root, "_NET_CURRENT_DESKTOP", {desktop, XCB_CURRENT_TIME});
-}
-
-void XHelper::moveToDesktop(xcb_window_t window, uint32_t desktop)
-{
-    rootMessage(window, "_NET_WM_DESKTOP", {desktop, 2});
-}
-
-void XHelper::setTitle(xcb_window_t window, const QString& title)
-{
-    QByteArray utf8 = title.toUtf8();
-    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8,
-                        uint32_t(utf8.size()), utf8.constData());
-    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                        uint32_t(utf8.size()), utf8.constData());
     xcb_flush(m_c);
 }
 
@@ -364,13 +317,7 @@ xcb_keycode_t XHelper::keycodeOf(uint32_t keysym)
 
 bool XHelper::fakeKey(uint8_t type, uint32_t keysym)
 {
-    if (!m_keys->table)
-        return false;
-    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_keys->table, keysym);
-    if (!codes)
-        return false;
-    xcb_keycode_t code = codes[0];
-    std::free(codes);
+    const xcb_keycode_t code = keycodeOf(keysym);
     if (code == XCB_NO_SYMBOL)
         return false;
     auto cookie = xcb_test_fake_input_checked(m_c, type, code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
@@ -393,31 +340,6 @@ bool XHelper::click(xcb_window_t window)
         ok &= !error;
     }
     return ok;
-}
-
-bool XHelper::keyDown(uint32_t keysym)
-{
-    return fakeKey(XCB_KEY_PRESS, keysym);
-}
-
-bool XHelper::keyUp(uint32_t keysym)
-{
-    return fakeKey(XCB_KEY_RELEASE, keysym);
-}
-
-bool XHelper::tap(uint32_t keysym)
-{
-    return keyDown(keysym) && keyUp(keysym);
-}
-
-void XHelper::flush()
-{
-    xcb_flush(m_c);
-}
-
-TestClient::~TestClient()
-{
-    kill();
 }
 
 bool TestClient::start(const QStringList& titles, const QString& className, bool withPid, int deadlineMs)
@@ -453,22 +375,12 @@ bool TestClient::start(const QStringList& titles, const QString& className, bool
     return false;
 }
 
-qint64 TestClient::pid() const
-{
-    return m_process.processId();
-}
-
 void TestClient::kill()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.kill();
     m_process.waitForFinished(DefaultDeadlineMs);
-}
-
-ZumoProcess::~ZumoProcess()
-{
-    stop();
 }
 
 QProcessEnvironment ZumoProcess::environment(const QStringList& extra) const
@@ -537,21 +449,6 @@ QString ZumoProcess::errors()
     return m_errors;
 }
 
-QString ZumoProcess::configHome() const
-{
-    return m_home.path() + QStringLiteral("/config");
-}
-
-QString ZumoProcess::cacheHome() const
-{
-    return m_home.path() + QStringLiteral("/cache");
-}
-
-QString ZumoProcess::runtimeDir() const
-{
-    return m_home.path() + QStringLiteral("/run");
-}
-
 ZumoCommand ZumoProcess::command(const QStringList& arguments) const
 {
     QProcess client;
@@ -567,17 +464,6 @@ ZumoCommand ZumoProcess::command(const QStringList& arguments) const
     result.output = client.readAllStandardOutput();
     result.errors = client.readAllStandardError();
     return result;
-}
-
-void ZumoProcess::startAnother(QProcess& process, const QStringList& arguments) const
-{
-    process.setProcessEnvironment(environment());
-    launch(process, arguments);
-}
-
-bool ZumoProcess::sync() const
-{
-    return command({QStringLiteral("--sync")}).exitCode == 0;
 }
 
 std::vector<QJsonObject> ZumoProcess::list() const
@@ -601,10 +487,24 @@ QStringList ZumoProcess::listedTitles() const
     return titles;
 }
 
-QString ZumoProcess::output()
+QJsonObject ZumoProcess::row(const QString& title) const
 {
-    m_output += QString::fromUtf8(m_process.readAllStandardOutput());
-    return m_output;
+    for (const QJsonObject& row : list())
+        if (row.value(QStringLiteral("title")).toString() == title)
+            return row;
+    return {};
+}
+
+QString ZumoProcess::log(const QString& name) const
+{
+    QString text;
+    const QDir logs(cacheHome() + QStringLiteral("/zumo"));
+    for (const QString& folder : logs.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(logs.filePath(folder + QLatin1Char('/') + name));
+        if (file.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(file.readAll());
+    }
+    return text;
 }
 
 bool ZumoProcess::waitForReady(int deadlineMs)
@@ -612,11 +512,6 @@ bool ZumoProcess::waitForReady(int deadlineMs)
     const auto ready = [&] { return output().contains(QStringLiteral("switcher ready")); };
     waitUntil([&] { return ready() || m_process.state() == QProcess::NotRunning; }, deadlineMs);
     return ready();
-}
-
-bool ZumoProcess::waitForExit(int deadlineMs)
-{
-    return waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, deadlineMs);
 }
 
 void ZumoProcess::stop()

@@ -2,6 +2,9 @@
 // a helper X connection that waits for events (never for a fixed time), XTEST keys and zumo itself.
 #pragma once
 
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRect>
@@ -9,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <X11/keysym.h>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +24,17 @@
 class QSocketNotifier;
 
 namespace zumo::e2e {
+
+// An xcb reply (or error), freed when it goes.
+template <typename T> struct Freed {
+    T* p;
+    explicit Freed(T* pointer) : p(pointer) {}
+    ~Freed() { std::free(p); }
+    Freed(const Freed&) = delete;
+    Freed& operator=(const Freed&) = delete;
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
 
 // Points DISPLAY at the running virtual desktop ($ZUMO_E2E_SESSION/display); returns the reason
 // to skip when there is none ($ZUMO_E2E_SESSION/unavailable, or a note that the variable is unset).
@@ -45,8 +60,8 @@ class PrivateDesktop {
     QString start(const QString& wm = {}, const QStringList& environment = {});
     // The session bus of its window manager ("DBUS_SESSION_BUS_ADDRESS=..."); empty when none.
     QString busEntry() const;
-    void killServer();
-    void killWindowManager();
+    void killServer() { kill(QStringLiteral("xvfb.pid")); }
+    void killWindowManager() { kill(QStringLiteral("wm.pid")); }
 
   private:
     void kill(const QString& pidFile);
@@ -71,21 +86,29 @@ public:
     XHelper(const XHelper&) = delete;
     XHelper& operator=(const XHelper&) = delete;
 
-    bool ok() const;
+    bool ok() const { return m_c && !xcb_connection_has_error(m_c); }
     xcb_connection_t* connection() const { return m_c; }
     xcb_window_t root() const { return m_root; }
     xcb_atom_t atom(const char* name);
     void watch(xcb_window_t window);
 
     // Reads, each one round trip.
-    xcb_window_t activeWindow();
-    std::vector<xcb_window_t> clientList();
+    xcb_window_t activeWindow() { return cardinal(m_root, "_NET_ACTIVE_WINDOW").value_or(0); }
+    std::vector<xcb_window_t> clientList() { return values(m_root, "_NET_CLIENT_LIST", 0, 4096); }
     bool hasState(xcb_window_t window, const char* stateAtom);
-    std::optional<uint32_t> desktopOf(xcb_window_t window);
-    std::optional<uint32_t> currentDesktop();
+    std::optional<uint32_t> desktopOf(xcb_window_t window) { return cardinal(window, "_NET_WM_DESKTOP"); }
+    std::optional<uint32_t> currentDesktop() { return cardinal(m_root, "_NET_CURRENT_DESKTOP"); }
     // The outer frame in root coordinates (client geometry plus _NET_FRAME_EXTENTS).
     std::optional<QRect> frameGeometry(xcb_window_t window);
     QString title(xcb_window_t window);
+    // The window the window manager manages with this title; 0 when none has it.
+    xcb_window_t windowTitled(const QString& title)
+    {
+        for (xcb_window_t window : clientList())
+            if (this->title(window) == title)
+                return window;
+        return 0;
+    }
     bool exists(xcb_window_t window);
     // count 32-bit values of a property from offset; empty when there is none.
     std::vector<uint32_t> values(xcb_window_t window, const char* property, uint32_t offset = 0, uint32_t count = 1);
@@ -94,24 +117,36 @@ public:
     std::optional<uint32_t> pixel(xcb_drawable_t drawable, QPoint at);
     // How many rectangles make the window's input shape: none when the pointer goes through.
     int inputRectangles(xcb_window_t window);
+    // The window with the keyboard focus; 0 when none.
+    xcb_window_t focus();
+    // The window's children, bottom to top, and its parent (0 for the root or on failure).
+    std::vector<xcb_window_t> children(xcb_window_t window);
+    xcb_window_t parent(xcb_window_t window);
+    bool viewable(xcb_window_t window);
+    // Takes the keyboard as a menu would; the grab status, -1 on failure.
+    int grabKeyboard();
 
     // Requests to the window manager, as a pager would send them (source indication 2).
     void rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data);
-    void activate(xcb_window_t window);
-    void setCurrentDesktop(uint32_t desktop);
-    void moveToDesktop(xcb_window_t window, uint32_t desktop);
-    void setTitle(xcb_window_t window, const QString& title);
+    // Asks for the window to be made active, and waits until it is: false when it is not.
+    bool activate(xcb_window_t window)
+    {
+        rootMessage(window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
+        return waitUntil([&] { return activeWindow() == window; });
+    }
+    void setCurrentDesktop(uint32_t desktop) { rootMessage(m_root, "_NET_CURRENT_DESKTOP", {desktop, XCB_CURRENT_TIME}); }
+    void moveToDesktop(xcb_window_t window, uint32_t desktop) { rootMessage(window, "_NET_WM_DESKTOP", {desktop, 2}); }
 
     // XTEST key injection by keysym (XK_Alt_L, XK_Tab, XK_Shift_L, XK_Escape, XK_slash, XK_a...).
     // The first keycode that types keysym on the keymap as it is now (read afresh, since tests
     // remap keys); 0 when no key does.
     xcb_keycode_t keycodeOf(uint32_t keysym);
-    bool keyDown(uint32_t keysym);
-    bool keyUp(uint32_t keysym);
-    bool tap(uint32_t keysym);
+    bool keyDown(uint32_t keysym) { return fakeKey(XCB_KEY_PRESS, keysym); }
+    bool keyUp(uint32_t keysym) { return fakeKey(XCB_KEY_RELEASE, keysym); }
+    bool tap(uint32_t keysym) { return keyDown(keysym) && keyUp(keysym); }
     // A press and release of the first pointer button at the middle of the window's frame.
     bool click(xcb_window_t window);
-    void flush();
+    void flush() { xcb_flush(m_c); }
     // One round trip, then every event it brought in goes to onEvent: afterwards this
     // connection has seen everything the server sent it before the call.
     void roundTrip();
@@ -126,8 +161,6 @@ private:
     xcb_connection_t* m_c = nullptr;
     xcb_window_t m_root = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    struct KeySymbols;
-    std::unique_ptr<KeySymbols> m_keys;
 };
 
 // One zumo-testclient process ($ZUMO_TESTCLIENT) and the windows it opened.
@@ -137,13 +170,13 @@ public:
         xcb_window_t id = 0;
         QString title;
     };
-    ~TestClient();
+    ~TestClient() { kill(); }
     // Opens one window per title and waits until all are mapped, each within deadlineMs of the
     // one before; false (with error()) on failure.
     // Without withPid the windows carry no _NET_WM_PID.
     bool start(const QStringList& titles, const QString& className = {}, bool withPid = true,
                int deadlineMs = DefaultDeadlineMs);
-    qint64 pid() const;
+    qint64 pid() const { return m_process.processId(); }
     const std::vector<Window>& windows() const { return m_windows; }
     xcb_window_t window(int index) const { return m_windows.at(size_t(index)).id; }
     QString error() const { return m_error; }
@@ -166,7 +199,7 @@ struct ZumoCommand {
 // control socket is its own too.
 class ZumoProcess {
 public:
-    ~ZumoProcess();
+    ~ZumoProcess() { stop(); }
     bool start(const QStringList& arguments = {}, const QStringList& extraEnvironment = {});
     // Before start(): zumo and its client commands run as this unprivileged user (through
     // setpriv), with the private folders and HOME given to it. False when that is not possible.
@@ -174,27 +207,44 @@ public:
     // Before start(): standard error is kept for errors() instead of being forwarded.
     void keepErrors() { m_keepErrors = true; }
     QString errors();
-    QString configHome() const;
-    QString cacheHome() const;
-    QString runtimeDir() const;
+    QString configHome() const { return m_home.path() + QStringLiteral("/config"); }
+    QString cacheHome() const { return m_home.path() + QStringLiteral("/cache"); }
+    QString runtimeDir() const { return m_home.path() + QStringLiteral("/run"); }
     // Runs `zumo arguments` as a client of this instance (same environment) and waits for it.
     ZumoCommand command(const QStringList& arguments) const;
     // Starts `zumo arguments` in the same environment and returns at once.
-    void startAnother(QProcess& process, const QStringList& arguments = {}) const;
+    void startAnother(QProcess& process, const QStringList& arguments = {}) const
+    {
+        process.setProcessEnvironment(environment());
+        launch(process, arguments);
+    }
     // `zumo --sync`: true once zumo has handled every X event and queued task that came before.
-    bool sync() const;
+    bool sync() const { return command({QStringLiteral("--sync")}).exitCode == 0; }
     // `zumo --list`: the rows the switcher would show now, in order; empty on failure.
     std::vector<QJsonObject> list() const;
     // The titles of list(), in order.
     QStringList listedTitles() const;
+    // The row of list() titled title; empty when there is none.
+    QJsonObject row(const QString& title) const;
+    // `zumo --activate` of that row's window: its exit code.
+    int activate(const QString& title) const
+    {
+        return command({QStringLiteral("--activate"),
+                        QString::number(row(title).value(QStringLiteral("window")).toInteger())}).exitCode;
+    }
+    // What zumo wrote to the log file of that name, in every log folder under its cache home.
+    QString log(const QString& name = QStringLiteral("events.log")) const;
     QProcess& process() { return m_process; }
     // Waits until zumo says on stdout that its shortcut is armed; false when it ends first or
     // the deadline passes. stdout is read here (stderr stays forwarded).
     bool waitForReady(int deadlineMs = DefaultDeadlineMs);
     // What zumo printed on stdout so far.
-    QString output();
+    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
     // Waits for the process to end on its own; false when it is still running at the deadline.
-    bool waitForExit(int deadlineMs = DefaultDeadlineMs);
+    bool waitForExit(int deadlineMs = DefaultDeadlineMs)
+    {
+        return waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, deadlineMs);
+    }
     void stop();
 
 private:
@@ -208,5 +258,57 @@ private:
     bool m_keepErrors = false;
     std::optional<std::pair<uid_t, gid_t>> m_user;
 };
+
+inline const QString SettingsTitle = QStringLiteral("Zumo Settings");
+
+// The environment entry that keeps LeakSanitizer from reporting libdbus's buffer, which Qt's
+// desktop integration loads and keeps until exit.
+inline QString leakSuppressions(const ZumoProcess& zumo)
+{
+    const QString path = zumo.configHome() + QStringLiteral("/../lsan.supp");
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("leak:libdbus-1.so\n");
+    return QStringLiteral("LSAN_OPTIONS=suppressions=") + path;
+}
+
+// zumo's settings file under a private configuration home.
+inline QString settingsPath(const QString& configHome)
+{
+    return configHome + QStringLiteral("/zumo/com.zumo.app.json");
+}
+
+// Consent given and Settings not opened at launch: what a user who set Zumo up has, and what
+// keeps a window from taking the focus from the test's windows.
+inline QJsonObject setUpUser(QJsonObject settings = {})
+{
+    if (!settings.contains(QStringLiteral("consentVersion")))
+        settings.insert(QStringLiteral("consentVersion"), 1);
+    if (!settings.contains(QStringLiteral("openAtLaunch")))
+        settings.insert(QStringLiteral("openAtLaunch"), false);
+    return settings;
+}
+
+inline bool writeSettings(const QString& configHome, const QJsonObject& settings)
+{
+    if (!QDir().mkpath(configHome + QStringLiteral("/zumo")))
+        return false;
+    QFile file(settingsPath(configHome));
+    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(settings).toJson()) > 0;
+}
+
+inline QJsonObject readSettings(const QString& configHome)
+{
+    QFile file(settingsPath(configHome));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// An all-time counter as stored ("all.<name>"), 0 when absent.
+inline qint64 storedCounter(const QString& configHome, const QString& name)
+{
+    return readSettings(configHome).value(QStringLiteral("all.") + name).toInteger();
+}
 
 } // namespace zumo::e2e

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <csignal>
@@ -17,7 +16,6 @@
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 #include "tests/support/TestFiles.h"
 
 namespace zumo::e2e {
@@ -28,14 +26,6 @@ using test::readAll;
 
 const QString First = QStringLiteral("First window");
 const QString Second = QStringLiteral("Second window");
-
-// The log directories zumo made under its cache home.
-QStringList logDirectories(const QString& cacheHome)
-{
-    return QDir(cacheHome + QStringLiteral("/zumo"))
-        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-        .filter(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")));
-}
 
 using FilesE2e = SwitcherE2e;
 
@@ -80,9 +70,7 @@ TEST_F(FilesE2e, anUnreadableSettingsFileKeepsItsBytesAndModeAndTheUserIsToldOnc
     const QStringList told = zumo.errors().split(QLatin1Char('\n')).filter(file);
     ASSERT_EQ(told.size(), 1) << zumo.errors().toStdString();
     EXPECT_TRUE(told.first().contains(QStringLiteral("cannot be read")));
-    const QStringList logs = logDirectories(zumo.cacheHome());
-    ASSERT_EQ(logs.size(), 1);
-    const QString log = QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/events.log"));
+    const QString log = zumo.log();
     EXPECT_EQ(log.count(QStringLiteral("cannot be read")), 1) << log.toStdString();
 }
 
@@ -132,22 +120,14 @@ class PrivateDeskE2e : public ::testing::Test {
         ASSERT_TRUE(x->ok());
         ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
         ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
-        for (xcb_window_t window : {first.window(0), second.window(0)}) {
-            x->activate(window);
-            ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == window; }));
-        }
+        for (xcb_window_t window : {first.window(0), second.window(0)})
+            ASSERT_TRUE(x->activate(window));
     }
     void startZumo(const QJsonObject& settings)
     {
         ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
         ASSERT_TRUE(zumo.start());
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
-    }
-    QString logFile(const QString& name = QStringLiteral("events.log")) const
-    {
-        const QStringList logs = logDirectories(zumo.cacheHome());
-        return logs.size() == 1 ? QString::fromUtf8(readAll(zumo.cacheHome() + "/zumo/" + logs.first() + "/" + name))
-                                : QString();
     }
 
     PrivateDesktop desktop;  // declared first: it goes last
@@ -156,27 +136,12 @@ class PrivateDeskE2e : public ::testing::Test {
     ZumoProcess zumo;
 };
 
-// The window that has the keyboard focus; 0 when none or on failure.
-xcb_window_t focusedWindow(xcb_connection_t* c)
-{
-    auto* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
-    const xcb_window_t focus = reply ? reply->focus : 0;
-    std::free(reply);
-    return focus;
-}
-
 // Of `windows` (children of the root), the one highest in the stacking order; 0 when none is.
-xcb_window_t topmostOf(xcb_connection_t* c, xcb_window_t root, const std::vector<xcb_window_t>& windows)
+xcb_window_t topmostOf(XHelper& x, const std::vector<xcb_window_t>& windows)
 {
-    auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-    if (!tree)
-        return 0;
     xcb_window_t top = 0;
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)  // bottom to top
-        if (std::find(windows.begin(), windows.end(), children[i]) != windows.end())
-            top = children[i];
-    std::free(tree);
+    for (xcb_window_t child : x.children(x.root()))  // bottom to top
+        top = std::ranges::count(windows, child) ? child : top;
     return top;
 }
 
@@ -197,8 +162,7 @@ TEST_F(PrivateDeskE2e, withoutAWindowManagerZumoStillSwitchesAndASwitchJustBefor
         const xcb_window_t chosen = i % 2 ? second.window(0) : first.window(0);
         ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
         landed += waitUntil([&] {
-            return focusedWindow(x->connection()) == chosen &&
-                   topmostOf(x->connection(), x->root(), {first.window(0), second.window(0)}) == chosen;
+            return x->focus() == chosen && topmostOf(*x, {first.window(0), second.window(0)}) == chosen;
         });
     }
     EXPECT_EQ(landed, 5);
@@ -206,10 +170,10 @@ TEST_F(PrivateDeskE2e, withoutAWindowManagerZumoStillSwitchesAndASwitchJustBefor
     desktop.killServer();
     ASSERT_TRUE(zumo.waitForExit()) << "zumo outlived its X server";
     EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit)
-        << "zumo crashed: " << logFile(QStringLiteral("crash.log")).toStdString();
+        << "zumo crashed: " << zumo.log(QStringLiteral("crash.log")).toStdString();
 
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 5);
-    const QString log = logFile();
+    const QString log = zumo.log();
     EXPECT_EQ(log.count(QStringLiteral("no window manager is running")), 1) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("lost the connection to the X server; Zumo saves its settings and quits")))
         << log.toStdString();

@@ -59,13 +59,7 @@ protected:
                                        reinterpret_cast<const xcb_key_press_event_t&>(e).detail);
         };
         x->activate(witness.window(0));
-        ASSERT_TRUE(waitUntil([&] {
-            auto* focus =
-                xcb_get_input_focus_reply(x->connection(), xcb_get_input_focus(x->connection()), nullptr);
-            const bool focused = focus && focus->focus == witness.window(0);
-            std::free(focus);
-            return focused;
-        })) << "the witness window never got the focus";
+        ASSERT_TRUE(waitUntil([&] { return x->focus() == witness.window(0); })) << "the witness window never got the focus";
     }
 
     void TearDown() override
@@ -261,10 +255,7 @@ TEST_F(KeyboardHookTest, theActiveLayoutFollowsALayoutSwitch)
     xcb_connection_t* c = x->connection();
     std::free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
     const auto lockGroup = [&](std::uint8_t group) {
-        xcb_generic_error_t* error = xcb_request_check(
-            c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0));
-        std::free(error);
-        return !error;
+        return !Freed(xcb_request_check(c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0)));
     };
     // The locked group outlives a one-layout keymap: a later "us,de" would start on German.
     const auto restore = qScopeGuard([&] { lockGroup(0), setLayout("us"); });
@@ -291,11 +282,7 @@ TEST(KeyboardHookWithoutDisplay, createFailsCleanly)
 TEST_F(KeyboardHookTest, anotherProgramHoldingTheKeyboardDisablesTheRun)
 {
     xcb_connection_t* c = x->connection();
-    auto* grab = xcb_grab_keyboard_reply(
-        c, xcb_grab_keyboard(c, 0, x->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-        nullptr);
-    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
-    std::free(grab);
+    ASSERT_EQ(x->grabKeyboard(), XCB_GRAB_STATUS_SUCCESS);
 
     open = true; // a run opened while another program holds the keyboard
     hook->setCapturing(true);

@@ -15,9 +15,7 @@ namespace {
 // Whether a checked request went through; frees the error it may bring back.
 bool succeeded(xcb_connection_t* c, xcb_void_cookie_t cookie)
 {
-    xcb_generic_error_t* error = xcb_request_check(c, cookie);
-    std::free(error);
-    return !error;
+    return !Freed(xcb_request_check(c, cookie));
 }
 
 // A key press that types one character on the layout now active: the key, and whether Shift.

@@ -12,47 +12,25 @@
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 
 namespace zumo::e2e {
 namespace {
 
 const QString ConsentTitle = QStringLiteral("Welcome to Zumo");
 
-// The window's parent; 0 for the root or on failure.
-xcb_window_t parentOf(XHelper& x, xcb_window_t window)
-{
-    auto* reply = xcb_query_tree_reply(x.connection(), xcb_query_tree(x.connection(), window), nullptr);
-    const xcb_window_t parent = reply && reply->parent != x.root() ? reply->parent : 0;
-    std::free(reply);
-    return parent;
-}
-
-std::vector<xcb_window_t> childrenOf(XHelper& x, xcb_window_t window)
-{
-    auto* reply = xcb_query_tree_reply(x.connection(), xcb_query_tree(x.connection(), window), nullptr);
-    std::vector<xcb_window_t> children;
-    if (reply) {
-        const xcb_window_t* first = xcb_query_tree_children(reply);
-        children.assign(first, first + xcb_query_tree_children_length(reply));
-    }
-    std::free(reply);
-    return children;
-}
-
 // A window of process `pid` that sits inside a window of process `host`: an embedded tray icon.
 std::optional<xcb_window_t> embeddedWindow(XHelper& x, qint64 pid, qint64 host)
 {
-    std::vector<xcb_window_t> pending = childrenOf(x, x.root());
+    std::vector<xcb_window_t> pending = x.children(x.root());
     while (!pending.empty()) {
         const xcb_window_t window = pending.back();
         pending.pop_back();
         if (x.cardinal(window, "_NET_WM_PID") == uint32_t(pid)) {
-            for (xcb_window_t up = parentOf(x, window); up; up = parentOf(x, up))
+            for (xcb_window_t up = x.parent(window); up; up = x.parent(up))
                 if (x.cardinal(up, "_NET_WM_PID") == uint32_t(host))
                     return window;
         }
-        for (xcb_window_t child : childrenOf(x, window))
+        for (xcb_window_t child : x.children(window))
             pending.push_back(child);
     }
     return std::nullopt;
@@ -79,28 +57,16 @@ class ShellE2e : public SwitcherE2e {
         ASSERT_TRUE(tray.waitForStarted(DefaultDeadlineMs)) << "trayer: " << tray.errorString().toStdString();
         const xcb_atom_t selection = x->atom("_NET_SYSTEM_TRAY_S0");
         ASSERT_TRUE(waitUntil([&] {
-            auto* reply = xcb_get_selection_owner_reply(x->connection(),
-                                                        xcb_get_selection_owner(x->connection(), selection), nullptr);
-            const bool owned = reply && reply->owner;
-            std::free(reply);
-            return owned;
+            Freed reply(xcb_get_selection_owner_reply(x->connection(), xcb_get_selection_owner(x->connection(), selection), nullptr));
+            return reply && reply->owner;
         })) << "trayer did not take the tray selection";
-    }
-
-    bool viewable(xcb_window_t window)
-    {
-        auto* attributes = xcb_get_window_attributes_reply(
-            x->connection(), xcb_get_window_attributes(x->connection(), window), nullptr);
-        const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(attributes);
-        return shown;
     }
 
     // Clicks the icon and waits for the menu to be on the screen and zumo to have settled. The
     // tray maps and places the icon after embedding it; a click is only aimed once it is shown.
     void openMenu(xcb_window_t icon)
     {
-        ASSERT_TRUE(waitUntil([&] { return viewable(icon); })) << "the icon is not shown";
+        ASSERT_TRUE(waitUntil([&] { return x->viewable(icon); })) << "the icon is not shown";
         ASSERT_TRUE(zumo.sync());
         const int before = panels->showings();
         ASSERT_TRUE(x->click(icon));
@@ -171,12 +137,12 @@ TEST_F(ShellE2e, theTrayMenuPausesAndResumesAndConsentTakenAwayInTheFileIsNeverW
 TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndOfTwoLoginLaunchesOneRunsAndOpensNoWindow)
 {
     ASSERT_NO_FATAL_FAILURE(startZumo({{QStringLiteral("openAtLaunch"), true}}));
-    EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, SettingsTitle); })) << "Settings did not open at launch";
+    EXPECT_TRUE(waitUntil([&] { return x->windowTitled(SettingsTitle); })) << "Settings did not open at launch";
     QFile entry(zumo.configHome() + QStringLiteral("/autostart/zumo.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly)) << "no autostart entry";
     EXPECT_TRUE(entry.readAll().contains("--login"));
     stopZumo();
-    ASSERT_TRUE(waitUntil([&] { return !hasClientTitled(*x, SettingsTitle); }));
+    ASSERT_TRUE(waitUntil([&] { return !x->windowTitled(SettingsTitle); }));
 
     // Two launches at once (autostart and a click): whichever claims first runs on, the other
     // hands over and ends.
@@ -213,7 +179,7 @@ TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)
     ASSERT_TRUE(vendor.listen(QHostAddress::LocalHost));
     const QString host = QStringLiteral("ZUMO_VENDOR_HOST=127.0.0.1:%1").arg(vendor.serverPort());
     ASSERT_NO_FATAL_FAILURE(launchZumo({}, {host}));
-    EXPECT_TRUE(waitUntil([&] { return hasClientTitled(*x, ConsentTitle); })) << "no consent window";
+    EXPECT_TRUE(waitUntil([&] { return x->windowTitled(ConsentTitle); })) << "no consent window";
     ASSERT_TRUE(zumo.sync());
     EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
     const ZumoCommand check = zumo.command({QStringLiteral("--check-updates")});

@@ -34,10 +34,38 @@ struct TabDesk {
     std::unique_ptr<DesktopActions> desktopActions;
 
     // Opens the display ($DISPLAY); the AT-SPI layer looks for its bus on `sessionAddress`.
-    bool open(const QString& sessionAddress, QString& why);
+    bool open(const QString& sessionAddress, QString& why)
+    {
+        connection = x11::X11Connection::open(why);
+        if (!connection)
+            return false;
+        model = std::make_unique<x11::X11WindowModel>(*connection);
+        actions = std::make_unique<x11::X11Actions>(*model);
+        workspace = std::make_unique<x11::X11Workspace>(*model, *actions);
+        parts = std::make_unique<atspi::AtspiParts>(clock, TabCollector::maxAge, sessionAddress);
+        ax = std::make_unique<x11::X11Accessibility>(*model, *actions, parts.get());
+        windowServer = std::make_unique<x11::X11WindowServer>(*model, connection->displayName());
+        screens = std::make_unique<x11::X11Screens>(*model);
+        inventory = std::make_unique<Inventory>(*workspace, *ax, *windowServer, clock, InventoryPrefs{});
+        desktopActions = std::make_unique<DesktopActions>(*inventory, *workspace, *ax, *windowServer, *screens,
+                                                          [](const std::function<void()>& fn) { fn(); });
+        return true;
+    }
+
     // The rows of one application with tabs on (and previews, so that window numbers are
     // matched), built as a switcher opening does, after the tab cache has run out.
-    std::vector<Entry> rowsOf(qint64 pid);
+    std::vector<Entry> rowsOf(qint64 pid)
+    {
+        clock.advance(TabCollector::maxAge + 0.5);
+        BuildOptions options;
+        options.tabs = true;
+        options.previews = true;
+        std::vector<Entry> rows;
+        for (Entry& entry : inventory->buildEntries(workspace->runningApplications(), options))
+            if (entry.app.pid == Pid(pid))
+                rows.push_back(std::move(entry));
+        return rows;
+    }
 };
 
 } // namespace zumo::e2e

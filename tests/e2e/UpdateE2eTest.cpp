@@ -3,13 +3,11 @@
 // and B starts in its place, says so and counts it.
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <csignal>
 
 #include "tests/e2e/SwitcherE2eFixture.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 #include "tests/support/TestFiles.h"
 #include "tests/vendor/testkit/VendorServer.h"
 #include "update/BundleList.h"
@@ -91,15 +89,8 @@ protected:
     xcb_window_t focusWindow(const QString& title)
     {
         xcb_window_t found = 0;
-        waitUntil([&] {
-            for (xcb_window_t window : x->clientList())
-                found = x->title(window) == title ? window : found;
-            return found != 0;
-        });
-        if (found) {
+        if (waitUntil([&] { return (found = x->windowTitled(title)) != 0; }))
             x->activate(found);
-            waitUntil([&] { return x->activeWindow() == found; });
-        }
         return found;
     }
 
@@ -109,15 +100,6 @@ protected:
         if (zumo.command({QStringLiteral("--check-updates")}).exitCode != 0)
             return 0;
         return focusWindow(QStringLiteral("Zumo"));
-    }
-
-    QString logText()
-    {
-        QString log;
-        for (QDirIterator it(zumo.cacheHome(), {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
-             it.hasNext();)
-            log += QString::fromUtf8(test::readAll(it.next()));
-        return log;
     }
 
     // Not below /tmp: a copy on temporary media is installed into ~/Applications, not in place.
@@ -196,7 +178,7 @@ TEST_P(UpdateInstallE2e, acceptingEndsWithOneProcessOfTheNewVersion)
     EXPECT_EQ(processesRunning(installedBinary()).size(), 1u);
     EXPECT_TRUE(waitUntil([&] { return storedCounter(zumo.configHome(), QStringLiteral("updated")) == 1; }));
     EXPECT_EQ(zumo.command({QStringLiteral("--version")}).output.trimmed(), "zumo " + VersionB.toUtf8());
-    const QString log = logText();
+    const QString log = zumo.log();
     EXPECT_EQ(log.count(QStringLiteral("banner: Zumo updated to ") + VersionB), 1) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("a second launch"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("update: removed what an interrupted install left"))) << log.toStdString();

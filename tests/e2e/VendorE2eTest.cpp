@@ -22,7 +22,7 @@
 #include "settings/SettingsStore.h"
 #include "telemetry/EventSender.h"
 #include "telemetry/LogUploader.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
+#include "tests/e2e/E2eSupport.h"
 #include "tests/vendor/testkit/NginxFrontEnd.h"
 #include "tests/vendor/testkit/VendorServer.h"
 #include "update/GuardedDownload.h"

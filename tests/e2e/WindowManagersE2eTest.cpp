@@ -9,7 +9,6 @@
 #include <iostream>
 
 #include "tests/e2e/E2eSupport.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
 
 namespace zumo::e2e {
 namespace {
@@ -48,11 +47,6 @@ class WindowManagersE2e : public ::testing::TestWithParam<WmCase> {
         gsettings.start(QStringLiteral("gsettings"), {QStringLiteral("get"), GetParam().schema, GetParam().key});
         gsettings.waitForFinished(DefaultDeadlineMs);
         return QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed();
-    }
-    bool makeActive(xcb_window_t window)
-    {
-        x->activate(window);
-        return waitUntil([&] { return x->activeWindow() == window; });
     }
     QStringList rowsOf(const TestClient& app)
     {
@@ -109,7 +103,7 @@ TEST_P(WindowManagersE2e, holderToldOrderOfUseExactActivationAndTheFirstSwitchAf
     // Used in this order while zumo runs (it sees each): the rows follow it, whatever the
     // stacking says.
     for (int i : {1, 0, 2})
-        ASSERT_TRUE(makeActive(app.window(i)) && zumo.sync());
+        ASSERT_TRUE(x->activate(app.window(i)) && zumo.sync());
     EXPECT_EQ(rowsOf(app), (QStringList{"win-2", "win-0", "win-1"}));
 
     ASSERT_EQ(zumo.command({QStringLiteral("--activate"), QString::number(app.window(1))}).exitCode, 0);

@@ -55,7 +55,9 @@ protected:
     TestClient client;
 };
 
-TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosingAndCapturesHidesAndUnhidesThem)
+// Retitled and closed windows are RobustE2e's odd titles and SwitcherE2e's close command, and the
+// reused-id case below: here, what zumo's runs do not show.
+TEST_F(X11Backend, modelReadsClientsAndCapturesHidesAndUnhidesThem)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Alpha"), QStringLiteral("Beta")}));
     const X11Window* alpha = modelWindow(0);
@@ -70,15 +72,9 @@ TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosingAndCapturesHides
     EXPECT_FALSE(app->hidden);
     EXPECT_EQ(app->bundleId, QStringLiteral("ZumoTest"));
 
-    helper->setTitle(client.window(1), QStringLiteral("Beta – renamed"));
-    EXPECT_TRUE(waitUntil([&] {
-        return accessibility->string(client.window(1), QStringLiteral("AXTitle")) == QStringLiteral("Beta – renamed");
-    }));
-
     // A capture is the window's contents; the server paints the background once the frame is
     // shown, which may trail the focus change.
-    helper->activate(client.window(0));
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+    ASSERT_TRUE(helper->activate(client.window(0)));
     QImage image;
     EXPECT_TRUE(waitUntil([&] {
         image = server->capture(client.window(0));
@@ -102,11 +98,6 @@ TEST_F(X11Backend, modelFollowsClientsOpeningRetitlingAndClosingAndCapturesHides
                !helper->hasState(client.window(1), "_NET_WM_STATE_HIDDEN");
     }));
     EXPECT_TRUE(waitUntil([&] { return !hidden(); }));
-
-    const Pid gone = pid();
-    client.kill();
-    EXPECT_TRUE(waitUntil([&] { return model->snapshot()->windowsOf(gone).empty(); }));
-    EXPECT_FALSE(accessibility->string(client.window(0), QStringLiteral("AXTitle")));
 }
 
 // A model made on a busy desktop reads its windows in batches: each must get its own replies.
@@ -193,8 +184,7 @@ TEST_F(X11Backend, oneSwitchSendsOneActivation)
         helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
         return waitUntil([&] { return markers >= wanted; });
     };
-    helper->activate(client.window(1));
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(1); }));
+    ASSERT_TRUE(helper->activate(client.window(1)));
     ASSERT_TRUE(settle());
     requests.clear();
 

@@ -95,39 +95,6 @@ void FakeAccessibility::setSilent(Pid pid, bool silent)
         m_silent.erase(pid);
 }
 
-QStringList FakeAccessibility::actions() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_actions;
-}
-
-std::optional<double> FakeAccessibility::timeoutOf(ElementRef element) const
-{
-    std::lock_guard lock(m_mutex);
-    auto it = m_timeouts.find(element);
-    if (it == m_timeouts.end())
-        return std::nullopt;
-    return it->second;
-}
-
-std::vector<double> FakeAccessibility::windowsTimeouts() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_windowsTimeouts;
-}
-
-std::vector<double> FakeAccessibility::frontmostTimeouts() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_frontmostTimeouts;
-}
-
-int FakeAccessibility::reads() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_reads;
-}
-
 void FakeAccessibility::noteRead(ElementRef element, const QString& attribute)
 {
     {

@@ -46,13 +46,18 @@ class FakeAccessibility final : public Accessibility {
     // --- what was asked ---
     // Actions in order: "raise 12", "press 55", "setMinimized 12 false", "setMain 12 true",
     // "frontmost 100", "size 12 720x875", "position 12 720,25".
-    QStringList actions() const;
+    QStringList actions() const { return locked(m_actions); }
     // The time-out given for each element by setTimeout, last one wins.
-    std::optional<double> timeoutOf(ElementRef element) const;
+    std::optional<double> timeoutOf(ElementRef element) const
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_timeouts.find(element);
+        return it == m_timeouts.end() ? std::nullopt : std::optional(it->second);
+    }
     // Timeouts passed to windows(), in call order, and the frontmost time-outs likewise.
-    std::vector<double> windowsTimeouts() const;
-    std::vector<double> frontmostTimeouts() const;
-    int reads() const;
+    std::vector<double> windowsTimeouts() const { return locked(m_windowsTimeouts); }
+    std::vector<double> frontmostTimeouts() const { return locked(m_frontmostTimeouts); }
+    int reads() const { return locked(m_reads); }
 
     // --- Accessibility ---
     void limitThisThread(std::optional<double> seconds) override { limits.push_back(seconds); }
@@ -80,6 +85,11 @@ class FakeAccessibility final : public Accessibility {
     // The attribute from one of the node's maps, once the read is noted.
     template <class T>
     std::optional<T> read(ElementRef element, const QString& attribute, std::map<QString, T> Node::*values);
+    template <class T> T locked(const T& value) const
+    {
+        std::lock_guard lock(m_mutex);
+        return value;
+    }
     void noteRead(ElementRef element, const QString& attribute);
     void record(const QString& action);
 

@@ -2,45 +2,13 @@
 
 namespace zumo {
 
-Dispatcher::TimerId FakeDispatcher::after(double seconds, std::function<void()> fn)
-{
-    const TimerId id = m_nextId++;
-    m_timers.emplace(id, Timer{m_now + seconds, std::move(fn)});
-    m_lastDelay = seconds;
-    return id;
-}
-
-void FakeDispatcher::cancel(TimerId id)
-{
-    m_timers.erase(id);
-}
-
-void FakeDispatcher::background(Quality quality, std::function<void()> fn)
-{
-    m_lastQuality = quality;
-    m_background.push_back(std::move(fn));
-}
-
-int FakeDispatcher::runMain()
+int FakeDispatcher::run(std::deque<std::function<void()>>& queue)
 {
     int ran = 0;
-    while (!m_main.empty()) {
-        auto fn = std::move(m_main.front());
-        m_main.pop_front();
+    for (; !queue.empty(); ++ran) {
+        auto fn = std::move(queue.front());
+        queue.pop_front();
         fn();
-        ++ran;
-    }
-    return ran;
-}
-
-int FakeDispatcher::runBackground()
-{
-    int ran = 0;
-    while (!m_background.empty()) {
-        auto fn = std::move(m_background.front());
-        m_background.pop_front();
-        fn();
-        ++ran;
     }
     return ran;
 }

@@ -17,14 +17,23 @@ public:
     explicit FakeDispatcher(FakeClock* clock = nullptr) : m_clock(clock) {}
 
     void post(std::function<void()> fn) override { m_main.push_back(std::move(fn)); }
-    TimerId after(double seconds, std::function<void()> fn) override;
-    void cancel(TimerId id) override;
-    void background(Quality quality, std::function<void()> fn) override;
+    TimerId after(double seconds, std::function<void()> fn) override
+    {
+        m_timers.emplace(m_nextId, Timer{m_now + seconds, std::move(fn)});
+        m_lastDelay = seconds;
+        return m_nextId++;
+    }
+    void cancel(TimerId id) override { m_timers.erase(id); }
+    void background(Quality quality, std::function<void()> fn) override
+    {
+        m_lastQuality = quality;
+        m_background.push_back(std::move(fn));
+    }
 
     // Runs main-thread work queued so far and what it queues in turn; returns how many ran.
-    int runMain();
+    int runMain() { return run(m_main); }
     // Runs queued background work (and what it queues in turn) without touching the main queue.
-    int runBackground();
+    int runBackground() { return run(m_background); }
     // Runs background and main work until both queues are empty (timers are not fired).
     int runAll();
     // Moves time on (the clock too, when one was given) and fires the timers that fall due,
@@ -39,6 +48,7 @@ public:
     Quality lastQuality() const { return m_lastQuality; }
 
 private:
+    static int run(std::deque<std::function<void()>>& queue);
     struct Timer {
         double due;
         std::function<void()> fn;

@@ -18,11 +18,34 @@ class FakeWindowServer final : public WindowServer {
     // An ordinary on-screen application window (layer 0, alpha 1) appended to the list. The
     // reference, for adjusting fields, is valid until the next change of the list.
     WindowRecord& add(std::int64_t pid, std::int64_t number, QRectF bounds, bool onscreen = true,
-                      const QString& name = {});
+                      const QString& name = {})
+    {
+        WindowRecord record;
+        record.ownerPid = pid;
+        record.layer = 0;
+        record.number = number;
+        record.bounds = bounds;
+        record.onscreen = onscreen;
+        record.alpha = 1.0;
+        if (!name.isEmpty())
+            record.name = name;
+        std::lock_guard lock(m_mutex);
+        m_records.push_back(record);
+        return m_records.back();
+    }
 
-    int listReads() const;
+    int listReads() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_listReads;
+    }
 
-    std::vector<WindowRecord> windowList() override;
+    std::vector<WindowRecord> windowList() override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_listReads;
+        return m_records;
+    }
     QImage capture(std::uint32_t) override { return {}; }
 
   private:

@@ -3,98 +3,50 @@
 // Shell's own input path, so its key bindings and grabs see them as a user's keys). Which window
 // has the focus is read from the extension's report of Mutter's focus (the Shell offers no
 // other reader to an ordinary client).
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusObjectPath>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
-#include <memory>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include "tests/e2e/E2eSupport.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
+#include "tests/wayland/CompositorE2e.h"
 
 namespace zumo::e2e {
 namespace {
 
-QString sessionFile(const QString& name)
-{
-    QFile file(qEnvironmentVariable("ZUMO_GNOME_SESSION") + QLatin1Char('/') + name);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
-
-QStringList sessionEnvironment()
-{
-    return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
-            QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionFile(QStringLiteral("bus")),
-            QStringLiteral("XDG_CURRENT_DESKTOP=GNOME"), QStringLiteral("XDG_SESSION_TYPE=wayland")};
-}
-
-// The session's user: gnome-extensions reads the settings it changes from the home's dconf.
-QProcessEnvironment clientEnvironment()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString& line : sessionEnvironment())
-        environment.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
-    environment.insert(QStringLiteral("HOME"), sessionFile(QStringLiteral("runtime")) + QStringLiteral("/home"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), sessionFile(QStringLiteral("runtime")));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-    return environment;
-}
-
-int runInSession(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessEnvironment(clientEnvironment());
-    process.start(program, arguments);
-    process.waitForFinished(2 * DefaultDeadlineMs);
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-class GnomeE2eTest : public ::testing::Test {
+class GnomeE2eTest : public CompositorE2e {
 protected:
+    GnomeE2eTest() : CompositorE2e("ZUMO_GNOME_SESSION", "bus") {}
+
     void SetUp() override
     {
-        if (const QString reason = sessionFile(QStringLiteral("unavailable")); !reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
-        if (sessionFile(QStringLiteral("bus")).isEmpty())
-            GTEST_SKIP() << "no headless GNOME Shell: ZUMO_GNOME_SESSION names no running session";
-        m_bus = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(sessionFile(QStringLiteral("bus")), QStringLiteral("gnome-e2e")));
-        ASSERT_TRUE(m_bus->isConnected());
+        if (const auto reason = missingSession())
+            GTEST_SKIP() << reason->toStdString();
+        ASSERT_TRUE(bus().isConnected());
         ASSERT_NO_FATAL_FAILURE(startKeyboard());
         // GNOME Shell starts in the overview, where new windows get no focus.
         key(XKB_KEY_Escape);
-        runInSession(QStringLiteral("gnome-extensions"), {QStringLiteral("disable"), QStringLiteral("zumo@pellwick.example")});
-        ASSERT_TRUE(writeSettings(m_zumo.configHome(), setUpUser({{QStringLiteral("showDelay"), 0}})));
+        run(QStringLiteral("gnome-extensions"), {QStringLiteral("disable"), QStringLiteral("zumo@pellwick.example")});
         m_zumo.keepErrors();
-        ASSERT_TRUE(m_zumo.start({}, sessionEnvironment() + QStringList{QStringLiteral("ZUMO_BACKEND=wayland"),
-                                                                        QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
+        ASSERT_NO_FATAL_FAILURE(startZumo());
     }
 
-    void TearDown() override
+    QStringList environment() const override
     {
-        for (auto& p : m_windows)
-            p->kill(), p->waitForFinished();
-        m_zumo.stop();
-        if (m_bus) {
-            QDBusConnection::disconnectFromBus(QStringLiteral("gnome-e2e"));
-            m_bus.reset();
-        }
+        return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
+                QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionFile(QStringLiteral("bus")),
+                QStringLiteral("XDG_CURRENT_DESKTOP=GNOME"), QStringLiteral("XDG_SESSION_TYPE=wayland")};
     }
 
-    QDBusMessage call(const QString& service, const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments = {})
+    // The session's user: gnome-extensions reads the settings it changes from the home's dconf.
+    QProcessEnvironment clientEnvironment() const override
     {
-        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
-        message.setArguments(arguments);
-        return m_bus->call(message, QDBus::Block, DefaultDeadlineMs);
+        QProcessEnvironment environment = CompositorE2e::clientEnvironment();
+        environment.insert(QStringLiteral("HOME"), sessionFile(QStringLiteral("runtime")) + QStringLiteral("/home"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), sessionFile(QStringLiteral("runtime")));
+        return environment;
     }
 
     // A RemoteDesktop session lives as long as the connection that made it.
@@ -160,7 +112,7 @@ protected:
         return r.size() == 4 ? QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt()) : QRect();
     }
 
-    QString focusedTitle()
+    QString focusedTitle() override
     {
         for (const QJsonValue w : shellWindows())
             if (w.toObject().value(QStringLiteral("focused")).toBool())
@@ -179,24 +131,7 @@ protected:
         return {};
     }
 
-    void openWindow(const QString& title, const QString& program, const QStringList& arguments)
-    {
-        m_windows.push_back(std::make_unique<QProcess>());
-        m_windows.back()->setProcessEnvironment(clientEnvironment());
-        m_windows.back()->start(program, arguments);
-        ASSERT_TRUE(waitUntil([&] { return focusedTitle() == title; })) << "window " << title.toStdString();
-    }
-
-    void openFoot(const QString& title)
-    {
-        openWindow(title, QStringLiteral("foot"), {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title,
-                                                   QStringLiteral("sleep"), QStringLiteral("600")});
-    }
-
-    std::unique_ptr<QDBusConnection> m_bus;
     QString m_session;
-    ZumoProcess m_zumo;
-    std::vector<std::unique_ptr<QProcess>> m_windows;
 };
 
 TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
@@ -207,12 +142,12 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
     const ZumoCommand config = m_zumo.command({QStringLiteral("--print-config"), QStringLiteral("gnome")});
     ASSERT_EQ(config.exitCode, 0);
     const QStringList enable = QString::fromUtf8(config.output).trimmed().split(QLatin1Char(' '));
-    ASSERT_EQ(runInSession(enable.front(), enable.mid(1)), 0) << config.output.toStdString();
+    int enabled = -1;
+    run(enable.front(), enable.mid(1), &enabled);
+    ASSERT_EQ(enabled, 0) << config.output.toStdString();
     ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.errors().toStdString();
 
-    ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
-                                           QStringLiteral("/../e2e/zumo-tabclient"),
-                                       {QStringLiteral("--title"), QStringLiteral("qtwin"), QStringLiteral("one")}));
+    ASSERT_NO_FATAL_FAILURE(openQtWindow(QStringLiteral("qtwin")));
     for (const QString& title : {QStringLiteral("alpha"), QStringLiteral("bravo"), QStringLiteral("charlie")})
         ASSERT_NO_FATAL_FAILURE(openFoot(title));
     ASSERT_TRUE(m_zumo.sync());
@@ -250,13 +185,7 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
     EXPECT_EQ(m_zumo.listedTitles().mid(0, 2), (QStringList{QStringLiteral("charlie"), QStringLiteral("alpha")}));
 
     // --activate brings the minimised window back.
-    std::vector<QJsonObject> listed = m_zumo.list();
-    const auto minimised = std::find_if(listed.begin(), listed.end(), [](const QJsonObject& w) {
-        return w.value(QStringLiteral("title")).toString() == QLatin1String("qtwin");
-    });
-    ASSERT_NE(minimised, listed.end());
-    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"),
-                               QString::number(minimised->value(QStringLiteral("window")).toInteger())}).exitCode, 0);
+    EXPECT_EQ(m_zumo.activate(QStringLiteral("qtwin")), 0);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("qtwin"); })) << focusedTitle().toStdString();
 
     // L snaps the window selected (the second row) to the left half of the work area.
@@ -287,14 +216,8 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
     press(XKB_KEY_Super_L, false);
     ASSERT_TRUE(waitUntil([&] { return workspace() == 0 && focusedTitle() != moved; })) << focusedTitle().toStdString();
     m_zumo.sync();
-    listed = m_zumo.list();
-    const auto away = std::find_if(listed.begin(), listed.end(), [&](const QJsonObject& w) {
-        return w.value(QStringLiteral("title")).toString() == moved;
-    });
-    ASSERT_NE(away, listed.end());
-    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"),
-                               QString::number(away->value(QStringLiteral("window")).toInteger())}).exitCode, 0);
-    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == moved && shellState().value(QStringLiteral("workspace")).toInt() == 1; }))
+    EXPECT_EQ(m_zumo.activate(moved), 0);
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == moved && workspace() == 1; }))
         << focusedTitle().toStdString();
 
     // Once Zumo is gone, Alt+Tab is GNOME Shell's again: its own switcher's tap goes to the

@@ -1,13 +1,10 @@
 // The Wayland backend on a headless sway: real foot windows, keys from wtype through the
 // compositor's Alt+Tab binding, and the outcome read back from sway's own window tree.
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -20,8 +17,7 @@
 #include "desktop/wayland/SwayBindings.h"
 #include "desktop/wayland/WaylandKeys.h"
 #include "desktop/wayland/WaylandSession.h"
-#include "tests/e2e/E2eSupport.h"
-#include "tests/e2e/SwitcherE2eSupport.h"
+#include "tests/wayland/CompositorE2e.h"
 
 namespace zumo::e2e {
 namespace {
@@ -33,29 +29,6 @@ using namespace zumo::wayland;
 // deadline.
 const QString Gap = QStringLiteral("700");
 
-QString sessionFile(const QString& name)
-{
-    QFile file(qEnvironmentVariable("ZUMO_WAYLAND_SESSION") + QLatin1Char('/') + name);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
-}
-
-QProcessEnvironment clientEnvironment()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), sessionFile(QStringLiteral("wayland")));
-    environment.insert(QStringLiteral("SWAYSOCK"), sessionFile(QStringLiteral("swaysock")));
-    return environment;
-}
-
-QByteArray run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessEnvironment(clientEnvironment());
-    process.start(program, arguments);
-    process.waitForFinished(2 * DefaultDeadlineMs);
-    return process.readAllStandardOutput();
-}
-
 void collectViews(const QJsonObject& node, std::vector<QJsonObject>& views)
 {
     if (node.contains(QStringLiteral("app_id")) && !node.value(QStringLiteral("app_id")).isNull())
@@ -63,30 +36,6 @@ void collectViews(const QJsonObject& node, std::vector<QJsonObject>& views)
     for (const char* key : {"nodes", "floating_nodes"})
         for (const QJsonValue child : node.value(QLatin1String(key)).toArray())
             collectViews(child.toObject(), views);
-}
-
-// The windows sway shows, from its own tree.
-std::vector<QJsonObject> swayViews()
-{
-    std::vector<QJsonObject> views;
-    const QByteArray tree = run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")});
-    collectViews(QJsonDocument::fromJson(tree).object(), views);
-    return views;
-}
-
-QString focusedTitle()
-{
-    for (const QJsonObject& view : swayViews())
-        if (view.value(QStringLiteral("focused")).toBool())
-            return view.value(QStringLiteral("name")).toString();
-    return {};
-}
-
-bool swayShows(const QString& title)
-{
-    const auto views = swayViews();
-    return std::any_of(views.begin(), views.end(),
-                       [&](const QJsonObject& v) { return v.value(QStringLiteral("name")).toString() == title; });
 }
 
 // How many pixels of the screen's middle differ between two screenshots.
@@ -102,31 +51,11 @@ int changedPixelsInMiddle(const QImage& a, const QImage& b)
     return changed;
 }
 
-// Sway's active outputs, as it lays them out.
-std::vector<QJsonObject> swayOutputs()
-{
-    std::vector<QJsonObject> outputs;
-    const QByteArray list = run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_outputs")});
-    for (const QJsonValue output : QJsonDocument::fromJson(list).array())
-        if (output.toObject().value(QStringLiteral("active")).toBool())
-            outputs.push_back(output.toObject());
-    return outputs;
-}
-
 QRect rectOf(const QJsonObject& node)
 {
     const QJsonObject r = node.value(QStringLiteral("rect")).toObject();
     return {r.value(QStringLiteral("x")).toInt(), r.value(QStringLiteral("y")).toInt(), r.value(QStringLiteral("width")).toInt(),
             r.value(QStringLiteral("height")).toInt()};
-}
-
-// The box every active output lies in: the virtual pointer's positions span it.
-QRect swayLayout()
-{
-    QRect layout;
-    for (const QJsonObject& output : swayOutputs())
-        layout |= rectOf(output);
-    return layout;
 }
 
 const QString Alt = QStringLiteral("alt");
@@ -155,24 +84,21 @@ QPoint tileCentre(int count, int index, QSize screen)
     return (origin + tileRect(shape, index).center()).toPoint();
 }
 
-class WaylandE2eTest : public ::testing::Test {
+class WaylandE2eTest : public CompositorE2e {
 protected:
+    WaylandE2eTest() : CompositorE2e("ZUMO_WAYLAND_SESSION", "wayland") {}
+
     void SetUp() override
     {
-        if (const QString reason = sessionFile(QStringLiteral("unavailable")); !reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
-        if (sessionFile(QStringLiteral("wayland")).isEmpty())
-            GTEST_SKIP() << "no headless sway: ZUMO_WAYLAND_SESSION names no running session";
+        if (const auto reason = missingSession())
+            GTEST_SKIP() << reason->toStdString();
         // The binding's `zumo-trigger` runs as sway's user, and the control socket answers only its
         // own user: zumo runs as that user too.
         if (geteuid() == 0) {
             const passwd* nobody = getpwnam("nobody");
             ASSERT_TRUE(nobody && m_zumo.runAs(nobody->pw_uid, nobody->pw_gid));
         }
-        ASSERT_TRUE(writeSettings(m_zumo.configHome(), setUpUser({{QStringLiteral("showDelay"), 0}})));
-        ASSERT_TRUE(m_zumo.start({}, {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
-                                      QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock")),
-                                      QStringLiteral("ZUMO_BACKEND=wayland"), QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
+        ASSERT_NO_FATAL_FAILURE(startZumo());
         ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.output().toStdString();
         const QString trigger = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2").arg(m_zumo.runtimeDir(),
                                  QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo-trigger"));
@@ -189,14 +115,9 @@ protected:
         // On the first workspace, whatever an earlier test left focused (an output it took away
         // leaves its workspace behind).
         swaymsg({QStringLiteral("workspace number 1")});
-        // A Qt application on Qt's own Wayland platform, then three foot terminals.
-        ASSERT_NO_FATAL_FAILURE(openWindow(QStringLiteral("qtwin"), QCoreApplication::applicationDirPath() +
-                                               QStringLiteral("/../e2e/zumo-tabclient"),
-                                           {QStringLiteral("--title"), QStringLiteral("qtwin"), QStringLiteral("one")}));
+        ASSERT_NO_FATAL_FAILURE(openQtWindow(QStringLiteral("qtwin")));
         for (const QString& title : {QStringLiteral("alpha"), QStringLiteral("bravo"), QStringLiteral("charlie")})
-            ASSERT_NO_FATAL_FAILURE(openWindow(title, QStringLiteral("foot"),
-                                               {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title,
-                                                QStringLiteral("sleep"), QStringLiteral("600")}));
+            ASSERT_NO_FATAL_FAILURE(openFoot(title));
         ASSERT_TRUE(m_zumo.sync());
     }
 
@@ -204,31 +125,61 @@ protected:
     {
         swaymsg({QStringLiteral("unbindsym Mod1+Tab")});
         swaymsg({QStringLiteral("unbindsym Mod1+Shift+Tab")});
-        for (auto& p : m_windows)
-            p->kill(), p->waitForFinished();
         for (QProcess* p : {&m_keeper, &m_pointer})
             p->kill(), p->waitForFinished();
-        m_zumo.stop();
+        CompositorE2e::TearDown();
     }
 
-    static void swaymsg(const QStringList& command) { run(QStringLiteral("swaymsg"), command); }
-
-    static void startClient(QProcess& process, const QString& program, const QStringList& arguments)
+    QStringList environment() const override
     {
-        QProcessEnvironment environment = clientEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.setReadChannel(QProcess::StandardOutput);
-        process.start(program, arguments);
-        process.waitForStarted(DefaultDeadlineMs);
+        return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
+                QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock"))};
     }
 
-    void openWindow(const QString& title, const QString& program, const QStringList& arguments)
+    QString focusedTitle() override
     {
-        m_windows.push_back(std::make_unique<QProcess>());
-        startClient(*m_windows.back(), program, arguments);
-        ASSERT_TRUE(waitUntil([&] { return focusedTitle() == title; })) << "window " << title.toStdString();
+        for (const QJsonObject& view : swayViews())
+            if (view.value(QStringLiteral("focused")).toBool())
+                return view.value(QStringLiteral("name")).toString();
+        return {};
+    }
+
+    void swaymsg(const QStringList& command) const { run(QStringLiteral("swaymsg"), command); }
+    QJsonDocument swayAnswer(const char* type) const
+    {
+        return QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QLatin1String(type)}));
+    }
+
+    // The windows sway shows, from its own tree.
+    std::vector<QJsonObject> swayViews() const
+    {
+        std::vector<QJsonObject> views;
+        collectViews(swayAnswer("get_tree").object(), views);
+        return views;
+    }
+
+    bool swayShows(const QString& title) const
+    {
+        return std::ranges::any_of(swayViews(), [&](const QJsonObject& v) { return v.value(QStringLiteral("name")).toString() == title; });
+    }
+
+    // Sway's active outputs, as it lays them out.
+    std::vector<QJsonObject> swayOutputs() const
+    {
+        std::vector<QJsonObject> outputs;
+        for (const QJsonValue output : swayAnswer("get_outputs").array())
+            if (output.toObject().value(QStringLiteral("active")).toBool())
+                outputs.push_back(output.toObject());
+        return outputs;
+    }
+
+    // The box every active output lies in: the virtual pointer's positions span it.
+    QRect swayLayout() const
+    {
+        QRect layout;
+        for (const QJsonObject& output : swayOutputs())
+            layout |= rectOf(output);
+        return layout;
     }
 
     // One gesture, as wtype arguments; returns once wtype has pressed and released everything
@@ -243,7 +194,7 @@ protected:
 
     // Holds Alt+Tab with held until the middle of a screenshot of output (every output when
     // empty) changes: the panel is up. Returns the screenshot from before.
-    static QImage holdUntilPanelShows(QProcess& held, const QString& output, const QString& shot)
+    QImage holdUntilPanelShows(QProcess& held, const QString& output, const QString& shot) const
     {
         const QStringList grim = output.isEmpty() ? QStringList{shot} : QStringList{QStringLiteral("-o"), output, shot};
         run(QStringLiteral("grim"), grim);
@@ -279,10 +230,8 @@ protected:
         FAIL() << "no window " << title.toStdString();
     }
 
-    ZumoProcess m_zumo;
     QProcess m_keeper;
     QProcess m_pointer;
-    std::vector<std::unique_ptr<QProcess>> m_windows;
 };
 
 TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
@@ -377,9 +326,7 @@ TEST_F(WaylandE2eTest, orderFollowsEveryFocusChangeOfTheCompositor)
         const QString front = QString::fromLatin1(c.front);
         for (const QString& action : QString::fromLatin1(c.actions).split(QLatin1Char('|'))) {
             if (action.startsWith(QLatin1String("open ")))
-                ASSERT_NO_FATAL_FAILURE(openWindow(action.mid(5), QStringLiteral("foot"),
-                                                   {QStringLiteral("--log-level=none"), QStringLiteral("-T"), action.mid(5),
-                                                    QStringLiteral("sleep"), QStringLiteral("600")}));
+                ASSERT_NO_FATAL_FAILURE(openFoot(action.mid(5)));
             else if (action.startsWith(QLatin1String("click ")))
                 click(action.mid(6));
             else

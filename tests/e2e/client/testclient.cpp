@@ -87,17 +87,12 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const Atoms& 
 bool parse(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--class")) {
-            if (++i >= argc)
-                return false;
-            options.className = argv[i];
-            continue;
-        }
-        if (!std::strcmp(argv[i], "--no-pid")) {
+        if (!std::strcmp(argv[i], "--class") && i + 1 < argc)
+            options.className = argv[++i];
+        else if (!std::strcmp(argv[i], "--no-pid"))
             options.pid = false;
-            continue;
-        }
-        options.titles.emplace_back(argv[i]);
+        else
+            options.titles.emplace_back(argv[i]);
     }
     return !options.titles.empty();
 }

@@ -1,6 +1,11 @@
 // One tab of the tab bar as an accessible object, and the tab bar that lists them.
 #include "TabAccessible.h"
 
+#include <QAccessibleWidget>
+#include <QPointer>
+#include <QTabBar>
+#include <map>
+
 namespace {
 
 class TabAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
@@ -52,6 +57,33 @@ private:
     int m_index;
 };
 
+class TabBarAccessible final : public QAccessibleWidget {
+public:
+    explicit TabBarAccessible(QTabBar* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+
+    int childCount() const override { return bar()->count(); }
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index < 0 || index >= bar()->count())
+            return nullptr;
+        auto it = m_tabs.find(index);
+        if (it == m_tabs.end())
+            it = m_tabs.emplace(index, QAccessible::registerAccessibleInterface(new TabAccessible(bar(), index))).first;
+        return QAccessible::accessibleInterface(it->second);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        for (const auto& [index, id] : m_tabs)
+            if (QAccessible::accessibleInterface(id) == child)
+                return index;
+        return -1;
+    }
+
+private:
+    QTabBar* bar() const { return static_cast<QTabBar*>(widget()); }
+    mutable std::map<int, QAccessible::Id> m_tabs;
+};
+
 QAccessibleInterface* factory(const QString& className, QObject* object)
 {
     if (className == QLatin1String("QTabBar") && object && object->isWidgetType())
@@ -61,30 +93,7 @@ QAccessibleInterface* factory(const QString& className, QObject* object)
 
 } // namespace
 
-void TabBarAccessible::install()
+void installTabBarAccessible()
 {
     QAccessible::installFactory(factory);
-}
-
-int TabBarAccessible::childCount() const
-{
-    return bar()->count();
-}
-
-QAccessibleInterface* TabBarAccessible::child(int index) const
-{
-    if (index < 0 || index >= bar()->count())
-        return nullptr;
-    auto it = m_tabs.find(index);
-    if (it == m_tabs.end())
-        it = m_tabs.emplace(index, QAccessible::registerAccessibleInterface(new TabAccessible(bar(), index))).first;
-    return QAccessible::accessibleInterface(it->second);
-}
-
-int TabBarAccessible::indexOfChild(const QAccessibleInterface* child) const
-{
-    for (const auto& [index, id] : m_tabs)
-        if (QAccessible::accessibleInterface(id) == child)
-            return index;
-    return -1;
 }

@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     // The X11 platform takes the window class from the application name.
     QCoreApplication::setApplicationName(className);
     QApplication app(argc, argv);
-    TabBarAccessible::install();
+    installTabBarAccessible();
     QTextStream out(stdout);
 
     QTabWidget tabs;
