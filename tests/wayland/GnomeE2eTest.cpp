@@ -3,7 +3,10 @@
 // Shell's own input path, so its key bindings and grabs see them as a user's keys). Which window
 // has the focus is read from the extension's report of Mutter's focus (the Shell offers no
 // other reader to an ordinary client).
+#include <QCoreApplication>
 #include <QDBusReply>
+#include <QImage>
+#include <QSet>
 #include <QDBusObjectPath>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -131,6 +134,19 @@ protected:
         return {};
     }
 
+    // The screen as GNOME Shell draws it. The Shell serves only callers that own a screenshot
+    // tool's bus name, which a private session lets the test own.
+    QImage screenshot(const QString& name)
+    {
+        bus().registerService(QStringLiteral("org.gnome.Screenshot"));
+        const QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+        const QDBusMessage taken = call(QStringLiteral("org.gnome.Shell.Screenshot"), QStringLiteral("/org/gnome/Shell/Screenshot"),
+                                        QStringLiteral("org.gnome.Shell.Screenshot"), QStringLiteral("Screenshot"),
+                                        {false, false, path});
+        EXPECT_NE(taken.type(), QDBusMessage::ErrorMessage) << taken.errorMessage().toStdString();
+        return QImage(path);
+    }
+
     QString m_session;
 };
 
@@ -174,6 +190,29 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
         EXPECT_TRUE(waitUntil([&] { return focusedTitle() == expected; })) << step.what << ": " << focusedTitle().toStdString();
         m_zumo.sync();
     }
+
+    // The panel on screen, in the Shell's own screenshot: where the extension says it is, the
+    // screen changed and shows drawn tiles, not a flat box. Escape then leaves qtwin in front.
+    const QImage desktop = screenshot(QStringLiteral("gnome-desktop.png"));
+    press(XKB_KEY_Alt_L, true);
+    key(XKB_KEY_Tab);
+    ASSERT_TRUE(waitUntil([&] { return panelShown().width() > 100; })) << "no panel";
+    const QRect panel = panelShown();
+    const QImage shown = screenshot(QStringLiteral("gnome-panel.png"));
+    key(XKB_KEY_Escape);
+    press(XKB_KEY_Alt_L, false);
+    ASSERT_FALSE(desktop.isNull() || shown.isNull());
+    int changed = 0, sampled = 0;
+    QSet<QRgb> colours;
+    for (int y = panel.top(); y <= panel.bottom(); y += 4)
+        for (int x = panel.left(); x <= panel.right(); x += 4, ++sampled) {
+            changed += shown.pixel(x, y) != desktop.pixel(x, y);
+            colours.insert(shown.pixel(x, y));
+        }
+    EXPECT_GT(changed, sampled / 2) << "the screen under the panel did not change (gnome-panel.png)";
+    EXPECT_GT(colours.size(), 20) << "the panel shows no tiles (gnome-panel.png)";
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("qtwin"); })) << focusedTitle().toStdString();
+    m_zumo.sync();
 
     // The Shell's own Super+H minimises the front window (qtwin) and focuses the next: the
     // order follows.
