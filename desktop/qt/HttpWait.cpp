@@ -17,6 +17,20 @@ int httpMs(double seconds)
     return int(std::lround(std::clamp(seconds, 0.0, 24.0 * 3600.0) * 1000.0));
 }
 
+void startOnContext(QObject& context, std::function<void()> start)
+{
+    if (QThread::currentThread() == context.thread())
+        return start();
+    QMetaObject::invokeMethod(&context, std::move(start), Qt::QueuedConnection);
+}
+
+void dropTransfers(QObject& context)
+{
+    const auto transfers = context.children();
+    for (QObject* child : transfers)
+        delete child;
+}
+
 std::optional<HttpResponse> waitForResponse(QObject& context, std::function<QObject*(HttpClient::Completion)> start,
                                             std::function<void(QObject*)> abandon, double maxWaitSec)
 {

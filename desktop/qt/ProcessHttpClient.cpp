@@ -180,23 +180,15 @@ ProcessHttpClient::ProcessHttpClient(const QString& helper, const QString& extra
 
 ProcessHttpClient::~ProcessHttpClient()
 {
-    const auto transfers = m_context.children();
-    for (QObject* child : transfers)
-        delete child;
+    // Transfers are children of m_context: destroyed with it, their completions never run.
+    dropTransfers(m_context);
 }
 
 void ProcessHttpClient::send(HttpRequest request, Completion completion)
 {
-    if (QThread::currentThread() == m_context.thread()) {
+    startOnContext(m_context, [this, request = std::move(request), completion = std::move(completion)]() mutable {
         start(std::move(request), std::move(completion));
-        return;
-    }
-    QMetaObject::invokeMethod(
-        &m_context,
-        [this, request = std::move(request), completion = std::move(completion)]() mutable {
-            start(std::move(request), std::move(completion));
-        },
-        Qt::QueuedConnection);
+    });
 }
 
 QObject* ProcessHttpClient::start(HttpRequest request, Completion completion)

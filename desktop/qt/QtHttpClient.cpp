@@ -258,23 +258,14 @@ QtHttpClient::QtHttpClient(const QString& extraCaFile) : m_nam(std::make_unique<
 QtHttpClient::~QtHttpClient()
 {
     // Transfers are children of m_context: destroyed with it, their completions never run.
-    const auto transfers = m_context.children();
-    for (QObject* child : transfers)
-        delete child;
+    dropTransfers(m_context);
 }
 
 void QtHttpClient::send(HttpRequest request, Completion completion)
 {
-    if (QThread::currentThread() == m_context.thread()) {
+    startOnContext(m_context, [this, request = std::move(request), completion = std::move(completion)]() mutable {
         start(std::move(request), std::move(completion));
-        return;
-    }
-    QMetaObject::invokeMethod(
-        &m_context,
-        [this, request = std::move(request), completion = std::move(completion)]() mutable {
-            start(std::move(request), std::move(completion));
-        },
-        Qt::QueuedConnection);
+    });
 }
 
 QObject* QtHttpClient::start(HttpRequest request, Completion completion)
