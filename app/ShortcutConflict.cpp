@@ -27,18 +27,25 @@ ShortcutConflict::ShortcutConflict(ShortcutConflictDeps deps)
 void ShortcutConflict::check()
 {
     X11KeyboardHook& hook = *d.x11.hook;
-    const QString windowManager = d.x11.model->snapshot()->windowManagerName;
-    if (hook.takenShortcuts().empty() && !hook.shortcuts().empty()) {
-        if (!bindsToo(shortcutHolder(windowManager, hook.shortcuts().front())))
+    std::vector<HookShortcut> taken = hook.takenShortcuts();
+    // Our grabs went through, yet the window manager may bind the keys too: it is then asked
+    // about all of them.
+    const bool grabbed = taken.empty();
+    if (grabbed)
+        taken = hook.shortcuts();
+    if (taken.empty())
+        return;
+    const ShortcutHolder holder = shortcutHolder(d.x11.model->snapshot()->windowManagerName, taken.front());
+    const std::vector<BindingEdit> edits = m_release.plan(holder, taken);
+    if (grabbed) {
+        if (edits.empty() && !kwinBindsMain(holder))
             return;
+        // Mutter and Muffin grab through XInput 2, which the server does not weigh against core
+        // grabs: both hold the key, and which switcher answers is chance. KWin's grabs come from
+        // a service it starts, often after ours. Until their settings free the keys, they are theirs.
         hook.setRetakeOnTimer(false);
         hook.letGo();
     }
-    const std::vector<HookShortcut> taken = hook.takenShortcuts();
-    if (taken.empty())
-        return;
-    const ShortcutHolder holder = shortcutHolder(windowManager, taken.front());
-    const std::vector<BindingEdit> edits = m_release.plan(holder, taken);
     const ConflictAdvice advice = conflictAdvice(holder, taken.front(), edits);
     m_holding = {advice.holder, advice.text};
     m_edits = edits;
@@ -55,20 +62,15 @@ void ShortcutConflict::check()
         offer(edits, holder.name, advice.text);
 }
 
-// Our grabs went through, yet the window manager may bind the keys too. Mutter and Muffin grab
-// through XInput 2, which the server does not weigh against core grabs: both hold the key, and
-// which switcher answers is chance. KWin's grabs come from a service it starts, often after
-// ours. Their settings say what they bind; until those are freed the keys are theirs.
-bool ShortcutConflict::bindsToo(const ShortcutHolder& holder) const
+// KWin keeps its bindings in kglobalshortcutsrc, not GSettings.
+bool ShortcutConflict::kwinBindsMain(const ShortcutHolder& holder) const
 {
-    const std::vector<HookShortcut>& shortcuts = d.x11.hook->shortcuts();
-    if (holder.name == QLatin1String("KWin")) {
-        QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                   + QStringLiteral("/kglobalshortcutsrc"));
-        const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-        return kwinBinds(text, shortcuts.front());
-    }
-    return !m_release.plan(holder, shortcuts).empty();
+    if (holder.name != QLatin1String("KWin"))
+        return false;
+    QFile file(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+               + QStringLiteral("/kglobalshortcutsrc"));
+    const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return kwinBinds(text, d.x11.hook->shortcuts().front());
 }
 
 void ShortcutConflict::offer(const std::vector<BindingEdit>& edits, const QString& holder, const QString& advice)

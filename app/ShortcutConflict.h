@@ -41,7 +41,7 @@ public:
     void giveBack();
 
 private:
-    bool bindsToo(const x11::ShortcutHolder& holder) const;
+    bool kwinBindsMain(const x11::ShortcutHolder& holder) const;
     void offer(const std::vector<x11::BindingEdit>& edits, const QString& holder, const QString& advice);
     void unbindAndTake(const std::vector<x11::BindingEdit>& edits);
 
