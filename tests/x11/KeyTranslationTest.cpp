@@ -139,22 +139,6 @@ TEST(KeyTranslation, modifierKeysReportTheFlagsAfterTheEventWhileEitherOfTheirKe
     }
 }
 
-TEST(KeyTranslation, ordinaryKeysCarryTheirCharactersAndTheHeldFlags)
-{
-    ModifierKeys down = usKeyboard();
-    KeyEvent e = pressOrRelease(down, {KcTab, Tab, xmask::Mod1 | xmask::Lock | xmask::Mod2, true});
-    EXPECT_EQ(e.type, KeyEventType::KeyDown);
-    EXPECT_EQ(e.keyCode, keys::Tab);
-    EXPECT_EQ(e.flags, keys::Option);
-    EXPECT_TRUE(e.characters.isEmpty());
-
-    // Caps Lock and Shift do not change what a key types ignoring modifiers.
-    e = pressOrRelease(down, {KcA, 'a', xmask::Mod1 | xmask::Lock | xmask::Shift, false});
-    EXPECT_EQ(e.type, KeyEventType::KeyUp);
-    EXPECT_EQ(e.characters, QStringLiteral("a"));
-    EXPECT_EQ(e.flags, keys::Option | keys::Shift);
-}
-
 TEST(KeyTranslation, charactersIgnoreModifiersAndAreLowerCase)
 {
     // One of each kind: Latin-1 upper case, a Unicode keysym, the legacy keysyms of the Russian,
