@@ -61,13 +61,6 @@ TEST_F(RemoteConfigServiceTest, fetchAsksTheVendorWithoutCacheAndAppliesTheDocum
     EXPECT_EQ(http.requests[1].idleTimeoutSec, 20);
 }
 
-TEST_F(RemoteConfigServiceTest, eachApplicationReplacesThePingTimerInsteadOfAddingOne)
-{
-    service.configApplied();
-    service.configApplied();
-    EXPECT_EQ(dispatcher.pendingTimers(), 1u);
-}
-
 TEST_F(RemoteConfigServiceTest, anAnnouncementIsPendingOncePerIdAndNeedsBothFields)
 {
     int applications = 0;
