@@ -106,5 +106,13 @@ TEST(Frames, extentsSurroundTheClientSizesInvertAndWorkAreasArePerDesktop)
     EXPECT_FALSE(workArea(values, AllDesktops));
 }
 
+// WM_CLASS as a real client sets it: X11Backend. COMPOUND_TEXT titles: RobustE2e.
+TEST(Text, titlesDecodeAsTheirTypeSaysAndEndAtANul)
+{
+    EXPECT_EQ(decodeText(QByteArray("caf\xc3\xa9"), true), QStringLiteral("café"));
+    EXPECT_EQ(decodeText(QByteArray("caf\xe9"), false), QStringLiteral("café"));
+    EXPECT_EQ(decodeText(QByteArray("cut\0here", 8), true), QStringLiteral("cut"));
+}
+
 } // namespace
 } // namespace zumo::x11
