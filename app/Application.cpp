@@ -259,7 +259,7 @@ bool Application::openGnome(QString& error)
     if (!p.gnome)
         return false;
     GnomeDesktop* g = p.gnome.get();
-    p.seam = {g->windows.get(), g->accessibility.get(), g->windows.get(), g->screens.get(), &g->permissions,
+    p.seam = {g->windows.get(), g->accessibility.get(), g->windowServer.get(), g->screens.get(), &g->permissions,
               g->hook.get(), g->panels.get(), true, [g] { g->sync(); },
               [g](std::uint32_t window) { return g->toplevels->desktopOf(window); },
               [] { return std::vector<HookShortcut>(); }, {}};
