@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +9,10 @@
 #include "desktop/qt/HelperProgram.h"
 #include "tests/update/ReleaseFixture.h"
 #include "update/Ed25519.h"
+#include "update/FileDigest.h"
 #include "update/LinuxUpdateTools.h"
+#include "update/Manifest.h"
+#include "update/ManifestSeal.h"
 #include "update/PrivateFiles.h"
 #include "update/SafeExtract.h"
 
@@ -43,6 +47,18 @@ protected:
     }
     bool mntIsEmpty() const { return QDir(mnt).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
 };
+
+int runTool(const QString& directory, const QStringList& arguments, QByteArray* errors = nullptr)
+{
+    QProcess tool;
+    tool.setWorkingDirectory(directory);
+    tool.start(ZUMO_MAKE_RELEASE, arguments);
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    if (errors)
+        *errors = tool.readAllStandardError();
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
 
 } // namespace
 
@@ -119,18 +135,18 @@ TEST_F(LinuxImage, hostileArchivesAreRefusedAndWriteNothingOutside)
         {"duplicate", {{"Zumo/f", AE_IFREG}, {"Zumo/f", AE_IFREG}}},
     };
     for (const auto& [name, entries] : attacks) {
+        SCOPED_TRACE(name);
         makeSignedTar([&entries](struct archive* a) {
             for (const Entry& e : entries)
                 addEntry(a, e.name.constData(), e.type, e.type == AE_IFREG && !e.link ? "owned" : "", e.link, e.hard);
         });
-        ASSERT_TRUE(tools.isTrustedDiskImage(image)) << name;  // signed: only the contents are hostile
-        EXPECT_FALSE(tools.attach(image, mnt)) << name;
-        EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(victim))) << name;
+        ASSERT_TRUE(tools.isTrustedDiskImage(image));  // signed: only the contents are hostile
+        EXPECT_FALSE(tools.attach(image, mnt));
         tools.detach(mnt);
         // The running program unpacks in its helper: refused there too, with a reason.
         QDir().mkpath(mnt);
-        EXPECT_NE(helperExtractArchive(helper, image, QFileInfo(image).size(), mnt, {}), "") << name;
-        EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(victim))) << name;
+        EXPECT_NE(helperExtractArchive(helper, image, QFileInfo(image).size(), mnt, {}), "");
+        EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(victim)));  // by either
         Updater::removeTree(mnt);
     }
 }
@@ -215,4 +231,40 @@ TEST(SignedImageStatement, onlyTheExactFormParses)
                                  statement("zumo-image 1", "", "1", 'a')})
         EXPECT_FALSE(parseStatement(bad)) << bad.constData();
     EXPECT_TRUE(parseStatement(statement("zumo-image 1", "x", "1", 'a')));
+}
+
+// Refused without the build's key or a usable host (leaving nothing); otherwise an image,
+// manifest and seal the program accepts.
+TEST(MakeRelease, theToolMakesAnImageManifestAndSealTheProgramAcceptsAndOnlyWithTheBuildsKey)
+{
+    QTemporaryDir tmp;
+    makeInstallFolder(tmp.path() + "/Zumo", "2.6.0");
+    const QStringList release{"--version", "2.6.0", "--folder", "Zumo", "--out", "out"};
+    const QString key = QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem");
+    for (const QStringList& arguments : {QStringList{"--key", "/nonexistent.pem"} + release,
+                                         QStringList{"--key", QStringLiteral(ZUMO_TEST_KEYS "/other-signing.pem")} + release,
+                                         QStringList{"--key", key, "--host", "https://a.example/"} + release}) {
+        EXPECT_EQ(runTool(tmp.path(), arguments), 1) << arguments.join(' ').toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(tmp.path() + "/out/latest.json"));
+
+    QByteArray errors;
+    // Relative folders, and a host with a port as a vendor on loopback has.
+    ASSERT_EQ(runTool(tmp.path(), QStringList{"--key", key, "--notes", "Faster.", "--host", "127.0.0.1:8443"} + release,
+                      &errors),
+              0) << errors.constData();
+
+    const QByteArray manifest = readAll(tmp.path() + "/out/latest.json");
+    const Updater::CheckResult offer = Updater::readManifest(200, manifest, "127.0.0.1");
+    ASSERT_TRUE(offer.release);
+    EXPECT_EQ(offer.release->url.toString(), "https://127.0.0.1:8443/dl/zumo/Zumo-2.6.0.tar.gz");
+    EXPECT_EQ(offer.release->notes, "Faster.");
+    const auto seal = Updater::readManifestSeal(readAll(tmp.path() + "/out/latest.json.sig"), manifest, testPublicKey());
+    ASSERT_TRUE(seal);
+    EXPECT_EQ(seal->expiresAt - seal->signedAt, 30 * 86400);
+    const QString image = tmp.path() + "/out/Zumo-2.6.0.tar.gz";
+    EXPECT_EQ(Updater::fileSHA256Hex(image), offer.release->sha256);
+    LinuxUpdateTools tools(testPublicKey(), {});
+    EXPECT_TRUE(tools.isTrustedDiskImage(image));
+    EXPECT_TRUE(tools.isTrustedApp(tmp.path() + "/Zumo"));
 }

@@ -1,9 +1,7 @@
-// Stand-ins for what the update flow talks to: the network, the alerts, the install side and the
-// remote configuration. Each records what it was asked and answers what the test set.
+// Stand-ins for what the update flow talks to: each records what it was asked and answers what the test set.
 #pragma once
 
 #include <QFile>
-#include <QList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,12 +14,10 @@
 
 namespace zumo::test {
 
-class FakeProgressWindow final : public ProgressWindow {
-public:
+struct FakeProgressWindow final : ProgressWindow {
     QStringList labels;
     double fraction = 0;
-    bool closed = false;
-    bool isCancelled = false;
+    bool closed = false, isCancelled = false;
     std::function<void()> onCancel;
 
     void setLabel(const QString& text) override { labels << text; }
@@ -31,24 +27,18 @@ public:
     void close() override { closed = true; }
     void pressCancel()
     {
-        isCancelled = true;
+        isCancelled = closed = true;
         if (onCancel)
             onCancel();
-        closed = true;
     }
 };
 
-class FakePresenter final : public UpdatePresenter {
-public:
+struct FakePresenter final : UpdatePresenter {
     std::vector<UpdateAlert> alerts;
     int answer = 1;  // the button the user picks
     std::shared_ptr<FakeProgressWindow> window;
 
-    int runAlert(const UpdateAlert& alert) override
-    {
-        alerts.push_back(alert);
-        return answer;
-    }
+    int runAlert(const UpdateAlert& alert) override { return alerts.push_back(alert), answer; }
     std::shared_ptr<ProgressWindow> openProgress(const QString& version) override
     {
         window = std::make_shared<FakeProgressWindow>();
@@ -57,45 +47,41 @@ public:
     }
 };
 
-// A transfer the test finishes by hand.
 struct FakeTask final : TransferTask {
     bool cancelledByCaller = false;
     void cancel() override { cancelledByCaller = true; }
 };
 
-class FakeTransport final : public UpdateTransport {
-public:
+struct FakeTransport final : UpdateTransport {
     struct Download {
-        TransferRequest request;
         QString path;
         std::shared_ptr<TransferEvents> events;
         std::shared_ptr<FakeTask> task;
     };
     struct Probe {
-        TransferRequest request;
         std::function<bool(const QUrl&)> allowRedirect;
         std::function<void(TransferAnswer)> done;
     };
     std::vector<std::function<void(Updater::CheckResult)>> fetches;
     std::vector<Probe> probes;
     std::vector<Download> downloads;
+    bool avoidMetered = false;  // as the last download asked
 
-    void fetchLatestRelease(double timeoutSec, std::function<void(Updater::CheckResult)> done) override
+    void fetchLatestRelease(double, std::function<void(Updater::CheckResult)> done) override
     {
-        (void)timeoutSec;
         fetches.push_back(std::move(done));
     }
-    void probe(const TransferRequest& request, std::function<bool(const QUrl&)> allowRedirect,
+    void probe(const TransferRequest&, std::function<bool(const QUrl&)> allowRedirect,
                std::function<void(TransferAnswer)> done) override
     {
-        probes.push_back({request, std::move(allowRedirect), std::move(done)});
+        probes.push_back({std::move(allowRedirect), std::move(done)});
     }
     std::shared_ptr<TransferTask> download(const TransferRequest& request, const QString& path,
                                            std::shared_ptr<TransferEvents> events) override
     {
-        auto task = std::make_shared<FakeTask>();
-        downloads.push_back({request, path, std::move(events), task});
-        return task;
+        avoidMetered = request.avoidMetered;
+        downloads.push_back({path, std::move(events), std::make_shared<FakeTask>()});
+        return downloads.back().task;
     }
 
     // Serves the bytes as the last download's body: written to its file, then reported done.
@@ -106,17 +92,13 @@ public:
         if (file.open(QIODevice::WriteOnly))
             file.write(body);
         file.close();
-        if (d.events->progress(body.size(), body.size()))
-            d.events->finished({true, status, false, {}, body.size()});
-        else
-            d.events->finished({true, status, true, QStringLiteral("cancelled"), body.size()});
+        const bool going = d.events->progress(body.size(), body.size());
+        d.events->finished({true, status, !going, going ? QString() : QStringLiteral("cancelled"), body.size()});
     }
 };
 
-class FakeHandoff final : public ReleaseHandoff {
-public:
-    std::vector<Updater::Release> accepted;
-    std::vector<Updater::Release> prefetches;
+struct FakeHandoff final : ReleaseHandoff {
+    std::vector<Updater::Release> accepted, prefetches;
     std::optional<QString> staged;
     bool managed = false;
 
@@ -126,14 +108,12 @@ public:
     bool packageManaged() override { return managed; }
 };
 
-class FakeConfig final : public UpdateConfigSource {
-public:
+struct FakeConfig final : UpdateConfigSource {
     UpdateConfig values;
     UpdateConfig updateConfig() const override { return values; }
 };
 
-class FakeAnnouncements final : public AnnouncementSource {
-public:
+struct FakeAnnouncements final : AnnouncementSource {
     std::optional<Announcement> pending;
     std::optional<Announcement> pendingAnnouncement() const override { return pending; }
     void clearPendingAnnouncement() override { pending.reset(); }
@@ -141,8 +121,7 @@ public:
 
 inline Updater::Release release(const QString& version, const QString& sha = QString(64, u'0'))
 {
-    return {version, QUrl(QStringLiteral("https://pellwick.example/dl/zumo/Zumo-") + version + ".tar.gz"), sha,
-            QString()};
+    return {version, QUrl("https://pellwick.example/dl/zumo/Zumo-" + version + ".tar.gz"), sha, QString()};
 }
 
 } // namespace zumo::test

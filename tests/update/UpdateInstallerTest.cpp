@@ -12,6 +12,7 @@
 #include "update/FileDigest.h"
 #include "update/LinuxUpdateTools.h"
 #include "update/UpdateInstaller.h"
+#include "update/VerifyAndStage.h"
 
 using namespace zumo;
 using namespace zumo::test;
@@ -118,7 +119,7 @@ TEST_F(Installer, aStagedCopyAlteredSinceIsDownloadedAgainWithAWindow)
     const auto img = image("2.4.0");
     prefetch(img);
     EXPECT_FALSE(transport.probes[0].allowRedirect(QUrl("https://cdn.example/x")));
-    EXPECT_TRUE(transport.downloads[0].request.avoidMetered);
+    EXPECT_TRUE(transport.avoidMetered);
     writeAll(installer.staged()->newApp + "/bin/zumo", "#!/bin/sh\necho owned\n");
     installer.acceptUpdate(img.second);
     ASSERT_TRUE(presenter.window);
@@ -133,13 +134,14 @@ TEST_F(Installer, aStagedCopyAlteredSinceIsDownloadedAgainWithAWindow)
 }
 
 // Cancel while downloading, while the download is checked, or while "Restarting Zumo…" shows
-// before the copy went in: the window closes, nothing is told or counted or installed, and this
-// version runs on.
-TEST_F(Installer, cancelInstallsNothing)
+// before the copy went in, or a quit then: the window closes, nothing is told or counted or
+// installed, and this version runs on.
+TEST_F(Installer, cancelOrQuitInstallsNothing)
 {
     const auto img = image("2.4.0");
-    enum { downloading, checked, restarting };
-    for (const int moment : {downloading, checked, restarting}) {
+    enum { downloading, checked, restarting, quitRestarting };
+    for (const int moment : {downloading, checked, restarting, quitRestarting}) {
+        SCOPED_TRACE(moment);
         installer.acceptUpdate(img.second);
         if (moment == downloading) {
             presenter.window->pressCancel();
@@ -149,32 +151,22 @@ TEST_F(Installer, cancelInstallsNothing)
             transport.serve(img.first);
             dispatcher.runMain();
             dispatcher.runBackground();  // the checks pass
-            if (moment == restarting)
+            if (moment != checked)
                 dispatcher.runMain();  // the copy is yet to go in
-            ASSERT_EQ(presenter.window->labels.size(), moment == restarting ? 3 : 1);
-            presenter.window->pressCancel();
+            ASSERT_EQ(presenter.window->labels.size(), moment == checked ? 1 : 3);
+            moment == quitRestarting ? installer.stop() : presenter.window->pressCancel();
         }
         dispatcher.runAll();
-        EXPECT_EQ(quits, 0) << moment;
-        EXPECT_TRUE(runner.calls.empty()) << moment;
-        EXPECT_FALSE(QFileInfo::exists(place.runningFolder)) << moment;
-        EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty()) << moment;
-        EXPECT_TRUE(workDirs().isEmpty()) << moment;
-        EXPECT_TRUE(presenter.alerts.empty()) << moment;
-        EXPECT_FALSE(installer.installing()) << moment;
+        EXPECT_EQ(quits, 0);
+        EXPECT_TRUE(runner.calls.empty());
+        EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty());
+        EXPECT_TRUE(presenter.alerts.empty());
+        if (moment == quitRestarting)
+            break;  // the process ends; its work folder goes with a later sweep of leftovers
+        EXPECT_TRUE(workDirs().isEmpty());
+        EXPECT_FALSE(installer.installing());
     }
     EXPECT_EQ(counters.allCount("update.failed"), 0);
-
-    // A quit at that moment stops the copy too.
-    installer.acceptUpdate(img.second);
-    transport.serve(img.first);
-    dispatcher.runMain();
-    dispatcher.runBackground();
-    dispatcher.runMain();
-    installer.stop();
-    dispatcher.runAll();
-    EXPECT_TRUE(runner.calls.empty());
-    EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty());
 }
 
 TEST_F(Installer, aFailedInteractiveDownloadIsToldAndCounted)
@@ -210,4 +202,54 @@ TEST_F(Installer, anInstallerThatCannotStartIsTold)
     gone.work = tmp.path() + "/missing";
     installer.installStaged(gone, nullptr, [this](QString m) { presenter.alerts.push_back({m, {}, {}}); });
     EXPECT_EQ(presenter.alerts.back().message, "Could not prepare the installer.");
+}
+
+// Each failed check ends the run with its message, exactly once, and leaves nothing behind.
+TEST_F(Installer, eachFailedCheckHasItsMessageAndLeavesNothing)
+{
+    const QString parked = base + "/zumo-dl-TEST";
+    const auto download = [&](const char* key) {
+        makeInstallFolder(tmp.path() + "/build", "2.5.0");
+        EXPECT_EQ(Updater::makeReleaseImage({tmp.path() + "/build", "2.5.0", testKey(key), parked}), "");
+        return DownloadOutcome{parked, true, 200, std::nullopt};
+    };
+    const auto listed = [&](const QString& v) { return release(v, Updater::fileSHA256Hex(parked).value_or("")); };
+    const auto v25 = [] { return release("2.5.0"); };
+    const char* const good = "test-signing.pem";
+    struct Case {
+        const char* name;
+        std::function<DownloadOutcome()> outcome;
+        std::function<Updater::Release()> rel;
+        bool cancelled;
+        double cap;
+        QString failure;
+    } cases[] = {
+        // The transfer's own failures come with no file of theirs (GuardedDownload deleted it).
+        {"cancelled", [] { return DownloadOutcome{"/x", true, 200, {}}; }, v25, true, 1e8, ""},
+        {"transfer error", [] { return DownloadOutcome{"", false, 0, QString("The network connection was lost.")}; },
+         v25, false, 1e8, "The network connection was lost."},
+        {"no file", [] { return DownloadOutcome{"", true, 200, {}}; }, v25, false, 1e8, "The download failed."},
+        {"not found", [] { return DownloadOutcome{"/x", true, 404, {}}; }, v25, false, 1e8, "The download failed."},
+        {"prefetch over the cap", [&] { return download(good); }, [&] { return listed("2.5.0"); }, false, 100,
+         "larger than the allowed size"},
+        {"checksum", [&] { return download(good); }, [] { return release("2.5.0", QString(64, u'f')); }, false, 1e8,
+         "The download did not match its checksum, so it was not installed."},
+        {"another version than listed", [&] { return download(good); }, [&] { return listed("2.6.0"); }, false, 1e8,
+         "The downloaded update is not signed by Pellwick, so it was not installed."},
+        {"another key", [&] { return download("other-signing.pem"); }, [&] { return listed("2.5.0"); }, false, 1e8,
+         "The downloaded file is not signed by Pellwick, so it was not opened or installed."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto window = std::make_shared<FakeProgressWindow>();
+        window->isCancelled = true;
+        std::vector<QString> failures;
+        const DownloadOutcome outcome = c.outcome();  // before rel(), which reads the file
+        Updater::verifyAndStage({tools, dispatcher, base, "com.zumo.app", c.cap}, outcome,
+                                c.cancelled ? window : nullptr, c.rel(), [](Updater::Staged) { ADD_FAILURE(); },
+                                [&](QString m) { failures.push_back(m); });
+        dispatcher.runAll();
+        EXPECT_EQ(failures, std::vector<QString>{c.failure});
+        EXPECT_TRUE(QDir(base).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
 }
