@@ -1,11 +1,6 @@
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
-#include "settings/SettingsStore.h"
-#include "stats/Counters.h"
 #include "tests/update/ReleaseFixture.h"
 #include "tests/update/UpdateFakes.h"
 #include "update/ManifestSeal.h"
@@ -17,17 +12,9 @@ using namespace zumo::test;
 
 namespace {
 
-class Checker : public ::testing::Test {
+class Checker : public UpdateRig {
 protected:
-    QTemporaryDir dir;
-    FakeClock clock;
-    FakeDispatcher dispatcher{&clock};
-    SettingsStore store{dir.path() + "/defaults.json"};
     Settings settings{store};
-    Counters counters{store, clock};
-    FakeConfig config;
-    FakeTransport transport;
-    FakePresenter presenter;
     FakeHandoff handoff;
     UpdateChecker checker{
         {settings, config, counters, clock, dispatcher, transport, presenter, handoff, "2.3.0", testPublicKey()}};

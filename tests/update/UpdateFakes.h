@@ -2,11 +2,17 @@
 #pragma once
 
 #include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "settings/SettingsStore.h"
+#include "stats/Counters.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeDispatcher.h"
 #include "update/UpdateChecker.h"
 #include "update/UpdateConfig.h"
 #include "update/UpdatePresenter.h"
@@ -117,6 +123,19 @@ struct FakeAnnouncements final : AnnouncementSource {
     std::optional<Announcement> pending;
     std::optional<Announcement> pendingAnnouncement() const override { return pending; }
     void clearPendingAnnouncement() override { pending.reset(); }
+};
+
+// What the checker, the installer and the nudge share: time, settings, counters and the fakes above.
+class UpdateRig : public ::testing::Test {
+protected:
+    QTemporaryDir tmp;
+    FakeClock clock;
+    FakeDispatcher dispatcher{&clock};
+    SettingsStore store{tmp.path() + "/defaults.json"};
+    Counters counters{store, clock};
+    FakeConfig config;
+    FakeTransport transport;
+    FakePresenter presenter;
 };
 
 inline Updater::Release release(const QString& version, const QString& sha = QString(64, u'0'))

@@ -2,11 +2,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeDispatcher.h"
 #include "tests/fakes/RecordingProcessRunner.h"
-#include "settings/SettingsStore.h"
-#include "stats/Counters.h"
 #include "tests/update/ReleaseFixture.h"
 #include "tests/update/UpdateFakes.h"
 #include "update/FileDigest.h"
@@ -19,17 +15,9 @@ using namespace zumo::test;
 
 namespace {
 
-class Installer : public ::testing::Test {
+class Installer : public UpdateRig {
 protected:
-    QTemporaryDir tmp;
     QString base = tmp.path() + "/private";
-    FakeClock clock{QDateTime(QDate(2026, 3, 5), QTime(10, 0), Qt::UTC)};
-    FakeDispatcher dispatcher{&clock};
-    SettingsStore store{tmp.path() + "/defaults.json"};
-    Counters counters{store, clock};
-    FakeConfig config;
-    FakeTransport transport;
-    FakePresenter presenter;
     RecordingProcessRunner runner;
     Updater::LinuxPlace place{tmp.path() + "/opt/Zumo", true, true, false, false, tmp.path()};
     LinuxUpdateTools tools{testPublicKey(), place};
@@ -79,7 +67,7 @@ TEST_F(Installer, whenAPrefetchIsScheduled)
     answerProbe(-1);  // no length: refused
     EXPECT_TRUE(transport.downloads.empty());
     EXPECT_EQ(counters.allCount("update.prefetchFailed"), 1);
-    clock.set(QDateTime(QDate(2026, 3, 5), QTime(11, 0, 5), Qt::UTC));  // failed at 10:00:05
+    clock.advance(3600);  // the pause since the failure
     installer.schedulePrefetch(release("2.4.0"));
     EXPECT_FALSE(installer.prefetchScheduled());
     clock.advance(0.001);
