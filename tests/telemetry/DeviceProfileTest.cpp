@@ -1,16 +1,23 @@
-// The device profile: fallbacks and left-out keys, and the Linux readers on made-up /sys trees.
+// The device profile: fallbacks and left-out keys, the Linux readers on made-up /sys trees, and the
+// keyboard the common payload reports (the payload over the wire: tests/e2e/VendorE2eTest).
 #include <QDir>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
+#include "stats/Counters.h"
 #include "telemetry/DeviceProfile.h"
+#include "telemetry/Telemetry.h"
+#include "tests/fakes/FakeClock.h"
 #include "tests/support/TestFiles.h"
 
 namespace zumo {
 namespace {
 
 using test::writeAll;
+
 TEST(DeviceProfileTest, numbersAreTruncatedAsDocumented)
 {
     DeviceFacts f;
@@ -89,6 +96,26 @@ TEST(DeviceProfileTest, hybridCoresCountPhysicalCoresAndLanguagesCountOncePerCod
 
     EXPECT_EQ(countLanguages({"de-DE", "de_DE", "de", "en-GB", "en"}), 2);
     EXPECT_EQ(countLanguages({}), 0);
+}
+
+// The layout being typed with, else the configured one when the desktop cannot tell.
+TEST(EventPayloadTest, theKeyboardIsTheLiveLayoutAndTheConfiguredOneWhenTheDesktopCannotTell)
+{
+    QTemporaryDir dir;
+    SettingsStore store{dir.filePath("s.json")};
+    Settings settings{store};
+    FakeClock clock;
+    Counters counters{store, clock};
+    EventPayload payload{settings, counters, clock, SessionFacts{{}, {}, nullptr, true, "0.0.9", {}}};
+    payload.readFacts = [] {
+        DeviceFacts configured;
+        configured.keyboard = "xkb:us";
+        return configured;
+    };
+    for (const auto& [live, reported] : {std::pair{"de", "xkb:de"}, {"", "xkb:us"}}) {
+        payload.session().keyboardLayout = [live] { return QString::fromLatin1(live); };
+        EXPECT_EQ(payload.deviceProfile()["keyboard"], reported) << live;
+    }
 }
 
 } // namespace
