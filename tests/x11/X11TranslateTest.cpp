@@ -1,6 +1,9 @@
-// Property translations: icons, window types, states, frames and the on-screen rule.
+// Property translations: icons, window types, states, frames, work areas of screens and the on-screen
+// rule; and opening a display that is not there.
 #include <gtest/gtest.h>
 
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11Screens.h"
 #include "desktop/x11/X11Translate.h"
 
 namespace zumo::x11 {
@@ -112,6 +115,30 @@ TEST(Text, titlesDecodeAsTheirTypeSaysAndEndAtANul)
     EXPECT_EQ(decodeText(QByteArray("caf\xc3\xa9"), true), QStringLiteral("café"));
     EXPECT_EQ(decodeText(QByteArray("caf\xe9"), false), QStringLiteral("café"));
     EXPECT_EQ(decodeText(QByteArray("cut\0here", 8), true), QStringLiteral("cut"));
+}
+
+TEST(VisibleArea, qtsAvailableGeometryWinsElseTheWorkAreaClipsTheScreen)
+{
+    const QRect primary(0, 0, 1440, 900), secondary(1440, 0, 1280, 1024);
+    EXPECT_EQ(visibleArea(primary, QRect(0, 25, 1440, 875), QRect(0, 0, 1440, 900)), QRect(0, 25, 1440, 875));
+    // _NET_WORKAREA spans every screen; each one keeps its own part.
+    EXPECT_EQ(visibleArea(secondary, secondary, QRect(0, 30, 2720, 994)), QRect(1440, 30, 1280, 994));
+    EXPECT_EQ(visibleArea(secondary, secondary, std::nullopt), secondary);
+    EXPECT_EQ(visibleArea(secondary, secondary, QRect(0, 0, 100, 100)), secondary);  // no overlap: whole screen
+}
+
+TEST(X11ConnectionOpen, aMissingDisplayGivesASentenceNotACrash)
+{
+    QString error;
+    EXPECT_FALSE(X11Connection::open(error, ":4711"));
+    EXPECT_TRUE(error.contains(QStringLiteral("\":4711\""))) << error.toStdString();
+
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    EXPECT_FALSE(X11Connection::open(error));
+    EXPECT_TRUE(error.contains(QStringLiteral("DISPLAY is not set"))) << error.toStdString();
+    if (!display.isEmpty())
+        qputenv("DISPLAY", display);
 }
 
 } // namespace
