@@ -1,13 +1,10 @@
-#include <QDir>
 #include <QDirIterator>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <csignal>
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "tests/update/ReleaseFixture.h"
+#include "tests/update/UpdateFakes.h"
 #include "update/Ed25519.h"
 #include "update/FolderSwap.h"
 #include "update/LinuxUpdateTools.h"

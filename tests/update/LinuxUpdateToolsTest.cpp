@@ -1,13 +1,9 @@
-#include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "desktop/qt/HelperChecks.h"
 #include "desktop/qt/HelperProgram.h"
-#include "tests/update/ReleaseFixture.h"
+#include "tests/update/UpdateFakes.h"
 #include "update/Ed25519.h"
 #include "update/FileDigest.h"
 #include "update/LinuxUpdateTools.h"

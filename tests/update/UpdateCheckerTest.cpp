@@ -1,10 +1,7 @@
-#include <gtest/gtest.h>
 
 #include "settings/Settings.h"
-#include "tests/update/ReleaseFixture.h"
 #include "tests/update/UpdateFakes.h"
 #include "update/ManifestSeal.h"
-#include "update/UpdateChecker.h"
 #include "update/UpdateNudge.h"
 
 using namespace zumo;

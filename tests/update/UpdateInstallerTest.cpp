@@ -1,9 +1,5 @@
-#include <QDir>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "tests/fakes/RecordingProcessRunner.h"
-#include "tests/update/ReleaseFixture.h"
 #include "tests/update/UpdateFakes.h"
 #include "update/FileDigest.h"
 #include "update/LinuxUpdateTools.h"
