@@ -1,4 +1,3 @@
-
 #include "settings/Settings.h"
 #include "tests/update/UpdateFakes.h"
 #include "update/ManifestSeal.h"

@@ -173,6 +173,14 @@ inline void makeInstallFolder(const QString& folder, const QString& version)
     QFile::link("libzumo.so.1.0", folder + "/lib/libzumo.so.1");
 }
 
+// An install folder of version packed into a signed image at path.
+inline void makeImage(const QString& folder, const QString& path, const QString& version,
+                      const char* key = "test-signing.pem")
+{
+    makeInstallFolder(folder, version);
+    EXPECT_EQ(Updater::makeReleaseImage({folder, version, testKey(key), path}), "");
+}
+
 // The same, its file list signed with the test key; false when signing failed.
 inline bool makeSignedFolder(const QString& folder, const QString& version)
 {

@@ -1,4 +1,3 @@
-
 #include "tests/fakes/RecordingProcessRunner.h"
 #include "tests/update/UpdateFakes.h"
 #include "update/FileDigest.h"
@@ -27,10 +26,8 @@ protected:
     // A signed image of version and its release entry.
     std::pair<QByteArray, Updater::Release> image(const QString& version)
     {
-        const QString folder = tmp.path() + "/build-" + version;
         const QString path = tmp.path() + "/image-" + version;
-        makeInstallFolder(folder, version);
-        EXPECT_EQ(Updater::makeReleaseImage({folder, version, testKey(), path}), "");
+        makeImage(tmp.path() + "/build-" + version, path, version);
         return {readAll(path), release(version, Updater::fileSHA256Hex(path).value_or(""))};
     }
     void answerProbe(qint64 length)
@@ -193,8 +190,7 @@ TEST_F(Installer, eachFailedCheckHasItsMessageAndLeavesNothing)
 {
     const QString parked = base + "/zumo-dl-TEST";
     const auto download = [&](const char* key) {
-        makeInstallFolder(tmp.path() + "/build", "2.5.0");
-        EXPECT_EQ(Updater::makeReleaseImage({tmp.path() + "/build", "2.5.0", testKey(key), parked}), "");
+        makeImage(tmp.path() + "/build", parked, "2.5.0", key);
         return DownloadOutcome{parked, true, 200, std::nullopt};
     };
     const auto listed = [&](const QString& v) { return release(v, Updater::fileSHA256Hex(parked).value_or("")); };
