@@ -114,19 +114,5 @@ TEST_F(MigrationTest, anUnreadableEarlierFileCountsAsAbsentAndIsLeftAlone)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // nothing moved aside
 }
 
-TEST(TerminateEarlierProductTest, asksOnlyLiveInstancesOfTheEarlierProduct)
-{
-    FakeWorkspace workspace;
-    EXPECT_FALSE(terminateEarlierProduct(workspace));
-    workspace.add(1, QStringLiteral("org.example.other"), QStringLiteral("Other"));
-    workspace.add(2, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle")).terminated = true;
-    EXPECT_FALSE(terminateEarlierProduct(workspace));
-    workspace.add(3, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
-    workspace.add(4, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
-    EXPECT_TRUE(terminateEarlierProduct(workspace));
-    EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{QStringLiteral("terminate"), 3},
-                                                                      {QStringLiteral("terminate"), 4}}));
-}
-
 } // namespace
 } // namespace zumo

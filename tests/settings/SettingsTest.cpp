@@ -1,4 +1,4 @@
-// The typed readers: defaults, wrong types, truncation and clamps, and what a reset removes.
+// The typed readers: wrong types, truncation and clamps (what a reset keeps: SettingsWindowTest).
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -75,28 +75,6 @@ TEST_F(SettingsTest, appModesNeedADictionaryAndKeepItsStringEntries)
     EXPECT_EQ(settings.appModes(), (QMap<QString, QString>{{QStringLiteral("a"), QStringLiteral("hide")}}));
     set("appModes", QJsonArray{QStringLiteral("a")});
     EXPECT_FALSE(settings.appModes().has_value());
-}
-
-TEST_F(SettingsTest, resetRemovesThePreferencesAndKeepsStatisticsAndHiddenApps)
-{
-    for (const QString& key : Settings::resetKeys())
-        store.setValue(key, 1);
-    const QStringList kept = {QStringLiteral("appModes"), QStringLiteral("day.20260305.switches"),
-                              QStringLiteral("period.switches"), QStringLiteral("all.switches"),
-                              QStringLiteral("stats.periodSince"), QStringLiteral("installID"),
-                              QStringLiteral("migratedWendle"), QStringLiteral("consentVersion")};
-    for (const QString& key : kept)
-        store.setValue(key, QStringLiteral("keep"));
-
-    settings.resetToDefaults();
-
-    QStringList left = store.keys();
-    left.sort();
-    QStringList expected = kept;
-    expected.sort();
-    EXPECT_EQ(left, expected);
-    for (const QString& key : kept)
-        EXPECT_EQ(store.value(key).toString(), QStringLiteral("keep"));
 }
 
 } // namespace
