@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include "desktop/qt/ProcessHttpClient.h"
-#include "desktop/qt/QtHttpClient.h"
 
 namespace zumo {
 namespace {
@@ -46,21 +45,14 @@ HttpResponse sendAndRun(HttpClient& client, HttpRequest request)
     return result;
 }
 
-// In process, or in the network helper's child.
-class HttpClientTest : public ::testing::TestWithParam<bool> {
-protected:
-    std::unique_ptr<HttpClient> makeClient() const
-    {
-        if (GetParam())
-            return std::make_unique<ProcessHttpClient>(QStringLiteral(ZUMO_NET));
-        return std::make_unique<QtHttpClient>();
-    }
-};
+// The running program's client: each request in a child of the network helper, which runs the
+// in-process client, so both are seen at once.
+std::unique_ptr<HttpClient> makeClient()
+{
+    return std::make_unique<ProcessHttpClient>(QStringLiteral(ZUMO_NET));
+}
 
-INSTANTIATE_TEST_SUITE_P(Clients, HttpClientTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "child" : "inProcess"; });
-
-TEST_P(HttpClientTest, plainHttpIsRefusedWithoutConnectingAndNoFileIsLeft)
+TEST(HttpClientTest, plainHttpIsRefusedWithoutConnectingAndNoFileIsLeft)
 {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
@@ -76,7 +68,7 @@ TEST_P(HttpClientTest, plainHttpIsRefusedWithoutConnectingAndNoFileIsLeft)
     EXPECT_FALSE(QFile::exists(dir.filePath("image")));
 }
 
-TEST_P(HttpClientTest, aSilentServerEndsTheRequestByTheIdleTimeOut)
+TEST(HttpClientTest, aSilentServerEndsTheRequestByTheIdleTimeOut)
 {
     SilentServer silent;
     const std::unique_ptr<HttpClient> client = makeClient();
@@ -88,7 +80,7 @@ TEST_P(HttpClientTest, aSilentServerEndsTheRequestByTheIdleTimeOut)
     EXPECT_TRUE(r.error.contains("no data")) << r.error.toStdString();
 }
 
-TEST_P(HttpClientTest, waitingOnTheMainThreadReturnsWhenTheWaitRunsOutAndTheRequestLeft)
+TEST(HttpClientTest, waitingOnTheMainThreadReturnsWhenTheWaitRunsOutAndTheRequestLeft)
 {
     SilentServer silent;
     const std::unique_ptr<HttpClient> client = makeClient();
