@@ -15,20 +15,12 @@ struct ScoreCase {
     int expected;
 };
 
-void expectScores(const std::vector<ScoreCase>& cases)
-{
-    for (const ScoreCase& c : cases) {
-        EXPECT_EQ(Fuzzy::score(Query(c.query), c.text), c.expected)
-            << "query '" << c.query.toStdString() << "' text '" << c.text.toStdString() << "'";
-    }
-}
-
 // Each tier in turn, with the edges where it stops applying.
 TEST(Fuzzy, tiersAndTheirEdges)
 {
     const QString padded39 = u"x"_s + QString(38, u'-');
     const QString stretched = u"a"_s + QString(98, u'x') + u"b"_s;
-    expectScores({
+    const ScoreCase cases[] = {
         // whole text, with the length penalty
         {u""_s, u""_s, 1},
         {u""_s, u"Mail"_s, 1},
@@ -78,7 +70,9 @@ TEST(Fuzzy, tiersAndTheirEdges)
         {u"mbik"_s, u"Mail"_s, 0},           // two substitutions
         {u"amli"_s, u"Mail"_s, 0},           // two swaps
         {u"mak"_s, u"Mail"_s, 0}, // compact under 4 units: no typo tier
-    });
+    };
+    for (const ScoreCase& c : cases)
+        EXPECT_EQ(Fuzzy::score(Query(c.query), c.text), c.expected) << c.query.toStdString() << " / " << c.text.toStdString();
 }
 
 // The scorer lowers texts its own faster way; the query is lowered by Qt, so a text scoring as

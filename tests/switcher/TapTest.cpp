@@ -28,10 +28,6 @@ KeyEvent of(KeyEventType type, std::uint64_t flags = 0)
     return KeyEvent{type, 0, flags, {}};
 }
 
-TapContext closed()
-{
-    return {};
-}
 TapContext running(bool loading = false, bool searching = false, int shown = 4)
 {
     TapContext c;
@@ -73,10 +69,10 @@ TEST(TapDecision, table)
     const TapContext pausedRun = with(running(), [](TapContext& c) { c.paused = true; });
     const TapContext bothHeld = with(running(), [](TapContext& c) { c.activeMask = Control | Option; });
     const DecisionCase cases[] = {
-        {"closed: Command+Option+Tab passes", down(keys::Tab, Command | Option), closed(), &OptionSlots, true, TapVerb::none},
-        {"closed: Option+Tab passes with trigger Control", down(keys::Tab, Option), closed(), &ControlSlots, true, TapVerb::none},
-        {"closed: Control+Option+Tab passes without that slot", down(keys::Tab, Control | Option), closed(), &ControlSlots, true, TapVerb::none},
-        {"closed: key-up passes", of(KeyEventType::KeyUp), closed(), &OptionSlots, true, TapVerb::none},
+        {"closed: Command+Option+Tab passes", down(keys::Tab, Command | Option), TapContext{}, &OptionSlots, true, TapVerb::none},
+        {"closed: Option+Tab passes with trigger Control", down(keys::Tab, Option), TapContext{}, &ControlSlots, true, TapVerb::none},
+        {"closed: Control+Option+Tab passes without that slot", down(keys::Tab, Control | Option), TapContext{}, &ControlSlots, true, TapVerb::none},
+        {"closed: key-up passes", of(KeyEventType::KeyUp), TapContext{}, &OptionSlots, true, TapVerb::none},
         {"open: key-up swallowed", of(KeyEventType::KeyUp), running(), &OptionSlots, false, TapVerb::none},
         {"open: release commits and passes", of(KeyEventType::FlagsChanged, 0), running(), &OptionSlots, true, TapVerb::commit},
         {"open: Shift change passes", of(KeyEventType::FlagsChanged, Option | Shift), running(), &OptionSlots, true, TapVerb::none},
@@ -125,10 +121,7 @@ struct TapRig : SwitcherRig {
     ActiveSlots slots;
     Tap tap{*sw, hook, slots, settings, counters, permissions, clock};
 
-    bool key(std::int64_t code, std::uint64_t flags = Option)
-    {
-        return hook.send(down(code, flags));
-    }
+    bool key(std::int64_t code, std::uint64_t flags = Option) { return hook.send(down(code, flags)); }
     bool release(std::uint64_t flags = 0) { return hook.send(of(KeyEventType::FlagsChanged, flags)); }
 };
 
