@@ -79,7 +79,7 @@ protected:
     std::vector<int> scrolled;
 };
 
-TEST_F(SwitcherViewTest, hoverNeedsARealMoveAfterThePointerWasReset)
+TEST_F(SwitcherViewTest, hoverNeedsARealMoveAndTheWheelFourteenPointsAfterThePointerWasReset)
 {
     view.resetPointer();
     move(centre(2));
@@ -93,10 +93,8 @@ TEST_F(SwitcherViewTest, hoverNeedsARealMoveAfterThePointerWasReset)
     view.resetPointer();
     move(centre(5));
     EXPECT_EQ(hovered, std::vector<int>{3});
-}
 
-TEST_F(SwitcherViewTest, wheelStepsAfterFourteenPointsAndResetStartsAgain)
-{
+    // The wheel steps after fourteen points, counted afresh from a reset.
     for (int i = 0; i < 10; ++i)
         wheel(QPoint(0, -1), QPoint(0, -8));  // touchpad pixels win over the angle
     view.resetPointer();
