@@ -45,23 +45,18 @@ HttpResponse sendAndRun(HttpClient& client, HttpRequest request)
     return result;
 }
 
-// The running program's client: each request in a child of the network helper, which runs the
-// in-process client, so both are seen at once.
-std::unique_ptr<HttpClient> makeClient()
-{
-    return std::make_unique<ProcessHttpClient>(QStringLiteral(ZUMO_NET));
-}
-
+// The running program's client (each request in a child of the network helper, which runs the
+// in-process client, so both are seen at once).
 TEST(HttpClientTest, plainHttpIsRefusedWithoutConnectingAndNoFileIsLeft)
 {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     QTemporaryDir dir;
-    const std::unique_ptr<HttpClient> client = makeClient();
+    ProcessHttpClient client(QStringLiteral(ZUMO_NET));
     HttpRequest request;
     request.url = QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(server.serverPort()));
     request.saveTo = dir.filePath("image");
-    const HttpResponse r = sendAndRun(*client, request);
+    const HttpResponse r = sendAndRun(client, request);
     EXPECT_FALSE(r.answered());
     EXPECT_TRUE(r.error.contains("https")) << r.error.toStdString();
     EXPECT_FALSE(server.hasPendingConnections());
@@ -71,11 +66,11 @@ TEST(HttpClientTest, plainHttpIsRefusedWithoutConnectingAndNoFileIsLeft)
 TEST(HttpClientTest, aSilentServerEndsTheRequestByTheIdleTimeOut)
 {
     SilentServer silent;
-    const std::unique_ptr<HttpClient> client = makeClient();
+    ProcessHttpClient client(QStringLiteral(ZUMO_NET));
     HttpRequest request;
     request.url = silent.url();
     request.idleTimeoutSec = 0.2;
-    const HttpResponse r = sendAndRun(*client, request);
+    const HttpResponse r = sendAndRun(client, request);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.error.contains("no data")) << r.error.toStdString();
 }
@@ -83,12 +78,12 @@ TEST(HttpClientTest, aSilentServerEndsTheRequestByTheIdleTimeOut)
 TEST(HttpClientTest, waitingOnTheMainThreadReturnsWhenTheWaitRunsOutAndTheRequestLeft)
 {
     SilentServer silent;
-    const std::unique_ptr<HttpClient> client = makeClient();
+    ProcessHttpClient client(QStringLiteral(ZUMO_NET));
     HttpRequest request;
     request.method = "POST";
     request.url = silent.url();
     request.body = "{}";
-    const auto r = client->sendAndWait(request, 0.3);
+    const auto r = client.sendAndWait(request, 0.3);
     EXPECT_FALSE(r.has_value());
     // The connection was made during the wait: the request did not sit behind a blocked loop.
     ASSERT_FALSE(silent.kept.isEmpty());

@@ -71,10 +71,8 @@ TEST_F(StatusMenuTest, resumeAndToggleWriteTheStoreAndAskTheSettingsWindowToRelo
 {
     int changes = 0;
     auto sub = menu.stateChanged.subscribe([&] { ++changes; });
-    click("Until tomorrow");  // the end and its title: TrayMenuTest
-    EXPECT_NE(findAction(menu.tray().menu(), "Paused until Tomorrow, 06:00"), nullptr);
+    click("Until tomorrow");  // its end and title: TrayMenuTest; Resume Now over a real tray: ShellE2e
     click("Resume Now");
-    EXPECT_EQ(findAction(menu.tray().menu(), "Pause Switcher")->menu()->actions().size(), 3);
 
     ASSERT_TRUE(findAction(menu.tray().menu(), "Enable Zumo")->isChecked());
     click("Enable Zumo");
