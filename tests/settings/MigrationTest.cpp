@@ -44,16 +44,10 @@ TEST_F(MigrationTest, importsNewKeysKeepsOursButTakesTheirStatistics)
     store.setValue(QStringLiteral("tileSize"), 2);
     store.setValue(QStringLiteral("stats.auto"), false);
     store.setValue(QStringLiteral("all.switches"), 5);
-    writeEarlier(QJsonObject{{QStringLiteral("tileSize"), 0},
-                             {QStringLiteral("showDelay"), 0.25},
-                             {QStringLiteral("stats.auto"), true},
-                             {QStringLiteral("stats.periodSince"), 1700000000.0},
-                             {QStringLiteral("all.switches"), 900},
-                             {QStringLiteral("appModes"), QJsonObject{{QStringLiteral("a.b"), QStringLiteral("hide")}}},
-                             {QStringLiteral("installID"), QStringLiteral("theirs")},
-                             {QStringLiteral("logDir"), QStringLiteral("/tmp/x")},
-                             {QStringLiteral("logSig"), QStringLiteral("sig")},
-                             {QStringLiteral("loginDefaultDone"), true}});
+    writeEarlier(QJsonObject{{"tileSize", 0}, {"showDelay", 0.25}, {"stats.auto", true},
+                             {"stats.periodSince", 1700000000.0}, {"all.switches", 900},
+                             {"appModes", QJsonObject{{"a.b", "hide"}}}, {"installID", "theirs"},
+                             {"logDir", "/tmp/x"}, {"logSig", "sig"}, {"loginDefaultDone", true}});
 
     migrate();
 
