@@ -14,15 +14,6 @@
 namespace zumo {
 namespace {
 
-// The fault must reach the signal handler, so the sanitizer build may not catch it first.
-__attribute__((no_sanitize("undefined"))) int segvMain(const QStringList& args)
-{
-    installCrashHandlers(args.value(0));
-    volatile int* nowhere = nullptr;
-    *nowhere = 1;
-    return 0;
-}
-
 // The limit is never reached: the stack runs out long before (a bound the compiler cannot see).
 volatile int g_depthLimit = 1 << 30;
 
@@ -35,35 +26,31 @@ __attribute__((noinline)) int recurse(int depth)
     return recurse(depth + 1) + frame[0];
 }
 
-int overflowMain(const QStringList& args)
+// Crashes as its first argument says, its log in the second. The fault must reach the signal
+// handler, so the sanitizer build may not catch it first.
+__attribute__((no_sanitize("undefined"))) int crashMain(const QStringList& args)
 {
-    installCrashHandlers(args.value(0));
-    return recurse(0);
-}
-
-// The same on one of the thread pool's workers: the handler needs that thread's own signal stack.
-int workerOverflowMain(const QStringList& args)
-{
-    installCrashHandlers(args.value(0));
-    QtDispatcher dispatcher;
-    dispatcher.background(Quality::Default, [] { recurse(0); });
-    dispatcher.finishBackground();
+    installCrashHandlers(args.value(1));
+    const QString how = args.value(0);
+    if (how == "segv") {
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
+    } else if (how == "overflow") {
+        return recurse(0);
+    } else if (how == "overflow-worker") {  // the handler needs the worker's own signal stack
+        QtDispatcher dispatcher;
+        dispatcher.background(Quality::Default, [] { recurse(0); });
+        dispatcher.finishBackground();
+    } else {
+        throw std::runtime_error("the disk is on fire");
+    }
     return 0;
 }
 
-int throwMain(const QStringList& args)
-{
-    installCrashHandlers(args.value(0));
-    throw std::runtime_error("the disk is on fire");
-}
-
-const test::ChildRegistration segv("crash-segv", &segvMain);
-const test::ChildRegistration overflow("crash-overflow", &overflowMain);
-const test::ChildRegistration workerOverflow("crash-overflow-worker", &workerOverflowMain);
-const test::ChildRegistration thrower("crash-throw", &throwMain);
+const test::ChildRegistration crash("crash", &crashMain);
 
 // Runs the child and returns the signal it died of (0 when it exited).
-int runChild(const QString& name, const QString& dir)
+int runChild(const QString& how, const QString& dir)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -71,7 +58,7 @@ int runChild(const QString& name, const QString& dir)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("ASAN_OPTIONS", "handle_segv=0:handle_abort=0:detect_stack_use_after_return=0:use_sigaltstack=0");
     child.setProcessEnvironment(env);
-    child.start(test::selfPath(), {"--child", name, dir});
+    child.start(test::selfPath(), {"--child", "crash", how, dir});
     EXPECT_TRUE(child.waitForFinished(30000));
     return child.exitStatus() == QProcess::CrashExit ? child.exitCode() : 0;
 }
@@ -87,10 +74,10 @@ TEST(CrashHandlerTest, aFaultAStackOverflowOnAnyThreadOrAnUncaughtExceptionLeave
 {
     // The child, the signal it dies of, and how its log starts.
     const std::tuple<const char*, int, const char*> cases[] = {
-        {"crash-segv", SIGSEGV, "fatal signal"},
-        {"crash-overflow", SIGSEGV, "fatal signal"},
-        {"crash-overflow-worker", SIGSEGV, "fatal signal"},
-        {"crash-throw", SIGABRT, "uncaught exception std::runtime_error: the disk is on fire\n"},
+        {"segv", SIGSEGV, "fatal signal"},
+        {"overflow", SIGSEGV, "fatal signal"},
+        {"overflow-worker", SIGSEGV, "fatal signal"},
+        {"throw", SIGABRT, "uncaught exception std::runtime_error: the disk is on fire\n"},
     };
     for (const auto& [name, signal, first] : cases) {
         SCOPED_TRACE(name);
