@@ -42,15 +42,16 @@ TEST(DeviceProfileTest, numbersAreTruncatedAsDocumented)
 TEST(DeviceProfileTest, batteryAndThermalAreReadFromSysfs)
 {
     QTemporaryDir dir;
+    using Lines = std::initializer_list<std::pair<const char*, const char*>>;
+    const auto files = [&](const QString& under, Lines lines) {
+        for (const auto& [name, line] : lines)
+            writeAll(dir.filePath(under + "/" + name), QByteArray(line) + "\n");
+    };
     const QString ps = dir.filePath("power_supply");
     EXPECT_FALSE(readBattery(ps).has_value());
-    writeAll(ps + "/AC/type", "Mains\n");
-    writeAll(ps + "/AC/online", "1\n");
-    writeAll(ps + "/BAT0/type", "Battery\n");
-    writeAll(ps + "/BAT0/capacity", "57\n");
-    writeAll(ps + "/BAT0/status", "Discharging\n");
-    writeAll(ps + "/BAT0/charge_full", "4000000\n");
-    writeAll(ps + "/BAT0/charge_full_design", "5000000\n");
+    files("power_supply", {{"AC/type", "Mains"}, {"AC/online", "1"}, {"BAT0/type", "Battery"},
+                           {"BAT0/capacity", "57"}, {"BAT0/status", "Discharging"},
+                           {"BAT0/charge_full", "4000000"}, {"BAT0/charge_full_design", "5000000"}});
     auto b = readBattery(ps);
     ASSERT_TRUE(b);
     EXPECT_EQ(b->percent, 57);
@@ -59,20 +60,17 @@ TEST(DeviceProfileTest, batteryAndThermalAreReadFromSysfs)
     DeviceFacts f;
     f.battery = b;
     EXPECT_FALSE(deviceProfile(f, {}).contains("batteryHealthPercent")) << "no cycle count";
-    writeAll(ps + "/BAT0/cycle_count", "12\n");
+    files("power_supply", {{"BAT0/cycle_count", "12"}});
     f.battery = readBattery(ps);
     EXPECT_EQ(deviceProfile(f, {})["batteryHealthPercent"], 80);
 
     const QString th = dir.filePath("thermal");
-    writeAll(th + "/thermal_zone0/temp", "95000\n");
-    writeAll(th + "/thermal_zone0/trip_point_0_temp", "90000\n");
-    writeAll(th + "/thermal_zone0/trip_point_0_type", "passive\n");
-    writeAll(th + "/thermal_zone0/trip_point_1_temp", "105000\n");
-    writeAll(th + "/thermal_zone0/trip_point_1_type", "critical\n");
+    files("thermal/thermal_zone0", {{"temp", "95000"}, {"trip_point_0_temp", "90000"},
+                                    {"trip_point_0_type", "passive"}, {"trip_point_1_temp", "105000"},
+                                    {"trip_point_1_type", "critical"}});
     EXPECT_EQ(readThermalState(th), 1);
-    writeAll(th + "/thermal_zone1/temp", "110000\n");
-    writeAll(th + "/thermal_zone1/trip_point_0_temp", "105000\n");
-    writeAll(th + "/thermal_zone1/trip_point_0_type", "critical\n");
+    files("thermal/thermal_zone1",
+          {{"temp", "110000"}, {"trip_point_0_temp", "105000"}, {"trip_point_0_type", "critical"}});
     EXPECT_EQ(readThermalState(th), 3);
 }
 
