@@ -57,7 +57,7 @@ protected:
 
 // Retitled and closed windows are RobustE2e's odd titles and SwitcherE2e's close command, and the
 // reused-id case below: here, what zumo's runs do not show.
-TEST_F(X11Backend, modelReadsClientsAndCapturesHidesAndUnhidesThem)
+TEST_F(X11Backend, modelReadsClientsCapturesHidesUnhidesAndOneSwitchSendsOneActivation)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Alpha"), QStringLiteral("Beta")}));
     const X11Window* alpha = modelWindow(0);
@@ -98,6 +98,38 @@ TEST_F(X11Backend, modelReadsClientsAndCapturesHidesAndUnhidesThem)
                !helper->hasState(client.window(1), "_NET_WM_STATE_HIDDEN");
     }));
     EXPECT_TRUE(waitUntil([&] { return !hidden(); }));
+
+    // Raising and focusing a window in one switch sends one activation request.
+    const xcb_atom_t activeAtom = helper->atom("_NET_ACTIVE_WINDOW"), marker = helper->atom("ZUMO_TEST_MARKER");
+    std::vector<xcb_window_t> requests;
+    int markers = 0;
+    // Client messages sent to the root reach the helper too, through its SubstructureNotify selection.
+    helper->onEvent = [&](const xcb_generic_event_t& event) {
+        auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+            return;
+        markers += message.type == marker;
+        if (message.type == activeAtom)
+            requests.push_back(message.window);
+    };
+    // Once a marker sent now is back, every message sent before it has been seen.
+    auto settle = [&] {
+        int wanted = markers + 1;
+        helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
+        return waitUntil([&] { return markers >= wanted; });
+    };
+    ASSERT_TRUE(helper->activate(client.window(1)));
+    ASSERT_TRUE(settle());
+    requests.clear();
+
+    accessibility->setFrontmost(pid(), 0.5);
+    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
+    helper->onEvent = nullptr;
 }
 
 // A model made on a busy desktop reads its windows in batches: each must get its own replies.
@@ -161,41 +193,6 @@ TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndShareOneIconImage)
     EXPECT_EQ(app->icon.size(), QSize(32, 32));
     EXPECT_EQ((snap = model->snapshot())->windowsOf(app->pid).back()->icon.cacheKey(), app->icon.cacheKey());
     EXPECT_TRUE(app->regular);
-}
-
-TEST_F(X11Backend, oneSwitchSendsOneActivation)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Left"), QStringLiteral("Right")}));
-    const xcb_atom_t activeAtom = helper->atom("_NET_ACTIVE_WINDOW"), marker = helper->atom("ZUMO_TEST_MARKER");
-    std::vector<xcb_window_t> requests;
-    int markers = 0;
-    // Client messages sent to the root reach the helper too, through its SubstructureNotify selection.
-    helper->onEvent = [&](const xcb_generic_event_t& event) {
-        auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
-        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-            return;
-        markers += message.type == marker;
-        if (message.type == activeAtom)
-            requests.push_back(message.window);
-    };
-    // Once a marker sent now is back, every message sent before it has been seen.
-    auto settle = [&] {
-        int wanted = markers + 1;
-        helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
-        return waitUntil([&] { return markers >= wanted; });
-    };
-    ASSERT_TRUE(helper->activate(client.window(1)));
-    ASSERT_TRUE(settle());
-    requests.clear();
-
-    accessibility->setFrontmost(pid(), 0.5);
-    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
-    helper->onEvent = nullptr;
 }
 
 } // namespace
