@@ -150,8 +150,25 @@ TEST_F(X11Backend, aModelMadeAmongManyWindowsReadsEachOneRight)
     }
 }
 
-TEST_F(X11Backend, aWindowIdReusedByTheNextClientIsReadAfresh)
+// Windows without a pid are grouped by class and share one icon image; a window id reused by the
+// next client is read afresh.
+TEST_F(X11Backend, windowsWithoutPidAreGroupedAndAnIdReusedByTheNextClientIsReadAfresh)
 {
+    TestClient first, second;
+    ASSERT_TRUE(first.start({QStringLiteral("Anon 1")}, QStringLiteral("NoPidApp"), false)) << first.error().toStdString();
+    ASSERT_TRUE(second.start({QStringLiteral("Anon 2")}, QStringLiteral("NoPidApp"), false));
+    std::optional<RunningApp> app;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const RunningApp& a : workspace->runningApplications())
+            if (a.bundleId == QStringLiteral("NoPidApp"))
+                app = a;
+        return app && accessibility->windows(app->pid, 0.25).value_or(std::vector<ElementRef>{}).size() == 2;
+    }));
+    EXPECT_LT(app->pid, 0);  // a stand-in, never a real process id
+    EXPECT_EQ(app->icon.size(), QSize(32, 32));
+    EXPECT_EQ((snap = model->snapshot())->windowsOf(app->pid).back()->icon.cacheKey(), app->icon.cacheKey());
+    EXPECT_TRUE(app->regular);
+
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Old")}));
     const xcb_window_t oldId = client.window(0);
     client.kill();
@@ -175,24 +192,6 @@ TEST_F(X11Backend, aWindowIdReusedByTheNextClientIsReadAfresh)
     }));
     next.kill();
     next.waitForFinished();
-}
-
-TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndShareOneIconImage)
-{
-    TestClient first, second;
-    ASSERT_TRUE(first.start({QStringLiteral("Anon 1")}, QStringLiteral("NoPidApp"), false)) << first.error().toStdString();
-    ASSERT_TRUE(second.start({QStringLiteral("Anon 2")}, QStringLiteral("NoPidApp"), false));
-    std::optional<RunningApp> app;
-    ASSERT_TRUE(waitUntil([&] {
-        for (const RunningApp& a : workspace->runningApplications())
-            if (a.bundleId == QStringLiteral("NoPidApp"))
-                app = a;
-        return app && accessibility->windows(app->pid, 0.25).value_or(std::vector<ElementRef>{}).size() == 2;
-    }));
-    EXPECT_LT(app->pid, 0);  // a stand-in, never a real process id
-    EXPECT_EQ(app->icon.size(), QSize(32, 32));
-    EXPECT_EQ((snap = model->snapshot())->windowsOf(app->pid).back()->icon.cacheKey(), app->icon.cacheKey());
-    EXPECT_TRUE(app->regular);
 }
 
 } // namespace
