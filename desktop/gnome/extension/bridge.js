@@ -153,7 +153,10 @@ class ZumoBridge {
         return {
             id: this._ids.get(window),
             title: window.get_title() || '',
-            appId: (app && app.get_id()) || window.get_gtk_application_id() || window.get_wm_class() || '',
+            // A window the Shell knows no application for gets a made-up id ("window:N"): the
+            // window's own app id (its class) tells more, such as which browser it is.
+            appId: (app && !app.is_window_backed() && app.get_id()) || window.get_gtk_application_id() ||
+                window.get_wm_class() || '',
             appName: (app && app.get_name()) || '',
             pid: window.get_pid(),
             minimized: window.minimized,
