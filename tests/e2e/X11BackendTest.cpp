@@ -60,6 +60,39 @@ protected:
 TEST_F(X11Backend, modelReadsClientsCapturesHidesUnhidesAndOneSwitchSendsOneActivation)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+    // Raising and focusing a window in one switch sends one activation request (first, while no
+    // focus change of the window manager's own is still to come).
+    const xcb_atom_t activeAtom = helper->atom("_NET_ACTIVE_WINDOW"), marker = helper->atom("ZUMO_TEST_MARKER");
+    std::vector<xcb_window_t> requests;
+    int markers = 0;
+    // Client messages sent to the root reach the helper too, through its SubstructureNotify selection.
+    helper->onEvent = [&](const xcb_generic_event_t& event) {
+        auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+            return;
+        markers += message.type == marker;
+        if (message.type == activeAtom)
+            requests.push_back(message.window);
+    };
+    // Once a marker sent now is back, every message sent before it has been seen.
+    auto settle = [&] {
+        int wanted = markers + 1;
+        helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
+        return waitUntil([&] { return markers >= wanted; });
+    };
+    ASSERT_TRUE(helper->activate(client.window(1)));
+    ASSERT_TRUE(settle());
+    requests.clear();
+
+    accessibility->setFrontmost(pid(), 0.5);
+    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
+    helper->onEvent = nullptr;
+
     const X11Window* alpha = modelWindow(0);
     ASSERT_TRUE(alpha);
     EXPECT_EQ(alpha->title, QStringLiteral("Alpha"));
@@ -98,38 +131,6 @@ TEST_F(X11Backend, modelReadsClientsCapturesHidesUnhidesAndOneSwitchSendsOneActi
                !helper->hasState(client.window(1), "_NET_WM_STATE_HIDDEN");
     }));
     EXPECT_TRUE(waitUntil([&] { return !hidden(); }));
-
-    // Raising and focusing a window in one switch sends one activation request.
-    const xcb_atom_t activeAtom = helper->atom("_NET_ACTIVE_WINDOW"), marker = helper->atom("ZUMO_TEST_MARKER");
-    std::vector<xcb_window_t> requests;
-    int markers = 0;
-    // Client messages sent to the root reach the helper too, through its SubstructureNotify selection.
-    helper->onEvent = [&](const xcb_generic_event_t& event) {
-        auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
-        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-            return;
-        markers += message.type == marker;
-        if (message.type == activeAtom)
-            requests.push_back(message.window);
-    };
-    // Once a marker sent now is back, every message sent before it has been seen.
-    auto settle = [&] {
-        int wanted = markers + 1;
-        helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
-        return waitUntil([&] { return markers >= wanted; });
-    };
-    ASSERT_TRUE(helper->activate(client.window(1)));
-    ASSERT_TRUE(settle());
-    requests.clear();
-
-    accessibility->setFrontmost(pid(), 0.5);
-    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
-    helper->onEvent = nullptr;
 }
 
 // A model made on a busy desktop reads its windows in batches: each must get its own replies.
