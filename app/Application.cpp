@@ -109,14 +109,13 @@ struct Application::Parts {
     Counters counters{store, clock};
     ActiveSlots slots;
 
-    // Before the X11 bundle, which reads window parts through it.
     std::unique_ptr<atspi::AtspiParts> parts;
     std::unique_ptr<atspi::AtspiStatus> accessibility;
     Subscription tabsTurnedOn;
     std::unique_ptr<X11Desktop> x11;
     std::unique_ptr<WaylandDesktop> wayland;
     std::unique_ptr<GnomeDesktop> gnome;
-    std::unique_ptr<atspi::PartsOverlay> waylandParts;  // the Wayland windows' tabs
+    std::unique_ptr<atspi::PartsOverlay> windowParts;  // the windows' tabs, over the desktop's reads
     DesktopSeam seam;
 
     std::unique_ptr<Inventory> inventory;
@@ -184,8 +183,7 @@ bool Application::start(QString& error)
     p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString&) { p.accessibility->setWanted(tabsWanted(p.settings)); });
     if (!(p.onWayland ? openWayland(error) : openX11(error)))
         return false;
-    if (p.onWayland)
-        overlayWindowParts();
+    overlayWindowParts();
     // A value changed in the file while Zumo runs (consent taken away, a setting edited by hand)
     // applies at once, and no save writes the old one back.
     p.store.watchDisk();
@@ -202,7 +200,7 @@ bool Application::start(QString& error)
 bool Application::openX11(QString& error)
 {
     Parts& p = *d;
-    p.x11 = X11Desktop::open(p.dispatcher, p.parts.get(), error);
+    p.x11 = X11Desktop::open(p.dispatcher, error);
     if (!p.x11)
         return false;
     X11Desktop* x = p.x11.get();
@@ -259,28 +257,32 @@ bool Application::openGnome(QString& error)
     if (!p.gnome)
         return false;
     GnomeDesktop* g = p.gnome.get();
-    p.seam = {g->windows.get(), g->accessibility.get(), g->windows.get(), g->screens.get(), &g->permissions,
+    p.seam = {g->windows.get(), g->accessibility.get(), g->windowServer.get(), g->screens.get(), &g->permissions,
               g->hook.get(), g->panels.get(), true, [g] { g->sync(); },
               [g](std::uint32_t window) { return g->toplevels->desktopOf(window); },
               [] { return std::vector<HookShortcut>(); }, {}};
     return true;
 }
 
-// The Wayland backends know windows, not what is inside them: a window's tabs are found on the
-// accessibility bus by its process and title, as on X11.
+// The desktops know windows, not what is inside them: a window's tabs are found on the
+// accessibility bus by its process and title.
 void Application::overlayWindowParts()
 {
     Parts& p = *d;
-    const wayland::WindowList* list = waylandWindowList();
-    const auto factsOf = [list](ElementRef element) -> std::optional<WindowFacts> {
-        const auto snapshot = list->snapshot();
-        const wayland::Toplevel* t = element <= 0xFFFFFFFFu ? snapshot->find(std::uint32_t(element)) : nullptr;
-        if (!t || t->process <= 0)
-            return std::nullopt;
-        return WindowFacts{t->process, t->title, QRectF(t->frame), QRectF(t->frame)};
-    };
-    p.waylandParts = std::make_unique<atspi::PartsOverlay>(*p.seam.accessibility, *p.parts, factsOf);
-    p.seam.accessibility = p.waylandParts.get();
+    atspi::PartsOverlay::FactsOf factsOf;
+    if (p.x11) {
+        factsOf = [ax = p.x11->accessibility.get()](ElementRef element) { return ax->facts(element); };
+    } else {
+        factsOf = [list = waylandWindowList()](ElementRef element) -> std::optional<WindowFacts> {
+            const auto snapshot = list->snapshot();
+            const wayland::Toplevel* t = element <= 0xFFFFFFFFu ? snapshot->find(std::uint32_t(element)) : nullptr;
+            if (!t || t->process <= 0)
+                return std::nullopt;
+            return WindowFacts{t->process, t->title, QRectF(t->frame), QRectF(t->frame)};
+        };
+    }
+    p.windowParts = std::make_unique<atspi::PartsOverlay>(*p.seam.accessibility, *p.parts, std::move(factsOf));
+    p.seam.accessibility = p.windowParts.get();
 }
 
 const wayland::WindowList* Application::waylandWindowList() const

@@ -19,6 +19,7 @@
 #include "inventory/Inventory.h"
 #include "desktop/atspi/AtspiParts.h"
 #include "desktop/atspi/AtspiStatus.h"
+#include "desktop/atspi/PartsOverlay.h"
 #include "desktop/x11/X11Accessibility.h"
 #include "desktop/x11/X11Actions.h"
 #include "desktop/x11/X11Connection.h"
@@ -108,7 +109,8 @@ int main(int argc, char** argv)
     } putBack{status};
     if (options.announce)
         status.setWanted(true);
-    X11Accessibility ax(model, actions, &parts);
+    X11Accessibility windows(model, actions);
+    atspi::PartsOverlay ax(windows, parts, [&windows](ElementRef element) { return windows.facts(element); });
     X11WindowServer server(model, connection->displayName());
     X11Screens screens(model);
 

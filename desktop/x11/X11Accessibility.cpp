@@ -21,16 +21,8 @@ std::optional<std::uint32_t> windowId(ElementRef element)
 
 } // namespace
 
-X11Accessibility::X11Accessibility(X11WindowModel& model, X11Actions& actions, WindowParts* parts)
-    : m_model(model), m_actions(actions), m_parts(parts)
+X11Accessibility::X11Accessibility(X11WindowModel& model, X11Actions& actions) : m_model(model), m_actions(actions)
 {
-}
-
-// A part element goes to the parts layer. Without one it still never reaches a window action,
-// since windowId() refuses it: pressing a tab must never close its window.
-WindowParts* X11Accessibility::partsFor(ElementRef element) const
-{
-    return isPartElement(element) ? m_parts : nullptr;
 }
 
 std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double)
@@ -61,8 +53,6 @@ std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double
 
 std::optional<QString> X11Accessibility::string(ElementRef element, const QString& attribute)
 {
-    if (WindowParts* parts = partsFor(element))
-        return parts->string(element, attribute);
     auto snapshot = m_model.snapshot();
     auto id = windowId(element);
     const X11Window* w = id ? snapshot->find(*id) : nullptr;
@@ -79,8 +69,6 @@ std::optional<QString> X11Accessibility::string(ElementRef element, const QStrin
 
 std::optional<bool> X11Accessibility::boolean(ElementRef element, const QString& attribute)
 {
-    if (WindowParts* parts = partsFor(element))
-        return parts->boolean(element, attribute);
     auto snapshot = m_model.snapshot();
     auto id = windowId(element);
     const X11Window* w = id ? snapshot->find(*id) : nullptr;
@@ -93,17 +81,8 @@ std::optional<bool> X11Accessibility::boolean(ElementRef element, const QString&
     return std::nullopt;
 }
 
-std::optional<double> X11Accessibility::number(ElementRef element, const QString& attribute)
-{
-    if (WindowParts* parts = partsFor(element))
-        return parts->number(element, attribute);
-    return std::nullopt;
-}
-
 std::optional<ElementRef> X11Accessibility::element(ElementRef element, const QString& attribute)
 {
-    if (WindowParts* parts = partsFor(element))
-        return parts->element(element, attribute);
     auto id = windowId(element);
     if (!id || attribute != QLatin1String("AXCloseButton") || !m_model.snapshot()->find(*id))
         return std::nullopt;
@@ -111,12 +90,8 @@ std::optional<ElementRef> X11Accessibility::element(ElementRef element, const QS
     return element;
 }
 
-std::optional<std::vector<ElementRef>> X11Accessibility::elements(ElementRef element, const QString& attribute)
+std::optional<WindowFacts> X11Accessibility::facts(ElementRef element) const
 {
-    if (WindowParts* parts = partsFor(element))
-        return parts->elements(element, attribute);
-    if (!m_parts || attribute != QLatin1String("AXChildren"))
-        return std::nullopt;
     auto snapshot = m_model.snapshot();
     auto id = windowId(element);
     const X11Window* w = id ? snapshot->find(*id) : nullptr;
@@ -124,13 +99,11 @@ std::optional<std::vector<ElementRef>> X11Accessibility::elements(ElementRef ele
     // applications of the parts layer, which knows them by the pid the buses see: the owner.
     if (!w || w->owner <= 0)
         return std::nullopt;
-    return m_parts->windowChildren({w->owner, w->title, QRectF(w->client), QRectF(w->frame())});
+    return WindowFacts{w->owner, w->title, QRectF(w->client), QRectF(w->frame())};
 }
 
 std::optional<QRectF> X11Accessibility::frame(ElementRef element)
 {
-    if (WindowParts* parts = partsFor(element))
-        return parts->frame(element);
     auto snapshot = m_model.snapshot();
     auto id = windowId(element);
     const X11Window* w = id ? snapshot->find(*id) : nullptr;
@@ -184,8 +157,6 @@ void X11Accessibility::setSize(ElementRef element, QSizeF size)
 
 void X11Accessibility::perform(ElementRef element, const QString& action)
 {
-    if (WindowParts* parts = partsFor(element))
-        return parts->perform(element, action);
     auto id = windowId(element);
     if (!id)
         return;
@@ -193,19 +164,6 @@ void X11Accessibility::perform(ElementRef element, const QString& action)
         m_actions.activateWindow(*id);
     else if (action == QLatin1String("AXPress"))
         m_actions.close(*id);
-}
-
-void X11Accessibility::limitThisThread(std::optional<double> seconds)
-{
-    if (m_parts)
-        m_parts->limitThisThread(seconds);
-}
-
-void X11Accessibility::setTimeout(ElementRef element, double seconds)
-{
-    // Window reads come from the model and never wait; only parts are asked over the bus.
-    if (WindowParts* parts = partsFor(element))
-        parts->setTimeout(element, seconds);
 }
 
 void X11Accessibility::setFrontmost(Pid pid, double)

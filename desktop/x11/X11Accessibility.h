@@ -13,23 +13,27 @@ class X11Actions;
 // Attributes answered: "AXSubrole" ("AXStandardWindow", "AXDialog", "AXUnknown"), "AXTitle",
 // "AXRole" ("AXWindow"), "AXMinimized", "AXMain" and "AXFocused" (the active window),
 // "AXCloseButton" (the window itself: pressing it closes the window). A window no longer listed
-// yields nothing. Window parts (browser tabs among them) are not the X server's: "AXChildren" of a
-// window and every request about a part element go to the parts layer, when there is one.
+// yields nothing. Window parts (browser tabs among them) are not the X server's: the application
+// lays a parts layer over this (atspi::PartsOverlay), which finds a window by its facts().
+// An element that is no 32-bit window id (a part's) never reaches a window action.
 class X11Accessibility final : public Accessibility {
 public:
-    // The model, actions and parts (may be null: no window parts) must outlive this. Any thread.
-    X11Accessibility(X11WindowModel& model, X11Actions& actions, WindowParts* parts = nullptr);
+    // The model and actions must outlive this. Any thread.
+    X11Accessibility(X11WindowModel& model, X11Actions& actions);
+
+    // What the parts layer needs to find the window; nothing for one not listed or without a real
+    // process id.
+    std::optional<WindowFacts> facts(ElementRef element) const;
 
     // The application's windows front to back (most recently raised first); empty when it has none.
     std::optional<std::vector<ElementRef>> windows(Pid pid, double timeout) override;
-    void setTimeout(ElementRef element, double seconds) override;
-    // Forwarded to the window parts, the only reads that wait on another application.
-    void limitThisThread(std::optional<double> seconds) override;
+    // Window reads come from the model and never wait.
+    void setTimeout(ElementRef, double) override {}
     std::optional<QString> string(ElementRef element, const QString& attribute) override;
     std::optional<bool> boolean(ElementRef element, const QString& attribute) override;
-    std::optional<double> number(ElementRef element, const QString& attribute) override;
+    std::optional<double> number(ElementRef, const QString&) override { return std::nullopt; }
     std::optional<ElementRef> element(ElementRef element, const QString& attribute) override;
-    std::optional<std::vector<ElementRef>> elements(ElementRef element, const QString& attribute) override;
+    std::optional<std::vector<ElementRef>> elements(ElementRef, const QString&) override { return std::nullopt; }
     // The outer frame, decoration included, in root coordinates.
     std::optional<QRectF> frame(ElementRef element) override;
     // A window element is its X window id; both answer only for windows the model lists.
@@ -46,11 +50,8 @@ public:
     void setFrontmost(Pid pid, double timeout) override;
 
 private:
-    WindowParts* partsFor(ElementRef element) const;
-
     X11WindowModel& m_model;
     X11Actions& m_actions;
-    WindowParts* m_parts = nullptr;
 };
 
 } // namespace zumo::x11

@@ -25,7 +25,7 @@ X11WindowModel::OwnWindows qtWindows()
 
 } // namespace
 
-std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, WindowParts* parts, QString& error)
+std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, QString& error)
 {
     auto desktop = std::make_unique<X11Desktop>();
     X11Desktop& d = *desktop;
@@ -35,7 +35,7 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, WindowParts
     d.model = std::make_unique<X11WindowModel>(*d.connection, qtWindows());
     d.actions = std::make_unique<X11Actions>(*d.model);
     d.workspace = std::make_unique<X11Workspace>(*d.model, *d.actions);
-    d.accessibility = std::make_unique<X11Accessibility>(*d.model, *d.actions, parts);
+    d.accessibility = std::make_unique<X11Accessibility>(*d.model, *d.actions);
     d.windowServer = std::make_unique<X11WindowServer>(*d.model, d.connection->displayName());
     d.screens = std::make_unique<X11Screens>(*d.model);
     d.permissions = std::make_unique<X11Permissions>(d.connection.get());

@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 
-#include "platform/WindowParts.h"
 #include "platform/Workspace.h"
 #include "desktop/x11/X11Accessibility.h"
 #include "desktop/x11/X11Actions.h"
@@ -28,10 +27,9 @@ class Dispatcher;
 struct X11Desktop {
     // Connects to $DISPLAY and builds every part; the keyboard hook connects when it is created.
     // On failure returns null and sets error to a sentence the user can act on. The windows of
-    // Qt's own X connection (this program's) are left out of the model. `parts` (may be null: no
-    // window parts, no tabs) answers for what is inside other applications' windows. The
-    // dispatcher and parts must outlive the bundle.
-    static std::unique_ptr<X11Desktop> open(Dispatcher& dispatcher, WindowParts* parts, QString& error);
+    // Qt's own X connection (this program's) are left out of the model. The dispatcher must
+    // outlive the bundle.
+    static std::unique_ptr<X11Desktop> open(Dispatcher& dispatcher, QString& error);
 
     // Returns once every event the X server sent before the call has been handled (one round trip
     // on each connection, then the events it brought in).

@@ -9,6 +9,7 @@
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
 #include "desktop/atspi/AtspiParts.h"
+#include "desktop/atspi/PartsOverlay.h"
 #include "tests/fakes/FakeClock.h"
 #include "desktop/x11/X11Accessibility.h"
 #include "desktop/x11/X11Actions.h"
@@ -27,7 +28,8 @@ struct TabDesk {
     std::unique_ptr<x11::X11Actions> actions;
     std::unique_ptr<x11::X11Workspace> workspace;
     std::unique_ptr<atspi::AtspiParts> parts;
-    std::unique_ptr<x11::X11Accessibility> ax;
+    std::unique_ptr<x11::X11Accessibility> windows;
+    std::unique_ptr<atspi::PartsOverlay> ax;
     std::unique_ptr<x11::X11WindowServer> windowServer;
     std::unique_ptr<x11::X11Screens> screens;
     std::unique_ptr<Inventory> inventory;
@@ -43,7 +45,8 @@ struct TabDesk {
         actions = std::make_unique<x11::X11Actions>(*model);
         workspace = std::make_unique<x11::X11Workspace>(*model, *actions);
         parts = std::make_unique<atspi::AtspiParts>(clock, TabCollector::maxAge, sessionAddress);
-        ax = std::make_unique<x11::X11Accessibility>(*model, *actions, parts.get());
+        windows = std::make_unique<x11::X11Accessibility>(*model, *actions);
+        ax = std::make_unique<atspi::PartsOverlay>(*windows, *parts, [w = windows.get()](ElementRef e) { return w->facts(e); });
         windowServer = std::make_unique<x11::X11WindowServer>(*model, connection->displayName());
         screens = std::make_unique<x11::X11Screens>(*model);
         inventory = std::make_unique<Inventory>(*workspace, *ax, *windowServer, clock, InventoryPrefs{});
