@@ -7,7 +7,8 @@
 using namespace zumo;
 
 // That every request survives the round trip through its line: tests/fuzz/fuzz_control_protocol
-// (a seed per verb).
+// (a seed per verb); which row an activation picks, a window's or a numbered tab's:
+// SwitcherE2e and BrowserTabsSwitchE2e, over the real socket.
 
 TEST(ControlProtocol, windowIdsAreDecimalOrHexAndNeverZeroOrWiderThan32BitsTabNumbersCountFromOne)
 {
@@ -32,25 +33,4 @@ TEST(ControlProtocol, malformedRequestsAreRefusedWithASentenceThatShowsNoControl
     EXPECT_TRUE(parseRequest(QByteArray(200, 'x')).error.contains(QStringLiteral("…")));
     EXPECT_FALSE(parseRequest("").request);
     EXPECT_FALSE(parseRequest("SYNC").request);
-}
-
-// The inventory gives the window's number to the selected tab's row only: the window alone is
-// that row, a tab number picks that tab, and a number too high, or a tab of a window without
-// tabs, picks nothing.
-TEST(ControlProtocol, activateFindsTheWindowsRowOrTheNumberedTab)
-{
-    const auto row = [](std::optional<ElementRef> tab, std::optional<std::uint32_t> windowID) {
-        Entry entry;
-        entry.window = tab ? ElementRef(0x900) : ElementRef(0x500);
-        entry.tab = tab;
-        entry.windowID = windowID;
-        return entry;
-    };
-    const std::vector<Entry> entries{row(std::nullopt, 0x500), row(partElementTag | 1, std::nullopt),
-                                     row(partElementTag | 2, 0x900), row(partElementTag | 3, std::nullopt)};
-    EXPECT_EQ(activatedEntry(entries, 0x500, 0), std::optional<std::size_t>(0));
-    EXPECT_EQ(activatedEntry(entries, 0x900, 0), std::optional<std::size_t>(2));
-    EXPECT_EQ(activatedEntry(entries, 0x900, 3), std::optional<std::size_t>(3));
-    EXPECT_FALSE(activatedEntry(entries, 0x900, 4));
-    EXPECT_FALSE(activatedEntry(entries, 0x500, 1));
 }

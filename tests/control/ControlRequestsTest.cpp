@@ -16,10 +16,7 @@ namespace {
 struct Desk final : WindowInventory, WindowActions {
     void noteAppUsed(Pid) override {}
     std::vector<RunningApp> switchableApps() override { return {}; }
-    std::vector<Entry> buildEntries(const std::vector<RunningApp>&, const BuildOptions&) override
-    {
-        return {};
-    }
+    std::vector<Entry> buildEntries(const std::vector<RunningApp>&, const BuildOptions&) override { return {}; }
     void activateEntry(const Entry&) override {}
     void closeWindow(ElementRef) override {}
     void minimizeWindow(ElementRef) override {}

@@ -92,19 +92,13 @@ TEST_F(ControlServerTest, aFolderThatIsALinkOrNotPrivateIsRefusedWithTheReason)
     EXPECT_FALSE(QFile::exists(dir.path() + QStringLiteral("/elsewhere/control")));
 }
 
-TEST_F(ControlServerTest, aStaleSocketIsReplacedButALiveOneIsLeftToItsOwner)
+// A live one is left to its owner: SwitcherE2e's second launch, which asks the first.
+TEST_F(ControlServerTest, aStaleSocketIsReplaced)
 {
     ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/zumo")));
     QFile stale(path());
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
     ASSERT_TRUE(listen());
-    EXPECT_EQ(exchange("list\n"), "ok\nbody\n");
-
-    FakeDispatcher otherDispatcher;
-    ControlServer second(otherDispatcher, [](const ControlRequest&, ControlServer::Respond) {});
-    QString error;
-    EXPECT_FALSE(second.listen(path(), error));
-    EXPECT_TRUE(error.contains(QStringLiteral("another Zumo already answers"))) << qPrintable(error);
     EXPECT_EQ(exchange("list\n"), "ok\nbody\n");
 }

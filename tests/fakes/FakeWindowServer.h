@@ -20,18 +20,11 @@ class FakeWindowServer final : public WindowServer {
     WindowRecord& add(std::int64_t pid, std::int64_t number, QRectF bounds, bool onscreen = true,
                       const QString& name = {})
     {
-        WindowRecord record;
-        record.ownerPid = pid;
-        record.layer = 0;
-        record.number = number;
-        record.bounds = bounds;
-        record.onscreen = onscreen;
-        record.alpha = 1.0;
-        if (!name.isEmpty())
-            record.name = name;
+        const WindowRecord record{.ownerPid = pid, .layer = 0, .number = number, .bounds = bounds,
+                                  .onscreen = onscreen, .alpha = 1.0,
+                                  .name = name.isEmpty() ? std::nullopt : std::optional(name)};
         std::lock_guard lock(m_mutex);
-        m_records.push_back(record);
-        return m_records.back();
+        return m_records.emplace_back(record);
     }
 
     int listReads() const

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -13,7 +14,6 @@ class FakeWorkspace final : public Workspace {
 public:
     std::vector<RunningApp> apps;
     std::optional<Pid> frontmost;
-    QString ownId = QStringLiteral("com.zumo.app");
     // Actions asked, in order: ("terminate", pid), ("hide", pid), ("unhide", pid), ("activate", pid).
     std::vector<std::pair<QString, Pid>> calls;
     // Whether terminate() marks the app terminated at once (a well-behaved app).
@@ -29,26 +29,13 @@ public:
                 return app;
         return std::nullopt;
     }
-    QString ownBundleId() const override { return ownId; }
+    QString ownBundleId() const override { return QStringLiteral("com.zumo.app"); }
     void terminate(Pid pid) override
     {
-        calls.emplace_back(QStringLiteral("terminate"), pid);
-        if (terminateAtOnce)
-            if (auto* app = find(pid))
-                app->terminated = true;
+        note("terminate", pid, &RunningApp::terminated, terminateAtOnce ? std::optional(true) : std::nullopt);
     }
-    void hide(Pid pid) override
-    {
-        calls.emplace_back(QStringLiteral("hide"), pid);
-        if (auto* app = find(pid))
-            app->hidden = true;
-    }
-    void unhide(Pid pid) override
-    {
-        calls.emplace_back(QStringLiteral("unhide"), pid);
-        if (auto* app = find(pid))
-            app->hidden = false;
-    }
+    void hide(Pid pid) override { note("hide", pid, &RunningApp::hidden, true); }
+    void unhide(Pid pid) override { note("unhide", pid, &RunningApp::hidden, false); }
     void activate(Pid pid) override
     {
         calls.emplace_back(QStringLiteral("activate"), pid);
@@ -73,10 +60,16 @@ public:
     }
     int count(const QString& call) const
     {
-        int n = 0;
-        for (const auto& c : calls)
-            n += c.first == call;
-        return n;
+        return int(std::ranges::count(calls, call, &std::pair<QString, Pid>::first));
+    }
+
+private:
+    // Records the call and sets the app's flag as the system would, unless it is to stay.
+    void note(const char* call, Pid pid, bool RunningApp::*flag, std::optional<bool> value)
+    {
+        calls.emplace_back(QString::fromLatin1(call), pid);
+        if (RunningApp* app = find(pid); app && value)
+            app->*flag = *value;
     }
 };
 

@@ -35,17 +35,12 @@ class TabsTest : public ::testing::Test {
             parent = ax.addChild(parent, role);
         return parent;
     }
-    ElementRef newWindow()
-    {
-        ElementRef w = ax.newElement();
-        ax.setString(w, "AXRole", "AXWindow");
-        return w;
-    }
+    ElementRef newWindow() { return ax.addChild(0, "AXWindow"); }
     ElementRef tabGroup(ElementRef parent, const QStringList& titles, int selected = 0)
     {
         ElementRef group = ax.addChild(parent, "AXTabGroup");
         for (int i = 0; i < titles.size(); ++i)
-            ax.setNumber(ax.addChild(group, "AXRadioButton", titles[i]), "AXValue", i == selected ? 1 : 0);
+            ax.set(ax.addChild(group, "AXRadioButton", titles[i]), "AXValue", i == selected ? 1 : 0);
         return group;
     }
     static QStringList titles(const std::vector<TabRef>& tabs)
@@ -67,10 +62,10 @@ TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
     ElementRef group = ax.addChild(window, "AXGroup");
     ElementRef tabs = ax.addChild(group, "AXTabGroup");
     ElementRef first = ax.addChild(tabs, "AXTab", "");
-    ax.setNumber(first, "AXValue", 1);
+    ax.set(first, "AXValue", 1);
     ax.addChild(tabs, "AXStaticText", "label");
     ElementRef second = ax.addChild(tabs, "AXRadioButton", "Docs");
-    ax.setString(second, "AXValue", "1"); // not a number
+    ax.set(second, "AXValue", "1"); // not a number
     tabGroup(group, {"later group"});
 
     std::vector<TabRef> found = tabsOfWindow(ax, window);
@@ -81,39 +76,23 @@ TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
     EXPECT_EQ(ax.timeoutOf(window), 0.1);
 }
 
-TEST_F(TabsTest, depthLimitFindsTenLevelsButNotEleven)
+// The search goes ten levels deep, through role-less elements and no other roles, and gives up
+// after 250 elements (the window is the first).
+TEST_F(TabsTest, searchLimitsDepthRolesAndElements)
 {
-    ElementRef window = newWindow();
-    tabGroup(chain(window, 9), {"a", "b"}); // the group at depth 10
-    EXPECT_EQ(titles(tabsOfWindow(ax, window)), (QStringList{"a", "b"}));
-
-    ElementRef deep = newWindow();
-    tabGroup(chain(deep, 10), {"a", "b"}); // the group at depth 11
-    EXPECT_TRUE(tabsOfWindow(ax, deep).empty());
-}
-
-TEST_F(TabsTest, rolelessElementsAreSearchedOtherRolesAreNot)
-{
-    ElementRef window = newWindow();
-    ElementRef scroll = ax.addChild(window, "AXScrollArea");
-    tabGroup(scroll, {"behind a scroll area"});
-    ElementRef unknown = ax.addChild(window, "");
-    tabGroup(unknown, {"x", "y"});
-    EXPECT_EQ(titles(tabsOfWindow(ax, window)), (QStringList{"x", "y"}));
-}
-
-TEST_F(TabsTest, searchStopsAfter250Elements)
-{
-    auto windowWithFillers = [&](int fillers) {
+    const auto found = [&](int depth, const QString& role, int fillers) {
         ElementRef window = newWindow();
         for (int i = 0; i < fillers; ++i)
             ax.addChild(window, "AXButton");
-        tabGroup(window, {"a", "b"});
-        return window;
+        tabGroup(chain(window, depth, role), {"a", "b"});
+        return tabsOfWindow(ax, window).size() == 2;
     };
-    // The window is examined first, so the group is the 250th element with 248 fillers.
-    EXPECT_EQ(tabsOfWindow(ax, windowWithFillers(248)).size(), 2u);
-    EXPECT_TRUE(tabsOfWindow(ax, windowWithFillers(249)).empty());
+    EXPECT_TRUE(found(9, "AXGroup", 0));  // the group at depth 10
+    EXPECT_FALSE(found(10, "AXGroup", 0));
+    EXPECT_TRUE(found(1, "", 0));
+    EXPECT_FALSE(found(1, "AXScrollArea", 0));
+    EXPECT_TRUE(found(0, "", 248));  // the group is the 250th element
+    EXPECT_FALSE(found(0, "", 249));
 }
 
 TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)

@@ -1,11 +1,6 @@
 // Tests of the window actions and the snap geometry they use.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QThread>
-#include <atomic>
-#include <thread>
-
 #include "tests/fakes/FakeAccessibility.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeScreens.h"
@@ -14,7 +9,6 @@
 #include "inventory/DesktopActions.h"
 #include "inventory/Inventory.h"
 #include "inventory/SnapGeometry.h"
-#include "tests/support/TestSupport.h"
 
 using namespace zumo;
 
@@ -64,73 +58,25 @@ TEST(SnapGeometry, screenChoiceByCentreThenMainThenFirst)
     EXPECT_FALSE(chooseSnapScreen({}, 0, lost));
 }
 
-class ActionsTest : public ::testing::Test {
-  protected:
+// Activation of real windows, minimised or across desktops, and of tabs: DesktopsE2e,
+// WindowManagersE2e and BrowserTabsSwitchE2e; the hop to the main thread every snap takes:
+// SwitcherE2e's panel commands and DesktopsE2e's snap under SIGTERM. Hidden after the list was
+// built, an app is unhidden; a windowless row only brings its app forward.
+TEST(DesktopActions, aHiddenAppIsUnhiddenAndAWindowlessEntryOnlyActivates)
+{
     FakeWorkspace workspace;
     FakeAccessibility ax;
     FakeWindowServer server;
     FakeScreens screens;
     FakeClock clock;
     Inventory inventory{workspace, ax, server, clock, InventoryPrefs{}};
-    int mainHops = 0;
-    DesktopActions actions{
-        inventory, workspace, ax, server, screens, [this](const std::function<void()>& fn) {
-            ++mainHops;
-            fn();
-        }};
-
-    Entry entryOf(Pid pid, std::optional<ElementRef> window, bool minimized = false)
-    {
-        Entry entry;
-        entry.app = *workspace.find(pid);
-        entry.window = window;
-        entry.minimized = minimized;
-        return entry;
-    }
-};
-
-// A minimised window and a tab brought forward: DesktopsE2e and BrowserTabsSwitchE2e, on real windows.
-TEST_F(ActionsTest, activatingTheFrontmostAppsWindowLeavesMinimisedAndActivationAlone)
-{
-    workspace.add(100, "com.a", "A");
-    workspace.frontmost = 100;
-    ElementRef w = ax.addWindow(100, "doc", QRectF(0, 0, 10, 10));
-    actions.activateEntry(entryOf(100, w, false));
-    EXPECT_EQ(ax.actions().first(), "frontmost 100");
-    EXPECT_EQ(workspace.count("activate"), 0);
-    EXPECT_EQ(workspace.count("unhide"), 0);
-}
-
-TEST_F(ActionsTest, hiddenAppIsUnhiddenAndWindowlessEntryOnlyActivates)
-{
-    workspace.add(100, "com.a", "A");
-    Entry entry = entryOf(100, std::nullopt);
-    workspace.find(100)->hidden = true; // hidden after the list was built
+    DesktopActions actions{inventory, workspace, ax, server, screens, [](const std::function<void()>& fn) { fn(); }};
+    Entry entry;
+    entry.app = workspace.add(100, "com.a", "A");
+    workspace.find(100)->hidden = true;
     actions.activateEntry(entry);
     EXPECT_EQ(ax.actions(), (QStringList{"frontmost 100"}));
     EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{"unhide", 100}, {"activate", 100}}));
-}
-
-} // namespace
-
-namespace {
-
-TEST(MainRunner, runsInlineOnTheMainThreadAndHopsFromAWorker)
-{
-    MainRunner run = blockingMainRunner();
-    QThread* ranOn = nullptr;
-    run([&] { ranOn = QThread::currentThread(); });
-    EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
-
-    ranOn = nullptr;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        run([&] { ranOn = QThread::currentThread(); });
-        done = true;
-    });
-    test::eventsUntil([&] { return done.load(); });
-    worker.join();
-    EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
 }
 
 } // namespace

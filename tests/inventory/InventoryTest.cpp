@@ -46,18 +46,6 @@ class InventoryTest : public ::testing::Test {
     }
 };
 
-TEST_F(InventoryTest, recencyMovesToFrontWithoutDuplicatesAndKeeps200)
-{
-    for (Pid pid = 1; pid <= 205; ++pid)
-        inventory.noteAppUsed(pid);
-    EXPECT_EQ(inventory.recentPIDs().back(), 6);
-    inventory.noteAppUsed(100);
-    ASSERT_EQ(inventory.recentPIDs().size(), 200u);
-    EXPECT_EQ(inventory.recentPIDs()[0], 100);
-    EXPECT_EQ(inventory.recentPIDs()[1], 205);
-    EXPECT_EQ(std::count(inventory.recentPIDs().begin(), inventory.recentPIDs().end(), 100), 1);
-}
-
 TEST_F(InventoryTest, switchableAppsLeavesOutOwnAgentsTerminatedAndHiddenAndOrdersByRecency)
 {
     workspace.add(1, "com.a", "A");
@@ -81,7 +69,7 @@ TEST_F(InventoryTest, windowlessAppsDependOnTheSettingInBothModes)
     workspace.add(1, "com.a", "A");
     ax.addWindow(1, "Palette", QRectF(0, 0, 100, 100), "AXFloatingWindow");
     workspace.add(2, "com.hung", "Hung");
-    ax.setSilent(2, true);
+    ax.silent.insert(2);
 
     for (bool perWindow : {true, false}) {
         BuildOptions options;
@@ -103,9 +91,8 @@ TEST_F(InventoryTest, windowRowsKeepOrderUseAppNameForEmptyTitlesAndSkipOtherSub
     app.icon = QImage(16, 16, QImage::Format_ARGB32);
     ElementRef doc = ax.addWindow(1, "doc.txt", QRectF(0, 0, 500, 400));
     ax.addWindow(1, "", QRectF(10, 10, 500, 400), "AXDialog");
-    ElementRef noSubrole = ax.addWindow(1, "ghost", QRectF(0, 0, 10, 10));
-    ax.removeAttribute(noSubrole, "AXSubrole");
-    ax.setBool(doc, "AXMinimized", true);
+    ax.addWindow(1, "ghost", QRectF(0, 0, 10, 10), ""); // no subrole
+    ax.set(doc, "AXMinimized", true);
     workspace.add(2, "com.b", "Blank"); // no icon
     ax.addWindow(2, "b", QRectF(0, 0, 500, 400));
 
@@ -175,7 +162,7 @@ TEST_F(InventoryTest, oneRowPerAppCarriesTheFirstWindowAndItsMinimisedFlag)
     workspace.add(1, "com.a", "A");
     ElementRef first = ax.addWindow(1, "first", QRectF(0, 0, 300, 300));
     ax.addWindow(1, "second", QRectF(0, 0, 300, 300));
-    ax.setBool(first, "AXMinimized", true);
+    ax.set(first, "AXMinimized", true);
     workspace.add(2, "com.b", "B");
     ax.addWindow(2, "only", QRectF(0, 0, 300, 300));
 
@@ -198,7 +185,7 @@ ElementRef browserWindow(FakeAccessibility& ax, Pid pid, const QString& title, c
     ElementRef window = ax.addWindow(pid, title, QRectF(0, 0, 1000, 700));
     ElementRef group = ax.addChild(window, "AXTabGroup");
     for (int i = 0; i < tabs.size(); ++i)
-        ax.setNumber(ax.addChild(group, "AXRadioButton", tabs[i]), "AXValue", i == 0 ? 1 : 0);
+        ax.set(ax.addChild(group, "AXRadioButton", tabs[i]), "AXValue", i == 0 ? 1 : 0);
     return window;
 }
 

@@ -44,16 +44,10 @@ TEST_F(MigrationTest, importsNewKeysKeepsOursButTakesTheirStatistics)
     store.setValue(QStringLiteral("tileSize"), 2);
     store.setValue(QStringLiteral("stats.auto"), false);
     store.setValue(QStringLiteral("all.switches"), 5);
-    writeEarlier(QJsonObject{{QStringLiteral("tileSize"), 0},
-                             {QStringLiteral("showDelay"), 0.25},
-                             {QStringLiteral("stats.auto"), true},
-                             {QStringLiteral("stats.periodSince"), 1700000000.0},
-                             {QStringLiteral("all.switches"), 900},
-                             {QStringLiteral("appModes"), QJsonObject{{QStringLiteral("a.b"), QStringLiteral("hide")}}},
-                             {QStringLiteral("installID"), QStringLiteral("theirs")},
-                             {QStringLiteral("logDir"), QStringLiteral("/tmp/x")},
-                             {QStringLiteral("logSig"), QStringLiteral("sig")},
-                             {QStringLiteral("loginDefaultDone"), true}});
+    writeEarlier(QJsonObject{{"tileSize", 0}, {"showDelay", 0.25}, {"stats.auto", true},
+                             {"stats.periodSince", 1700000000.0}, {"all.switches", 900},
+                             {"appModes", QJsonObject{{"a.b", "hide"}}}, {"installID", "theirs"},
+                             {"logDir", "/tmp/x"}, {"logSig", "sig"}, {"loginDefaultDone", true}});
 
     migrate();
 
@@ -112,20 +106,6 @@ TEST_F(MigrationTest, anUnreadableEarlierFileCountsAsAbsentAndIsLeftAlone)
     EXPECT_TRUE(Settings(store).migratedWendle());
     EXPECT_EQ(test::readAll(earlierPath), broken);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // nothing moved aside
-}
-
-TEST(TerminateEarlierProductTest, asksOnlyLiveInstancesOfTheEarlierProduct)
-{
-    FakeWorkspace workspace;
-    EXPECT_FALSE(terminateEarlierProduct(workspace));
-    workspace.add(1, QStringLiteral("org.example.other"), QStringLiteral("Other"));
-    workspace.add(2, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle")).terminated = true;
-    EXPECT_FALSE(terminateEarlierProduct(workspace));
-    workspace.add(3, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
-    workspace.add(4, QString::fromLatin1(EarlierBundleId), QStringLiteral("Wendle"));
-    EXPECT_TRUE(terminateEarlierProduct(workspace));
-    EXPECT_EQ(workspace.calls, (std::vector<std::pair<QString, Pid>>{{QStringLiteral("terminate"), 3},
-                                                                      {QStringLiteral("terminate"), 4}}));
 }
 
 } // namespace

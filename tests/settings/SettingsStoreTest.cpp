@@ -45,7 +45,7 @@ protected:
     QStringList problems;
 };
 
-TEST_F(SettingsStoreTest, jsonTypesSurviveTheFile)
+TEST_F(SettingsStoreTest, jsonTypesSurviveAPrivateFileInAPrivateFolder)
 {
     // 2^53 + 1 is not representable as a double.
     const QJsonObject values{{"flag", true}, {"big", 9007199254740993LL},
@@ -53,60 +53,67 @@ TEST_F(SettingsStoreTest, jsonTypesSurviveTheFile)
                              {"name", QStringLiteral("Grüße ⌥")},
                              {"nested", QJsonObject{{"inner", QJsonObject{{"x", 1}}},
                                                     {"list", QJsonArray{1, "two", false}}}}};
+    const QString file = dir.filePath(QStringLiteral("config/zumo/com.zumo.app.json"));
     {
-        SettingsStore store(path());
+        SettingsStore store(file);
         for (auto it = values.begin(); it != values.end(); ++it)
             store.setValue(it.key(), it.value());
         ASSERT_TRUE(store.flush());
     }
-    SettingsStore reopened(path());
-    for (auto it = values.begin(); it != values.end(); ++it)
-        EXPECT_EQ(reopened.value(it.key()), it.value()) << qPrintable(it.key());
-    EXPECT_TRUE(reopened.value(QStringLiteral("missing")).isUndefined());
-    EXPECT_TRUE(problems.isEmpty());
-}
-
-TEST_F(SettingsStoreTest, createsAPrivateFolderAndFile)
-{
-    const QString file = dir.filePath(QStringLiteral("config/zumo/com.zumo.app.json"));
-    SettingsStore store(file);
-    store.setValue(QStringLiteral("enabled"), false);
-    ASSERT_TRUE(store.flush());
     EXPECT_EQ(modeOf(file), 0600);
     EXPECT_EQ(modeOf(QFileInfo(file).absolutePath()), 0700);
-
     // A file others could read is made private by the next save.
     ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0644), 0);
     SettingsStore reopened(file);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        EXPECT_EQ(reopened.value(it.key()), it.value()) << qPrintable(it.key());
+    EXPECT_TRUE(reopened.value(QStringLiteral("missing")).isUndefined());
     reopened.setValue(QStringLiteral("enabled"), true);
     ASSERT_TRUE(reopened.flush());
     EXPECT_EQ(modeOf(file), 0600);
+    EXPECT_TRUE(problems.isEmpty());
 }
 
-TEST_F(SettingsStoreTest, changesAreCoalescedIntoOneSaveWhenTheTimerFires)
+TEST_F(SettingsStoreTest, changesAreCoalescedIntoOneSaveAndAStoreGoingAwaySavesWhatIsPending)
 {
     FakeDispatcher dispatcher;
-    SettingsStore store(path(), &dispatcher, 0.5);
-    for (int i = 0; i < 100; ++i)
-        store.setValue(QStringLiteral("k%1").arg(i), i);
-    EXPECT_EQ(store.value(QStringLiteral("k99")).toInt(), 99); // memory is current at once
-    dispatcher.runMain();
-    EXPECT_EQ(dispatcher.pendingTimers(), 1u);
-    EXPECT_DOUBLE_EQ(dispatcher.lastTimerDelay(), 0.5);
-    store.setValue(QStringLiteral("late"), true);
-    dispatcher.runMain();
-    EXPECT_EQ(dispatcher.pendingTimers(), 1u);
-    dispatcher.advance(0.49);
-    EXPECT_FALSE(QFile::exists(path()));
+    {
+        SettingsStore store(path(), &dispatcher, 0.5);
+        for (int i = 0; i < 100; ++i)
+            store.setValue(QStringLiteral("k%1").arg(i), i);
+        EXPECT_EQ(store.value(QStringLiteral("k99")).toInt(), 99); // memory is current at once
+        dispatcher.runMain();
+        EXPECT_EQ(dispatcher.pendingTimers(), 1u);
+        EXPECT_DOUBLE_EQ(dispatcher.lastTimerDelay(), 0.5);
+        store.setValue(QStringLiteral("late"), true);
+        dispatcher.runMain();
+        EXPECT_EQ(dispatcher.pendingTimers(), 1u);
+        dispatcher.advance(0.49);
+        EXPECT_FALSE(QFile::exists(path()));
 
-    dispatcher.advance(0.01);
-    EXPECT_FALSE(QFile::exists(path()));  // the save itself runs on a worker
-    EXPECT_EQ(dispatcher.lastQuality(), Quality::Utility);
-    dispatcher.runBackground();
-    const QJsonObject saved = parseFile(path());
-    EXPECT_EQ(saved.size(), 101);
-    EXPECT_EQ(saved.value(QStringLiteral("k42")).toInt(), 42);
+        dispatcher.advance(0.01);
+        EXPECT_FALSE(QFile::exists(path()));  // the save itself runs on a worker
+        dispatcher.runBackground();
+        const QJsonObject saved = parseFile(path());
+        EXPECT_EQ(saved.size(), 101);
+        EXPECT_EQ(saved.value(QStringLiteral("k42")).toInt(), 42);
+        EXPECT_EQ(dispatcher.pendingTimers(), 0u);
+
+        store.setValue(QStringLiteral("enabled"), false);
+        dispatcher.runMain();
+        ASSERT_EQ(dispatcher.pendingTimers(), 1u);
+    }
     EXPECT_EQ(dispatcher.pendingTimers(), 0u);
+    EXPECT_FALSE(parseFile(path()).value(QStringLiteral("enabled")).toBool(true));
+
+    // A post still queued when the store goes away does nothing.
+    {
+        SettingsStore store(path(), &dispatcher, 0.5);
+        store.setValue(QStringLiteral("other"), 1);
+    }
+    dispatcher.runMain();
+    dispatcher.advance(1);
+    EXPECT_EQ(parseFile(path()).value(QStringLiteral("other")).toInt(), 1);
 }
 
 TEST_F(SettingsStoreTest, listenersHearEachRealChangeAndAWorkersChangeOnTheMainThread)
@@ -136,28 +143,6 @@ TEST_F(SettingsStoreTest, listenersHearEachRealChangeAndAWorkersChangeOnTheMainT
     dispatcher.advance(0.5);  // the worker's change is saved through the main thread's timer
     dispatcher.runBackground();
     EXPECT_EQ(parseFile(path()).value(QStringLiteral("fromWorker")).toInt(), 7);
-}
-
-TEST_F(SettingsStoreTest, destructionSavesPendingChangesAndDropsItsTimer)
-{
-    FakeDispatcher dispatcher;
-    {
-        SettingsStore store(path(), &dispatcher, 0.5);
-        store.setValue(QStringLiteral("enabled"), false);
-        dispatcher.runMain();
-        ASSERT_EQ(dispatcher.pendingTimers(), 1u);
-    }
-    EXPECT_EQ(dispatcher.pendingTimers(), 0u);
-    EXPECT_FALSE(parseFile(path()).value(QStringLiteral("enabled")).toBool(true));
-
-    // A post still queued when the store goes away does nothing.
-    {
-        SettingsStore store(path(), &dispatcher, 0.5);
-        store.setValue(QStringLiteral("other"), 1);
-    }
-    dispatcher.runMain();
-    dispatcher.advance(1);
-    EXPECT_EQ(parseFile(path()).value(QStringLiteral("other")).toInt(), 1);
 }
 
 TEST_F(SettingsStoreTest, readersOnOtherThreadsSeeWholeValuesWhileWritesGoOn)

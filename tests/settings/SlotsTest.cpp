@@ -52,26 +52,20 @@ TEST_F(SlotsTest, anExtraShortcutTakenEarlierIsLeftOut)
     EXPECT_EQ(buildSlots(settings).back(), (Slot{Option, 50, SlotFilter::currentApp}));
 }
 
+// Replaced, and its listeners told, only when it differs: a filter alone is a difference.
 TEST_F(SlotsTest, theActiveListIsReplacedOnlyWhenItDiffers)
 {
     ActiveSlots active;
-    EXPECT_EQ(active.slots(), (std::vector<Slot>{{Option, 48, SlotFilter::all}}));
     int changes = 0;
     const Subscription subscription = active.changed.subscribe([&] { ++changes; });
-
     EXPECT_TRUE(active.rebuildSlots(settings));
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(active.slots().size(), 2u);
     EXPECT_FALSE(active.rebuildSlots(settings));
-    EXPECT_EQ(changes, 1);
-
-    // A filter change alone is a difference.
     setSlot(3, true, 1, 0, 3);
     EXPECT_TRUE(active.rebuildSlots(settings));
     set(QStringLiteral("slot3.filter"), 2);
     EXPECT_TRUE(active.rebuildSlots(settings));
-    EXPECT_EQ(changes, 3);
     EXPECT_EQ(active.slots().back().filter, SlotFilter::currentSpace);
+    EXPECT_EQ(changes, 3);
 }
 
 } // namespace

@@ -25,8 +25,6 @@ protected:
     FakeDispatcher dispatcher{&clock};  // saves are never due within a test
     SettingsStore store{dir.path() + "/defaults.json", &dispatcher};
     Counters counters{store, clock, QTimeZone("Europe/Berlin")};
-
-    void setSince(const char* key, double secondsAgo) { store.setValue(key, clock.nowSeconds() - secondsAgo); }
 };
 
 TEST_F(CountersTest, bumpsAcrossLocalMidnightLandInTwoDaysOfTheInjectedZoneIncludingShortDays)
@@ -113,7 +111,7 @@ TEST_F(CountersTest, weeklyPeriodEndsAfterSevenDaysOfElapsedTime)
     store.setValue("period.switches", 4);
     store.setValue("all.switches", 4);
     store.setValue("periodical", 4);
-    setSince("stats.periodSince", 6 * Day + 23 * 3600);
+    store.setValue("stats.periodSince", clock.nowSeconds() - (6 * Day + 23 * 3600));
     counters.checkAutoPeriod();
     EXPECT_EQ(counters.periodCount("switches"), 4);
 

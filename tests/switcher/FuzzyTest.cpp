@@ -15,18 +15,13 @@ struct ScoreCase {
     int expected;
 };
 
-void expectScores(const std::vector<ScoreCase>& cases)
-{
-    for (const ScoreCase& c : cases) {
-        EXPECT_EQ(Fuzzy::score(Query(c.query), c.text), c.expected)
-            << "query '" << c.query.toStdString() << "' text '" << c.text.toStdString() << "'";
-    }
-}
-
-TEST(Fuzzy, wholeTextTiersAndLengthPenalty)
+// Each tier in turn, with the edges where it stops applying.
+TEST(Fuzzy, tiersAndTheirEdges)
 {
     const QString padded39 = u"x"_s + QString(38, u'-');
-    expectScores({
+    const QString stretched = u"a"_s + QString(98, u'x') + u"b"_s;
+    const ScoreCase cases[] = {
+        // whole text, with the length penalty
         {u""_s, u""_s, 1},
         {u""_s, u"Mail"_s, 1},
         {u"mail"_s, u""_s, 0},
@@ -41,7 +36,43 @@ TEST(Fuzzy, wholeTextTiersAndLengthPenalty)
         {u"i"_s, u"İstanbul"_s, 1031},   // lower-cases to 9 units
         {u"-"_s, u"Mail In-box"_s, 989}, // punctuation only: substring or nothing
         {u"--"_s, u"Mail In-box"_s, 0},
-    });
+        // word prefixes, each word used once
+        {u"go ma"_s, u"Google Mail"_s, 789},
+        {u"ma go"_s, u"Google Mail"_s, 789},
+        {u"in box"_s, u"Mail In-box"_s, 789},
+        {u"go go"_s, u"Google Go"_s, 791},
+        {u"go go"_s, u"Google"_s, 194},       // falls through to the typo tier
+        {u"oo ail"_s, u"Google Mail"_s, 395}, // not at word starts: scattered instead
+        // initials and scattered letters
+        {u"gm"_s, u"Google Mail"_s, 589},
+        {u"zé"_s, u"Zoo Été"_s, 593},           // units of 128 or more are word characters
+        {u"xy"_s, u"x|y"_s, 597},               // '|' (124) separates
+        {u"abcd"_s, u"a{b~c\u007fd"_s, 593},    // and so do '{', '~' and DEL
+        {u"gm"_s, u"Super Google Mail"_s, 394}, // only the first words count as initials
+        {u"gml"_s, u"Google Mail"_s, 392},
+        {u"ab"_s, stretched, 302},          // slack 98
+        {u"ab"_s, u"a"_s + stretched, 301}, // slack 99
+        {u"ab"_s, u"a"_s + QString(150, u'x') + u"b"_s, 301},
+        {u"xy"_s, u"Mail"_s, 0},
+        {u"q"_s, u"Mail"_s, 0},
+        // one typo per word
+        {u"mial"_s, u"Mail"_s, 196},              // transposition
+        {u"mall"_s, u"Mail"_s, 196},              // substitution
+        {u"maiil"_s, u"Mail"_s, 196},             // insertion
+        {u"maxil"_s, u"Mail"_s, 196},             // insertion of a unit the text lacks
+        {u"gogle mial"_s, u"Google Mail"_s, 189}, // deletion
+        {u"mailbz"_s, u"Mailboxes"_s, 191},       // a typo within a prefix of a longer word
+        {u"mailobx"_s, u"Mailboxes"_s, 191},
+        {u"go mial"_s, u"Google Mail"_s, 189},
+        {u"gi mial"_s, u"Google Mail"_s, 0}, // tokens under 4 units allow no typo
+        {u"mial xyzw"_s, u"Mail"_s, 0},      // every token must match
+        {u"mlia"_s, u"Mail"_s, 0},
+        {u"mbik"_s, u"Mail"_s, 0},           // two substitutions
+        {u"amli"_s, u"Mail"_s, 0},           // two swaps
+        {u"mak"_s, u"Mail"_s, 0}, // compact under 4 units: no typo tier
+    };
+    for (const ScoreCase& c : cases)
+        EXPECT_EQ(Fuzzy::score(Query(c.query), c.text), c.expected) << c.query.toStdString() << " / " << c.text.toStdString();
 }
 
 // The scorer lowers texts its own faster way; the query is lowered by Qt, so a text scoring as
@@ -61,56 +92,6 @@ TEST(Fuzzy, lowersTextsExactlyAsQtLowersTheWholeString)
         EXPECT_EQ(Fuzzy::score(Query(text), text), 1040 - std::min<qsizetype>(text.toLower().size(), 39))
             << text.toStdString();
     }
-}
-
-TEST(Fuzzy, wordPrefixTierUsesEachWordOnce)
-{
-    expectScores({
-        {u"go ma"_s, u"Google Mail"_s, 789},
-        {u"ma go"_s, u"Google Mail"_s, 789},
-        {u"in box"_s, u"Mail In-box"_s, 789},
-        {u"go go"_s, u"Google Go"_s, 791},
-        {u"go go"_s, u"Google"_s, 194},       // falls through to the typo tier
-        {u"oo ail"_s, u"Google Mail"_s, 395}, // not at word starts: scattered instead
-    });
-}
-
-TEST(Fuzzy, initialsAndScatteredLetters)
-{
-    const QString stretched = u"a"_s + QString(98, u'x') + u"b"_s;
-    expectScores({
-        {u"gm"_s, u"Google Mail"_s, 589},
-        {u"zé"_s, u"Zoo Été"_s, 593},           // units of 128 or more are word characters
-        {u"xy"_s, u"x|y"_s, 597},               // '|' (124) separates
-        {u"abcd"_s, u"a{b~c\u007fd"_s, 593},    // and so do '{', '~' and DEL
-        {u"gm"_s, u"Super Google Mail"_s, 394}, // only the first words count as initials
-        {u"gml"_s, u"Google Mail"_s, 392},
-        {u"ab"_s, stretched, 302},          // slack 98
-        {u"ab"_s, u"a"_s + stretched, 301}, // slack 99
-        {u"ab"_s, u"a"_s + QString(150, u'x') + u"b"_s, 301},
-        {u"xy"_s, u"Mail"_s, 0},
-        {u"q"_s, u"Mail"_s, 0},
-    });
-}
-
-TEST(Fuzzy, oneTypoPerWordTier)
-{
-    expectScores({
-        {u"mial"_s, u"Mail"_s, 196},              // transposition
-        {u"mall"_s, u"Mail"_s, 196},              // substitution
-        {u"maiil"_s, u"Mail"_s, 196},             // insertion
-        {u"maxil"_s, u"Mail"_s, 196},             // insertion of a unit the text lacks
-        {u"gogle mial"_s, u"Google Mail"_s, 189}, // deletion
-        {u"mailbz"_s, u"Mailboxes"_s, 191},       // a typo within a prefix of a longer word
-        {u"mailobx"_s, u"Mailboxes"_s, 191},
-        {u"go mial"_s, u"Google Mail"_s, 189},
-        {u"gi mial"_s, u"Google Mail"_s, 0}, // tokens under 4 units allow no typo
-        {u"mial xyzw"_s, u"Mail"_s, 0},      // every token must match
-        {u"mlia"_s, u"Mail"_s, 0},
-        {u"mbik"_s, u"Mail"_s, 0},           // two substitutions
-        {u"amli"_s, u"Mail"_s, 0},           // two swaps
-        {u"mak"_s, u"Mail"_s, 0}, // compact under 4 units: no typo tier
-    });
 }
 
 // The quick rejections by unit sets must never drop a match the tiers would find: each text

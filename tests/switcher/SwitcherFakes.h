@@ -61,13 +61,8 @@ public:
 
 class FakeReminder final : public UpdateReminder {
 public:
-    int takes = 0;
-    int nudges = 0;
-    std::optional<QString> takePendingNotice() override
-    {
-        ++takes;
-        return std::nullopt;
-    }
+    int takes = 0, nudges = 0;
+    std::optional<QString> takePendingNotice() override { return ++takes, std::nullopt; }
     void armUpdateNudge() override { ++nudges; }
 };
 

@@ -104,11 +104,9 @@ TEST_F(HiddenAppsWindowTest, choosingStoresOnlyHiddenAppsAndTheOrderChangesOnThe
 
     choose(child<QComboBox>(window.get(), QStringLiteral("org.b.Beta")), 0);
     EXPECT_EQ(stored(), QJsonValue(QJsonObject{}));
-}
 
-TEST_F(HiddenAppsWindowTest, aWheelTurnedOverARowAndAnEntryOfAnotherTypeChangeNoRule)
-{
-    // A hand-edited entry that is no string costs the other rules nothing, and stays.
+    // A wheel turned over a row changes nothing; a hand-edited entry that is no string costs the
+    // other rules nothing, and stays.
     const QJsonObject rules{{"org.c.Gamma", "hide"}, {"org.x.Odd", 1}};
     store.setValue(QStringLiteral("appModes"), rules);
     open();

@@ -129,6 +129,12 @@ TEST_F(SettingsWindowTest, everyPopupWritesItsValueAndLoadShowsTheStoredValue)
         window.load();
         EXPECT_EQ(popup(key)->currentIndex(), entry.shown);
     }
+    // A stored delay that is no choice shows the nearest, the earlier on a tie.
+    for (auto [stored, index] : {std::pair{0.2, 2}, {0.06, 0}, {0.37, 2}, {0.38, 3}, {2.5, 3}, {-1.0, 0}}) {
+        store.setValue(QStringLiteral("showDelay"), stored);
+        window.load();
+        EXPECT_EQ(popup(QStringLiteral("showDelay"))->currentIndex(), index) << stored;
+    }
 }
 
 TEST_F(SettingsWindowTest, loginItemFollowsTheBoxAndAFailureIsExplainedAndShowsTheTruth)
@@ -144,16 +150,6 @@ TEST_F(SettingsWindowTest, loginItemFollowsTheBoxAndAFailureIsExplainedAndShowsT
     for (QLabel* label : window.findChildren<QLabel*>())
         explained |= label->isVisible() && label->text().contains(login.failure);
     EXPECT_TRUE(explained);
-}
-
-TEST_F(SettingsWindowTest, showDelayPopupSelectsTheNearestChoiceEarlierOnATie)
-{
-    const std::pair<double, int> cases[] = {{0.2, 2}, {0.06, 0}, {0.37, 2}, {0.38, 3}, {2.5, 3}, {-1, 0}};
-    for (auto [stored, index] : cases) {
-        store.setValue(QStringLiteral("showDelay"), stored);
-        window.load();
-        EXPECT_EQ(popup(QStringLiteral("showDelay"))->currentIndex(), index) << stored;
-    }
 }
 
 TEST_F(SettingsWindowTest, aCombinationInUseIsExplainedNotStoredAndTheControlsSpringBack)
@@ -210,9 +206,11 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
     choose(popup(QStringLiteral("slot3.key")), 3);
     click(box(QStringLiteral("slot3.on")));
     ASSERT_TRUE(settings.slotOn(3));
-    store.setValue(QStringLiteral("appModes"), QJsonObject{{"org.gnome.Calculator", "hide"}});
-    store.setValue(QStringLiteral("all.switches"), 7);
-    store.setValue(QStringLiteral("stats.periodSince"), 1.5e9);
+    // Hidden apps, statistics, the install id, the import and consent outlive a reset.
+    const QStringList kept{"appModes", "day.20260305.switches", "period.switches", "all.switches",
+                           "stats.periodSince", "installID", "migratedWendle", "consentVersion"};
+    for (const QString& key : kept)
+        store.setValue(key, 7);
     const QJsonObject before = store.snapshot();
     const std::vector<Slot> slotsBefore = slots.slots();
 
@@ -225,10 +223,12 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
 
     answer = true;
     click(child<QPushButton>(&window, QStringLiteral("resetButton")));
-    QJsonObject kept = before;
+    QJsonObject left = before;
     for (const QString& key : Settings::resetKeys())
-        kept.remove(key);
-    EXPECT_EQ(store.snapshot(), kept);
+        left.remove(key);
+    EXPECT_EQ(store.snapshot(), left);
+    for (const QString& key : kept)
+        EXPECT_TRUE(store.contains(key)) << qPrintable(key);
     EXPECT_EQ(slots.slots(),
               (std::vector<Slot>{{Option, 48, SlotFilter::all}, {Option, 50, SlotFilter::currentApp}}));
     EXPECT_TRUE(login.on);

@@ -1,6 +1,5 @@
-// The consent and About windows, the toast, and each window opened again, driven like a user,
+// The consent window, the toast, and each window opened again, driven like a user,
 // with the test clock.
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -12,7 +11,6 @@
 #include "settings/Slots.h"
 #include "tests/fakes/FakeAppCatalog.h"
 #include "tests/fakes/FakeWorkspace.h"
-#include "windows/AboutWindow.h"
 #include "windows/AppWindows.h"
 #include "windows/HiddenAppsWindow.h"
 #include "windows/StatisticsWindow.h"
@@ -152,22 +150,6 @@ INSTANTIATE_TEST_SUITE_P(
                                      return w.statisticsWindow();
                                  }}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ShellTest, aboutCopiesThePageAndSaysCopiedForOneAndAHalfSecondsFromTheFirstPress)
-{
-    AboutWindow about("2.4.1", productPage("vendor.test"), dispatcher);
-    about.present();
-    QPushButton& share = about.shareButton();
-    share.click();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "https://vendor.test/zumo");
-    EXPECT_EQ(share.text(), QString::fromUtf8("Copied ✓"));
-    dispatcher.advance(1.0);
-    share.click();  // a second press within the time copies again
-    dispatcher.advance(0.4);
-    EXPECT_EQ(share.text(), QString::fromUtf8("Copied ✓"));
-    dispatcher.advance(0.1);
-    EXPECT_EQ(share.text(), "Copy Share Link");
-}
 
 TEST_F(ShellTest, toastGoesAfterItsDurationAndANewOneReplacesTheOld)
 {
