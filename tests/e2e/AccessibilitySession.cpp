@@ -1,12 +1,11 @@
 // Starting the private session and accessibility buses, and the tab-bar client.
 #include "tests/e2e/AccessibilitySession.h"
+#include "tests/e2e/E2eSupport.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDeadlineTimer>
 #include <QStandardPaths>
-#include <functional>
 
 namespace zumo::e2e {
 
@@ -18,18 +17,6 @@ QString tabClientProgram()
 {
     QString path = qEnvironmentVariable("ZUMO_TABCLIENT");
     return path.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-tabclient") : path;
-}
-
-// Runs the event loop until the predicate holds or the deadline passes.
-bool waitFor(const std::function<bool()>& predicate)
-{
-    QDeadlineTimer deadline(deadlineMs);
-    while (!predicate()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 } // namespace
@@ -46,7 +33,7 @@ bool AccessibilitySession::start(QString& why)
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                                    QStringLiteral("--print-address=1")});
-    if (!m_daemon.waitForStarted(deadlineMs) || !waitFor([&] { return m_daemon.canReadLine(); })) {
+    if (!m_daemon.waitForStarted(deadlineMs) || !waitUntil([&] { return m_daemon.canReadLine(); })) {
         why = QStringLiteral("dbus-daemon did not start");
         return false;
     }
@@ -112,7 +99,7 @@ bool TabClient::start(const AccessibilitySession* session, const QString& title,
                                                        arguments);
     else
         m_process.start(tabClientProgram(), arguments);
-    if (!m_process.waitForStarted(deadlineMs) || !waitFor([&] {
+    if (!m_process.waitForStarted(deadlineMs) || !waitUntil([&] {
             readLines();
             return m_window != 0 || m_process.state() != QProcess::Running;
         }) || m_window == 0) {

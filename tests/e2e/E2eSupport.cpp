@@ -44,6 +44,16 @@ QString siblingProgram(const char* variable, const char* relativePath)
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(relativePath);
 }
 
+// Beside this file; given by the build to the programs that start desktops of their own.
+QString sessionScript()
+{
+#ifdef ZUMO_E2E_SOURCE_DIR
+    return QStringLiteral(ZUMO_E2E_SOURCE_DIR "/x11-session");
+#else
+    return QStringLiteral("x11-session");
+#endif
+}
+
 } // namespace
 
 std::optional<QString> enterSession()
@@ -59,20 +69,6 @@ std::optional<QString> enterSession()
     qputenv("DISPLAY", display.toLocal8Bit());
     return std::nullopt;
 }
-
-namespace {
-
-// Beside this file; given by the build to the programs that start desktops of their own.
-QString sessionScript()
-{
-#ifdef ZUMO_E2E_SOURCE_DIR
-    return QStringLiteral(ZUMO_E2E_SOURCE_DIR "/x11-session");
-#else
-    return QStringLiteral("x11-session");
-#endif
-}
-
-} // namespace
 
 PrivateDesktop::PrivateDesktop() : m_saved(qgetenv("DISPLAY")) {}
 
@@ -258,8 +254,7 @@ QString XHelper::title(xcb_window_t window)
 
 bool XHelper::exists(xcb_window_t window)
 {
-    Freed geometry(xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, window), nullptr));
-    return bool(geometry);
+    return bool(Freed(xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, window), nullptr)));
 }
 
 xcb_window_t XHelper::focus()
@@ -382,8 +377,6 @@ bool TestClient::start(const QStringList& titles, const QString& className, bool
 
 void TestClient::kill()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.kill();
     m_process.waitForFinished(DefaultDeadlineMs);
 }
@@ -449,9 +442,7 @@ bool ZumoProcess::runAs(uid_t uid, gid_t gid)
 
 QString ZumoProcess::errors()
 {
-    if (m_keepErrors)
-        m_errors += QString::fromUtf8(m_process.readAllStandardError());
-    return m_errors;
+    return m_keepErrors ? m_errors += QString::fromUtf8(m_process.readAllStandardError()) : m_errors;
 }
 
 ZumoCommand ZumoProcess::command(const QStringList& arguments) const
@@ -494,10 +485,9 @@ QStringList ZumoProcess::listedTitles() const
 
 QJsonObject ZumoProcess::row(const QString& title) const
 {
-    for (const QJsonObject& row : list())
-        if (row.value(QStringLiteral("title")).toString() == title)
-            return row;
-    return {};
+    const std::vector<QJsonObject> rows = list();
+    const auto found = std::ranges::find_if(rows, [&](const QJsonObject& r) { return r[QStringLiteral("title")] == title; });
+    return found == rows.end() ? QJsonObject() : *found;
 }
 
 QString ZumoProcess::log(const QString& name) const

@@ -273,36 +273,28 @@ inline QString leakSuppressions(const ZumoProcess& zumo)
 }
 
 // zumo's settings file under a private configuration home.
-inline QString settingsPath(const QString& configHome)
-{
-    return configHome + QStringLiteral("/zumo/com.zumo.app.json");
-}
+inline QString settingsPath(const QString& configHome) { return configHome + QStringLiteral("/zumo/com.zumo.app.json"); }
 
 // Consent given and Settings not opened at launch: what a user who set Zumo up has, and what
 // keeps a window from taking the focus from the test's windows.
 inline QJsonObject setUpUser(QJsonObject settings = {})
 {
-    if (!settings.contains(QStringLiteral("consentVersion")))
-        settings.insert(QStringLiteral("consentVersion"), 1);
-    if (!settings.contains(QStringLiteral("openAtLaunch")))
-        settings.insert(QStringLiteral("openAtLaunch"), false);
+    settings.insert(QStringLiteral("consentVersion"), settings.value(QStringLiteral("consentVersion")).toInt(1));
+    settings.insert(QStringLiteral("openAtLaunch"), settings.value(QStringLiteral("openAtLaunch")).toBool(false));
     return settings;
 }
 
 inline bool writeSettings(const QString& configHome, const QJsonObject& settings)
 {
-    if (!QDir().mkpath(configHome + QStringLiteral("/zumo")))
-        return false;
     QFile file(settingsPath(configHome));
-    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(settings).toJson()) > 0;
+    return QDir().mkpath(configHome + QStringLiteral("/zumo")) && file.open(QIODevice::WriteOnly) &&
+           file.write(QJsonDocument(settings).toJson()) > 0;
 }
 
 inline QJsonObject readSettings(const QString& configHome)
 {
     QFile file(settingsPath(configHome));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
 // An all-time counter as stored ("all.<name>"), 0 when absent.

@@ -159,7 +159,7 @@ protected:
     bool swallowOnly = false; // swallows shortcut presses without ever asking to capture
 };
 
-TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
+TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTheKeyboardFree)
 {
     openRun();
     const auto tab = std::ranges::find_if(events, isTabDown);
@@ -183,12 +183,11 @@ TEST_F(KeyboardHookTest, altTabReachesTheHookAndNeverTheFocusedWindow)
     EXPECT_FALSE(saw(false, XK_Alt_L)) << "the Alt release leaked to the focused window";
     // That the handler hears of Alt pressed again before the next Tab is RobustE2e's back-to-back
     // pairs: else the second Alt+Tab counts as one more Tab of the run just ended.
-}
 
-// Three handlers that do not open a run: each leaves the keyboard free once Alt is up.
-TEST_F(KeyboardHookTest, handedOnSwallowedWithoutCaptureOrDestroyingTheHookEachLeaveTheKeyboardFree)
-{
+    // Three handlers that do not open a run: each leaves the keyboard free once Alt is up.
     handOn = true; // as while paused: the press reaches the focused window
+    events.clear();
+    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(witnessSync());
@@ -217,23 +216,20 @@ TEST_F(KeyboardHookTest, handedOnSwallowedWithoutCaptureOrDestroyingTheHookEachL
     EXPECT_TRUE(witnessSync()) << "the keyboard stayed frozen";
 }
 
-// A later keymap that has § is followed: LayoutsE2e switches layouts under a running zumo.
-TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramOrTypedByNoKeyIsReported)
+// What other programs do to the hook: a shortcut one of them holds (and one no key types) is
+// reported once, a keyboard one holds ends the run, and a layout switch is followed. A later
+// keymap that has § is followed too: LayoutsE2e switches layouts under a running zumo.
+TEST_F(KeyboardHookTest, takenShortcutsHeldKeyboardsAndLayoutSwitchesOfOtherPrograms)
 {
     xcb_connection_t* c = x->connection();
     const xcb_keycode_t grave = x->keycodeOf(XK_grave);
     ASSERT_TRUE(grave);
-    auto* error = xcb_request_check(c, xcb_grab_key_checked(c, 0, x->root(), XCB_MOD_MASK_CONTROL, grave,
-                                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    ASSERT_FALSE(error);
-
+    ASSERT_FALSE(Freed(xcb_request_check(c, xcb_grab_key_checked(c, 0, x->root(), XCB_MOD_MASK_CONTROL, grave,
+                                                                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))));
     hook->setShortcuts({{keys::Control, keys::Grave}, {keys::Option, keys::Tab}, {keys::Option, keys::Section}});
-    const std::vector<HookShortcut> taken = hook->takenShortcuts();
-    ASSERT_EQ(taken.size(), 1u);
-    EXPECT_EQ(taken[0], (HookShortcut{keys::Control, keys::Grave}));
+    EXPECT_EQ(hook->takenShortcuts(), (std::vector<HookShortcut>{{keys::Control, keys::Grave}}));
     EXPECT_TRUE(logText().contains(QStringLiteral("Ctrl+` is already taken by another program")));
     EXPECT_TRUE(logText().contains(QStringLiteral("Alt+§ cannot be used"))) << "a US keyboard has no § key";
-
     // The other shortcut still opens a run; the taken one stays with its owner after a regrab.
     openRun();
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
@@ -242,17 +238,26 @@ TEST_F(KeyboardHookTest, aShortcutTakenByAnotherProgramOrTypedByNoKeyIsReported)
     EXPECT_EQ(hook->takenShortcuts().size(), 1u);
     EXPECT_EQ(logText().count(QStringLiteral("Ctrl+` is already taken")), 1) << "logged once, not per regrab";
     xcb_ungrab_key(c, grave, x->root(), XCB_MOD_MASK_CONTROL);
-    xcb_flush(c);
-}
 
-// The layout the device profile reports is the one typed with: it follows a new keymap and a
-// switch of the active group, without the hook asking the server.
-TEST_F(KeyboardHookTest, theActiveLayoutFollowsALayoutSwitch)
-{
+    ASSERT_EQ(x->grabKeyboard(), XCB_GRAB_STATUS_SUCCESS);
+    open = true; // a run opened while another program holds the keyboard
+    hook->setCapturing(true);
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return e.type == KeyEventType::DisabledByUserInput; }));
+    EXPECT_FALSE(open);
+    EXPECT_FALSE(hook->holdsKeyboard());
+    EXPECT_TRUE(logText().contains(QStringLiteral("the keyboard is held by another program")));
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    events.clear(); // afterwards the shortcut works again
+    openRun();
+    ASSERT_TRUE(x->keyUp(XK_Alt_L));
+    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
+
+    // The layout the device profile reports is the one typed with: it follows a new keymap and a
+    // switch of the active group, without the hook asking the server.
     const auto setLayout = [](const char* layout) {
         return QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), QString::fromLatin1(layout)});
     };
-    xcb_connection_t* c = x->connection();
     std::free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
     const auto lockGroup = [&](std::uint8_t group) {
         return !Freed(xcb_request_check(c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0)));
@@ -262,7 +267,6 @@ TEST_F(KeyboardHookTest, theActiveLayoutFollowsALayoutSwitch)
     ASSERT_EQ(setLayout("us,de"), 0);
     hook->sync();
     EXPECT_EQ(hook->activeLayout(), QStringLiteral("us"));
-
     ASSERT_TRUE(lockGroup(1)) << "the group was not locked";
     hook->sync();
     EXPECT_EQ(hook->activeLayout(), QStringLiteral("de"));
@@ -277,27 +281,6 @@ TEST(KeyboardHookWithoutDisplay, createFailsCleanly)
     hook.setCapturing(true); // harmless without a connection
     hook.enable();
     EXPECT_FALSE(hook.holdsKeyboard());
-}
-
-TEST_F(KeyboardHookTest, anotherProgramHoldingTheKeyboardDisablesTheRun)
-{
-    xcb_connection_t* c = x->connection();
-    ASSERT_EQ(x->grabKeyboard(), XCB_GRAB_STATUS_SUCCESS);
-
-    open = true; // a run opened while another program holds the keyboard
-    hook->setCapturing(true);
-    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return e.type == KeyEventType::DisabledByUserInput; }));
-    EXPECT_FALSE(open);
-    EXPECT_FALSE(hook->holdsKeyboard());
-    EXPECT_TRUE(logText().contains(QStringLiteral("the keyboard is held by another program")));
-
-    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-    xcb_flush(c);
-    // Afterwards the shortcut works again.
-    events.clear();
-    openRun();
-    ASSERT_TRUE(x->keyUp(XK_Alt_L));
-    EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
 }
 
 } // namespace

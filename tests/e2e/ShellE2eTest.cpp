@@ -134,8 +134,26 @@ TEST_F(ShellE2e, theTrayMenuPausesAndResumesAndConsentTakenAwayInTheFileIsNeverW
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
 }
 
-TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndOfTwoLoginLaunchesOneRunsAndOpensNoWindow)
+// Without consent only the question shows and nothing is sent; once given, the first launch
+// registers at login, and of two login launches one runs and opens no window.
+TEST_F(ShellE2e, withoutConsentNothingIsSentAndOfTwoLoginLaunchesOneRunsAndOpensNoWindow)
 {
+    QTcpServer vendor;
+    ASSERT_TRUE(vendor.listen(QHostAddress::LocalHost));
+    const QString host = QStringLiteral("ZUMO_VENDOR_HOST=127.0.0.1:%1").arg(vendor.serverPort());
+    ASSERT_NO_FATAL_FAILURE(launchZumo({}, {host}));
+    EXPECT_TRUE(waitUntil([&] { return x->windowTitled(ConsentTitle); })) << "no consent window";
+    ASSERT_TRUE(zumo.sync());
+    EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
+    const ZumoCommand check = zumo.command({QStringLiteral("--check-updates")});
+    EXPECT_EQ(check.exitCode, 1) << "an update check was started before consent";
+    EXPECT_TRUE(check.errors.contains("consent window")) << check.errors.toStdString();
+    ASSERT_TRUE(zumo.sync());
+    stopZumo();
+    // A connection made at any time before zumo ended waits in the queue now.
+    EXPECT_FALSE(vendor.waitForNewConnection(0)) << "zumo reached the vendor's service without consent";
+    EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")));
+
     ASSERT_NO_FATAL_FAILURE(startZumo({{QStringLiteral("openAtLaunch"), true}}));
     EXPECT_TRUE(waitUntil([&] { return x->windowTitled(SettingsTitle); })) << "Settings did not open at launch";
     QFile entry(zumo.configHome() + QStringLiteral("/autostart/zumo.desktop"));
@@ -171,25 +189,6 @@ TEST_F(ShellE2e, theFirstLaunchRegistersAtLoginAndOfTwoLoginLaunchesOneRunsAndOp
             << "a login launch opened " << x->title(window).toStdString();
     runs.terminate();
     EXPECT_TRUE(runs.waitForFinished(DefaultDeadlineMs));
-}
-
-TEST_F(ShellE2e, withoutConsentOnlyTheQuestionShowsAndNothingIsSent)
-{
-    QTcpServer vendor;
-    ASSERT_TRUE(vendor.listen(QHostAddress::LocalHost));
-    const QString host = QStringLiteral("ZUMO_VENDOR_HOST=127.0.0.1:%1").arg(vendor.serverPort());
-    ASSERT_NO_FATAL_FAILURE(launchZumo({}, {host}));
-    EXPECT_TRUE(waitUntil([&] { return x->windowTitled(ConsentTitle); })) << "no consent window";
-    ASSERT_TRUE(zumo.sync());
-    EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
-    const ZumoCommand check = zumo.command({QStringLiteral("--check-updates")});
-    EXPECT_EQ(check.exitCode, 1) << "an update check was started before consent";
-    EXPECT_TRUE(check.errors.contains("consent window")) << check.errors.toStdString();
-    ASSERT_TRUE(zumo.sync());
-    stopZumo();
-    // A connection made at any time before zumo ended waits in the queue now.
-    EXPECT_FALSE(vendor.waitForNewConnection(0)) << "zumo reached the vendor's service without consent";
-    EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <algorithm>
 #include <QJsonObject>
 #include <cstdlib>
 #include <map>
@@ -69,16 +70,12 @@ class PanelWatch {
             update(e.window, [&](State& s) { s.geometry = QRect(e.x, e.y, e.width, e.height); });
             break;
         }
-        case XCB_MAP_NOTIFY: {
-            const auto& e = reinterpret_cast<const xcb_map_notify_event_t&>(event);
-            update(e.window, [](State& s) { s.mapped = true; });
+        case XCB_MAP_NOTIFY:
+            update(reinterpret_cast<const xcb_map_notify_event_t&>(event).window, [](State& s) { s.mapped = true; });
             break;
-        }
-        case XCB_UNMAP_NOTIFY: {
-            const auto& e = reinterpret_cast<const xcb_unmap_notify_event_t&>(event);
-            update(e.window, [](State& s) { s.mapped = false; });
+        case XCB_UNMAP_NOTIFY:
+            update(reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window, [](State& s) { s.mapped = false; });
             break;
-        }
         case XCB_DESTROY_NOTIFY:
             m_windows.erase(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window);
             break;
@@ -186,10 +183,7 @@ class SwitcherE2e : public ::testing::Test {
     }
 
     xcb_window_t id(const QString& title) const { return ids.at(title); }
-    bool waitActive(const QString& title)
-    {
-        return waitUntil([&] { return x->activeWindow() == ids.at(title); });
-    }
+    bool waitActive(const QString& title) { return waitUntil([&] { return x->activeWindow() == ids.at(title); }); }
     QString activeTitle() { return x->title(x->activeWindow()); }
 
     // The stored counter reaching a value; zumo saves it within half a second of a change.
@@ -204,10 +198,7 @@ class SwitcherE2e : public ::testing::Test {
         return x->keyDown(alt) && x->tap(XK_Tab) &&
                waitUntil([&] { return panels->visiblePanel().has_value(); });
     }
-    bool waitPanelHidden()
-    {
-        return waitUntil([&] { return !panels->visiblePanel(); });
-    }
+    bool waitPanelHidden() { return waitUntil([&] { return !panels->visiblePanel(); }); }
     // Zumo has handled everything sent so far, and this test has seen every window it mapped.
     bool settle()
     {
@@ -250,16 +241,10 @@ class SwitcherE2e : public ::testing::Test {
 
     bool altTab(std::initializer_list<uint32_t> held = {XK_Alt_L}, int tabs = 1)
     {
-        for (uint32_t key : held)
-            if (!x->keyDown(key))
-                return false;
-        for (int i = 0; i < tabs; ++i)
-            if (!x->tap(XK_Tab))
-                return false;
-        for (uint32_t key : held)
-            if (!x->keyUp(key))
-                return false;
-        return true;
+        bool ok = std::ranges::all_of(held, [&](uint32_t key) { return x->keyDown(key); });
+        for (int i = 0; i < tabs && ok; ++i)
+            ok = x->tap(XK_Tab);
+        return ok && std::ranges::all_of(held, [&](uint32_t key) { return x->keyUp(key); });
     }
 
     std::unique_ptr<XHelper> x;

@@ -57,9 +57,42 @@ protected:
 
 // Retitled and closed windows are RobustE2e's odd titles and SwitcherE2e's close command, and the
 // reused-id case below: here, what zumo's runs do not show.
-TEST_F(X11Backend, modelReadsClientsAndCapturesHidesAndUnhidesThem)
+TEST_F(X11Backend, modelReadsClientsCapturesHidesUnhidesAndOneSwitchSendsOneActivation)
 {
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+    // Raising and focusing a window in one switch sends one activation request (first, while no
+    // focus change of the window manager's own is still to come).
+    const xcb_atom_t activeAtom = helper->atom("_NET_ACTIVE_WINDOW"), marker = helper->atom("ZUMO_TEST_MARKER");
+    std::vector<xcb_window_t> requests;
+    int markers = 0;
+    // Client messages sent to the root reach the helper too, through its SubstructureNotify selection.
+    helper->onEvent = [&](const xcb_generic_event_t& event) {
+        auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+            return;
+        markers += message.type == marker;
+        if (message.type == activeAtom)
+            requests.push_back(message.window);
+    };
+    // Once a marker sent now is back, every message sent before it has been seen.
+    auto settle = [&] {
+        int wanted = markers + 1;
+        helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
+        return waitUntil([&] { return markers >= wanted; });
+    };
+    ASSERT_TRUE(helper->activate(client.window(1)));
+    ASSERT_TRUE(settle());
+    requests.clear();
+
+    accessibility->setFrontmost(pid(), 0.5);
+    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
+    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
+    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
+    helper->onEvent = nullptr;
+
     const X11Window* alpha = modelWindow(0);
     ASSERT_TRUE(alpha);
     EXPECT_EQ(alpha->title, QStringLiteral("Alpha"));
@@ -118,8 +151,25 @@ TEST_F(X11Backend, aModelMadeAmongManyWindowsReadsEachOneRight)
     }
 }
 
-TEST_F(X11Backend, aWindowIdReusedByTheNextClientIsReadAfresh)
+// Windows without a pid are grouped by class and share one icon image; a window id reused by the
+// next client is read afresh.
+TEST_F(X11Backend, windowsWithoutPidAreGroupedAndAnIdReusedByTheNextClientIsReadAfresh)
 {
+    TestClient first, second;
+    ASSERT_TRUE(first.start({QStringLiteral("Anon 1")}, QStringLiteral("NoPidApp"), false)) << first.error().toStdString();
+    ASSERT_TRUE(second.start({QStringLiteral("Anon 2")}, QStringLiteral("NoPidApp"), false));
+    std::optional<RunningApp> app;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const RunningApp& a : workspace->runningApplications())
+            if (a.bundleId == QStringLiteral("NoPidApp"))
+                app = a;
+        return app && accessibility->windows(app->pid, 0.25).value_or(std::vector<ElementRef>{}).size() == 2;
+    }));
+    EXPECT_LT(app->pid, 0);  // a stand-in, never a real process id
+    EXPECT_EQ(app->icon.size(), QSize(32, 32));
+    EXPECT_EQ((snap = model->snapshot())->windowsOf(app->pid).back()->icon.cacheKey(), app->icon.cacheKey());
+    EXPECT_TRUE(app->regular);
+
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Old")}));
     const xcb_window_t oldId = client.window(0);
     client.kill();
@@ -143,59 +193,6 @@ TEST_F(X11Backend, aWindowIdReusedByTheNextClientIsReadAfresh)
     }));
     next.kill();
     next.waitForFinished();
-}
-
-TEST_F(X11Backend, windowsWithoutPidAreGroupedByClassAndShareOneIconImage)
-{
-    TestClient first, second;
-    ASSERT_TRUE(first.start({QStringLiteral("Anon 1")}, QStringLiteral("NoPidApp"), false)) << first.error().toStdString();
-    ASSERT_TRUE(second.start({QStringLiteral("Anon 2")}, QStringLiteral("NoPidApp"), false));
-    std::optional<RunningApp> app;
-    ASSERT_TRUE(waitUntil([&] {
-        for (const RunningApp& a : workspace->runningApplications())
-            if (a.bundleId == QStringLiteral("NoPidApp"))
-                app = a;
-        return app && accessibility->windows(app->pid, 0.25).value_or(std::vector<ElementRef>{}).size() == 2;
-    }));
-    EXPECT_LT(app->pid, 0);  // a stand-in, never a real process id
-    EXPECT_EQ(app->icon.size(), QSize(32, 32));
-    EXPECT_EQ((snap = model->snapshot())->windowsOf(app->pid).back()->icon.cacheKey(), app->icon.cacheKey());
-    EXPECT_TRUE(app->regular);
-}
-
-TEST_F(X11Backend, oneSwitchSendsOneActivation)
-{
-    ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Left"), QStringLiteral("Right")}));
-    const xcb_atom_t activeAtom = helper->atom("_NET_ACTIVE_WINDOW"), marker = helper->atom("ZUMO_TEST_MARKER");
-    std::vector<xcb_window_t> requests;
-    int markers = 0;
-    // Client messages sent to the root reach the helper too, through its SubstructureNotify selection.
-    helper->onEvent = [&](const xcb_generic_event_t& event) {
-        auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
-        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-            return;
-        markers += message.type == marker;
-        if (message.type == activeAtom)
-            requests.push_back(message.window);
-    };
-    // Once a marker sent now is back, every message sent before it has been seen.
-    auto settle = [&] {
-        int wanted = markers + 1;
-        helper->rootMessage(helper->root(), "ZUMO_TEST_MARKER", {});
-        return waitUntil([&] { return markers >= wanted; });
-    };
-    ASSERT_TRUE(helper->activate(client.window(1)));
-    ASSERT_TRUE(settle());
-    requests.clear();
-
-    accessibility->setFrontmost(pid(), 0.5);
-    accessibility->perform(client.window(0), QStringLiteral("AXRaise"));
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXMain"), true);
-    accessibility->setBoolean(client.window(0), QStringLiteral("AXFocused"), true);
-    ASSERT_TRUE(waitUntil([&] { return helper->activeWindow() == client.window(0); }));
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(requests, std::vector<xcb_window_t>{client.window(0)});
-    helper->onEvent = nullptr;
 }
 
 } // namespace

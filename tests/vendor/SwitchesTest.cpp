@@ -74,15 +74,10 @@ TEST(SwitchesTest, aStatusKeepsTheBodyButBodylessStatusesAndRedirectsDropIt)
     EXPECT_FALSE(rule("status=201&delay=5").refuses());
 }
 
-TEST(SwitchesTest, malformedBodiesAreEachUnreadableInTheirOwnWay)
+// That each malformed body is unreadable is VendorE2e's ping chain (a readable one would be
+// applied); here, that a truncated release file is cut in half.
+TEST(SwitchesTest, aTruncatedFileIsCutInHalf)
 {
-    Answer normal = textAnswer(200, "{\"version\":\"2.0\",\"url\":\"https://h/x\",\"sha256\":\"ab\"}", "application/json");
-    for (const char* kind : {"truncated", "notjson", "notobject", "empty", "binary"}) {
-        Answer bad = switched(normal, rule(std::string("malformed=") + kind));
-        QJsonParseError error;
-        QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(bad.text), &error);
-        EXPECT_FALSE(document.isObject()) << kind;
-    }
     Answer file = textAnswer(200, {});
     file.file = "/some/image";
     file.fileSize = 1001;

@@ -71,11 +71,7 @@ protected:
              {keysym, down});
     }
 
-    void key(std::uint32_t keysym)
-    {
-        press(keysym, true);
-        press(keysym, false);
-    }
+    void key(std::uint32_t keysym) { press(keysym, true), press(keysym, false); }
 
     // Alt held over keys (each pressed and released), then released. Keys typed into the
     // panel wait until it shows: a run still gathering its windows takes no typing.
@@ -108,12 +104,13 @@ protected:
     // The windows as the extension reports Mutter's view of them, most recently focused first.
     QJsonArray shellWindows() { return shellState().value(QStringLiteral("windows")).toArray(); }
 
-    // Where the extension shows Zumo's panel in the Shell's scene; empty when hidden.
-    QRect panelShown()
+    static QRect rectOf(const QJsonValue& value)
     {
-        const QJsonArray r = shellState().value(QStringLiteral("panel")).toArray();
+        const QJsonArray r = value.toArray();
         return r.size() == 4 ? QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt()) : QRect();
     }
+    // Where the extension shows Zumo's panel in the Shell's scene; empty when hidden.
+    QRect panelShown() { return rectOf(shellState().value(QStringLiteral("panel"))); }
 
     QString focusedTitle() override
     {
@@ -125,12 +122,9 @@ protected:
 
     QRect frameOf(const QString& title)
     {
-        for (const QJsonValue w : shellWindows()) {
-            if (w.toObject().value(QStringLiteral("title")).toString() != title)
-                continue;
-            const QJsonArray r = w.toObject().value(QStringLiteral("frame")).toArray();
-            return r.size() == 4 ? QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt()) : QRect();
-        }
+        for (const QJsonValue w : shellWindows())
+            if (w.toObject().value(QStringLiteral("title")).toString() == title)
+                return rectOf(w.toObject().value(QStringLiteral("frame")));
         return {};
     }
 

@@ -12,15 +12,8 @@
 namespace zumo::e2e {
 namespace {
 
-constexpr unsigned LeftAlt = 56;  // evdev codes
-constexpr unsigned TabKey = 15;
-constexpr unsigned KeyL = 38;
-constexpr unsigned KeyW = 17;
-constexpr unsigned Escape = 1;
-constexpr unsigned Slash = 53;
-constexpr unsigned KeyB = 48;
-constexpr unsigned KeyR = 19;
-constexpr unsigned Enter = 28;
+// evdev codes
+constexpr unsigned LeftAlt = 56, TabKey = 15, KeyL = 38, KeyW = 17, Escape = 1, Slash = 53, KeyB = 48, KeyR = 19, Enter = 28;
 constexpr int AltTab = 0x08000000 | 0x01000001;  // Qt's key code, as kglobalaccel keeps it
 
 class KWinE2eTest : public CompositorE2e {

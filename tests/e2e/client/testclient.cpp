@@ -1,6 +1,7 @@
 // zumo-testclient: opens titled top-level windows for the end-to-end tests and keeps them open.
 //   zumo-testclient [--class NAME] [--no-pid] TITLE...
-// Each window carries a 16 and a 32 pixel icon; --no-pid leaves out _NET_WM_PID. Prints "<window id> <title>" for each window once it is mapped, honours WM_DELETE_WINDOW
+// Each window carries a 16 and a 32 pixel icon; --no-pid leaves out _NET_WM_PID. Prints
+// "<window id> <title>" for each window once it is mapped, honours WM_DELETE_WINDOW
 // (destroying that window, exiting when none remain) and otherwise serves until killed.
 #include <xcb/xcb.h>
 
@@ -21,11 +22,8 @@ struct Options {
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    xcb_atom_t atom = reply->atom;
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
 }
@@ -65,18 +63,14 @@ xcb_window_t openWindow(xcb_connection_t* c, xcb_screen_t* screen, const Atoms& 
         setProperty(c, w, atoms.netWmPid, XCB_ATOM_CARDINAL, 32, 1, &pid);
     std::vector<uint32_t> icon;
     for (uint32_t side : {16u, 32u}) {
-        icon.push_back(side);
-        icon.push_back(side);
+        icon.insert(icon.end(), {side, side});
         icon.insert(icon.end(), side * side, 0xFF000000 | colours[index % 5]);
     }
     setProperty(c, w, atoms.netWmIcon, XCB_ATOM_CARDINAL, 32, icon.size(), icon.data());
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0)
         setProperty(c, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8, std::strlen(host), host);
-    std::string wmClass = "zumo-testclient";
-    wmClass.push_back('\0');
-    wmClass += options.className;
-    wmClass.push_back('\0');
+    const std::string wmClass = "zumo-testclient" + std::string(1, '\0') + options.className + std::string(1, '\0');
     setProperty(c, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, wmClass.size(), wmClass.data());
     setProperty(c, w, atoms.protocols, XCB_ATOM_ATOM, 32, 1, &atoms.deleteWindow);
     setProperty(c, w, atoms.windowType, XCB_ATOM_ATOM, 32, 1, &atoms.typeNormal);
