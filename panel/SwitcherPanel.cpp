@@ -2,6 +2,7 @@
 // and holds the SwitcherView.
 #include "panel/SwitcherPanel.h"
 
+#include <QBackingStore>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -98,6 +99,9 @@ void SwitcherPanel::hidePanel()
     m_warming = false;
     hide();
     endOffscreenDrawing();
+    // The window's image (a few megabytes at 200 windows) is made again at the next show.
+    if (QBackingStore* store = backingStore())
+        store->resize(QSize(1, 1));
 }
 
 void SwitcherPanel::warmUp(const RunView& view)

@@ -70,6 +70,8 @@ struct Result {
     double idleCpuPercent = -1;
     double rssMb = -1;
     double pssMb = -1;
+    double rssGoneMb = -1;  // the same once the last panel has gone
+    double pssGoneMb = -1;
 };
 
 double median(std::vector<double> values)
@@ -244,6 +246,7 @@ public:
         std::optional<Clock::time_point> activeChanged;
     };
     void resetSeen() { m_seen = Seen{}; }
+    bool panelShown() const { return !m_viewable.empty(); }
     const Seen& seen() const { return m_seen; }
 
     // Handles events until pred() holds or the deadline passes; true when pred() held.
@@ -609,14 +612,21 @@ void measureSize(Desk& desk, const Options& o, int count, Result& result)
         }
         result.rssMb = rssMb(pid);
         result.pssMb = pssMb(pid);
+        // The last panel may still be on screen at its activation; what stays is read once it is gone.
+        desk.waitUntil(Clock::now() + std::chrono::seconds(2), [&] { return !desk.panelShown(); });
+        desk.waitUntil(Clock::now() + std::chrono::milliseconds(100), [] { return false; });
+        result.rssGoneMb = rssMb(pid);
+        result.pssGoneMb = pssMb(pid);
         if (o.idleSeconds > 0) {
             const long before = cpuTicks(pid);
             desk.waitUntil(Clock::now() + std::chrono::seconds(o.idleSeconds), [] { return false; });
             const long after = cpuTicks(pid);
             result.idleCpuPercent = 100.0 * double(after - before) / double(sysconf(_SC_CLK_TCK)) / o.idleSeconds;
         }
-        std::printf("%-8s resident after %d switches: %.1f MB (proportional %.1f MB), idle CPU over %d s: %.3f %%\n",
-                    o.name.c_str(), o.switches, result.rssMb, result.pssMb, o.idleSeconds, result.idleCpuPercent);
+        std::printf("%-8s resident after %d switches: %.1f MB (proportional %.1f MB), once the panel has gone %.1f MB "
+                    "(%.1f MB), idle CPU over %d s: %.3f %%\n",
+                    o.name.c_str(), o.switches, result.rssMb, result.pssMb, result.rssGoneMb, result.pssGoneMb,
+                    o.idleSeconds, result.idleCpuPercent);
     }
     stopCompetitor(pid);
     desk.closeWindows(windows);
@@ -638,7 +648,8 @@ void writeJson(const Options& o, const Result& r)
     }
     out << "  ],\n  \"taps\": " << r.taps << ", \"taps_switched\": " << r.tapsSwitched
         << ", \"taps_panel_shown\": " << r.tapsShown << ",\n  \"idle_cpu_percent\": " << r.idleCpuPercent
-        << ", \"rss_mb_after_switches\": " << r.rssMb << ", \"pss_mb_after_switches\": " << r.pssMb << "\n}\n";
+        << ", \"rss_mb_after_switches\": " << r.rssMb << ", \"pss_mb_after_switches\": " << r.pssMb
+        << ", \"rss_mb_panel_gone\": " << r.rssGoneMb << ", \"pss_mb_panel_gone\": " << r.pssGoneMb << "\n}\n";
 }
 
 } // namespace
