@@ -4,9 +4,6 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include "panel/PanelLayout.h"
 #include "panel/SwitcherPanel.h"
@@ -133,11 +130,6 @@ void SwitcherPanels::hideNow()
     for (auto& mirror : m_mirrors)
         mirror->hidePanel();
     m_mirrorsShown = 0;
-#ifdef __GLIBC__
-    // A run's entries, icons and layout freed just now would otherwise stay resident until the
-    // next run; the chosen window has been focused already, so nobody waits for this.
-    malloc_trim(0);
-#endif
 }
 
 void SwitcherPanels::resetPointer()

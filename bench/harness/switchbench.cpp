@@ -70,8 +70,8 @@ struct Result {
     double idleCpuPercent = -1;
     double rssMb = -1;
     double pssMb = -1;
-    double rssGoneMb = -1;  // the same once the last panel has gone
-    double pssGoneMb = -1;
+    double rssRestMb = -1;  // the same after the idle period
+    double pssRestMb = -1;
 };
 
 double median(std::vector<double> values)
@@ -246,7 +246,6 @@ public:
         std::optional<Clock::time_point> activeChanged;
     };
     void resetSeen() { m_seen = Seen{}; }
-    bool panelShown() const { return !m_viewable.empty(); }
     const Seen& seen() const { return m_seen; }
 
     // Handles events until pred() holds or the deadline passes; true when pred() held.
@@ -612,20 +611,18 @@ void measureSize(Desk& desk, const Options& o, int count, Result& result)
         }
         result.rssMb = rssMb(pid);
         result.pssMb = pssMb(pid);
-        // The last panel may still be on screen at its activation; what stays is read once it is gone.
-        desk.waitUntil(Clock::now() + std::chrono::seconds(2), [&] { return !desk.panelShown(); });
-        desk.waitUntil(Clock::now() + std::chrono::milliseconds(100), [] { return false; });
-        result.rssGoneMb = rssMb(pid);
-        result.pssGoneMb = pssMb(pid);
         if (o.idleSeconds > 0) {
             const long before = cpuTicks(pid);
             desk.waitUntil(Clock::now() + std::chrono::seconds(o.idleSeconds), [] { return false; });
             const long after = cpuTicks(pid);
             result.idleCpuPercent = 100.0 * double(after - before) / double(sysconf(_SC_CLK_TCK)) / o.idleSeconds;
         }
-        std::printf("%-8s resident after %d switches: %.1f MB (proportional %.1f MB), once the panel has gone %.1f MB "
+        // The last panel is still on screen at its activation; what stays is read after the rest.
+        result.rssRestMb = rssMb(pid);
+        result.pssRestMb = pssMb(pid);
+        std::printf("%-8s resident after %d switches: %.1f MB (proportional %.1f MB), after %d s at rest %.1f MB "
                     "(%.1f MB), idle CPU over %d s: %.3f %%\n",
-                    o.name.c_str(), o.switches, result.rssMb, result.pssMb, result.rssGoneMb, result.pssGoneMb,
+                    o.name.c_str(), o.switches, result.rssMb, result.pssMb, o.idleSeconds, result.rssRestMb, result.pssRestMb,
                     o.idleSeconds, result.idleCpuPercent);
     }
     stopCompetitor(pid);
@@ -649,7 +646,7 @@ void writeJson(const Options& o, const Result& r)
     out << "  ],\n  \"taps\": " << r.taps << ", \"taps_switched\": " << r.tapsSwitched
         << ", \"taps_panel_shown\": " << r.tapsShown << ",\n  \"idle_cpu_percent\": " << r.idleCpuPercent
         << ", \"rss_mb_after_switches\": " << r.rssMb << ", \"pss_mb_after_switches\": " << r.pssMb
-        << ", \"rss_mb_panel_gone\": " << r.rssGoneMb << ", \"pss_mb_panel_gone\": " << r.pssGoneMb << "\n}\n";
+        << ", \"rss_mb_at_rest\": " << r.rssRestMb << ", \"pss_mb_at_rest\": " << r.pssRestMb << "\n}\n";
 }
 
 } // namespace
