@@ -18,6 +18,7 @@
 #include "platform/Clock.h"
 #include "desktop/atspi/AtspiParts.h"
 #include "desktop/atspi/AtspiStatus.h"
+#include "desktop/atspi/PartsOverlay.h"
 #include "platform/PrivateDirectory.h"
 #include "desktop/qt/QtDispatcher.h"
 #include "desktop/x11/PanelWindowControl.h"
@@ -115,6 +116,7 @@ struct Application::Parts {
     std::unique_ptr<X11Desktop> x11;
     std::unique_ptr<WaylandDesktop> wayland;
     std::unique_ptr<GnomeDesktop> gnome;
+    std::unique_ptr<atspi::PartsOverlay> waylandParts;  // the Wayland windows' tabs
     DesktopSeam seam;
 
     std::unique_ptr<Inventory> inventory;
@@ -182,6 +184,8 @@ bool Application::start(QString& error)
     p.tabsTurnedOn = p.store.changed.subscribe([&p](const QString&) { p.accessibility->setWanted(tabsWanted(p.settings)); });
     if (!(p.onWayland ? openWayland(error) : openX11(error)))
         return false;
+    if (p.onWayland)
+        overlayWindowParts();
     // A value changed in the file while Zumo runs (consent taken away, a setting edited by hand)
     // applies at once, and no save writes the old one back.
     p.store.watchDisk();
@@ -255,11 +259,35 @@ bool Application::openGnome(QString& error)
     if (!p.gnome)
         return false;
     GnomeDesktop* g = p.gnome.get();
-    p.seam = {g->windows.get(), g->accessibility.get(), g->windows.get(), g->screens.get(), &g->permissions,
+    p.seam = {g->windows.get(), g->accessibility.get(), g->windowServer.get(), g->screens.get(), &g->permissions,
               g->hook.get(), g->panels.get(), true, [g] { g->sync(); },
               [g](std::uint32_t window) { return g->toplevels->desktopOf(window); },
               [] { return std::vector<HookShortcut>(); }, {}};
     return true;
+}
+
+// The Wayland backends know windows, not what is inside them: a window's tabs are found on the
+// accessibility bus by its process and title, as on X11.
+void Application::overlayWindowParts()
+{
+    Parts& p = *d;
+    const wayland::WindowList* list = waylandWindowList();
+    const auto factsOf = [list](ElementRef element) -> std::optional<WindowFacts> {
+        const auto snapshot = list->snapshot();
+        const wayland::Toplevel* t = element <= 0xFFFFFFFFu ? snapshot->find(std::uint32_t(element)) : nullptr;
+        if (!t || t->process <= 0)
+            return std::nullopt;
+        return WindowFacts{t->process, t->title, QRectF(t->frame), QRectF(t->frame)};
+    };
+    p.waylandParts = std::make_unique<atspi::PartsOverlay>(*p.seam.accessibility, *p.parts, factsOf);
+    p.seam.accessibility = p.waylandParts.get();
+}
+
+const wayland::WindowList* Application::waylandWindowList() const
+{
+    if (d->gnome)
+        return d->gnome->toplevels.get();
+    return d->wayland ? d->wayland->toplevels.get() : nullptr;
 }
 
 void Application::buildSwitcher()
@@ -278,10 +306,7 @@ void Application::buildSwitcher()
         for (const auto& window : p.x11->model->snapshot()->windows)
             p.inventory->noteAppUsed(window->owner);
     // Wayland gives the windows most recently used first.
-    const wayland::WindowList* toplevels = p.wayland ? p.wayland->toplevels.get() : nullptr;
-    if (p.gnome)
-        toplevels = p.gnome->toplevels.get();
-    if (toplevels) {
+    if (const wayland::WindowList* toplevels = waylandWindowList()) {
         const auto windows = toplevels->snapshot()->windows;
         for (auto it = windows.rbegin(); it != windows.rend(); ++it)
             p.inventory->noteAppUsed(it->pid);

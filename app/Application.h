@@ -12,6 +12,10 @@
 
 namespace zumo {
 
+namespace wayland {
+class WindowList;
+}
+
 class Application {
 public:
     // loginLaunch: started from the autostart entry, so no window opens by itself.
@@ -36,6 +40,8 @@ private:
     bool openX11(QString& error);
     bool openWayland(QString& error);
     bool openGnome(QString& error);
+    void overlayWindowParts();
+    const wayland::WindowList* waylandWindowList() const;
     void announceReady();
     void buildSwitcher();
     void buildShell();

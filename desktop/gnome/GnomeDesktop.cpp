@@ -53,6 +53,7 @@ std::unique_ptr<GnomeDesktop> GnomeDesktop::open(const Settings& settings, QStri
     d.toplevels = std::make_unique<ShellWindows>(*d.bridge);
     d.windows = std::make_unique<wayland::WaylandWindows>(*d.toplevels);
     d.accessibility = std::make_unique<GnomeAccessibility>(*d.windows, *d.toplevels);
+    d.windowServer = std::make_unique<GnomeWindowServer>(*d.windows, *d.bridge);
     d.hook = std::make_unique<GnomeKeyboardHook>(*d.bridge);
     d.screens = std::make_unique<GnomeScreens>(*d.toplevels, *d.hook);
     d.panels = std::make_unique<GnomePanels>(settings, *d.bridge, [hook = d.hook.get()] { hook->panelsHidden(); });

@@ -11,6 +11,7 @@
 #include "desktop/gnome/GnomeKeyboardHook.h"
 #include "desktop/gnome/GnomePanels.h"
 #include "desktop/gnome/GnomeScreens.h"
+#include "desktop/gnome/GnomeWindowServer.h"
 #include "desktop/gnome/ShellBridge.h"
 #include "desktop/gnome/ShellWindows.h"
 #include "desktop/wayland/WaylandWindows.h"
@@ -35,6 +36,7 @@ struct GnomeDesktop {
     std::unique_ptr<gnome::ShellWindows> toplevels;
     std::unique_ptr<wayland::WaylandWindows> windows;
     std::unique_ptr<gnome::GnomeAccessibility> accessibility;
+    std::unique_ptr<gnome::GnomeWindowServer> windowServer;
     gnome::GnomePermissions permissions;
     std::unique_ptr<gnome::GnomeKeyboardHook> hook;
     std::unique_ptr<gnome::GnomeScreens> screens;

@@ -24,12 +24,12 @@ private:
     const GnomeKeyboardHook& m_hook;
 };
 
-// The window list comes from the extension, which can move and resize windows (snapping); it
-// captures none (no previews).
+// The window list comes from the extension, which can move and resize windows (snapping) and
+// hands Zumo their images (previews).
 class GnomePermissions final : public Permissions {
 public:
     bool accessibilityTrusted() const override { return true; }
-    bool screenCaptureGranted() const override { return false; }
+    bool screenCaptureGranted() const override { return true; }
     bool windowsMovable() const override { return true; }
 };
 

@@ -65,6 +65,14 @@ QByteArray ShellBridge::windows()
     return reply.isValid() ? reply.value().toUtf8() : QByteArray();
 }
 
+QByteArray ShellBridge::capture(std::uint32_t id) const
+{
+    QDBusMessage request = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Capture"));
+    request.setArguments({uint(id)});
+    const QDBusReply<QByteArray> reply = m_connection.call(request, QDBus::Block, WaitMs);
+    return reply.isValid() ? reply.value() : QByteArray();
+}
+
 void ShellBridge::onWindowsChanged(const QString& state)
 {
     windowsChanged.notify(state.toUtf8());

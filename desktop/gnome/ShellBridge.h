@@ -31,6 +31,8 @@ public:
     void call(const QString& method, const QVariantList& arguments = {});
     // The window facts as JSON, waited for (at start and when the extension appears).
     QByteArray windows();
+    // A window's image as PNG, waited for; empty when the extension has none. Any thread.
+    QByteArray capture(std::uint32_t id) const;
 
     Notifier<bool> presence;                          // it came (true) or went (false)
     Notifier<const QByteArray&> windowsChanged;       // the whole state, as GetWindows gives it

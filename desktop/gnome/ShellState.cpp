@@ -26,6 +26,9 @@ std::optional<wayland::Toplevel> windowOf(const QJsonObject& o)
     t.id = std::uint32_t(id);
     t.title = o.value(QLatin1String("title")).toString();
     t.appId = o.value(QLatin1String("appId")).toString();
+    // A process id the kernel could have given (at most 2^22); else unknown.
+    if (const double pid = o.value(QLatin1String("pid")).toDouble(0); pid >= 1 && pid <= 4194304)
+        t.process = Pid(pid);
     if (t.appId.endsWith(QLatin1String(".desktop")))
         t.appId.chop(8);
     t.activated = o.value(QLatin1String("focused")).toBool();

@@ -26,6 +26,13 @@ std::uint32_t desktopNumber(const QJsonValue& value)
     return n >= 1 && n <= 1000 ? std::uint32_t(n) : 0;
 }
 
+// A process id the kernel could have given (at most 2^22); 0 for anything else.
+std::int32_t processId(const QJsonValue& value)
+{
+    const double n = value.toDouble(0);
+    return n >= 1 && n <= 4194304 ? std::int32_t(n) : 0;
+}
+
 bool readWindow(const QJsonObject& o, KWinWindow& w)
 {
     w.id = o.value(QLatin1String("id")).toString();
@@ -33,6 +40,7 @@ bool readWindow(const QJsonObject& o, KWinWindow& w)
         return false;
     w.title = o.value(QLatin1String("title")).toString();
     w.appId = o.value(QLatin1String("appId")).toString();
+    w.process = processId(o.value(QLatin1String("pid")));
     w.minimized = o.value(QLatin1String("minimized")).toBool();
     w.desktop = desktopNumber(o.value(QLatin1String("desktop")));
     w.active = o.value(QLatin1String("active")).toBool();

@@ -15,6 +15,7 @@ struct KWinWindow {
     QString id;  // KWin's internal id (a UUID in text)
     QString title;
     QString appId;  // the desktop file name, else the window class
+    std::int32_t process = 0;  // 0 where KWin does not know it
     bool minimized = false;
     std::uint32_t desktop = 0;  // from 1; 0 on every desktop
     bool active = false;

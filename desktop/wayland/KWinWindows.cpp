@@ -152,6 +152,7 @@ void KWinWindows::update(const KWinWindow& w)
     t.appId = w.appId;
     auto [pid, added] = m_pids.try_emplace(w.appId, FirstAppPid + Pid(m_pids.size()));
     t.pid = pid->second;
+    t.process = w.process;
     t.minimized = w.minimized;
     t.desktop = w.desktop;
     t.onCurrentDesktop = w.desktop == 0 || w.desktop == m_desktop;

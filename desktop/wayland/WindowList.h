@@ -22,6 +22,7 @@ namespace zumo::wayland {
 struct Toplevel {
     std::uint32_t id = 0;  // ours, from 1, never reused
     Pid pid = 0;           // stands for the app id: one per app id, never a real process
+    Pid process = 0;       // the real process, where the compositor tells it; else 0
     QString title;
     QString appId;
     bool activated = false;

@@ -8,24 +8,19 @@ namespace {
 const ObjectRef Tab{QStringLiteral(":1.7"), QStringLiteral("/org/a11y/atspi/accessible/12")};
 const ObjectRef Other{QStringLiteral(":1.7"), QStringLiteral("/org/a11y/atspi/accessible/13")};
 
-TEST(AtspiElements, anObjectKeepsItsHandleWhichIsNeverAWindowId)
-{
-    AtspiElements elements;
-    ElementRef tab = elements.intern(Tab);
-    EXPECT_EQ(elements.intern(Tab), tab);
-    EXPECT_NE(elements.intern(Other), tab);
-    EXPECT_TRUE(isPartElement(tab));
-    EXPECT_GT(tab, ElementRef(0xFFFFFFFFu));
-    EXPECT_EQ(elements.resolve(tab), Tab);
-}
-
-TEST(AtspiElements, handlesNotGivenOutOrFromBeforeAFreshStartResolveToNothing)
+// An object keeps its handle, which is never a window id; handles not given out, or from before
+// the table started afresh, resolve to nothing rather than to another object.
+TEST(AtspiElements, handlesAreStableNeverWindowIdsAndNeverNameAnotherObject)
 {
     AtspiElements elements(2);
     ElementRef tab = elements.intern(Tab);
+    EXPECT_EQ(elements.intern(Tab), tab);
+    EXPECT_TRUE(isPartElement(tab));
+    EXPECT_GT(tab, ElementRef(0xFFFFFFFFu));
+    EXPECT_EQ(elements.resolve(tab), Tab);
     EXPECT_FALSE(elements.resolve(0x1234u));  // a window id
     EXPECT_FALSE(elements.resolve(tab + 5));
-    elements.intern(Other);
+    EXPECT_NE(elements.intern(Other), tab);
     // The third object starts the table afresh: the old handle must not name the new object.
     ElementRef third = elements.intern({QStringLiteral(":1.9"), QStringLiteral("/x")});
     EXPECT_FALSE(elements.resolve(tab));

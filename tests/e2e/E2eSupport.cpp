@@ -1,6 +1,8 @@
 // Helpers of the end-to-end tests: session lookup, waits on events, client windows, XTEST keys.
 #include "tests/e2e/E2eSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
@@ -96,6 +98,9 @@ QString PrivateDesktop::start(const QString& wm, const QStringList& environment)
         args << wm;
     session.start(sessionScript(), args);
     session.waitForFinished(120000);
+    // The script fails only where desktops are required (scripts/test): then no desktop is a fault.
+    if (session.exitCode() != 0)
+        ADD_FAILURE() << "the private desktop did not come up";
     const QString display = readText(m_dir.filePath(QStringLiteral("display")));
     if (display.isEmpty())
         return QStringLiteral("no private X server: ") + readText(m_dir.filePath(QStringLiteral("unavailable")));

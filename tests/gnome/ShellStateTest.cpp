@@ -53,14 +53,5 @@ TEST(ShellStateTest, tellsWhatAMissingOrDisabledExtensionMeans)
     EXPECT_FALSE(isGnomeShell(QStringLiteral("sway")));
 }
 
-TEST(ShellStateTest, clutterModifiersBecomeFlags)
-{
-    EXPECT_EQ(flagsForClutter(0), 0u);
-    EXPECT_EQ(flagsForClutter(1u << 3), keys::Option);                 // Mod1: Alt
-    EXPECT_EQ(flagsForClutter((1u << 3) | 1u), keys::Option | keys::Shift);
-    EXPECT_EQ(flagsForClutter(1u << 26), keys::Command);              // the virtual Super
-    EXPECT_EQ(flagsForClutter(1u << 1), 0u);                          // Caps Lock is no modifier here
-}
-
 } // namespace
 } // namespace zumo::gnome

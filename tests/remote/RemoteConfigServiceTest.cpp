@@ -1,5 +1,5 @@
-// The fetch, the announcement rule and the ping chain, over the fake HTTP client and dispatcher
-// (the chain through every kind of failed fetch, over the wire: tests/e2e/VendorE2eTest).
+// The announcement rule and a service's end, over the fake HTTP client and dispatcher (the fetch,
+// its application and the ping chain through every kind of failed fetch: tests/e2e/VendorE2eTest).
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -43,37 +43,14 @@ protected:
     RemoteConfigService service{http, dispatcher, store};
 };
 
-TEST_F(RemoteConfigServiceTest, fetchAsksTheVendorWithoutCacheAndAppliesTheDocument)
-{
-    answerWith(FakeHttpClient::ok(R"({"pingMinutes": 0.5, "networkTimeoutSec": 20, "x": 1})"));
-    service.start();
-    ASSERT_EQ(http.requests.size(), 1u);
-    const HttpRequest& r = http.requests[0];  // what the vendor sees of it: VendorE2eTest
-    EXPECT_TRUE(r.ignoreCache);
-    EXPECT_GT(r.deadlineSec, r.idleTimeoutSec);
-    EXPECT_EQ(r.maxBodyBytes, OneMiB);
-    EXPECT_EQ(completeFetch(), 60);
-    EXPECT_EQ(remoteConfig().networkTimeoutSec, 20);
-
-    // The next request uses the time-out just received.
-    dispatcher.advance(60);
-    ASSERT_EQ(http.requests.size(), 2u);
-    EXPECT_EQ(http.requests[1].idleTimeoutSec, 20);
-}
-
-TEST_F(RemoteConfigServiceTest, eachApplicationReplacesThePingTimerInsteadOfAddingOne)
-{
-    service.configApplied();
-    service.configApplied();
-    EXPECT_EQ(dispatcher.pendingTimers(), 1u);
-}
-
 TEST_F(RemoteConfigServiceTest, anAnnouncementIsPendingOncePerIdAndNeedsBothFields)
 {
     int applications = 0;
     Subscription sub = service.applied.subscribe([&] { ++applications; });
     answerWith(FakeHttpClient::ok(R"({"announceId": "n1", "announceText": ""})"));
     service.start();
+    ASSERT_EQ(http.requests.size(), 1u);
+    EXPECT_TRUE(http.requests[0].ignoreCache);  // the rest of the request, over the wire: VendorE2eTest
     completeFetch();
     EXPECT_FALSE(service.pendingAnnouncement());
 

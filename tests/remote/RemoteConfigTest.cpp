@@ -1,4 +1,4 @@
-// Applying configuration documents: clamps, fallbacks, types, texts; and the demo's lines.
+// Applying configuration documents: clamps, fallbacks, types, texts (the demo's lines: VendorE2eTest).
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <gtest/gtest.h>
@@ -62,14 +62,6 @@ TEST(RemoteConfigTest, textsAreCutByUserPerceivedCharactersAndTheirSize)
     applyRemoteConfig(c, {{"announceId", QJsonArray{"x"}}, {"announceText", ""}});
     EXPECT_EQ(c.announceId, "old");
     EXPECT_EQ(c.announceText, "");
-}
-
-// The demo's whole line from a served document: VendorE2eTest.
-TEST(RemoteConfigTest, demoPrintsShortestDoublesWithAFraction)
-{
-    EXPECT_EQ(shortestDouble(0.25), "0.25");
-    EXPECT_EQ(shortestDouble(0.1 + 0.2), "0.30000000000000004");
-    EXPECT_EQ(shortestDouble(0.00001), "0.00001");
 }
 
 } // namespace

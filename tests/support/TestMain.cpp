@@ -18,11 +18,7 @@ std::map<std::string, ChildMain>& children()
     return registry;
 }
 
-QString& selfPathStorage()
-{
-    static QString path;
-    return path;
-}
+QString g_selfPath;  // set first thing in main
 
 } // namespace
 
@@ -33,14 +29,14 @@ ChildRegistration::ChildRegistration(const char* name, ChildMain main)
 
 QString selfPath()
 {
-    return selfPathStorage();
+    return g_selfPath;
 }
 
 } // namespace zumo::test
 
 int main(int argc, char** argv)
 {
-    zumo::test::selfPathStorage() = QString::fromLocal8Bit(argv[0]);
+    zumo::test::g_selfPath = QString::fromLocal8Bit(argv[0]);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) {

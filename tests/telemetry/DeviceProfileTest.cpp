@@ -11,17 +11,6 @@ namespace zumo {
 namespace {
 
 using test::writeAll;
-TEST(DeviceProfileTest, unreadableValuesTakeTheirFallbacksAndOptionalKeysAreLeftOut)
-{
-    const QJsonObject p = deviceProfile(DeviceFacts(), {{"gatekeeperOn", false}, {"appsInstalled", 12}});
-    EXPECT_EQ(p["model"], "?");
-    EXPECT_EQ(p["appsInstalled"], 12);
-    for (const char* absent : {"refreshHz", "hdr", "colorSpace", "batteryCycles", "batteryHealthPercent", "diskGB",
-                               "diskFreeGB", "memFreeGB", "memFreePercent", "perfCores", "efficiencyCores"})
-        EXPECT_FALSE(p.contains(absent)) << absent;
-    EXPECT_EQ(p.size(), 34);  // 45 keys, 11 of them optional
-}
-
 TEST(DeviceProfileTest, numbersAreTruncatedAsDocumented)
 {
     DeviceFacts f;

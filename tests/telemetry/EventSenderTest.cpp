@@ -1,6 +1,5 @@
-// Usage events: the gates, the envelope, the request, delivery and the wait at quit.
-#include <QJsonDocument>
-#include <QRegularExpression>
+// Usage events: the gates, delivery and the wait at quit (the envelope over the wire:
+// tests/e2e/VendorE2eTest).
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -22,8 +21,6 @@ protected:
         store.setValue("consentVersion", 1);
     }
     void TearDown() override { setRemoteConfig(RemoteConfig()); }
-
-    QJsonObject sentObject(std::size_t i) const { return QJsonDocument::fromJson(http.requests.at(i).body).object(); }
 
     QTemporaryDir dir;
     SettingsStore store{dir.filePath("s.json")};
@@ -55,20 +52,6 @@ TEST_F(EventSenderTest, withoutConsentOrWhilePausedNothingIsSentNotEvenQuit)
     EXPECT_TRUE(http.requests.empty());
     EXPECT_EQ(delivered, 0);
     EXPECT_FALSE(store.contains("installID"));
-}
-
-TEST_F(EventSenderTest, eventsCarryTheEnvelopeAndPropertiesOverrideIt)
-{
-    // The envelope over the wire, and one identifier kept for the installation: VendorE2eTest.
-    sender.sendEvent("ping", {{"version", "9.9"}, {"extra", true}});
-    ASSERT_EQ(http.requests.size(), 1u);
-    EXPECT_EQ(http.requests[0].maxBodyBytes, 0) << "the answer's body is never read";
-    EXPECT_FALSE(http.requests[0].body.contains('\n'));
-    const QJsonObject e = sentObject(0);
-    EXPECT_EQ(e["version"], "9.9");
-    EXPECT_EQ(e["extra"], true);
-    EXPECT_EQ(e["ts"].toInteger(), 1772719387);
-    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(e["install"].toString()).hasMatch());
 }
 
 TEST_F(EventSenderTest, quitWaitsForTheAnswerAndGivesUpWithoutOne)

@@ -50,7 +50,7 @@ protected:
     }
 };
 
-TEST_F(LogDirectoryTest, privateBaseIsMadeUnderCacheHomeWithOwnerOnlyAccess)
+TEST_F(LogDirectoryTest, privateBaseIsMadeUnderCacheHomeWithOwnerOnlyAccessAndNeverALink)
 {
     ASSERT_EQ(privateBaseDirectory(), base());
     EXPECT_EQ(modeOf(base()), 0700);
@@ -58,12 +58,10 @@ TEST_F(LogDirectoryTest, privateBaseIsMadeUnderCacheHomeWithOwnerOnlyAccess)
     ASSERT_EQ(::chmod(QFile::encodeName(base()).constData(), 0755), 0);
     EXPECT_EQ(privateBaseDirectory(), base());
     EXPECT_EQ(modeOf(base()), 0700);  // loosened by someone: narrowed again
-}
 
-TEST_F(LogDirectoryTest, privateBaseThatIsALinkIsRefused)
-{
+    // A link in its place is refused.
     QTemporaryDir elsewhere;
-    ASSERT_TRUE(QDir().mkpath(cache));
+    ASSERT_TRUE(QDir(base()).removeRecursively());
     ASSERT_TRUE(symlinkTo(elsewhere.path(), base()));
     EXPECT_TRUE(privateBaseDirectory().isEmpty());
     EXPECT_TRUE(chooseLogDirectory(store, QString()).isEmpty());

@@ -184,14 +184,6 @@ TEST_F(LinuxImage, aBundleIsTrustedOnlyAsSigned)
     EXPECT_FALSE(tools.readBundleFacts(copy));  // nothing unsigned is believed, not even the version
 }
 
-TEST(Ed25519, onlyATestTrustsTheTestKey)
-{
-    const QByteArray other = publicKeyOf(testKey("other-signing.pem"));
-    EXPECT_EQ(updateKeyFor(testPublicKey(), false), "");  // a developer's build in a user's hands
-    EXPECT_EQ(updateKeyFor(testPublicKey(), true), testPublicKey());
-    EXPECT_EQ(updateKeyFor(other, false), other);
-}
-
 // The running program checks signatures in its helper: only the key's signature of exactly
 // this message passes; a helper that cannot be run passes nothing.
 TEST(Ed25519, theHelperPassesOnlyTheKeysSignatureOfTheMessage)

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QJsonObject>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <memory>
@@ -91,6 +92,24 @@ protected:
     {
         openWindow(title, QCoreApplication::applicationDirPath() + QStringLiteral("/../e2e/zumo-tabclient"),
                    {QStringLiteral("--title"), title, QStringLiteral("one")});
+    }
+
+    // A browser (by its app id) with the tabs Alpha and Beta in its window.
+    void openBrowser(const QString& title)
+    {
+        openWindow(title, QCoreApplication::applicationDirPath() + QStringLiteral("/../e2e/zumo-tabclient"),
+                   {QStringLiteral("--class"), QStringLiteral("firefox"), QStringLiteral("--title"), title,
+                    QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    }
+    // The window number on the row of the tab named name, once zumo lists it; 0 when it never does.
+    qint64 tabWindow(const QString& name)
+    {
+        QJsonObject tab;
+        waitUntil([&] {
+            m_zumo.sync();
+            return (tab = m_zumo.row(name).value(QStringLiteral("tab")).toObject()).contains(QStringLiteral("window"));
+        });
+        return tab.value(QStringLiteral("window")).toInteger();
     }
 
     // zumo on its Wayland backend with the user's settings as set up and the panel at once.

@@ -16,10 +16,15 @@ struct Raw {
     operator const xcb_generic_event_t&() const { return *reinterpret_cast<const xcb_generic_event_t*>(bytes); }
 };
 
-template <typename Event>
-Raw raw(const Event& e)
+// An event of type and sequence with the fields fill sets, as its 32-byte record.
+template <typename Event, typename Fill>
+Raw raw(std::uint8_t type, std::uint16_t sequence, Fill fill)
 {
     static_assert(sizeof(Event) <= sizeof(Raw::bytes));
+    Event e{};
+    e.response_type = type;
+    e.sequence = sequence;
+    fill(e);
     Raw r;
     std::memcpy(r.bytes, &e, sizeof e);
     return r;
@@ -27,31 +32,19 @@ Raw raw(const Event& e)
 
 Raw mapped(std::uint32_t window, std::uint16_t sequence, std::uint32_t reportedTo)
 {
-    xcb_map_notify_event_t e{};
-    e.response_type = XCB_MAP_NOTIFY;
-    e.sequence = sequence;
-    e.event = reportedTo;
-    e.window = window;
-    return raw(e);
+    return raw<xcb_map_notify_event_t>(XCB_MAP_NOTIFY, sequence, [&](auto& e) { e.event = reportedTo, e.window = window; });
 }
 
+// Sent events count the same.
 Raw exposed(std::uint32_t window, std::uint16_t sequence)
 {
-    xcb_expose_event_t e{};
-    e.response_type = XCB_EXPOSE | 0x80;  // sent events count the same
-    e.sequence = sequence;
-    e.window = window;
-    return raw(e);
+    return raw<xcb_expose_event_t>(XCB_EXPOSE | 0x80, sequence, [&](auto& e) { e.window = window; });
 }
 
+// DestroyNotify has UnmapNotify's layout for what is read.
 Raw gone(std::uint8_t type, std::uint32_t window, std::uint16_t sequence)
 {
-    xcb_unmap_notify_event_t e{};  // same layout as DestroyNotify for what is read
-    e.response_type = type;
-    e.sequence = sequence;
-    e.event = window;
-    e.window = window;
-    return raw(e);
+    return raw<xcb_unmap_notify_event_t>(type, sequence, [&](auto& e) { e.event = e.window = window; });
 }
 
 TEST(MapExposes, onlyTheMapsOwnExposesOfAWatchedWindowAreDropped)

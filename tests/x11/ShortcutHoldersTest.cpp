@@ -15,27 +15,6 @@ namespace {
 const HookShortcut AltTab{keys::Option, keys::Tab};
 const HookShortcut AltGrave{keys::Option, keys::Grave};
 
-TEST(ShortcutHolder, namedFromTheWindowManagersOwnName)
-{
-    struct Case {
-        QString wmName, name;
-        bool settings;  // Zumo can free it through GSettings
-        QString advice; // a part of the words for the others
-    } cases[] = {
-        {QStringLiteral("GNOME Shell"), QStringLiteral("Mutter"), true, {}},
-        {QStringLiteral("Mutter (Muffin)"), QStringLiteral("Muffin"), true, {}},
-        {QStringLiteral("KWin"), QStringLiteral("KWin"), false, QStringLiteral("\"none,Alt+Tab,Walk Through Windows\"")},
-        {QStringLiteral("IceWM 3.3.1 (Linux/x86_64)"), QStringLiteral("IceWM"), false, QStringLiteral("QuickSwitch=0")},
-        {QString(), QStringLiteral("another program"), false, QStringLiteral("Unbind Alt+Tab")},
-    };
-    for (const Case& c : cases) {
-        const ShortcutHolder holder = shortcutHolder(c.wmName, AltTab);
-        EXPECT_EQ(holder.name, c.name) << c.wmName.toStdString();
-        EXPECT_EQ(!holder.schemas.isEmpty(), c.settings) << c.wmName.toStdString();
-        EXPECT_TRUE(holder.howToFree.contains(c.advice)) << holder.howToFree.toStdString();
-    }
-}
-
 TEST(FreeingEdits, onlyTheShortcutAndItsReverseLeaveEachBinding)
 {
     // As Debian 12's gsettings prints them.

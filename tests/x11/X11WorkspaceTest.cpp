@@ -25,20 +25,6 @@ std::vector<std::shared_ptr<const X11Window>> shared(const std::vector<X11Window
     return result;
 }
 
-TEST(ApplicationGrouping, oneApplicationPerOwnerInStackingOrder)
-{
-    DesktopSnapshot snapshot;
-    snapshot.windows = shared({window(1, 300, "Term"), window(2, 100, "Editor"), window(3, 300, "Term")});
-    DesktopIndex index;
-    index.add({QStringLiteral("org.example.Editor"), QStringLiteral("Text Editor"), QStringLiteral("Editor")});
-
-    auto apps = groupApplications(snapshot, index);
-    ASSERT_EQ(apps.size(), 2u);
-    EXPECT_EQ(apps[0].pid, 300);
-    EXPECT_EQ(QStringList({apps[0].bundleId, apps[0].name, apps[1].bundleId, apps[1].name}),
-              QStringList({"Term", "Term", "org.example.Editor", "Text Editor"}));
-}
-
 TEST(ApplicationGrouping, regularNeedsATaskbarWindowAndHiddenNeedsAllMinimised)
 {
     DesktopSnapshot snapshot;
@@ -85,21 +71,6 @@ TEST(ApplicationGrouping, iconFromTheTopmostWindowThenTheDesktopEntryThenTheHint
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_EQ(std::pair(apps[i].icon.size(), apps[i].iconSource), expected[i]) << i;
     EXPECT_TRUE(apps[3].icon.isNull());
-}
-
-TEST(WindowOrder, anApplicationsWindowsByLastUseThenStackingForTheNeverUsed)
-{
-    // Stacked front to back 1 2 3 4 5; the user activated 3, then 5, then 2 (fluxbox and i3
-    // keep the stacking as it was).
-    X11Window w1 = window(1, 5, "App"), w2 = window(2, 5, "App"), w3 = window(3, 5, "App"),
-              w4 = window(4, 5, "App"), w5 = window(5, 5, "App");
-    w3.lastUse = 1, w5.lastUse = 2, w2.lastUse = 3;
-    std::vector<const X11Window*> windows{&w1, &w2, &w3, &w4, &w5};
-    orderByUse(windows);
-    std::vector<std::uint32_t> ids;
-    for (const X11Window* w : windows)
-        ids.push_back(w->id);
-    EXPECT_EQ(ids, (std::vector<std::uint32_t>{2, 5, 3, 1, 4}));
 }
 
 // Window 1 of pid 10 is in front; window 2 of pid 20 was asked for at t0.

@@ -20,6 +20,7 @@ const Interface = `<node><interface name="org.zumo.Shell1">
   <method name="ShowPanel"><arg type="h" name="pixels" direction="in"/><arg type="i" name="width" direction="in"/>
     <arg type="i" name="height" direction="in"/><arg type="i" name="stride" direction="in"/></method>
   <method name="HidePanel"/>
+  <method name="Capture"><arg type="u" name="id" direction="in"/><arg type="ay" name="png" direction="out"/></method>
   <signal name="WindowsChanged"><arg type="s" name="state"/></signal>
   <signal name="SwitchPressed"><arg type="b" name="reverse"/><arg type="i" name="monitor"/></signal>
   <signal name="Key"><arg type="u" name="keyval"/><arg type="u" name="keycode"/><arg type="b" name="pressed"/>
@@ -153,7 +154,10 @@ class ZumoBridge {
         return {
             id: this._ids.get(window),
             title: window.get_title() || '',
-            appId: (app && app.get_id()) || window.get_gtk_application_id() || window.get_wm_class() || '',
+            // A window the Shell knows no application for gets a made-up id ("window:N"): the
+            // window's own app id (its class) tells more, such as which browser it is.
+            appId: (app && !app.is_window_backed() && app.get_id()) || window.get_gtk_application_id() ||
+                window.get_wm_class() || '',
             appName: (app && app.get_name()) || '',
             pid: window.get_pid(),
             minimized: window.minimized,
@@ -391,6 +395,33 @@ class ZumoBridge {
         this._panel.opacity = 255;
         this._panel.show();
         Main.uiGroup.set_child_above_sibling(this._panel, null);
+    }
+
+    // A window's image as PNG, for its tile: only to Zumo, since it shows what the window shows.
+    // Empty when the window has none to give (minimised, not yet drawn).
+    CaptureAsync([id], invocation) {
+        if (!this._fromZumo(invocation))
+            return;
+        const reply = bytes => invocation.return_value(new GLib.Variant('(ay)', [bytes]));
+        const window = this._window(id);
+        const actor = window && !window.minimized ? window.get_compositor_private() : null;
+        const content = actor ? actor.paint_to_content(null) : null;
+        const texture = content ? content.get_texture() : null;
+        if (!texture) {
+            reply(new Uint8Array(0));
+            return;
+        }
+        const stream = Gio.MemoryOutputStream.new_resizable();
+        Shell.Screenshot.composite_to_stream(texture, 0, 0, -1, -1, 1, null, 0, 0, 1, stream, (source, result) => {
+            try {
+                Shell.Screenshot.composite_to_stream_finish(result);
+                stream.close(null);
+                reply(stream.steal_as_bytes().toArray());
+            } catch (e) {
+                logError(e, 'Zumo: a window image could not be made');
+                reply(new Uint8Array(0));
+            }
+        });
     }
 
     HidePanel() {

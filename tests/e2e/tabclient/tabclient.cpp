@@ -30,9 +30,11 @@ int main(int argc, char** argv)
         else
             names << arg;
     }
-    // The X11 platform takes the window class from the application name.
+    // The X11 platform takes the window class from the application name, Wayland's app id from
+    // the desktop file name.
     QCoreApplication::setApplicationName(className);
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(className);
     installTabBarAccessible();
     QTextStream out(stdout);
 
