@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <cerrno>
+#include <climits>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,7 +18,8 @@ bool await(int fd, short events, const QDeadlineTimer& deadline)
 {
     pollfd entry{fd, events, 0};
     for (;;) {
-        const int n = ::poll(&entry, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        const qint64 left = deadline.remainingTime();  // -1: no deadline
+        const int n = ::poll(&entry, 1, left < 0 ? -1 : int(std::min<qint64>(left, INT_MAX)));
         if (n > 0)
             return true;
         if (n == 0 || errno != EINTR)
