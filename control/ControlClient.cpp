@@ -64,7 +64,7 @@ ControlOutcome sendControlRequest(const QString& socketPath, const ControlReques
     if (socketPath.isEmpty())
         return {ControlNotRunning, {}, QStringLiteral("no Zumo is running for this user (no private runtime directory)")};
     QDeadlineTimer deadline(timeoutMs);
-    const int fd = connectLocalSocket(socketPath);
+    const int fd = connectLocalSocket(socketPath, deadline);
     if (fd < 0) {
         return {ControlNotRunning, {},
                 QStringLiteral("no Zumo is running for this user (nothing answers at %1)").arg(socketPath)};

@@ -10,7 +10,7 @@
 
 namespace zumo {
 
-int connectLocalSocket(const QString& path, QString* error)
+int connectLocalSocket(const QString& path, QDeadlineTimer deadline, QString* error)
 {
     const QByteArray bytes = QFile::encodeName(path);
     sockaddr_un address{};
@@ -21,9 +21,15 @@ int connectLocalSocket(const QString& path, QString* error)
     }
     address.sun_family = AF_UNIX;
     std::copy(bytes.begin(), bytes.end(), address.sun_path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        return fd;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    for (;;) {
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            return fd;
+        // A full queue says so (EAGAIN) and gives no event when it has room: ask again shortly.
+        if (fd < 0 || (errno != EAGAIN && errno != EINTR) || deadline.hasExpired())
+            break;
+        ::usleep(10000);
+    }
     if (error)
         *error = QString::fromLocal8Bit(std::strerror(errno));
     if (fd >= 0)

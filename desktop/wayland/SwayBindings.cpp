@@ -7,7 +7,6 @@
 #include <QtEndian>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +25,8 @@ constexpr std::uint32_t Subscribe = 2;
 constexpr std::uint32_t BindingEvent = 0x80000005;
 // A binding event is small; anything larger means the stream is not what it should be.
 constexpr std::uint32_t MaxPayload = 1 << 20;
+// sway answers at once; a hung one must not hold up the start for long.
+constexpr int ConnectTimeoutMs = 1000;
 
 QByteArray message(std::uint32_t type, const QByteArray& payload)
 {
@@ -55,7 +56,7 @@ SwayBindings::SwayBindings(std::function<void(bool)> trigger) : m_trigger(std::m
     if (path.isEmpty())
         return;
     QString error;
-    m_socket = connectLocalSocket(path, &error);
+    m_socket = connectLocalSocket(path, QDeadlineTimer(ConnectTimeoutMs), &error);
     const QByteArray subscribe = message(Subscribe, R"(["binding"])");
     // A fresh socket has room for these few bytes: the send never waits.
     if (m_socket < 0 || ::send(m_socket, subscribe.constData(), size_t(subscribe.size()), MSG_NOSIGNAL) != subscribe.size()) {
@@ -64,7 +65,6 @@ SwayBindings::SwayBindings(std::function<void(bool)> trigger) : m_trigger(std::m
         close();
         return;
     }
-    ::fcntl(m_socket, F_SETFL, ::fcntl(m_socket, F_GETFL) | O_NONBLOCK);
     m_readable = std::make_unique<QSocketNotifier>(qintptr(m_socket), QSocketNotifier::Read);
     QObject::connect(m_readable.get(), &QSocketNotifier::activated, [this] { read(); });
 }
