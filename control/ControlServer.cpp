@@ -92,8 +92,14 @@ ControlServer::ControlServer(Dispatcher& dispatcher, Handler handler)
 
 ControlServer::~ControlServer()
 {
-    while (!m_clients->byId.empty())
-        forget(m_clients->byId.begin()->first);
+    // Not from a notifier's signal: the notifiers go at once, nothing is left for an event loop.
+    for (auto& [id, client] : m_clients->byId) {
+        if (client.timer)
+            m_dispatcher.cancel(client.timer);
+        delete client.readable;
+        delete client.writable;
+        ::close(client.socket);
+    }
     if (m_listening >= 0) {
         delete m_incoming;
         ::close(m_listening);
