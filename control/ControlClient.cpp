@@ -2,30 +2,80 @@
 #include "control/ControlClient.h"
 
 #include <QDeadlineTimer>
-#include <QLocalSocket>
+#include <cerrno>
+#include <climits>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "control/LocalConnect.h"
 
 namespace zumo {
+namespace {
+
+// Waits until fd is ready for `events` or the deadline passes.
+bool await(int fd, short events, const QDeadlineTimer& deadline)
+{
+    pollfd entry{fd, events, 0};
+    for (;;) {
+        const qint64 left = deadline.remainingTime();  // -1: no deadline
+        const int n = ::poll(&entry, 1, left < 0 ? -1 : int(std::min<qint64>(left, INT_MAX)));
+        if (n > 0)
+            return true;
+        if (n == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// Writes all of bytes before the deadline. The server reads the line before it answers.
+bool sendAll(int fd, QByteArrayView bytes, const QDeadlineTimer& deadline)
+{
+    while (!bytes.isEmpty()) {
+        const ssize_t n = ::send(fd, bytes.data(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0)
+            bytes = bytes.sliced(n);
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        else if (!await(fd, POLLOUT, deadline))
+            return false;
+    }
+    return true;
+}
+
+// Everything the server sends until it hangs up; false when the deadline passes first.
+bool receiveAll(int fd, QByteArray& data, const QDeadlineTimer& deadline)
+{
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n > 0)
+            data.append(chunk, n);
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            return true;  // hung up (a reset after the answer is a hang-up too)
+        else if (!await(fd, POLLIN, deadline))
+            return false;
+    }
+}
+
+} // namespace
 
 ControlOutcome sendControlRequest(const QString& socketPath, const ControlRequest& request, int timeoutMs)
 {
     if (socketPath.isEmpty())
         return {ControlNotRunning, {}, QStringLiteral("no Zumo is running for this user (no private runtime directory)")};
     QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(int(deadline.remainingTime()))) {
+    const int fd = connectLocalSocket(socketPath, deadline);
+    if (fd < 0) {
         return {ControlNotRunning, {},
                 QStringLiteral("no Zumo is running for this user (nothing answers at %1)").arg(socketPath)};
     }
-    socket.write(requestLine(request));
     QByteArray data;
-    while (socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired()) {
-        socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-        data += socket.readAll();
-    }
-    data += socket.readAll();
+    // A refusal may come while the line is still being written: read what came either way.
+    const bool sent = sendAll(fd, requestLine(request), deadline);
+    const bool ended = receiveAll(fd, data, sent ? deadline : QDeadlineTimer(0));
+    ::close(fd);
     const std::optional<ControlReply> reply = parseReply(data);
-    if (!reply || socket.state() == QLocalSocket::ConnectedState) {
+    if (!reply || !ended) {
         return {ControlNoAnswer, {},
                 QStringLiteral("the running Zumo did not answer within %1 seconds").arg(timeoutMs / 1000.0)};
     }

@@ -11,8 +11,7 @@
 #include "control/ControlClaim.h"
 #include "control/ControlProtocol.h"
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace zumo {
 
@@ -51,16 +50,19 @@ public:
     int clientCount() const;
 
 private:
-    struct Client;
+    using ClientId = quint64;
     void accept();
-    void read(QLocalSocket* socket);
-    void drop(QLocalSocket* socket, const QString& error);
-    void forget(QLocalSocket* socket);
+    void read(ClientId id);
+    void send(ClientId id, const QByteArray& bytes);
+    void flush(ClientId id);
+    void drop(ClientId id, const QString& error);
+    void forget(ClientId id);
 
     Dispatcher& m_dispatcher;
     Handler m_handler;
     ControlClaim m_claim;
-    std::unique_ptr<QLocalServer> m_server;
+    int m_listening = -1;
+    QSocketNotifier* m_incoming = nullptr;
     struct Clients;
     std::unique_ptr<Clients> m_clients;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);

@@ -2,6 +2,7 @@
 // and holds the SwitcherView.
 #include "panel/SwitcherPanel.h"
 
+#include <QBackingStore>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -42,6 +43,9 @@ constexpr int WarmUpTimeoutMs = 2000;
 constexpr int WarmUpWaitMs = 500;
 // A shown panel lets the pointer through this long: well before anyone could aim at a tile.
 constexpr int PointerPassMs = 50;
+// A panel hidden this long lets go of its window image (about 3 MB at 200 windows). Making it
+// again costs the next show a few milliseconds, so switches in quick succession keep it.
+constexpr int ReleaseImageAfterMs = 60 * 1000;
 
 } // namespace
 
@@ -55,6 +59,10 @@ SwitcherPanel::SwitcherPanel(const Settings& settings) : QWidget(nullptr, panelF
     m_pointerTimer->setSingleShot(true);
     m_pointerTimer->setInterval(PointerPassMs);
     connect(m_pointerTimer, &QTimer::timeout, this, [this] { takePointer(); });
+    m_releaseTimer = new QTimer(this);
+    m_releaseTimer->setSingleShot(true);
+    m_releaseTimer->setInterval(ReleaseImageAfterMs);
+    connect(m_releaseTimer, &QTimer::timeout, this, [this] { releaseImage(); });
 }
 
 void SwitcherPanel::setTranslucent(bool on)
@@ -86,6 +94,7 @@ void SwitcherPanel::showCentered(const QRect& screenFrame, QSize size)
                         screenFrame.y() + (screenFrame.height() - panelSize.height()) / 2);
     setGeometry(QRect(origin, panelSize));
     m_view->setGeometry(QRect(QPoint(0, 0), panelSize));
+    m_releaseTimer->stop();
     if (!isVisible()) {
         passPointerForAMoment();
         show();
@@ -98,6 +107,13 @@ void SwitcherPanel::hidePanel()
     m_warming = false;
     hide();
     endOffscreenDrawing();
+    m_releaseTimer->start();
+}
+
+void SwitcherPanel::releaseImage()
+{
+    if (QBackingStore* store = backingStore(); store && !isVisible())
+        store->resize(QSize(1, 1));
 }
 
 void SwitcherPanel::warmUp(const RunView& view)

@@ -63,6 +63,7 @@ private:
     void endOffscreenDrawing();
     void passPointerForAMoment();
     void takePointer();
+    void releaseImage();
 
     SwitcherView* m_view;
     bool m_translucent = false;
@@ -72,6 +73,7 @@ private:
     WId m_drawnOffscreen = 0;     // the window while it is drawn off-screen
     bool m_passingPointer = false;
     QTimer* m_pointerTimer;       // ends the pass-through a moment after a show
+    QTimer* m_releaseTimer;       // lets go of the image of a panel hidden a while
 };
 
 } // namespace zumo

@@ -6,8 +6,8 @@
 
 namespace zumo {
 
-// Loads Qt's network-information backend (NetworkManager on Linux) and follows its reports.
-// Main thread, once; false when no backend could be loaded. currentNetwork() calls it.
+// Reads NetworkManager's state over the system bus and follows its reports. Main thread, once;
+// false when NetworkManager does not answer. currentNetwork() calls it.
 bool startNetworkMonitor();
 // The last report; the first call starts the monitor (on the main thread at once, from another
 // thread soon after, that answer still "unknown"). Any thread.

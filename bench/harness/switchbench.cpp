@@ -70,6 +70,8 @@ struct Result {
     double idleCpuPercent = -1;
     double rssMb = -1;
     double pssMb = -1;
+    double rssRestMb = -1;  // the same after the idle period
+    double pssRestMb = -1;
 };
 
 double median(std::vector<double> values)
@@ -615,8 +617,13 @@ void measureSize(Desk& desk, const Options& o, int count, Result& result)
             const long after = cpuTicks(pid);
             result.idleCpuPercent = 100.0 * double(after - before) / double(sysconf(_SC_CLK_TCK)) / o.idleSeconds;
         }
-        std::printf("%-8s resident after %d switches: %.1f MB (proportional %.1f MB), idle CPU over %d s: %.3f %%\n",
-                    o.name.c_str(), o.switches, result.rssMb, result.pssMb, o.idleSeconds, result.idleCpuPercent);
+        // The last panel is still on screen at its activation; what stays is read after the rest.
+        result.rssRestMb = rssMb(pid);
+        result.pssRestMb = pssMb(pid);
+        std::printf("%-8s resident after %d switches: %.1f MB (proportional %.1f MB), after %d s at rest %.1f MB "
+                    "(%.1f MB), idle CPU over %d s: %.3f %%\n",
+                    o.name.c_str(), o.switches, result.rssMb, result.pssMb, o.idleSeconds, result.rssRestMb, result.pssRestMb,
+                    o.idleSeconds, result.idleCpuPercent);
     }
     stopCompetitor(pid);
     desk.closeWindows(windows);
@@ -638,7 +645,8 @@ void writeJson(const Options& o, const Result& r)
     }
     out << "  ],\n  \"taps\": " << r.taps << ", \"taps_switched\": " << r.tapsSwitched
         << ", \"taps_panel_shown\": " << r.tapsShown << ",\n  \"idle_cpu_percent\": " << r.idleCpuPercent
-        << ", \"rss_mb_after_switches\": " << r.rssMb << ", \"pss_mb_after_switches\": " << r.pssMb << "\n}\n";
+        << ", \"rss_mb_after_switches\": " << r.rssMb << ", \"pss_mb_after_switches\": " << r.pssMb
+        << ", \"rss_mb_at_rest\": " << r.rssRestMb << ", \"pss_mb_at_rest\": " << r.pssRestMb << "\n}\n";
 }
 
 } // namespace

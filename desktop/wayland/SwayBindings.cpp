@@ -3,9 +3,14 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QtEndian>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include "control/LocalConnect.h"
 #include "platform/Log.h"
 
 namespace zumo::wayland {
@@ -20,6 +25,8 @@ constexpr std::uint32_t Subscribe = 2;
 constexpr std::uint32_t BindingEvent = 0x80000005;
 // A binding event is small; anything larger means the stream is not what it should be.
 constexpr std::uint32_t MaxPayload = 1 << 20;
+// sway answers at once; a hung one must not hold up the start for long.
+constexpr int ConnectTimeoutMs = 1000;
 
 QByteArray message(std::uint32_t type, const QByteArray& payload)
 {
@@ -48,29 +55,52 @@ SwayBindings::SwayBindings(std::function<void(bool)> trigger) : m_trigger(std::m
     const QString path = qEnvironmentVariable("SWAYSOCK");
     if (path.isEmpty())
         return;
-    m_socket = std::make_unique<QLocalSocket>();
-    m_socket->connectToServer(path);
-    if (!m_socket->waitForConnected(1000)) {
+    QString error;
+    m_socket = connectLocalSocket(path, QDeadlineTimer(ConnectTimeoutMs), &error);
+    const QByteArray subscribe = message(Subscribe, R"(["binding"])");
+    // A fresh socket has room for these few bytes: the send never waits.
+    if (m_socket < 0 || ::send(m_socket, subscribe.constData(), size_t(subscribe.size()), MSG_NOSIGNAL) != subscribe.size()) {
         appLog(QStringLiteral("sway's IPC socket does not answer (%1); only \"exec zumo-trigger next\" bindings work")
-                   .arg(m_socket->errorString()));
-        m_socket.reset();
+                   .arg(error.isEmpty() ? QString::fromLocal8Bit(std::strerror(errno)) : error));
+        close();
         return;
     }
-    QObject::connect(m_socket.get(), &QLocalSocket::readyRead, [this] { read(); });
-    m_socket->write(message(Subscribe, R"(["binding"])"));
-    m_socket->flush();
+    m_readable = std::make_unique<QSocketNotifier>(qintptr(m_socket), QSocketNotifier::Read);
+    QObject::connect(m_readable.get(), &QSocketNotifier::activated, [this] { read(); });
 }
 
-SwayBindings::~SwayBindings() = default;
+SwayBindings::~SwayBindings()
+{
+    close();
+}
 
 bool SwayBindings::connected() const
 {
-    return m_socket && m_socket->state() == QLocalSocket::ConnectedState;
+    return m_socket >= 0;
+}
+
+void SwayBindings::close()
+{
+    if (m_readable) {  // may be emitting now
+        m_readable->setEnabled(false);
+        m_readable.release()->deleteLater();
+    }
+    if (m_socket >= 0)
+        ::close(std::exchange(m_socket, -1));
+    m_buffer.clear();
 }
 
 void SwayBindings::read()
 {
-    m_buffer += m_socket->readAll();
+    char chunk[4096];
+    const ssize_t n = ::recv(m_socket, chunk, sizeof chunk, 0);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {  // sway has gone
+        close();
+        return;
+    }
+    m_buffer.append(chunk, n);
     while (m_buffer.size() >= HeaderSize) {
         // Native byte order, as sway writes it. GCC's sanitizer build sees a path through
         // QByteArray's shared empty buffer that the size check above rules out.
@@ -81,8 +111,7 @@ void SwayBindings::read()
 #pragma GCC diagnostic pop
         if (!m_buffer.startsWith(QByteArrayView(Magic, MagicSize)) || size > MaxPayload) {
             appLog(QStringLiteral("sway's IPC sent something unexpected; its binding events are no longer read"));
-            m_socket->abort();
-            m_buffer.clear();
+            close();
             return;
         }
         if (m_buffer.size() < HeaderSize + qsizetype(size))

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace zumo::wayland {
 
@@ -28,9 +28,11 @@ public:
 
 private:
     void read();
+    void close();
 
     std::function<void(bool)> m_trigger;
-    std::unique_ptr<QLocalSocket> m_socket;
+    int m_socket = -1;
+    std::unique_ptr<QSocketNotifier> m_readable;
     QByteArray m_buffer;
 };
 

@@ -20,7 +20,7 @@ foreach(xml
   list(APPEND zumo_wayland_protocol_sources ${zumo_wayland_generated}/${base}-client.h
     ${zumo_wayland_generated}/${base}.c)
 endforeach()
-zumo_library(zumo_wayland desktop/wayland zumo_panel zumo_platform Qt6::Gui Qt6::Network Qt6::DBus PkgConfig::WAYLAND)
+zumo_library(zumo_wayland desktop/wayland zumo_panel zumo_control zumo_platform Qt6::Gui Qt6::DBus PkgConfig::WAYLAND)
 target_sources(zumo_wayland PRIVATE ${zumo_wayland_protocol_sources})
 target_include_directories(zumo_wayland PRIVATE ${zumo_wayland_generated})
 # The script Zumo loads into KWin, where the program finds it: share/zumo/kwin/ beside bin/ once

@@ -43,9 +43,10 @@ protected:
     QTemporaryDir dir;
     FakeDispatcher dispatcher;
     std::vector<ControlRequest> handled;
+    QByteArray body = "body\n";
     ControlServer server{dispatcher, [this](const ControlRequest& request, ControlServer::Respond respond) {
                              handled.push_back(request);
-                             respond(okReply("body\n"));
+                             respond(okReply(body));
                          }};
 };
 
@@ -63,6 +64,9 @@ TEST_F(ControlServerTest, malformedAndOversizedRequestsGetAnErrorAndNeverReachTh
     EXPECT_TRUE(test::eventsUntil([&] { return server.clientCount() == 0; }));
     EXPECT_EQ(exchange("sync\n"), "ok\nbody\n");  // still serving
     EXPECT_EQ(handled, std::vector<ControlRequest>{ControlRequest{ControlVerb::sync}});
+    body = QByteArray(8 << 20, 'r') + '\n';  // far more than the socket holds: sent as the client reads
+    EXPECT_EQ(exchange("list\n"), "ok\n" + body);
+    EXPECT_TRUE(test::eventsUntil([&] { return server.clientCount() == 0; }));
 }
 
 TEST_F(ControlServerTest, aClientThatNeverWritesIsDroppedWhenItsTimeRunsOut)
