@@ -44,6 +44,13 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, QString& er
     // The key and the focus change before it come on two connections, read in no fixed order:
     // a round trip on the model's makes sure the window the user just focused counts as the front.
     d.hook->setBeforeShortcut([connection = d.connection.get()] { connection->roundTrip(); });
+    // A keyboard grab while the window manager is still moving the focus for the previous
+    // switch makes openbox lose track of it (two quick Alt+Tabs then ended on the wrong window,
+    // or on none): the keyboard is taken once that switch is answered, 100 ms at the most. The
+    // Alt release meanwhile is found in the keymap when the grab is made.
+    d.hook->setCaptureGate([actions = d.actions.get()](std::function<void()> go) {
+        actions->afterAnswered(std::move(go), std::chrono::milliseconds(100));
+    });
     // An activation carries the time of the key (the hook's) or the click (on the panel, Qt's)
     // that caused it.
     d.actions->setInputStamps([hook = d.hook.get(), qt = d.qtInput.get()] {

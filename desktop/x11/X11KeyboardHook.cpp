@@ -84,6 +84,7 @@ struct X11KeyboardHook::Impl {
     const QByteArray display;
     Handler handler;
     std::function<void()> beforeShortcut;
+    std::function<void(std::function<void()>)> captureGate;
     std::vector<HookShortcut> shortcuts;
 
     std::unique_ptr<x11::X11Connection> x;
@@ -441,8 +442,15 @@ void X11KeyboardHook::Impl::onShortcutPress(const KeyEvent& translated)
     // A passive grab ends when the shortcut key is released, and the modifier's release
     // would then go to the focused window: hold the whole keyboard from here on, unless the
     // owner has already asked for it (and perhaps been refused).
-    if (capture == Capture::off && !ownerAsked)
-        startCapture();
+    if (capture == Capture::off && !ownerAsked) {
+        if (captureGate)
+            captureGate(guarded([this] {
+                if (capture == Capture::off && !ownerAsked)
+                    startCapture();
+            }));
+        else
+            startCapture();
+    }
     if (conn)
         allowEvents(XCB_ALLOW_ASYNC_KEYBOARD);
 }
@@ -784,6 +792,11 @@ bool X11KeyboardHook::holdsKeyboard() const
 void X11KeyboardHook::setBeforeShortcut(std::function<void()> catchUp)
 {
     d->beforeShortcut = std::move(catchUp);
+}
+
+void X11KeyboardHook::setCaptureGate(std::function<void(std::function<void()>)> gate)
+{
+    d->captureGate = std::move(gate);
 }
 
 } // namespace zumo

@@ -84,6 +84,9 @@ public:
     // Runs before each shortcut press reaches the handler: the desktop model reads what the
     // server sent it before the key, so the press is judged by the window focused just before.
     void setBeforeShortcut(std::function<void()> catchUp);
+    // Asked before the keyboard is taken for a run: the gate calls back when it may be taken (at
+    // once, or later). Without one it is taken at once.
+    void setCaptureGate(std::function<void(std::function<void()>)> gate);
     // The XKB layout of the active group as setxkbmap named it (e.g. "de"), kept in step by
     // events, so reading it costs no round trip; empty when not connected or not named.
     QString activeLayout() const;
