@@ -26,6 +26,10 @@ public:
     {
     }
 
+    // Dropped with its client (at quit) while the child runs: the child's end, reported as the
+    // process goes, must reach neither a member already gone nor the caller.
+    ~ChildTransfer() override { stopChild(); }
+
     void start(const HelperProgram& helper, const QString& extraCaFile)
     {
         // Refused here too, so such a request starts no child at all.
