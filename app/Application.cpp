@@ -270,17 +270,12 @@ void Application::overlayWindowParts()
 {
     Parts& p = *d;
     atspi::PartsOverlay::FactsOf factsOf;
-    if (p.x11) {
+    if (p.x11)
         factsOf = [ax = p.x11->accessibility.get()](ElementRef element) { return ax->facts(element); };
-    } else {
-        factsOf = [list = waylandWindowList()](ElementRef element) -> std::optional<WindowFacts> {
-            const auto snapshot = list->snapshot();
-            const wayland::Toplevel* t = element <= 0xFFFFFFFFu ? snapshot->find(std::uint32_t(element)) : nullptr;
-            if (!t || t->process <= 0)
-                return std::nullopt;
-            return WindowFacts{t->process, t->title, QRectF(t->frame), QRectF(t->frame)};
+    else
+        factsOf = [w = p.gnome ? p.gnome->windows.get() : p.wayland->windows.get()](ElementRef element) {
+            return w->facts(element);
         };
-    }
     p.windowParts = std::make_unique<atspi::PartsOverlay>(*p.seam.accessibility, *p.parts, std::move(factsOf));
     p.seam.accessibility = p.windowParts.get();
 }

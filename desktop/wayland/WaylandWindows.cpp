@@ -154,6 +154,16 @@ QRectF WaylandWindows::tokenFrame(std::uint32_t id)
     return QRectF(double(id) * 4096.0, 0, 640, 480);
 }
 
+std::optional<WindowFacts> WaylandWindows::facts(ElementRef element) const
+{
+    const auto snapshot = m_toplevels.snapshot();
+    const Toplevel* t = element <= 0xFFFFFFFFu ? snapshot->find(std::uint32_t(element)) : nullptr;
+    if (!t || t->process <= 0)
+        return std::nullopt;
+    // The real frame only: a stand-in would mislead the match by extents.
+    return WindowFacts{t->process, t->title, QRectF(t->frame), QRectF(t->frame)};
+}
+
 QRectF WaylandWindows::frameOf(const Toplevel& t)
 {
     return t.frame.isEmpty() ? tokenFrame(t.id) : QRectF(t.frame);

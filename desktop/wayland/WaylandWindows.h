@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include "platform/Accessibility.h"
+#include "platform/WindowParts.h"
 #include "platform/WindowServer.h"
 #include "platform/Workspace.h"
 
@@ -44,6 +45,10 @@ public:
     void setSize(ElementRef element, QSizeF size) override;
     void perform(ElementRef element, const QString& action) override;
     void setFrontmost(Pid pid, double timeout) override;
+
+    // What the parts layer needs to find a window's tabs; nothing for one not listed or whose
+    // process the compositor does not tell.
+    std::optional<WindowFacts> facts(ElementRef element) const;
 
     // WindowServer: one record per toplevel, numbered by its id.
     std::vector<WindowRecord> windowList() override;
