@@ -2,12 +2,15 @@
 #include "app/ShortcutConflict.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QFile>
 #include <QStandardPaths>
 #include <cstdio>
 
 #include "desktop/x11/KeyTranslation.h"
 #include "desktop/x11/X11Desktop.h"
+#include "platform/KeyCodes.h"
 #include "platform/Log.h"
 #include "settings/SettingsStore.h"
 #include "shell/TrayIcon.h"
@@ -17,11 +20,56 @@ namespace zumo {
 
 using namespace x11;
 
+namespace {
+
+bool kglobalaccelRunning()
+{
+    const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return bus && bus->isServiceRegistered(QStringLiteral("org.kde.kglobalaccel"));
+}
+
+// The keys kglobalaccel knows for the shortcuts, with their Shift variants (the reverse
+// direction, which KWin binds as Alt+Shift+Backtab and Alt+~).
+std::vector<wayland::KWinShortcuts::Wanted> kglobalaccelKeys(const std::vector<HookShortcut>& shortcuts)
+{
+    std::vector<wayland::KWinShortcuts::Wanted> wanted;
+    for (const HookShortcut& s : shortcuts) {
+        int mods = 0;
+        if (s.mask & keys::Option)
+            mods |= int(Qt::AltModifier);
+        if (s.mask & keys::Control)
+            mods |= int(Qt::ControlModifier);
+        // `reversed` is the whole shifted key: Qt names Shift+` as ~, without the modifier.
+        const auto both = [&](int key, int reversed) {
+            const QString name = shortcutName(s);
+            wanted.push_back({mods | key, name, {}});
+            wanted.push_back({mods | reversed, name + QStringLiteral(" (reverse)"), {}});
+        };
+        const int shift = Qt::ShiftModifier;
+        switch (s.key) {
+        case keys::Tab: both(Qt::Key_Tab, shift | Qt::Key_Backtab); break;
+        case keys::Grave: both(Qt::Key_QuoteLeft, Qt::Key_AsciiTilde); break;
+        case keys::Space: both(Qt::Key_Space, shift | Qt::Key_Space); break;
+        case keys::Section: both(Qt::Key_section, shift | Qt::Key_section); break;
+        default: break;
+        }
+    }
+    return wanted;
+}
+
+} // namespace
+
 ShortcutConflict::ShortcutConflict(ShortcutConflictDeps deps)
     : d(std::move(deps)), m_release(d.store, d.gsettings)
 {
     // Settings shows who holds what: it follows the keys changing hands.
     m_taken = d.x11.hook->takenChanged.subscribe([this] { d.windows.reloadSettings(); });
+    // What a run that crashed took from KWin goes back before the hook grabs the keys, or
+    // kglobalaccel could not grab them again. check() takes them anew where the user agreed.
+    if (kglobalaccelRunning()) {
+        wayland::BusGlobalShortcuts accel;
+        wayland::KWinShortcuts(d.store, accel, {}).giveBack();
+    }
 }
 
 void ShortcutConflict::check()
@@ -37,8 +85,11 @@ void ShortcutConflict::check()
         return;
     const ShortcutHolder holder = shortcutHolder(d.x11.model->snapshot()->windowManagerName, taken.front());
     const std::vector<BindingEdit> edits = m_release.plan(holder, taken);
+    m_kwinHolds = kwinHolds(holder, taken);
+    const bool holds = !edits.empty() || m_kwinHolds;
     if (grabbed) {
-        if (edits.empty() && !kwinBindsMain(holder))
+        // kglobalaccel, when it answered, has said whether KWin holds the keys; else its file tells.
+        if (!holds && (m_kwin || !kwinBindsMain(holder)))
             return;
         // Mutter and Muffin grab through XInput 2, which the server does not weigh against core
         // grabs: both hold the key, and which switcher answers is chance. KWin's grabs come from
@@ -46,20 +97,33 @@ void ShortcutConflict::check()
         hook.setRetakeOnTimer(false);
         hook.letGo();
     }
-    const ConflictAdvice advice = conflictAdvice(holder, taken.front(), edits);
+    const ConflictAdvice advice = conflictAdvice(holder, taken.front(), edits, m_kwinHolds);
     m_holding = {advice.holder, advice.text};
     m_edits = edits;
     // The window manager holds it and keeps it: retrying would only win it at a moment it
     // regrabs, and its own switcher would stop without a word.
-    if (!edits.empty())
+    if (holds)
         hook.setRetakeOnTimer(false);
     appLog(advice.text);
     std::fprintf(stderr, "zumo: %s%s\n", hook.mainShortcutHeld() ? "" : "waiting - ", qPrintable(advice.text));
     std::fflush(stderr);
     if (TrayIcon* tray = d.tray ? d.tray() : nullptr)
         tray->showNotice(QStringLiteral("Zumo is waiting for its shortcut"), advice.text);
-    if (!edits.empty())
-        offer(edits, holder.name, advice.text);
+    if (holds)
+        offer(holder.name, advice.text);
+}
+
+// Asks kwin_x11's kglobalaccel, when it runs, whether one of KWin's own actions holds a key.
+bool ShortcutConflict::kwinHolds(const ShortcutHolder& holder, const std::vector<HookShortcut>& shortcuts)
+{
+    if (holder.name != QLatin1String("KWin") || !kglobalaccelRunning())
+        return false;
+    if (!m_kwin) {
+        m_accel = std::make_unique<wayland::BusGlobalShortcuts>();
+        m_kwin = std::make_unique<wayland::KWinShortcuts>(d.store, *m_accel, kglobalaccelKeys(shortcuts));
+    }
+    m_kwin->held();
+    return m_kwin->heldByKWin();
 }
 
 // KWin keeps its bindings in kglobalshortcutsrc, not GSettings.
@@ -73,10 +137,10 @@ bool ShortcutConflict::kwinBindsMain(const ShortcutHolder& holder) const
     return kwinBinds(text, d.x11.hook->shortcuts().front());
 }
 
-void ShortcutConflict::offer(const std::vector<BindingEdit>& edits, const QString& holder, const QString& advice)
+void ShortcutConflict::offer(const QString& holder, const QString& advice)
 {
     if (m_release.consented()) {
-        unbindAndTake(edits);
+        unbindAndTake();
         return;
     }
     if (m_release.asked())
@@ -91,21 +155,36 @@ void ShortcutConflict::offer(const std::vector<BindingEdit>& edits, const QStrin
                             QStringLiteral("Take %1").arg(name)});
     m_release.setConsented(yes);
     if (yes)
-        unbindAndTake(edits);
+        unbindAndTake();
 }
 
-void ShortcutConflict::unbindAndTake(const std::vector<BindingEdit>& edits)
+void ShortcutConflict::unbindAndTake()
 {
-    m_release.unbind(edits);
+    if (!m_edits.empty())
+        m_release.unbind(m_edits);
+    if (m_kwinHolds)
+        m_kwin->take();
     // The window manager lets go once it has read its changed settings; no event says when.
     d.x11.hook->setRetakeOnTimer(true);
     d.x11.hook->retakeShortcuts();
 }
 
+bool ShortcutConflict::holdsFreed() const
+{
+    return m_release.holdsEdits() || (m_kwin && m_kwin->holdsKeys());
+}
+
+void ShortcutConflict::restore()
+{
+    m_release.restore();
+    if (m_kwin)
+        m_kwin->giveBack();
+}
+
 ShortcutHolding ShortcutConflict::holding() const
 {
     ShortcutHolding holding = m_holding;
-    holding.canFree = !m_edits.empty() || m_release.holdsEdits();
+    holding.canFree = !m_edits.empty() || m_kwinHolds || holdsFreed();
     return holding;
 }
 
@@ -113,25 +192,32 @@ void ShortcutConflict::consentChanged()
 {
     X11KeyboardHook& hook = *d.x11.hook;
     const bool yes = m_release.consented();
-    if (yes && !m_release.holdsEdits() && !m_edits.empty()) {
-        unbindAndTake(m_edits);
+    if (yes && !holdsFreed() && (!m_edits.empty() || m_kwinHolds)) {
+        unbindAndTake();
         return;
     }
-    if (yes || !m_release.holdsEdits())
+    if (yes || !holdsFreed())
         return;
-    // Given back now: the key first, then the binding, and no retry takes it again.
+    // Given back now: the key first (on the server before kglobalaccel grabs it again, or its
+    // grab fails), then the binding, and no retry takes it again.
     hook.setRetakeOnTimer(false);
     hook.letGo();
-    m_release.restore();
+    hook.sync();
+    restore();
 }
 
 void ShortcutConflict::giveBack()
 {
-    if (!m_release.holdsEdits())
+    if (!holdsFreed())
         return;
-    // The key first, or the window manager could not take it back.
+    // The key first, or the window manager could not take it back. Closing the connection would
+    // end the grabs only once the server noticed; a round trip after letting go says it did.
+    m_taken = {};
+    d.x11.hook->setRetakeOnTimer(false);
+    d.x11.hook->letGo();
+    d.x11.hook->sync();
     d.x11.hook->destroy();
-    m_release.restore();
+    restore();
 }
 
 } // namespace zumo

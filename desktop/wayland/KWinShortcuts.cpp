@@ -24,17 +24,9 @@ constexpr int Tab = 0x01000001;
 constexpr int Backtab = 0x01000002;
 constexpr unsigned NoAutoloading = 0x4;  // kglobalaccel: set these keys, not the stored ones
 
-struct Wanted {
-    const char* action;
-    int key;
-    const char* text;
-};
-// The script's actions (registerShortcut in zumo-bridge.js) and their keys.
-const Wanted WantedKeys[] = {{"Zumo next", Alt | Tab, "Alt+Tab"}, {"Zumo prev", Alt | Shift | Backtab, "Alt+Shift+Tab"}};
-
-QStringList ourAction(const Wanted& w)
+QStringList ourAction(const KWinShortcuts::Wanted& w)
 {
-    return {QStringLiteral("kwin"), QLatin1String(w.action), QStringLiteral("KWin"), QLatin1String(w.action)};
+    return {QStringLiteral("kwin"), w.action, QStringLiteral("KWin"), w.action};
 }
 
 QDBusMessage accel(const QString& method, const QVariantList& arguments)
@@ -80,23 +72,34 @@ bool BusGlobalShortcuts::setKeys(const QStringList& action, const std::vector<in
            QDBusMessage::ReplyMessage;
 }
 
-KWinShortcuts::KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts) : m_store(store), m_shortcuts(shortcuts) {}
-
-std::optional<QString> KWinShortcuts::take()
+std::vector<KWinShortcuts::Wanted> KWinShortcuts::scriptKeys()
 {
-    const bool consented = this->consented();
+    return {{Alt | Tab, QStringLiteral("Alt+Tab"), QStringLiteral("Zumo next")},
+            {Alt | Shift | Backtab, QStringLiteral("Alt+Shift+Tab"), QStringLiteral("Zumo prev")}};
+}
+
+KWinShortcuts::KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts, std::vector<Wanted> wanted)
+    : m_store(store), m_shortcuts(shortcuts), m_wanted(std::move(wanted))
+{
+}
+
+std::optional<QString> KWinShortcuts::pass(bool change)
+{
+    const bool free = change && consented();
     m_holder.clear();
+    m_kwinHolds = false;
     QJsonArray record = m_store.value(RecordKey).toArray();
     QStringList held;
-    for (const Wanted& w : WantedKeys) {
+    for (const Wanted& w : m_wanted) {
         const QStringList holder = m_shortcuts.holder(w.key);
-        if (holder.value(1) == QLatin1String(w.action))
+        if (!w.action.isEmpty() && holder.value(1) == w.action)
             continue;
         if (!holder.isEmpty()) {
-            if (!consented || holder.value(0) != QLatin1String("kwin")) {
-                held << QStringLiteral("%1 by \"%2\" of %3").arg(QLatin1String(w.text), holder.value(3), holder.value(2));
+            if (!free || holder.value(0) != QLatin1String("kwin")) {
+                held << QStringLiteral("%1 by \"%2\" of %3").arg(w.text, holder.value(3), holder.value(2));
                 if (m_holder.isEmpty())
                     m_holder = QStringLiteral("%1 (%2)").arg(holder.value(2), holder.value(3));
+                m_kwinHolds = m_kwinHolds || holder.value(0) == QLatin1String("kwin");
                 continue;
             }
             std::vector<int> before = m_shortcuts.keys(holder);
@@ -114,9 +117,10 @@ std::optional<QString> KWinShortcuts::take()
             m_store.setValue(RecordKey, record);
             m_store.flush();
             m_shortcuts.setKeys(holder, after);
-            appLog(QStringLiteral("took %1 from KWin's \"%2\" while Zumo runs").arg(QLatin1String(w.text), holder.value(3)));
+            appLog(QStringLiteral("took %1 from KWin's \"%2\" while Zumo runs").arg(w.text, holder.value(3)));
         }
-        m_shortcuts.setKeys(ourAction(w), {w.key});
+        if (change && !w.action.isEmpty())
+            m_shortcuts.setKeys(ourAction(w), {w.key});
     }
     if (held.isEmpty())
         return std::nullopt;
@@ -141,15 +145,21 @@ void KWinShortcuts::setConsented(bool yes)
     m_store.setValue(ConsentKey, yes);
 }
 
+bool KWinShortcuts::holdsKeys() const
+{
+    return m_store.contains(RecordKey);
+}
+
 void KWinShortcuts::giveBack()
 {
-    for (const Wanted& w : WantedKeys)
-        if (m_shortcuts.holder(w.key).value(1) == QLatin1String(w.action))
+    for (const Wanted& w : m_wanted)
+        if (!w.action.isEmpty() && m_shortcuts.holder(w.key).value(1) == w.action)
             m_shortcuts.setKeys(ourAction(w), {});
     const QJsonArray record = m_store.value(RecordKey).toArray();
     int restored = 0;
-    for (const QJsonValue& value : record) {
-        const QJsonObject o = value.toObject();
+    // Latest first: an action that lost two keys gets them back in the reverse order it lost them.
+    for (qsizetype i = record.size(); i-- > 0;) {
+        const QJsonObject o = record.at(i).toObject();
         QStringList action;
         for (const QJsonValue& part : o.value(QStringLiteral("action")).toArray())
             action << part.toString();

@@ -1,8 +1,9 @@
 // The switcher's shortcuts on KWin. KWin's own task switcher holds Alt+Tab in the user's global
 // shortcuts, and a key can have only one holder: with the user's consent (the setting that also
-// frees the shortcuts from an X11 window manager) Zumo moves the key to its script's action,
-// records what it changed in the settings store, and puts it back at quit, or at the next start
-// after a crash.
+// frees the shortcuts from an X11 window manager) Zumo takes the key from KWin's action, records
+// what it changed in the settings store, and puts it back at quit, or at the next start after a
+// crash. On Wayland the key goes to the script's action; on X11 (kwin_x11, whose kglobalaccel
+// grabs the keys) it is only freed, and Zumo grabs it itself.
 #pragma once
 
 #include <QString>
@@ -38,7 +39,17 @@ public:
 
 class KWinShortcuts {
 public:
-    KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts);
+    // A key Zumo wants (Qt key code with modifiers) and the script's action it goes to; none
+    // when Zumo grabs it itself.
+    struct Wanted {
+        int key = 0;
+        QString text;  // "Alt+Tab", for the user
+        QString action;
+    };
+    // The script's actions and their keys (registerShortcut in zumo-bridge.js).
+    static std::vector<Wanted> scriptKeys();
+
+    KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts, std::vector<Wanted> wanted = scriptKeys());
     ~KWinShortcuts() { giveBack(); }
     KWinShortcuts(const KWinShortcuts&) = delete;
     KWinShortcuts& operator=(const KWinShortcuts&) = delete;
@@ -46,22 +57,32 @@ public:
     // Gives each of the script's actions its key: a free key at once; one held by KWin's own
     // action only with consent, recording the change. Returns a sentence for the user naming
     // what still holds a key and how to free it; nothing when every key is Zumo's.
-    std::optional<QString> take();
+    std::optional<QString> take() { return pass(true); }
+    // What take() would say without consent, changing nothing.
+    std::optional<QString> held() { return pass(false); }
     // Puts back every recorded key whose action the user has not given another key since, and
     // takes the keys from the script's actions. At quit, and at start for a run that crashed.
     void giveBack();
 
-    // What the last take() left to KWin: the action holding Alt+Tab (empty when none).
+    // Whether keys taken from KWin wait to be given back.
+    bool holdsKeys() const;
+    // What the last take() or held() left to KWin: the action holding Alt+Tab (empty when none).
     QString holder() const { return m_holder; }
+    // Whether that action is KWin's own, which take() frees with consent.
+    bool heldByKWin() const { return m_kwinHolds; }
     // The consent take() follows, and whether the user was asked at all.
     bool consented() const;
     bool asked() const;
     void setConsented(bool yes);
 
 private:
+    std::optional<QString> pass(bool change);
+
     SettingsStore& m_store;
     GlobalShortcuts& m_shortcuts;
+    std::vector<Wanted> m_wanted;
     QString m_holder;
+    bool m_kwinHolds = false;
 };
 
 } // namespace zumo::wayland

@@ -79,9 +79,9 @@ ShortcutHolder shortcutHolder(const QString& wmName, const HookShortcut& s)
                                "kwriteconfig5 --file kglobalshortcutsrc --group kwin --key \"Walk Through Windows\" "
                                "\"none,%1,Walk Through Windows\"\n"
                                "kwriteconfig5 --file kglobalshortcutsrc --group kwin --key \"Walk Through Windows "
-                               "(Reverse)\" \"none,%1+Shift+Backtab,Walk Through Windows (Reverse)\"\n"
+                               "(Reverse)\" \"none,%2+Shift+Backtab,Walk Through Windows (Reverse)\"\n"
                                "then log out and in again.")
-                    .arg(alt)};
+                    .arg(alt, alt.section(QLatin1Char('+'), 0, -2))};
     if (name.contains(QLatin1String("openbox")))
         return {QStringLiteral("Openbox"), {},
                 QStringLiteral("In ~/.config/openbox/rc.xml remove the <keybind key=\"%1\"> and "
@@ -177,7 +177,7 @@ bool kwinBinds(const QString& globalShortcuts, const HookShortcut& shortcut)
 }
 
 ConflictAdvice conflictAdvice(const ShortcutHolder& holder, const HookShortcut& shortcut,
-                              const std::vector<BindingEdit>& edits)
+                              const std::vector<BindingEdit>& edits, bool holds)
 {
     const QString name = shortcutName(shortcut);
     const QString other = QStringLiteral("another program");
@@ -185,6 +185,10 @@ ConflictAdvice conflictAdvice(const ShortcutHolder& holder, const HookShortcut& 
         return {holder.name, QStringLiteral("%1 is held by %2, the window manager, for its own window switcher. "
                                             "To free it there, run:\n%3")
                                  .arg(name, holder.name, editCommands(edits).join(QLatin1Char('\n')))};
+    if (holds)
+        return {holder.name, QStringLiteral("%1 is held by %2, the window manager, for its own window switcher. "
+                                            "To free it there: %3")
+                                 .arg(name, holder.name, holder.howToFree)};
     // X does not say who holds a grab: name the likely holder, say how sure that is.
     if (holder.known && holder.schemas.isEmpty())
         return {other, QStringLiteral("%1 is held by another program, most likely %2, the window manager, which "

@@ -44,9 +44,10 @@ struct ConflictAdvice {
                      // "another program"
     QString text;    // who holds it (or most likely does), and the exact commands or settings that free it
 };
-// `edits` are those planned from the window manager's settings: some means it is the holder.
+// `edits` are those planned from the window manager's settings: some means it is the holder, as
+// does `holds` (KWin's global shortcuts, asked live, name one of its actions).
 ConflictAdvice conflictAdvice(const ShortcutHolder& holder, const HookShortcut& shortcut,
-                              const std::vector<BindingEdit>& edits);
+                              const std::vector<BindingEdit>& edits, bool holds = false);
 
 // The command a user types for each edit (`gsettings set SCHEMA KEY "VALUE"`), or for its undo.
 QStringList editCommands(const std::vector<BindingEdit>& edits, bool undo = false);

@@ -42,27 +42,37 @@ public:
                                                     {action("Walk Through Windows (Reverse)"), {AltShiftBacktab}}};
 };
 
-// Taken with consent and given back at quit is KWinE2e's, through KWin's own kglobalaccel.
+// Taken with consent and given back at quit is KWinE2e's and WindowManagersE2e's (kwin_x11),
+// through KWin's own kglobalaccel.
 TEST(KWinShortcutsTest, takesKeysOnlyWithConsentAndGivesBackWhatTheUserDidNotChange)
 {
+    constexpr int AltGrave = 0x08000000 | 0x60;
+    // On X11 Zumo grabs the keys itself: they are only freed, for both of Zumo's shortcuts.
+    const std::vector<KWinShortcuts::Wanted> grabbed{{AltTab, QStringLiteral("Alt+Tab"), {}},
+                                                     {AltGrave, QStringLiteral("Alt+`"), {}}};
     struct Case {
         const char* what;
+        bool x11;
         bool consent;
         bool userRebindsMeanwhile;  // gives Walk Through Windows Meta+Tab while Zumo runs
         const char* altTabWhileRunning;
         const char* altTabAfter;
     };
     const Case cases[] = {
-        {"without consent KWin keeps it and Zumo says so", false, false, "Walk Through Windows", "Walk Through Windows"},
-        {"a key the user rebound meanwhile stays theirs", true, true, "Zumo next", ""},
+        {"without consent KWin keeps it and Zumo says so", false, false, false, "Walk Through Windows",
+         "Walk Through Windows"},
+        {"a key the user rebound meanwhile stays theirs", false, true, true, "Zumo next", ""},
+        {"freed for Zumo's grab, and an action that lost two keys gets both back", true, true, false, "",
+         "Walk Through Windows"},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
         SettingsStore store(dir.filePath(QStringLiteral("settings.json")));
         store.setValue(QStringLiteral("freeShortcutsFromWindowManager"), c.consent);
         MemoryShortcuts accel;
+        accel.actions[action("Walk Through Windows")].push_back(AltGrave);
         {
-            KWinShortcuts shortcuts(store, accel);
+            KWinShortcuts shortcuts(store, accel, c.x11 ? grabbed : KWinShortcuts::scriptKeys());
             const auto message = shortcuts.take();
             EXPECT_EQ(message.has_value(), !c.consent) << c.what;
             EXPECT_EQ(accel.holder(AltTab).value(1), QLatin1String(c.altTabWhileRunning)) << c.what;
@@ -70,6 +80,9 @@ TEST(KWinShortcutsTest, takesKeysOnlyWithConsentAndGivesBackWhatTheUserDidNotCha
                 accel.actions[action("Walk Through Windows")] = {0x10000000 | 0x01000001};
         }
         EXPECT_EQ(accel.holder(AltTab).value(1), QLatin1String(c.altTabAfter)) << c.what;
+        if (!c.userRebindsMeanwhile) {
+            EXPECT_EQ(accel.keys(action("Walk Through Windows")), (std::vector<int>{AltTab, AltGrave})) << c.what;
+        }
         EXPECT_FALSE(store.contains(QStringLiteral("freedKWinShortcuts"))) << c.what;
     }
 }

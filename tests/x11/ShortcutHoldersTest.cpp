@@ -74,6 +74,9 @@ TEST(KWinBinds, defaultsUnlessTheFileSetsTheSwitchersOtherwise)
     EXPECT_TRUE(kwinBinds({}, AltGrave));
     EXPECT_FALSE(kwinBinds({}, ctrlTab));
     EXPECT_FALSE(kwinBinds(freed, AltTab));
+    EXPECT_TRUE(shortcutHolder(QStringLiteral("KWin"), AltTab)
+                    .howToFree.contains(QStringLiteral("\"none,Alt+Shift+Backtab,Walk Through Windows (Reverse)\"")))
+        << "the advice writes what KWin reads";
     EXPECT_TRUE(kwinBinds(freed, AltGrave)) << "only what the file sets changes";
     // Another group's entry of the same name is not KWin's; a second shortcut after a tab counts.
     EXPECT_TRUE(kwinBinds(QStringLiteral("[other]\nWalk Through Windows=none,none,x\n"), AltTab));
