@@ -54,8 +54,8 @@ public:
     KWinShortcuts(const KWinShortcuts&) = delete;
     KWinShortcuts& operator=(const KWinShortcuts&) = delete;
 
-    // Gives each of the script's actions its key: a free key at once; one held by KWin's own
-    // action only with consent, recording the change. Returns a sentence for the user naming
+    // Gives each of the script's actions its key (a key Zumo grabs itself is only freed): a free
+    // key at once; one held by KWin's own action only with consent, recording the change. Returns a sentence for the user naming
     // what still holds a key and how to free it; nothing when every key is Zumo's.
     std::optional<QString> take() { return pass(true); }
     // What take() would say without consent, changing nothing.
@@ -68,7 +68,7 @@ public:
     bool holdsKeys() const;
     // What the last take() or held() left to KWin: the action holding Alt+Tab (empty when none).
     QString holder() const { return m_holder; }
-    // Whether that action is KWin's own, which take() frees with consent.
+    // Whether one of KWin's own actions holds a key, which take() frees with consent.
     bool heldByKWin() const { return m_kwinHolds; }
     // The consent take() follows, and whether the user was asked at all.
     bool consented() const;
