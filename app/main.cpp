@@ -8,6 +8,7 @@
 #include <optional>
 #include <cstdio>
 #include <cstring>
+#include <variant>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -121,11 +122,10 @@ int runClient(int argc, char** argv, const zumo::ControlRequest& request)
     return outcome.exitCode;
 }
 
-// A second launch hands over to the Zumo that holds the claim, and returns the exit code (0
-// once it has taken the request). That Zumo binds its socket right after taking the lock, and
-// a connection waits in the socket's queue until its event loop runs. At login it only checks,
-// since a login launch never opens a window.
-int handOver(int argc, char** argv, bool loginLaunch)
+// A second launch hands over to the Zumo that holds the claim: its answer. That Zumo binds its
+// socket right after taking the lock, and a connection waits in the socket's queue until its
+// event loop runs. At login it only checks, since a login launch never opens a window.
+zumo::ControlOutcome handOver(int argc, char** argv, bool loginLaunch)
 {
     QCoreApplication app(argc, argv);
     const zumo::ControlVerb verb = loginLaunch ? zumo::ControlVerb::sync : zumo::ControlVerb::showSettings;
@@ -135,10 +135,28 @@ int handOver(int argc, char** argv, bool loginLaunch)
         usleep(50000);
         outcome = zumo::sendControlRequest(zumo::controlSocketPath(), {verb}, ClientTimeoutMs);
     }
-    if (outcome.exitCode == zumo::ControlOk)
+    return outcome;
+}
+
+// The claim, or the exit code of handing over to its holder. A holder that never answers, or
+// hangs up unanswered, may be no Zumo at all: a child of a Zumo just killed holds its lock and
+// socket from its fork until its exec closes them. The claim is tried again once.
+std::variant<zumo::ControlClaim, int> claimOrHandOver(int argc, char** argv, bool loginLaunch)
+{
+    zumo::ControlClaim claim = zumo::ControlClaim::take(zumo::controlSocketPath());
+    if (claim.state() != zumo::ControlClaim::State::taken)
+        return claim;
+    const zumo::ControlOutcome outcome = handOver(argc, argv, loginLaunch);
+    if (outcome.exitCode == zumo::ControlOk) {
         std::puts(loginLaunch ? "zumo: already running" : "zumo: already running; asked it to show its settings");
-    else
-        std::fprintf(stderr, "zumo: already running, but: %s\n", qPrintable(outcome.error));
+        return 0;
+    }
+    if (outcome.exitCode == zumo::ControlNotRunning || outcome.exitCode == zumo::ControlNoAnswer) {
+        claim = zumo::ControlClaim::take(zumo::controlSocketPath());
+        if (claim.state() != zumo::ControlClaim::State::taken)
+            return claim;
+    }
+    std::fprintf(stderr, "zumo: already running, but: %s\n", qPrintable(outcome.error));
     return outcome.exitCode;
 }
 
@@ -227,9 +245,10 @@ int main(int argc, char** argv)
     if (line.request)
         return runClient(argc, argv, *line.request);
     // Claimed before anything else, so that of two launches at once only one goes on.
-    zumo::ControlClaim claim = zumo::ControlClaim::take(zumo::controlSocketPath());
-    if (claim.state() == zumo::ControlClaim::State::taken)
-        return handOver(argc, argv, line.loginLaunch);
+    std::variant<zumo::ControlClaim, int> claimed = claimOrHandOver(argc, argv, line.loginLaunch);
+    if (const int* exitCode = std::get_if<int>(&claimed))
+        return *exitCode;
+    zumo::ControlClaim claim = std::move(std::get<zumo::ControlClaim>(claimed));
     const bool wayland = waylandSession();
     if (!wayland && !displayReachable())
         return 1;

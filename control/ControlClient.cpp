@@ -75,10 +75,12 @@ ControlOutcome sendControlRequest(const QString& socketPath, const ControlReques
     const bool ended = receiveAll(fd, data, sent ? deadline : QDeadlineTimer(0));
     ::close(fd);
     const std::optional<ControlReply> reply = parseReply(data);
-    if (!reply || !ended) {
+    if (!ended) {
         return {ControlNoAnswer, {},
                 QStringLiteral("the running Zumo did not answer within %1 seconds").arg(timeoutMs / 1000.0)};
     }
+    if (!reply)
+        return {ControlNoAnswer, {}, QStringLiteral("the running Zumo hung up without a complete answer")};
     if (!reply->ok)
         return {ControlRefused, {}, QStringLiteral("the running Zumo refused: %1").arg(reply->error)};
     return {ControlOk, reply->body, {}};
