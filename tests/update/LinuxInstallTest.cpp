@@ -57,6 +57,7 @@ struct KillPoint {
     bool exchange;
     bool powerCut;        // also lose what was not flushed: the data of the files just written
     const char* started;  // the version a start runs afterwards
+    bool cancel = false;  // a cancel there instead of a kill: it counts until the first rename
 };
 
 void truncateFiles(const QString& folder)
@@ -69,29 +70,40 @@ void truncateFiles(const QString& folder)
 
 // The installer killed (SIGKILL, nothing of it unwinds) at each point, or the power cut there,
 // then a start's rollback: one whole, verified copy at dest, nothing left beside it. Between the
-// two fallback renames dest is missing; the rollback finds both copies beside it.
-TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
+// two fallback renames dest is missing; the rollback finds both copies beside it. A cancel stops
+// the swap until its first rename and never after.
+TEST_F(Install, aKilledOrCancelledSwapLeavesACopyThatStarts)
 {
     const KillPoint points[] = {
         {SwapStep::copyStarted, true, false, "2.3.0"}, {SwapStep::copied, true, true, "2.3.0"},
         {SwapStep::flushed, true, false, "2.3.0"},     {SwapStep::renamed, true, false, "2.4.0"},
         {SwapStep::renamed, false, false, "2.4.0"},  // both copies beside a missing dest
+        {SwapStep::copyStarted, true, false, "2.3.0", true}, {SwapStep::copied, true, false, "2.3.0", true},
+        {SwapStep::flushed, true, false, "2.4.0", true},
     };
     for (const KillPoint& point : points) {
-        SCOPED_TRACE(testing::Message() << int(point.step) << " exchange " << point.exchange);
+        SCOPED_TRACE(testing::Message() << int(point.step) << " exchange " << point.exchange << " cancel " << point.cancel);
         resetDest();
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const auto killAt = [&point](SwapStep step) {
-                if (step == point.step)
-                    ::raise(SIGKILL);
-            };
-            swapInFolder(fresh, dest, {point.exchange, killAt, {}, {}});
-            ::_exit(0);
+        if (point.cancel) {
+            bool cancel = false;
+            const auto cancelAt = [&cancel, &point](SwapStep step) { cancel = cancel || step == point.step; };
+            EXPECT_EQ(swapInFolder(fresh, dest, {true, cancelAt, {}, [&cancel] { return cancel; }}),
+                      QByteArray(point.started) == "2.4.0");
+            EXPECT_FALSE(QFileInfo::exists(incomingFolder(dest)));  // before any rollback could sweep it
+        } else {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                const auto killAt = [&point](SwapStep step) {
+                    if (step == point.step)
+                        ::raise(SIGKILL);
+                };
+                swapInFolder(fresh, dest, {point.exchange, killAt, {}, {}});
+                ::_exit(0);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            ASSERT_TRUE(WIFSIGNALED(status));
         }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status));
         if (point.powerCut)
             truncateFiles(incomingFolder(dest));
         const Recovery recovery =
@@ -101,21 +113,6 @@ TEST_F(Install, aKilledSwapLeavesACopyThatStarts)
         EXPECT_EQ(startDest(), point.started);
         EXPECT_EQ(QDir(tmp.path() + "/Applications").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                   QStringList{"Zumo"});
-    }
-}
-
-// Cancel stops the swap until its first rename and never after: dest is one whole copy either way.
-TEST_F(Install, aCancelCountsUntilTheFirstRename)
-{
-    for (const auto& [at, swapped] : {std::pair{SwapStep::copyStarted, false}, std::pair{SwapStep::copied, false},
-                                      std::pair{SwapStep::flushed, true}}) {
-        SCOPED_TRACE(int(at));
-        resetDest();
-        bool cancel = false;
-        const auto cancelAt = [&cancel, at](SwapStep step) { cancel = cancel || step == at; };
-        EXPECT_EQ(swapInFolder(fresh, dest, {true, cancelAt, {}, [&cancel] { return cancel; }}), swapped);
-        EXPECT_EQ(startDest(), swapped ? "2.4.0" : "2.3.0");
-        EXPECT_FALSE(QFileInfo::exists(incomingFolder(dest)));
     }
 }
 

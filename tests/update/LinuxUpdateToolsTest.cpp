@@ -88,7 +88,6 @@ TEST_F(LinuxImage, imagesNotSignedAsThisReleaseAreRefused)
         {"trailer bytes", altered(good.size() - 80)},
         {"signature byte", altered(good.size() - 5)},
         {"cut by 1", [&] { writeAll(image, good.chopped(1)); }},
-        {"cut by 200", [&] { writeAll(image, good.chopped(200)); }},
         {"trailing bytes", [&] { writeAll(image, good + "trailing"); }},
         {"another product", resigned("com.other.app", "2.5.0")},
         {"list of another version", resigned("com.zumo.app", "2.6.0")},
@@ -210,21 +209,6 @@ TEST(Ed25519, theHelperPassesOnlyTheKeysSignatureOfTheMessage)
     EXPECT_FALSE(helperVerifyEd25519(helper, testPublicKey(), message, signature.left(63)));
     EXPECT_FALSE(helperVerifyEd25519(HelperProgram(QStringLiteral("/nonexistent/zumo-net")), testPublicKey(), message,
                                      signature));
-}
-
-TEST(SignedImageStatement, onlyTheExactFormParses)
-{
-    const ImageStatement s{"com.zumo.app", "2.5.0", 1234, QString(64, u'a')};
-    EXPECT_EQ(parseStatement(formatStatement(s)), s);
-    const auto statement = [](const char* head, const char* identifier, const char* size, char hex) {
-        return QByteArray(head) + "\nidentifier " + identifier + "\nversion 1\nsize " + size + "\nsha256 " +
-               QByteArray(64, hex) + "\n";
-    };
-    for (const QByteArray& bad : {statement("zumo-image 1", "x", "-1", 'a'), statement("zumo-image 1", "x", "01", 'a'),
-                                 statement("zumo-image 1", "x", "1", 'A'), statement("zumo-image 2", "x", "1", 'a'),
-                                 statement("zumo-image 1", "", "1", 'a')})
-        EXPECT_FALSE(parseStatement(bad)) << bad.constData();
-    EXPECT_TRUE(parseStatement(statement("zumo-image 1", "x", "1", 'a')));
 }
 
 // Refused without the build's key or a usable host (leaving nothing); otherwise an image,

@@ -54,18 +54,6 @@ TEST(DownloadRules, onlyTheVendorsHttpsHostIsAllowed)
         EXPECT_FALSE(isAllowedUpdateURL(QUrl(url), Host)) << url;
 }
 
-// The cap is 60 MiB; a download without a length is stopped by what it wrote.
-TEST(DownloadRules, capStopsOnWrittenAndOnAnnouncedBytes)
-{
-    const double cap = capBytes(60);
-    EXPECT_FALSE(exceedsCap(62914560, 62914560, cap));
-    EXPECT_TRUE(exceedsCap(62914561, -1, cap));
-    EXPECT_TRUE(exceedsCap(0, 62914561, cap));
-    for (const auto& [length, fine] : {std::pair{1LL, true}, {62914560LL, true}, {62914561LL, false}, {0LL, false},
-                                      {-1LL, false}})
-        EXPECT_EQ(acceptableAnnouncedSize(length, cap), fine) << length;
-}
-
 // Pieces compare as whole numbers of any size; a piece that is not one counts as zero.
 TEST(Version, comparesPieceByPieceByValue)
 {

@@ -80,7 +80,6 @@ TEST_F(Checker, whatAManualCheckTells)
          {"Couldn't check for updates", "The update information could not be read.", {"OK"}}},
         {{std::nullopt, ""}, {"Couldn't check for updates", "Try again later.", {"OK"}}},
         {{release("2.3.0"), {}}, upToDate},
-        {{release("2.3"), {}}, upToDate},
         {{release("2.2.9"), {}}, upToDate},
     };
     for (const auto& [result, alert] : cases) {
