@@ -66,7 +66,8 @@ ShortcutConflict::ShortcutConflict(ShortcutConflictDeps deps)
     m_taken = d.x11.hook->takenChanged.subscribe([this] { d.windows.reloadSettings(); });
     // What a run that crashed took from KWin goes back before the hook grabs the keys, or
     // kglobalaccel could not grab them again. check() takes them anew where the user agreed.
-    if (kglobalaccelRunning()) {
+    // Only a start that finds such a record asks the bus at all.
+    if (wayland::KWinShortcuts::recorded(d.store) && kglobalaccelRunning()) {
         wayland::BusGlobalShortcuts accel;
         wayland::KWinShortcuts(d.store, accel, {}).giveBack();
     }

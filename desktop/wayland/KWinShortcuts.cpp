@@ -150,6 +150,11 @@ bool KWinShortcuts::holdsKeys() const
     return m_store.contains(RecordKey);
 }
 
+bool KWinShortcuts::recorded(const SettingsStore& store)
+{
+    return store.contains(RecordKey);
+}
+
 void KWinShortcuts::giveBack()
 {
     for (const Wanted& w : m_wanted)

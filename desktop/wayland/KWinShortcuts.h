@@ -66,6 +66,8 @@ public:
 
     // Whether keys taken from KWin wait to be given back.
     bool holdsKeys() const;
+    // Whether a run left keys taken from KWin to give back, without asking the bus.
+    static bool recorded(const SettingsStore& store);
     // What the last take() or held() left to KWin: the action holding Alt+Tab (empty when none).
     QString holder() const { return m_holder; }
     // Whether one of KWin's own actions holds a key, which take() frees with consent.
