@@ -218,9 +218,11 @@ void TrayIcon::setVisible(bool visible)
     m_tray = std::make_unique<QSystemTrayIcon>(trayImage(m_look));
     m_tray->setToolTip(m_look.tooltip);
     m_tray->setContextMenu(&m_menu);
-    // A left click opens the menu too, as the menu is the whole interface of the icon.
+    // A left click opens the menu too, as the menu is the whole interface of the icon. A click
+    // within the double-click time of the one that opened the menu just chosen from comes as a
+    // double click, and no press: it must open the menu all the same.
     QObject::connect(m_tray.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             m_menu.popup(QCursor::pos());
     });
     m_tray->show();

@@ -101,8 +101,11 @@ TEST_F(ShellE2e, theTrayMenuPausesAndResumesAndConsentTakenAwayInTheFileIsNeverW
     }))
         << "zumo's icon was not embedded in the tray";
 
-    // Enable Zumo, Pause Switcher (the header and the count are inert), then its first entry.
+    // A click right after the menu closed is a double click to the toolkit: it opens the menu too.
     ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
+    ASSERT_NO_FATAL_FAILURE(press({XK_Escape}));
+    ASSERT_NO_FATAL_FAILURE(openMenu(*icon));
+    // Enable Zumo, Pause Switcher (the header and the count are inert), then its first entry.
     ASSERT_NO_FATAL_FAILURE(press({XK_Down, XK_Down, XK_Right, XK_Return}));
     ASSERT_TRUE(waitUntil([&] { return storedPauseUntil() > 0; })) << "the pause was not stored";
     const double now = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
