@@ -145,11 +145,6 @@ void KWinShortcuts::setConsented(bool yes)
     m_store.setValue(ConsentKey, yes);
 }
 
-bool KWinShortcuts::holdsKeys() const
-{
-    return m_store.contains(RecordKey);
-}
-
 bool KWinShortcuts::recorded(const SettingsStore& store)
 {
     return store.contains(RecordKey);

@@ -55,8 +55,9 @@ public:
     KWinShortcuts& operator=(const KWinShortcuts&) = delete;
 
     // Gives each of the script's actions its key (a key Zumo grabs itself is only freed): a free
-    // key at once; one held by KWin's own action only with consent, recording the change. Returns a sentence for the user naming
-    // what still holds a key and how to free it; nothing when every key is Zumo's.
+    // key at once; one held by KWin's own action only with consent, recording the change.
+    // Returns a sentence for the user naming what still holds a key and how to free it; nothing
+    // when every key is Zumo's.
     std::optional<QString> take() { return pass(true); }
     // What take() would say without consent, changing nothing.
     std::optional<QString> held() { return pass(false); }
@@ -65,7 +66,7 @@ public:
     void giveBack();
 
     // Whether keys taken from KWin wait to be given back.
-    bool holdsKeys() const;
+    bool holdsKeys() const { return recorded(m_store); }
     // Whether a run left keys taken from KWin to give back, without asking the bus.
     static bool recorded(const SettingsStore& store);
     // What the last take() or held() left to KWin: the action holding Alt+Tab (empty when none).

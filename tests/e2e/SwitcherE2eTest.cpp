@@ -6,67 +6,18 @@
 #include <QFile>
 #include <QJsonObject>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
+#include "control/ControlClaim.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
 
 namespace zumo::e2e {
 namespace {
-
-// What a child of a Zumo killed between its fork and its exec holds for a moment: the lock and
-// the listening socket, let go without answering once a launch has connected (lock first, as
-// the exec closes them).
-class ClaimHeldElsewhere {
-public:
-    explicit ClaimHeldElsewhere(const QString& runtimeDir)
-    {
-        const QString dir = runtimeDir + QStringLiteral("/zumo");
-        if (!QDir().mkpath(dir) || ::chmod(QFile::encodeName(dir).constData(), 0700) != 0)
-            return;
-        const QByteArray socketPath = QFile::encodeName(dir + QStringLiteral("/control"));
-        m_lock = ::open((socketPath + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, socketPath.constData(), std::size_t(socketPath.size()));
-        ::unlink(socketPath.constData());
-        m_listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        m_held = m_lock >= 0 && ::flock(m_lock, LOCK_EX | LOCK_NB) == 0 && m_listening >= 0 &&
-                 ::bind(m_listening, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-                 ::listen(m_listening, 4) == 0;
-    }
-    ~ClaimHeldElsewhere() { letGo(-1); }
-    bool held() const { return m_held; }
-    bool letGoOnceAsked()
-    {
-        pollfd asked{m_listening, POLLIN, 0};
-        if (::poll(&asked, 1, DefaultDeadlineMs) != 1)
-            return false;
-        letGo(::accept4(m_listening, nullptr, nullptr, SOCK_CLOEXEC));
-        return true;
-    }
-
-private:
-    void letGo(int connection)
-    {
-        for (int* fd : {&m_lock, &m_listening, &connection}) {
-            if (*fd >= 0)
-                ::close(*fd);
-            *fd = -1;
-        }
-    }
-    int m_lock = -1;
-    int m_listening = -1;
-    bool m_held = false;
-};
 
 // One run of zumo (the default show delay) through the ways a user switches, each step starting
 // from the order the one before left: four windows, Delta in front, then Charlie, Bravo, Alpha;
@@ -160,11 +111,18 @@ TEST_F(SwitcherE2e, altTabTapsMoreTabsShiftLockKeysRightAltAndEscapeEachDoWhatTh
     const ZumoCommand none = zumo.command({QStringLiteral("--sync")});
     EXPECT_EQ(none.exitCode, 3);
     EXPECT_TRUE(none.errors.contains("no Zumo is running")) << none.errors.toStdString();
-    // A claim whose holder lets go unanswered is taken by the launch that asked.
-    ClaimHeldElsewhere held(zumo.runtimeDir());
-    ASSERT_TRUE(held.held());
+    // A claim whose holder lets go unanswered is taken by the launch that asked: a child of a
+    // Zumo killed between its fork and its exec holds the lock and the socket so for a moment.
+    ControlClaim held = ControlClaim::take(zumo.runtimeDir() + QStringLiteral("/zumo/control"));
+    ASSERT_EQ(held.state(), ControlClaim::State::claimed) << held.error().toStdString();
+    const int listening = held.releaseSocket();
     ASSERT_NO_FATAL_FAILURE(launchZumo());
-    ASSERT_TRUE(held.letGoOnceAsked());
+    pollfd asked{listening, POLLIN, 0};
+    ASSERT_EQ(::poll(&asked, 1, DefaultDeadlineMs), 1) << "the launch never asked";
+    const int connection = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+    held = ControlClaim();  // the lock first, as an exec closes them
+    ::close(listening);
+    ::close(connection);
     ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     EXPECT_FALSE(x->windowTitled(SettingsTitle));
     const ZumoCommand second = zumo.command({});
