@@ -5,7 +5,6 @@
 #include <QJsonObject>
 #include <csignal>
 
-#include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
 
 namespace zumo::e2e {
@@ -16,10 +15,6 @@ class DesktopsE2e : public SwitcherE2e {
     static xcb_window_t windowOf(const QJsonObject& row)
     {
         return xcb_window_t(row.value(QStringLiteral("window")).toInteger());
-    }
-    bool activateById(xcb_window_t window)
-    {
-        return zumo.command({QStringLiteral("--activate"), QString::number(window)}).exitCode == 0;
     }
     bool minimise(xcb_window_t window)
     {
@@ -59,7 +54,7 @@ TEST_F(DesktopsE2e, eachRowBringsExactlyItsOwnWindowAcrossDesktopsAndOutOfMinimi
         EXPECT_TRUE(zumo.row(window.title).value(QStringLiteral("minimized")).toBool()) << window.title.toStdString();
 
     const xcb_window_t chosen = trio.window(1);
-    ASSERT_TRUE(activateById(chosen));
+    ASSERT_EQ(zumo.activate(Charlie), 0);
     ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == chosen; })) << "active: " << activeTitle().toStdString();
     ASSERT_TRUE(settle());
     EXPECT_FALSE(x->hasState(chosen, "_NET_WM_STATE_HIDDEN"));
@@ -68,7 +63,7 @@ TEST_F(DesktopsE2e, eachRowBringsExactlyItsOwnWindowAcrossDesktopsAndOutOfMinimi
 
     ASSERT_TRUE(x->activate(here));
     ASSERT_TRUE(settle());
-    ASSERT_TRUE(activateById(away));
+    ASSERT_EQ(zumo.activate(Zulu), 0);
     EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 1u; })) << "still on the first desktop";
     EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == away; })) << "active: " << activeTitle().toStdString();
     stopZumo();

@@ -40,6 +40,10 @@ template <typename T> struct Freed {
 // to skip when there is none ($ZUMO_E2E_SESSION/unavailable, or a note that the variable is unset).
 std::optional<QString> enterSession();
 
+// A program of the build, from its variable or else at its place relative to this test program
+// (gtest_discover_tests passes only the first ENVIRONMENT entry through to the tests).
+QString siblingProgram(const char* variable, const char* relativePath);
+
 // Skips the current test when there is no virtual desktop.
 #define ZUMO_REQUIRE_SESSION()                                                                        \
     do {                                                                                              \

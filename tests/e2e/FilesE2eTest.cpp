@@ -7,14 +7,11 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
-#include <csignal>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
 #include "tests/support/TestFiles.h"
 
@@ -95,7 +92,8 @@ TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
     const QString other = zumo.configHome() + QStringLiteral("/zumo/notes.txt");
     QFile(other).open(QIODevice::WriteOnly);
     zumo.keepErrors();
-    ASSERT_NO_FATAL_FAILURE(startZumoOnItsFiles());
+    ASSERT_NO_FATAL_FAILURE(launchZumo());
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     ASSERT_TRUE(zumo.sync());
 
     for (const QString& leftover : leftovers)
@@ -123,12 +121,6 @@ class PrivateDeskE2e : public ::testing::Test {
         for (xcb_window_t window : {first.window(0), second.window(0)})
             ASSERT_TRUE(x->activate(window));
     }
-    void startZumo(const QJsonObject& settings)
-    {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
-        ASSERT_TRUE(zumo.start());
-        ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
-    }
 
     PrivateDesktop desktop;  // declared first: it goes last
     std::optional<XHelper> x;
@@ -148,7 +140,8 @@ xcb_window_t topmostOf(XHelper& x, const std::vector<xcb_window_t>& windows)
 // The window manager dies first, then the X server right after a switch.
 TEST_F(PrivateDeskE2e, withoutAWindowManagerZumoStillSwitchesAndASwitchJustBeforeTheServerDiesIsOnDisk)
 {
-    ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser()));
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()) && zumo.start());
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
 
     const std::optional<uint32_t> check = x->cardinal(x->root(), "_NET_SUPPORTING_WM_CHECK");
     ASSERT_TRUE(check && x->exists(*check));

@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <xcb/xtest.h>
 // xcb's XKB header names a member "explicit", a C++ keyword.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -123,11 +121,6 @@ protected:
         log->drain();
         QFile file(log->filePath());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    // Queues an XTEST key event without waiting; the caller flushes.
-    void fakeKey(std::uint8_t type, xcb_keycode_t key)
-    {
-        xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
     }
     // Alt down and a tap of Tab, seen by the hook; Alt stays down.
     void pressAltTab()

@@ -8,9 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
-#include <memory>
 
-#include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
 
 namespace zumo::e2e {
