@@ -154,20 +154,13 @@ protected:
 
 TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTheKeyboardFree)
 {
+    // What the keys of a run say (Alt+Tab opens it, letters type the search with Alt held) is
+    // SwitcherE2e's and LayoutsE2e's; here, where the keys go.
     openRun();
-    const auto tab = std::ranges::find_if(events, isTabDown);
-    ASSERT_NE(tab, events.end());
-    EXPECT_EQ(tab->flags, keys::Option);
-    EXPECT_TRUE(tab->characters.isEmpty());
-
     ASSERT_TRUE(x->tap(XK_a)); // a key of the open run
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
     EXPECT_FALSE(hook->holdsKeyboard());
-    EXPECT_TRUE(std::ranges::any_of(events, [](const KeyEvent& e) {
-        return e.type == KeyEventType::KeyDown && e.characters == QStringLiteral("a") &&
-               e.flags == keys::Option;
-    }));
 
     ASSERT_TRUE(witnessSync());
     EXPECT_FALSE(saw(true, XK_Tab));

@@ -87,7 +87,7 @@ class ShellE2e : public SwitcherE2e {
     QProcess tray;
 };
 
-TEST_F(ShellE2e, theTrayMenuPausesAndResumesAndConsentTakenAwayInTheFileIsNeverWrittenBack)
+TEST_F(ShellE2e, theTrayMenuPausesAndResumesConsentTakenAwayIsNotWrittenBackAndWithoutItNothingIsSentAndOneLoginLaunchRuns)
 {
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
@@ -133,12 +133,10 @@ TEST_F(ShellE2e, theTrayMenuPausesAndResumesAndConsentTakenAwayInTheFileIsNeverW
     EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")))
         << "the consent taken away was written back";
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 1);
-}
 
-// Without consent only the question shows and nothing is sent; once given, the first launch
-// registers at login, and of two login launches one runs and opens no window.
-TEST_F(ShellE2e, withoutConsentNothingIsSentAndOfTwoLoginLaunchesOneRunsAndOpensNoWindow)
-{
+    // So the next launch has no consent: only the question shows and nothing is sent; once
+    // given, the first launch registers at login, and of two login launches one runs and opens
+    // no window.
     QTcpServer vendor;
     ASSERT_TRUE(vendor.listen(QHostAddress::LocalHost));
     const QString host = QStringLiteral("ZUMO_VENDOR_HOST=127.0.0.1:%1").arg(vendor.serverPort());
