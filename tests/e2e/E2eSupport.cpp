@@ -311,11 +311,8 @@ xcb_keycode_t XHelper::keycodeOf(uint32_t keysym)
     return first;
 }
 
-bool XHelper::fakeKey(uint8_t type, uint32_t keysym)
+bool XHelper::fakeCode(uint8_t type, xcb_keycode_t code)
 {
-    const xcb_keycode_t code = keycodeOf(keysym);
-    if (code == XCB_NO_SYMBOL)
-        return false;
     auto cookie = xcb_test_fake_input_checked(m_c, type, code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
     Freed error(xcb_request_check(m_c, cookie));
     return !error;
