@@ -27,11 +27,6 @@ bool isFlags(const KeyEvent& e, std::uint64_t flags)
     return e.type == KeyEventType::FlagsChanged && e.flags == flags;
 }
 
-bool isTabDown(const KeyEvent& e)
-{
-    return e.type == KeyEventType::KeyDown && e.keyCode == keys::Tab;
-}
-
 class KeyboardHookTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -127,7 +122,9 @@ protected:
     {
         ASSERT_TRUE(x->keyDown(XK_Alt_L));
         ASSERT_TRUE(x->tap(XK_Tab));
-        ASSERT_TRUE(waitForEvent(isTabDown)) << "the hook never saw Tab";
+        ASSERT_TRUE(waitForEvent([](const KeyEvent& e) {
+            return e.type == KeyEventType::KeyDown && e.keyCode == keys::Tab;
+        })) << "the hook never saw Tab";
     }
     // Opens a run with Alt+Tab and checks the hook took the keyboard.
     void openRun()

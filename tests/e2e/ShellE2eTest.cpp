@@ -77,7 +77,6 @@ class ShellE2e : public SwitcherE2e {
     {
         for (uint32_t key : keys) {
             ASSERT_TRUE(x->tap(key));
-            x->flush();
             ASSERT_TRUE(zumo.sync());
         }
     }
@@ -111,7 +110,6 @@ TEST_F(ShellE2e, theTrayMenuPausesAndResumesConsentTakenAwayIsNotWrittenBackAndW
 
     const int shown = panels->showings();
     ASSERT_TRUE(altTab());
-    x->flush();
     ASSERT_TRUE(zumo.sync());
     EXPECT_EQ(x->activeWindow(), id(Bravo)) << "Alt+Tab switched while paused";
     EXPECT_EQ(panels->showings(), shown) << "a panel opened while paused";
@@ -127,7 +125,6 @@ TEST_F(ShellE2e, theTrayMenuPausesAndResumesConsentTakenAwayIsNotWrittenBackAndW
     edited.remove(QStringLiteral("consentVersion"));
     ASSERT_TRUE(writeSettings(zumo.configHome(), edited));
     ASSERT_TRUE(altTab());
-    x->flush();
     EXPECT_TRUE(waitActive(Alpha)) << "Alt+Tab did not switch";
     stopZumo();
     EXPECT_FALSE(readSettings(zumo.configHome()).contains(QStringLiteral("consentVersion")))

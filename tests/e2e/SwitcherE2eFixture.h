@@ -129,7 +129,6 @@ class SwitcherE2e : public ::testing::Test {
         if (x) {
             for (uint32_t keysym : {XK_Tab, XK_Shift_L, XK_Alt_R, XK_Alt_L})
                 x->keyUp(keysym);
-            x->flush();
         }
         zumo.stop();
     }
