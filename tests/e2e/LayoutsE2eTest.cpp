@@ -70,12 +70,10 @@ class LayoutsE2e : public SwitcherE2e {
     // "/" and the query as this layout types them.
     bool typeSearch(const QString& query)
     {
-        for (const char32_t character : (QStringLiteral("/") + query).toUcs4()) {
+        return std::ranges::all_of((QStringLiteral("/") + query).toUcs4(), [&](char32_t character) {
             const auto stroke = strokeFor(character);
-            if (!stroke || !type(*stroke))
-                return false;
-        }
-        return true;
+            return stroke && type(*stroke);
+        });
     }
 
   private:

@@ -57,11 +57,6 @@ class WindowManagersE2e : public ::testing::TestWithParam<WmCase> {
         query.waitForFinished(DefaultDeadlineMs);
         return QString::fromUtf8(query.readAllStandardOutput()).trimmed();
     }
-    // What binding() shows while the window manager holds Alt+Tab.
-    QString bound() const
-    {
-        return QLatin1String(GetParam().key ? "<Alt>Tab" : "\"Walk Through Windows\"");
-    }
 
     ZumoProcess zumo;           // its configuration folder is the window manager's too
     PrivateDesktop desktop;     // after zumo: goes first
@@ -91,6 +86,8 @@ TEST_P(WindowManagersE2e, holderToldOrderOfUseExactActivationAndTheFirstSwitchAf
         environment << desktop.busEntry();
     ASSERT_TRUE(zumo.start({}, environment));
     const bool freed = c.schema != nullptr;
+    // What binding() shows while the window manager holds Alt+Tab.
+    const QString bound = QLatin1String(c.key ? "<Alt>Tab" : "\"Walk Through Windows\"");
     if (c.told) {
         EXPECT_TRUE(waitUntil([&] { return zumo.errors().contains(QString::fromUtf8(c.told)); }))
             << "zumo said: " << zumo.errors().toStdString();
@@ -102,7 +99,7 @@ TEST_P(WindowManagersE2e, holderToldOrderOfUseExactActivationAndTheFirstSwitchAf
         EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
     }
     if (freed) {
-        EXPECT_FALSE(binding().contains(bound())) << binding().toStdString();
+        EXPECT_FALSE(binding().contains(bound)) << binding().toStdString();
     }
 
     // Used in this order while zumo runs (it sees each): the rows follow it, whatever the
@@ -126,7 +123,7 @@ TEST_P(WindowManagersE2e, holderToldOrderOfUseExactActivationAndTheFirstSwitchAf
     zumo.process().terminate();
     ASSERT_TRUE(zumo.waitForExit());
     if (freed) {
-        EXPECT_TRUE(binding().contains(bound())) << "given back at quit: " << binding().toStdString();
+        EXPECT_TRUE(binding().contains(bound)) << "given back at quit: " << binding().toStdString();
     }
     std::cout << c.wm << ": " << zumo.errors().toStdString() << std::endl;
 }
