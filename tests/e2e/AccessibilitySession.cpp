@@ -9,18 +9,6 @@
 
 namespace zumo::e2e {
 
-namespace {
-
-constexpr int deadlineMs = 5000;
-
-QString tabClientProgram()
-{
-    QString path = qEnvironmentVariable("ZUMO_TABCLIENT");
-    return path.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/zumo-tabclient") : path;
-}
-
-} // namespace
-
 bool AccessibilitySession::start(QString& why)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
@@ -33,7 +21,7 @@ bool AccessibilitySession::start(QString& why)
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                                    QStringLiteral("--print-address=1")});
-    if (!m_daemon.waitForStarted(deadlineMs) || !waitUntil([&] { return m_daemon.canReadLine(); })) {
+    if (!m_daemon.waitForStarted(DefaultDeadlineMs) || !waitUntil([&] { return m_daemon.canReadLine(); })) {
         why = QStringLiteral("dbus-daemon did not start");
         return false;
     }
@@ -42,7 +30,7 @@ bool AccessibilitySession::start(QString& why)
     QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("zumo-test-session ") + m_address);
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
-    QDBusMessage reply = bus.call(ask, QDBus::Block, deadlineMs);
+    QDBusMessage reply = bus.call(ask, QDBus::Block, DefaultDeadlineMs);
     if (reply.type() != QDBusMessage::ReplyMessage) {
         why = QStringLiteral("no accessibility bus (is at-spi2-core installed?): ") + reply.errorMessage();
         return false;
@@ -66,7 +54,7 @@ std::optional<QString> AccessibilitySession::gsettings(const QStringList& argume
     QProcess gsettings;
     gsettings.setProcessEnvironment(environment());
     gsettings.start(QStringLiteral("gsettings"), arguments);
-    if (!gsettings.waitForFinished(deadlineMs) || gsettings.exitCode() != 0)
+    if (!gsettings.waitForFinished(DefaultDeadlineMs) || gsettings.exitCode() != 0)
         return std::nullopt;
     return QString::fromUtf8(gsettings.readAllStandardOutput()).trimmed();
 }
@@ -77,7 +65,7 @@ void AccessibilitySession::stop()
         return;
     // The launcher and its bus end on their own once the session bus is gone.
     m_daemon.terminate();
-    if (!m_daemon.waitForFinished(deadlineMs))
+    if (!m_daemon.waitForFinished(DefaultDeadlineMs))
         m_daemon.kill();
 }
 
@@ -91,15 +79,15 @@ bool TabClient::start(const AccessibilitySession* session, const QString& title,
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList arguments = QStringList{QStringLiteral("--class"), className, QStringLiteral("--title"), title} +
-                            tabArguments;
+    const QString program = siblingProgram("ZUMO_TABCLIENT", "zumo-tabclient");
+    const QStringList arguments = QStringList{QStringLiteral("--class"), className, QStringLiteral("--title"), title} +
+                                  tabArguments;
     if (m_pidNamespace)
         m_process.start(QStringLiteral("unshare"), QStringList{QStringLiteral("--pid"), QStringLiteral("--fork"),
-                                                               QStringLiteral("--kill-child"), tabClientProgram()} +
-                                                       arguments);
+                                                               QStringLiteral("--kill-child"), program} + arguments);
     else
-        m_process.start(tabClientProgram(), arguments);
-    if (!m_process.waitForStarted(deadlineMs) || !waitUntil([&] {
+        m_process.start(program, arguments);
+    if (!m_process.waitForStarted(DefaultDeadlineMs) || !waitUntil([&] {
             readLines();
             return m_window != 0 || m_process.state() != QProcess::Running;
         }) || m_window == 0) {
@@ -135,7 +123,7 @@ void TabClient::stop()
         return;
     resume();
     m_process.kill();
-    m_process.waitForFinished(deadlineMs);
+    m_process.waitForFinished(DefaultDeadlineMs);
 }
 
 } // namespace zumo::e2e

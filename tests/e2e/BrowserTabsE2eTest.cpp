@@ -1,6 +1,5 @@
 // Browser tabs from the accessibility bus on the virtual desktop: a real tab-bar client on a
 // private session bus, read by the entry build over the X11 model and the AT-SPI layer.
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -22,11 +21,6 @@ namespace {
 const QString BrowserClass = QStringLiteral("chromium-zumo-tabtest");
 const QString Reader = QStringLiteral("Reader");
 
-bool listed(TabDesk& desk, std::uint32_t window)
-{
-    return waitUntil([&] { return desk.model->snapshot()->find(window) != nullptr; });
-}
-
 QStringList titles(const std::vector<Entry>& rows)
 {
     QStringList result;
@@ -35,7 +29,8 @@ QStringList titles(const std::vector<Entry>& rows)
     return result;
 }
 
-class BrowserTabsE2e : public SwitcherE2e {
+// zumo with "listTabs" on beside a window of its own (Other) and the tab-bar client.
+class BrowserTabsSwitchE2e : public SwitcherE2e {
 protected:
     void SetUp() override
     {
@@ -46,54 +41,15 @@ protected:
         if (!bus.start(why))
             GTEST_SKIP() << why.toStdString();
         ASSERT_TRUE(desk.open(bus.address(), why)) << why.toStdString();
+        ASSERT_NO_FATAL_FAILURE(openWindows({Other}));
     }
 
-    // The client with three tabs, listed by the desk once it has published them.
-    void startReader()
+    // The client with these tabs, once the desk lists its window.
+    void startReader(const QStringList& tabs)
     {
         QString why;
-        ASSERT_TRUE(reader.start(&bus, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")},
-                                 BrowserClass, why))
-            << why.toStdString();
-        ASSERT_TRUE(listed(desk, reader.window()));
-        // The client registers on the accessibility bus a moment after its window shows.
-        ASSERT_TRUE(waitUntil([&] { return desk.rowsOf(reader.pid()).size() == 3; }))
-            << "rows: " << titles(desk.rowsOf(reader.pid())).join(QStringLiteral(", ")).toStdString();
-    }
-
-    AccessibilitySession bus;
-    TabDesk desk;
-    TabClient reader;
-};
-
-// Flatpak runs a browser in a pid namespace: its _NET_WM_PID is the pid inside, which names
-// nothing (or another process) outside, while the buses know it by its real pid.
-TEST_F(BrowserTabsE2e, aBrowserInAPidNamespaceIsFoundByThePidTheXServerSees)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "a pid namespace of its own needs root here (unshare --pid)";
-    reader.inPidNamespace();
-    QString why;
-    ASSERT_TRUE(reader.start(&bus, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta")}, BrowserClass, why))
-        << why.toStdString();
-    ASSERT_TRUE(listed(desk, reader.window()));
-    EXPECT_EQ(x->cardinal(reader.window(), "_NET_WM_PID"), 1u) << "the client gives its pid inside";
-    const Pid owner = desk.model->snapshot()->find(reader.window())->owner;
-    EXPECT_GT(owner, 2);
-    EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(owner).size() == 2; }))
-        << "rows: " << titles(desk.rowsOf(owner)).join(QStringLiteral(", ")).toStdString();
-}
-
-// zumo itself with "listTabs" on, driven by keys: its own composition of the X11 desktop and the
-// accessibility bus.
-class BrowserTabsSwitchE2e : public BrowserTabsE2e {
-protected:
-    void SetUp() override
-    {
-        BrowserTabsE2e::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        ASSERT_NO_FATAL_FAILURE(openWindows({Other}));
+        ASSERT_TRUE(reader.start(&bus, Reader, tabs, BrowserClass, why)) << why.toStdString();
+        ASSERT_TRUE(waitUntil([&] { return desk.model->snapshot()->find(reader.window()) != nullptr; }));
     }
 
     void startZumoOn(const QString& sessionAddress, bool listTabs = true, QJsonObject settings = {})
@@ -106,25 +62,37 @@ protected:
     bool otherInFront() { return activate(Other); }
 
     const QString Other = QStringLiteral("Other");
+    AccessibilitySession bus;
+    TabDesk desk;
+    TabClient reader;
 };
 
-// The rows of `zumo --list` that are browser tabs.
-std::vector<QJsonObject> tabRows(const std::vector<QJsonObject>& rows)
+// Flatpak runs a browser in a pid namespace: its _NET_WM_PID is the pid inside, which names
+// nothing (or another process) outside, while the buses know it by its real pid.
+TEST_F(BrowserTabsSwitchE2e, aBrowserInAPidNamespaceIsFoundByThePidTheXServerSees)
 {
-    std::vector<QJsonObject> tabs;
-    std::copy_if(rows.begin(), rows.end(), std::back_inserter(tabs),
-                 [](const QJsonObject& row) { return row.value(QStringLiteral("tab")).isObject(); });
-    return tabs;
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a pid namespace of its own needs root here (unshare --pid)";
+    reader.inPidNamespace();
+    ASSERT_NO_FATAL_FAILURE(startReader({QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+    EXPECT_EQ(x->cardinal(reader.window(), "_NET_WM_PID"), 1u) << "the client gives its pid inside";
+    const Pid owner = desk.model->snapshot()->find(reader.window())->owner;
+    EXPECT_GT(owner, 2);
+    EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(owner).size() == 2; }))
+        << "rows: " << titles(desk.rowsOf(owner)).join(QStringLiteral(", ")).toStdString();
 }
 
 // First, before zumo runs, the fault that once closed the window and an application that stops
-// answering. Then --list shows each tab as a row, the selected one marked; keys and --activate
-// choose one.
-TEST_F(BrowserTabsSwitchE2e, closingATabOrAHungAppCostsLittleAndEachTabIsARowThatKeysOrActivateSelect)
+// answering. Then a zumo without an accessibility bus switches to the browser's window as one
+// row. With the bus, --list shows each tab as a row, the selected one marked; keys and
+// --activate choose one.
+TEST_F(BrowserTabsSwitchE2e, closingATabOrAHungAppCostsLittleNoBusIsOneRowAndEachTabIsARowThatKeysOrActivateSelect)
 {
-    ASSERT_NO_FATAL_FAILURE(startReader());
-    std::vector<Entry> rows = desk.rowsOf(reader.pid());
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_NO_FATAL_FAILURE(startReader({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")}));
+    // The client registers on the accessibility bus a moment after its window shows.
+    std::vector<Entry> rows;
+    ASSERT_TRUE(waitUntil([&] { return (rows = desk.rowsOf(reader.pid())).size() == 3; }))
+        << "rows: " << titles(rows).join(QStringLiteral(", ")).toStdString();
     EXPECT_FALSE(desk.ax->element(*rows[2].tab, QStringLiteral("AXCloseButton")));
     desk.desktopActions->closeWindow(*rows[2].tab);
     EXPECT_TRUE(waitUntil([&] { return x->exists(reader.window()) && reader.current() == 0; }));
@@ -142,9 +110,23 @@ TEST_F(BrowserTabsSwitchE2e, closingATabOrAHungAppCostsLittleAndEachTabIsARowTha
     reader.resume();
     EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(reader.pid()).size() == 3; }));
 
+    // Listed as one window: the next switch goes back to Other, not to another row of the reader.
+    ASSERT_TRUE(otherInFront());
+    ASSERT_NO_FATAL_FAILURE(startZumoOn(QStringLiteral("unix:path=/nonexistent/zumo-no-bus")));
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); })) << "without a bus";
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Other)) << "without a bus";
+    zumo.stop();
+
     ASSERT_NO_FATAL_FAILURE(startZumoOn(bus.address()));
     std::vector<QJsonObject> tabs;
-    ASSERT_TRUE(waitUntil([&] { return (tabs = tabRows(zumo.list())).size() == 3; }))
+    ASSERT_TRUE(waitUntil([&] {
+        tabs.clear();
+        std::ranges::copy_if(zumo.list(), std::back_inserter(tabs),
+                             [](const QJsonObject& row) { return row.value(QStringLiteral("tab")).isObject(); });
+        return tabs.size() == 3;
+    }))
         << "listed: " << zumo.listedTitles().join(QStringLiteral(", ")).toStdString();
     QStringList titles;
     QList<bool> selected;
@@ -237,20 +219,6 @@ TEST_F(BrowserTabsSwitchE2e, accessibilityIsOnOnlyWhileTabsAreWantedAndTheScreen
     status.setWanted(false);
     EXPECT_EQ(settings(), QStringLiteral("false true")) << "the user's own value stays";
     EXPECT_FALSE(status.changed());
-}
-
-TEST_F(BrowserTabsSwitchE2e, withoutAnAccessibilityBusTheSwitcherStillSwitchesToTheBrowserWindow)
-{
-    QString why;
-    ASSERT_TRUE(reader.start(nullptr, Reader, {QStringLiteral("Alpha"), QStringLiteral("Beta")}, BrowserClass, why))
-        << why.toStdString();
-    ASSERT_TRUE(otherInFront());
-    ASSERT_NO_FATAL_FAILURE(startZumoOn(QStringLiteral("unix:path=/nonexistent/zumo-no-bus")));
-    ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == reader.window(); }));
-    // Listed as one window: the next switch goes back to Other, not to another row of the reader.
-    ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitActive(Other));
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <QJsonObject>
 #include <csignal>
 
-#include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
 
 namespace zumo::e2e {
@@ -16,10 +15,6 @@ class DesktopsE2e : public SwitcherE2e {
     static xcb_window_t windowOf(const QJsonObject& row)
     {
         return xcb_window_t(row.value(QStringLiteral("window")).toInteger());
-    }
-    bool activateById(xcb_window_t window)
-    {
-        return zumo.command({QStringLiteral("--activate"), QString::number(window)}).exitCode == 0;
     }
     bool minimise(xcb_window_t window)
     {
@@ -38,7 +33,7 @@ class DesktopsE2e : public SwitcherE2e {
 // Twins: both maximised, so their frames are the same. The other desktop's window on top first:
 // each row still names its own window; then its twin on top: that row still brings its own
 // window. And an application with every window minimised: choosing one restores that one only.
-TEST_F(DesktopsE2e, eachRowBringsExactlyItsOwnWindowAcrossDesktopsAndOutOfMinimised)
+TEST_F(DesktopsE2e, eachRowBringsItsOwnWindowAcrossDesktopsAndOutOfMinimisedAndOnAScreenScaledTwiceThePanelFits)
 {
     TestClient trio;
     ASSERT_TRUE(trio.start({Bravo, Charlie, Delta}, QStringLiteral("Trio"))) << trio.error().toStdString();
@@ -59,7 +54,7 @@ TEST_F(DesktopsE2e, eachRowBringsExactlyItsOwnWindowAcrossDesktopsAndOutOfMinimi
         EXPECT_TRUE(zumo.row(window.title).value(QStringLiteral("minimized")).toBool()) << window.title.toStdString();
 
     const xcb_window_t chosen = trio.window(1);
-    ASSERT_TRUE(activateById(chosen));
+    ASSERT_EQ(zumo.activate(Charlie), 0);
     ASSERT_TRUE(waitUntil([&] { return x->activeWindow() == chosen; })) << "active: " << activeTitle().toStdString();
     ASSERT_TRUE(settle());
     EXPECT_FALSE(x->hasState(chosen, "_NET_WM_STATE_HIDDEN"));
@@ -68,18 +63,16 @@ TEST_F(DesktopsE2e, eachRowBringsExactlyItsOwnWindowAcrossDesktopsAndOutOfMinimi
 
     ASSERT_TRUE(x->activate(here));
     ASSERT_TRUE(settle());
-    ASSERT_TRUE(activateById(away));
+    ASSERT_EQ(zumo.activate(Zulu), 0);
     EXPECT_TRUE(waitUntil([&] { return x->currentDesktop() == 1u; })) << "still on the first desktop";
     EXPECT_TRUE(waitUntil([&] { return x->activeWindow() == away; })) << "active: " << activeTitle().toStdString();
     stopZumo();
-}
 
-// Screens are measured in X pixels and Qt places windows in logical ones: on a screen scaled
-// twice the panel is centred and fits. Then the snap key and SIGTERM wait for zumo together, so
-// the snap's worker asks the main thread for the screens just as the quit begins.
-TEST_F(DesktopsE2e, onAScreenScaledTwiceThePanelFitsAndSigtermDuringASnapEndsZumoCleanly)
-{
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie}));
+    // Screens are measured in X pixels and Qt places windows in logical ones: on a screen scaled
+    // twice the panel is centred and fits. Then the snap key and SIGTERM wait for zumo together,
+    // so the snap's worker asks the main thread for the screens just as the quit begins.
+    x->setCurrentDesktop(0);
+    ASSERT_TRUE(waitUntil([&] { return x->currentDesktop() == 0u; })) << "back on the first desktop";
     ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, {QStringLiteral("QT_SCALE_FACTOR=2")}));
 
     ASSERT_TRUE(openPanel());

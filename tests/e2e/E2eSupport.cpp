@@ -34,16 +34,6 @@ QString readText(const QString& path)
     return QString::fromUtf8(file.readAll()).trimmed();
 }
 
-// A program of the build, from its variable or else at its place relative to this test program
-// (gtest_discover_tests passes only the first ENVIRONMENT entry through to the tests).
-QString siblingProgram(const char* variable, const char* relativePath)
-{
-    QString path = qEnvironmentVariable(variable);
-    if (!path.isEmpty())
-        return path;
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(relativePath);
-}
-
 // Beside this file; given by the build to the programs that start desktops of their own.
 QString sessionScript()
 {
@@ -55,6 +45,12 @@ QString sessionScript()
 }
 
 } // namespace
+
+QString siblingProgram(const char* variable, const char* relativePath)
+{
+    const QString path = qEnvironmentVariable(variable);
+    return path.isEmpty() ? QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(relativePath) : path;
+}
 
 std::optional<QString> enterSession()
 {
@@ -315,11 +311,8 @@ xcb_keycode_t XHelper::keycodeOf(uint32_t keysym)
     return first;
 }
 
-bool XHelper::fakeKey(uint8_t type, uint32_t keysym)
+bool XHelper::fakeCode(uint8_t type, xcb_keycode_t code)
 {
-    const xcb_keycode_t code = keycodeOf(keysym);
-    if (code == XCB_NO_SYMBOL)
-        return false;
     auto cookie = xcb_test_fake_input_checked(m_c, type, code, XCB_CURRENT_TIME, m_root, 0, 0, 0);
     Freed error(xcb_request_check(m_c, cookie));
     return !error;

@@ -40,6 +40,10 @@ template <typename T> struct Freed {
 // to skip when there is none ($ZUMO_E2E_SESSION/unavailable, or a note that the variable is unset).
 std::optional<QString> enterSession();
 
+// A program of the build, from its variable or else at its place relative to this test program
+// (gtest_discover_tests passes only the first ENVIRONMENT entry through to the tests).
+QString siblingProgram(const char* variable, const char* relativePath);
+
 // Skips the current test when there is no virtual desktop.
 #define ZUMO_REQUIRE_SESSION()                                                                        \
     do {                                                                                              \
@@ -144,6 +148,8 @@ public:
     bool keyDown(uint32_t keysym) { return fakeKey(XCB_KEY_PRESS, keysym); }
     bool keyUp(uint32_t keysym) { return fakeKey(XCB_KEY_RELEASE, keysym); }
     bool tap(uint32_t keysym) { return keyDown(keysym) && keyUp(keysym); }
+    // A press or release of the key with this code, whatever it types; false when refused.
+    bool fakeCode(uint8_t type, xcb_keycode_t code);
     // A press and release of the first pointer button at the middle of the window's frame.
     bool click(xcb_window_t window);
     void flush() { xcb_flush(m_c); }
@@ -155,7 +161,11 @@ public:
     std::function<void(const xcb_generic_event_t&)> onEvent;
 
 private:
-    bool fakeKey(uint8_t type, uint32_t keysym);
+    bool fakeKey(uint8_t type, uint32_t keysym)
+    {
+        const xcb_keycode_t code = keycodeOf(keysym);
+        return code != XCB_NO_SYMBOL && fakeCode(type, code);
+    }
     void drain();
 
     xcb_connection_t* m_c = nullptr;

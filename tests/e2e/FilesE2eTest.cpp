@@ -7,14 +7,10 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <csignal>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
 #include "tests/support/TestFiles.h"
 
@@ -95,7 +91,8 @@ TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
     const QString other = zumo.configHome() + QStringLiteral("/zumo/notes.txt");
     QFile(other).open(QIODevice::WriteOnly);
     zumo.keepErrors();
-    ASSERT_NO_FATAL_FAILURE(startZumoOnItsFiles());
+    ASSERT_NO_FATAL_FAILURE(launchZumo());
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     ASSERT_TRUE(zumo.sync());
 
     for (const QString& leftover : leftovers)
@@ -108,61 +105,41 @@ TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
     EXPECT_TRUE(told.first().contains(QStringLiteral("cannot write the log")));
 }
 
-// Two client windows ("Second" in front) on a private desktop the test may take down, and zumo
-// on it; skipped without a private X server.
-class PrivateDeskE2e : public ::testing::Test {
-  protected:
-    void SetUp() override
-    {
-        if (const QString reason = desktop.start(); !reason.isEmpty())
-            GTEST_SKIP() << reason.toStdString();
-        x.emplace();
-        ASSERT_TRUE(x->ok());
-        ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
-        ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
-        for (xcb_window_t window : {first.window(0), second.window(0)})
-            ASSERT_TRUE(x->activate(window));
-    }
-    void startZumo(const QJsonObject& settings)
-    {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
-        ASSERT_TRUE(zumo.start());
-        ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
-    }
-
+// The window manager dies first, then the X server right after a switch: a private desktop the
+// test may take down (skipped without a private X server), with two client windows ("Second"
+// in front) and zumo on it.
+TEST(PrivateDeskE2e, withoutAWindowManagerZumoStillSwitchesAndASwitchJustBeforeTheServerDiesIsOnDisk)
+{
     PrivateDesktop desktop;  // declared first: it goes last
-    std::optional<XHelper> x;
+    if (const QString reason = desktop.start(); !reason.isEmpty())
+        GTEST_SKIP() << reason.toStdString();
+    XHelper x;
+    ASSERT_TRUE(x.ok());
     TestClient first, second;
+    ASSERT_TRUE(first.start({First}, QStringLiteral("First"))) << first.error().toStdString();
+    ASSERT_TRUE(second.start({Second}, QStringLiteral("Second"))) << second.error().toStdString();
+    for (xcb_window_t window : {first.window(0), second.window(0)})
+        ASSERT_TRUE(x.activate(window));
     ZumoProcess zumo;
-};
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()) && zumo.start());
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
 
-// Of `windows` (children of the root), the one highest in the stacking order; 0 when none is.
-xcb_window_t topmostOf(XHelper& x, const std::vector<xcb_window_t>& windows)
-{
-    xcb_window_t top = 0;
-    for (xcb_window_t child : x.children(x.root()))  // bottom to top
-        top = std::ranges::count(windows, child) ? child : top;
-    return top;
-}
-
-// The window manager dies first, then the X server right after a switch.
-TEST_F(PrivateDeskE2e, withoutAWindowManagerZumoStillSwitchesAndASwitchJustBeforeTheServerDiesIsOnDisk)
-{
-    ASSERT_NO_FATAL_FAILURE(startZumo(setUpUser()));
-
-    const std::optional<uint32_t> check = x->cardinal(x->root(), "_NET_SUPPORTING_WM_CHECK");
-    ASSERT_TRUE(check && x->exists(*check));
+    const std::optional<uint32_t> check = x.cardinal(x.root(), "_NET_SUPPORTING_WM_CHECK");
+    ASSERT_TRUE(check && x.exists(*check));
     desktop.killWindowManager();
-    ASSERT_TRUE(waitUntil([&] { return !x->exists(*check); }));
+    ASSERT_TRUE(waitUntil([&] { return !x.exists(*check); }));
     ASSERT_TRUE(zumo.sync());
 
     // Zumo raises and focuses every choice itself.
     int landed = 0;
     for (int i = 0; i < 5; ++i) {
         const xcb_window_t chosen = i % 2 ? second.window(0) : first.window(0);
-        ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
+        ASSERT_TRUE(x.keyDown(XK_Alt_L) && x.tap(XK_Tab) && x.keyUp(XK_Alt_L));
         landed += waitUntil([&] {
-            return x->focus() == chosen && topmostOf(*x, {first.window(0), second.window(0)}) == chosen;
+            xcb_window_t top = 0;  // of the two, the highest in the stacking order (bottom to top)
+            for (xcb_window_t child : x.children(x.root()))
+                top = child == first.window(0) || child == second.window(0) ? child : top;
+            return x.focus() == chosen && top == chosen;
         });
     }
     EXPECT_EQ(landed, 5);

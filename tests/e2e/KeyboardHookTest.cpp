@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <xcb/xtest.h>
 // xcb's XKB header names a member "explicit", a C++ keyword.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -27,11 +25,6 @@ namespace {
 bool isFlags(const KeyEvent& e, std::uint64_t flags)
 {
     return e.type == KeyEventType::FlagsChanged && e.flags == flags;
-}
-
-bool isTabDown(const KeyEvent& e)
-{
-    return e.type == KeyEventType::KeyDown && e.keyCode == keys::Tab;
 }
 
 class KeyboardHookTest : public ::testing::Test {
@@ -124,17 +117,14 @@ protected:
         QFile file(log->filePath());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    // Queues an XTEST key event without waiting; the caller flushes.
-    void fakeKey(std::uint8_t type, xcb_keycode_t key)
-    {
-        xcb_test_fake_input(x->connection(), type, key, XCB_CURRENT_TIME, x->root(), 0, 0, 0);
-    }
     // Alt down and a tap of Tab, seen by the hook; Alt stays down.
     void pressAltTab()
     {
         ASSERT_TRUE(x->keyDown(XK_Alt_L));
         ASSERT_TRUE(x->tap(XK_Tab));
-        ASSERT_TRUE(waitForEvent(isTabDown)) << "the hook never saw Tab";
+        ASSERT_TRUE(waitForEvent([](const KeyEvent& e) {
+            return e.type == KeyEventType::KeyDown && e.keyCode == keys::Tab;
+        })) << "the hook never saw Tab";
     }
     // Opens a run with Alt+Tab and checks the hook took the keyboard.
     void openRun()
@@ -161,20 +151,13 @@ protected:
 
 TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTheKeyboardFree)
 {
+    // What the keys of a run say (Alt+Tab opens it, letters type the search with Alt held) is
+    // SwitcherE2e's and LayoutsE2e's; here, where the keys go.
     openRun();
-    const auto tab = std::ranges::find_if(events, isTabDown);
-    ASSERT_NE(tab, events.end());
-    EXPECT_EQ(tab->flags, keys::Option);
-    EXPECT_TRUE(tab->characters.isEmpty());
-
     ASSERT_TRUE(x->tap(XK_a)); // a key of the open run
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
     EXPECT_FALSE(hook->holdsKeyboard());
-    EXPECT_TRUE(std::ranges::any_of(events, [](const KeyEvent& e) {
-        return e.type == KeyEventType::KeyDown && e.characters == QStringLiteral("a") &&
-               e.flags == keys::Option;
-    }));
 
     ASSERT_TRUE(witnessSync());
     EXPECT_FALSE(saw(true, XK_Tab));

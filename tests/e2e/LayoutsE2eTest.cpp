@@ -12,12 +12,6 @@
 namespace zumo::e2e {
 namespace {
 
-// Whether a checked request went through; frees the error it may bring back.
-bool succeeded(xcb_connection_t* c, xcb_void_cookie_t cookie)
-{
-    return !Freed(xcb_request_check(c, cookie));
-}
-
 // A key press that types one character on the layout now active: the key, and whether Shift.
 struct Stroke {
     xcb_keycode_t key = 0;
@@ -39,8 +33,8 @@ class LayoutsE2e : public SwitcherE2e {
     {
         if (QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layout}) != 0 || !xkbReady())
             return false;
-        return succeeded(x->connection(), xcb_xkb_latch_lock_state_checked(x->connection(), XCB_XKB_ID_USE_CORE_KBD,
-                                                                           0, 0, 1, std::uint8_t(group), 0, 0, 0));
+        return !Freed(xcb_request_check(x->connection(), xcb_xkb_latch_lock_state_checked(
+                                            x->connection(), XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, std::uint8_t(group), 0, 0, 0)));
     }
 
     // The key (and Shift) that types `character` in the active group, read with xkbcommon from
@@ -69,23 +63,17 @@ class LayoutsE2e : public SwitcherE2e {
 
     bool type(const Stroke& stroke)
     {
-        const auto send = [&](uint8_t kind) {
-            return succeeded(x->connection(), xcb_test_fake_input_checked(x->connection(), kind, stroke.key,
-                                                                          XCB_CURRENT_TIME, x->root(), 0, 0, 0));
-        };
-        return (!stroke.shift || x->keyDown(XK_Shift_L)) && send(XCB_KEY_PRESS) && send(XCB_KEY_RELEASE) &&
-               (!stroke.shift || x->keyUp(XK_Shift_L));
+        return (!stroke.shift || x->keyDown(XK_Shift_L)) && x->fakeCode(XCB_KEY_PRESS, stroke.key) &&
+               x->fakeCode(XCB_KEY_RELEASE, stroke.key) && (!stroke.shift || x->keyUp(XK_Shift_L));
     }
 
     // "/" and the query as this layout types them.
     bool typeSearch(const QString& query)
     {
-        for (const char32_t character : (QStringLiteral("/") + query).toUcs4()) {
+        return std::ranges::all_of((QStringLiteral("/") + query).toUcs4(), [&](char32_t character) {
             const auto stroke = strokeFor(character);
-            if (!stroke || !type(*stroke))
-                return false;
-        }
-        return true;
+            return stroke && type(*stroke);
+        });
     }
 
   private:

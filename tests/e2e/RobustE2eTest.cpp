@@ -1,5 +1,5 @@
-// The real zumo beside other programs: quick repeated switches, a shortcut held by another
-// client, titles in legacy encodings and windows that claim to be zumo's.
+// The real zumo beside other programs: a shortcut held by another client, quick repeated
+// switches, titles in legacy encodings and windows that claim to be zumo's.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -59,11 +59,38 @@ class RobustE2e : public SwitcherE2e {
     xcb_window_t m_probe = 0;
 };
 
-TEST_F(RobustE2e, backToBackAltTabPairsReturnAndOddTitlesPidsAndAnXtermAreListedAsTheyAre)
+// First Alt+Tab held by another program from before zumo starts: zumo waits and takes it once
+// the other lets go.
+TEST_F(RobustE2e, aShortcutHeldElsewhereIsTakenBackBackToBackPairsReturnAndOddTitlesPidsAndAnXtermAreListed)
 {
     // A third window, so a second Alt+Tab taken as a further Tab of the first run lands on it.
     ASSERT_NO_FATAL_FAILURE(openWindows({Charlie, Alpha, Bravo}));
-    ASSERT_NO_FATAL_FAILURE(startZumo());
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    xcb_generic_error_t* refused = xcb_request_check(
+        other, xcb_grab_key_checked(other, 1, x->root(), XCB_MOD_MASK_1, x->keycodeOf(XK_Tab), XCB_GRAB_MODE_ASYNC,
+                                    XCB_GRAB_MODE_ASYNC));
+    ASSERT_EQ(refused, nullptr);
+    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    zumo.keepErrors();
+    ASSERT_NO_FATAL_FAILURE(launchZumo());
+    // Told on standard error, which names the window manager only as the likely holder.
+    ASSERT_TRUE(waitUntil([&] {
+        return zumo.errors().contains(QStringLiteral("waiting - Alt+Tab is held by another program"));
+    })) << "zumo said: " << zumo.errors().toStdString();
+    EXPECT_FALSE(zumo.output().contains(QStringLiteral("waiting")));
+    EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
+    // The user presses it during the conflict: it goes to the other program, nothing switches.
+    ASSERT_TRUE(altTab());
+    ASSERT_TRUE(zumo.sync());
+    EXPECT_EQ(x->activeWindow(), id(Bravo));
+    xcb_disconnect(other);
+    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    ASSERT_TRUE(altTab());
+    EXPECT_TRUE(waitActive(Alpha)) << "active: " << activeTitle().toStdString();
+    ASSERT_TRUE(altTab());
+    ASSERT_TRUE(waitActive(Bravo) && zumo.sync()) << "active: " << activeTitle().toStdString();
+
     EXPECT_EQ(pairsReturning(id(Bravo), 50), 50) << "two applications";
 
     TestClient echo;
@@ -89,7 +116,6 @@ TEST_F(RobustE2e, backToBackAltTabPairsReturnAndOddTitlesPidsAndAnXtermAreListed
         xcb_delete_property(c, id(Bravo), x->atom("_NET_WM_NAME"));
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, id(Bravo), XCB_ATOM_WM_NAME, x->atom("COMPOUND_TEXT"), 8,
                             uint32_t(one.compound.size()), one.compound.constData());
-        x->flush();
         x->roundTrip();
         ASSERT_TRUE(zumo.sync());
         EXPECT_TRUE(zumo.listedTitles().contains(one.title)) << zumo.listedTitles().join(u'|').toStdString();
@@ -98,7 +124,6 @@ TEST_F(RobustE2e, backToBackAltTabPairsReturnAndOddTitlesPidsAndAnXtermAreListed
     const uint32_t zumoPid = uint32_t(zumo.process().processId());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id(Alpha), x->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
                         &zumoPid);
-    x->flush();
     x->roundTrip();
     ASSERT_TRUE(zumo.sync());
     EXPECT_TRUE(zumo.listedTitles().contains(Alpha)) << "a window claiming zumo's pid was left out";
@@ -118,40 +143,6 @@ TEST_F(RobustE2e, backToBackAltTabPairsReturnAndOddTitlesPidsAndAnXtermAreListed
     EXPECT_TRUE(icon == QStringLiteral("theme") || icon == QStringLiteral("hints")) << icon.toStdString();
     term.kill();
     term.waitForFinished();
-    stopZumo();
-}
-
-TEST_F(RobustE2e, aShortcutHeldByAnotherProgramIsTakenBackOnceItLetsGo)
-{
-    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo, Charlie}));
-    // Another program holds Alt+Tab from before zumo starts.
-    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(other));
-    xcb_generic_error_t* refused = xcb_request_check(
-        other, xcb_grab_key_checked(other, 1, x->root(), XCB_MOD_MASK_1, x->keycodeOf(XK_Tab), XCB_GRAB_MODE_ASYNC,
-                                    XCB_GRAB_MODE_ASYNC));
-    ASSERT_EQ(refused, nullptr);
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
-    zumo.keepErrors();
-    ASSERT_NO_FATAL_FAILURE(launchZumo());
-    // Told on standard error, which names the window manager only as the likely holder.
-    ASSERT_TRUE(waitUntil([&] {
-        return zumo.errors().contains(QStringLiteral("waiting - Alt+Tab is held by another program"));
-    })) << "zumo said: " << zumo.errors().toStdString();
-    EXPECT_FALSE(zumo.output().contains(QStringLiteral("waiting")));
-    EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
-
-    // The user presses it during the conflict: it goes to the other program, nothing switches.
-    ASSERT_TRUE(altTab());
-    ASSERT_TRUE(zumo.sync());
-    EXPECT_EQ(x->activeWindow(), id(Charlie));
-
-    xcb_disconnect(other);
-    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
-    ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitActive(Bravo)) << "active: " << activeTitle().toStdString();
-    ASSERT_TRUE(altTab());
-    EXPECT_TRUE(waitActive(Charlie)) << "active: " << activeTitle().toStdString();
     stopZumo();
 }
 

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <algorithm>
 #include <QJsonObject>
-#include <cstdlib>
 #include <map>
 #include <optional>
 #include <memory>
@@ -131,7 +129,6 @@ class SwitcherE2e : public ::testing::Test {
         if (x) {
             for (uint32_t keysym : {XK_Tab, XK_Shift_L, XK_Alt_R, XK_Alt_L})
                 x->keyUp(keysym);
-            x->flush();
         }
         zumo.stop();
     }
@@ -158,11 +155,6 @@ class SwitcherE2e : public ::testing::Test {
     void startZumo(const QJsonObject& settings = {}, const QStringList& environment = {})
     {
         ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
-        ASSERT_NO_FATAL_FAILURE(startZumoOnItsFiles(environment));
-    }
-    // zumo on whatever its configuration home holds now.
-    void startZumoOnItsFiles(const QStringList& environment = {})
-    {
         ASSERT_NO_FATAL_FAILURE(launchZumo({}, environment));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }

@@ -2,8 +2,6 @@
 // snap real client windows, and the result shows in _NET_ACTIVE_WINDOW and the stored counters.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QJsonObject>
 #include <cstdlib>
 #include <functional>
@@ -13,7 +11,6 @@
 #include <unistd.h>
 
 #include "control/ControlClaim.h"
-#include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/SwitcherE2eFixture.h"
 
 namespace zumo::e2e {
@@ -146,23 +143,15 @@ struct PanelCommand {
     std::function<bool(XHelper&, xcb_window_t selected)> done;
 };
 
-// The work area of the current desktop (_NET_WORKAREA holds x, y, width, height per desktop).
-inline std::optional<QRect> workArea(XHelper& x)
-{
-    const std::vector<uint32_t> v = x.values(x.root(), "_NET_WORKAREA", x.currentDesktop().value_or(0) * 4, 4);
-    if (v.size() < 4)
-        return std::nullopt;
-    return QRect(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
-}
-
-// The frame is compared, so the window manager's borders count; allow a few pixels.
+// The left half of the current desktop's work area (_NET_WORKAREA: x, y, width, height per
+// desktop). The frame is compared, so the window manager's borders count; allow a few pixels.
 bool onLeftHalf(XHelper& x, xcb_window_t window)
 {
-    const auto area = workArea(x);
+    const std::vector<uint32_t> area = x.values(x.root(), "_NET_WORKAREA", x.currentDesktop().value_or(0) * 4, 4);
     const auto frame = x.frameGeometry(window);
-    if (!area || !frame)
+    if (area.size() < 4 || !frame)
         return false;
-    const QRect left(area->x(), area->y(), area->width() / 2, area->height());
+    const QRect left{int(area[0]), int(area[1]), int(area[2]) / 2, int(area[3])};
     return std::abs(frame->left() - left.left()) <= 4 && std::abs(frame->top() - left.top()) <= 4 &&
            std::abs(frame->right() - left.right()) <= 4 && std::abs(frame->bottom() - left.bottom()) <= 4;
 }
