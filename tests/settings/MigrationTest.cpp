@@ -1,7 +1,5 @@
 // The one-time import: what it copies, what it leaves, and how it waits for the earlier product.
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>

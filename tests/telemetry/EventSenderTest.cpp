@@ -1,7 +1,6 @@
 // Usage events (the gates, delivery and the wait at quit), the "logs" upload (the gates,
 // redaction, the tail's change and the last three reports), and redaction and tails themselves.
 // Over the wire and waited for at quit: tests/e2e/VendorE2eTest.
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>

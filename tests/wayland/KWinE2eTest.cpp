@@ -2,9 +2,7 @@
 // protocol (so Alt+Tab goes through KWin's global shortcuts to Zumo's script), and KWin's own
 // view of the active window, printed into its log by a probe script of the test's.
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include "tests/wayland/CompositorE2e.h"

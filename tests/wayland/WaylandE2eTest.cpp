@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
-#include <memory>
 #include <pwd.h>
 #include <unistd.h>
 

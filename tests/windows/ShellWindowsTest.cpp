@@ -1,7 +1,5 @@
 // The consent window, the toast, and each window opened again, driven like a user,
 // with the test clock.
-#include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
