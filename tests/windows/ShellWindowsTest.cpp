@@ -64,69 +64,50 @@ TEST_F(ShellTest, consentIsRecordedOnlyOnAgree)
 
 // Each window chosen again from the menu while open, and minimised and restored: it stays as
 // the user left it (place, size, tab) and keeps working.
-struct ReopenCase {
-    const char* name;
-    std::function<QWidget&(AppWindows&)> open;
-};
-
-class WindowReopenTest : public ShellTest, public ::testing::WithParamInterface<ReopenCase> {
-  protected:
+TEST_F(ShellTest, eachWindowComesForwardAsTheUserLeftIt)
+{
     FakeWorkspace workspace;
     FakeAppCatalog catalog;
     ActiveSlots slots;
     AppWindows windows{AppWindowsDeps{store, settings, slots, counters, dispatcher, clock, workspace, catalog,
                                       permissions, nullptr, {}, {}, {}, askWithMessageBox, {}}};
-};
+    const std::pair<const char*, std::function<QWidget&()>> opens[] = {
+        {"settings", [&]() -> QWidget& { return windows.openSettings(), windows.settingsWindow(); }},
+        {"hiddenApps", [&]() -> QWidget& { return windows.showHiddenApps(), windows.hiddenAppsWindow(); }},
+        {"statistics", [&]() -> QWidget& { return windows.showStatistics(), windows.statisticsWindow(); }},
+    };
+    for (const auto& [name, open] : opens) {
+        SCOPED_TRACE(name);
+        QWidget& window = open();
+        ASSERT_TRUE(window.isVisible());
+        window.move(window.pos() + QPoint(37, 23));
+        const bool resizable = window.minimumSize() != window.maximumSize();
+        if (resizable)
+            window.resize(window.minimumSize() + QSize(60, 40));
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
+        if (tabs)
+            tabs->setCurrentIndex(2);
+        const QRect left = window.geometry();
 
-TEST_P(WindowReopenTest, comesForwardAsTheUserLeftIt)
-{
-    QWidget& window = GetParam().open(windows);
-    ASSERT_TRUE(window.isVisible());
-    window.move(window.pos() + QPoint(37, 23));
-    const bool resizable = window.minimumSize() != window.maximumSize();
-    if (resizable)
-        window.resize(window.minimumSize() + QSize(60, 40));
-    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
-    if (tabs)
-        tabs->setCurrentIndex(2);
-    const QRect left = window.geometry();
+        open();
+        EXPECT_EQ(window.geometry(), left);
+        EXPECT_TRUE(!tabs || tabs->currentIndex() == 2);
 
-    GetParam().open(windows);
-    EXPECT_EQ(window.geometry(), left);
-    if (tabs) {
-        EXPECT_EQ(tabs->currentIndex(), 2);
-    }
+        window.close();
+        open();
+        EXPECT_EQ(window.size(), left.size());  // closed and opened again: the size stays too
 
-    window.close();
-    GetParam().open(windows);
-    EXPECT_EQ(window.size(), left.size());  // closed and opened again: the size stays too
-
-    QHideEvent minimised;
-    QShowEvent restored;
-    QCoreApplication::sendEvent(&window, &minimised);
-    QCoreApplication::sendEvent(&window, &restored);
-    if (dynamic_cast<StatisticsWindow*>(&window)) {
-        counters.bumpCounter("jumps");
-        dispatcher.advance(1);
-        EXPECT_EQ(window.findChild<QLabel*>("jumps.today")->text(), "1");
+        QHideEvent minimised;
+        QShowEvent restored;
+        QCoreApplication::sendEvent(&window, &minimised);
+        QCoreApplication::sendEvent(&window, &restored);
+        if (dynamic_cast<StatisticsWindow*>(&window)) {
+            counters.bumpCounter("jumps");
+            dispatcher.advance(1);
+            EXPECT_EQ(window.findChild<QLabel*>("jumps.today")->text(), "1");
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Windows, WindowReopenTest,
-    ::testing::Values(ReopenCase{"settings", [](AppWindows& w) -> QWidget& {
-                                     w.openSettings();
-                                     return w.settingsWindow();
-                                 }},
-                      ReopenCase{"hiddenApps", [](AppWindows& w) -> QWidget& {
-                                     w.showHiddenApps();
-                                     return w.hiddenAppsWindow();
-                                 }},
-                      ReopenCase{"statistics", [](AppWindows& w) -> QWidget& {
-                                     w.showStatistics();
-                                     return w.statisticsWindow();
-                                 }}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, toastGoesAfterItsDurationAndANewOneReplacesTheOld)
 {
