@@ -131,9 +131,17 @@ void KWinWindows::received(const KWinMessage& m)
         if (shortcutPressed)
             shortcutPressed(m.name);
         return;
-    case Kind::pong:
+    case Kind::pong: {
         m_pongSerial = std::max(m_pongSerial, m.serial);
+        const auto answered = std::find_if(m_afterPong.begin(), m_afterPong.end(),
+                                           [this](const auto& waiting) { return waiting.first > m_pongSerial; });
+        std::vector<std::pair<std::uint64_t, std::function<void()>>> due(std::make_move_iterator(m_afterPong.begin()),
+                                                                        std::make_move_iterator(answered));
+        m_afterPong.erase(m_afterPong.begin(), answered);
+        for (auto& waiting : due)
+            waiting.second();
         return;
+    }
     }
     publish();
 }
@@ -323,6 +331,13 @@ void KWinWindows::sendFrames()
 void KWinWindows::showDesktop(std::uint32_t n)
 {
     onMain([this, n] { request({KWinRequest::Kind::desktop, {}, false, n}); });
+}
+
+void KWinWindows::afterPosted(std::function<void()> done)
+{
+    const std::uint64_t serial = ++m_pingSerial;
+    m_afterPong.emplace_back(serial, std::move(done));
+    request({KWinRequest::Kind::ping, {}, false, 0, serial});
 }
 
 void KWinWindows::sync()

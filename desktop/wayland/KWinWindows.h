@@ -68,6 +68,9 @@ public:
     // Returns once every message the script posted before the call has been handled, or after
     // a second when the script does not answer.
     void sync();
+    // Calls done once every message the script posted before it reads this request has been
+    // handled (without waiting here). Main thread.
+    void afterPosted(std::function<void()> done);
 
     // The script's shortcut fired: "next" or "prev". Main thread.
     std::function<void(const QString& name)> shortcutPressed;
@@ -108,6 +111,7 @@ private:
     std::unordered_map<std::uint32_t, QRect> m_pendingFrames;
     std::unordered_map<std::uint32_t, QRect> m_sentFrames;  // asked of KWin, not yet reported back
     std::uint64_t m_pingSerial = 0;
+    std::vector<std::pair<std::uint64_t, std::function<void()>>> m_afterPong;  // by serial, ascending
     std::uint64_t m_pongSerial = 0;
     bool m_registered = false;
     QObject m_context;  // ends queued work with the list

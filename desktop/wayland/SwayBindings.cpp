@@ -22,6 +22,7 @@ constexpr char Magic[] = "i3-ipc";
 constexpr qsizetype MagicSize = 6;
 constexpr qsizetype HeaderSize = MagicSize + 8;
 constexpr std::uint32_t Subscribe = 2;
+constexpr std::uint32_t GetVersion = 7;  // the cheapest request: its answer only marks a point in the stream
 constexpr std::uint32_t BindingEvent = 0x80000005;
 // A binding event is small; anything larger means the stream is not what it should be.
 constexpr std::uint32_t MaxPayload = 1 << 20;
@@ -71,12 +72,23 @@ SwayBindings::SwayBindings(std::function<void(bool)> trigger) : m_trigger(std::m
 
 SwayBindings::~SwayBindings()
 {
+    m_waiting.clear();  // whoever waits goes with this
     close();
 }
 
 bool SwayBindings::connected() const
 {
     return m_socket >= 0;
+}
+
+void SwayBindings::afterBindings(std::function<void()> done)
+{
+    const QByteArray request = message(GetVersion, {});
+    if (m_socket < 0 || ::send(m_socket, request.constData(), size_t(request.size()), MSG_NOSIGNAL | MSG_DONTWAIT) != request.size()) {
+        done();
+        return;
+    }
+    m_waiting.push_back(std::move(done));
 }
 
 void SwayBindings::close()
@@ -88,6 +100,9 @@ void SwayBindings::close()
     if (m_socket >= 0)
         ::close(std::exchange(m_socket, -1));
     m_buffer.clear();
+    // No answer will come: nothing waits for one.
+    for (auto& done : std::exchange(m_waiting, {}))
+        done();
 }
 
 void SwayBindings::read()
@@ -118,6 +133,12 @@ void SwayBindings::read()
             return;
         const QByteArray payload = m_buffer.mid(HeaderSize, size);
         m_buffer.remove(0, HeaderSize + size);
+        if (type == GetVersion && !m_waiting.empty()) {
+            const std::function<void()> done = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            done();
+            continue;
+        }
         if (type != BindingEvent)
             continue;
         if (const std::optional<bool> reverse = bindingTrigger(payload))

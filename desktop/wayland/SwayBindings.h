@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +26,9 @@ public:
     SwayBindings& operator=(const SwayBindings&) = delete;
 
     bool connected() const;
+    // Calls done once every binding event sway sent before it read this request has been
+    // handled (sway answers its IPC in order); at once when not connected.
+    void afterBindings(std::function<void()> done);
 
 private:
     void read();
@@ -34,6 +38,7 @@ private:
     int m_socket = -1;
     std::unique_ptr<QSocketNotifier> m_readable;
     QByteArray m_buffer;
+    std::deque<std::function<void()>> m_waiting;  // for the answers to afterBindings' requests
 };
 
 } // namespace zumo::wayland

@@ -82,6 +82,12 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
         d.hook->keyboardLetGo = [kwin = d.kwin] { kwin->keyboardLetGo(); };
     }
     d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
+    if (d.kwin)
+        d.hook->afterBindings = [kwin = d.kwin](std::function<void()> done) { kwin->afterPosted(std::move(done)); };
+    else if (d.swayBindings->connected())
+        d.hook->afterBindings = [sway = d.swayBindings.get()](std::function<void()> done) {
+            sway->afterBindings(std::move(done));
+        };
     return desktop;
 }
 

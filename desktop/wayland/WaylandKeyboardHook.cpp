@@ -1,6 +1,7 @@
 // Trigger presses from the control socket, keys and modifiers from the overlay's keyboard focus.
 #include "desktop/wayland/WaylandKeyboardHook.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <xkbcommon/xkbcommon.h>
@@ -11,6 +12,13 @@
 #include "desktop/wayland/WaylandKeys.h"
 
 namespace zumo::wayland {
+
+namespace {
+
+// A compositor whose bindings do not answer within this long no longer holds up the release.
+constexpr int HoldLimitMs = 200;
+
+} // namespace
 
 WaylandKeyboardHook::WaylandKeyboardHook(WaylandConnection& connection, LayerOverlay& overlay)
     : m_connection(connection), m_overlay(overlay), m_context(xkb_context_new(XKB_CONTEXT_NO_FLAGS))
@@ -54,7 +62,7 @@ void WaylandKeyboardHook::setCapturing(bool capturing)
         // modifiers: they are told on the next turn (not from inside the handler's call).
         QTimer::singleShot(0, &m_posted, [this] {
             if (m_capturing && m_focused)
-                deliver({KeyEventType::FlagsChanged, 0, heldFlags(), {}});
+                deliverKey({KeyEventType::FlagsChanged, 0, heldFlags(), {}});
         });
         return;
     }
@@ -91,6 +99,38 @@ void WaylandKeyboardHook::deliver(const KeyEvent& event)
 {
     if (m_handler)
         m_handler(event);
+}
+
+void WaylandKeyboardHook::deliverKey(const KeyEvent& event)
+{
+    if (m_holding) {
+        m_held.push_back(event);
+        return;
+    }
+    const std::uint64_t mainMask = m_shortcuts.empty() ? keys::Option : m_shortcuts.front().mask;
+    const bool releasesMain = event.type == KeyEventType::FlagsChanged && (event.flags & mainMask) != mainMask;
+    if (!releasesMain || !afterBindings) {
+        deliver(event);
+        return;
+    }
+    m_holding = true;
+    m_held.push_back(event);
+    const std::uint64_t hold = ++m_hold;
+    QPointer<QObject> alive(&m_posted);
+    afterBindings([this, alive, hold] {
+        if (alive)
+            letHeldGo(hold);
+    });
+    QTimer::singleShot(HoldLimitMs, &m_posted, [this, hold] { letHeldGo(hold); });
+}
+
+void WaylandKeyboardHook::letHeldGo(std::uint64_t hold)
+{
+    if (!m_holding || hold != m_hold)
+        return;
+    m_holding = false;
+    for (const KeyEvent& event : std::exchange(m_held, {}))
+        deliver(event);
 }
 
 void WaylandKeyboardHook::keymap(const QByteArray& text)
@@ -131,7 +171,7 @@ void WaylandKeyboardHook::left()
     if (!lost)
         return;
     appLog(QStringLiteral("another surface took the keyboard from the switcher"));
-    deliver({KeyEventType::DisabledByUserInput, 0, 0, {}});
+    deliverKey({KeyEventType::DisabledByUserInput, 0, 0, {}});
 }
 
 std::uint64_t WaylandKeyboardHook::heldFlags() const
@@ -152,7 +192,7 @@ void WaylandKeyboardHook::modifiers(std::uint32_t depressed, std::uint32_t latch
     // Every modifiers event while focused goes on, the first one too: it tells whether Alt was
     // already up when the overlay got the keyboard (a quick tap).
     if (m_capturing && m_focused)
-        deliver({KeyEventType::FlagsChanged, 0, heldFlags(), {}});
+        deliverKey({KeyEventType::FlagsChanged, 0, heldFlags(), {}});
 }
 
 void WaylandKeyboardHook::key(std::uint32_t key, bool pressed)
@@ -166,8 +206,8 @@ void WaylandKeyboardHook::key(std::uint32_t key, bool pressed)
     const std::uint32_t level0 = count > 0 ? syms[0] : XKB_KEY_NoSymbol;
     if (isModifierKey(level0))
         return;
-    deliver({pressed ? KeyEventType::KeyDown : KeyEventType::KeyUp, keyCodeFor(level0, keycode), heldFlags(),
-             charactersFor(level0)});
+    deliverKey({pressed ? KeyEventType::KeyDown : KeyEventType::KeyUp, keyCodeFor(level0, keycode), heldFlags(),
+                charactersFor(level0)});
 }
 
 } // namespace zumo::wayland

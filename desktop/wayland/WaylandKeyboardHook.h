@@ -60,6 +60,10 @@ public:
     void panelsHidden();
     std::function<void()> keyboardTaken;
     std::function<void()> keyboardLetGo;
+    // Where the binding comes over another socket than the keys (sway's IPC, KWin's D-Bus): calls
+    // done once every binding the compositor sent so far has been handled. A Tab pressed just
+    // before Alt's release may be read after the release; the release waits for it.
+    std::function<void(std::function<void()> done)> afterBindings;
 
 private:
     void keymap(const QByteArray& text) override;
@@ -69,6 +73,10 @@ private:
     void modifiers(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked, std::uint32_t group) override;
     std::uint64_t heldFlags() const;
     void deliver(const KeyEvent& event);
+    // Keys and modifiers from the keyboard: held behind a release of the main shortcut's
+    // modifiers until the bindings sent before it are in.
+    void deliverKey(const KeyEvent& event);
+    void letHeldGo(std::uint64_t hold);
 
     WaylandConnection& m_connection;
     LayerOverlay& m_overlay;
@@ -82,6 +90,9 @@ private:
     static constexpr std::size_t KeptKeymaps = 4;
     std::vector<std::pair<QByteArray, xkb_keymap*>> m_keymaps;
     xkb_state* m_state = nullptr;
+    std::vector<KeyEvent> m_held;  // keyboard events behind a release, in order
+    std::uint64_t m_hold = 0;      // the current hold, counted; a late answer to an old one is ignored
+    bool m_holding = false;
     QObject m_posted;  // ends posted deliveries with the hook
 };
 

@@ -46,10 +46,12 @@ std::unique_ptr<X11Desktop> X11Desktop::open(Dispatcher& dispatcher, QString& er
     d.hook->setBeforeShortcut([connection = d.connection.get()] { connection->roundTrip(); });
     // A keyboard grab while the window manager is still moving the focus for the previous
     // switch makes openbox lose track of it (two quick Alt+Tabs then ended on the wrong window,
-    // or on none): the keyboard is taken once that switch is answered, 100 ms at the most. The
-    // Alt release meanwhile is found in the keymap when the grab is made.
+    // or on none): the keyboard is taken once that switch is answered, 300 ms at the most (a
+    // loaded machine kept openbox from answering within 100 ms). Only a window manager that
+    // ignores a request makes the next run wait that long. The Alt release meanwhile is found
+    // in the keymap when the grab is made.
     d.hook->setCaptureGate([actions = d.actions.get()](std::function<void()> go) {
-        actions->afterAnswered(std::move(go), std::chrono::milliseconds(100));
+        actions->afterAnswered(std::move(go), std::chrono::milliseconds(300));
     });
     // An activation carries the time of the key (the hook's) or the click (on the panel, Qt's)
     // that caused it.

@@ -142,8 +142,11 @@ TEST_F(LayoutsE2e, theSearchTypesWhatTheKeysTypeAndTheKeyLeftOfOneSwitchesWithin
         EXPECT_TRUE(waitActive(match)) << "active: " << activeTitle().toStdString();
         ASSERT_TRUE(x->keyUp(XK_Alt_L));
         ASSERT_TRUE(waitPanelHidden());
-        // The next run starts from the same window in front.
+        // The next run starts from the same window in front. Zumo reads the active window when it
+        // gets to the change: without the sync, activations in quick succession after this one
+        // could reach it as one, and Bravo's use would be lost.
         ASSERT_TRUE(activate(Bravo));
+        ASSERT_TRUE(settle());
     }
 
     const Stroke leftOfOne{49}; // ^ on German, ² on French, º on Spanish keyboards
