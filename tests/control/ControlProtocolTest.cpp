@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "control/ControlProtocol.h"
-#include "platform/WindowParts.h"
-#include "control/ControlRequests.h"
 
 using namespace zumo;
 

@@ -1,7 +1,6 @@
 // Fuzzes the signed file list of an install folder: the input is signed with a key made at start,
 // so the parser behind the signature sees every shape of list; the folder check never crashes and
 // never accepts a list that does not describe the (empty) folder.
-#include <QDir>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <openssl/evp.h>

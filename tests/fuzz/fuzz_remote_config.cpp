@@ -3,7 +3,6 @@
 // the infinities and NaNs a JSON parser never produces.
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 

@@ -1,10 +1,8 @@
 // What the GNOME backend reads from its Shell extension and says about it.
 #include <gtest/gtest.h>
 
-#include "desktop/gnome/GnomeKeyboardHook.h"
 #include "desktop/gnome/GnomeSetup.h"
 #include "desktop/gnome/ShellState.h"
-#include "platform/KeyCodes.h"
 
 namespace zumo::gnome {
 namespace {

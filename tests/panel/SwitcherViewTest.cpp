@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
-#include <memory>
 
 #include "panel/SwitcherPanel.h"
 #include "panel/SwitcherPanels.h"

@@ -3,7 +3,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "platform/VendorService.h"
 #include "tests/fakes/FakeDispatcher.h"
 #include "tests/fakes/FakeHttpClient.h"
 #include "remote/RemoteConfig.h"

@@ -1,6 +1,5 @@
 // Applying configuration documents: clamps, fallbacks, types, texts (the demo's lines: VendorE2eTest).
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <gtest/gtest.h>
 #include <limits>
 

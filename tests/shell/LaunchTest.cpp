@@ -1,5 +1,4 @@
 // Launch bookkeeping and the autostart entry.
-#include <QDir>
 #include <QFile>
 
 #include "shell/Autostart.h"

@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QTest>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace zumo::test {

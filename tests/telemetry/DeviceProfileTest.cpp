@@ -1,7 +1,5 @@
 // The device profile: fallbacks and left-out keys, the Linux readers on made-up /sys trees, and the
 // keyboard the common payload reports (the payload over the wire: tests/e2e/VendorE2eTest).
-#include <QDir>
-#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 // Usage events (the gates, delivery and the wait at quit), the "logs" upload (the gates,
 // redaction, the tail's change and the last three reports), and redaction and tails themselves.
-// Over the wire, waited for at quit and sent again after a failed delivery: tests/e2e/VendorE2eTest.
-#include <QDir>
+// Over the wire and waited for at quit: tests/e2e/VendorE2eTest.
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -106,7 +105,8 @@ TEST_F(EventSenderTest, quitWaitsForTheAnswerAndGivesUpWithoutOne)
     EXPECT_EQ(http.waits, (std::vector<double>{QuitWaitSec, QuitWaitSec, HurriedQuitWaitSec}));
 }
 
-TEST_F(LogUploaderTest, aLogPastItsTailSizeIsSentAgainAfterNewLines)
+// Sent once until it changes (a log past its tail size too), and again after a refused delivery.
+TEST_F(LogUploaderTest, aLogIsSentOnceUntilItChangesAndAgainAfterARefusedDelivery)
 {
     const QByteArray line(99, 'x');
     QByteArray big;
@@ -114,8 +114,13 @@ TEST_F(LogUploaderTest, aLogPastItsTailSizeIsSentAgainAfterNewLines)
         big += line + '\n';
     test::writeAll(dir.filePath("events.log"), big);
     EXPECT_EQ(upload(), 1u);
+    EXPECT_EQ(upload(), 0u) << "unchanged logs are not sent again";
     test::writeAll(dir.filePath("events.log"), big + "2026-03-05T14:03:07Z a new line\n");
+    http.respond = [](const HttpRequest&) { return std::optional(FakeHttpClient::ok({}, 500)); };
     EXPECT_EQ(upload(), 1u) << "the tail has the same length but other contents";
+    http.respond = [](const HttpRequest&) { return std::optional(FakeHttpClient::ok({})); };
+    EXPECT_EQ(upload(), 1u) << "the refused upload was not remembered";
+    EXPECT_EQ(upload(), 0u);
 }
 
 // Without consent nothing at all is sent: ShellE2e, against a listening vendor.

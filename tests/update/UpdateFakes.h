@@ -3,7 +3,6 @@
 // the way the maker's tool does it, and hand-made hostile archives.
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <archive.h>

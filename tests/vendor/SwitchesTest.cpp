@@ -74,16 +74,6 @@ TEST(SwitchesTest, aStatusKeepsTheBodyButBodylessStatusesAndRedirectsDropIt)
     EXPECT_FALSE(rule("status=201&delay=5").refuses());
 }
 
-// That each malformed body is unreadable is VendorE2e's ping chain (a readable one would be
-// applied); here, that a truncated release file is cut in half.
-TEST(SwitchesTest, aTruncatedFileIsCutInHalf)
-{
-    Answer file = textAnswer(200, {});
-    file.file = "/some/image";
-    file.fileSize = 1001;
-    EXPECT_EQ(switched(file, rule("malformed=truncated")).fileSize, 500u);
-}
-
 TEST(SwitchesTest, anOversizedBodyIsAWellFormedObjectOfExactlyTheAskedSize)
 {
     Answer big = switched(textAnswer(200, "{}"), rule("oversize=100000"));

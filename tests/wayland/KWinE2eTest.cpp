@@ -2,9 +2,7 @@
 // protocol (so Alt+Tab goes through KWin's global shortcuts to Zumo's script), and KWin's own
 // view of the active window, printed into its log by a probe script of the test's.
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include "tests/wayland/CompositorE2e.h"
@@ -198,15 +196,7 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << "other desktop: " << focusedTitle().toStdString();
     EXPECT_TRUE(waitUntil([&] { return kwinLog().contains("zumo-test desktop: 2"); })) << "still on the first desktop";
 
-    // A browser's window is listed as its tabs, read on the accessibility bus by the process KWin
-    // names; a tab's window number brings the browser forward.
-    ASSERT_NO_FATAL_FAILURE(openBrowser(QStringLiteral("delta")));
-    const qint64 browser = tabWindow(QStringLiteral("Beta"));
-    ASSERT_NE(browser, 0) << "listed: " << m_zumo.listedTitles().join(QStringLiteral(", ")).toStdString();
-    EXPECT_FALSE(m_zumo.listedTitles().contains(QStringLiteral("delta")));
-    focusThroughKWin(QStringLiteral("alpha"));
-    EXPECT_EQ(m_zumo.command({QStringLiteral("--activate"), QString::number(browser)}).exitCode, 0);
-    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("delta"); })) << "tab: " << focusedTitle().toStdString();
+    ASSERT_NO_FATAL_FAILURE(browserTabsBringTheBrowser([&] { focusThroughKWin(QStringLiteral("alpha")); }));
 
     // At quit KWin's task switcher has Alt+Tab again and the script is gone; the log said both once.
     m_zumo.stop();

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
-#include <memory>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -234,85 +233,13 @@ protected:
     QProcess m_pointer;
 };
 
-TEST_F(WaylandE2eTest, switchesClosesAndPaintsThePanel)
+// Windows opened qtwin, alpha, bravo, charlie: charlie, bravo, alpha, qtwin by recency, the
+// applications by their last use and each one's windows by theirs. First every focus change the
+// compositor makes moves that window to the front, for windows of one application (the three foot
+// terminals share one app id) and of several: `--list` is read only after all of a case's
+// changes, and a quick tap then goes to the second row. Then the keys, on the order that leaves.
+TEST_F(WaylandE2eTest, orderFollowsTheCompositorAndTheKeysSwitchCloseAndPaintThePanel)
 {
-    // Windows opened qtwin, alpha, bravo, charlie: most recently used first, charlie, bravo,
-    // alpha (foot's), then qtwin (the Qt application's).
-    struct Step {
-        const char* what;
-        QStringList keys;
-        const char* focused;
-    };
-    const QStringList quickSecondTab = altTab({QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-s"), QStringLiteral("5")});
-    const Step steps[] = {
-        {"Alt+Tab+Tab goes to the third window by recency", altTab(key(QStringLiteral("Tab"))), "alpha"},
-        {"a quick tap goes to the previous window", {QStringLiteral("-M"), Alt, QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-m"), Alt}, "charlie"},
-        {"a quick Alt+Shift+Tab (zumo-trigger prev) goes to the last row",
-         {QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"), QStringLiteral("Tab"),
-          QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt}, "qtwin"},
-        {"Escape cancels", altTab(key(QStringLiteral("Escape"))), "qtwin"},
-        {"a digit jumps to its row", altTab(key(QStringLiteral("4"))), "bravo"},
-        {"typing searches", altTab(key(QStringLiteral("slash")) + key(QStringLiteral("a")) + key(QStringLiteral("l"))), "alpha"},
-        // The binding reaches zumo over sway's IPC, the release over Wayland: read in either order.
-        {"Alt let go of just after the second Tab: the third window", quickSecondTab, "charlie"},
-        {"and again", quickSecondTab, "bravo"},
-        {"and again", quickSecondTab, "alpha"},
-    };
-    for (const Step& step : steps) {
-        keys(step.keys);
-        const QString expected = QString::fromLatin1(step.focused);
-        EXPECT_TRUE(waitUntil([&] { return focusedTitle() == expected; })) << step.what << ": " << focusedTitle().toStdString();
-        m_zumo.sync();
-    }
-
-    // W closes the window selected: the second row.
-    const QStringList rows = m_zumo.listedTitles();
-    ASSERT_GE(rows.size(), 2);
-    keys(altTab(key(QStringLiteral("w"))));
-    EXPECT_TRUE(waitUntil([&] { return !swayShows(rows[1]); })) << rows[1].toStdString() << " still open";
-
-    // The open panel, held long enough to be seen, caught on a screenshot of its output; then a
-    // click on its third tile chooses that window. Sway 1.7 cannot take a headless output away,
-    // so an earlier run in this session may have left a second one.
-    m_zumo.sync();
-    const QStringList shown = m_zumo.listedTitles();
-    ASSERT_EQ(shown.size(), 3);
-    const std::vector<QJsonObject> outputs = swayOutputs();
-    const auto focused = std::find_if(outputs.begin(), outputs.end(),
-                                      [](const QJsonObject& o) { return o.value(QStringLiteral("focused")).toBool(); });
-    ASSERT_NE(focused, outputs.end());
-    const QString first = focused->value(QStringLiteral("name")).toString();
-    const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/panel.png");
-    QProcess held;
-    const QImage before = holdUntilPanelShows(held, first, shot);
-    ASSERT_NO_FATAL_FAILURE(clickAt(rectOf(*focused).topLeft() + tileCentre(3, 2, before.size()), swayLayout()));
-    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == shown[2]; })) << "clicked " << shown[2].toStdString()
-                                                                     << ", focused " << focusedTitle().toStdString();
-    held.waitForFinished(4 * DefaultDeadlineMs);
-
-    // With the active window on a second output (one left by an earlier run, else a new one), the
-    // panel shows there. The window and the focus go back, so a later run starts as this one did.
-    if (outputs.size() < 2)
-        swaymsg({QStringLiteral("create_output")});
-    const std::vector<QJsonObject> now = swayOutputs();
-    const auto other = std::find_if(now.begin(), now.end(),
-                                    [&](const QJsonObject& o) { return o.value(QStringLiteral("name")).toString() != first; });
-    ASSERT_NE(other, now.end());
-    const QString second = other->value(QStringLiteral("name")).toString();
-    swaymsg({QStringLiteral("move container to output ") + second + QStringLiteral(", focus output ") + second});
-    m_zumo.sync();
-    holdUntilPanelShows(held, second, QCoreApplication::applicationDirPath() + QStringLiteral("/second.png"));
-    held.waitForFinished(4 * DefaultDeadlineMs);
-    swaymsg({QStringLiteral("move container to output ") + first + QStringLiteral(", focus output ") + first});
-}
-
-// Every focus change the compositor makes moves that window to the front, for windows of one
-// application (the three foot terminals share one app id) and of several: `--list` is read only
-// after all of a case's changes, and a quick tap then goes to the second row.
-TEST_F(WaylandE2eTest, orderFollowsEveryFocusChangeOfTheCompositor)
-{
-    // Windows opened qtwin, alpha, bravo, charlie: charlie, bravo, alpha, qtwin by recency, the
-    // applications by their last use and each one's windows by theirs.
     struct Case {
         const char* what;
         const char* actions;  // sway commands; "click T" clicks window T, "open T" opens a foot window
@@ -345,6 +272,75 @@ TEST_F(WaylandE2eTest, orderFollowsEveryFocusChangeOfTheCompositor)
                                                                               << focusedTitle().toStdString();
         m_zumo.sync();
     }
+
+    // Now charlie, delta, alpha, bravo (on the second workspace), then qtwin.
+    struct Step {
+        const char* what;
+        QStringList keys;
+        const char* focused;
+    };
+    const QStringList quickSecondTab = altTab({QStringLiteral("-k"), QStringLiteral("Tab"), QStringLiteral("-s"), QStringLiteral("5")});
+    const Step steps[] = {
+        {"Alt+Tab+Tab goes to the third window by recency", altTab(key(QStringLiteral("Tab"))), "alpha"},
+        {"a quick tap goes to the previous window", tap, "charlie"},
+        {"a quick Alt+Shift+Tab (zumo-trigger prev) goes to the last row",
+         {QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"), QStringLiteral("Tab"),
+          QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt}, "qtwin"},
+        {"Escape cancels", altTab(key(QStringLiteral("Escape"))), "qtwin"},
+        {"a digit jumps to its row", altTab(key(QStringLiteral("4"))), "delta"},
+        {"typing searches", altTab(key(QStringLiteral("slash")) + key(QStringLiteral("a")) + key(QStringLiteral("l"))), "alpha"},
+        // The binding reaches zumo over sway's IPC, the release over Wayland: read in either order.
+        {"Alt let go of just after the second Tab: the third window", quickSecondTab, "charlie"},
+        {"and again", quickSecondTab, "delta"},
+        {"and again", quickSecondTab, "alpha"},
+    };
+    for (const Step& step : steps) {
+        keys(step.keys);
+        const QString expected = QString::fromLatin1(step.focused);
+        EXPECT_TRUE(waitUntil([&] { return focusedTitle() == expected; })) << step.what << ": " << focusedTitle().toStdString();
+        m_zumo.sync();
+    }
+
+    // W closes the window selected: the second row.
+    const QStringList rows = m_zumo.listedTitles();
+    ASSERT_GE(rows.size(), 2);
+    keys(altTab(key(QStringLiteral("w"))));
+    EXPECT_TRUE(waitUntil([&] { return !swayShows(rows[1]); })) << rows[1].toStdString() << " still open";
+
+    // The open panel, held long enough to be seen, caught on a screenshot of its output; then a
+    // click on its last tile (qtwin: bravo is on the second workspace) chooses that window. Sway
+    // 1.7 cannot take a headless output away, so an earlier run in this session may have left a
+    // second one.
+    m_zumo.sync();
+    const QStringList shown = m_zumo.listedTitles();
+    ASSERT_EQ(shown.size(), 4);
+    const std::vector<QJsonObject> outputs = swayOutputs();
+    const auto focused = std::find_if(outputs.begin(), outputs.end(),
+                                      [](const QJsonObject& o) { return o.value(QStringLiteral("focused")).toBool(); });
+    ASSERT_NE(focused, outputs.end());
+    const QString first = focused->value(QStringLiteral("name")).toString();
+    const QString shot = QCoreApplication::applicationDirPath() + QStringLiteral("/panel.png");
+    QProcess held;
+    const QImage before = holdUntilPanelShows(held, first, shot);
+    ASSERT_NO_FATAL_FAILURE(clickAt(rectOf(*focused).topLeft() + tileCentre(4, 3, before.size()), swayLayout()));
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == shown[3]; })) << "clicked " << shown[3].toStdString()
+                                                                     << ", focused " << focusedTitle().toStdString();
+    held.waitForFinished(4 * DefaultDeadlineMs);
+
+    // With the active window on a second output (one left by an earlier run, else a new one), the
+    // panel shows there. The window and the focus go back, so a later run starts as this one did.
+    if (outputs.size() < 2)
+        swaymsg({QStringLiteral("create_output")});
+    const std::vector<QJsonObject> now = swayOutputs();
+    const auto other = std::find_if(now.begin(), now.end(),
+                                    [&](const QJsonObject& o) { return o.value(QStringLiteral("name")).toString() != first; });
+    ASSERT_NE(other, now.end());
+    const QString second = other->value(QStringLiteral("name")).toString();
+    swaymsg({QStringLiteral("move container to output ") + second + QStringLiteral(", focus output ") + second});
+    m_zumo.sync();
+    holdUntilPanelShows(held, second, QCoreApplication::applicationDirPath() + QStringLiteral("/second.png"));
+    held.waitForFinished(4 * DefaultDeadlineMs);
+    swaymsg({QStringLiteral("move container to output ") + first + QStringLiteral(", focus output ") + first});
 }
 
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)

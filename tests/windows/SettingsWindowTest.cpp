@@ -1,6 +1,5 @@
 // The Settings window driven like a user: each control writes its key, the shortcuts reach the
 // key handler at once (the conflicts case), conflicts spring back, and the reset asks first.
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,5 @@
 // The consent window, the toast, and each window opened again, driven like a user,
 // with the test clock.
-#include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -30,126 +28,86 @@ QPushButton* button(QWidget& window, const QString& title)
     return nullptr;
 }
 
-class ConsentTest : public ShellTest {
-protected:
-    std::vector<QUrl> opened;
-    ConsentWindow consent{store, privacyPage("vendor.test"), [this](const QUrl& url) { opened.push_back(url); }};
-    int starts = 0;
-    int quits = 0;
-    Subscription agreedSub = consent.agreed.subscribe([this] { ++starts; });
-    Subscription quitSub = consent.quitRequested.subscribe([this] { ++quits; });
-
-    ConsentTest() { consent.present(); }
-};
-
 // What the user does in the consent window, and what follows: launches, quits, "consentVersion".
-struct ConsentCase {
-    const char* name;
-    std::function<void(ConsentWindow&)> act;
-    int starts;
-    int quits;
-};
-
-class ConsentAnswerTest : public ConsentTest, public ::testing::WithParamInterface<ConsentCase> {};
-
-void returnOn(ConsentWindow& consent, const char* title)
+// Return on the default Agree before a first launch: FilesE2e.
+TEST_F(ShellTest, consentIsRecordedOnlyOnAgree)
 {
-    QPushButton* focused = button(consent, title);
-    focused->setFocus();
-    QTest::keyClick(focused, Qt::Key_Return);
-}
-
-TEST_P(ConsentAnswerTest, recordsConsentOnlyOnAgree)
-{
-    EXPECT_TRUE(ConsentWindow::consentNeeded(store));
-    GetParam().act(consent);
-    EXPECT_EQ(starts, GetParam().starts);
-    EXPECT_EQ(quits, GetParam().quits);
-    EXPECT_EQ(ConsentWindow::consentNeeded(store), starts == 0);
-    EXPECT_EQ(store.value("consentVersion").toInteger(), starts == 0 ? 0 : 1);
-    if (starts > 0) {
-        EXPECT_FALSE(consent.isVisible());
+    const struct {
+        const char* name;
+        std::function<void(ConsentWindow&)> act;
+        int starts, quits;
+    } cases[] = {
+        {"agree twice starts once", [](ConsentWindow& c) { button(c, "Agree")->click(), c.present(), button(c, "Agree")->click(); }, 1, 0},
+        {"Return on a focused Disagree quits", [](ConsentWindow& c) {
+             button(c, "Disagree")->setFocus();
+             QTest::keyClick(button(c, "Disagree"), Qt::Key_Return);
+         }, 0, 1},
+        {"closing quits", [](ConsentWindow& c) { c.close(); }, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        store.remove("consentVersion");
+        ConsentWindow consent{store, privacyPage("vendor.test"), [](const QUrl&) {}};
+        int starts = 0, quits = 0;
+        const Subscription agreed = consent.agreed.subscribe([&] { ++starts; });
+        const Subscription quitting = consent.quitRequested.subscribe([&] { ++quits; });
+        consent.present();
+        EXPECT_TRUE(ConsentWindow::consentNeeded(store));
+        c.act(consent);
+        EXPECT_EQ(starts, c.starts);
+        EXPECT_EQ(quits, c.quits);
+        EXPECT_EQ(ConsentWindow::consentNeeded(store), starts == 0);
+        EXPECT_EQ(store.value("consentVersion").toInteger(), starts);
+        EXPECT_TRUE(starts == 0 || !consent.isVisible());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ConsentAnswerTest,
-    ::testing::Values(
-        ConsentCase{"agreeTwiceStartsOnce", [](ConsentWindow& c) {
-                        button(c, "Agree")->click();
-                        c.present();
-                        button(c, "Agree")->click();
-                    }, 1, 0},
-        ConsentCase{"returnOnAgree", [](ConsentWindow& c) { returnOn(c, "Agree"); }, 1, 0},
-        ConsentCase{"returnOnFocusedDisagreeQuits", [](ConsentWindow& c) { returnOn(c, "Disagree"); }, 0, 1},
-        ConsentCase{"close", [](ConsentWindow& c) { c.close(); }, 0, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 // Each window chosen again from the menu while open, and minimised and restored: it stays as
 // the user left it (place, size, tab) and keeps working.
-struct ReopenCase {
-    const char* name;
-    std::function<QWidget&(AppWindows&)> open;
-};
-
-class WindowReopenTest : public ShellTest, public ::testing::WithParamInterface<ReopenCase> {
-  protected:
+TEST_F(ShellTest, eachWindowComesForwardAsTheUserLeftIt)
+{
     FakeWorkspace workspace;
     FakeAppCatalog catalog;
     ActiveSlots slots;
     AppWindows windows{AppWindowsDeps{store, settings, slots, counters, dispatcher, clock, workspace, catalog,
                                       permissions, nullptr, {}, {}, {}, askWithMessageBox, {}}};
-};
+    const std::pair<const char*, std::function<QWidget&()>> opens[] = {
+        {"settings", [&]() -> QWidget& { return windows.openSettings(), windows.settingsWindow(); }},
+        {"hiddenApps", [&]() -> QWidget& { return windows.showHiddenApps(), windows.hiddenAppsWindow(); }},
+        {"statistics", [&]() -> QWidget& { return windows.showStatistics(), windows.statisticsWindow(); }},
+    };
+    for (const auto& [name, open] : opens) {
+        SCOPED_TRACE(name);
+        QWidget& window = open();
+        ASSERT_TRUE(window.isVisible());
+        window.move(window.pos() + QPoint(37, 23));
+        const bool resizable = window.minimumSize() != window.maximumSize();
+        if (resizable)
+            window.resize(window.minimumSize() + QSize(60, 40));
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
+        if (tabs)
+            tabs->setCurrentIndex(2);
+        const QRect left = window.geometry();
 
-TEST_P(WindowReopenTest, comesForwardAsTheUserLeftIt)
-{
-    QWidget& window = GetParam().open(windows);
-    ASSERT_TRUE(window.isVisible());
-    window.move(window.pos() + QPoint(37, 23));
-    const bool resizable = window.minimumSize() != window.maximumSize();
-    if (resizable)
-        window.resize(window.minimumSize() + QSize(60, 40));
-    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
-    if (tabs)
-        tabs->setCurrentIndex(2);
-    const QRect left = window.geometry();
+        open();
+        EXPECT_EQ(window.geometry(), left);
+        EXPECT_TRUE(!tabs || tabs->currentIndex() == 2);
 
-    GetParam().open(windows);
-    EXPECT_EQ(window.geometry(), left);
-    if (tabs) {
-        EXPECT_EQ(tabs->currentIndex(), 2);
-    }
+        window.close();
+        open();
+        EXPECT_EQ(window.size(), left.size());  // closed and opened again: the size stays too
 
-    window.close();
-    GetParam().open(windows);
-    EXPECT_EQ(window.size(), left.size());  // closed and opened again: the size stays too
-
-    QHideEvent minimised;
-    QShowEvent restored;
-    QCoreApplication::sendEvent(&window, &minimised);
-    QCoreApplication::sendEvent(&window, &restored);
-    if (dynamic_cast<StatisticsWindow*>(&window)) {
-        counters.bumpCounter("jumps");
-        dispatcher.advance(1);
-        EXPECT_EQ(window.findChild<QLabel*>("jumps.today")->text(), "1");
+        QHideEvent minimised;
+        QShowEvent restored;
+        QCoreApplication::sendEvent(&window, &minimised);
+        QCoreApplication::sendEvent(&window, &restored);
+        if (dynamic_cast<StatisticsWindow*>(&window)) {
+            counters.bumpCounter("jumps");
+            dispatcher.advance(1);
+            EXPECT_EQ(window.findChild<QLabel*>("jumps.today")->text(), "1");
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Windows, WindowReopenTest,
-    ::testing::Values(ReopenCase{"settings", [](AppWindows& w) -> QWidget& {
-                                     w.openSettings();
-                                     return w.settingsWindow();
-                                 }},
-                      ReopenCase{"hiddenApps", [](AppWindows& w) -> QWidget& {
-                                     w.showHiddenApps();
-                                     return w.hiddenAppsWindow();
-                                 }},
-                      ReopenCase{"statistics", [](AppWindows& w) -> QWidget& {
-                                     w.showStatistics();
-                                     return w.statisticsWindow();
-                                 }}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellTest, toastGoesAfterItsDurationAndANewOneReplacesTheOld)
 {

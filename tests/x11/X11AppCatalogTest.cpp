@@ -1,7 +1,5 @@
 // The installed-applications catalogue read from .desktop files, their parsing and the WM_CLASS
 // lookup that names applications.
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

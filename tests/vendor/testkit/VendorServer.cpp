@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-#include <QThread>
 #include <QUuid>
 #include <httplib.h>
 

@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <memory>
 #include <optional>
 
 namespace zumo::test {
