@@ -12,8 +12,8 @@ namespace {
 
 class RobustE2e : public SwitcherE2e {
   protected:
-    // True once the window manager has handled every request sent to it before this call and
-    // the focus changes those caused: it answers two _NET_REQUEST_FRAME_EXTENTS in turn.
+    // True once the window manager has read every request sent to it before this call: it
+    // answers two _NET_REQUEST_FRAME_EXTENTS in turn.
     bool windowManagerCaughtUp()
     {
         xcb_connection_t* c = x->connection();
@@ -46,6 +46,10 @@ class RobustE2e : public SwitcherE2e {
             tapAltTabAtOnce();
             if (!zumo.sync() || !windowManagerCaughtUp())
                 return returned;
+            // The window manager has both requests now, but may still be between the two focus
+            // changes (on a loaded machine the first one's window was read here now and then):
+            // the pair has landed once the start is back, or when the deadline says it will not be.
+            waitUntil([&] { return x->activeWindow() == start; });
             const xcb_window_t landed = x->activeWindow();
             returned += landed == start;
             if (landed != start)
