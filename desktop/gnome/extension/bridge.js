@@ -62,7 +62,7 @@ class ZumoBridge {
         this._ids = new Map();  // Meta.Window -> ours, from 1, never reused
         this._nextId = 1;
         this._windowSignals = new Map();
-        this._resized = new Map();  // Meta.Window -> the frame last asked for
+        this._resized = new Map();  // Meta.Window -> the size last asked for, and its size before
         this._signals = [];
         this._emitSource = 0;
         this._serial = 0;  // counts the changes, so Zumo can tell an older report from a newer
@@ -225,23 +225,27 @@ class ZumoBridge {
         const window = this._window(id);
         if (!window)
             return;
+        const before = window.get_frame_rect();
         if (window.get_maximized())
             window.unmaximize(Meta.MaximizeFlags.BOTH);
         window.move_resize_frame(true, x, y, width, height);
-        this._resized.set(window, [x, y, width, height]);
+        this._resized.set(window, {width, height, before: [before.width, before.height]});
     }
 
     // An activation before the client took a new size makes Mutter configure the window with
-    // its old size again (seen with foot and Qt clients), so it waits for the new size, or a
-    // quarter of a second at most.
+    // its old size again (seen with foot and Qt clients), so it waits for the client's answer:
+    // the size asked for, or another one than before (a terminal rounds to whole cells). A
+    // window that cannot be resized never answers; no client is waited for past a second (a
+    // quarter of one was too short on a loaded machine).
     _afterResize(window, then) {
-        const rect = this._resized.get(window);
+        const asked = this._resized.get(window);
         this._resized.delete(window);
         const reached = () => {
             const frame = window.get_frame_rect();
-            return frame.width === rect[2] && frame.height === rect[3];
+            return (frame.width === asked.width && frame.height === asked.height) ||
+                frame.width !== asked.before[0] || frame.height !== asked.before[1];
         };
-        if (!rect || reached())
+        if (!asked || !window.allows_resize() || reached())
             return then();
         let sizeId = 0, timeoutId = 0;
         const done = () => {
@@ -253,7 +257,7 @@ class ZumoBridge {
             if (reached())
                 done();
         });
-        timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 250, () => {
+        timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
             timeoutId = 0;
             window.disconnect(sizeId);
             then();
