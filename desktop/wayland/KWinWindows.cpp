@@ -133,13 +133,12 @@ void KWinWindows::received(const KWinMessage& m)
         return;
     case Kind::pong: {
         m_pongSerial = std::max(m_pongSerial, m.serial);
-        const auto answered = std::find_if(m_afterPong.begin(), m_afterPong.end(),
-                                           [this](const auto& waiting) { return waiting.first > m_pongSerial; });
-        std::vector<std::pair<std::uint64_t, std::function<void()>>> due(std::make_move_iterator(m_afterPong.begin()),
-                                                                        std::make_move_iterator(answered));
-        m_afterPong.erase(m_afterPong.begin(), answered);
-        for (auto& waiting : due)
-            waiting.second();
+        // Taken off before it runs: it may wait for another pong.
+        while (!m_afterPong.empty() && m_afterPong.front().first <= m_pongSerial) {
+            const std::function<void()> done = std::move(m_afterPong.front().second);
+            m_afterPong.pop_front();
+            done();
+        }
         return;
     }
     }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -111,7 +112,7 @@ private:
     std::unordered_map<std::uint32_t, QRect> m_pendingFrames;
     std::unordered_map<std::uint32_t, QRect> m_sentFrames;  // asked of KWin, not yet reported back
     std::uint64_t m_pingSerial = 0;
-    std::vector<std::pair<std::uint64_t, std::function<void()>>> m_afterPong;  // by serial, ascending
+    std::deque<std::pair<std::uint64_t, std::function<void()>>> m_afterPong;  // by serial, ascending
     std::uint64_t m_pongSerial = 0;
     bool m_registered = false;
     QObject m_context;  // ends queued work with the list
