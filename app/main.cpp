@@ -70,7 +70,8 @@ void onTerminate(int)
     [[maybe_unused]] auto written = write(signalPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the event loop normally, so settings and log lines are saved.
+// SIGTERM, SIGINT and SIGHUP (the terminal Zumo was started from closing) end the event loop
+// normally, so settings, pending counts and log lines are saved.
 void quitOnSignals(QApplication& app)
 {
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
@@ -90,6 +91,7 @@ void quitOnSignals(QApplication& app)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 // Qt aborts when it cannot reach the display, so the check comes first, with a useful message.

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <map>
 #include <optional>
+#include <csignal>
 #include <memory>
 #include <xcb/xtest.h>
 
@@ -166,10 +167,10 @@ class SwitcherE2e : public ::testing::Test {
     }
 
     // Ends zumo as the session does and checks it saved and left cleanly.
-    void stopZumo()
+    void stopZumo(int signal = SIGTERM)
     {
-        zumo.process().terminate();
-        ASSERT_TRUE(zumo.waitForExit()) << "zumo ignored SIGTERM";
+        ::kill(pid_t(zumo.process().processId()), signal);
+        ASSERT_TRUE(zumo.waitForExit()) << "zumo ignored signal " << signal;
         EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(zumo.process().exitCode(), 0);
     }
