@@ -27,14 +27,8 @@ class TabsTest : public ::testing::Test {
   protected:
     FakeAccessibility ax;
     FakeClock clock;
+    TabCollector collector{ax, clock};
 
-    // A chain of depth containers under window, returning the innermost.
-    ElementRef chain(ElementRef parent, int depth, const QString& role = "AXGroup")
-    {
-        for (int i = 0; i < depth; ++i)
-            parent = ax.addChild(parent, role);
-        return parent;
-    }
     ElementRef newWindow() { return ax.addChild(0, "AXWindow"); }
     ElementRef tabGroup(ElementRef parent, const QStringList& titles, int selected = 0)
     {
@@ -84,7 +78,10 @@ TEST_F(TabsTest, searchLimitsDepthRolesAndElements)
         ElementRef window = newWindow();
         for (int i = 0; i < fillers; ++i)
             ax.addChild(window, "AXButton");
-        tabGroup(chain(window, depth, role), {"a", "b"});
+        ElementRef parent = window;  // under depth containers of the role
+        for (int i = 0; i < depth; ++i)
+            parent = ax.addChild(parent, role);
+        tabGroup(parent, {"a", "b"});
         return tabsOfWindow(ax, window).size() == 2;
     };
     EXPECT_TRUE(found(9, "AXGroup", 0));  // the group at depth 10
@@ -97,7 +94,6 @@ TEST_F(TabsTest, searchLimitsDepthRolesAndElements)
 
 TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
 {
-    TabCollector collector(ax, clock);
     ElementRef window = newWindow();
     ElementRef group = tabGroup(window, {"a", "b"});
 
@@ -122,7 +118,6 @@ TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
 // A browser slow or stopped costs one build its budget at most, and its last tabs stay.
 TEST_F(TabsTest, theBrowserIsAskedOnlyWithinTheBuildsBudget)
 {
-    TabCollector collector(ax, clock);
     ElementRef window = newWindow();
     ElementRef group = tabGroup(window, {"a", "b"});
     ASSERT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds() + 1)[0].second.size(), 2u);
@@ -148,7 +143,6 @@ TEST_F(TabsTest, theBrowserIsAskedOnlyWithinTheBuildsBudget)
 
 TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
 {
-    TabCollector collector(ax, clock);
     ElementRef window = newWindow();
     tabGroup(window, {"a", "b"});
     ElementRef other = ax.newElement();
@@ -162,7 +156,7 @@ TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
         if (element != window || started)
             return;
         started = true;
-        std::thread([&collector, other, &otherDone] {
+        std::thread([this, other, &otherDone] {
             collector.collectTabs(2, {other}, NoLimit);
             otherDone.set_value();
         }).detach();
