@@ -134,7 +134,7 @@ TEST_F(Installer, cancelOrQuitInstallsNothing)
         }
         dispatcher.runAll();
         EXPECT_EQ(quits, 0);
-        EXPECT_TRUE(runner.calls.empty());
+        EXPECT_EQ(runner.calls, 0);
         EXPECT_TRUE(QDir(tmp.path() + "/opt").isEmpty());
         EXPECT_TRUE(presenter.alerts.empty());
         if (moment == quitRestarting)
