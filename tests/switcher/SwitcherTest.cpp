@@ -457,10 +457,8 @@ TEST_F(ThreeWindows, mirrorsShowOnTheOtherDisplaysAndFollowTheirChanges)
     EXPECT_FALSE(rig.panels.visible());
 }
 
-TEST(Switcher, resultsForASwitcherThatIsGoneAreIgnored)
+TEST_F(ThreeWindows, resultsForASwitcherThatIsGoneAreIgnored)
 {
-    SwitcherRig rig;
-    rig.givenWindows(2);
     rig.store.setValue(QStringLiteral("previews"), true);
     rig.sw->open(false, SlotFilter::all);
     rig.sw->finish(true);
