@@ -15,21 +15,6 @@
 namespace zumo {
 namespace {
 
-// Accepts connections and keeps them open without a byte of TLS.
-struct SilentServer {
-    QTcpServer server;
-    QList<QTcpSocket*> kept;
-    SilentServer()
-    {
-        server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (auto* s = server.nextPendingConnection())
-                kept << s;
-        });
-    }
-    QUrl url() const { return QUrl(QStringLiteral("https://127.0.0.1:%1/api/t").arg(server.serverPort())); }
-};
-
 HttpResponse sendAndRun(HttpClient& client, HttpRequest request)
 {
     QEventLoop loop;
@@ -66,18 +51,25 @@ TEST(HttpClientTest, plainHttpIsRefusedWithoutConnectingAndNoFileIsLeft)
 
 TEST(HttpClientTest, waitingOnTheMainThreadReturnsWhenTheWaitRunsOutAndTheRequestLeft)
 {
-    SilentServer silent;
+    // Accepts connections and keeps them open without a byte of TLS.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket*> kept;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (auto* s = silent.nextPendingConnection())
+            kept << s;
+    });
     ProcessHttpClient client(QStringLiteral(ZUMO_NET));
     HttpRequest request;
     request.method = "POST";
-    request.url = silent.url();
+    request.url = QUrl(QStringLiteral("https://127.0.0.1:%1/api/t").arg(silent.serverPort()));
     request.body = "{}";
     const auto r = client.sendAndWait(request, 0.3);
     EXPECT_FALSE(r.has_value());
     // The connection was made during the wait: the request did not sit behind a blocked loop.
-    ASSERT_FALSE(silent.kept.isEmpty());
+    ASSERT_FALSE(kept.isEmpty());
     // Given up on, the request lets go of its connection at once, not at its own time-out (10 s).
-    QTcpSocket* connection = silent.kept.first();
+    QTcpSocket* connection = kept.first();
     QEventLoop loop;
     QObject::connect(connection, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
     QTimer::singleShot(3000, &loop, &QEventLoop::quit);
