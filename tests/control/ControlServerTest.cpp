@@ -99,10 +99,7 @@ TEST_F(ControlServerTest, aFolderThatIsALinkOrNotPrivateIsRefusedWithTheReason)
 // A live one is left to its owner: SwitcherE2e's second launch, which asks the first.
 TEST_F(ControlServerTest, aStaleSocketIsReplaced)
 {
-    ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/zumo")));
-    QFile stale(path());
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.close();
+    test::writeAll(path(), {});
     ASSERT_TRUE(listen());
     EXPECT_EQ(exchange("list\n"), "ok\nbody\n");
 }

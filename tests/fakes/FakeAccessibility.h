@@ -54,7 +54,11 @@ class FakeAccessibility final : public Accessibility {
     }
 
     // Actions in order: "raise 12", "setMinimized 12 false", "frontmost 100", "size 12 720x875".
-    QStringList actions() const { return locked(m_actions); }
+    QStringList actions() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_actions;
+    }
     std::optional<double> timeoutOf(ElementRef element) const
     {
         std::lock_guard lock(m_mutex);
@@ -125,11 +129,6 @@ class FakeAccessibility final : public Accessibility {
         if (it == m_values.end() || (it->second.typeId() != qMetaTypeId<T>() && !whole))
             return std::nullopt;
         return it->second.value<T>();
-    }
-    template <class T> T locked(const T& value) const
-    {
-        std::lock_guard lock(m_mutex);
-        return value;
     }
     void noteRead(ElementRef element, const QString& attribute)
     {

@@ -31,12 +31,10 @@ public:
     // Runs queued background work (and what it queues in turn) without touching the main queue.
     int runBackground() { return run(m_background); }
     // Runs background and main work until both queues are empty (timers are not fired).
-    int runAll()
+    void runAll()
     {
-        int ran = 0;
-        for (int step = 1; step > 0; ran += step)
-            step = runBackground() + runMain();
-        return ran;
+        while (runBackground() + runMain() > 0) {
+        }
     }
     // Moves time on (the clock too, when one was given) and fires the timers that fall due,
     // in time order, each followed by the main-thread work it posted.

@@ -1,7 +1,5 @@
-// A keyboard hook the test feeds events into; remembers grabs and capture requests.
+// A keyboard hook the test feeds events into.
 #pragma once
-
-#include <vector>
 
 #include "platform/KeyboardHook.h"
 
@@ -14,8 +12,6 @@ public:
     int listenRequests = 0;
     int enables = 0;
     bool switchedOff = false;  // as after a lost connection: exists, receives nothing
-    bool capturing = false;
-    std::vector<HookShortcut> shortcuts;
     Handler handler;
 
     bool create(Handler h) override
@@ -35,8 +31,8 @@ public:
     void destroy() override { handler = nullptr; }
     bool listenAccessGranted() const override { return listenGranted; }
     void requestListenAccess() override { ++listenRequests; }
-    void setShortcuts(const std::vector<HookShortcut>& s) override { shortcuts = s; }
-    void setCapturing(bool on) override { capturing = on; }
+    void setShortcuts(const std::vector<HookShortcut>&) override {}
+    void setCapturing(bool) override {}
 
     // Delivers an event as the system would; true when it was passed on.
     bool send(const KeyEvent& event) { return handler ? handler(event) : true; }

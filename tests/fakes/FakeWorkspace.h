@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -57,10 +56,6 @@ public:
         app.name = std::move(name);
         apps.push_back(app);
         return apps.back();
-    }
-    int count(const QString& call) const
-    {
-        return int(std::ranges::count(calls, call, &std::pair<QString, Pid>::first));
     }
 
 private:

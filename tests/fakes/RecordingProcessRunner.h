@@ -1,9 +1,5 @@
-// A process runner that runs nothing: it records every call and reports success.
+// A process runner that runs nothing: it counts every call and reports success.
 #pragma once
-
-#include <QString>
-#include <QStringList>
-#include <vector>
 
 #include "platform/ProcessRunner.h"
 
@@ -11,25 +7,11 @@ namespace zumo {
 
 class RecordingProcessRunner final : public ProcessRunner {
 public:
-    struct Call {
-        QString program;
-        QStringList args;
-        bool detached = false;
-    };
-
-    std::vector<Call> calls;
+    int calls = 0;
     bool detachedStarts = true;
 
-    int run(const QString& program, const QStringList& args) override
-    {
-        calls.push_back({program, args, false});
-        return 0;
-    }
-    bool startDetached(const QString& program, const QStringList& args) override
-    {
-        calls.push_back({program, args, true});
-        return detachedStarts;
-    }
+    int run(const QString&, const QStringList&) override { return ++calls, 0; }
+    bool startDetached(const QString&, const QStringList&) override { return ++calls, detachedStarts; }
 };
 
 } // namespace zumo

@@ -1,35 +1,20 @@
-// Fuzzes the signed file list of an install folder: the input is signed with a key made at start,
-// so the parser behind the signature sees every shape of list; the folder check never crashes and
-// never accepts a list that does not describe the (empty) folder.
+// Fuzzes the signed file list of an install folder: the input is signed with the tests' signing
+// key, so the parser behind the signature sees every shape of list; the folder check never
+// crashes and never accepts a list that does not describe the (empty) folder.
 #include <QTemporaryDir>
 #include <cstdint>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 
 #include "tests/fuzz/FuzzCheck.h"
 #include "update/BundleList.h"
 #include "update/Ed25519.h"
 
-namespace {
-
-QByteArray makeKeyPem()
-{
-    EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
-    BIO* bio = BIO_new(BIO_s_mem());
-    PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
-    char* text = nullptr;
-    const long length = BIO_get_mem_data(bio, &text);
-    QByteArray pem(text, length);
-    BIO_free(bio);
-    EVP_PKEY_free(key);
-    return pem;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const QByteArray pem = makeKeyPem();
+    static const QByteArray pem = [] {
+        QFile key(QStringLiteral(ZUMO_TEST_KEYS "/test-signing.pem"));
+        return key.open(QIODevice::ReadOnly) ? key.readAll() : QByteArray();
+    }();
+    check(!pem.isEmpty());
     static const QByteArray publicKey = zumo::Updater::publicKeyOf(pem);
     const QByteArray list(reinterpret_cast<const char*>(data), qsizetype(size));
     QTemporaryDir dir;

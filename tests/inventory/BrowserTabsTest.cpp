@@ -27,14 +27,8 @@ class TabsTest : public ::testing::Test {
   protected:
     FakeAccessibility ax;
     FakeClock clock;
+    TabCollector collector{ax, clock};
 
-    // A chain of depth containers under window, returning the innermost.
-    ElementRef chain(ElementRef parent, int depth, const QString& role = "AXGroup")
-    {
-        for (int i = 0; i < depth; ++i)
-            parent = ax.addChild(parent, role);
-        return parent;
-    }
     ElementRef newWindow() { return ax.addChild(0, "AXWindow"); }
     ElementRef tabGroup(ElementRef parent, const QStringList& titles, int selected = 0)
     {
@@ -43,6 +37,9 @@ class TabsTest : public ::testing::Test {
             ax.set(ax.addChild(group, "AXRadioButton", titles[i]), "AXValue", i == selected ? 1 : 0);
         return group;
     }
+    // The collector's browser window: tabs a and b.
+    const ElementRef browser = newWindow();
+    const ElementRef browserTabs = tabGroup(browser, {"a", "b"});
     static QStringList titles(const std::vector<TabRef>& tabs)
     {
         QStringList list;
@@ -84,7 +81,10 @@ TEST_F(TabsTest, searchLimitsDepthRolesAndElements)
         ElementRef window = newWindow();
         for (int i = 0; i < fillers; ++i)
             ax.addChild(window, "AXButton");
-        tabGroup(chain(window, depth, role), {"a", "b"});
+        ElementRef parent = window;  // under depth containers of the role
+        for (int i = 0; i < depth; ++i)
+            parent = ax.addChild(parent, role);
+        tabGroup(parent, {"a", "b"});
         return tabsOfWindow(ax, window).size() == 2;
     };
     EXPECT_TRUE(found(9, "AXGroup", 0));  // the group at depth 10
@@ -97,60 +97,50 @@ TEST_F(TabsTest, searchLimitsDepthRolesAndElements)
 
 TEST_F(TabsTest, cacheAnswersForTwoSecondsThenRecomputes)
 {
-    TabCollector collector(ax, clock);
-    ElementRef window = newWindow();
-    ElementRef group = tabGroup(window, {"a", "b"});
-
-    auto first = collector.collectTabs(7, {window}, NoLimit);
+    auto first = collector.collectTabs(7, {browser}, NoLimit);
     ASSERT_EQ(first.size(), 1u);
 
-    ax.addChild(group, "AXRadioButton", "c");
+    ax.addChild(browserTabs, "AXRadioButton", "c");
     clock.advance(1.9);
-    EXPECT_EQ(collector.collectTabs(7, {window, 99}, NoLimit), first)
+    EXPECT_EQ(collector.collectTabs(7, {browser, 99}, NoLimit), first)
         << "fresh result returned even for other windows";
-    EXPECT_EQ(collector.collectTabs(8, {window}, NoLimit)[0].second.size(), 3u) << "the cache is per process";
+    EXPECT_EQ(collector.collectTabs(8, {browser}, NoLimit)[0].second.size(), 3u) << "the cache is per process";
 
     clock.advance(0.1);
-    EXPECT_EQ(collector.collectTabs(7, {window}, NoLimit)[0].second.size(), 3u);
+    EXPECT_EQ(collector.collectTabs(7, {browser}, NoLimit)[0].second.size(), 3u);
 
-    ax.addChild(group, "AXRadioButton", "d");
+    ax.addChild(browserTabs, "AXRadioButton", "d");
     clock.advance(-60);
-    EXPECT_EQ(collector.collectTabs(7, {window}, NoLimit)[0].second.size(), 4u)
+    EXPECT_EQ(collector.collectTabs(7, {browser}, NoLimit)[0].second.size(), 4u)
         << "a clock set back must not keep a result for ever";
 }
 
 // A browser slow or stopped costs one build its budget at most, and its last tabs stay.
 TEST_F(TabsTest, theBrowserIsAskedOnlyWithinTheBuildsBudget)
 {
-    TabCollector collector(ax, clock);
-    ElementRef window = newWindow();
-    ElementRef group = tabGroup(window, {"a", "b"});
-    ASSERT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds() + 1)[0].second.size(), 2u);
+    ASSERT_EQ(collector.collectTabs(7, {browser}, clock.nowSeconds() + 1)[0].second.size(), 2u);
     ASSERT_EQ(ax.limits.size(), 2u);
     EXPECT_NEAR(ax.limits[0].value_or(0), 1.0, 1e-6);
     EXPECT_FALSE(ax.limits[1]) << "limited, then lifted";
 
-    ax.addChild(group, "AXRadioButton", "c");
+    ax.addChild(browserTabs, "AXRadioButton", "c");
     clock.advance(TabCollector::maxAge);
     const int reads = ax.reads();
-    EXPECT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds())[0].second.size(), 2u)
+    EXPECT_EQ(collector.collectTabs(7, {browser}, clock.nowSeconds())[0].second.size(), 2u)
         << "no time left: the last tabs, however old";
     EXPECT_EQ(ax.reads(), reads) << "and the browser is not asked";
-    EXPECT_TRUE(collector.collectTabs(8, {window}, clock.nowSeconds()).empty());
+    EXPECT_TRUE(collector.collectTabs(8, {browser}, clock.nowSeconds()).empty());
 
     ax.onRead = [&](ElementRef, const QString&) { clock.advance(0.05); };
-    EXPECT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds() + 0.06)[0].second.size(), 2u)
+    EXPECT_EQ(collector.collectTabs(7, {browser}, clock.nowSeconds() + 0.06)[0].second.size(), 2u)
         << "a walk cut short gives the last tabs";
     ax.onRead = nullptr;
-    EXPECT_EQ(collector.collectTabs(7, {window}, clock.nowSeconds() + 1)[0].second.size(), 3u)
+    EXPECT_EQ(collector.collectTabs(7, {browser}, clock.nowSeconds() + 1)[0].second.size(), 3u)
         << "and was not remembered";
 }
 
 TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
 {
-    TabCollector collector(ax, clock);
-    ElementRef window = newWindow();
-    tabGroup(window, {"a", "b"});
     ElementRef other = ax.newElement();
 
     // While the first collection reads from the browser, another thread collects for another
@@ -159,16 +149,16 @@ TEST_F(TabsTest, lockIsNotHeldWhileTheBrowserIsAsked)
     std::future<void> done = otherDone.get_future();
     bool started = false;
     ax.onRead = [&](ElementRef element, const QString&) {
-        if (element != window || started)
+        if (element != browser || started)
             return;
         started = true;
-        std::thread([&collector, other, &otherDone] {
+        std::thread([this, other, &otherDone] {
             collector.collectTabs(2, {other}, NoLimit);
             otherDone.set_value();
         }).detach();
         EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     };
-    EXPECT_EQ(collector.collectTabs(1, {window}, NoLimit)[0].second.size(), 2u);
+    EXPECT_EQ(collector.collectTabs(1, {browser}, NoLimit)[0].second.size(), 2u);
     ax.onRead = nullptr;
 }
 

@@ -20,12 +20,9 @@ class InventoryTest : public ::testing::Test {
     FakeClock clock;
     bool windowless = false;
     std::optional<QMap<QString, QString>> modes;
-    Inventory inventory{workspace, ax, server, clock, prefs()};
+    Inventory inventory{workspace, ax, server, clock,
+                        InventoryPrefs{[this] { return windowless; }, [this] { return modes; }}};
 
-    InventoryPrefs prefs()
-    {
-        return InventoryPrefs{[this] { return windowless; }, [this] { return modes; }};
-    }
     std::vector<Entry> build(BuildOptions options = {})
     {
         return inventory.buildEntries(inventory.switchableApps(), options);

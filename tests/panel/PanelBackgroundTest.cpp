@@ -9,14 +9,6 @@
 namespace zumo {
 namespace {
 
-QImage canvas(QSize size, int ratio)
-{
-    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    return image;
-}
-
 TEST(PanelBackground, slicedMatchesTheRoundedPanelAtEverySizeRatioAndLook)
 {
     // Sizes change between paints, as panels do from run to run; the smallest has one straight
@@ -25,7 +17,9 @@ TEST(PanelBackground, slicedMatchesTheRoundedPanelAtEverySizeRatioAndLook)
         for (bool translucent : {false, true}) {
             for (QSize size : {QSize(1068, 798), QSize(43, 43), QSize(300, 120)}) {
                 const QRectF rect(QPointF(0, 0), size);
-                QImage sliced = canvas(size + QSize(4, 6), ratio);
+                QImage sliced((size + QSize(4, 6)) * ratio, QImage::Format_ARGB32_Premultiplied);
+                sliced.setDevicePixelRatio(ratio);
+                sliced.fill(Qt::transparent);
                 QImage direct = sliced;
                 {
                     QPainter painter(&sliced);

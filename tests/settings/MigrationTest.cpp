@@ -72,8 +72,8 @@ TEST_F(MigrationTest, asksTheEarlierProductToQuitEveryTimeWaitsAtMostOneAndAHalf
     workspace.add(11, QStringLiteral("org.example.other"), QStringLiteral("Other"));
     const QDateTime start = clock.now();
     migrate();
-    EXPECT_EQ(workspace.count(QStringLiteral("terminate")), 1);
-    EXPECT_EQ(workspace.calls.front().second, 10);
+    const std::pair<QString, Pid> terminate10{QStringLiteral("terminate"), 10};
+    EXPECT_EQ(workspace.calls, std::vector{terminate10});
     EXPECT_EQ(loopSteps, 30);
     EXPECT_EQ(start.msecsTo(clock.now()), 1500);
     EXPECT_TRUE(Settings(store).migratedWendle());
@@ -81,7 +81,7 @@ TEST_F(MigrationTest, asksTheEarlierProductToQuitEveryTimeWaitsAtMostOneAndAHalf
     workspace.terminateAtOnce = true;
     writeEarlier(QJsonObject{{QStringLiteral("showDelay"), 0.5}, {QStringLiteral("stats.auto"), true}});
     migrate();
-    EXPECT_EQ(workspace.count(QStringLiteral("terminate")), 2);
+    EXPECT_EQ(workspace.calls, (std::vector{terminate10, terminate10}));
     EXPECT_FALSE(store.contains(QStringLiteral("showDelay")));
     EXPECT_FALSE(store.contains(QStringLiteral("stats.auto")));
     EXPECT_EQ(loopSteps, 30);

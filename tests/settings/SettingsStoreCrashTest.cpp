@@ -39,20 +39,6 @@ int writerMain(const QStringList& args)
 
 const test::ChildRegistration writer("settings-writer", &writerMain);
 
-// Reads complete lines from the child until it has reported `wanted` keys or time runs out.
-// (The rename that keeps the file whole at a kill keeps it whole for a reader meanwhile too.)
-QStringList waitForKeys(QProcess& child, int wanted, QByteArray& pending)
-{
-    QStringList keys;
-    QDeadlineTimer deadline(20000);
-    while (keys.size() < wanted && child.waitForReadyRead(int(deadline.remainingTime()))) {
-        pending += child.readAllStandardOutput();
-        for (int nl; (nl = pending.indexOf('\n')) >= 0; pending.remove(0, nl + 1))
-            keys << QString::fromUtf8(pending.left(nl));
-    }
-    return keys;
-}
-
 TEST(SettingsStoreCrashTest, everyFlushedKeySurvivesSigkill)
 {
     QTemporaryDir dir;
@@ -64,15 +50,17 @@ TEST(SettingsStoreCrashTest, everyFlushedKeySurvivesSigkill)
         child.start(test::selfPath(), {QStringLiteral("--child"), QStringLiteral("settings-writer"), path,
                                        QStringLiteral("r%1").arg(round)});
         ASSERT_TRUE(child.waitForStarted(10000));
-        // Kill at a different point of the write loop each round.
-        QByteArray pending;
-        flushed << waitForKeys(child, 1 + (round * 7) % 13, pending);
+        // Kill at a different point of the write loop each round, once it has reported so many keys.
+        QByteArray out;
+        const QDeadlineTimer deadline(20000);
+        while (out.count('\n') < 1 + (round * 7) % 13 && child.waitForReadyRead(int(deadline.remainingTime())))
+            out += child.readAllStandardOutput();
         child.kill();
         ASSERT_TRUE(child.waitForFinished(10000));
         // Lines the child finished before it died; a cut-off last line was not reported.
-        pending += child.readAllStandardOutput();
-        pending.truncate(pending.lastIndexOf('\n') + 1);
-        for (const QByteArray& line : pending.split('\n'))
+        out += child.readAllStandardOutput();
+        out.truncate(out.lastIndexOf('\n') + 1);
+        for (const QByteArray& line : out.split('\n'))
             if (!line.isEmpty())
                 flushed << QString::fromUtf8(line);
 

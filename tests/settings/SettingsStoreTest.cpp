@@ -295,7 +295,6 @@ const QJsonValue removed{QJsonValue::Undefined};
 INSTANTIATE_TEST_SUITE_P(
     Cases, DiskChangeTest,
     ::testing::Values(
-        DiskCase{"removedThereStaysRemoved", {{"z", 3}}, R"({"x": 1, "y": 1})", true, {{"x", 1}, {"y", 1}, {"z", 3}}},
         DiskCase{"mergedBySaveWithoutReload", {{"z", 3}}, R"({"x": 2, "y": 1})", false, {{"x", 2}, {"y", 1}, {"z", 3}}},
         DiskCase{"ownUnsavedChangeWins", {{"x", 5}, {"y", removed}}, R"({"x": 9, "y": 9})", true, {{"x", 5}}},
         DiskCase{"brokenEditKeepsValuesInUse", {{"z", 3}}, "{broken", true,

@@ -2,6 +2,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "platform/KeyCodes.h"
 #include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -9,9 +10,6 @@
 
 namespace zumo {
 namespace {
-
-constexpr std::uint64_t Option = 0x80000;
-constexpr std::uint64_t Control = 0x40000;
 
 class SlotsTest : public ::testing::Test {
 protected:
@@ -43,13 +41,13 @@ TEST_F(SlotsTest, anExtraShortcutTakenEarlierIsLeftOut)
     setSlot(4, true, 1, 3, 4);
     const std::vector<Slot> slots = buildSlots(settings);
     ASSERT_EQ(slots.size(), 3u);
-    EXPECT_EQ(slots[2], (Slot{Control, 49, SlotFilter::tabs}));
+    EXPECT_EQ(slots[2], (Slot{keys::Control, keys::Space, SlotFilter::tabs}));
 
     // Option+` is free again once the per-app key is off.
     set(QStringLiteral("perAppKey"), false);
     setSlot(3, true, 0, 1, 1);
     set(QStringLiteral("slot4.on"), false);
-    EXPECT_EQ(buildSlots(settings).back(), (Slot{Option, 50, SlotFilter::currentApp}));
+    EXPECT_EQ(buildSlots(settings).back(), (Slot{keys::Option, keys::Grave, SlotFilter::currentApp}));
 }
 
 // Replaced, and its listeners told, only when it differs: a filter alone is a difference.

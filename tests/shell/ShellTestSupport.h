@@ -1,7 +1,6 @@
 // Driving the windows' controls the way a user does, for the shell tests.
 #pragma once
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -14,11 +13,6 @@ template <class T> T* child(const QObject* parent, const QString& name)
     T* found = parent->findChild<T*>(name);
     EXPECT_NE(found, nullptr) << "no control named " << name.toStdString();
     return found;
-}
-
-inline void click(QAbstractButton* button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // Chooses an item with the keyboard: Home, then Down until the index is reached.

@@ -3,16 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "shell/TrayMenu.h"
+#include "tests/shell/ShellFakes.h"
 
-namespace zumo {
+namespace zumo::test {
 namespace {
-
-const QTimeZone Berlin("Europe/Berlin");
-
-QDateTime berlin(int y, int mo, int d, int h, int mi, int s = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Berlin);
-}
 
 double seconds(const QDateTime& moment)
 {
@@ -21,29 +15,29 @@ double seconds(const QDateTime& moment)
 
 TEST(TrayMenuTest, untilTomorrowEndsAtTheNextSixOClockLocalTimeAcrossDaylightSavingChanges)
 {
-    EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 5, 30), Berlin), seconds(berlin(2026, 3, 5, 6, 0)));
-    EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 6, 0, 0), Berlin), seconds(berlin(2026, 3, 6, 6, 0)));
-    EXPECT_EQ(pauseEnd(0, berlin(2026, 3, 5, 23, 0), Berlin), seconds(berlin(2026, 3, 6, 6, 0)));
+    EXPECT_EQ(pauseEnd(0, berlinTime(2026, 3, 5, 5, 30), TestZone), seconds(berlinTime(2026, 3, 5, 6, 0)));
+    EXPECT_EQ(pauseEnd(0, berlinTime(2026, 3, 5, 6, 0, 0), TestZone), seconds(berlinTime(2026, 3, 6, 6, 0)));
+    EXPECT_EQ(pauseEnd(0, berlinTime(2026, 3, 5, 23, 0), TestZone), seconds(berlinTime(2026, 3, 6, 6, 0)));
     // The clocks go forward on 29 March 2026 and back on 25 October 2026 in Berlin: the night is
     // six and eight real hours long, and the pause still ends at six on the wall clock.
-    const double spring = pauseEnd(0, berlin(2026, 3, 28, 23, 0), Berlin);
+    const double spring = pauseEnd(0, berlinTime(2026, 3, 28, 23, 0), TestZone);
     EXPECT_EQ(spring, seconds(QDateTime(QDate(2026, 3, 29), QTime(4, 0), Qt::UTC)));
-    EXPECT_EQ(spring - seconds(berlin(2026, 3, 28, 23, 0)), 6 * 3600);
-    const double autumn = pauseEnd(0, berlin(2026, 10, 24, 23, 0), Berlin);
+    EXPECT_EQ(spring - seconds(berlinTime(2026, 3, 28, 23, 0)), 6 * 3600);
+    const double autumn = pauseEnd(0, berlinTime(2026, 10, 24, 23, 0), TestZone);
     EXPECT_EQ(autumn, seconds(QDateTime(QDate(2026, 10, 25), QTime(5, 0), Qt::UTC)));
-    EXPECT_EQ(autumn - seconds(berlin(2026, 10, 24, 23, 0)), 8 * 3600);
+    EXPECT_EQ(autumn - seconds(berlinTime(2026, 10, 24, 23, 0)), 8 * 3600);
 }
 
 TEST(TrayMenuTest, pausedUntilNamesTodayAndTomorrowAndDatesBeyond)
 {
     const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
-    const QDateTime now = berlin(2026, 3, 5, 23, 0);
-    EXPECT_EQ(pausedUntilTitle(berlin(2026, 3, 5, 23, 15), now, uk, Berlin), "Paused until Today, 23:15");
-    EXPECT_EQ(pausedUntilTitle(berlin(2026, 3, 6, 6, 0), now, uk, Berlin), "Paused until Tomorrow, 06:00");
-    EXPECT_EQ(pausedUntilTitle(berlin(2026, 3, 8, 6, 0), now, uk, Berlin), "Paused until 08/03/2026, 06:00");
+    const QDateTime now = berlinTime(2026, 3, 5, 23, 0);
+    EXPECT_EQ(pausedUntilTitle(berlinTime(2026, 3, 5, 23, 15), now, uk, TestZone), "Paused until Today, 23:15");
+    EXPECT_EQ(pausedUntilTitle(berlinTime(2026, 3, 6, 6, 0), now, uk, TestZone), "Paused until Tomorrow, 06:00");
+    EXPECT_EQ(pausedUntilTitle(berlinTime(2026, 3, 8, 6, 0), now, uk, TestZone), "Paused until 08/03/2026, 06:00");
     // Day names follow the local calendar, not UTC: 00:30 in Berlin on the 6th is still the 5th in UTC.
-    EXPECT_EQ(pausedUntilTitle(berlin(2026, 3, 6, 0, 30), now, uk, Berlin), "Paused until Tomorrow, 00:30");
+    EXPECT_EQ(pausedUntilTitle(berlinTime(2026, 3, 6, 0, 30), now, uk, TestZone), "Paused until Tomorrow, 00:30");
 }
 
 } // namespace
-} // namespace zumo
+} // namespace zumo::test

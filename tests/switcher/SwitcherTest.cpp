@@ -10,11 +10,16 @@ namespace {
 
 using State = Switcher::RunState;
 
-// Opening takes the keyboard, two round trips on X11: the entries are being built meanwhile.
-TEST(Switcher, theEntriesBuildIsUnderWayBeforeTheRunTakesTheKeyboard)
-{
+// Apps 101, 102 and 103 with a window each, 101 in front.
+class ThreeWindows : public ::testing::Test {
+protected:
+    ThreeWindows() { rig.givenWindows(3); }
     SwitcherRig rig;
-    rig.givenWindows(3);
+};
+
+// Opening takes the keyboard, two round trips on X11: the entries are being built meanwhile.
+TEST_F(ThreeWindows, theEntriesBuildIsUnderWayBeforeTheRunTakesTheKeyboard)
+{
     std::size_t buildsWhenOpened = 0;
     const Subscription opening = rig.sw->openChanged.subscribe([&](bool open) {
         if (open)
@@ -62,10 +67,8 @@ TEST(Switcher, selectionStartsFromFrontAppAndAppliesPendingMoves)
     }
 }
 
-TEST(Switcher, aShortcutPressedWhileACommitAwaitsItsEntriesLandsThatCommitFirst)
+TEST_F(ThreeWindows, aShortcutPressedWhileACommitAwaitsItsEntriesLandsThatCommitFirst)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     rig.sw->open(false, SlotFilter::all);
     rig.sw->finish(true);
     ASSERT_TRUE(rig.sw->isCommitPending());
@@ -84,17 +87,15 @@ TEST(Switcher, aShortcutPressedWhileACommitAwaitsItsEntriesLandsThatCommitFirst)
     EXPECT_EQ(rig.sw->state(), State::closed);
 }
 
-TEST(Switcher, filtersApplyAtDeliveryAndAnEmptyListEndsSilently)
+TEST_F(ThreeWindows, filtersApplyAtDeliveryAndAnEmptyListEndsSilently)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);  // none minimised
     bool lastOpen = false;
     int flips = 0;
     const Subscription subscription = rig.sw->openChanged.subscribe([&](bool open) {
         lastOpen = open;
         ++flips;
     });
-    rig.sw->open(false, SlotFilter::minimized);
+    rig.sw->open(false, SlotFilter::minimized);  // none of the three is minimised
     rig.sw->finish(true);
     rig.deliver();
 
@@ -114,10 +115,8 @@ TEST(Switcher, filtersApplyAtDeliveryAndAnEmptyListEndsSilently)
     EXPECT_EQ(rig.count("tabsListed"), 2);
 }
 
-TEST(Switcher, staleBuildsAndCapturesAreDroppedAfterANewRun)
+TEST_F(ThreeWindows, staleBuildsAndCapturesAreDroppedAfterANewRun)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     std::vector<Entry> first = rig.inventory.entries;
     first[0].tab = ElementRef(77);
     std::vector<Entry> second(rig.inventory.entries.begin() + 1, rig.inventory.entries.end());
@@ -168,10 +167,8 @@ TEST(Switcher, previewsAreCapturedOnlyForTheRowsShown)
 }
 
 // A snap that switches and ends its run, counted: SwitcherE2e's panel commands.
-TEST(Switcher, snapCommitsOnlyTheRunItWasStartedIn)
+TEST_F(ThreeWindows, snapCommitsOnlyTheRunItWasStartedIn)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     rig.openAndShow();
     rig.sw->snapSelected(SnapTo::left);
     rig.sw->finish(false);
@@ -190,10 +187,8 @@ TEST(Switcher, snapCommitsOnlyTheRunItWasStartedIn)
     EXPECT_EQ(rig.actions.snapped.size(), 1u);
 }
 
-TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)
+TEST_F(ThreeWindows, showWaitsForTheDelayUnlessTheSelectionMoves)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     rig.store.setValue(QStringLiteral("showDelay"), 0.25);
     rig.sw->open(false, SlotFilter::all);
     rig.deliver();
@@ -217,10 +212,8 @@ TEST(Switcher, showWaitsForTheDelayUnlessTheSelectionMoves)
 }
 
 // Typing and choosing on real keys: LayoutsE2e and SwitcherE2e; here what the order of events decides.
-TEST(Switcher, searchStories)
+TEST_F(ThreeWindows, searchStories)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     rig.openAndShow();
     rig.sw->beginSearch();
     rig.sw->typeText(QStringLiteral("zq"));
@@ -290,10 +283,8 @@ TEST(Switcher, keysTypedWhileLoadingActInOrderOnceTheEntriesAreIn)
 }
 
 // Previews need the permission, arrive scaled down, and stay through a search ranked meanwhile.
-TEST(Switcher, previewsNeedPermissionAndSearchResultsKeepThoseThatArrivedMeanwhile)
+TEST_F(ThreeWindows, previewsNeedPermissionAndSearchResultsKeepThoseThatArrivedMeanwhile)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     rig.store.setValue(QStringLiteral("previews"), true);
     rig.permissions.capture = false;
     rig.openAndShow();
@@ -378,10 +369,8 @@ TEST(Switcher, closeDependsOnWhatTheEntryIs)
     }
 }
 
-TEST(Switcher, pointerInputFromThePanels)
+TEST_F(ThreeWindows, pointerInputFromThePanels)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     rig.sw->open(false, SlotFilter::all);
     EXPECT_EQ(rig.panels.pointerResets, 1);
     rig.deliver();
@@ -448,10 +437,8 @@ TEST(Switcher, preparingReadiesThePanelForTheWindowsOfNowWithoutShowingIt)
     EXPECT_FALSE(rig.panels.warmed);
 }
 
-TEST(Switcher, mirrorsShowOnTheOtherDisplaysAndFollowTheirChanges)
+TEST_F(ThreeWindows, mirrorsShowOnTheOtherDisplaysAndFollowTheirChanges)
 {
-    SwitcherRig rig;
-    rig.givenWindows(3);
     rig.screens.list = {{QRectF(0, 0, 1440, 900), {}}, {QRectF(1440, 0, 1920, 1080), {}},
                         {QRectF(3360, 0, 1280, 1024), {}}};
     rig.screens.pointer = QPointF(2000, 500);
@@ -470,10 +457,8 @@ TEST(Switcher, mirrorsShowOnTheOtherDisplaysAndFollowTheirChanges)
     EXPECT_FALSE(rig.panels.visible());
 }
 
-TEST(Switcher, resultsForASwitcherThatIsGoneAreIgnored)
+TEST_F(ThreeWindows, resultsForASwitcherThatIsGoneAreIgnored)
 {
-    SwitcherRig rig;
-    rig.givenWindows(2);
     rig.store.setValue(QStringLiteral("previews"), true);
     rig.sw->open(false, SlotFilter::all);
     rig.sw->finish(true);

@@ -49,20 +49,6 @@ __attribute__((no_sanitize("undefined"))) int crashMain(const QStringList& args)
 
 const test::ChildRegistration crash("crash", &crashMain);
 
-// Runs the child and returns the signal it died of (0 when it exited).
-int runChild(const QString& how, const QString& dir)
-{
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // The sanitizers' own handlers would report the fault instead of ours.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ASAN_OPTIONS", "handle_segv=0:handle_abort=0:detect_stack_use_after_return=0:use_sigaltstack=0");
-    child.setProcessEnvironment(env);
-    child.start(test::selfPath(), {"--child", "crash", how, dir});
-    EXPECT_TRUE(child.waitForFinished(30000));
-    return child.exitStatus() == QProcess::CrashExit ? child.exitCode() : 0;
-}
-
 // The lines of the signal handler's backtrace; -1 when it wrote none.
 int frameLines(const QByteArray& log)
 {
@@ -79,10 +65,19 @@ TEST(CrashHandlerTest, aFaultAStackOverflowOnAnyThreadOrAnUncaughtExceptionLeave
         {"overflow-worker", SIGSEGV, "fatal signal"},
         {"throw", SIGABRT, "uncaught exception std::runtime_error: the disk is on fire\n"},
     };
+    // The sanitizers' own handlers would report the fault instead of ours.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ASAN_OPTIONS", "handle_segv=0:handle_abort=0:detect_stack_use_after_return=0:use_sigaltstack=0");
     for (const auto& [name, signal, first] : cases) {
         SCOPED_TRACE(name);
         QTemporaryDir dir;
-        EXPECT_EQ(runChild(name, dir.path()), signal);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.setProcessEnvironment(env);
+        child.start(test::selfPath(), {"--child", "crash", name, dir.path()});
+        ASSERT_TRUE(child.waitForFinished(30000));
+        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(child.exitCode(), signal);
         const QByteArray log = test::readAll(dir.filePath("crash.log"));
         EXPECT_TRUE(log.startsWith(first)) << log.left(200).constData();
         EXPECT_GE(frameLines(log), 3);

@@ -1,12 +1,11 @@
 // Usage events (the gates, delivery and the wait at quit), the "logs" upload (the gates,
 // redaction, the tail's change and the last three reports), and redaction and tails themselves.
-// Over the wire and waited for at quit: tests/e2e/VendorE2eTest.
-#include <QFile>
+// Over the wire and waited for at quit: tests/e2e/VendorE2eTest; a FIFO in the log's place that
+// must not block the tail's reader, and with it the quit: tests/e2e/FilesE2eTest.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "platform/VendorService.h"
 #include "remote/RemoteConfig.h"
@@ -174,11 +173,6 @@ TEST(RedactTest, tailsKeepTheLastBytesAndReplaceBrokenCharacters)
     EXPECT_EQ(readTail(path, 100), QString::fromUtf8("abc\xE2\x86\x92xyz"));
     EXPECT_EQ(readTail(path, 5), QString(QChar(0xFFFD)) + QChar(0xFFFD) + "xyz");
     EXPECT_EQ(readTail(path, 0), "");
-
-    // A FIFO in the log's place would block the reader (and with it the quit) until written to.
-    const QString fifo = dir.filePath("planted.log");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    EXPECT_EQ(readTail(fifo, 100), "");
 }
 
 } // namespace

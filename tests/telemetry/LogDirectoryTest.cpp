@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include "settings/SettingsStore.h"
 #include "telemetry/EventLog.h"
@@ -17,11 +16,6 @@ namespace {
 
 using test::modeOf;
 
-bool symlinkTo(const QString& target, const QString& link)
-{
-    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0;
-}
-
 class LogDirectoryTest : public ::testing::Test {
 protected:
     QTemporaryDir root;
@@ -29,7 +23,11 @@ protected:
     QByteArray savedCacheHome = qgetenv("XDG_CACHE_HOME");
     SettingsStore store{root.path() + "/defaults.json"};
 
-    void SetUp() override { qputenv("XDG_CACHE_HOME", QFile::encodeName(cache)); }
+    void SetUp() override
+    {
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+        ASSERT_EQ(privateBaseDirectory(), base());  // made under the cache home
+    }
     void TearDown() override
     {
         if (savedCacheHome.isNull())
@@ -38,21 +36,10 @@ protected:
             qputenv("XDG_CACHE_HOME", savedCacheHome);
     }
     QString base() const { return cache + "/zumo"; }
-
-    // A fresh choice is a new 0700 directory of 16 lower-case hex digits, stored under "logDir".
-    void expectFreshDirectory(const QString& chosen, const QString& notThis)
-    {
-        EXPECT_NE(chosen, notThis);
-        EXPECT_EQ(QFileInfo(chosen).path(), base());
-        EXPECT_TRUE(QRegularExpression("^[0-9a-f]{16}$").match(QFileInfo(chosen).fileName()).hasMatch());
-        EXPECT_EQ(modeOf(chosen), 0700);
-        EXPECT_EQ(store.value("logDir").toString(), chosen);
-    }
 };
 
 TEST_F(LogDirectoryTest, privateBaseIsMadeUnderCacheHomeWithOwnerOnlyAccessAndNeverALink)
 {
-    ASSERT_EQ(privateBaseDirectory(), base());
     EXPECT_EQ(modeOf(base()), 0700);
 
     ASSERT_EQ(::chmod(QFile::encodeName(base()).constData(), 0755), 0);
@@ -62,7 +49,7 @@ TEST_F(LogDirectoryTest, privateBaseIsMadeUnderCacheHomeWithOwnerOnlyAccessAndNe
     // A link in its place is refused.
     QTemporaryDir elsewhere;
     ASSERT_TRUE(QDir(base()).removeRecursively());
-    ASSERT_TRUE(symlinkTo(elsewhere.path(), base()));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), base()));
     EXPECT_TRUE(privateBaseDirectory().isEmpty());
     EXPECT_TRUE(chooseLogDirectory(store, QString()).isEmpty());
     EXPECT_FALSE(store.contains("logDir"));
@@ -70,14 +57,12 @@ TEST_F(LogDirectoryTest, privateBaseIsMadeUnderCacheHomeWithOwnerOnlyAccessAndNe
 
 TEST_F(LogDirectoryTest, unsafeOrMissingStoredDirectoriesAreReplaced)
 {
-    ASSERT_EQ(privateBaseDirectory(), base());
     QTemporaryDir outside;
     const QString linked = base() + "/fedcba9876543210";
-    ASSERT_TRUE(symlinkTo(outside.path(), linked));
+    ASSERT_TRUE(QFile::link(outside.path(), linked));
     ASSERT_TRUE(QDir().mkpath(base() + "/a/b"));
     const QString notADirectory = base() + "/plainfile";
-    QFile file(notADirectory);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    test::writeAll(notADirectory, {});
 
     // None of those is a safe log directory of ours, so the first replacement is a new one; the
     // later ones reuse it.
@@ -88,7 +73,12 @@ TEST_F(LogDirectoryTest, unsafeOrMissingStoredDirectoriesAreReplaced)
         SCOPED_TRACE(stored.toStdString());
         store.setValue("logDir", stored);
         const QString chosen = chooseLogDirectory(store, base());
-        expectFreshDirectory(chosen, stored);
+        // A new 0700 directory of 16 lower-case hex digits, stored under "logDir".
+        EXPECT_NE(chosen, stored);
+        EXPECT_EQ(QFileInfo(chosen).path(), base());
+        EXPECT_TRUE(QRegularExpression("^[0-9a-f]{16}$").match(QFileInfo(chosen).fileName()).hasMatch());
+        EXPECT_EQ(modeOf(chosen), 0700);
+        EXPECT_EQ(store.value("logDir").toString(), chosen);
         EXPECT_TRUE(replacement.isEmpty() || chosen == replacement);
         replacement = chosen;
     }
@@ -99,7 +89,6 @@ TEST_F(LogDirectoryTest, unsafeOrMissingStoredDirectoriesAreReplaced)
 // A store that cannot keep "logDir" (read-only folder) must not cost a new directory per start.
 TEST_F(LogDirectoryTest, withoutAStoredChoiceTheNewestOwnDirectoryIsReused)
 {
-    ASSERT_EQ(privateBaseDirectory(), base());
     const QString older = chooseLogDirectory(store, base());
     store.remove("logDir");
     const QString newer = base() + "/00000000000000ff";
@@ -108,7 +97,7 @@ TEST_F(LogDirectoryTest, withoutAStoredChoiceTheNewestOwnDirectoryIsReused)
     ASSERT_EQ(::utimes(QFile::encodeName(older).constData(), past), 0);
     // Newer still, but not ours to reuse: a link, and a directory named otherwise.
     QTemporaryDir outside;
-    ASSERT_TRUE(symlinkTo(outside.path(), base() + "/0123456789abcdef"));
+    ASSERT_TRUE(QFile::link(outside.path(), base() + "/0123456789abcdef"));
     ASSERT_TRUE(QDir().mkpath(base() + "/update-work"));
 
     EXPECT_EQ(chooseLogDirectory(store, base()), newer);

@@ -60,12 +60,6 @@ struct KillPoint {
     bool cancel = false;  // a cancel there instead of a kill: it counts until the first rename
 };
 
-void truncateFiles(const QString& folder)
-{
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-        QFile(it.next()).resize(0);
-}
-
 } // namespace
 
 // The installer killed (SIGKILL, nothing of it unwinds) at each point, or the power cut there,
@@ -104,8 +98,11 @@ TEST_F(Install, aKilledOrCancelledSwapLeavesACopyThatStarts)
             ::waitpid(child, &status, 0);
             ASSERT_TRUE(WIFSIGNALED(status));
         }
-        if (point.powerCut)
-            truncateFiles(incomingFolder(dest));
+        if (point.powerCut) {
+            for (QDirIterator it(incomingFolder(dest), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+                 it.hasNext();)
+                QFile(it.next()).resize(0);
+        }
         const Recovery recovery =
             finishInterruptedSwap(dest, [this](const QString& folder) { return tools.isTrustedApp(folder); });
         EXPECT_NE(recovery, Recovery::stuck);

@@ -103,10 +103,7 @@ struct FakeTransport final : UpdateTransport {
     void serve(const QByteArray& body, int status = 200)
     {
         Download& d = downloads.back();
-        QFile file(d.path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(body);
-        file.close();
+        writeAll(d.path, body);
         const bool going = d.events->progress(body.size(), body.size());
         d.events->finished({true, status, !going, going ? QString() : QStringLiteral("cancelled"), body.size()});
     }

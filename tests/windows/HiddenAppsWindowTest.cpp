@@ -26,7 +26,6 @@ namespace {
 
 using test::child;
 using test::choose;
-using test::click;
 
 class HiddenAppsWindowTest : public ::testing::Test {
   protected:
@@ -131,13 +130,13 @@ TEST_F(HiddenAppsWindowTest, anAppHiddenThroughAddAppIsGoneFromTheNextSwitcherRu
     ASSERT_EQ(switcherTitles(), (QStringList{"alpha window", "Mozilla Firefox"}));
     open();
 
-    click(child<QPushButton>(window.get(), QStringLiteral("addApp")));
+    QTest::mouseClick(child<QPushButton>(window.get(), QStringLiteral("addApp")), Qt::LeftButton);
     auto* picker = child<AppPicker>(window.get(), QStringLiteral("appPicker"));
     ASSERT_TRUE(picker);
     auto* list = child<QListWidget>(picker, QStringLiteral("apps"));
     EXPECT_EQ(list->item(0)->text(), QStringLiteral("Beta (installed)"));
     QTest::keyClicks(child<QLineEdit>(picker, QStringLiteral("search")), QStringLiteral("fire"));
-    click(child<QPushButton>(picker, QStringLiteral("add")));
+    QTest::mouseClick(child<QPushButton>(picker, QStringLiteral("add")), Qt::LeftButton);
 
     EXPECT_EQ(stored(), QJsonValue(QJsonObject{{"firefox-esr", "hide"}}));
     EXPECT_EQ(rowIds().first(), QStringLiteral("firefox-esr"));

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include "platform/KeyCodes.h"
 #include "platform/LoginItem.h"
 #include "tests/fakes/FakePermissions.h"
 #include "settings/Settings.h"
@@ -22,10 +23,6 @@ namespace {
 
 using test::child;
 using test::choose;
-using test::click;
-
-constexpr std::uint64_t Option = 0x80000;
-constexpr std::uint64_t Control = 0x40000;
 
 class FakeLoginItem final : public LoginItem {
   public:
@@ -98,7 +95,7 @@ TEST_F(SettingsWindowTest, everyCheckboxWritesItsKeyAtOnceAndLoadShowsTheStoredV
         SCOPED_TRACE(entry.key);
         QCheckBox* control = box(key);
         EXPECT_EQ(control->isChecked(), entry.fallback);
-        click(control);
+        QTest::mouseClick(control, Qt::LeftButton);
         EXPECT_EQ(store.value(key), QJsonValue(!entry.fallback));
         store.setValue(key, entry.fallback);
         window.load();
@@ -139,10 +136,10 @@ TEST_F(SettingsWindowTest, everyPopupWritesItsValueAndLoadShowsTheStoredValue)
 TEST_F(SettingsWindowTest, loginItemFollowsTheBoxAndAFailureIsExplainedAndShowsTheTruth)
 {
     window.show();
-    click(box(QStringLiteral("loginItem")));
+    QTest::mouseClick(box(QStringLiteral("loginItem")), Qt::LeftButton);
     EXPECT_TRUE(login.on);
     login.failure = QStringLiteral("the autostart folder is read-only");
-    click(box(QStringLiteral("loginItem")));
+    QTest::mouseClick(box(QStringLiteral("loginItem")), Qt::LeftButton);
     EXPECT_TRUE(login.on);
     EXPECT_TRUE(box(QStringLiteral("loginItem"))->isChecked());
     bool explained = false;
@@ -156,7 +153,7 @@ TEST_F(SettingsWindowTest, aCombinationInUseIsExplainedNotStoredAndTheControlsSp
     window.show();
     // Shortcut 3 as Alt + Tab while the trigger is Alt: the main shortcut's.
     choose(popup(QStringLiteral("slot3.mod")), 0);
-    click(box(QStringLiteral("slot3.on")));
+    QTest::mouseClick(box(QStringLiteral("slot3.on")), Qt::LeftButton);
     EXPECT_EQ(note(), QStringLiteral("That combination is already used by shortcut 1."));
     EXPECT_TRUE(noteShown());
     EXPECT_FALSE(settings.slotOn(3));
@@ -165,14 +162,14 @@ TEST_F(SettingsWindowTest, aCombinationInUseIsExplainedNotStoredAndTheControlsSp
     // A free combination clears the note.
     choose(popup(QStringLiteral("slot3.mod")), 1);
     choose(popup(QStringLiteral("slot3.key")), 3);
-    click(box(QStringLiteral("slot3.on")));
+    QTest::mouseClick(box(QStringLiteral("slot3.on")), Qt::LeftButton);
     EXPECT_TRUE(settings.slotOn(3));
     EXPECT_FALSE(noteShown());
 
     // Shortcut 4 as Control + §, then one key further: Control + Space, which shortcut 3 uses.
     choose(popup(QStringLiteral("slot4.mod")), 1);
     choose(popup(QStringLiteral("slot4.key")), 2);
-    click(box(QStringLiteral("slot4.on")));
+    QTest::mouseClick(box(QStringLiteral("slot4.on")), Qt::LeftButton);
     choose(popup(QStringLiteral("slot4.filter")), 2);
     ASSERT_TRUE(settings.slotOn(4));
     QTest::keyClick(popup(QStringLiteral("slot4.key")), Qt::Key_Down);
@@ -187,7 +184,7 @@ TEST_F(SettingsWindowTest, aCombinationInUseIsExplainedNotStoredAndTheControlsSp
     choose(popup(QStringLiteral("slot3.key")), 0);
     ASSERT_TRUE(settings.slotOn(3));
     choose(popup(QStringLiteral("trigger")), 1);
-    EXPECT_EQ(slots.slots().front(), (Slot{Control, 48, SlotFilter::all}));  // at once
+    EXPECT_EQ(slots.slots().front(), (Slot{keys::Control, keys::Tab, SlotFilter::all}));  // at once
     EXPECT_TRUE(box(QStringLiteral("slot3.on"))->isChecked());
     EXPECT_EQ(note(), QStringLiteral("Shortcut 3 does nothing while shortcut 1 uses the same combination; change one of them."));
     EXPECT_TRUE(noteShown());
@@ -200,10 +197,10 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
     window.show();
     choose(popup(QStringLiteral("trigger")), 1);
     choose(popup(QStringLiteral("tileSize")), 0);
-    click(box(QStringLiteral("perWindow")));
+    QTest::mouseClick(box(QStringLiteral("perWindow")), Qt::LeftButton);
     choose(popup(QStringLiteral("slot3.mod")), 1);
     choose(popup(QStringLiteral("slot3.key")), 3);
-    click(box(QStringLiteral("slot3.on")));
+    QTest::mouseClick(box(QStringLiteral("slot3.on")), Qt::LeftButton);
     ASSERT_TRUE(settings.slotOn(3));
     // Hidden apps, statistics, the install id, the import and consent outlive a reset.
     const QStringList kept{"appModes", "day.20260305.switches", "period.switches", "all.switches",
@@ -213,7 +210,7 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
     const QJsonObject before = store.snapshot();
     const std::vector<Slot> slotsBefore = slots.slots();
 
-    click(child<QPushButton>(&window, QStringLiteral("resetButton")));
+    QTest::mouseClick(child<QPushButton>(&window, QStringLiteral("resetButton")), Qt::LeftButton);
     ASSERT_EQ(questions.size(), 1);
     EXPECT_EQ(questions[0],
               QStringLiteral("Reset all settings to defaults?|Statistics and hidden apps are kept.|Reset"));
@@ -221,15 +218,15 @@ TEST_F(SettingsWindowTest, resetAsksFirstThenRestoresEveryDefaultAndTheShortcuts
     EXPECT_EQ(slots.slots(), slotsBefore);
 
     answer = true;
-    click(child<QPushButton>(&window, QStringLiteral("resetButton")));
+    QTest::mouseClick(child<QPushButton>(&window, QStringLiteral("resetButton")), Qt::LeftButton);
     QJsonObject left = before;
     for (const QString& key : Settings::resetKeys())
         left.remove(key);
     EXPECT_EQ(store.snapshot(), left);
     for (const QString& key : kept)
         EXPECT_TRUE(store.contains(key)) << qPrintable(key);
-    EXPECT_EQ(slots.slots(),
-              (std::vector<Slot>{{Option, 48, SlotFilter::all}, {Option, 50, SlotFilter::currentApp}}));
+    EXPECT_EQ(slots.slots(), (std::vector<Slot>{{keys::Option, keys::Tab, SlotFilter::all},
+                                                {keys::Option, keys::Grave, SlotFilter::currentApp}}));
     EXPECT_TRUE(login.on);
     // The controls show what was restored (each control's load: the tables above).
     EXPECT_EQ(popup(QStringLiteral("trigger"))->currentIndex(), 0);
@@ -245,7 +242,7 @@ TEST_F(SettingsWindowTest, statusRowsSayWhatIsTrueHereAndOfferNoButtonThatCannot
     EXPECT_EQ(text("keyboardStatus"), QStringLiteral("● Granted"));
     EXPECT_EQ(text("captureStatus"), QStringLiteral("● Available"));
 
-    taken = {{Option, 48}};
+    taken = {{keys::Option, keys::Tab}};
     permissions.capture = false;
     window.load();
     EXPECT_EQ(text("keyboardStatus"), QStringLiteral("● Partly: Alt+Tab held by another program"));

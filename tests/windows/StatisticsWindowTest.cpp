@@ -17,7 +17,6 @@ namespace zumo {
 namespace {
 
 using test::child;
-using test::click;
 
 class StatisticsWindowTest : public ::testing::Test {
   protected:
@@ -89,12 +88,12 @@ TEST_F(StatisticsWindowTest, aNewPeriodAsksFirstThenZeroesOnlyThePeriodColumn)
 {
     window.showWindow();
     dispatcher.advance(90);
-    click(child<QPushButton>(&window, QStringLiteral("resetPeriod")));
+    QTest::mouseClick(child<QPushButton>(&window, QStringLiteral("resetPeriod")), Qt::LeftButton);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(cell("switches", "period"), QStringLiteral("449"));
 
     answer = true;
-    click(child<QPushButton>(&window, QStringLiteral("resetPeriod")));
+    QTest::mouseClick(child<QPushButton>(&window, QStringLiteral("resetPeriod")), Qt::LeftButton);
     for (const char* metric : {"switches", "mousePicks"})
         EXPECT_EQ(cell(metric, "period"), QStringLiteral("0"));
     EXPECT_EQ(cell("switches", "today"), QStringLiteral("37"));
