@@ -2,8 +2,6 @@
 // a helper X connection that waits for events (never for a fixed time), XTEST keys and zumo itself.
 #pragma once
 
-#include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -20,6 +18,8 @@
 #include <utility>
 #include <vector>
 #include <xcb/xcb.h>
+
+#include "tests/support/TestFiles.h"
 
 class QSocketNotifier;
 
@@ -276,9 +276,7 @@ inline const QString SettingsTitle = QStringLiteral("Zumo Settings");
 inline QString leakSuppressions(const ZumoProcess& zumo)
 {
     const QString path = zumo.configHome() + QStringLiteral("/../lsan.supp");
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("leak:libdbus-1.so\n");
+    test::writeAll(path, "leak:libdbus-1.so\n");
     return QStringLiteral("LSAN_OPTIONS=suppressions=") + path;
 }
 
@@ -294,17 +292,14 @@ inline QJsonObject setUpUser(QJsonObject settings = {})
     return settings;
 }
 
-inline bool writeSettings(const QString& configHome, const QJsonObject& settings)
+inline void writeSettings(const QString& configHome, const QJsonObject& settings)
 {
-    QFile file(settingsPath(configHome));
-    return QDir().mkpath(configHome + QStringLiteral("/zumo")) && file.open(QIODevice::WriteOnly) &&
-           file.write(QJsonDocument(settings).toJson()) > 0;
+    test::writeAll(settingsPath(configHome), QJsonDocument(settings).toJson());
 }
 
 inline QJsonObject readSettings(const QString& configHome)
 {
-    QFile file(settingsPath(configHome));
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    return QJsonDocument::fromJson(test::readAll(settingsPath(configHome))).object();
 }
 
 // An all-time counter as stored ("all.<name>"), 0 when absent.

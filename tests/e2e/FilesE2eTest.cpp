@@ -34,11 +34,8 @@ TEST_F(FilesE2e, anUnreadableSettingsFileKeepsItsBytesAndModeAndTheUserIsToldOnc
     ASSERT_NO_FATAL_FAILURE(openWindows({First, Second}));
     const QByteArray bytes = "{\"showDelay\": 0, \"all.switches\": 41}";
     const QString file = settingsPath(zumo.configHome());
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{})));
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-    }
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{})));
+    ASSERT_NO_FATAL_FAILURE(test::writeAll(file, bytes));
     ASSERT_EQ(::chown(QFile::encodeName(file).constData(), nobody->pw_uid, nobody->pw_gid), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0), 0);
     zumo.keepErrors();
@@ -80,14 +77,12 @@ TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
         ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
     const QString fifo = logDir + QStringLiteral("/events.log");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("all.switches"), 7},
-                                                                       {QStringLiteral("logDir"), logDir}})));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("all.switches"), 7},
+                                                                                   {QStringLiteral("logDir"), logDir}})));
     const QString file = settingsPath(zumo.configHome());
     const QStringList leftovers{file + QStringLiteral(".xK3pQz"), file + QStringLiteral(".AbCdEf")};
-    for (const QString& leftover : leftovers) {
-        QFile out(leftover);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write("{\"all.switches\": 6") > 0);
-    }
+    for (const QString& leftover : leftovers)
+        ASSERT_NO_FATAL_FAILURE(test::writeAll(leftover, "{\"all.switches\": 6"));
     const QString other = zumo.configHome() + QStringLiteral("/zumo/notes.txt");
     QFile(other).open(QIODevice::WriteOnly);
     zumo.keepErrors();
@@ -121,7 +116,8 @@ TEST(PrivateDeskE2e, withoutAWindowManagerZumoStillSwitchesAndASwitchJustBeforeT
     for (xcb_window_t window : {first.window(0), second.window(0)})
         ASSERT_TRUE(x.activate(window));
     ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()) && zumo.start());
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_TRUE(zumo.start());
     ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
 
     const std::optional<uint32_t> check = x.cardinal(x.root(), "_NET_SUPPORTING_WM_CHECK");

@@ -1,7 +1,6 @@
 // The X11 keyboard hook on a real X server: shortcut grabs, the run's keyboard grab, releases.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -114,8 +113,7 @@ protected:
     QString logText()
     {
         log->drain();
-        QFile file(log->filePath());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return QString::fromUtf8(test::readAll(log->filePath()));
     }
     // Alt down and a tap of Tab, seen by the hook; Alt stays down.
     void pressAltTab()

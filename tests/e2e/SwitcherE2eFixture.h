@@ -154,7 +154,7 @@ class SwitcherE2e : public ::testing::Test {
     // zumo with the user's settings as set up (consent given), once its shortcut is armed.
     void startZumo(const QJsonObject& settings = {}, const QStringList& environment = {})
     {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
+        ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser(settings)));
         ASSERT_NO_FATAL_FAILURE(launchZumo({}, environment));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }

@@ -4,8 +4,8 @@
 // sent without consent is ShellE2e's).
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QCryptographicHash>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpServer>
@@ -74,10 +74,7 @@ int openConnectionsTo(int port)
     const QByteArray suffix = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
     int count = 0;
     for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        QFile file(QString::fromLatin1(table));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
+        for (const QByteArray& line : test::readAll(QString::fromLatin1(table)).split('\n').mid(1)) {
             const QList<QByteArray> f = line.simplified().split(' ');
             count += f.size() > 3 && f[2].endsWith(suffix) && f[3] == "01";
         }
@@ -211,9 +208,7 @@ TEST(VendorE2eTest, theApplicationWorksThroughNginxInFrontOfTwoServicesOnPostgre
     guarded->start(transport, {imageUrl, 10, false}, dir.path());
     ASSERT_TRUE(waitUntil([&] { return download.has_value(); }));
     ASSERT_FALSE(download->error) << download->error->toStdString();
-    QFile file(download->file);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), image);
+    EXPECT_EQ(test::readAll(download->file), image);
     EXPECT_EQ(first.requests("/dl/zumo/Zumo-9.0.tar.gz")->size(), 0) << "nginx serves release files itself";
 
     FakeClock clock;
@@ -243,7 +238,7 @@ TEST(VendorE2eTest, theDemoPrintsTheConfigurationAndARunSendsLaunchAndLogsAndIts
     ASSERT_TRUE(QFile::remove(vendor.dataDir() + "/zumo-config.json")); // the run gets none, so shows no announcement
 
     ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser()));
     const qint64 started = QDateTime::currentSecsSinceEpoch();
     ASSERT_TRUE(zumo.start({}, vendor.environment()));
     ASSERT_TRUE(zumo.waitForReady());
@@ -280,7 +275,7 @@ TEST(VendorE2eTest, quitAndTheLastUploadGiveUpOnAServerThatNeverAnswers)
     VendorServer vendor;
     ZUMO_START_VENDOR(vendor, {"--switch", "/api/t?delay=60000"});
     ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser()));
     ASSERT_TRUE(zumo.start({}, vendor.environment()));
     ASSERT_TRUE(zumo.waitForReady());
     const auto posts = [&] { return vendor.requests("/api/t").value_or(QJsonArray()); };

@@ -32,8 +32,7 @@ protected:
 
     QString sessionFile(const QString& name) const
     {
-        QFile file(qEnvironmentVariable(m_variable) + QLatin1Char('/') + name);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+        return QString::fromUtf8(test::readAll(qEnvironmentVariable(m_variable) + QLatin1Char('/') + name)).trimmed();
     }
     // Why there is no session to test on; nothing when there is one.
     std::optional<QString> missingSession() const
@@ -120,7 +119,7 @@ protected:
     void startZumo(QJsonObject settings = {})
     {
         settings.insert(QStringLiteral("showDelay"), 0);
-        ASSERT_TRUE(writeSettings(m_zumo.configHome(), setUpUser(settings)));
+        ASSERT_NO_FATAL_FAILURE(writeSettings(m_zumo.configHome(), setUpUser(settings)));
         ASSERT_TRUE(m_zumo.start({}, environment() + QStringList{QStringLiteral("ZUMO_BACKEND=wayland"),
                                                                  QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
     }

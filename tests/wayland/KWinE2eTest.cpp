@@ -2,7 +2,6 @@
 // protocol (so Alt+Tab goes through KWin's global shortcuts to Zumo's script), and KWin's own
 // view of the active window, printed into its log by a probe script of the test's.
 #include <QCoreApplication>
-#include <QFile>
 #include <gtest/gtest.h>
 
 #include "tests/wayland/CompositorE2e.h"
@@ -65,8 +64,7 @@ protected:
 
     QByteArray kwinLog() const
     {
-        QFile log(qEnvironmentVariable("ZUMO_KWIN_SESSION") + QStringLiteral("/kwin.log"));
-        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        return test::readAll(qEnvironmentVariable("ZUMO_KWIN_SESSION") + QStringLiteral("/kwin.log"));
     }
 
     QDBusMessage scripting(const QString& method, const QVariantList& arguments = {}) const
@@ -79,12 +77,10 @@ protected:
     // it later than the call returns, so it stays loaded (and its file kept) until replaced.
     void runScript(const QString& name, const QString& text) const
     {
-        QFile file(qEnvironmentVariable("ZUMO_KWIN_SESSION") + QStringLiteral("/%1.js").arg(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
-        file.close();
+        const QString path = qEnvironmentVariable("ZUMO_KWIN_SESSION") + QStringLiteral("/%1.js").arg(name);
+        ASSERT_NO_FATAL_FAILURE(test::writeAll(path, text.toUtf8()));
         scripting(QStringLiteral("unloadScript"), {name});
-        scripting(QStringLiteral("loadScript"), {file.fileName(), name});
+        scripting(QStringLiteral("loadScript"), {path, name});
         scripting(QStringLiteral("start"));
     }
 

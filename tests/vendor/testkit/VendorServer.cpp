@@ -1,5 +1,6 @@
 // The private vendor service of a test and its admin calls: see VendorServer.h.
 #include "tests/vendor/testkit/VendorServer.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -31,8 +32,7 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 
 QString readTrimmed(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    return QString::fromUtf8(readAll(path)).trimmed();
 }
 
 } // namespace
