@@ -115,9 +115,12 @@ protected:
         log->drain();
         return QString::fromUtf8(test::readAll(log->filePath()));
     }
-    // Alt down and a tap of Tab, seen by the hook; Alt stays down.
+    // Alt down and a tap of Tab, seen by the hook; Alt stays down. What the hook and the witness
+    // had before is forgotten.
     void pressAltTab()
     {
+        events.clear();
+        witnessed.clear();
         ASSERT_TRUE(x->keyDown(XK_Alt_L));
         ASSERT_TRUE(x->tap(XK_Tab));
         ASSERT_TRUE(waitForEvent([](const KeyEvent& e) {
@@ -167,8 +170,6 @@ TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTh
 
     // Three handlers that do not open a run: each leaves the keyboard free once Alt is up.
     handOn = true; // as while paused: the press reaches the focused window
-    events.clear();
-    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(witnessSync());
@@ -178,8 +179,6 @@ TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTh
 
     handOn = false;
     swallowOnly = true; // swallowed, but nobody asks to capture: it ends with its modifier
-    events.clear();
-    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_TRUE(hook->holdsKeyboard());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
@@ -189,8 +188,6 @@ TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTh
 
     swallowOnly = false;
     destroyOnKey = true;
-    events.clear();
-    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_FALSE(hook->exists());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
@@ -229,8 +226,7 @@ TEST_F(KeyboardHookTest, takenShortcutsHeldKeyboardsAndLayoutSwitchesOfOtherProg
     EXPECT_TRUE(logText().contains(QStringLiteral("the keyboard is held by another program")));
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
     xcb_flush(c);
-    events.clear(); // afterwards the shortcut works again
-    openRun();
+    openRun(); // afterwards the shortcut works again
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
 
