@@ -77,8 +77,6 @@ TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
         ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
     const QString fifo = logDir + QStringLiteral("/events.log");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser(QJsonObject{{QStringLiteral("all.switches"), 7},
-                                                                                   {QStringLiteral("logDir"), logDir}})));
     const QString file = settingsPath(zumo.configHome());
     const QStringList leftovers{file + QStringLiteral(".xK3pQz"), file + QStringLiteral(".AbCdEf")};
     for (const QString& leftover : leftovers)
@@ -86,8 +84,7 @@ TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
     const QString other = zumo.configHome() + QStringLiteral("/zumo/notes.txt");
     QFile(other).open(QIODevice::WriteOnly);
     zumo.keepErrors();
-    ASSERT_NO_FATAL_FAILURE(launchZumo());
-    ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startZumo({{QStringLiteral("all.switches"), 7}, {QStringLiteral("logDir"), logDir}}));
     ASSERT_TRUE(zumo.sync());
 
     for (const QString& leftover : leftovers)
