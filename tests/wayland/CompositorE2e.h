@@ -87,11 +87,11 @@ protected:
         openWindow(title, QStringLiteral("foot"), {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title,
                                                    QStringLiteral("sleep"), QStringLiteral("600")});
     }
-    // A Qt application on Qt's own Wayland platform.
-    void openQtWindow(const QString& title)
+    // A Qt application on Qt's own Wayland platform, with these tabs and options.
+    void openQtWindow(const QString& title, const QStringList& tabs = {QStringLiteral("one")})
     {
         openWindow(title, QCoreApplication::applicationDirPath() + QStringLiteral("/../e2e/zumo-tabclient"),
-                   {QStringLiteral("--title"), title, QStringLiteral("one")});
+                   QStringList{QStringLiteral("--title"), title} + tabs);
     }
 
     // A browser's window (by its app id, with the tabs Alpha and Beta) is listed as its tabs, read
@@ -100,9 +100,8 @@ protected:
     void browserTabsBringTheBrowser(const std::function<void()>& away)
     {
         const QString title = QStringLiteral("delta");
-        ASSERT_NO_FATAL_FAILURE(openWindow(title, QCoreApplication::applicationDirPath() + QStringLiteral("/../e2e/zumo-tabclient"),
-                                           {QStringLiteral("--class"), QStringLiteral("firefox"), QStringLiteral("--title"),
-                                            title, QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+        ASSERT_NO_FATAL_FAILURE(openQtWindow(title, {QStringLiteral("--class"), QStringLiteral("firefox"), QStringLiteral("Alpha"),
+                                                     QStringLiteral("Beta")}));
         QJsonObject tab;
         ASSERT_TRUE(waitUntil([&] {
             m_zumo.sync();
