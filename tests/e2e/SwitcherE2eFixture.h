@@ -32,7 +32,6 @@ class PanelWatch {
 
     // How many times a panel became visible since this watch began.
     int showings() const { return m_showings; }
-    // The panel on the screen now, if any.
     std::optional<xcb_window_t> visiblePanel() const
     {
         for (const auto& [window, state] : m_windows)

@@ -34,7 +34,6 @@ protected:
     {
         return QString::fromUtf8(test::readAll(qEnvironmentVariable(m_variable) + QLatin1Char('/') + name)).trimmed();
     }
-    // Why there is no session to test on; nothing when there is one.
     std::optional<QString> missingSession() const
     {
         if (const QString reason = sessionFile(QStringLiteral("unavailable")); !reason.isEmpty())
@@ -46,7 +45,6 @@ protected:
 
     // What zumo and the clients need to find the session ("NAME=value").
     virtual QStringList environment() const = 0;
-    // The window the compositor has given the focus, by title.
     virtual QString focusedTitle() = 0;
     // What the clients need besides (they run on Qt's Wayland platform).
     virtual QProcessEnvironment clientEnvironment() const
