@@ -27,18 +27,16 @@ class EventStoreTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        std::string error;
         if (std::string(GetParam()) == "sqlite") {
             m_location = m_dir.filePath("events.sqlite3").toStdString();
-            m_store = openSqliteStore(m_location, &error);
         } else {
             ZUMO_REQUIRE_POSTGRES(db);
             m_location = db.conninfo.toStdString();
-            m_store = openPostgresStore(m_location, &error);
         }
-        ASSERT_TRUE(m_store) << error;
+        ASSERT_TRUE(m_store = reopen());
     }
 
+    // The store at m_location, opened afresh once the one open before is closed.
     std::unique_ptr<EventStore> reopen()
     {
         m_store.reset();
