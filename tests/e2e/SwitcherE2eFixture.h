@@ -22,8 +22,6 @@ class PanelWatch {
   public:
     explicit PanelWatch(XHelper& x) : m_x(x)
     {
-        if (Freed geometry{xcb_get_geometry_reply(x.connection(), xcb_get_geometry(x.connection(), x.root()), nullptr)})
-            m_screen = QRect(0, 0, geometry->width, geometry->height);
         x.onEvent = [this](const xcb_generic_event_t& event) { handle(event); };
     }
     ~PanelWatch() { m_x.onEvent = nullptr; }
@@ -93,7 +91,7 @@ class PanelWatch {
     }
 
     XHelper& m_x;
-    QRect m_screen{0, 0, 1440, 900};
+    const QRect m_screen{0, 0, 1440, 900};  // the virtual desktop's, as x11-session makes it
     std::map<xcb_window_t, State> m_windows;
     int m_showings = 0;
 };
