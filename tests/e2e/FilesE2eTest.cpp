@@ -1,5 +1,4 @@
-// The real zumo under faults: an unreadable settings file, leftovers of a killed save, a FIFO for
-// the log, the window manager dying under it, and then the X server right after a switch.
+// The real zumo under faults: an unreadable settings file, a FIFO for the log, the window manager dying under it, and then the X server right after a switch.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -67,9 +66,8 @@ TEST_F(FilesE2e, anUnreadableSettingsFileKeepsItsBytesAndModeAndTheUserIsToldOnc
     EXPECT_EQ(log.count(QStringLiteral("cannot be read")), 1) << log.toStdString();
 }
 
-// A save killed before its rename leaves "<file>.XXXXXX" beside the settings file; and a FIFO
-// stands where the log goes.
-TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
+// A FIFO stands where the log goes.
+TEST_F(FilesE2e, aFifoForTheLogIsReportedOnceAndQuitDoesNotHangOnIt)
 {
     const QString logDir = zumo.cacheHome() + QStringLiteral("/zumo/0123456789abcdef");
     ASSERT_TRUE(QDir().mkpath(logDir));
@@ -77,19 +75,8 @@ TEST_F(FilesE2e, leftoversOfAnInterruptedSaveGoAndAFifoForTheLogIsReportedOnce)
         ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
     const QString fifo = logDir + QStringLiteral("/events.log");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString file = settingsPath(zumo.configHome());
-    const QStringList leftovers{file + QStringLiteral(".xK3pQz"), file + QStringLiteral(".AbCdEf")};
-    for (const QString& leftover : leftovers)
-        ASSERT_NO_FATAL_FAILURE(test::writeAll(leftover, "{\"all.switches\": 6"));
-    const QString other = zumo.configHome() + QStringLiteral("/zumo/notes.txt");
-    QFile(other).open(QIODevice::WriteOnly);
     zumo.keepErrors();
     ASSERT_NO_FATAL_FAILURE(startZumo({{QStringLiteral("all.switches"), 7}, {QStringLiteral("logDir"), logDir}}));
-    ASSERT_TRUE(zumo.sync());
-
-    for (const QString& leftover : leftovers)
-        EXPECT_FALSE(QFileInfo::exists(leftover)) << leftover.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(other));
     stopZumo(); // quit once hung here: the last log upload blocked opening the FIFO
     EXPECT_EQ(storedCounter(zumo.configHome(), QStringLiteral("switches")), 7);
     const QStringList told = zumo.errors().split(QLatin1Char('\n')).filter(fifo);
