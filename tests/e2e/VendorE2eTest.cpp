@@ -34,8 +34,6 @@ namespace {
 
 using test::VendorServer;
 
-#define ZUMO_START_VENDOR(vendor, ...) ASSERT_TRUE(vendor.start(__VA_ARGS__)) << vendor.error().toStdString()
-
 // Every request goes to a loopback port (the private service's unless told otherwise),
 // whatever host the program would use; trusting the test CA, or (trustTestCa false) only the
 // system's certificates, which do not sign it.
@@ -99,7 +97,7 @@ TEST(VendorE2eTest, thePingChainGoesOnThroughEveryFailedFetchAndChangesNothing)
     VendorServer vendor;
     ASSERT_TRUE(vendor.writeDataFile("zumo-config.json",
                                      R"({"pingMinutes": 30, "announceId": "a1", "announceText": "Hi", "telemetryPaused": true})"));
-    ZUMO_START_VENDOR(vendor);
+    ASSERT_TRUE(vendor.start()) << vendor.error().toStdString();
     QTemporaryDir dir;
     SettingsStore store(dir.filePath("s.json"));
     FakeDispatcher dispatcher;  // the ping timer only; the network runs on the real event loop
@@ -174,7 +172,8 @@ TEST(VendorE2eTest, theApplicationWorksThroughNginxInFrontOfTwoServicesOnPostgre
         vendor->usePostgres(db.conninfo);
         ASSERT_TRUE(vendor->writeDataFile("zumo-config.json", R"({"pingMinutes": 45})"));
         // Behind the proxy every connection comes from it: nginx limits each address instead.
-        ZUMO_START_VENDOR((*vendor), {"--connections-per-address", "0", "--events-per-address-minute", "0"});
+        ASSERT_TRUE(vendor->start({"--connections-per-address", "0", "--events-per-address-minute", "0"}))
+            << vendor->error().toStdString();
     }
     ASSERT_TRUE(nginx.start({first.port(), second.port()}, first.dataDir() + "/releases"))
         << nginx.error().toStdString();
@@ -229,7 +228,7 @@ TEST(VendorE2eTest, theDemoPrintsTheConfigurationAndARunSendsLaunchAndLogsAndIts
     ZUMO_REQUIRE_SESSION();
     VendorServer vendor;
     ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", R"({"pingMinutes": 5, "announceId": "a1"})"));
-    ZUMO_START_VENDOR(vendor);
+    ASSERT_TRUE(vendor.start()) << vendor.error().toStdString();
     ZumoProcess demo;
     ASSERT_TRUE(demo.start({"--remote-config-demo"}, vendor.environment()));
     ASSERT_TRUE(demo.waitForExit(15000));
@@ -272,7 +271,7 @@ TEST(VendorE2eTest, quitAndTheLastUploadGiveUpOnAServerThatNeverAnswers)
 {
     ZUMO_REQUIRE_SESSION();
     VendorServer vendor;
-    ZUMO_START_VENDOR(vendor, {"--switch", "/api/t?delay=60000"});
+    ASSERT_TRUE(vendor.start({"--switch", "/api/t?delay=60000"})) << vendor.error().toStdString();
     ZumoProcess zumo;
     ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser()));
     ASSERT_TRUE(zumo.start({}, vendor.environment()));
