@@ -43,8 +43,15 @@ protected:
         return std::nullopt;
     }
 
-    // What zumo and the clients need to find the session ("NAME=value").
-    virtual QStringList environment() const = 0;
+    // What zumo and the clients need to find the session ("NAME=value"): its display, and its bus
+    // where it has one.
+    virtual QStringList environment() const
+    {
+        QStringList entries{QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland"))};
+        if (const QString bus = sessionFile(QStringLiteral("bus")); !bus.isEmpty())
+            entries << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus;
+        return entries;
+    }
     virtual QString focusedTitle() = 0;
     // What the clients need besides (they run on Qt's Wayland platform).
     virtual QProcessEnvironment clientEnvironment() const

@@ -45,9 +45,8 @@ protected:
 
     QStringList environment() const override
     {
-        return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
-                QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionFile(QStringLiteral("bus")),
-                QStringLiteral("XDG_CURRENT_DESKTOP=GNOME"), QStringLiteral("XDG_SESSION_TYPE=wayland")};
+        return CompositorE2e::environment() << QStringLiteral("XDG_CURRENT_DESKTOP=GNOME")
+                                            << QStringLiteral("XDG_SESSION_TYPE=wayland");
     }
 
     // The session's user: gnome-extensions reads the settings it changes from the home's dconf.

@@ -44,12 +44,6 @@ protected:
             scripting(QStringLiteral("unloadScript"), {QLatin1String(name)});
     }
 
-    QStringList environment() const override
-    {
-        return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
-                QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionFile(QStringLiteral("bus"))};
-    }
-
     // The window KWin made active last, from the probe's lines in its log.
     QString focusedTitle() override
     {

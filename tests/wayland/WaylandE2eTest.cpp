@@ -131,8 +131,7 @@ protected:
 
     QStringList environment() const override
     {
-        return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
-                QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock"))};
+        return CompositorE2e::environment() << QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock"));
     }
 
     QString focusedTitle() override
