@@ -73,8 +73,7 @@ bool TabClient::start(const AccessibilitySession* session, const QString& title,
                       const QString& className, QString& why)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                       session ? session->address() : QStringLiteral("unix:path=/nonexistent/zumo-no-bus"));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session->address());
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_process.setProcessEnvironment(environment);

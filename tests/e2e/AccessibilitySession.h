@@ -37,7 +37,7 @@ private:
 };
 
 // One zumo-tabclient ($ZUMO_TABCLIENT, else beside this program): a window titled `title` with
-// a tab bar, published on `session`'s accessibility bus (no session: on none at all).
+// a tab bar, published on `session`'s accessibility bus.
 class TabClient {
 public:
     ~TabClient() { stop(); }
