@@ -61,8 +61,6 @@ std::optional<QString> AccessibilitySession::gsettings(const QStringList& argume
 
 void AccessibilitySession::stop()
 {
-    if (m_daemon.state() == QProcess::NotRunning)
-        return;
     // The launcher and its bus end on their own once the session bus is gone.
     m_daemon.terminate();
     if (!m_daemon.waitForFinished(DefaultDeadlineMs))

@@ -498,8 +498,6 @@ bool ZumoProcess::waitForReady(int deadlineMs)
 
 void ZumoProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.terminate();
     if (!m_process.waitForFinished(DefaultDeadlineMs)) {
         m_process.kill();

@@ -38,10 +38,8 @@ class ShellE2e : public SwitcherE2e {
     void TearDown() override
     {
         SwitcherE2e::TearDown();
-        if (tray.state() != QProcess::NotRunning) {
-            tray.kill();
-            tray.waitForFinished(DefaultDeadlineMs);
-        }
+        tray.kill();
+        tray.waitForFinished(DefaultDeadlineMs);
     }
 
     // trayer, the small XEmbed system tray, once it owns the tray selection.

@@ -26,8 +26,6 @@ int freePort()
 
 NginxFrontEnd::~NginxFrontEnd()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.terminate();
     if (!m_process.waitForFinished(10000))
         m_process.kill();

@@ -116,8 +116,6 @@ bool VendorServer::start(const QStringList& extraArguments)
 
 void VendorServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.terminate();
     if (!m_process.waitForFinished(10000))
         m_process.kill();
