@@ -19,7 +19,6 @@ public:
     // Starts dbus-daemon and the accessibility bus behind it; false (with why) when either is
     // missing or does not come up.
     bool start(QString& why);
-    // The session bus address ("unix:path=...").
     QString address() const { return m_address; }
     void stop();
     // gsettings on the session's own settings store (dconf, in a private folder, where the

@@ -148,7 +148,6 @@ protected:
         return QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QLatin1String(type)}));
     }
 
-    // The windows sway shows, from its own tree.
     std::vector<QJsonObject> swayViews() const
     {
         std::vector<QJsonObject> views;
@@ -156,7 +155,6 @@ protected:
         return views;
     }
 
-    // Sway's active outputs, as it lays them out.
     std::vector<QJsonObject> swayOutputs() const
     {
         std::vector<QJsonObject> outputs;
