@@ -13,8 +13,6 @@
 namespace zumo::e2e {
 namespace {
 
-const QString ConsentTitle = QStringLiteral("Welcome to Zumo");
-
 // A window of process `pid` that sits inside a window of process `host`: an embedded tray icon.
 std::optional<xcb_window_t> embeddedWindow(XHelper& x, qint64 pid, qint64 host)
 {
@@ -135,7 +133,7 @@ TEST_F(ShellE2e, theTrayMenuPausesAndResumesConsentTakenAwayIsNotWrittenBackAndW
     ASSERT_TRUE(vendor.listen(QHostAddress::LocalHost));
     const QString host = QStringLiteral("ZUMO_VENDOR_HOST=127.0.0.1:%1").arg(vendor.serverPort());
     ASSERT_NO_FATAL_FAILURE(launchZumo({}, {host}));
-    EXPECT_TRUE(waitUntil([&] { return x->windowTitled(ConsentTitle); })) << "no consent window";
+    EXPECT_TRUE(waitUntil([&] { return x->windowTitled(QStringLiteral("Welcome to Zumo")); })) << "no consent window";
     ASSERT_TRUE(zumo.sync());
     EXPECT_FALSE(zumo.output().contains(QStringLiteral("switcher ready")));
     const ZumoCommand check = zumo.command({QStringLiteral("--check-updates")});
