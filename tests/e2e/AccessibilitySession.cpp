@@ -61,8 +61,6 @@ std::optional<QString> AccessibilitySession::gsettings(const QStringList& argume
 
 void AccessibilitySession::stop()
 {
-    if (m_daemon.state() == QProcess::NotRunning)
-        return;
     // The launcher and its bus end on their own once the session bus is gone.
     m_daemon.terminate();
     if (!m_daemon.waitForFinished(DefaultDeadlineMs))
@@ -73,8 +71,7 @@ bool TabClient::start(const AccessibilitySession* session, const QString& title,
                       const QString& className, QString& why)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                       session ? session->address() : QStringLiteral("unix:path=/nonexistent/zumo-no-bus"));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session->address());
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_process.setProcessEnvironment(environment);

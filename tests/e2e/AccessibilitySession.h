@@ -19,7 +19,6 @@ public:
     // Starts dbus-daemon and the accessibility bus behind it; false (with why) when either is
     // missing or does not come up.
     bool start(QString& why);
-    // The session bus address ("unix:path=...").
     QString address() const { return m_address; }
     void stop();
     // gsettings on the session's own settings store (dconf, in a private folder, where the
@@ -37,7 +36,7 @@ private:
 };
 
 // One zumo-tabclient ($ZUMO_TABCLIENT, else beside this program): a window titled `title` with
-// a tab bar, published on `session`'s accessibility bus (no session: on none at all).
+// a tab bar, published on `session`'s accessibility bus.
 class TabClient {
 public:
     ~TabClient() { stop(); }

@@ -44,7 +44,6 @@ protected:
         ASSERT_NO_FATAL_FAILURE(openWindows({Other}));
     }
 
-    // The client with these tabs, once the desk lists its window.
     void startReader(const QStringList& tabs)
     {
         QString why;

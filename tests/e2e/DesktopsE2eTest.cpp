@@ -12,15 +12,6 @@ namespace {
 
 class DesktopsE2e : public SwitcherE2e {
   protected:
-    static xcb_window_t windowOf(const QJsonObject& row)
-    {
-        return xcb_window_t(row.value(QStringLiteral("window")).toInteger());
-    }
-    bool minimise(xcb_window_t window)
-    {
-        x->rootMessage(window, "WM_CHANGE_STATE", {3}); // IconicState
-        return waitUntil([&] { return x->hasState(window, "_NET_WM_STATE_HIDDEN"); });
-    }
     bool maximise(xcb_window_t window)
     {
         x->rootMessage(
@@ -37,8 +28,10 @@ TEST_F(DesktopsE2e, eachRowBringsItsOwnWindowAcrossDesktopsAndOutOfMinimisedAndO
 {
     TestClient trio;
     ASSERT_TRUE(trio.start({Bravo, Charlie, Delta}, QStringLiteral("Trio"))) << trio.error().toStdString();
-    for (const TestClient::Window& window : trio.windows())
-        ASSERT_TRUE(minimise(window.id)) << window.title.toStdString();
+    for (const TestClient::Window& window : trio.windows()) {
+        x->rootMessage(window.id, "WM_CHANGE_STATE", {3}); // IconicState
+        ASSERT_TRUE(waitUntil([&] { return x->hasState(window.id, "_NET_WM_STATE_HIDDEN"); })) << window.title.toStdString();
+    }
     TestClient twins;
     ASSERT_TRUE(twins.start({Alpha, Zulu}, QStringLiteral("Twins"))) << twins.error().toStdString();
     const xcb_window_t here = twins.window(0), away = twins.window(1);
@@ -48,8 +41,8 @@ TEST_F(DesktopsE2e, eachRowBringsItsOwnWindowAcrossDesktopsAndOutOfMinimisedAndO
     ASSERT_TRUE(waitUntil([&] { return x->desktopOf(away) == 1u; }));
     ASSERT_TRUE(waitUntil([&] { return x->frameGeometry(here) == x->frameGeometry(away); }));
     ASSERT_NO_FATAL_FAILURE(startZumo(QJsonObject{{QStringLiteral("otherSpaces"), true}}));
-    EXPECT_EQ(windowOf(zumo.row(Alpha)), here);
-    EXPECT_EQ(windowOf(zumo.row(Zulu)), away);
+    EXPECT_EQ(zumo.row(Alpha).value(QStringLiteral("window")).toInteger(), here);
+    EXPECT_EQ(zumo.row(Zulu).value(QStringLiteral("window")).toInteger(), away);
     for (const TestClient::Window& window : trio.windows())
         EXPECT_TRUE(zumo.row(window.title).value(QStringLiteral("minimized")).toBool()) << window.title.toStdString();
 

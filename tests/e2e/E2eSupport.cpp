@@ -28,10 +28,7 @@ namespace {
 
 QString readText(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).trimmed();
+    return QString::fromUtf8(test::readAll(path)).trimmed();
 }
 
 // Beside this file; given by the build to the programs that start desktops of their own.
@@ -487,11 +484,8 @@ QString ZumoProcess::log(const QString& name) const
 {
     QString text;
     const QDir logs(cacheHome() + QStringLiteral("/zumo"));
-    for (const QString& folder : logs.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(logs.filePath(folder + QLatin1Char('/') + name));
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-    }
+    for (const QString& folder : logs.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        text += QString::fromUtf8(test::readAll(logs.filePath(folder + QLatin1Char('/') + name)));
     return text;
 }
 
@@ -504,8 +498,6 @@ bool ZumoProcess::waitForReady(int deadlineMs)
 
 void ZumoProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.terminate();
     if (!m_process.waitForFinished(DefaultDeadlineMs)) {
         m_process.kill();

@@ -2,8 +2,6 @@
 // a helper X connection that waits for events (never for a fixed time), XTEST keys and zumo itself.
 #pragma once
 
-#include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -20,6 +18,8 @@
 #include <utility>
 #include <vector>
 #include <xcb/xcb.h>
+
+#include "tests/support/TestFiles.h"
 
 class QSocketNotifier;
 
@@ -44,7 +44,6 @@ std::optional<QString> enterSession();
 // (gtest_discover_tests passes only the first ENVIRONMENT entry through to the tests).
 QString siblingProgram(const char* variable, const char* relativePath);
 
-// Skips the current test when there is no virtual desktop.
 #define ZUMO_REQUIRE_SESSION()                                                                        \
     do {                                                                                              \
         if (auto reason = ::zumo::e2e::enterSession())                                                \
@@ -232,7 +231,6 @@ public:
     bool sync() const { return command({QStringLiteral("--sync")}).exitCode == 0; }
     // `zumo --list`: the rows the switcher would show now, in order; empty on failure.
     std::vector<QJsonObject> list() const;
-    // The titles of list(), in order.
     QStringList listedTitles() const;
     // The row of list() titled title; empty when there is none.
     QJsonObject row(const QString& title) const;
@@ -248,7 +246,6 @@ public:
     // Waits until zumo says on stdout that its shortcut is armed; false when it ends first or
     // the deadline passes. stdout is read here (stderr stays forwarded).
     bool waitForReady(int deadlineMs = DefaultDeadlineMs);
-    // What zumo printed on stdout so far.
     QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
     // Waits for the process to end on its own; false when it is still running at the deadline.
     bool waitForExit(int deadlineMs = DefaultDeadlineMs)
@@ -276,13 +273,10 @@ inline const QString SettingsTitle = QStringLiteral("Zumo Settings");
 inline QString leakSuppressions(const ZumoProcess& zumo)
 {
     const QString path = zumo.configHome() + QStringLiteral("/../lsan.supp");
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("leak:libdbus-1.so\n");
+    test::writeAll(path, "leak:libdbus-1.so\n");
     return QStringLiteral("LSAN_OPTIONS=suppressions=") + path;
 }
 
-// zumo's settings file under a private configuration home.
 inline QString settingsPath(const QString& configHome) { return configHome + QStringLiteral("/zumo/com.zumo.app.json"); }
 
 // Consent given and Settings not opened at launch: what a user who set Zumo up has, and what
@@ -294,17 +288,14 @@ inline QJsonObject setUpUser(QJsonObject settings = {})
     return settings;
 }
 
-inline bool writeSettings(const QString& configHome, const QJsonObject& settings)
+inline void writeSettings(const QString& configHome, const QJsonObject& settings)
 {
-    QFile file(settingsPath(configHome));
-    return QDir().mkpath(configHome + QStringLiteral("/zumo")) && file.open(QIODevice::WriteOnly) &&
-           file.write(QJsonDocument(settings).toJson()) > 0;
+    test::writeAll(settingsPath(configHome), QJsonDocument(settings).toJson());
 }
 
 inline QJsonObject readSettings(const QString& configHome)
 {
-    QFile file(settingsPath(configHome));
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    return QJsonDocument::fromJson(test::readAll(settingsPath(configHome))).object();
 }
 
 // An all-time counter as stored ("all.<name>"), 0 when absent.

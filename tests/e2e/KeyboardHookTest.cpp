@@ -1,7 +1,6 @@
 // The X11 keyboard hook on a real X server: shortcut grabs, the run's keyboard grab, releases.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -114,12 +113,14 @@ protected:
     QString logText()
     {
         log->drain();
-        QFile file(log->filePath());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return QString::fromUtf8(test::readAll(log->filePath()));
     }
-    // Alt down and a tap of Tab, seen by the hook; Alt stays down.
+    // Alt down and a tap of Tab, seen by the hook; Alt stays down. What the hook and the witness
+    // had before is forgotten.
     void pressAltTab()
     {
+        events.clear();
+        witnessed.clear();
         ASSERT_TRUE(x->keyDown(XK_Alt_L));
         ASSERT_TRUE(x->tap(XK_Tab));
         ASSERT_TRUE(waitForEvent([](const KeyEvent& e) {
@@ -169,8 +170,6 @@ TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTh
 
     // Three handlers that do not open a run: each leaves the keyboard free once Alt is up.
     handOn = true; // as while paused: the press reaches the focused window
-    events.clear();
-    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     ASSERT_TRUE(witnessSync());
@@ -180,8 +179,6 @@ TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTh
 
     handOn = false;
     swallowOnly = true; // swallowed, but nobody asks to capture: it ends with its modifier
-    events.clear();
-    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_TRUE(hook->holdsKeyboard());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
@@ -191,8 +188,6 @@ TEST_F(KeyboardHookTest, altTabReachesOnlyTheHookAndHandlersThatOpenNoRunLeaveTh
 
     swallowOnly = false;
     destroyOnKey = true;
-    events.clear();
-    witnessed.clear();
     ASSERT_NO_FATAL_FAILURE(pressAltTab());
     EXPECT_FALSE(hook->exists());
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
@@ -231,8 +226,7 @@ TEST_F(KeyboardHookTest, takenShortcutsHeldKeyboardsAndLayoutSwitchesOfOtherProg
     EXPECT_TRUE(logText().contains(QStringLiteral("the keyboard is held by another program")));
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
     xcb_flush(c);
-    events.clear(); // afterwards the shortcut works again
-    openRun();
+    openRun(); // afterwards the shortcut works again
     ASSERT_TRUE(x->keyUp(XK_Alt_L));
     EXPECT_TRUE(waitForEvent([](const KeyEvent& e) { return isFlags(e, 0); }));
 

@@ -67,7 +67,6 @@ class LayoutsE2e : public SwitcherE2e {
                x->fakeCode(XCB_KEY_RELEASE, stroke.key) && (!stroke.shift || x->keyUp(XK_Shift_L));
     }
 
-    // "/" and the query as this layout types them.
     bool typeSearch(const QString& query)
     {
         return std::ranges::all_of((QStringLiteral("/") + query).toUcs4(), [&](char32_t character) {

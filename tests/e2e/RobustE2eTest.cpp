@@ -75,7 +75,7 @@ TEST_F(RobustE2e, aShortcutHeldElsewhereIsTakenBackBackToBackPairsReturnAndOddTi
         other, xcb_grab_key_checked(other, 1, x->root(), XCB_MOD_MASK_1, x->keycodeOf(XK_Tab), XCB_GRAB_MODE_ASYNC,
                                     XCB_GRAB_MODE_ASYNC));
     ASSERT_EQ(refused, nullptr);
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser()));
     zumo.keepErrors();
     ASSERT_NO_FATAL_FAILURE(launchZumo());
     // Told on standard error, which names the window manager only as the likely holder.

@@ -23,8 +23,6 @@ class PanelWatch {
   public:
     explicit PanelWatch(XHelper& x) : m_x(x)
     {
-        if (Freed geometry{xcb_get_geometry_reply(x.connection(), xcb_get_geometry(x.connection(), x.root()), nullptr)})
-            m_screen = QRect(0, 0, geometry->width, geometry->height);
         x.onEvent = [this](const xcb_generic_event_t& event) { handle(event); };
     }
     ~PanelWatch() { m_x.onEvent = nullptr; }
@@ -33,7 +31,6 @@ class PanelWatch {
 
     // How many times a panel became visible since this watch began.
     int showings() const { return m_showings; }
-    // The panel on the screen now, if any.
     std::optional<xcb_window_t> visiblePanel() const
     {
         for (const auto& [window, state] : m_windows)
@@ -95,7 +92,7 @@ class PanelWatch {
     }
 
     XHelper& m_x;
-    QRect m_screen{0, 0, 1440, 900};
+    const QRect m_screen{0, 0, 1440, 900};  // the virtual desktop's, as x11-session makes it
     std::map<xcb_window_t, State> m_windows;
     int m_showings = 0;
 };
@@ -155,7 +152,7 @@ class SwitcherE2e : public ::testing::Test {
     // zumo with the user's settings as set up (consent given), once its shortcut is armed.
     void startZumo(const QJsonObject& settings = {}, const QStringList& environment = {})
     {
-        ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser(settings)));
+        ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser(settings)));
         ASSERT_NO_FATAL_FAILURE(launchZumo({}, environment));
         ASSERT_TRUE(zumo.waitForReady()) << "zumo printed: " << zumo.output().toStdString();
     }

@@ -84,7 +84,6 @@ protected:
         ASSERT_NO_FATAL_FAILURE(startZumo(settings, vendor.environment() << "ZUMO_UPDATE_TRUST_TEST_KEY=1"));
     }
 
-    // The top-level window titled title, focused; 0 when none shows.
     xcb_window_t focusWindow(const QString& title)
     {
         xcb_window_t found = 0;
@@ -93,7 +92,6 @@ protected:
         return found;
     }
 
-    // Asks for a check and focuses the offer it shows.
     xcb_window_t offer()
     {
         if (zumo.command({QStringLiteral("--check-updates")}).exitCode != 0)

@@ -4,8 +4,8 @@
 // sent without consent is ShellE2e's).
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QCryptographicHash>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpServer>
@@ -33,8 +33,6 @@ namespace zumo::e2e {
 namespace {
 
 using test::VendorServer;
-
-#define ZUMO_START_VENDOR(vendor, ...) ASSERT_TRUE(vendor.start(__VA_ARGS__)) << vendor.error().toStdString()
 
 // Every request goes to a loopback port (the private service's unless told otherwise),
 // whatever host the program would use; trusting the test CA, or (trustTestCa false) only the
@@ -74,10 +72,7 @@ int openConnectionsTo(int port)
     const QByteArray suffix = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
     int count = 0;
     for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        QFile file(QString::fromLatin1(table));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
+        for (const QByteArray& line : test::readAll(QString::fromLatin1(table)).split('\n').mid(1)) {
             const QList<QByteArray> f = line.simplified().split(' ');
             count += f.size() > 3 && f[2].endsWith(suffix) && f[3] == "01";
         }
@@ -102,7 +97,7 @@ TEST(VendorE2eTest, thePingChainGoesOnThroughEveryFailedFetchAndChangesNothing)
     VendorServer vendor;
     ASSERT_TRUE(vendor.writeDataFile("zumo-config.json",
                                      R"({"pingMinutes": 30, "announceId": "a1", "announceText": "Hi", "telemetryPaused": true})"));
-    ZUMO_START_VENDOR(vendor);
+    ASSERT_TRUE(vendor.start()) << vendor.error().toStdString();
     QTemporaryDir dir;
     SettingsStore store(dir.filePath("s.json"));
     FakeDispatcher dispatcher;  // the ping timer only; the network runs on the real event loop
@@ -177,7 +172,8 @@ TEST(VendorE2eTest, theApplicationWorksThroughNginxInFrontOfTwoServicesOnPostgre
         vendor->usePostgres(db.conninfo);
         ASSERT_TRUE(vendor->writeDataFile("zumo-config.json", R"({"pingMinutes": 45})"));
         // Behind the proxy every connection comes from it: nginx limits each address instead.
-        ZUMO_START_VENDOR((*vendor), {"--connections-per-address", "0", "--events-per-address-minute", "0"});
+        ASSERT_TRUE(vendor->start({"--connections-per-address", "0", "--events-per-address-minute", "0"}))
+            << vendor->error().toStdString();
     }
     ASSERT_TRUE(nginx.start({first.port(), second.port()}, first.dataDir() + "/releases"))
         << nginx.error().toStdString();
@@ -211,9 +207,7 @@ TEST(VendorE2eTest, theApplicationWorksThroughNginxInFrontOfTwoServicesOnPostgre
     guarded->start(transport, {imageUrl, 10, false}, dir.path());
     ASSERT_TRUE(waitUntil([&] { return download.has_value(); }));
     ASSERT_FALSE(download->error) << download->error->toStdString();
-    QFile file(download->file);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), image);
+    EXPECT_EQ(test::readAll(download->file), image);
     EXPECT_EQ(first.requests("/dl/zumo/Zumo-9.0.tar.gz")->size(), 0) << "nginx serves release files itself";
 
     FakeClock clock;
@@ -234,7 +228,7 @@ TEST(VendorE2eTest, theDemoPrintsTheConfigurationAndARunSendsLaunchAndLogsAndIts
     ZUMO_REQUIRE_SESSION();
     VendorServer vendor;
     ASSERT_TRUE(vendor.writeDataFile("zumo-config.json", R"({"pingMinutes": 5, "announceId": "a1"})"));
-    ZUMO_START_VENDOR(vendor);
+    ASSERT_TRUE(vendor.start()) << vendor.error().toStdString();
     ZumoProcess demo;
     ASSERT_TRUE(demo.start({"--remote-config-demo"}, vendor.environment()));
     ASSERT_TRUE(demo.waitForExit(15000));
@@ -243,7 +237,7 @@ TEST(VendorE2eTest, theDemoPrintsTheConfigurationAndARunSendsLaunchAndLogsAndIts
     ASSERT_TRUE(QFile::remove(vendor.dataDir() + "/zumo-config.json")); // the run gets none, so shows no announcement
 
     ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser()));
     const qint64 started = QDateTime::currentSecsSinceEpoch();
     ASSERT_TRUE(zumo.start({}, vendor.environment()));
     ASSERT_TRUE(zumo.waitForReady());
@@ -252,7 +246,6 @@ TEST(VendorE2eTest, theDemoPrintsTheConfigurationAndARunSendsLaunchAndLogsAndIts
     std::printf("[ measured ] launch event %lld bytes\n",
                 qint64(vendor.events("event=launch")->at(0).toObject()["body"].toString().toUtf8().size()));
     EXPECT_EQ(launch["app"], "Zumo");
-    EXPECT_EQ(launch["event"], "launch");
     EXPECT_EQ(launch["version"], ZUMO_VERSION);
     EXPECT_FALSE(launch["os"].toString().isEmpty());
     EXPECT_GE(launch["ts"].toInteger(), started);
@@ -278,9 +271,9 @@ TEST(VendorE2eTest, quitAndTheLastUploadGiveUpOnAServerThatNeverAnswers)
 {
     ZUMO_REQUIRE_SESSION();
     VendorServer vendor;
-    ZUMO_START_VENDOR(vendor, {"--switch", "/api/t?delay=60000"});
+    ASSERT_TRUE(vendor.start({"--switch", "/api/t?delay=60000"})) << vendor.error().toStdString();
     ZumoProcess zumo;
-    ASSERT_TRUE(writeSettings(zumo.configHome(), setUpUser()));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), setUpUser()));
     ASSERT_TRUE(zumo.start({}, vendor.environment()));
     ASSERT_TRUE(zumo.waitForReady());
     const auto posts = [&] { return vendor.requests("/api/t").value_or(QJsonArray()); };

@@ -79,7 +79,7 @@ TEST_P(WindowManagersE2e, holderToldOrderOfUseExactActivationAndTheFirstSwitchAf
     QJsonObject settings = setUpUser(QJsonObject{{QStringLiteral("showDelay"), 0}});
     if (c.schema)
         settings.insert(QStringLiteral("freeShortcutsFromWindowManager"), true);
-    ASSERT_TRUE(writeSettings(zumo.configHome(), settings));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(zumo.configHome(), settings));
     zumo.keepErrors();
     QStringList environment{leakSuppressions(zumo)};
     if (!desktop.busEntry().isEmpty())

@@ -49,7 +49,6 @@ protected:
     std::unique_ptr<X11Workspace> workspace;
     std::unique_ptr<X11Accessibility> accessibility;
     std::unique_ptr<X11WindowServer> server;
-    std::shared_ptr<const DesktopSnapshot> snap;
     TestClient client;
 };
 
@@ -154,7 +153,7 @@ TEST_F(X11Backend, windowsWithoutPidAreGroupedAndAnIdReusedByTheNextClientIsRead
     }));
     EXPECT_LT(app->pid, 0);  // a stand-in, never a real process id
     EXPECT_EQ(app->icon.size(), QSize(32, 32));
-    EXPECT_EQ((snap = model->snapshot())->windowsOf(app->pid).back()->icon.cacheKey(), app->icon.cacheKey());
+    EXPECT_EQ(model->snapshot()->windowsOf(app->pid).back()->icon.cacheKey(), app->icon.cacheKey());
     EXPECT_TRUE(app->regular);
 
     ASSERT_NO_FATAL_FAILURE(open({QStringLiteral("Old")}));

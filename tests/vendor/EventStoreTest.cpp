@@ -9,6 +9,7 @@
 #include <tuple>
 #include <gtest/gtest.h>
 
+#include "tests/support/TestFiles.h"
 #include "tests/vendor/testkit/VendorServer.h"
 #include "vendor/EventStore.h"
 #include "vendor/EventWriter.h"
@@ -26,18 +27,16 @@ class EventStoreTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        std::string error;
         if (std::string(GetParam()) == "sqlite") {
             m_location = m_dir.filePath("events.sqlite3").toStdString();
-            m_store = openSqliteStore(m_location, &error);
         } else {
             ZUMO_REQUIRE_POSTGRES(db);
             m_location = db.conninfo.toStdString();
-            m_store = openPostgresStore(m_location, &error);
         }
-        ASSERT_TRUE(m_store) << error;
+        ASSERT_TRUE(m_store = reopen());
     }
 
+    // The store at m_location, opened afresh once the one open before is closed.
     std::unique_ptr<EventStore> reopen()
     {
         m_store.reset();
@@ -196,16 +195,12 @@ TEST(SqliteEventStoreTest, refusesAFileThatIsNotADatabaseAndLeavesItAlone)
 {
     QTemporaryDir dir;
     QString path = dir.filePath("events.sqlite3");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QByteArray notes(8192, 'n');
-    file.write(notes);
-    file.close();
+    const QByteArray notes(8192, 'n');
+    ASSERT_NO_FATAL_FAILURE(zumo::test::writeAll(path, notes));
     std::string error;
     EXPECT_FALSE(openSqliteStore(path.toStdString(), &error));
     EXPECT_NE(error.find("not a usable event store"), std::string::npos) << error;
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), notes);
+    EXPECT_EQ(zumo::test::readAll(path), notes);
 }
 
 TEST(PostgresEventStoreTest, explainsAServerThatCannotBeReachedAndTriesAgainLater)

@@ -102,10 +102,6 @@ TEST(EventBodyTest, readsTheIndexedFieldsOfAnObjectAndRefusesAnythingElse)
         EXPECT_FALSE(readEvent(bad, 0)) << bad;
 }
 
-} // namespace
-
-namespace {
-
 TEST(RateLimiterTest, allowsABurstThenTheSteadyRatePerKey)
 {
     const int64_t hour = 3600 * 1000;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "tests/support/TestFiles.h"
 #include "tests/vendor/testkit/VendorServer.h"
 
 using zumo::test::VendorServer;
@@ -115,10 +116,7 @@ TEST_F(VendorServiceTest, storesEachPostedEventWithItsFields)
 
 qint64 peakMemoryKb(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
+    for (const QByteArray& line : zumo::test::readAll(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     }

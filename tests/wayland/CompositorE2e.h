@@ -32,10 +32,8 @@ protected:
 
     QString sessionFile(const QString& name) const
     {
-        QFile file(qEnvironmentVariable(m_variable) + QLatin1Char('/') + name);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+        return QString::fromUtf8(test::readAll(qEnvironmentVariable(m_variable) + QLatin1Char('/') + name)).trimmed();
     }
-    // Why there is no session to test on; nothing when there is one.
     std::optional<QString> missingSession() const
     {
         if (const QString reason = sessionFile(QStringLiteral("unavailable")); !reason.isEmpty())
@@ -45,9 +43,15 @@ protected:
         return std::nullopt;
     }
 
-    // What zumo and the clients need to find the session ("NAME=value").
-    virtual QStringList environment() const = 0;
-    // The window the compositor has given the focus, by title.
+    // What zumo and the clients need to find the session ("NAME=value"): its display, and its bus
+    // where it has one.
+    virtual QStringList environment() const
+    {
+        QStringList entries{QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland"))};
+        if (const QString bus = sessionFile(QStringLiteral("bus")); !bus.isEmpty())
+            entries << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus;
+        return entries;
+    }
     virtual QString focusedTitle() = 0;
     // What the clients need besides (they run on Qt's Wayland platform).
     virtual QProcessEnvironment clientEnvironment() const
@@ -88,11 +92,11 @@ protected:
         openWindow(title, QStringLiteral("foot"), {QStringLiteral("--log-level=none"), QStringLiteral("-T"), title,
                                                    QStringLiteral("sleep"), QStringLiteral("600")});
     }
-    // A Qt application on Qt's own Wayland platform.
-    void openQtWindow(const QString& title)
+    // A Qt application on Qt's own Wayland platform, with these tabs and options.
+    void openQtWindow(const QString& title, const QStringList& tabs = {QStringLiteral("one")})
     {
         openWindow(title, QCoreApplication::applicationDirPath() + QStringLiteral("/../e2e/zumo-tabclient"),
-                   {QStringLiteral("--title"), title, QStringLiteral("one")});
+                   QStringList{QStringLiteral("--title"), title} + tabs);
     }
 
     // A browser's window (by its app id, with the tabs Alpha and Beta) is listed as its tabs, read
@@ -101,9 +105,8 @@ protected:
     void browserTabsBringTheBrowser(const std::function<void()>& away)
     {
         const QString title = QStringLiteral("delta");
-        ASSERT_NO_FATAL_FAILURE(openWindow(title, QCoreApplication::applicationDirPath() + QStringLiteral("/../e2e/zumo-tabclient"),
-                                           {QStringLiteral("--class"), QStringLiteral("firefox"), QStringLiteral("--title"),
-                                            title, QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+        ASSERT_NO_FATAL_FAILURE(openQtWindow(title, {QStringLiteral("--class"), QStringLiteral("firefox"), QStringLiteral("Alpha"),
+                                                     QStringLiteral("Beta")}));
         QJsonObject tab;
         ASSERT_TRUE(waitUntil([&] {
             m_zumo.sync();
@@ -120,7 +123,7 @@ protected:
     void startZumo(QJsonObject settings = {})
     {
         settings.insert(QStringLiteral("showDelay"), 0);
-        ASSERT_TRUE(writeSettings(m_zumo.configHome(), setUpUser(settings)));
+        ASSERT_NO_FATAL_FAILURE(writeSettings(m_zumo.configHome(), setUpUser(settings)));
         ASSERT_TRUE(m_zumo.start({}, environment() + QStringList{QStringLiteral("ZUMO_BACKEND=wayland"),
                                                                  QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
     }

@@ -28,7 +28,14 @@ protected:
         if (const auto reason = missingSession())
             GTEST_SKIP() << reason->toStdString();
         ASSERT_TRUE(bus().isConnected());
-        ASSERT_NO_FATAL_FAILURE(startKeyboard());
+        // A RemoteDesktop session lives as long as the connection that made it.
+        const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+        const QDBusReply<QDBusObjectPath> session =
+            call(service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), service, QStringLiteral("CreateSession"));
+        ASSERT_TRUE(session.isValid()) << session.error().message().toStdString();
+        m_session = session.value().path();
+        const QDBusMessage started = call(service, m_session, service + QStringLiteral(".Session"), QStringLiteral("Start"));
+        ASSERT_NE(started.type(), QDBusMessage::ErrorMessage) << started.errorMessage().toStdString();
         // GNOME Shell starts in the overview, where new windows get no focus.
         key(XKB_KEY_Escape);
         run(QStringLiteral("gnome-extensions"), {QStringLiteral("disable"), QStringLiteral("zumo@pellwick.example")});
@@ -38,9 +45,8 @@ protected:
 
     QStringList environment() const override
     {
-        return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
-                QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + sessionFile(QStringLiteral("bus")),
-                QStringLiteral("XDG_CURRENT_DESKTOP=GNOME"), QStringLiteral("XDG_SESSION_TYPE=wayland")};
+        return CompositorE2e::environment() << QStringLiteral("XDG_CURRENT_DESKTOP=GNOME")
+                                            << QStringLiteral("XDG_SESSION_TYPE=wayland");
     }
 
     // The session's user: gnome-extensions reads the settings it changes from the home's dconf.
@@ -50,18 +56,6 @@ protected:
         environment.insert(QStringLiteral("HOME"), sessionFile(QStringLiteral("runtime")) + QStringLiteral("/home"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), sessionFile(QStringLiteral("runtime")));
         return environment;
-    }
-
-    // A RemoteDesktop session lives as long as the connection that made it.
-    void startKeyboard()
-    {
-        const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
-        const QDBusReply<QDBusObjectPath> session =
-            call(service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), service, QStringLiteral("CreateSession"));
-        ASSERT_TRUE(session.isValid()) << session.error().message().toStdString();
-        m_session = session.value().path();
-        const QDBusMessage started = call(service, m_session, service + QStringLiteral(".Session"), QStringLiteral("Start"));
-        ASSERT_NE(started.type(), QDBusMessage::ErrorMessage) << started.errorMessage().toStdString();
     }
 
     void press(std::uint32_t keysym, bool down)

@@ -131,8 +131,7 @@ protected:
 
     QStringList environment() const override
     {
-        return {QStringLiteral("WAYLAND_DISPLAY=") + sessionFile(QStringLiteral("wayland")),
-                QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock"))};
+        return CompositorE2e::environment() << QStringLiteral("SWAYSOCK=") + sessionFile(QStringLiteral("swaysock"));
     }
 
     QString focusedTitle() override
@@ -149,7 +148,6 @@ protected:
         return QJsonDocument::fromJson(run(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QLatin1String(type)}));
     }
 
-    // The windows sway shows, from its own tree.
     std::vector<QJsonObject> swayViews() const
     {
         std::vector<QJsonObject> views;
@@ -157,12 +155,6 @@ protected:
         return views;
     }
 
-    bool swayShows(const QString& title) const
-    {
-        return std::ranges::any_of(swayViews(), [&](const QJsonObject& v) { return v.value(QStringLiteral("name")).toString() == title; });
-    }
-
-    // Sway's active outputs, as it lays them out.
     std::vector<QJsonObject> swayOutputs() const
     {
         std::vector<QJsonObject> outputs;
@@ -218,15 +210,10 @@ protected:
     // positions span every active output (an earlier test may have added one).
     void click(const QString& title)
     {
-        const QRect layout = swayLayout();
-        ASSERT_FALSE(layout.isEmpty());
-        for (const QJsonObject& view : swayViews()) {
-            if (view.value(QStringLiteral("name")).toString() != title)
-                continue;
-            ASSERT_NO_FATAL_FAILURE(clickAt(rectOf(view).center(), layout));
-            return;
-        }
-        FAIL() << "no window " << title.toStdString();
+        const std::vector<QJsonObject> views = swayViews();
+        const auto view = std::ranges::find_if(views, [&](const QJsonObject& v) { return v.value(QStringLiteral("name")).toString() == title; });
+        ASSERT_NE(view, views.end()) << "no window " << title.toStdString();
+        ASSERT_NO_FATAL_FAILURE(clickAt(rectOf(*view).center(), swayLayout()));
     }
 
     QProcess m_keeper;
@@ -305,7 +292,9 @@ TEST_F(WaylandE2eTest, orderFollowsTheCompositorAndTheKeysSwitchCloseAndPaintThe
     const QStringList rows = m_zumo.listedTitles();
     ASSERT_GE(rows.size(), 2);
     keys(altTab(key(QStringLiteral("w"))));
-    EXPECT_TRUE(waitUntil([&] { return !swayShows(rows[1]); })) << rows[1].toStdString() << " still open";
+    EXPECT_TRUE(waitUntil([&] {
+        return std::ranges::none_of(swayViews(), [&](const QJsonObject& v) { return v.value(QStringLiteral("name")).toString() == rows[1]; });
+    })) << rows[1].toStdString() << " still open";
 
     // The open panel, held long enough to be seen, caught on a screenshot of its output; then a
     // click on its last tile (qtwin: bravo is on the second workspace) chooses that window. Sway

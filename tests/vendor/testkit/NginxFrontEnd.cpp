@@ -2,12 +2,12 @@
 #include "tests/vendor/testkit/NginxFrontEnd.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <pwd.h>
 #include <unistd.h>
 
+#include "tests/support/TestFiles.h"
 #include "tests/vendor/testkit/VendorServer.h"
 
 namespace zumo::test {
@@ -22,18 +22,10 @@ int freePort()
     return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
 }
 
-QString readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 } // namespace
 
 NginxFrontEnd::~NginxFrontEnd()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.terminate();
     if (!m_process.waitForFinished(10000))
         m_process.kill();
@@ -81,8 +73,8 @@ bool NginxFrontEnd::start(const QList<int>& upstreamPorts, const QString& releas
         if (probe.waitForConnected(1000))
             return true;
         if (m_process.state() == QProcess::NotRunning || deadline.hasExpired()) {
-            m_error = QStringLiteral("nginx did not start: ") + readAll(run + QStringLiteral("/output.log")) +
-                      readAll(run + QStringLiteral("/error.log"));
+            m_error = QStringLiteral("nginx did not start: ") + QString::fromUtf8(readAll(run + QStringLiteral("/output.log")) +
+                                                                                readAll(run + QStringLiteral("/error.log")));
             return false;
         }
         m_process.waitForFinished(20); // returns after 20 ms while it runs: the port is polled

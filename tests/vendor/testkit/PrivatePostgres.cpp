@@ -1,9 +1,9 @@
 // Fresh databases on a private PostgreSQL cluster for tests: see VendorServer.h.
 #include "tests/vendor/testkit/VendorServer.h"
+#include "tests/support/TestFiles.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
-#include <QFile>
 #include <libpq-fe.h>
 
 namespace zumo::test {
@@ -12,8 +12,7 @@ namespace {
 
 QString readTrimmed(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    return QString::fromUtf8(readAll(path)).trimmed();
 }
 
 // Run outside ctest (no fixture), the program starts a cluster of its own and stops it at exit.

@@ -1,5 +1,6 @@
 // The private vendor service of a test and its admin calls: see VendorServer.h.
 #include "tests/vendor/testkit/VendorServer.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -31,8 +32,7 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 
 QString readTrimmed(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    return QString::fromUtf8(readAll(path)).trimmed();
 }
 
 } // namespace
@@ -116,8 +116,6 @@ bool VendorServer::start(const QStringList& extraArguments)
 
 void VendorServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.terminate();
     if (!m_process.waitForFinished(10000))
         m_process.kill();
