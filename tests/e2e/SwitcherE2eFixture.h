@@ -166,6 +166,7 @@ class SwitcherE2e : public ::testing::Test {
     // Ends zumo as the session does and checks it saved and left cleanly.
     void stopZumo(int signal = SIGTERM)
     {
+        ASSERT_GT(zumo.process().processId(), 0) << "zumo had ended already";  // kill(0) would hit this test
         ::kill(pid_t(zumo.process().processId()), signal);
         ASSERT_TRUE(zumo.waitForExit()) << "zumo ignored signal " << signal;
         EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);

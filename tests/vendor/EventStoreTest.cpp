@@ -1,6 +1,5 @@
 // Both event stores behave alike: fields kept byte for byte, filters, large batches, reopening.
 #include <QDateTime>
-#include <QFile>
 #include <condition_variable>
 #include <mutex>
 #include <QTemporaryDir>
