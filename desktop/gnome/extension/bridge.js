@@ -70,6 +70,7 @@ class ZumoBridge {
         this._zumo = null;  // the bus name of the Zumo that took the bindings
         this._grab = null;
         this._mods = 0;  // held after the last key event handled
+        this._waiting = null;  // cancels the activation waiting for a client's new size
     }
 
     enable() {
@@ -77,6 +78,7 @@ class ZumoBridge {
         this._dbus.export(Gio.DBus.session, ObjectPath);
         this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, BusName, Gio.BusNameOwnerFlags.NONE,
             null, null);
+        this._mutterSettings = new Gio.Settings({schema_id: 'org.gnome.mutter'});
         this._panel = new St.Widget({reactive: true, can_focus: true, visible: false});
         this._panel.connect('key-press-event', (actor, event) => this._key(event, true));
         this._panel.connect('key-release-event', (actor, event) => this._key(event, false));
@@ -102,6 +104,7 @@ class ZumoBridge {
         for (const [window, ids] of this._windowSignals)
             ids.forEach(id => window.disconnect(id));
         this._windowSignals.clear();
+        this._stopWaiting();
         this._resized.clear();
         if (this._emitSource)
             GLib.source_remove(this._emitSource);
@@ -232,12 +235,16 @@ class ZumoBridge {
         this._resized.set(window, {width, height, before: [before.width, before.height]});
     }
 
-    // An activation before the client took a new size makes Mutter configure the window with
-    // its old size again (seen with foot and Qt clients), so it waits for the client's answer:
-    // the size asked for, or another one than before (a terminal rounds to whole cells). A
-    // window that cannot be resized never answers; no client is waited for past a second (a
-    // quarter of one was too short on a loaded machine).
+    // A client answers a new size with a commit. A second configure before that commit (an
+    // activation sends one, for the focus) makes foot and Qt commit the new geometry over the old
+    // buffer, and Mutter then keeps the old size for good. So an activation after a resize waits
+    // for the client's answer: the size asked for, or another one than before (a terminal rounds
+    // to whole cells). A window that cannot be resized never answers. A client silent for as long
+    // as Mutter allows before calling it not responding is activated anyway; a slow one on a
+    // loaded machine is not (a second was too short there). A newer activation replaces a waiting
+    // one, so focus never jumps back to a window the user has left.
     _afterResize(window, then) {
+        this._stopWaiting();
         const asked = this._resized.get(window);
         this._resized.delete(window);
         const reached = () => {
@@ -247,22 +254,32 @@ class ZumoBridge {
         };
         if (!asked || !window.allows_resize() || reached())
             return then();
-        let sizeId = 0, timeoutId = 0;
-        const done = () => {
-            window.disconnect(sizeId);
-            GLib.source_remove(timeoutId);
-            then();
-        };
-        sizeId = window.connect('size-changed', () => {
+        const silence = this._mutterSettings.get_uint('check-alive-timeout') || 5000;
+        const sizeId = window.connect('size-changed', () => {
             if (reached())
-                done();
+                finish(true);
         });
-        timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
+        const goneId = window.connect('unmanaged', () => finish(false));
+        let timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, silence, () => {
             timeoutId = 0;
-            window.disconnect(sizeId);
-            then();
+            finish(true);
             return GLib.SOURCE_REMOVE;
         });
+        const finish = activate => {
+            window.disconnect(sizeId);
+            window.disconnect(goneId);
+            if (timeoutId)
+                GLib.source_remove(timeoutId);
+            this._waiting = null;
+            if (activate)
+                then();
+        };
+        this._waiting = () => finish(false);
+    }
+
+    _stopWaiting() {
+        if (this._waiting)
+            this._waiting();
     }
 
     // Alt+Tab goes to Zumo until it asks no more or leaves the bus; gsettings are not touched.
