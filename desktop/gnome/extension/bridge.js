@@ -241,9 +241,15 @@ class ZumoBridge {
     // for the client's answer: the size asked for, or another one than before (a terminal rounds
     // to whole cells). A window that cannot be resized never answers. A client silent for as long
     // as Mutter allows before calling it not responding is activated anyway; a slow one on a
-    // loaded machine is not (a second was too short there). A newer activation replaces a waiting
-    // one, so focus never jumps back to a window the user has left.
+    // loaded machine is not (a second was too short there). Another activation of the same window
+    // joins the wait; one of another window replaces it, so focus never jumps back to a window
+    // the user has left.
     _afterResize(window, then) {
+        const waiting = this._waiting;
+        if (waiting && waiting.window === window && !this._resized.has(window)) {
+            waiting.then = then;
+            return;
+        }
         this._stopWaiting();
         const asked = this._resized.get(window);
         this._resized.delete(window);
@@ -255,6 +261,7 @@ class ZumoBridge {
         if (!asked || !window.allows_resize() || reached())
             return then();
         const silence = this._mutterSettings.get_uint('check-alive-timeout') || 5000;
+        const record = {window, then, stop: null};
         const sizeId = window.connect('size-changed', () => {
             if (reached())
                 finish(true);
@@ -272,14 +279,15 @@ class ZumoBridge {
                 GLib.source_remove(timeoutId);
             this._waiting = null;
             if (activate)
-                then();
+                record.then();
         };
-        this._waiting = () => finish(false);
+        record.stop = () => finish(false);
+        this._waiting = record;
     }
 
     _stopWaiting() {
         if (this._waiting)
-            this._waiting();
+            this._waiting.stop();
     }
 
     // Alt+Tab goes to Zumo until it asks no more or leaves the bus; gsettings are not touched.
