@@ -119,11 +119,16 @@ protected:
         EXPECT_TRUE(waitUntil([&] { return focusedTitle() == title; })) << "tab: " << focusedTitle().toStdString();
     }
 
-    // zumo on its Wayland backend with the user's settings as set up and the panel at once.
+    // zumo on its Wayland backend with the user's settings as set up and the panel at once;
+    // restartZumo starts it again on what it stored.
     void startZumo(QJsonObject settings = {})
     {
         settings.insert(QStringLiteral("showDelay"), 0);
         ASSERT_NO_FATAL_FAILURE(writeSettings(m_zumo.configHome(), setUpUser(settings)));
+        restartZumo();
+    }
+    void restartZumo()
+    {
         ASSERT_TRUE(m_zumo.start({}, environment() + QStringList{QStringLiteral("ZUMO_BACKEND=wayland"),
                                                                  QStringLiteral("QT_QPA_PLATFORM=offscreen")}));
     }

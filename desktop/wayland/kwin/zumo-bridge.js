@@ -157,8 +157,18 @@ function takeRequests() {
     });
 }
 
-function shortcut(name, text, keys) {
-    registerShortcut("Zumo " + name, text, keys, function () { post({ kind: "shortcut", name: name }); });
+// A Zumo gone without unloading this script (killed, crashed) leaves its keys here until it starts
+// again; meanwhile KWin's own switcher answers them, as it did before Zumo took them.
+function shortcut(name, text, keys, kwinAction) {
+    registerShortcut("Zumo " + name, text, keys, function () {
+        post({ kind: "shortcut", name: name });
+        callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner", service,
+                 function (running) {
+                     if (!running)
+                         callDBus("org.kde.kglobalaccel", "/component/kwin", "org.kde.kglobalaccel.Component",
+                                  "invokeShortcut", kwinAction);
+                 });
+    });
 }
 
 if (plasma6) {
@@ -171,8 +181,8 @@ if (plasma6) {
     ws.clientActivated.connect(activated);
 }
 ws.currentDesktopChanged.connect(function () { post({ kind: "desktop", desktop: currentDesktop() }); });
-shortcut("next", "Zumo: switch windows", "Alt+Tab");
-shortcut("prev", "Zumo: switch windows (reverse)", "Alt+Shift+Backtab");
+shortcut("next", "Zumo: switch windows", "Alt+Tab", "Walk Through Windows");
+shortcut("prev", "Zumo: switch windows (reverse)", "Alt+Shift+Backtab", "Walk Through Windows (Reverse)");
 if (activeWindow())
     stamps[idOf(activeWindow())] = ++stamp;
 sendAll();
