@@ -26,11 +26,6 @@ namespace zumo::e2e {
 
 namespace {
 
-QString readText(const QString& path)
-{
-    return QString::fromUtf8(test::readAll(path)).trimmed();
-}
-
 // Beside this file; given by the build to the programs that start desktops of their own.
 QString sessionScript()
 {
@@ -54,9 +49,9 @@ std::optional<QString> enterSession()
     const QString dir = qEnvironmentVariable("ZUMO_E2E_SESSION");
     if (dir.isEmpty())
         return QStringLiteral("no virtual desktop: ZUMO_E2E_SESSION is not set (run through ctest)");
-    const QString display = readText(dir + QStringLiteral("/display"));
+    const QString display = test::readTrimmed(dir + QStringLiteral("/display"));
     if (display.isEmpty()) {
-        const QString why = readText(dir + QStringLiteral("/unavailable"));
+        const QString why = test::readTrimmed(dir + QStringLiteral("/unavailable"));
         return why.isEmpty() ? QStringLiteral("no virtual desktop running in ") + dir : why;
     }
     qputenv("DISPLAY", display.toLocal8Bit());
@@ -90,22 +85,22 @@ QString PrivateDesktop::start(const QString& wm, const QStringList& environment)
     // The script fails only where desktops are required (scripts/test): then no desktop is a fault.
     if (session.exitCode() != 0)
         ADD_FAILURE() << "the private desktop did not come up";
-    const QString display = readText(m_dir.filePath(QStringLiteral("display")));
+    const QString display = test::readTrimmed(m_dir.filePath(QStringLiteral("display")));
     if (display.isEmpty())
-        return QStringLiteral("no private X server: ") + readText(m_dir.filePath(QStringLiteral("unavailable")));
+        return QStringLiteral("no private X server: ") + test::readTrimmed(m_dir.filePath(QStringLiteral("unavailable")));
     qputenv("DISPLAY", display.toUtf8());
     return {};
 }
 
 QString PrivateDesktop::busEntry() const
 {
-    const QString bus = readText(m_dir.filePath(QStringLiteral("bus")));
+    const QString bus = test::readTrimmed(m_dir.filePath(QStringLiteral("bus")));
     return bus.isEmpty() ? QString() : QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus;
 }
 
 void PrivateDesktop::kill(const QString& pidFile)
 {
-    ::kill(pid_t(readText(m_dir.filePath(pidFile)).toInt()), SIGKILL);
+    ::kill(pid_t(test::readTrimmed(m_dir.filePath(pidFile)).toInt()), SIGKILL);
 }
 
 bool waitUntil(const std::function<bool()>& predicate, int deadlineMs)

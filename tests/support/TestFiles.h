@@ -18,6 +18,12 @@ inline QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The file's text without surrounding white space, as the session scripts write a value and a newline.
+inline QString readTrimmed(const QString& path)
+{
+    return QString::fromUtf8(readAll(path)).trimmed();
+}
+
 // Replaces the file's contents, making its folder; fails the test when it cannot.
 inline void writeAll(const QString& path, const QByteArray& bytes)
 {

@@ -32,7 +32,7 @@ protected:
 
     QString sessionFile(const QString& name) const
     {
-        return QString::fromUtf8(test::readAll(qEnvironmentVariable(m_variable) + QLatin1Char('/') + name)).trimmed();
+        return test::readTrimmed(qEnvironmentVariable(m_variable) + QLatin1Char('/') + name);
     }
     std::optional<QString> missingSession() const
     {

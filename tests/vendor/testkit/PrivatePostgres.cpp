@@ -10,11 +10,6 @@ namespace zumo::test {
 
 namespace {
 
-QString readTrimmed(const QString& path)
-{
-    return QString::fromUtf8(readAll(path)).trimmed();
-}
-
 // Run outside ctest (no fixture), the program starts a cluster of its own and stops it at exit.
 struct OwnCluster {
     QTemporaryDir dir;

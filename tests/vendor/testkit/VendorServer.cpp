@@ -30,11 +30,6 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-QString readTrimmed(const QString& path)
-{
-    return QString::fromUtf8(readAll(path)).trimmed();
-}
-
 } // namespace
 
 const TestCa& testCa(QString* error)
