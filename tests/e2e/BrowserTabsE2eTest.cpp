@@ -13,6 +13,7 @@
 #include "tests/e2e/TabDesk.h"
 #include "desktop/atspi/AtspiStatus.h"
 #include "platform/Clock.h"
+#include "tests/support/TestSupport.h"
 
 namespace zumo::e2e {
 namespace {
@@ -20,14 +21,6 @@ namespace {
 // The tab search asks only browsers, so the client takes a browser's window class.
 const QString BrowserClass = QStringLiteral("chromium-zumo-tabtest");
 const QString Reader = QStringLiteral("Reader");
-
-QStringList titles(const std::vector<Entry>& rows)
-{
-    QStringList result;
-    for (const Entry& row : rows)
-        result << row.title;
-    return result;
-}
 
 // zumo with "listTabs" on beside a window of its own (Other) and the tab-bar client.
 class BrowserTabsSwitchE2e : public SwitcherE2e {
@@ -78,7 +71,7 @@ TEST_F(BrowserTabsSwitchE2e, aBrowserInAPidNamespaceIsFoundByThePidTheXServerSee
     const Pid owner = desk.model->snapshot()->find(reader.window())->owner;
     EXPECT_GT(owner, 2);
     EXPECT_TRUE(waitUntil([&] { return desk.rowsOf(owner).size() == 2; }))
-        << "rows: " << titles(desk.rowsOf(owner)).join(QStringLiteral(", ")).toStdString();
+        << "rows: " << test::titles(desk.rowsOf(owner)).join(QStringLiteral(", ")).toStdString();
 }
 
 // First, before zumo runs, the fault that once closed the window and an application that stops
@@ -91,7 +84,7 @@ TEST_F(BrowserTabsSwitchE2e, closingATabOrAHungAppCostsLittleNoBusIsOneRowAndEac
     // The client registers on the accessibility bus a moment after its window shows.
     std::vector<Entry> rows;
     ASSERT_TRUE(waitUntil([&] { return (rows = desk.rowsOf(reader.pid())).size() == 3; }))
-        << "rows: " << titles(rows).join(QStringLiteral(", ")).toStdString();
+        << "rows: " << test::titles(rows).join(QStringLiteral(", ")).toStdString();
     EXPECT_FALSE(desk.ax->element(*rows[2].tab, QStringLiteral("AXCloseButton")));
     desk.desktopActions->closeWindow(*rows[2].tab);
     EXPECT_TRUE(waitUntil([&] { return x->exists(reader.window()) && reader.current() == 0; }));
@@ -103,7 +96,7 @@ TEST_F(BrowserTabsSwitchE2e, closingATabOrAHungAppCostsLittleNoBusIsOneRowAndEac
     const qint64 firstMs = timer.elapsed();
     // Listed as a plain window. The bound is far below the bus's own 25-second default: it catches
     // a call without a time-out, not a slow machine (the benchmark measures the real cost).
-    EXPECT_EQ(titles(rows), QStringList{Reader});
+    EXPECT_EQ(test::titles(rows), QStringList{Reader});
     EXPECT_LT(firstMs, 2000);
     // Answering again, it is asked again once the time it was left alone has run out.
     reader.resume();

@@ -7,6 +7,7 @@
 #include "tests/fakes/FakeAccessibility.h"
 #include "tests/fakes/FakeClock.h"
 #include "inventory/BrowserTabs.h"
+#include "tests/support/TestSupport.h"
 
 using namespace zumo;
 
@@ -40,13 +41,6 @@ class TabsTest : public ::testing::Test {
     // The collector's browser window: tabs a and b.
     const ElementRef browser = newWindow();
     const ElementRef browserTabs = tabGroup(browser, {"a", "b"});
-    static QStringList titles(const std::vector<TabRef>& tabs)
-    {
-        QStringList list;
-        for (const TabRef& tab : tabs)
-            list << tab.title;
-        return list;
-    }
 };
 
 TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
@@ -66,7 +60,7 @@ TEST_F(TabsTest, firstTabGroupWithTabsWinsAndEmptyTitlesBecomeTab)
     tabGroup(group, {"later group"});
 
     std::vector<TabRef> found = tabsOfWindow(ax, window);
-    ASSERT_EQ(titles(found), (QStringList{"Tab", "Docs"}));
+    ASSERT_EQ(test::titles(found), (QStringList{"Tab", "Docs"}));
     EXPECT_EQ(found[0].element, first);
     EXPECT_TRUE(found[0].selected);
     EXPECT_FALSE(found[1].selected);

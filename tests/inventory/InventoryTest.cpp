@@ -6,9 +6,10 @@
 #include "tests/fakes/FakeWindowServer.h"
 #include "tests/fakes/FakeWorkspace.h"
 #include "inventory/Inventory.h"
-
+#include "tests/support/TestSupport.h"
 
 using namespace zumo;
+using zumo::test::titles;
 
 namespace {
 
@@ -26,13 +27,6 @@ class InventoryTest : public ::testing::Test {
     std::vector<Entry> build(BuildOptions options = {})
     {
         return inventory.buildEntries(inventory.switchableApps(), options);
-    }
-    static QStringList titles(const std::vector<Entry>& entries)
-    {
-        QStringList list;
-        for (const Entry& e : entries)
-            list << e.title;
-        return list;
     }
     static std::vector<Pid> pids(const std::vector<RunningApp>& apps)
     {

@@ -30,4 +30,14 @@ inline bool eventsUntil(const std::function<bool()>& done, int deadlineMs = 1000
     return done();
 }
 
+// The titles of entries, rows or tabs in their order, to compare with the list expected.
+template <class Items>
+QStringList titles(const Items& items)
+{
+    QStringList list;
+    for (const auto& item : items)
+        list << item.title;
+    return list;
+}
+
 } // namespace zumo::test

@@ -20,6 +20,7 @@
 #include "windows/AppPicker.h"
 #include "windows/HiddenAppsWindow.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace zumo {
 namespace {
@@ -52,10 +53,7 @@ class HiddenAppsWindowTest : public ::testing::Test {
     QJsonValue stored() const { return store.value(QStringLiteral("appModes")); }
     QStringList switcherTitles()
     {
-        QStringList titles;
-        for (const Entry& entry : inventory.buildEntries(inventory.switchableApps(), BuildOptions{}))
-            titles << entry.title;
-        return titles;
+        return test::titles(inventory.buildEntries(inventory.switchableApps(), BuildOptions{}));
     }
 
     QTemporaryDir dir;
