@@ -417,10 +417,9 @@ bool ZumoProcess::runAs(uid_t uid, gid_t gid)
         return false;
     const QStringList folders{m_home.path(), configHome(), configHome() + QStringLiteral("/zumo"), cacheHome(),
                               runtimeDir()};
-    for (const QString& folder : folders) {
+    for (const QString& folder : folders)
         if (!QDir().mkpath(folder) || ::chown(QFile::encodeName(folder).constData(), uid, gid) != 0)
             return false;
-    }
     m_user = {uid, gid};
     return true;
 }
@@ -453,10 +452,9 @@ std::vector<QJsonObject> ZumoProcess::list() const
     const ZumoCommand listed = command({QStringLiteral("--list")});
     if (listed.exitCode != 0)
         return rows;
-    for (const QByteArray& line : listed.output.split('\n')) {
+    for (const QByteArray& line : listed.output.split('\n'))
         if (!line.isEmpty())
             rows.push_back(QJsonDocument::fromJson(line).object());
-    }
     return rows;
 }
 

@@ -116,10 +116,9 @@ TEST_F(VendorServiceTest, storesEachPostedEventWithItsFields)
 
 qint64 peakMemoryKb(qint64 pid)
 {
-    for (const QByteArray& line : zumo::test::readAll(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
+    for (const QByteArray& line : zumo::test::readAll(QStringLiteral("/proc/%1/status").arg(pid)).split('\n'))
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
     return -1;
 }
 

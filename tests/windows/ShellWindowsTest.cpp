@@ -21,10 +21,9 @@ namespace {
 
 QPushButton* button(QWidget& window, const QString& title)
 {
-    for (QPushButton* b : window.findChildren<QPushButton*>()) {
+    for (QPushButton* b : window.findChildren<QPushButton*>())
         if (b->text() == title)
             return b;
-    }
     return nullptr;
 }
 
