@@ -51,10 +51,7 @@ class HiddenAppsWindowTest : public ::testing::Test {
         return ids;
     }
     QJsonValue stored() const { return store.value(QStringLiteral("appModes")); }
-    QStringList switcherTitles()
-    {
-        return test::titles(inventory.buildEntries(inventory.switchableApps(), BuildOptions{}));
-    }
+    QStringList switcherTitles() { return test::titles(inventory.buildEntries(inventory.switchableApps(), {})); }
 
     QTemporaryDir dir;
     SettingsStore store{dir.filePath(QStringLiteral("com.zumo.app.json"))};
