@@ -44,7 +44,7 @@ std::optional<std::vector<ElementRef>> X11Accessibility::windows(Pid pid, double
     // manager has not acted, else the active one, even when the stacking order has not caught
     // up, so a quick second switch starts from it and goes back to the one before.
     std::uint32_t front = snapshot->active;
-    if (requested && requested->window && activationBelieved(snapshot->active, *requested, m_actions.now()))
+    if (requested && requested->window && activationBelieved(*snapshot, *requested, m_actions.now()))
         front = requested->window;
     if (auto it = std::find(result.begin(), result.end(), ElementRef(front)); it != result.end())
         std::rotate(result.begin(), it, it + 1);

@@ -18,9 +18,11 @@ constexpr auto UserSource = XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER;
 
 } // namespace
 
-bool activationAnswered(std::uint32_t active, const RequestedActivation& requested)
+bool activationAnswered(const DesktopSnapshot& model, const RequestedActivation& requested)
 {
-    return active && (active == requested.window || active != requested.activeBefore);
+    const std::uint32_t active = model.active;
+    return active && (active == requested.window || active != requested.activeBefore ||
+                      model.activeChanges - requested.changesBefore >= 2);
 }
 
 X11Actions::X11Actions(X11WindowModel& model, SteadyNow now) : m_model(model), m_now(std::move(now))
@@ -32,11 +34,11 @@ void X11Actions::forgetAnswered()
 {
     // Once answered, the model speaks alone: the window asked for may lose the front again at
     // once, and an old request must not pull the answer back to it.
-    const std::uint32_t active = m_model.snapshot()->active;
+    const auto model = m_model.snapshot();
     bool awaiting = false;
     {
         std::lock_guard lock(m_mutex);
-        if (m_requested && activationAnswered(active, *m_requested))
+        if (m_requested && activationAnswered(*model, *m_requested))
             m_requested.reset();
         awaiting = m_requested.has_value();  // what is left was not answered by this snapshot
     }
@@ -47,9 +49,9 @@ void X11Actions::forgetAnswered()
 bool X11Actions::awaitingAnswer() const
 {
     // A request for the window already in front may change nothing the model would see.
-    const std::uint32_t active = m_model.snapshot()->active;
+    const auto model = m_model.snapshot();
     std::lock_guard lock(m_mutex);
-    return m_requested && !activationAnswered(active, *m_requested);
+    return m_requested && !activationAnswered(*model, *m_requested);
 }
 
 void X11Actions::afterAnswered(std::function<void()> fn, std::chrono::milliseconds cap)
@@ -112,14 +114,15 @@ void X11Actions::activateApp(Pid owner)
 
 void X11Actions::schedule(PendingActivation activation, bool replaceSameOwner)
 {
-    const std::uint32_t active = m_model.snapshot()->active;
+    const auto model = m_model.snapshot();
     std::lock_guard lock(m_mutex);
     bool first = !m_pending;
     if (first || replaceSameOwner || m_pending->owner != activation.owner) {
         m_pending = activation;
         // Recorded now rather than when sent, so a question asked before the next turn of the
         // event loop already gets the answer the user is about to see.
-        m_requested = RequestedActivation{activation.window, activation.owner, active, m_now()};
+        m_requested = RequestedActivation{activation.window, activation.owner, model->active, model->activeChanges,
+                                          m_now()};
     }
     if (first)
         onMain([this] { sendActivation(); });

@@ -17,6 +17,7 @@
 namespace zumo::x11 {
 
 class X11WindowModel;
+struct DesktopSnapshot;
 
 using SteadyNow = std::function<std::chrono::steady_clock::time_point()>;
 // The user's latest key and button events, as far as this program read them.
@@ -29,13 +30,15 @@ struct RequestedActivation {
     std::uint32_t window = 0;        // 0 until an application-wide request has picked its window
     Pid owner = 0;                   // 0 when the window was unknown to the model
     std::uint32_t activeBefore = 0;  // the model's active window when asked
+    std::uint32_t changesBefore = 0; // and its count of active window changes
     std::chrono::steady_clock::time_point at;  // when sent (when asked, until it is sent)
 };
 
 // Whether the model's active window shows the request has been dealt with: it is the window
-// asked for, or another window than the one in front when asked (someone else acted since).
-// "No window" answers nothing: focus passes through none on its way between two windows.
-bool activationAnswered(std::uint32_t active, const RequestedActivation& requested);
+// asked for, or another window than the one in front when asked (someone else acted since), or
+// it changed twice since (the answer, then a change back that one read of the property saw
+// alone). "No window" answers nothing: focus passes through none on its way between two windows.
+bool activationAnswered(const DesktopSnapshot& model, const RequestedActivation& requested);
 
 class X11Actions {
 public:

@@ -207,6 +207,7 @@ void X11WindowModel::onProperty(std::uint32_t window, std::uint32_t atom)
         for (const auto& [known, field] : rootFields)
             if (atom == known)
                 m_rootDirty |= field;
+        m_root.activeChanges += atom == a->_NET_ACTIVE_WINDOW;
         return;
     }
     if (!m_windows.count(window))
@@ -577,6 +578,7 @@ void X11WindowModel::publish()
 {
     auto next = std::make_shared<DesktopSnapshot>();
     next->active = m_root.active;
+    next->activeChanges = m_root.activeChanges;
     next->currentDesktop = m_root.currentDesktop;
     next->numberOfDesktops = m_root.numberOfDesktops;
     next->workareas = m_root.workareas;

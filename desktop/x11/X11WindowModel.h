@@ -60,6 +60,8 @@ struct DesktopSnapshot {
     // after: a change copies only the windows it touches, not thousands of unchanged ones.
     std::vector<std::shared_ptr<const X11Window>> windows;
     std::uint32_t active = 0;        // _NET_ACTIVE_WINDOW; 0 when none
+    // The _NET_ACTIVE_WINDOW changes announced so far: one read of the property may cover several.
+    std::uint32_t activeChanges = 0;
     std::uint32_t currentDesktop = 0;
     std::uint32_t numberOfDesktops = 1;
     std::vector<std::uint32_t> workareas;  // _NET_WORKAREA as given

@@ -77,17 +77,17 @@ std::vector<RunningApp> groupApplications(const DesktopSnapshot& snapshot, const
     return apps;
 }
 
-bool activationBelieved(std::uint32_t active, const RequestedActivation& requested,
+bool activationBelieved(const DesktopSnapshot& model, const RequestedActivation& requested,
                         std::chrono::steady_clock::time_point now)
 {
     // Past the belief the window manager ignored it, or never said.
-    return now - requested.at < ActivationBelief && !activationAnswered(active, requested);
+    return now - requested.at < ActivationBelief && !activationAnswered(model, requested);
 }
 
-Pid frontOwner(std::uint32_t active, Pid activeOwner, const std::optional<RequestedActivation>& requested,
+Pid frontOwner(const DesktopSnapshot& model, Pid activeOwner, const std::optional<RequestedActivation>& requested,
                std::chrono::steady_clock::time_point now)
 {
-    if (!requested || !requested->owner || !activationBelieved(active, *requested, now))
+    if (!requested || !requested->owner || !activationBelieved(model, *requested, now))
         return activeOwner;
     return requested->owner;
 }
@@ -161,7 +161,7 @@ Pid activeOwner(const DesktopSnapshot& snapshot)
 
 Pid X11Workspace::frontOwnerNow(const DesktopSnapshot& snapshot) const
 {
-    return frontOwner(snapshot.active, activeOwner(snapshot), m_actions.lastActivation(), m_actions.now());
+    return frontOwner(snapshot, activeOwner(snapshot), m_actions.lastActivation(), m_actions.now());
 }
 
 std::optional<RunningApp> X11Workspace::frontmostApplication() const

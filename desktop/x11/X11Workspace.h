@@ -33,14 +33,14 @@ inline constexpr std::chrono::milliseconds ActivationBelief{500};
 
 // Whether a requested activation still stands for the front: from the request until the model
 // shows it answered (activationAnswered) or ActivationBelief has passed.
-bool activationBelieved(std::uint32_t active, const RequestedActivation& requested,
+bool activationBelieved(const DesktopSnapshot& model, const RequestedActivation& requested,
                         std::chrono::steady_clock::time_point now);
 
-// The owner of the frontmost window, counting an activation still in flight. `active` is the
-// model's _NET_ACTIVE_WINDOW and `activeOwner` its owner (0 for none). The requested window's
+// The owner of the frontmost window, counting an activation still in flight. `activeOwner` is
+// the owner of the model's _NET_ACTIVE_WINDOW (0 for none). The requested window's
 // owner is in front while the request is believed. A request for an unknown window (owner 0) is
 // not believed.
-Pid frontOwner(std::uint32_t active, Pid activeOwner, const std::optional<RequestedActivation>& requested,
+Pid frontOwner(const DesktopSnapshot& model, Pid activeOwner, const std::optional<RequestedActivation>& requested,
                std::chrono::steady_clock::time_point now);
 
 class X11Workspace final : public Workspace {

@@ -78,30 +78,39 @@ class FrontOwner : public ::testing::Test {
 protected:
     using Ms = std::chrono::milliseconds;
     const std::chrono::steady_clock::time_point t0 = std::chrono::steady_clock::time_point(Ms(1'000'000));
-    RequestedActivation requested{2, 20, 1, t0};
+    RequestedActivation requested{2, 20, 1, 0, t0};
+    // The model with that window in front, after that many changes of it since the request.
+    static DesktopSnapshot model(std::uint32_t active, std::uint32_t changes = 1)
+    {
+        DesktopSnapshot snapshot;
+        snapshot.active = active;
+        snapshot.activeChanges = changes;
+        return snapshot;
+    }
 };
 
 // The requested owner is in front until the model catches up, or another window comes to the front.
 TEST_F(FrontOwner, theRequestedOwnerIsInFrontUntilTheModelCatchesUpOrAnotherWindowComesForward)
 {
-    EXPECT_EQ(frontOwner(1, 10, requested, t0), 20);
-    EXPECT_EQ(frontOwner(0, 0, requested, t0 + Ms(10)), 20) << "focus passing through no window ends nothing";
-    EXPECT_EQ(frontOwner(2, 20, requested, t0 + Ms(20)), 20);
-    EXPECT_EQ(frontOwner(3, 30, requested, t0 + Ms(10)), 30);
+    EXPECT_EQ(frontOwner(model(1), 10, requested, t0), 20);
+    EXPECT_EQ(frontOwner(model(0), 0, requested, t0 + Ms(10)), 20) << "focus passing through no window ends nothing";
+    EXPECT_EQ(frontOwner(model(2), 20, requested, t0 + Ms(20)), 20);
+    EXPECT_EQ(frontOwner(model(3), 30, requested, t0 + Ms(10)), 30);
+    EXPECT_EQ(frontOwner(model(1, 2), 10, requested, t0 + Ms(10)), 10) << "answered, then back, in one read";
     requested.window = 0;  // an application-wide request not yet sent
-    EXPECT_EQ(frontOwner(1, 10, requested, t0 + Ms(10)), 20);
-    EXPECT_EQ(frontOwner(4, 20, requested, t0 + Ms(10)), 20);
-    EXPECT_EQ(frontOwner(3, 30, requested, t0 + Ms(10)), 30);
+    EXPECT_EQ(frontOwner(model(1), 10, requested, t0 + Ms(10)), 20);
+    EXPECT_EQ(frontOwner(model(4), 20, requested, t0 + Ms(10)), 20);
+    EXPECT_EQ(frontOwner(model(3), 30, requested, t0 + Ms(10)), 30);
 }
 
 TEST_F(FrontOwner, anUnansweredOrUnknownRequestIsNotBelievedForLong)
 {
-    EXPECT_EQ(frontOwner(1, 10, requested, t0 + ActivationBelief - Ms(1)), 20);
-    EXPECT_EQ(frontOwner(1, 10, requested, t0 + ActivationBelief), 10);
-    EXPECT_EQ(frontOwner(0, 0, requested, t0 + Ms(10'000)), 0);
+    EXPECT_EQ(frontOwner(model(1), 10, requested, t0 + ActivationBelief - Ms(1)), 20);
+    EXPECT_EQ(frontOwner(model(1), 10, requested, t0 + ActivationBelief), 10);
+    EXPECT_EQ(frontOwner(model(0), 0, requested, t0 + Ms(10'000)), 0);
     requested.owner = 0;
-    EXPECT_EQ(frontOwner(1, 10, requested, t0), 10);
-    EXPECT_EQ(frontOwner(1, 10, std::nullopt, t0), 10);
+    EXPECT_EQ(frontOwner(model(1), 10, requested, t0), 10);
+    EXPECT_EQ(frontOwner(model(1), 10, std::nullopt, t0), 10);
 }
 
 } // namespace
