@@ -115,12 +115,12 @@ void DesktopActions::applyFrame(ElementRef window, const QRectF& frame)
     const bool sizeOk =
         finite(frame.width()) && finite(frame.height()) && frame.width() >= 0 && frame.height() >= 0;
     const bool positionOk = finite(frame.x()) && finite(frame.y());
-    if (sizeOk)
+    if (sizeOk && positionOk)
+        m_ax.setFrame(window, frame);
+    else if (sizeOk)
         m_ax.setSize(window, frame.size());
-    if (positionOk)
+    else if (positionOk)
         m_ax.setPosition(window, frame.topLeft());
-    if (sizeOk)
-        m_ax.setSize(window, frame.size());
 }
 
 QImage DesktopActions::captureWindow(std::uint32_t windowID)

@@ -46,6 +46,15 @@ public:
     virtual void setBoolean(ElementRef element, const QString& attribute, bool value) = 0;
     virtual void setPosition(ElementRef element, QPointF position) = 0;
     virtual void setSize(ElementRef element, QSizeF size) = 0;
+    // Position and size as one request where the platform has one: sent in parts, a window can
+    // be told an old size between them. Otherwise the size goes again after the move, since a
+    // window server may have clamped the first size to the screen at the old position.
+    virtual void setFrame(ElementRef element, const QRectF& frame)
+    {
+        setSize(element, frame.size());
+        setPosition(element, frame.topLeft());
+        setSize(element, frame.size());
+    }
     virtual void perform(ElementRef element, const QString& action) = 0;  // "AXPress", "AXRaise"
     // "AXFrontmost" of the application element.
     virtual void setFrontmost(Pid pid, double timeout) = 0;

@@ -64,6 +64,11 @@ void PartsOverlay::setSize(ElementRef element, QSizeF size)
     route(element).setSize(element, size);
 }
 
+void PartsOverlay::setFrame(ElementRef element, const QRectF& frame)
+{
+    route(element).setFrame(element, frame);
+}
+
 void PartsOverlay::perform(ElementRef element, const QString& action)
 {
     route(element).perform(element, action);

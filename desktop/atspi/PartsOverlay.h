@@ -35,6 +35,7 @@ public:
     void setBoolean(ElementRef element, const QString& attribute, bool value) override;
     void setPosition(ElementRef element, QPointF position) override;
     void setSize(ElementRef element, QSizeF size) override;
+    void setFrame(ElementRef element, const QRectF& frame) override;
     void perform(ElementRef element, const QString& action) override;
     void setFrontmost(Pid pid, double timeout) override { m_windows.setFrontmost(pid, timeout); }
 

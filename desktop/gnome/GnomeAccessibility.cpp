@@ -89,6 +89,12 @@ void GnomeAccessibility::setSize(ElementRef element, QSizeF size)
         m_shell.setGeometry(*id, std::nullopt, size);
 }
 
+void GnomeAccessibility::setFrame(ElementRef element, const QRectF& frame)
+{
+    if (const auto id = known(element))
+        m_shell.setGeometry(*id, frame.topLeft(), frame.size());
+}
+
 void GnomeAccessibility::perform(ElementRef element, const QString& action)
 {
     m_windows.perform(element, action);

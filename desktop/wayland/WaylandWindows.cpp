@@ -190,6 +190,12 @@ void WaylandWindows::setSize(ElementRef element, QSizeF size)
         m_toplevels.setFrameParts(*id, std::nullopt, size.toSize());
 }
 
+void WaylandWindows::setFrame(ElementRef element, const QRectF& frame)
+{
+    if (const auto id = toplevelId(element))
+        m_toplevels.setFrameParts(*id, frame.topLeft().toPoint(), frame.size().toSize());
+}
+
 void WaylandWindows::setBoolean(ElementRef element, const QString& attribute, bool value)
 {
     const auto id = toplevelId(element);

@@ -43,6 +43,7 @@ public:
     // does them for Zumo (KWin's script).
     void setPosition(ElementRef element, QPointF position) override;
     void setSize(ElementRef element, QSizeF size) override;
+    void setFrame(ElementRef element, const QRectF& frame) override;
     void perform(ElementRef element, const QString& action) override;
     void setFrontmost(Pid pid, double timeout) override;
 
