@@ -67,9 +67,10 @@ protected:
 
     void key(std::uint32_t keysym) { press(keysym, true), press(keysym, false); }
 
-    // Alt held over keys (each pressed and released), then released. Keys typed into the
-    // panel wait until it shows: a run still gathering its windows takes no typing.
-    void altTab(const std::vector<std::uint32_t>& whileHeld = {}, bool shift = false)
+    // Alt held over keys (each pressed and released), and over beforeRelease, then released.
+    // Keys typed into the panel wait until it shows: a run still gathering its windows takes no typing.
+    void altTab(const std::vector<std::uint32_t>& whileHeld = {}, bool shift = false,
+                const std::function<void()>& beforeRelease = {})
     {
         // The last run's panel gone first, so the one waited for below is this run's.
         EXPECT_TRUE(waitUntil([&] { return panelShown().isEmpty(); })) << "the last panel stays";
@@ -85,6 +86,8 @@ protected:
         }
         for (std::uint32_t k : whileHeld)
             key(k);
+        if (beforeRelease)
+            beforeRelease();
         press(XKB_KEY_Alt_L, false);
     }
 
@@ -225,13 +228,20 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
     EXPECT_EQ(m_zumo.activate(QStringLiteral("qtwin")), 0);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("qtwin"); })) << focusedTitle().toStdString();
 
-    // L snaps the window selected (the second row) to the left half of the work area.
-    m_zumo.sync();
-    const QString second = m_zumo.listedTitles().value(1);
-    altTab({XKB_KEY_l});
-    EXPECT_TRUE(waitUntil([&] { return frameOf(second) == QRect(0, 32, 960, 1048); }))
-        << second.toStdString() << " at " << frameOf(second).x() << "," << frameOf(second).y() << " "
-        << frameOf(second).width() << "x" << frameOf(second).height();
+    // L, F and C snap the window selected (the second row): to the left half of the work area,
+    // over all of it, then the window it covers to the centre. Alt is held until the new frame
+    // shows, so the snap itself, not Alt's release, ends the run and activates the window.
+    const std::pair<std::uint32_t, QRect> snaps[] = {
+        {XKB_KEY_l, {0, 32, 960, 1048}}, {XKB_KEY_f, {0, 32, 1920, 1048}}, {XKB_KEY_c, {384, 189, 1152, 734}}};
+    for (const auto& [snapKey, frame] : snaps) {
+        m_zumo.sync();
+        const QString second = m_zumo.listedTitles().value(1);
+        altTab({snapKey}, false, [&] {
+            EXPECT_TRUE(waitUntil([&] { return frameOf(second) == frame; }))
+                << second.toStdString() << " at " << frameOf(second).x() << "," << frameOf(second).y() << " "
+                << frameOf(second).width() << "x" << frameOf(second).height();
+        });
+    }
 
     // W closes the window selected (the second row).
     m_zumo.sync();

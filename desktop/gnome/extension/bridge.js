@@ -243,7 +243,10 @@ class ZumoBridge {
     // as Mutter allows before calling it not responding is activated anyway; a slow one on a
     // loaded machine is not (a second was too short there). Another activation of the same window
     // joins the wait; one of another window replaces it, so focus never jumps back to a window
-    // the user has left.
+    // the user has left. The client draws its new size on its next frame, and Mutter gives
+    // frames only to windows it paints: one covered by others or minimized would not answer
+    // before its activation, so it is shown and raised first (neither sends the client anything).
+    // One on another workspace cannot be shown without the activation, which then goes at once.
     _afterResize(window, then) {
         const waiting = this._waiting;
         if (waiting && waiting.window === window && !this._resized.has(window)) {
@@ -258,8 +261,12 @@ class ZumoBridge {
             return (frame.width === asked.width && frame.height === asked.height) ||
                 frame.width !== asked.before[0] || frame.height !== asked.before[1];
         };
-        if (!asked || !window.allows_resize() || reached())
+        const here = window.located_on_workspace(global.workspace_manager.get_active_workspace());
+        if (!asked || !window.allows_resize() || reached() || !here)
             return then();
+        if (window.minimized)
+            window.unminimize();
+        window.raise();
         const silence = this._mutterSettings.get_uint('check-alive-timeout') || 5000;
         const record = {window, then, stop: null};
         const sizeId = window.connect('size-changed', () => {
