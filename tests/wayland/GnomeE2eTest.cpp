@@ -109,21 +109,16 @@ protected:
     // Where the extension shows Zumo's panel in the Shell's scene; empty when hidden.
     QRect panelShown() { return rectOf(shellState().value(QStringLiteral("panel"))); }
 
-    QString focusedTitle() override
+    // The first window the extension reports with value in field; empty when none has.
+    QJsonObject windowWith(const QString& field, const QJsonValue& value)
     {
         for (const QJsonValue w : shellWindows())
-            if (w.toObject().value(QStringLiteral("focused")).toBool())
-                return w.toObject().value(QStringLiteral("title")).toString();
+            if (w.toObject().value(field) == value)
+                return w.toObject();
         return {};
     }
-
-    QRect frameOf(const QString& title)
-    {
-        for (const QJsonValue w : shellWindows())
-            if (w.toObject().value(QStringLiteral("title")).toString() == title)
-                return rectOf(w.toObject().value(QStringLiteral("frame")));
-        return {};
-    }
+    QString focusedTitle() override { return windowWith(QStringLiteral("focused"), true).value(QStringLiteral("title")).toString(); }
+    QRect frameOf(const QString& title) { return rectOf(windowWith(QStringLiteral("title"), title).value(QStringLiteral("frame"))); }
 
     // The screen as GNOME Shell draws it. The Shell serves only callers that own a screenshot
     // tool's bus name, which a private session lets the test own.
@@ -272,10 +267,15 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
         EXPECT_TRUE(waitUntil([&] { return focusedTitle() == moved; })) << focusedTitle().toStdString();
     }));
 
-    // Once Zumo is gone, Alt+Tab is GNOME Shell's again: its own switcher's tap goes to the
-    // previously used application.
-    m_zumo.stop();
+    // Zumo ends (SIGTERM) with its panel open and Alt held: the panel goes with it, and once Alt
+    // is up, Alt+Tab is GNOME Shell's again: its own switcher's tap goes to the previously used
+    // application.
     const QString before = focusedTitle();
+    altTab({}, false, [&] {
+        ASSERT_TRUE(waitUntil([&] { return panelShown().width() > 100; })) << "no panel";
+        m_zumo.stop();
+        EXPECT_TRUE(waitUntil([&] { return panelShown().isEmpty(); })) << "the panel outlived Zumo";
+    });
     altTab();
     EXPECT_TRUE(waitUntil([&] { return !focusedTitle().isEmpty() && focusedTitle() != before; }))
         << "GNOME Shell's switcher did not answer: " << before.toStdString();
