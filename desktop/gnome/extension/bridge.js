@@ -127,6 +127,7 @@ class ZumoBridge {
         const ids = ['notify::title', 'notify::minimized', 'notify::wm-class', 'notify::gtk-application-id',
             'notify::fullscreen', 'workspace-changed', 'position-changed', 'size-changed']
             .map(signal => window.connect(signal, changed));
+        ids.push(window.connect('position-changed', () => this._placed(window)));
         ids.push(window.connect('unmanaged', () => {
             this._windowSignals.get(window).forEach(id => window.disconnect(id));
             this._windowSignals.delete(window);
@@ -229,10 +230,17 @@ class ZumoBridge {
         if (!window)
             return;
         const before = window.get_frame_rect();
+        // A client draws its new size on its next frame, and Mutter gives frames only to windows
+        // it paints: one covered by others or minimized would not answer before its activation.
+        // So it is shown and raised first (neither sends the client anything, and the activation
+        // after a snap does both anyway).
+        if (window.minimized)
+            window.unminimize();
+        window.raise();
         if (window.get_maximized())
             window.unmaximize(Meta.MaximizeFlags.BOTH);
         window.move_resize_frame(true, x, y, width, height);
-        this._resized.set(window, {width, height, before: [before.width, before.height]});
+        this._resized.set(window, {x, y, width, height, before: [before.width, before.height]});
     }
 
     // A client answers a new size with a commit. A second configure before that commit (an
@@ -243,34 +251,25 @@ class ZumoBridge {
     // as Mutter allows before calling it not responding is activated anyway; a slow one on a
     // loaded machine is not (a second was too short there). Another activation of the same window
     // joins the wait; one of another window replaces it, so focus never jumps back to a window
-    // the user has left. The client draws its new size on its next frame, and Mutter gives
-    // frames only to windows it paints: one covered by others or minimized would not answer
-    // before its activation, so it is shown and raised first (neither sends the client anything).
-    // One on another workspace cannot be shown without the activation, which then goes at once.
+    // the user has left. A window on another workspace cannot draw before its activation, which
+    // then goes at once.
     _afterResize(window, then) {
         const waiting = this._waiting;
-        if (waiting && waiting.window === window && !this._resized.has(window)) {
+        const asked = this._resized.get(window);
+        if (waiting && waiting.window === window && waiting.asked === asked) {
             waiting.then = then;
             return;
         }
         this._stopWaiting();
-        const asked = this._resized.get(window);
-        this._resized.delete(window);
-        const reached = () => {
-            const frame = window.get_frame_rect();
-            return (frame.width === asked.width && frame.height === asked.height) ||
-                frame.width !== asked.before[0] || frame.height !== asked.before[1];
-        };
         const here = window.located_on_workspace(global.workspace_manager.get_active_workspace());
-        if (!asked || !window.allows_resize() || reached() || !here)
+        if (!asked || !window.allows_resize() || this._reached(window, asked) || !here) {
+            this._resized.delete(window);
             return then();
-        if (window.minimized)
-            window.unminimize();
-        window.raise();
+        }
         const silence = this._mutterSettings.get_uint('check-alive-timeout') || 5000;
-        const record = {window, then, stop: null};
+        const record = {window, asked, then, stop: null};
         const sizeId = window.connect('size-changed', () => {
-            if (reached())
+            if (this._reached(window, asked))
                 finish(true);
         });
         const goneId = window.connect('unmanaged', () => finish(false));
@@ -285,11 +284,32 @@ class ZumoBridge {
             if (timeoutId)
                 GLib.source_remove(timeoutId);
             this._waiting = null;
+            if (this._resized.get(window) === asked)
+                this._resized.delete(window);
             if (activate)
                 record.then();
         };
         record.stop = () => finish(false);
         this._waiting = record;
+    }
+
+    // The size asked for, or another one than before: a terminal rounds to whole cells.
+    _reached(window, asked) {
+        const frame = window.get_frame_rect();
+        return (frame.width === asked.width && frame.height === asked.height) ||
+            frame.width !== asked.before[0] || frame.height !== asked.before[1];
+    }
+
+    // The client's first answer to a move and resize. A Qt client told its new size while it had
+    // no frames takes the new place but keeps its old size, and sets its size only when told
+    // again once it draws: so that answer is asked once more.
+    _placed(window) {
+        const asked = this._resized.get(window);
+        if (!asked || asked.answered)
+            return;
+        asked.answered = true;
+        if (!this._reached(window, asked))
+            window.move_resize_frame(true, asked.x, asked.y, asked.width, asked.height);
     }
 
     _stopWaiting() {
