@@ -33,6 +33,8 @@ const Interface = `<node><interface name="org.zumo.Shell1">
 // The bindings of GNOME's own switcher that Alt+Tab and its variants run.
 const SwitchBindings = ['switch-applications', 'switch-applications-backward', 'switch-windows',
     'switch-windows-backward'];
+// How many times a window is asked for its new frame at most (see _placed).
+const ResizeAsks = 4;
 const PointerMoved = 0, PointerPressed = 1, WheelUp = 2, WheelDown = 3;
 
 // Mutter reads input on a thread of its own: the seat's modifiers now may already include a
@@ -62,7 +64,7 @@ class ZumoBridge {
         this._ids = new Map();  // Meta.Window -> ours, from 1, never reused
         this._nextId = 1;
         this._windowSignals = new Map();
-        this._resized = new Map();  // Meta.Window -> the size last asked for, and its size before
+        this._resized = new Map();  // Meta.Window -> the frame last asked for, and its size before
         this._signals = [];
         this._emitSource = 0;
         this._serial = 0;  // counts the changes, so Zumo can tell an older report from a newer
@@ -105,7 +107,7 @@ class ZumoBridge {
             ids.forEach(id => window.disconnect(id));
         this._windowSignals.clear();
         this._stopWaiting();
-        this._resized.clear();
+        [...this._resized.keys()].forEach(window => this._forgetResize(window));
         if (this._emitSource)
             GLib.source_remove(this._emitSource);
         this._emitSource = 0;
@@ -132,7 +134,7 @@ class ZumoBridge {
             this._windowSignals.get(window).forEach(id => window.disconnect(id));
             this._windowSignals.delete(window);
             this._ids.delete(window);
-            this._resized.delete(window);
+            this._forgetResize(window);
             this._changed();
         }));
         this._windowSignals.set(window, ids);
@@ -240,7 +242,8 @@ class ZumoBridge {
         if (window.get_maximized())
             window.unmaximize(Meta.MaximizeFlags.BOTH);
         window.move_resize_frame(true, x, y, width, height);
-        this._resized.set(window, {x, y, width, height, before: [before.width, before.height]});
+        this._forgetResize(window);
+        this._resized.set(window, {x, y, width, height, before: [before.width, before.height], asks: 1, damageId: 0});
     }
 
     // A client answers a new size with a commit. A second configure before that commit (an
@@ -263,7 +266,7 @@ class ZumoBridge {
         this._stopWaiting();
         const here = window.located_on_workspace(global.workspace_manager.get_active_workspace());
         if (!asked || !window.allows_resize() || this._reached(window, asked) || !here) {
-            this._resized.delete(window);
+            this._forgetResize(window);
             return then();
         }
         const silence = this._mutterSettings.get_uint('check-alive-timeout') || 5000;
@@ -285,7 +288,7 @@ class ZumoBridge {
                 GLib.source_remove(timeoutId);
             this._waiting = null;
             if (this._resized.get(window) === asked)
-                this._resized.delete(window);
+                this._forgetResize(window);
             if (activate)
                 record.then();
         };
@@ -302,14 +305,34 @@ class ZumoBridge {
 
     // The client's first answer to a move and resize. A Qt client told its new size while it had
     // no frames takes the new place but keeps its old size, and sets its size only when told
-    // again once it draws: so that answer is asked once more.
+    // again while it draws: so it is asked again at once and at its next frames, a few times.
     _placed(window) {
         const asked = this._resized.get(window);
-        if (!asked || asked.answered)
+        const actor = window.get_compositor_private();
+        if (!asked || asked.damageId || !actor || this._reached(window, asked))
             return;
-        asked.answered = true;
-        if (!this._reached(window, asked))
+        const askAgain = () => {
+            if (this._reached(window, asked) || asked.asks >= ResizeAsks)
+                return this._stopAsking(asked);
+            asked.asks++;
             window.move_resize_frame(true, asked.x, asked.y, asked.width, asked.height);
+        };
+        asked.actor = actor;
+        asked.damageId = actor.connect('damaged', askAgain);
+        askAgain();
+    }
+
+    _stopAsking(asked) {
+        if (asked.damageId > 0)
+            asked.actor.disconnect(asked.damageId);
+        asked.damageId = -1;
+    }
+
+    _forgetResize(window) {
+        const asked = this._resized.get(window);
+        if (asked)
+            this._stopAsking(asked);
+        this._resized.delete(window);
     }
 
     _stopWaiting() {
