@@ -231,6 +231,8 @@ class ZumoBridge {
         const window = this._window(id);
         if (!window)
             return;
+        // An earlier request's answers must not bring its frame back.
+        this._forgetResize(window);
         const before = window.get_frame_rect();
         // A client draws its new size on its next frame, and Mutter gives frames only to windows
         // it paints: one covered by others or minimized would not answer before its activation.
@@ -242,7 +244,6 @@ class ZumoBridge {
         if (window.get_maximized())
             window.unmaximize(Meta.MaximizeFlags.BOTH);
         window.move_resize_frame(true, x, y, width, height);
-        this._forgetResize(window);
         this._resized.set(window, {x, y, width, height, before: [before.width, before.height], asks: 1, damageId: 0});
     }
 
@@ -265,10 +266,12 @@ class ZumoBridge {
         }
         this._stopWaiting();
         const here = window.located_on_workspace(global.workspace_manager.get_active_workspace());
-        if (!asked || !window.allows_resize() || this._reached(window, asked) || !here) {
+        if (!asked || !window.allows_resize() || this._reached(window, asked)) {
             this._forgetResize(window);
             return then();
         }
+        if (!here)
+            return then();
         const silence = this._mutterSettings.get_uint('check-alive-timeout') || 5000;
         const record = {window, asked, then, stop: null};
         const sizeId = window.connect('size-changed', () => {
