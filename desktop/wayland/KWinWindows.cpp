@@ -164,8 +164,6 @@ void KWinWindows::update(const KWinWindow& w)
     t.desktop = w.desktop;
     t.onCurrentDesktop = w.desktop == 0 || w.desktop == m_desktop;
     t.frame = w.frame;
-    if (const auto sent = m_sentFrames.find(t.id); sent != m_sentFrames.end() && sent->second == w.frame)
-        m_sentFrames.erase(sent);
     t.output = m_outputAt ? m_outputAt(w.frame) : nullptr;
     if (w.active && !t.activated)
         markActive(t.id);
@@ -306,24 +304,19 @@ void KWinWindows::setFrameParts(std::uint32_t id, std::optional<QPoint> topLeft,
             return;
         if (m_pendingFrames.empty())
             QTimer::singleShot(0, &m_context, [this] { sendFrames(); });
-        // A snap sets the position and the size in two calls from its worker; when the first
-        // has left already, the second builds on it, not on the frame KWin has not yet changed.
-        const auto sent = m_sentFrames.find(id);
-        auto [it, added] = m_pendingFrames.try_emplace(id, sent != m_sentFrames.end() ? sent->second : w->state.frame);
+        QRect& frame = m_pendingFrames.try_emplace(id, w->state.frame).first->second;
         if (topLeft)
-            it->second.moveTopLeft(*topLeft);
+            frame.moveTopLeft(*topLeft);
         if (size)
-            it->second.setSize(*size);
+            frame.setSize(*size);
     });
 }
 
 void KWinWindows::sendFrames()
 {
     for (const auto& [id, frame] : std::exchange(m_pendingFrames, {})) {
-        if (Window* w = find(id)) {
+        if (Window* w = find(id))
             request({KWinRequest::Kind::frame, w->key, false, 0, 0, frame});
-            m_sentFrames[id] = frame;
-        }
     }
 }
 

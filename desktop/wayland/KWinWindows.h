@@ -110,7 +110,6 @@ private:
     std::uint32_t m_pendingActivation = 0;
     bool m_activatedDuringRun = false;  // since the overlay last took the keyboard
     std::unordered_map<std::uint32_t, QRect> m_pendingFrames;
-    std::unordered_map<std::uint32_t, QRect> m_sentFrames;  // asked of KWin, not yet reported back
     std::uint64_t m_pingSerial = 0;
     std::deque<std::pair<std::uint64_t, std::function<void()>>> m_afterPong;  // by serial, ascending
     std::uint64_t m_pongSerial = 0;
