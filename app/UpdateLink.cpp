@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QUrl>
+#include <cstdio>
 #include <unistd.h>
 
 #include "app/AppDelegate.h"
@@ -110,6 +111,25 @@ void UpdateLink::finishInterruptedInstall()
                target.path);
     else if (done == Updater::Recovery::stuck)
         appLog(QStringLiteral("update: an interrupted install left no verified copy at ") + target.path);
+}
+
+int finishSwapStartedBeside(int argc, char** argv)
+{
+    const Updater::LinuxPlace place =
+        Updater::observeLinuxPlace(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")), QDir::homePath());
+    const QString dest = Updater::destinationMissingBeside(place.runningFolder);
+    if (dest.isEmpty())
+        return -1;
+    // The checks run the network helper as a process.
+    QCoreApplication app(argc, argv);
+    LinuxUpdateTools tools(Updater::updateKey(), place);
+    const Updater::Recovery done = Updater::finishInterruptedSwap(
+        dest, [&tools](const QString& folder) { return tools.isTrustedApp(folder); });
+    const QByteArray program = QFile::encodeName(dest + QStringLiteral("/bin/zumo"));
+    if (done == Updater::Recovery::restored || done == Updater::Recovery::cleared)
+        ::execv(program.constData(), argv);
+    std::fprintf(stderr, "zumo: an interrupted update left no verified copy to start at %s\n", program.constData());
+    return 1;
 }
 
 } // namespace zumo

@@ -75,4 +75,9 @@ struct UpdateLink {
     Subscription quit;
 };
 
+// Started from a copy beside a missing install folder (the autostart entry's fallback when a
+// swap was cut between its two renames): finishes the swap and runs the verified copy now in
+// place; 1 when there is none. Anywhere else -1 at once.
+int finishSwapStartedBeside(int argc, char** argv);
+
 } // namespace zumo

@@ -246,6 +246,8 @@ int main(int argc, char** argv)
         return *line.exitCode;
     if (line.request)
         return runClient(argc, argv, *line.request);
+    if (const int status = zumo::finishSwapStartedBeside(argc, argv); status >= 0)
+        return status;
     // Claimed before anything else, so that of two launches at once only one goes on.
     std::variant<zumo::ControlClaim, int> claimed = claimOrHandOver(argc, argv, line.loginLaunch);
     if (const int* exitCode = std::get_if<int>(&claimed))

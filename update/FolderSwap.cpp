@@ -163,4 +163,16 @@ Recovery finishInterruptedSwap(const QString& dest, const std::function<bool(con
     return Recovery::restored;
 }
 
+QString destinationMissingBeside(const QString& folder)
+{
+    for (const QString& beside : {incomingFolder(QString()), replacedFolder(QString())}) {
+        const QString dest = folder.endsWith(beside) ? folder.chopped(beside.size()) : QString();
+        // Both copies lie beside it only after the first rename: a folder merely named so is left be.
+        if (!dest.isEmpty() && !QFileInfo::exists(dest) && !QFileInfo(dest).isSymLink() &&
+            present(incomingFolder(dest)) && present(replacedFolder(dest)))
+            return dest;
+    }
+    return {};
+}
+
 } // namespace zumo::Updater

@@ -44,4 +44,9 @@ enum class Recovery {
 // so it runs only when something lies beside dest.
 Recovery finishInterruptedSwap(const QString& dest, const std::function<bool(const QString&)>& verified);
 
+// The install folder that folder lies beside when a swap was cut between its two renames (folder
+// is its incoming or replaced copy, both are there, and the install folder is missing); else
+// empty. A copy started from there must finish the swap and run the one put in place.
+QString destinationMissingBeside(const QString& folder);
+
 } // namespace zumo::Updater

@@ -181,6 +181,22 @@ TEST_P(UpdateInstallE2e, acceptingEndsWithOneProcessOfTheNewVersion)
 INSTANTIATE_TEST_SUITE_P(Paths, UpdateInstallE2e, ::testing::ValuesIn(InstallPaths),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// An install cut between its two renames (no exchange) leaves the install folder missing; the
+// login entry then starts the new copy beside it, which puts itself in place and runs from there.
+TEST_F(UpdateE2e, aCopyStartedBesideTheMissingFolderFinishesTheSwap)
+{
+    ASSERT_TRUE(makeInstallFolder(dest() + QStringLiteral(".replaced"), VersionA));
+    ASSERT_TRUE(makeInstallFolder(dest() + QStringLiteral(".incoming"), VersionB));
+    ASSERT_NO_FATAL_FAILURE(openWindows({Alpha, Bravo}));
+    qputenv("ZUMO_BIN", QFile::encodeName(dest() + QStringLiteral(".incoming/bin/zumo")));
+    ASSERT_NO_FATAL_FAILURE(startZumo(ShowAtOnce, {QStringLiteral("ZUMO_UPDATE_TRUST_TEST_KEY=1")}));
+    ASSERT_TRUE(x->keyDown(XK_Alt_L) && x->tap(XK_Tab) && x->keyUp(XK_Alt_L));
+    ASSERT_TRUE(waitActive(Alpha));
+    EXPECT_EQ(processesRunning(installedBinary()), std::vector<pid_t>{pid_t(zumo.process().processId())});
+    EXPECT_EQ(Updater::readSignedHeader(dest(), Updater::pinnedPublicKey())->version, VersionB);
+    EXPECT_EQ(QDir(place.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Zumo"});
+}
+
 // Quit works while the offer or the progress window shows: A ends at once, having saved its
 // settings, cancels the download, and installs nothing.
 TEST_P(UpdateQuitE2e, quitEndsZumoInEveryState)
