@@ -31,6 +31,33 @@ QString execArgument(const QString& argument)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// A program in the bin folder of an install folder runs through sh, which falls back to the
+// copies an update's swap leaves beside that folder: cut between its two renames, the folder is
+// missing, and the copy started from beside it finishes the swap.
+QString execCommand(const QString& program)
+{
+    const QFileInfo file(program);
+    if (file.fileName() != QLatin1String("zumo") || file.dir().dirName() != QLatin1String("bin"))
+        return execArgument(program);
+    static const QString Fallback = QStringLiteral(
+        "for d in \"$0\" \"$0.incoming\" \"$0.replaced\"; do test -x \"$d/bin/zumo\" && exec \"$d/bin/zumo\" \"$@\"; done; exit 127");
+    return QStringLiteral("/bin/sh -c %1 %2")
+        .arg(execArgument(Fallback), execArgument(QDir::cleanPath(file.absolutePath() + QStringLiteral("/.."))));
+}
+
+// An entry an earlier version wrote for this program, which started it directly, gains the
+// fallback; an entry the user changed is theirs and left alone.
+void refreshOlderEntry(const QString& path, const QString& program)
+{
+    const QByteArray current = autostartEntry(program);
+    QByteArray older = current;
+    older.replace(execCommand(program).toUtf8(), execArgument(program).toUtf8());
+    QFile file(path);
+    QString error;
+    if (older != current && file.open(QIODevice::ReadOnly) && file.readAll() == older)
+        writeAutostartEntry(path, program, error);
+}
+
 } // namespace
 
 bool isLoginLaunch(const QStringList& arguments)
@@ -56,7 +83,7 @@ QByteArray autostartEntry(const QString& program)
                           "Icon=zumo\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(execArgument(program), QLatin1String(LoginFlag))
+        .arg(execCommand(program), QLatin1String(LoginFlag))
         .toUtf8();
 }
 
@@ -76,8 +103,10 @@ bool writeAutostartEntry(const QString& path, const QString& program, QString& e
 
 void registerLoginItemOnce(SettingsStore& store, const QString& path, const QString& program)
 {
-    if (store.value(QStringLiteral("loginDefaultDone")).toBool())
+    if (store.value(QStringLiteral("loginDefaultDone")).toBool()) {
+        refreshOlderEntry(path, program);
         return;
+    }
     QString error;
     if (!writeAutostartEntry(path, program, error)) {
         appLog(QStringLiteral("login item not registered: ") + error);

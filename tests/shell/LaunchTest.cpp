@@ -1,10 +1,13 @@
 // Launch bookkeeping and the autostart entry.
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include "shell/Autostart.h"
 #include "shell/LaunchBook.h"
 #include "tests/shell/ShellFakes.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestSupport.h"
 
 namespace zumo::test {
 namespace {
@@ -43,7 +46,7 @@ protected:
     ~AutostartTest() override { qputenv("XDG_CONFIG_HOME", savedConfigHome); }
 };
 
-TEST_F(AutostartTest, registersOnceUnderXdgConfigHomeWithTheLoginFlag)
+TEST_F(AutostartTest, registersOnceAndUpdatesOnlyAnEntryItWroteBefore)
 {
     // The entry itself, with --login, under a real launch: ShellE2e.
     const QString path = autostartPath();
@@ -53,6 +56,17 @@ TEST_F(AutostartTest, registersOnceUnderXdgConfigHomeWithTheLoginFlag)
     QFile::remove(path);  // the user took it out: it stays out
     registerLoginItemOnce(store, path, "/usr/bin/zumo");
     EXPECT_FALSE(QFile::exists(path));
+
+    // An earlier version's entry for an install folder gains the fallback; one the user edited stays.
+    const QByteArray current = autostartEntry("/opt/Zumo/bin/zumo");
+    const QByteArray older = current.left(current.indexOf("Exec=")) + "Exec=/opt/Zumo/bin/zumo --login\n" +
+                             current.mid(current.indexOf("Icon="));
+    const QByteArray edited = "[Desktop Entry]\nExec=/opt/Zumo/bin/zumo --login --verbose\n";
+    for (const auto& [written, kept] : {std::pair{older, current}, std::pair{edited, edited}}) {
+        writeAll(path, written);
+        registerLoginItemOnce(store, path, "/opt/Zumo/bin/zumo");
+        EXPECT_EQ(readAll(path), kept);
+    }
 }
 
 TEST_F(AutostartTest, aFailedRegistrationIsTriedAgainNextLaunch)
@@ -62,11 +76,24 @@ TEST_F(AutostartTest, aFailedRegistrationIsTriedAgainNextLaunch)
     EXPECT_FALSE(store.contains("loginDefaultDone"));
 }
 
-TEST(AutostartEntryTest, quotesProgramsWithSpacesAndEscapesAsDesktopEntriesRequire)
+// The entry as the session starts it (GLib's launcher, as GNOME's and others' do): a path with
+// reserved characters reaches the program whole, and when an update's swap was cut between its
+// renames, leaving the install folder missing, the copy beside it starts instead.
+TEST(AutostartEntryTest, theSessionStartsTheProgramOrTheCopyBesideItsMissingFolder)
 {
-    EXPECT_TRUE(autostartEntry("/opt/my apps/zumo").contains("Exec=\"/opt/my apps/zumo\" --login\n"));
-    EXPECT_TRUE(autostartEntry("/opt/a$b/zumo").contains("Exec=\"/opt/a\\\\$b/zumo\" --login\n"));
-    EXPECT_TRUE(autostartEntry("/opt/100%/zumo").contains("Exec=/opt/100%%/zumo --login\n"));
+    const QStringList cases[] = {{"/my apps/zumo", "/my apps/zumo"},
+                                 {"/a$b 100%/Zumo/bin/zumo", "/a$b 100%/Zumo/bin/zumo"},
+                                 {"/a$b 100%/Zumo/bin/zumo", "/a$b 100%/Zumo.replaced/bin/zumo"}};
+    for (const QStringList& paths : cases) {
+        QTemporaryDir tmp;
+        const QString entry = tmp.filePath("zumo.desktop"), ran = tmp.filePath("ran");
+        writeAll(entry, autostartEntry(tmp.path() + paths[0]));
+        writeAll(tmp.path() + paths[1], "#!/bin/sh\necho \"$0 $*\" > '" + ran.toUtf8() + "'\n");
+        QFile::setPermissions(tmp.path() + paths[1], QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_EQ(QProcess::execute("gio", {"launch", entry}), 0);
+        EXPECT_TRUE(eventsUntil([&] { return readAll(ran).endsWith('\n'); }));
+        EXPECT_EQ(readAll(ran), (tmp.path() + paths[1] + " --login\n").toUtf8());
+    }
 }
 
 } // namespace
