@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <httplib.h>
+#include <sys/socket.h>
 
 namespace zumo::vendor {
 
@@ -141,6 +142,10 @@ void Service::setLimits()
     // An answer goes out as several writes (headers, body, TLS records): with Nagle on, the last
     // waits for the client's delayed acknowledgement, 40 ms on Linux.
     m_server->set_tcp_nodelay(true);
+    m_server->set_socket_options([this](socket_t sock) {
+        httplib::default_socket_options(sock);
+        m_listenSocket = sock;
+    });
     m_server->set_read_timeout(IoTimeoutSec);
     m_server->set_write_timeout(IoTimeoutSec);
     m_server->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
@@ -164,9 +169,15 @@ std::string Service::certificateError() const
 
 int Service::bind()
 {
-    if (m_options.port == 0)
-        return m_server->bind_to_any_port(m_options.listen);
-    return m_server->bind_to_port(m_options.listen, m_options.port) ? m_options.port : -1;
+    const int port = m_options.port == 0 ? m_server->bind_to_any_port(m_options.listen)
+                                         : (m_server->bind_to_port(m_options.listen, m_options.port) ? m_options.port : -1);
+    // The library listens with a backlog of 5: a front end opening a few dozen connections at
+    // once (its kept ones expiring together) has the rest of its handshakes dropped, and each
+    // waits for the kernel's retry a second later, or fails at its connect timeout. Listening
+    // again on the bound socket only sets the longer queue.
+    if (port > 0 && m_listenSocket >= 0)
+        ::listen(m_listenSocket, SOMAXCONN);
+    return port;
 }
 
 bool Service::run()

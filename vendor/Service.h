@@ -77,6 +77,7 @@ private:
     RateLimiter m_perInstall;
     ConnectionGuard m_guard; // outlives the server, whose workers it runs
     std::unique_ptr<httplib::SSLServer> m_server;
+    int m_listenSocket = -1;
 };
 
 // Milliseconds since 1970 UTC, now.
