@@ -103,8 +103,10 @@ protected:
                                  QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo-trigger"));
         // Alt+Tab as sway's IPC event (no process per press, so the paced gestures keep their
         // order on a loaded machine); Alt+Shift+Tab starts `zumo-trigger prev`, over the control socket.
-        swaymsg({QStringLiteral("bindsym Mod1+Tab nop zumo next")});
-        swaymsg({QStringLiteral("bindsym Mod1+Shift+Tab exec ") + trigger + QStringLiteral(" prev")});
+        // sway repeats a binding while its key is held: a typing tool held up 600 ms between a
+        // press and its release would send a second press.
+        swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Tab nop zumo next")});
+        swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+Tab exec ") + trigger + QStringLiteral(" prev")});
         // The seat loses its keyboard when the last virtual keyboard goes: one stays for the test.
         startClient(m_keeper, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("600000")});
         // Likewise the seat has a pointer only while a pointer device exists.
