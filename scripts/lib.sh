@@ -20,7 +20,7 @@ ZUMO_PACKAGES=(
   sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
   gnome-shell gjs python3-dbusmock
   kwin-wayland plasma-wayland-protocols
-  dpkg-dev file lintian appstream desktop-file-utils python3-debian systemd
+  dpkg-dev file lintian appstream desktop-file-utils python3-debian systemd e2fsprogs mount
   libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl nginx wrk curl
 )
 

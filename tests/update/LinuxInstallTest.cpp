@@ -38,15 +38,15 @@ protected:
         ASSERT_TRUE(makeSignedFolder(dest, "2.3.0"));
     }
 
-    // Runs dest/bin/zumo as a start would; the version it says, or "" when nothing ran.
-    QByteArray startDest()
+    // Runs <at>/bin/zumo as a start would; the version it says, or "" when nothing ran.
+    QByteArray startDest(const QString& at = {})
     {
         QFile::remove(ran);
         QProcess zumo;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ZUMO_TEST_RAN", ran);
         zumo.setProcessEnvironment(env);
-        zumo.start(dest + "/bin/zumo");
+        zumo.start((at.isEmpty() ? dest : at) + "/bin/zumo");
         zumo.waitForFinished();
         return readAll(ran).trimmed();
     }
@@ -110,6 +110,74 @@ TEST_F(Install, aKilledOrCancelledSwapLeavesACopyThatStarts)
         EXPECT_EQ(startDest(), point.started);
         EXPECT_EQ(QDir(tmp.path() + "/Applications").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                   QStringList{"Zumo"});
+    }
+}
+
+// A file system of its own on a loop device (root only): a copy of its backing file taken at a
+// step is its disk as a power cut there leaves it, without what the kernel had not written yet.
+struct LoopDisk {
+    QString image, mount;
+    static bool run(const QString& program, const QStringList& arguments)
+    {
+        return QProcess::execute(program, arguments) == 0;
+    }
+    bool mountAt(const QString& from, const QString& at)
+    {
+        mount = at;
+        return QDir().mkpath(at) && run("mount", {"-o", "loop", from, at});
+    }
+    ~LoopDisk()
+    {
+        if (!mount.isEmpty())
+            run("umount", {mount});
+    }
+};
+
+// The power cut at each step, both ways of swapping: the disk as it was then starts A or B
+// whole once a start has finished or undone the swap, and nothing is left beside it.
+TEST_F(Install, aPowerCutAtAnyStepLeavesACopyThatStarts)
+{
+    const QString image = tmp.path() + "/disk.img";
+    LoopDisk disk;
+    if (::geteuid() != 0 || !LoopDisk::run("mkfs.ext4", {"-q", "-F", image, "32M"}) ||
+        !disk.mountAt(image, tmp.path() + "/disk"))
+        GTEST_SKIP() << "needs root and loop devices to cut the power of a file system";
+    dest = disk.mount + "/Applications/Zumo";
+    // Step 4: when the swap has returned.
+    for (int step = int(SwapStep::copyStarted); step <= int(SwapStep::renamed) + 1; ++step) {
+        for (const bool exchange : {true, false}) {
+            SCOPED_TRACE(testing::Message() << step << " exchange " << exchange);
+            resetDest();
+            ::sync();  // A was installed long before
+            const QString cut = tmp.path() + "/cut.img";
+            QFile::remove(cut);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                const auto cutAt = [&](int reached) {
+                    if (reached == step && QFile::copy(image, cut))
+                        ::raise(SIGKILL);
+                };
+                swapInFolder(fresh, dest, {exchange, [&](SwapStep reached) { cutAt(int(reached)); }, {}, {}});
+                cutAt(int(SwapStep::renamed) + 1);
+                ::_exit(0);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            ASSERT_TRUE(WIFSIGNALED(status));
+            LoopDisk after;
+            ASSERT_TRUE(after.mountAt(cut, tmp.path() + "/after"));
+            const QString cutDest = after.mount + "/Applications/Zumo";
+            EXPECT_NE(finishInterruptedSwap(cutDest, [this](const QString& f) { return tools.isTrustedApp(f); }),
+                      Recovery::stuck);
+            const QByteArray started = startDest(cutDest);
+            // Once the swap has returned B is on disk: the install script deletes A next.
+            EXPECT_TRUE(started == "2.4.0" || (started == "2.3.0" && step <= int(SwapStep::renamed)))
+                << started.toStdString();
+            std::printf("[ measured ] power cut at step %d, exchange %d: %s started\n", step, exchange,
+                        started.constData());
+            EXPECT_EQ(QDir(after.mount + "/Applications").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                      QStringList{"Zumo"});
+        }
     }
 }
 
