@@ -31,18 +31,30 @@ QString execArgument(const QString& argument)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString plainCommand(const QString& program)
+{
+    return execArgument(program) + QLatin1Char(' ') + QLatin1String(LoginFlag);
+}
+
 // A program in the bin folder of an install folder runs through sh, which falls back to the
 // copies an update's swap leaves beside that folder: cut between its two renames, the folder is
-// missing, and the copy started from beside it finishes the swap.
-QString execCommand(const QString& program)
+// missing, and the copy started from beside it finishes the swap. The script holds no $, quote
+// or backslash: systemd's autostart generator keeps "\$" as it stands, so a script with
+// variables would find nothing to start. A path it could not hold starts the program alone.
+QString loginCommand(const QString& program)
 {
     const QFileInfo file(program);
-    if (file.fileName() != QLatin1String("zumo") || file.dir().dirName() != QLatin1String("bin"))
-        return execArgument(program);
-    static const QString Fallback = QStringLiteral(
-        "for d in \"$0\" \"$0.incoming\" \"$0.replaced\"; do test -x \"$d/bin/zumo\" && exec \"$d/bin/zumo\" \"$@\"; done; exit 127");
-    return QStringLiteral("/bin/sh -c %1 %2")
-        .arg(execArgument(Fallback), execArgument(QDir::cleanPath(file.absolutePath() + QStringLiteral("/.."))));
+    const QString folder = QDir::cleanPath(file.absolutePath() + QStringLiteral("/.."));
+    static const QString Unquotable = QStringLiteral("'\"$\\`\n");
+    if (file.fileName() != QLatin1String("zumo") || file.dir().dirName() != QLatin1String("bin") ||
+        std::any_of(folder.begin(), folder.end(), [](QChar c) { return Unquotable.contains(c); }))
+        return plainCommand(program);
+    QStringList tries;
+    for (const char* beside : {"", ".incoming", ".replaced"}) {
+        const QString copy = QStringLiteral("'%1%2/bin/zumo'").arg(folder, QLatin1String(beside));
+        tries << QStringLiteral("test -x %1 && exec %1 %2").arg(copy, QLatin1String(LoginFlag));
+    }
+    return QStringLiteral("/bin/sh -c ") + execArgument(tries.join(QLatin1String("; ")) + QStringLiteral("; exit 127"));
 }
 
 // An entry an earlier version wrote for this program, which started it directly, gains the
@@ -51,7 +63,7 @@ void refreshOlderEntry(const QString& path, const QString& program)
 {
     const QByteArray current = autostartEntry(program);
     QByteArray older = current;
-    older.replace(execCommand(program).toUtf8(), execArgument(program).toUtf8());
+    older.replace(loginCommand(program).toUtf8(), plainCommand(program).toUtf8());
     QFile file(path);
     QString error;
     if (older != current && file.open(QIODevice::ReadOnly) && file.readAll() == older)
@@ -79,11 +91,11 @@ QByteArray autostartEntry(const QString& program)
                           "Type=Application\n"
                           "Name=Zumo\n"
                           "Comment=Keyboard window switcher\n"
-                          "Exec=%1 %2\n"
+                          "Exec=%1\n"
                           "Icon=zumo\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(execCommand(program), QLatin1String(LoginFlag))
+        .arg(loginCommand(program))
         .toUtf8();
 }
 
