@@ -172,9 +172,9 @@ int Service::bind()
     const int port = m_options.port == 0 ? m_server->bind_to_any_port(m_options.listen)
                                          : (m_server->bind_to_port(m_options.listen, m_options.port) ? m_options.port : -1);
     // The library listens with a backlog of 5: a front end opening a few dozen connections at
-    // once (its kept ones expiring together) has the rest of its handshakes dropped, and each
-    // waits for the kernel's retry a second later, or fails at its connect timeout. Listening
-    // again on the bound socket only sets the longer queue.
+    // once has the rest of its handshakes dropped, and each waits for the kernel's retry a second
+    // later, or fails at its connect timeout. Listening again on the bound socket only sets the
+    // longer queue.
     if (port > 0 && m_listenSocket >= 0)
         ::listen(m_listenSocket, SOMAXCONN);
     return port;
