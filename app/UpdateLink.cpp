@@ -3,8 +3,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "app/AppDelegate.h"
@@ -120,13 +123,18 @@ int finishSwapStartedBeside(int argc, char** argv)
     const QString dest = Updater::destinationMissingBeside(place.runningFolder);
     if (dest.isEmpty())
         return -1;
+    // Two launches at once (the login and a click) take turns: the second finds the swap done.
+    const int parent = ::open(QFile::encodeName(QFileInfo(dest).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent >= 0)
+        ::flock(parent, LOCK_EX);
     // The checks run the network helper as a process.
     QCoreApplication app(argc, argv);
     LinuxUpdateTools tools(Updater::updateKey(), place);
     const Updater::Recovery done = Updater::finishInterruptedSwap(
         dest, [&tools](const QString& folder) { return tools.isTrustedApp(folder); });
     const QByteArray program = QFile::encodeName(dest + QStringLiteral("/bin/zumo"));
-    if (done == Updater::Recovery::restored || done == Updater::Recovery::cleared)
+    if (done == Updater::Recovery::restored || done == Updater::Recovery::cleared ||
+        (done == Updater::Recovery::nothing && QFileInfo(dest).isDir()))
         ::execv(program.constData(), argv);
     std::fprintf(stderr, "zumo: an interrupted update left no verified copy to start at %s\n", program.constData());
     return 1;

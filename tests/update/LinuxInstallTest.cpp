@@ -116,7 +116,7 @@ TEST_F(Install, aKilledOrCancelledSwapLeavesACopyThatStarts)
 // A file system of its own on a loop device (root only): a copy of its backing file taken at a
 // step is its disk as a power cut there leaves it, without what the kernel had not written yet.
 struct LoopDisk {
-    QString image, mount;
+    QString mount;
     static bool run(const QString& program, const QStringList& arguments)
     {
         return QProcess::execute(program, arguments) == 0;
