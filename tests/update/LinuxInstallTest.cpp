@@ -117,19 +117,15 @@ TEST_F(Install, aKilledOrCancelledSwapLeavesACopyThatStarts)
 // step is its disk as a power cut there leaves it, without what the kernel had not written yet.
 struct LoopDisk {
     QString mount;
-    static bool run(const QString& program, const QStringList& arguments)
-    {
-        return QProcess::execute(program, arguments) == 0;
-    }
     bool mountAt(const QString& from, const QString& at)
     {
         mount = at;
-        return QDir().mkpath(at) && run("mount", {"-o", "loop", from, at});
+        return QDir().mkpath(at) && QProcess::execute("mount", {"-o", "loop", from, at}) == 0;
     }
     ~LoopDisk()
     {
         if (!mount.isEmpty())
-            run("umount", {mount});
+            QProcess::execute("umount", {mount});
     }
 };
 
@@ -139,7 +135,7 @@ TEST_F(Install, aPowerCutAtAnyStepLeavesACopyThatStarts)
 {
     const QString image = tmp.path() + "/disk.img";
     LoopDisk disk;
-    if (::geteuid() != 0 || !LoopDisk::run("mkfs.ext4", {"-q", "-F", image, "32M"}) ||
+    if (::geteuid() != 0 || QProcess::execute("mkfs.ext4", {"-q", "-F", image, "32M"}) != 0 ||
         !disk.mountAt(image, tmp.path() + "/disk"))
         GTEST_SKIP() << "needs root and loop devices to cut the power of a file system";
     dest = disk.mount + "/Applications/Zumo";
