@@ -118,9 +118,9 @@ void UpdateLink::finishInterruptedInstall()
 
 int finishSwapStartedBeside(int argc, char** argv)
 {
-    const Updater::LinuxPlace place =
-        Updater::observeLinuxPlace(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")), QDir::homePath());
-    const QString dest = Updater::destinationMissingBeside(place.runningFolder);
+    // Every start comes here: only the path is looked at, the file systems only when needed.
+    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    const QString dest = Updater::destinationMissingBeside(Updater::installFolderOf(exe));
     if (dest.isEmpty())
         return -1;
     // Two launches at once (the login and a click) take turns: the second finds the swap done.
@@ -129,7 +129,7 @@ int finishSwapStartedBeside(int argc, char** argv)
         ::flock(parent, LOCK_EX);
     // The checks run the network helper as a process.
     QCoreApplication app(argc, argv);
-    LinuxUpdateTools tools(Updater::updateKey(), place);
+    LinuxUpdateTools tools(Updater::updateKey(), Updater::observeLinuxPlace(exe, QDir::homePath()));
     const Updater::Recovery done = Updater::finishInterruptedSwap(
         dest, [&tools](const QString& folder) { return tools.isTrustedApp(folder); });
     const QByteArray program = QFile::encodeName(dest + QStringLiteral("/bin/zumo"));

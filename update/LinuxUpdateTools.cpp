@@ -59,10 +59,15 @@ InstallTarget linuxInstallDestination(const LinuxPlace& place)
     return {place.home + QStringLiteral("/Applications/Zumo"), false};
 }
 
+QString installFolderOf(const QString& executablePath)
+{
+    return QDir::cleanPath(QFileInfo(executablePath).absolutePath() + QStringLiteral("/.."));
+}
+
 LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home)
 {
     const QString exe = QFileInfo(executablePath).absoluteFilePath();
-    const QString folder = QDir::cleanPath(QFileInfo(exe).path() + QStringLiteral("/.."));
+    const QString folder = installFolderOf(exe);
     LinuxPlace place;
     place.runningFolder = folder;
     place.folderIsBundle = QFileInfo::exists(folder + QLatin1Char('/') + QLatin1String(ListFileName));

@@ -28,6 +28,8 @@ struct LinuxPlace {
 // removable or temporary media; else ~/Applications/Zumo. A copy from the Debian package is left
 // to the package manager. Pure.
 InstallTarget linuxInstallDestination(const LinuxPlace& place);
+// The folder holding bin/ of the executable at executablePath (…/bin/zumo). Pure.
+QString installFolderOf(const QString& executablePath);
 // Looks at the running executable (…/bin/zumo) and the file systems.
 LinuxPlace observeLinuxPlace(const QString& executablePath, const QString& home);
 

@@ -265,12 +265,11 @@ class ZumoBridge {
             return;
         }
         this._stopWaiting();
-        const here = window.located_on_workspace(global.workspace_manager.get_active_workspace());
         if (!asked || !window.allows_resize() || this._reached(window, asked)) {
             this._forgetResize(window);
             return then();
         }
-        if (!here)
+        if (!window.located_on_workspace(global.workspace_manager.get_active_workspace()))
             return then();
         const silence = this._mutterSettings.get_uint('check-alive-timeout') || 5000;
         const record = {window, asked, then, stop: null};
