@@ -6,13 +6,11 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
 #include <QStandardPaths>
-#include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
@@ -21,6 +19,10 @@
 #include <xcb/xcb_keysyms.h>
 #include <xcb/shape.h>
 #include <xcb/xtest.h>
+// xcb's XKB header names a member "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
 namespace zumo::e2e {
 
@@ -101,22 +103,6 @@ QString PrivateDesktop::busEntry() const
 void PrivateDesktop::kill(const QString& pidFile)
 {
     ::kill(pid_t(test::readTrimmed(m_dir.filePath(pidFile)).toInt()), SIGKILL);
-}
-
-bool waitUntil(const std::function<bool()>& predicate, int deadlineMs)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    // A safety net for changes that reach this process without any event (another process's
-    // files): the predicate is looked at again at least this often.
-    QTimer tick;
-    tick.start(50);
-    while (!predicate()) {
-        if (elapsed.elapsed() >= deadlineMs)
-            return predicate();
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
 }
 
 XHelper::XHelper()
@@ -277,6 +263,15 @@ int XHelper::grabKeyboard()
     Freed reply(xcb_grab_keyboard_reply(
         m_c, xcb_grab_keyboard(m_c, 0, m_root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
     return reply ? reply->status : -1;
+}
+
+bool XHelper::setLayout(const QString& layouts, int group)
+{
+    if (QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layouts}) != 0)
+        return false;
+    std::free(xcb_xkb_use_extension_reply(m_c, xcb_xkb_use_extension(m_c, 1, 0), nullptr));
+    return !Freed(xcb_request_check(m_c, xcb_xkb_latch_lock_state_checked(m_c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1,
+                                                                           std::uint8_t(group), 0, 0, 0)));
 }
 
 void XHelper::rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data)

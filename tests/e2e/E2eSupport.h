@@ -20,6 +20,7 @@
 #include <xcb/xcb.h>
 
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestSupport.h"
 
 class QSocketNotifier;
 
@@ -78,7 +79,10 @@ constexpr int DefaultDeadlineMs = 5000;
 
 // Runs the Qt event loop (so in-process X connections keep pumping) until predicate holds or the
 // deadline passes. Returns the predicate's final value.
-bool waitUntil(const std::function<bool()>& predicate, int deadlineMs = DefaultDeadlineMs);
+inline bool waitUntil(const std::function<bool()>& predicate, int deadlineMs = DefaultDeadlineMs)
+{
+    return test::eventsUntil(predicate, deadlineMs);
+}
 
 // A separate connection for observing and prodding the desktop. It watches the root for property
 // and structure changes; watch() adds a client window. Its events wake waitUntil().
@@ -128,6 +132,9 @@ public:
     bool viewable(xcb_window_t window);
     // Takes the keyboard as a menu would; the grab status, -1 on failure.
     int grabKeyboard();
+    // Sets the desktop's layouts (setxkbmap), then locks layout group `group` ("us,ru" with 1 is
+    // Russian) as a user's layout switch does; the lock outlives a keymap, so set it each time.
+    bool setLayout(const QString& layouts, int group = 0);
 
     // Requests to the window manager, as a pager would send them (source indication 2).
     void rootMessage(xcb_window_t window, const char* type, std::vector<uint32_t> data);

@@ -1,15 +1,9 @@
 // The X11 keyboard hook on a real X server: shortcut grabs, the run's keyboard grab, releases.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cstdlib>
-// xcb's XKB header names a member "explicit", a C++ keyword.
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
 
 #include "platform/Clock.h"
 #include "desktop/qt/QtDispatcher.h"
@@ -232,19 +226,11 @@ TEST_F(KeyboardHookTest, takenShortcutsHeldKeyboardsAndLayoutSwitchesOfOtherProg
 
     // The layout the device profile reports is the one typed with: it follows a new keymap and a
     // switch of the active group, without the hook asking the server.
-    const auto setLayout = [](const char* layout) {
-        return QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), QString::fromLatin1(layout)});
-    };
-    std::free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
-    const auto lockGroup = [&](std::uint8_t group) {
-        return !Freed(xcb_request_check(c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0)));
-    };
-    // The locked group outlives a one-layout keymap: a later "us,de" would start on German.
-    const auto restore = qScopeGuard([&] { lockGroup(0), setLayout("us"); });
-    ASSERT_EQ(setLayout("us,de"), 0);
+    const auto restore = qScopeGuard([&] { x->setLayout(QStringLiteral("us")); });
+    ASSERT_TRUE(x->setLayout(QStringLiteral("us,de")));
     hook->sync();
     EXPECT_EQ(hook->activeLayout(), QStringLiteral("us"));
-    ASSERT_TRUE(lockGroup(1)) << "the group was not locked";
+    ASSERT_TRUE(x->setLayout(QStringLiteral("us,de"), 1)) << "the group was not locked";
     hook->sync();
     EXPECT_EQ(hook->activeLayout(), QStringLiteral("de"));
 }

@@ -1,10 +1,5 @@
 // The switcher on other keyboard layouts: the search types what the keys type in the active
 // layout group, and the key left of 1 is the grave shortcut wherever it sits.
-#include <QProcess>
-// xcb's XKB header names a member "explicit", a C++ keyword.
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
 
 #include "tests/e2e/SwitcherE2eFixture.h"
@@ -23,18 +18,8 @@ class LayoutsE2e : public SwitcherE2e {
     void TearDown() override
     {
         if (x)
-            setLayout(QStringLiteral("us"));
+            x->setLayout(QStringLiteral("us"));
         SwitcherE2e::TearDown();
-    }
-
-    // Switches the desktop's keyboard layout, then locks the layout group `group` ("us,ru" with
-    // 1 is Russian), as a user's layout switch does.
-    bool setLayout(const QString& layout, int group = 0)
-    {
-        if (QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layout}) != 0 || !xkbReady())
-            return false;
-        return !Freed(xcb_request_check(x->connection(), xcb_xkb_latch_lock_state_checked(
-                                            x->connection(), XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, std::uint8_t(group), 0, 0, 0)));
     }
 
     // The key (and Shift) that types `character` in the active group, read with xkbcommon from
@@ -120,7 +105,7 @@ TEST_F(LayoutsE2e, theSearchTypesWhatTheKeysTypeAndTheKeyLeftOfOneSwitchesWithin
     for (const LayoutCase& row : LayoutCases) {
         SCOPED_TRACE(row.layout);
         const QString match = QString::fromUtf8(row.match);
-        ASSERT_TRUE(setLayout(QString::fromLatin1(row.layout), row.group));
+        ASSERT_TRUE(x->setLayout(QString::fromLatin1(row.layout), row.group));
         ASSERT_TRUE(settle());
         ASSERT_TRUE(openPanel());
         EXPECT_TRUE(search([&] { return typeSearch(QString::fromUtf8(row.query)); }))
@@ -141,7 +126,7 @@ TEST_F(LayoutsE2e, theSearchTypesWhatTheKeysTypeAndTheKeyLeftOfOneSwitchesWithin
         SCOPED_TRACE(layout);
         ASSERT_TRUE(activate(QStringLiteral("Echo one")));
         ASSERT_TRUE(activate(QStringLiteral("Echo two")));
-        ASSERT_TRUE(setLayout(QString::fromLatin1(layout)));
+        ASSERT_TRUE(x->setLayout(QString::fromLatin1(layout)));
         ASSERT_TRUE(settle());
 
         // Alt and the key left of 1: the app's other window.

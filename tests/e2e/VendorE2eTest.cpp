@@ -3,7 +3,6 @@
 // run, "quit" against a server that never answers, and the log signature on the wire (nothing
 // sent without consent is ShellE2e's).
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -243,8 +242,6 @@ TEST(VendorE2eTest, theDemoPrintsTheConfigurationAndARunSendsLaunchAndLogsAndIts
     ASSERT_TRUE(zumo.waitForReady());
     ASSERT_TRUE(waitUntil([&] { return eventsNamed(vendor, "launch") == 1 && eventsNamed(vendor, "logs") == 1; }));
     const QJsonObject launch = body(vendor.events("event=launch")->at(0));
-    std::printf("[ measured ] launch event %lld bytes\n",
-                qint64(vendor.events("event=launch")->at(0).toObject()["body"].toString().toUtf8().size()));
     EXPECT_EQ(launch["app"], "Zumo");
     EXPECT_EQ(launch["version"], ZUMO_VERSION);
     EXPECT_FALSE(launch["os"].toString().isEmpty());
@@ -278,17 +275,10 @@ TEST(VendorE2eTest, quitAndTheLastUploadGiveUpOnAServerThatNeverAnswers)
     ASSERT_TRUE(zumo.waitForReady());
     const auto posts = [&] { return vendor.requests("/api/t").value_or(QJsonArray()); };
     ASSERT_TRUE(waitUntil([&] { return posts().size() == 2; }));  // "launch" and "logs", unanswered
-    QElapsedTimer ending;
-    ending.start();
     zumo.process().terminate();
     ASSERT_TRUE(zumo.waitForExit(15000)) << "quit waited for a server that never answers";
-    const qint64 endedMs = ending.elapsed();
     EXPECT_EQ(zumo.process().exitStatus(), QProcess::NormalExit);
-    // "quit" left, and the forced upload after it: the time between them is the wait at quit.
-    const QJsonArray all = posts();
-    ASSERT_EQ(all.size(), 4);
-    const qint64 quitWaitMs = all[3].toObject()["receivedMs"].toInteger() - all[2].toObject()["receivedMs"].toInteger();
-    std::printf("[ measured ] wait at quit %lld ms; zumo ended %lld ms after SIGTERM\n", quitWaitMs, endedMs);
+    EXPECT_EQ(posts().size(), 4) << "\"quit\" and the forced upload after it";
 }
 
 } // namespace

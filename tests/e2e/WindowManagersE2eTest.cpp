@@ -6,7 +6,6 @@
 
 #include <QJsonObject>
 #include <QProcess>
-#include <iostream>
 
 #include "tests/e2e/E2eSupport.h"
 
@@ -125,7 +124,6 @@ TEST_P(WindowManagersE2e, holderToldOrderOfUseExactActivationAndTheFirstSwitchAf
     if (freed) {
         EXPECT_TRUE(binding().contains(bound)) << "given back at quit: " << binding().toStdString();
     }
-    std::cout << c.wm << ": " << zumo.errors().toStdString() << std::endl;
 }
 
 void PrintTo(const WmCase& c, std::ostream* out)

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 
 namespace zumo::test {
@@ -22,12 +23,19 @@ struct ChildRegistration {
 QString selfPath();
 
 // Handles events (a file watch's, say) until done() holds; false when the deadline came first.
+// The tick looks at done() again at least every 50 ms, for changes that come with no event
+// (another process's files); processEvents with a time limit would not wait at all, but spin.
 inline bool eventsUntil(const std::function<bool()>& done, int deadlineMs = 10000)
 {
     const QDeadlineTimer deadline(deadlineMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-    return done();
+    QTimer tick;
+    tick.start(50);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return done();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 // The titles of entries, rows or tabs in their order, to compare with the list expected.

@@ -169,8 +169,6 @@ TEST_F(Install, aPowerCutAtAnyStepLeavesACopyThatStarts)
             // Once the swap has returned B is on disk: the install script deletes A next.
             EXPECT_TRUE(started == "2.4.0" || (started == "2.3.0" && step <= int(SwapStep::renamed)))
                 << started.toStdString();
-            std::printf("[ measured ] power cut at step %d, exchange %d: %s started\n", step, exchange,
-                        started.constData());
             EXPECT_EQ(QDir(after.mount + "/Applications").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                       QStringList{"Zumo"});
         }
