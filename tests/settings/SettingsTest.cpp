@@ -1,4 +1,5 @@
-// The typed readers: wrong types, truncation and clamps (what a reset keeps: SettingsWindowTest).
+// The typed readers: wrong types, truncation and clamps (what a reset keeps: SettingsWindowTest);
+// the shortcut list built from them: order, conflicts, replacing the active list.
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -7,7 +8,9 @@
 
 #include "tests/fakes/FakeDispatcher.h"
 #include "settings/Settings.h"
+#include "platform/KeyCodes.h"
 #include "settings/SettingsStore.h"
+#include "settings/Slots.h"
 
 namespace zumo {
 namespace {
@@ -68,6 +71,55 @@ TEST_F(SettingsTest, readersFallBackOnWrongTypesTruncateAndClamp)
     EXPECT_EQ(settings.appModes(), (QMap<QString, QString>{{QStringLiteral("a"), QStringLiteral("hide")}}));
     set("appModes", QJsonArray{QStringLiteral("a")});
     EXPECT_FALSE(settings.appModes().has_value());
+}
+
+class SlotsTest : public SettingsTest {
+protected:
+    void setSlot(int n, bool on, int mod, int key, int filter)
+    {
+        const QString prefix = QStringLiteral("slot%1.").arg(n);
+        store.setValue(prefix + QStringLiteral("on"), on);
+        store.setValue(prefix + QStringLiteral("mod"), mod);
+        store.setValue(prefix + QStringLiteral("key"), key);
+        store.setValue(prefix + QStringLiteral("filter"), filter);
+    }
+};
+
+TEST_F(SlotsTest, anExtraShortcutTakenEarlierIsLeftOut)
+{
+    // Both on Option+Tab: the main shortcut already has it.
+    setSlot(3, true, 0, 0, 3);
+    setSlot(4, true, 0, 0, 4);
+    EXPECT_EQ(buildSlots(settings).size(), 2u);
+
+    // Same modifier and key, different filters: slot 3 wins.
+    setSlot(3, true, 1, 3, 3);
+    setSlot(4, true, 1, 3, 4);
+    const std::vector<Slot> slots = buildSlots(settings);
+    ASSERT_EQ(slots.size(), 3u);
+    EXPECT_EQ(slots[2], (Slot{keys::Control, keys::Space, SlotFilter::tabs}));
+
+    // Option+` is free again once the per-app key is off.
+    set("perAppKey", false);
+    setSlot(3, true, 0, 1, 1);
+    set("slot4.on", false);
+    EXPECT_EQ(buildSlots(settings).back(), (Slot{keys::Option, keys::Grave, SlotFilter::currentApp}));
+}
+
+// Replaced, and its listeners told, only when it differs: a filter alone is a difference.
+TEST_F(SlotsTest, theActiveListIsReplacedOnlyWhenItDiffers)
+{
+    ActiveSlots active;
+    int changes = 0;
+    const Subscription subscription = active.changed.subscribe([&] { ++changes; });
+    EXPECT_TRUE(active.rebuildSlots(settings));
+    EXPECT_FALSE(active.rebuildSlots(settings));
+    setSlot(3, true, 1, 0, 3);
+    EXPECT_TRUE(active.rebuildSlots(settings));
+    set("slot3.filter", 2);
+    EXPECT_TRUE(active.rebuildSlots(settings));
+    EXPECT_EQ(active.slots().back().filter, SlotFilter::currentSpace);
+    EXPECT_EQ(changes, 3);
 }
 
 } // namespace

@@ -1,8 +1,12 @@
-// Tests the tiered scorer tier by tier, including the edges where a tier stops applying.
+// Search text: how typed text splits into tokens, the tiered scorer tier by tier (including the
+// edges where a tier stops applying), and ranking entries by the best score of their texts.
 #include <gtest/gtest.h>
+#include <numeric>
 #include <random>
 
 #include "switcher/Fuzzy.h"
+#include "switcher/Query.h"
+#include "switcher/SearchRank.h"
 
 namespace zumo {
 namespace {
@@ -137,6 +141,60 @@ TEST(Fuzzy, unitSetRejectionsNeverDropAMatch)
         EXPECT_TRUE(score == 0 || score == 1 || (score >= 161 && score <= 1040))
             << score << " for " << query.toStdString() << " / " << text.toStdString();
     }
+}
+
+struct QueryCase {
+    QString text;
+    QString whole;
+    std::vector<QString> tokens;
+    QString compact;
+};
+
+TEST(Query, splitsLowerCasedTextIntoWordTokens)
+{
+    const std::vector<QueryCase> cases = {
+        {u"Mail In-box"_s, u"mail in-box"_s, {u"mail"_s, u"in"_s, u"box"_s}, u"mailinbox"_s},
+        {u"  Go  Ma  "_s, u"go  ma"_s, {u"go"_s, u"ma"_s}, u"goma"_s},
+        {u"\tTab"_s, u"\ttab"_s, {u"tab"_s}, u"tab"_s}, // only U+0020 is trimmed
+        {u"--"_s, u"--"_s, {}, u""_s},                  // punctuation only: no tokens
+        {u"v2.0"_s, u"v2.0"_s, {u"v2"_s, u"0"_s}, u"v20"_s},
+        {u"Naïve{x}~ÉTÉ\u007f"_s, u"naïve{x}~été\u007f"_s, {u"naïve"_s, u"x"_s, u"été"_s}, u"naïvexété"_s},
+        {u""_s, u""_s, {}, u""_s},
+    };
+    for (const QueryCase& c : cases) {
+        const Query query(c.text);
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(query.whole, c.whole);
+        EXPECT_EQ(query.tokens, c.tokens);
+        EXPECT_EQ(query.compact, c.compact);
+    }
+}
+
+using Order = std::vector<std::size_t>;
+
+// Best score first, ties in list order, non-matches dropped. The run's texts are lowered once
+// into one shared buffer, each distinct text once; texts Qt lowers to another length (U+0130,
+// surrogates) sit between the others. Items 0 and 2, and 1 and 3, tie on some queries: a text
+// stretched in the buffer would lose.
+TEST(SearchRank, ordersByBestTextAsEachTextScoresAlone)
+{
+    const std::vector<SearchTexts> items = {
+        {"\u0130stanbul Mail", "Files", ""}, {"Deseret \U00010400 Safari", "Files", "Mail"},
+        {"Istanbul Mail!", "", ""},          {"Deseret XY Safari", "", ""},
+        {"Safari", "", "\u0130stanbul"},     {"Mail In-box", "Mail", ""},
+        {"", "", ""},
+    };
+    for (const char* text : {"stanbul", "saf", "mail", "i\u0307s", "\U00010400", "mial", "fl", "in box"}) {
+        const Query query(QString::fromUtf8(text));
+        Order expected(items.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        std::ranges::stable_sort(expected, std::greater{}, [&](std::size_t i) { return bestScore(query, items[i]); });
+        std::erase_if(expected, [&](std::size_t i) { return bestScore(query, items[i]) == 0; });
+        EXPECT_EQ(rankByScore(query, items), expected) << text;
+    }
+    EXPECT_EQ(rankByScore(Query("zzz"), items), Order{});
+    EXPECT_EQ(rankByScore(Query(""), items), (Order{0, 1, 2, 3, 4, 5, 6})) << "an empty query keeps them all";
+    EXPECT_EQ(rankByScore(Query("x"), {}), Order{});
 }
 
 } // namespace
