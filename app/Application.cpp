@@ -242,7 +242,7 @@ bool Application::openWayland(QString& error)
         return false;
     WaylandDesktop* w = p.wayland.get();
     w->connection->setLostHandler([] { QCoreApplication::exit(1); });
-    p.seam = {w->windows.get(), w->windows.get(), w->windows.get(), w->screens.get(), &w->permissions,
+    p.seam = {w->windows.get(), w->windows.get(), w->windowServer(), w->screens.get(), &w->permissions,
               w->hook.get(), w->panels.get(), true, [w] { w->sync(); },
               [w](std::uint32_t window) { return w->desktopOf(window); },
               [parts = d.get()] { return parts->kwinConflict ? parts->kwinConflict->taken() : std::vector<HookShortcut>(); },

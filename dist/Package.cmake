@@ -31,8 +31,14 @@ add_custom_target(zumo_dist_gz ALL DEPENDS ${ZUMO_DIST_GZ_FILES})
 
 set(zumo_doc ${CMAKE_INSTALL_DATADIR}/doc/zumo)
 install(TARGETS zumo zumo-net zumo-trigger RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT zumo)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/zumo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
-  COMPONENT zumo)
+# KWin hands window images only to a program whose desktop entry names it by its full path, so
+# the entry gets the prefix it is installed under (/usr in the package).
+install(CODE "
+  file(READ \"${CMAKE_CURRENT_LIST_DIR}/zumo.desktop\" entry)
+  string(REPLACE \"\nExec=zumo\n\" \"\nExec=\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zumo\n\" entry \"\${entry}\")
+  file(WRITE \"${CMAKE_CURRENT_BINARY_DIR}/installed/zumo.desktop\" \"\${entry}\")
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\" TYPE FILE
+       FILES \"${CMAKE_CURRENT_BINARY_DIR}/installed/zumo.desktop\")" COMPONENT zumo)
 install(FILES ${ZUMO_KWIN_SCRIPT} DESTINATION ${CMAKE_INSTALL_DATADIR}/zumo/kwin COMPONENT zumo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/com.zumo.app.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
   COMPONENT zumo)

@@ -19,7 +19,7 @@ ZUMO_PACKAGES=(
   fonts-dejavu-core
   sway foot wtype grim qt6-wayland libwayland-dev wayland-protocols
   gnome-shell gjs python3-dbusmock
-  kwin-wayland plasma-wayland-protocols
+  kwin-wayland plasma-wayland-protocols libgl1-mesa-dri
   dpkg-dev file lintian appstream desktop-file-utils python3-debian systemd e2fsprogs mount
   libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql openssl nginx wrk curl
 )

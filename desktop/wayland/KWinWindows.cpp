@@ -152,6 +152,7 @@ void KWinWindows::update(const KWinWindow& w)
         m_windows.push_back({w.id, {}});
         known = &m_windows.back();
         known->state.id = m_nextId++;
+        known->state.handle = w.id;
         m_order.push_back(known->state.id);
     }
     Toplevel& t = known->state;

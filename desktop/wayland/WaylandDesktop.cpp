@@ -71,6 +71,10 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     d.connection->roundTrip();
     d.windows = std::make_unique<WaylandWindows>(*d.toplevels);
     d.permissions.movable = d.toplevels->movable();
+    if (d.kwin) {
+        d.kwinCaptures = std::make_unique<KWinWindowServer>(*d.windows, *d.toplevels);
+        d.permissions.captures = true;
+    }
     d.screens = std::make_unique<WaylandScreens>(*d.connection, *d.toplevels);
     d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
     d.panels = std::make_unique<WaylandPanels>(settings, *d.connection, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
@@ -105,6 +109,11 @@ void WaylandDesktop::letGoOfKWin()
 {
     kwinShortcuts.reset();
     kwinScript.reset();
+}
+
+WindowServer* WaylandDesktop::windowServer() const
+{
+    return kwinCaptures ? static_cast<WindowServer*>(kwinCaptures.get()) : windows.get();
 }
 
 std::optional<std::uint32_t> WaylandDesktop::desktopOf(std::uint32_t window) const

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "desktop/wayland/KWinScreenShot.h"
 #include "desktop/wayland/KWinScript.h"
 #include "desktop/wayland/KWinShortcuts.h"
 #include "desktop/wayland/KWinWindows.h"
@@ -39,6 +40,8 @@ struct WaylandDesktop {
     // The virtual desktop a window is on, from 0 as on X11; nothing for a window on all of them
     // or where the compositor does not say (wlroots).
     std::optional<std::uint32_t> desktopOf(std::uint32_t window) const;
+    // The window list, with window images where the compositor gives them.
+    WindowServer* windowServer() const;
 
     std::unique_ptr<wayland::WaylandConnection> connection;
     std::unique_ptr<wayland::WindowList> toplevels;
@@ -47,6 +50,7 @@ struct WaylandDesktop {
     std::unique_ptr<wayland::BusGlobalShortcuts> globalShortcuts;
     std::unique_ptr<wayland::KWinShortcuts> kwinShortcuts;  // gives back its keys before the script goes
     std::unique_ptr<wayland::WaylandWindows> windows;
+    std::unique_ptr<wayland::KWinWindowServer> kwinCaptures;  // on KWin
     std::unique_ptr<wayland::WaylandScreens> screens;
     wayland::WaylandPermissions permissions;
     std::unique_ptr<wayland::LayerOverlay> overlay;

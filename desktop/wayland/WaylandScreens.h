@@ -25,14 +25,15 @@ private:
     Subscription m_outputs;
 };
 
-// The window list is there (the backend does not start without it); window captures are not,
-// and moves only where the compositor does them for Zumo.
+// The window list is there (the backend does not start without it); window captures and moves
+// only where the compositor does them for Zumo.
 class WaylandPermissions final : public Permissions {
 public:
     bool accessibilityTrusted() const override { return true; }
-    bool screenCaptureGranted() const override { return false; }
+    bool screenCaptureGranted() const override { return captures; }
     bool windowsMovable() const override { return movable; }
     bool movable = false;
+    bool captures = false;
 };
 
 } // namespace zumo::wayland

@@ -34,6 +34,7 @@ struct Toplevel {
     std::uint32_t desktop = 0;    // its virtual desktop from 1; 0 on all of them or unknown
     bool onCurrentDesktop = true;
     int monitor = -1;             // the compositor's index of its monitor, where it says (GNOME)
+    QString handle;               // the compositor's own id for it, where it tells one (KWin)
 };
 
 // The windows as last reported, most recently activated first; windows never activated
