@@ -78,7 +78,8 @@ QImage kwinScreenShot(const QDBusConnection& bus, const QString& method, QVarian
         format <= QImage::Format_Invalid || format >= QImage::NImageFormats)
         return {};
     const auto imageFormat = QImage::Format(format);
-    if (stride < qint64(width) * QImage::toPixelFormat(imageFormat).bitsPerPixel() / 8 || stride * height > MaxImageBytes)
+    if (stride < qint64(width) * QImage::toPixelFormat(imageFormat).bitsPerPixel() / 8 || stride > MaxImageBytes ||
+        height > MaxImageBytes / stride)
         return {};
     const QByteArray pixels = readAllOf(ends[0], stride * height, deadline);
     if (pixels.isEmpty())
