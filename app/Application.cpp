@@ -367,7 +367,7 @@ void Application::buildShell()
         p.conflictConsent = p.windows->settingsChanged.subscribe([c = p.conflict.get()] { c->consentChanged(); });
     if (p.wayland && p.wayland->kwinShortcuts) {
         p.kwinConflict = std::make_unique<KWinShortcutConflict>(KWinShortcutConflictDeps{
-            *p.wayland->kwinShortcuts, *p.windows,
+            *p.wayland->kwinShortcuts, p.slots, *p.windows,
             [parts] { return parts->delegate ? &parts->delegate->menu().tray() : nullptr; }});
         p.conflictConsent = p.windows->settingsChanged.subscribe([c = p.kwinConflict.get()] { c->consentChanged(); });
     }

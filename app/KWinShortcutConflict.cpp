@@ -10,6 +10,34 @@
 
 namespace zumo {
 
+namespace {
+
+std::vector<wayland::KWinShortcuts::Wanted> scriptKeys(const ActiveSlots& slots)
+{
+    std::vector<HookShortcut> shortcuts;
+    for (const Slot& slot : slots.slots())
+        shortcuts.push_back({slot.mask, slot.key});
+    return wayland::KWinShortcuts::keysFor(shortcuts, true);
+}
+
+} // namespace
+
+KWinShortcutConflict::KWinShortcutConflict(KWinShortcutConflictDeps deps) : d(std::move(deps))
+{
+    d.shortcuts.setWanted(scriptKeys(d.slots));
+    m_slotsChanged = d.slots.changed.subscribe([this] { slotsChanged(); });
+}
+
+// A shortcut turned on or changed in Settings: what the old list took from KWin goes back
+// first, then the script's actions get the new keys.
+void KWinShortcutConflict::slotsChanged()
+{
+    d.shortcuts.giveBack();
+    d.shortcuts.setWanted(scriptKeys(d.slots));
+    m_advice = d.shortcuts.take().value_or(QString());
+    d.windows.reloadSettings();
+}
+
 void KWinShortcutConflict::check()
 {
     m_consented = d.shortcuts.consented();

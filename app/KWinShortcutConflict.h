@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "desktop/wayland/KWinShortcuts.h"
+#include "platform/Listeners.h"
+#include "settings/Slots.h"
 #include "windows/Ask.h"
 #include "windows/SettingsChoices.h"
 
@@ -16,6 +18,7 @@ class TrayIcon;
 
 struct KWinShortcutConflictDeps {
     wayland::KWinShortcuts& shortcuts;
+    ActiveSlots& slots;  // the shortcut list the script's actions get
     AppWindows& windows;
     std::function<TrayIcon*()> tray;  // null while there is none
     Ask ask = askWithMessageBox;
@@ -23,7 +26,7 @@ struct KWinShortcutConflictDeps {
 
 class KWinShortcutConflict {
 public:
-    explicit KWinShortcutConflict(KWinShortcutConflictDeps deps) : d(std::move(deps)) {}
+    explicit KWinShortcutConflict(KWinShortcutConflictDeps deps);
 
     // Takes the keys Zumo may take and tells about the others. After the launch.
     void check();
@@ -36,7 +39,10 @@ public:
     void consentChanged();
 
 private:
+    void slotsChanged();
+
     KWinShortcutConflictDeps d;
+    Subscription m_slotsChanged;
     QString m_advice;  // why a key is still KWin's; empty when both are Zumo's
     bool m_consented = false;
 };

@@ -28,35 +28,6 @@ bool kglobalaccelRunning()
     return bus && bus->isServiceRegistered(QStringLiteral("org.kde.kglobalaccel"));
 }
 
-// The keys kglobalaccel knows for the shortcuts, with their Shift variants (the reverse
-// direction, which KWin binds as Alt+Shift+Backtab and Alt+~).
-std::vector<wayland::KWinShortcuts::Wanted> kglobalaccelKeys(const std::vector<HookShortcut>& shortcuts)
-{
-    std::vector<wayland::KWinShortcuts::Wanted> wanted;
-    for (const HookShortcut& s : shortcuts) {
-        int mods = 0;
-        if (s.mask & keys::Option)
-            mods |= int(Qt::AltModifier);
-        if (s.mask & keys::Control)
-            mods |= int(Qt::ControlModifier);
-        // `reversed` is the whole shifted key: Qt names Shift+` as ~, without the modifier.
-        const auto both = [&](int key, int reversed) {
-            const QString name = shortcutName(s);
-            wanted.push_back({mods | key, name, {}});
-            wanted.push_back({mods | reversed, name + QStringLiteral(" (reverse)"), {}});
-        };
-        const int shift = Qt::ShiftModifier;
-        switch (s.key) {
-        case keys::Tab: both(Qt::Key_Tab, shift | Qt::Key_Backtab); break;
-        case keys::Grave: both(Qt::Key_QuoteLeft, Qt::Key_AsciiTilde); break;
-        case keys::Space: both(Qt::Key_Space, shift | Qt::Key_Space); break;
-        case keys::Section: both(Qt::Key_section, shift | Qt::Key_section); break;
-        default: break;
-        }
-    }
-    return wanted;
-}
-
 } // namespace
 
 ShortcutConflict::ShortcutConflict(ShortcutConflictDeps deps)
@@ -121,7 +92,7 @@ bool ShortcutConflict::kwinHolds(const ShortcutHolder& holder, const std::vector
         return false;
     if (!m_kwin) {
         m_accel = std::make_unique<wayland::BusGlobalShortcuts>();
-        m_kwin = std::make_unique<wayland::KWinShortcuts>(d.store, *m_accel, kglobalaccelKeys(shortcuts));
+        m_kwin = std::make_unique<wayland::KWinShortcuts>(d.store, *m_accel, wayland::KWinShortcuts::keysFor(shortcuts, false));
     }
     m_kwin->held();
     return m_kwin->heldByKWin();

@@ -25,6 +25,9 @@ struct HookShortcut {
     bool operator==(const HookShortcut&) const = default;
 };
 
+// A readable name of a shortcut for messages, e.g. "Alt+Tab", "Ctrl+Alt+`".
+QString shortcutName(const HookShortcut& shortcut);
+
 class KeyboardHook {
 public:
     // Returns true to pass the event on, false to swallow it. One function, not a Notifier:

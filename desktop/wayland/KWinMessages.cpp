@@ -95,9 +95,16 @@ KWinMessage readKWinMessage(const QByteArray& json)
         if (m.desktop)
             m.kind = KWinMessage::Kind::desktop;
     } else if (kind == QLatin1String("shortcut")) {
-        m.name = o.value(QLatin1String("name")).toString();
-        if (m.name == QLatin1String("next") || m.name == QLatin1String("prev"))
+        // "next" or "prev" for the first of the shortcut list, "next 2" or "prev 2" for the third.
+        const QStringList parts = o.value(QLatin1String("name")).toString().split(QLatin1Char(' '));
+        bool number = parts.size() == 1;
+        const int index = parts.size() == 2 ? parts[1].toInt(&number) : 0;
+        if ((parts[0] == QLatin1String("next") || parts[0] == QLatin1String("prev")) && number && index >= 0 &&
+            index < int(KWinScriptShortcuts)) {
+            m.shortcut = std::size_t(index);
+            m.reverse = parts[0] == QLatin1String("prev");
             m.kind = KWinMessage::Kind::shortcut;
+        }
     } else if (kind == QLatin1String("pong")) {
         m.serial = counter(o.value(QLatin1String("serial")));
         m.kind = KWinMessage::Kind::pong;

@@ -5,10 +5,15 @@
 #include <QByteArray>
 #include <QRect>
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace zumo::wayland {
+
+// The script registers a pair of actions (forward, reverse) for each of the first this many of
+// the switcher's shortcuts: the main one, the per-application one and two extra.
+constexpr std::size_t KWinScriptShortcuts = 4;
 
 // One window as the script reports it.
 struct KWinWindow {
@@ -29,7 +34,8 @@ struct KWinMessage {
     std::vector<KWinWindow> windows;  // windows: all of them; window: the one added or changed
     QString id;                       // removed, activated: the window
     std::uint32_t desktop = 0;        // windows, desktop: the current desktop
-    QString name;                     // shortcut: "next" or "prev"
+    std::size_t shortcut = 0;         // shortcut: its place in the switcher's shortcut list
+    bool reverse = false;             // shortcut: with Shift
     std::uint64_t serial = 0;         // pong: the ping's
 };
 

@@ -18,15 +18,18 @@ namespace {
 const QString RecordKey = QStringLiteral("freedKWinShortcuts");
 // The same consent as for X11 window managers: free the switcher's shortcuts while Zumo runs.
 const QString ConsentKey = QStringLiteral("freeShortcutsFromWindowManager");
-constexpr int Alt = 0x08000000;
-constexpr int Shift = 0x02000000;
-constexpr int Tab = 0x01000001;
-constexpr int Backtab = 0x01000002;
 constexpr unsigned NoAutoloading = 0x4;  // kglobalaccel: set these keys, not the stored ones
 
-QStringList ourAction(const KWinShortcuts::Wanted& w)
+QStringList ourAction(const QString& name)
 {
-    return {QStringLiteral("kwin"), w.action, QStringLiteral("KWin"), w.action};
+    return {QStringLiteral("kwin"), name, QStringLiteral("KWin"), name};
+}
+
+// The script's action for that place in the shortcut list, forward or reverse.
+QString scriptAction(std::size_t shortcut, bool reverse)
+{
+    const QString name = QStringLiteral("Zumo ") + (reverse ? QStringLiteral("prev") : QStringLiteral("next"));
+    return shortcut == 0 ? name : name + QStringLiteral(" %1").arg(shortcut);
 }
 
 QDBusMessage accel(const QString& method, const QVariantList& arguments)
@@ -72,10 +75,33 @@ bool BusGlobalShortcuts::setKeys(const QStringList& action, const std::vector<in
            QDBusMessage::ReplyMessage;
 }
 
-std::vector<KWinShortcuts::Wanted> KWinShortcuts::scriptKeys()
+std::vector<KWinShortcuts::Wanted> KWinShortcuts::keysFor(const std::vector<HookShortcut>& shortcuts, bool toScript)
 {
-    return {{Alt | Tab, QStringLiteral("Alt+Tab"), QStringLiteral("Zumo next")},
-            {Alt | Shift | Backtab, QStringLiteral("Alt+Shift+Tab"), QStringLiteral("Zumo prev")}};
+    std::vector<Wanted> wanted;
+    for (std::size_t i = 0; i < shortcuts.size(); ++i) {
+        const HookShortcut& s = shortcuts[i];
+        int mods = 0;
+        if (s.mask & keys::Option)
+            mods |= int(Qt::AltModifier);
+        if (s.mask & keys::Control)
+            mods |= int(Qt::ControlModifier);
+        const bool scripted = toScript && i < KWinScriptShortcuts;
+        // `reversed` is the whole shifted key: Qt names Shift+` as ~, without the modifier.
+        const auto both = [&](int key, int reversed) {
+            const QString name = shortcutName(s);
+            wanted.push_back({mods | key, name, scripted ? scriptAction(i, false) : QString()});
+            wanted.push_back({mods | reversed, name + QStringLiteral(" (reverse)"), scripted ? scriptAction(i, true) : QString()});
+        };
+        const int shift = Qt::ShiftModifier;
+        switch (s.key) {
+        case keys::Tab: both(Qt::Key_Tab, shift | Qt::Key_Backtab); break;
+        case keys::Grave: both(Qt::Key_QuoteLeft, Qt::Key_AsciiTilde); break;
+        case keys::Space: both(Qt::Key_Space, shift | Qt::Key_Space); break;
+        case keys::Section: both(Qt::Key_section, shift | Qt::Key_section); break;
+        default: break;
+        }
+    }
+    return wanted;
 }
 
 KWinShortcuts::KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts, std::vector<Wanted> wanted)
@@ -120,7 +146,7 @@ std::optional<QString> KWinShortcuts::pass(bool change)
             appLog(QStringLiteral("took %1 from KWin's \"%2\" while Zumo runs").arg(w.text, holder.value(3)));
         }
         if (change && !w.action.isEmpty())
-            m_shortcuts.setKeys(ourAction(w), {w.key});
+            m_shortcuts.setKeys(ourAction(w.action), {w.key});
     }
     if (held.isEmpty())
         return std::nullopt;
@@ -152,9 +178,13 @@ bool KWinShortcuts::recorded(const SettingsStore& store)
 
 void KWinShortcuts::giveBack()
 {
-    for (const Wanted& w : m_wanted)
-        if (!w.action.isEmpty() && m_shortcuts.holder(w.key).value(1) == w.action)
-            m_shortcuts.setKeys(ourAction(w), {});
+    // Every action of the script's, not only those wanted now: a run that crashed may have
+    // wanted others.
+    const bool scripted = std::any_of(m_wanted.begin(), m_wanted.end(), [](const Wanted& w) { return !w.action.isEmpty(); });
+    for (std::size_t i = 0; scripted && i < KWinScriptShortcuts; ++i)
+        for (bool reverse : {false, true})
+            if (const QStringList ours = ourAction(scriptAction(i, reverse)); !m_shortcuts.keys(ours).empty())
+                m_shortcuts.setKeys(ours, {});
     const QJsonArray record = m_store.value(RecordKey).toArray();
     int restored = 0;
     // Latest first: an action that lost two keys gets them back in the reverse order it lost them.

@@ -12,6 +12,10 @@
 #include <optional>
 #include <vector>
 
+#include "desktop/wayland/KWinMessages.h"
+#include "platform/KeyCodes.h"
+#include "platform/KeyboardHook.h"
+
 namespace zumo {
 class SettingsStore;
 }
@@ -46,10 +50,15 @@ public:
         QString text;  // "Alt+Tab", for the user
         QString action;
     };
-    // The script's actions and their keys (registerShortcut in zumo-bridge.js).
-    static std::vector<Wanted> scriptKeys();
+    // The keys kglobalaccel knows for the switcher's shortcuts, each with its Shift variant (the
+    // reverse direction, which KWin binds as Alt+Shift+Backtab and Alt+~). toScript gives each
+    // the script's action for it (registerShortcut in zumo-bridge.js): "Zumo next" and "Zumo
+    // prev" for the first, "Zumo next 1" and "Zumo prev 1" for the second, and so on.
+    static std::vector<Wanted> keysFor(const std::vector<HookShortcut>& shortcuts, bool toScript);
 
-    KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts, std::vector<Wanted> wanted = scriptKeys());
+    // Until setWanted, only Alt+Tab and Alt+Shift+Tab, to the script.
+    KWinShortcuts(SettingsStore& store, GlobalShortcuts& shortcuts,
+                  std::vector<Wanted> wanted = keysFor({{keys::Option, keys::Tab}}, true));
     ~KWinShortcuts() { giveBack(); }
     KWinShortcuts(const KWinShortcuts&) = delete;
     KWinShortcuts& operator=(const KWinShortcuts&) = delete;
@@ -62,8 +71,11 @@ public:
     // What take() would say without consent, changing nothing.
     std::optional<QString> held() { return pass(false); }
     // Puts back every recorded key whose action the user has not given another key since, and
-    // takes the keys from the script's actions. At quit, and at start for a run that crashed.
+    // takes the keys from every action of the script's. At quit, at start for a run that
+    // crashed, and before the shortcuts change.
     void giveBack();
+    // The keys take() gives; what the last take() gave stays until giveBack().
+    void setWanted(std::vector<Wanted> wanted) { m_wanted = std::move(wanted); }
 
     // Whether keys taken from KWin wait to be given back.
     bool holdsKeys() const { return recorded(m_store); }

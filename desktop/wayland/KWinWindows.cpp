@@ -129,7 +129,7 @@ void KWinWindows::received(const KWinMessage& m)
         break;
     case Kind::shortcut:
         if (shortcutPressed)
-            shortcutPressed(m.name);
+            shortcutPressed(m.shortcut, m.reverse);
         return;
     case Kind::pong: {
         m_pongSerial = std::max(m_pongSerial, m.serial);

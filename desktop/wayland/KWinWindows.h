@@ -73,8 +73,9 @@ public:
     // handled (without waiting here). Main thread.
     void afterPosted(std::function<void()> done);
 
-    // The script's shortcut fired: "next" or "prev". Main thread.
-    std::function<void(const QString& name)> shortcutPressed;
+    // The script's action for that place in the shortcut list fired (reverse: its Shift
+    // variant). Main thread.
+    std::function<void(std::size_t shortcut, bool reverse)> shortcutPressed;
 
     // From KWinBus.
     void received(const KWinMessage& message);

@@ -79,7 +79,7 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
     d.hook = std::make_unique<WaylandKeyboardHook>(*d.connection, *d.overlay);
     d.panels = std::make_unique<WaylandPanels>(settings, *d.connection, *d.overlay, [hook = d.hook.get()] { hook->panelsHidden(); });
     if (d.kwin) {
-        d.kwin->shortcutPressed = [hook = d.hook.get()](const QString& name) { hook->trigger(name == QLatin1String("prev")); };
+        d.kwin->shortcutPressed = [hook = d.hook.get()](std::size_t shortcut, bool reverse) { hook->trigger(reverse, shortcut); };
         // KWin keeps the overlay active when it stops asking for the keyboard: after a cancel the
         // user would type into nothing.
         d.hook->keyboardTaken = [kwin = d.kwin] { kwin->keyboardTaken(); };

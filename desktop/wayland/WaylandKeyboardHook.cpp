@@ -83,11 +83,14 @@ void WaylandKeyboardHook::panelsHidden()
         keyboardLetGo();
 }
 
-bool WaylandKeyboardHook::trigger(bool reverse)
+bool WaylandKeyboardHook::trigger(bool reverse, std::size_t shortcut)
 {
     if (!m_handler)
         return false;
-    const HookShortcut main = m_shortcuts.empty() ? HookShortcut{keys::Option, keys::Tab} : m_shortcuts.front();
+    const HookShortcut main = shortcut < m_shortcuts.size() ? m_shortcuts[shortcut]
+                              : m_shortcuts.empty()        ? HookShortcut{keys::Option, keys::Tab}
+                                                           : m_shortcuts.front();
+    m_runMask = main.mask;
     // The binding comes over another socket than the focus change just before it: read what the
     // compositor has said so far, so the window the user just focused counts as the front.
     m_connection.roundTrip();
@@ -107,8 +110,7 @@ void WaylandKeyboardHook::deliverKey(const KeyEvent& event)
         m_held.push_back(event);
         return;
     }
-    const std::uint64_t mainMask = m_shortcuts.empty() ? keys::Option : m_shortcuts.front().mask;
-    const bool releasesMain = event.type == KeyEventType::FlagsChanged && (event.flags & mainMask) != mainMask;
+    const bool releasesMain = event.type == KeyEventType::FlagsChanged && (event.flags & m_runMask) != m_runMask;
     if (!releasesMain || !afterBindings) {
         deliver(event);
         return;

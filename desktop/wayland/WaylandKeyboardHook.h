@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/KeyCodes.h"
 #include "platform/KeyboardHook.h"
 #include "desktop/wayland/WaylandConnection.h"
 
@@ -23,7 +24,7 @@ namespace zumo::wayland {
 class LayerOverlay;
 
 // Beyond the KeyboardHook contract:
-// - trigger() stands for a press of the main shortcut (Shift added for reverse); the handler
+// - trigger() stands for a press of a shortcut (Shift added for reverse); the handler
 //   opens or moves the run as for a real press. Repeated Tabs while Alt is held arrive the
 //   same way, since the compositor keeps its binding while the overlay has the keyboard.
 // - setCapturing(true) has the overlay take the keyboard; when it receives it the modifiers
@@ -53,8 +54,9 @@ public:
     void setShortcuts(const std::vector<HookShortcut>& shortcuts) override { m_shortcuts = shortcuts; }
     void setCapturing(bool capturing) override;
 
-    // The compositor's binding for the main shortcut fired. False when the hook is off.
-    bool trigger(bool reverse);
+    // The compositor's binding for that place in the shortcut list fired (the main shortcut
+    // when there is none there). False when the hook is off.
+    bool trigger(bool reverse, std::size_t shortcut = 0);
     // The run's panel was hidden (after its activation request): the overlay lets the keyboard
     // go unless a new run holds it.
     void panelsHidden();
@@ -82,6 +84,7 @@ private:
     LayerOverlay& m_overlay;
     Handler m_handler;
     std::vector<HookShortcut> m_shortcuts;
+    std::uint64_t m_runMask = keys::Option;  // the modifiers of the shortcut that opened the run
     bool m_capturing = false;
     bool m_focused = false;  // the overlay has the keyboard
     xkb_context* m_context = nullptr;

@@ -201,27 +201,6 @@ QString charactersFor(Keysym level0, Keysym level1, bool shift)
     return charactersFor(level0);
 }
 
-QString shortcutName(const HookShortcut& shortcut)
-{
-    QString name;
-    if (shortcut.mask & keys::Control)
-        name += QStringLiteral("Ctrl+");
-    if (shortcut.mask & keys::Option)
-        name += QStringLiteral("Alt+");
-    switch (shortcut.key) {
-    case keys::Tab:
-        return name + QStringLiteral("Tab");
-    case keys::Grave:
-        return name + QStringLiteral("`");
-    case keys::Section:
-        return name + QStringLiteral("§");
-    case keys::Space:
-        return name + QStringLiteral("Space");
-    default:
-        return name + QStringLiteral("key %1").arg(shortcut.key);
-    }
-}
-
 void ModifierKeys::setKeyFlags(const std::array<std::uint64_t, 256>& flagOfKey)
 {
     m_flagOfKey = flagOfKey;

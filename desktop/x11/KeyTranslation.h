@@ -87,9 +87,6 @@ QString charactersFor(Keysym keysym);
 // (KP_End → "1"), so keypad digits jump like the top row whether Num Lock is on or not.
 QString charactersFor(Keysym level0, Keysym level1, bool shift);
 
-// A readable name of a shortcut for messages, e.g. "Alt+Tab", "Ctrl+Alt+`".
-QString shortcutName(const HookShortcut& shortcut);
-
 // Which modifier keys are down, by keycode; a left and a right key count separately, so
 // releasing one of them keeps the modifier held while the other is down.
 class ModifierKeys {

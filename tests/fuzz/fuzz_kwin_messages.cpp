@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const KWinWindow& w : m.windows)
         check(!w.id.isEmpty() && w.desktop <= 1000);
     if (m.kind == KWinMessage::Kind::shortcut)
-        check(m.name == QLatin1String("next") || m.name == QLatin1String("prev"));
+        check(m.shortcut < KWinScriptShortcuts);
     if (m.kind == KWinMessage::Kind::window)
         check(m.windows.size() == 1);
     if (m.kind == KWinMessage::Kind::removed || m.kind == KWinMessage::Kind::activated)

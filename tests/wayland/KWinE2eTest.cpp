@@ -13,8 +13,8 @@ namespace zumo::e2e {
 namespace {
 
 // evdev codes
-constexpr unsigned LeftAlt = 56, TabKey = 15, KeyL = 38, KeyW = 17, Escape = 1, Slash = 53, KeyB = 48, KeyR = 19, Enter = 28;
-constexpr int AltTab = 0x08000000 | 0x01000001;  // Qt's key code, as kglobalaccel keeps it
+constexpr unsigned LeftAlt = 56, TabKey = 15, Grave = 41, KeyL = 38, KeyW = 17, Escape = 1, Slash = 53, KeyB = 48, KeyR = 19, Enter = 28;
+constexpr int AltTab = 0x08000000 | 0x01000001, AltGrave = 0x08000000 | 0x60;  // Qt's key codes, as kglobalaccel keeps them
 
 class KWinE2eTest : public CompositorE2e {
 protected:
@@ -85,11 +85,11 @@ protected:
         scripting(QStringLiteral("start"));
     }
 
-    // KWin's holder of Alt+Tab: component and action.
-    QStringList altTabHolder() const
+    // KWin's holder of a key: component and action.
+    QStringList holder(int key = AltTab) const
     {
         return call(QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/kglobalaccel"),
-                    QStringLiteral("org.kde.KGlobalAccel"), QStringLiteral("action"), {AltTab})
+                    QStringLiteral("org.kde.KGlobalAccel"), QStringLiteral("action"), {key})
             .arguments().value(0).toStringList();
     }
 
@@ -114,8 +114,10 @@ protected:
 
 TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
 {
-    // The script is loaded, said once in the log, and holds Alt+Tab in KWin's place.
-    EXPECT_EQ(altTabHolder().value(1), QStringLiteral("Zumo next"));
+    // The script is loaded, said once in the log, and holds Alt+Tab and the per-application
+    // Alt+` in KWin's place.
+    EXPECT_EQ(holder().value(1), QStringLiteral("Zumo next"));
+    EXPECT_EQ(holder(AltGrave).value(1), QStringLiteral("Zumo next 1"));
 
     // The order follows the focus KWin itself changes.
     for (const QString& title : {QStringLiteral("charlie"), QStringLiteral("alpha"), QStringLiteral("bravo")})
@@ -196,6 +198,9 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     };
     EXPECT_TRUE(waitUntil([&] { return whiteIn(screen("kwin-previews.png")) > 1000; })) << "no window image in the panel (kwin-previews.png)";
     key(Escape, true), key(Escape, false), key(LeftAlt, false);
+    // A quick Alt+` goes to the front application's previous window.
+    key(LeftAlt, true), key(Grave, true), key(Grave, false), key(LeftAlt, false);
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << "Alt+`: " << focusedTitle().toStdString();
 
     // The window L snapped (charlie) is on the left half.
     EXPECT_TRUE(waitUntil([&] {
@@ -232,14 +237,15 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     })) << "KWin's switcher did not answer";
     ASSERT_NO_FATAL_FAILURE(restartZumo());
     ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.output().toStdString();
-    EXPECT_EQ(altTabHolder().value(1), QStringLiteral("Zumo next"));
+    EXPECT_EQ(holder().value(1), QStringLiteral("Zumo next"));
 
     // At quit KWin's task switcher has Alt+Tab again and the script is gone; the log said so.
     m_zumo.stop();
     const QString events = m_zumo.log();
     EXPECT_EQ(events.count("loaded Zumo's window script into KWin"), 2);
     EXPECT_EQ(events.count("unloaded Zumo's window script from KWin"), 1);
-    EXPECT_EQ(altTabHolder().value(1), QStringLiteral("Walk Through Windows"));
+    EXPECT_EQ(holder().value(1), QStringLiteral("Walk Through Windows"));
+    EXPECT_EQ(holder(AltGrave).value(1), QStringLiteral("Walk Through Windows of Current Application"));
     EXPECT_FALSE(scripting(QStringLiteral("isScriptLoaded"), {QStringLiteral("zumo")}).arguments().value(0).toBool());
 }
 

@@ -158,10 +158,13 @@ function takeRequests() {
 }
 
 // A Zumo gone without unloading this script (killed, crashed) leaves its keys here until it starts
-// again; meanwhile KWin's own switcher answers them, as it did before Zumo took them.
+// again; meanwhile KWin's own switcher answers Alt+Tab, as it did before Zumo took it (the other
+// shortcuts have no one action of KWin's to stand for them).
 function shortcut(name, text, keys, kwinAction) {
     registerShortcut("Zumo " + name, text, keys, function () {
         post({ kind: "shortcut", name: name });
+        if (!kwinAction)
+            return;
         callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner", service,
                  function (running) {
                      if (!running)
@@ -183,6 +186,12 @@ if (plasma6) {
 ws.currentDesktopChanged.connect(function () { post({ kind: "desktop", desktop: currentDesktop() }); });
 shortcut("next", "Zumo: switch windows", "Alt+Tab", "Walk Through Windows");
 shortcut("prev", "Zumo: switch windows (reverse)", "Alt+Shift+Backtab", "Walk Through Windows (Reverse)");
+// The rest of the switcher's shortcut list (the per-application one, the extra ones): Zumo gives
+// these actions their keys.
+for (var n = 1; n < 4; ++n) {
+    shortcut("next " + n, "Zumo: switcher shortcut " + (n + 1), "", "");
+    shortcut("prev " + n, "Zumo: switcher shortcut " + (n + 1) + " (reverse)", "", "");
+}
 if (activeWindow())
     stamps[idOf(activeWindow())] = ++stamp;
 sendAll();
