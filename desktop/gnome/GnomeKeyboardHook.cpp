@@ -1,6 +1,7 @@
 // Binding presses, keys and modifiers from the extension's keyboard hold.
 #include "desktop/gnome/GnomeKeyboardHook.h"
 
+#include <algorithm>
 #include <xkbcommon/xkbcommon.h>
 
 #include "desktop/gnome/ShellBridge.h"
@@ -25,7 +26,9 @@ std::uint64_t flagsForClutter(std::uint32_t mask)
 
 GnomeKeyboardHook::GnomeKeyboardHook(ShellBridge& bridge) : m_bridge(bridge)
 {
-    m_subscriptions.push_back(bridge.switchPressed.subscribe([this](bool reverse, int monitor) { pressed(reverse, monitor); }));
+    m_subscriptions.push_back(bridge.switchPressed.subscribe([this](bool reverse, int monitor, bool group) {
+        pressed(reverse, monitor, group);
+    }));
     m_subscriptions.push_back(bridge.key.subscribe([this](std::uint32_t sym, std::uint32_t code, bool down, std::uint32_t mods) {
         key(sym, code, down, mods);
     }));
@@ -40,7 +43,7 @@ GnomeKeyboardHook::GnomeKeyboardHook(ShellBridge& bridge) : m_bridge(bridge)
     // A Shell restarted, or the extension enabled late, hears that Zumo wants the bindings.
     m_subscriptions.push_back(bridge.presence.subscribe([this](bool present) {
         if (present && m_handler)
-            m_bridge.call(QStringLiteral("TakeShortcuts"), {true});
+            takeShortcuts();
         // The extension went away (turned off, the Shell restarting) with the keyboard.
         if (!present && m_capturing)
             deliver({KeyEventType::DisabledByUserInput, 0, 0, {}});
@@ -55,8 +58,33 @@ GnomeKeyboardHook::~GnomeKeyboardHook()
 bool GnomeKeyboardHook::create(Handler handler)
 {
     m_handler = std::move(handler);
-    m_bridge.call(QStringLiteral("TakeShortcuts"), {true});
+    takeShortcuts();
     return true;
+}
+
+void GnomeKeyboardHook::setShortcuts(const std::vector<HookShortcut>& shortcuts)
+{
+    const bool groupBefore = groupShortcut().has_value();
+    m_shortcuts = shortcuts;
+    if (m_handler && groupShortcut().has_value() != groupBefore)
+        takeShortcuts();
+}
+
+std::optional<HookShortcut> GnomeKeyboardHook::groupShortcut() const
+{
+    if (m_shortcuts.empty())
+        return std::nullopt;
+    const HookShortcut group{m_shortcuts.front().mask, keys::Grave};
+    if (std::find(m_shortcuts.begin(), m_shortcuts.end(), group) == m_shortcuts.end())
+        return std::nullopt;
+    return group;
+}
+
+// An extension older than the group binding refuses its method and keeps the Shell's own.
+void GnomeKeyboardHook::takeShortcuts()
+{
+    m_bridge.call(QStringLiteral("TakeShortcuts"), {true});
+    m_bridge.call(QStringLiteral("TakeGroupShortcut"), {groupShortcut().has_value()});
 }
 
 void GnomeKeyboardHook::destroy()
@@ -86,10 +114,12 @@ void GnomeKeyboardHook::panelsHidden()
         m_bridge.call(QStringLiteral("Release"));
 }
 
-void GnomeKeyboardHook::pressed(bool reverse, int monitor)
+void GnomeKeyboardHook::pressed(bool reverse, int monitor, bool group)
 {
     m_pressMonitor = monitor;
-    const HookShortcut main = m_shortcuts.empty() ? HookShortcut{keys::Option, keys::Tab} : m_shortcuts.front();
+    const HookShortcut main = group && groupShortcut() ? *groupShortcut()
+                              : m_shortcuts.empty()   ? HookShortcut{keys::Option, keys::Tab}
+                                                      : m_shortcuts.front();
     deliver({KeyEventType::KeyDown, main.key, main.mask | (reverse ? keys::Shift : 0), {}});
     // The extension took the keyboard at the press; a press that opened no run gives it back.
     if (!m_capturing)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/KeyboardHook.h"
@@ -15,7 +16,9 @@ namespace zumo::gnome {
 class ShellBridge;
 
 // Beyond the KeyboardHook contract:
-// - a binding press stands for a press of the main shortcut (Shift added for reverse);
+// - a binding press stands for a press of the main shortcut (Shift added for reverse), and one
+//   of the Shell's window-group switcher (Alt+`) for the per-application shortcut, which the
+//   extension takes only while the shortcut list has it;
 // - setCapturing(false) keeps the keyboard until panelsHidden(), so the run's activation
 //   request reaches the Shell before the keyboard goes back;
 // - the hold taken from the extension (another modal dialog) delivers DisabledByUserInput.
@@ -32,7 +35,7 @@ public:
     void destroy() override;
     bool listenAccessGranted() const override { return true; }
     void requestListenAccess() override {}
-    void setShortcuts(const std::vector<HookShortcut>& shortcuts) override { m_shortcuts = shortcuts; }
+    void setShortcuts(const std::vector<HookShortcut>& shortcuts) override;
     void setCapturing(bool capturing) override;
 
     // The run's panel was hidden: the extension lets the keyboard go unless a new run holds it.
@@ -41,7 +44,10 @@ public:
     int pressMonitor() const { return m_pressMonitor; }
 
 private:
-    void pressed(bool reverse, int monitor);
+    void pressed(bool reverse, int monitor, bool group);
+    // The per-application shortcut: the main one's modifiers with `; nothing when it is off.
+    std::optional<HookShortcut> groupShortcut() const;
+    void takeShortcuts();
     void key(std::uint32_t keysym, std::uint32_t keycode, bool pressed, std::uint32_t modifiers);
     void deliver(const KeyEvent& event);
 

@@ -31,6 +31,7 @@ ShellBridge::ShellBridge(QDBusConnection connection) : m_connection(std::move(co
         {"WindowsChanged", SLOT(onWindowsChanged(QString))},  {"SwitchPressed", SLOT(onSwitchPressed(bool, int))},
         {"Key", SLOT(onKey(uint, uint, bool, uint))},         {"Modifiers", SLOT(onModifiers(uint))},
         {"GrabLost", SLOT(onGrabLost())},                     {"PanelPointer", SLOT(onPanelPointer(int, double, double))},
+        {"GroupPressed", SLOT(onGroupPressed(bool, int))},
     };
     for (const auto& s : signalSlots)
         m_connection.connect(Service, Path, Interface, QLatin1String(s.name), this, s.slot);
@@ -80,7 +81,12 @@ void ShellBridge::onWindowsChanged(const QString& state)
 
 void ShellBridge::onSwitchPressed(bool reverse, int monitor)
 {
-    switchPressed.notify(reverse, monitor);
+    switchPressed.notify(reverse, monitor, false);
+}
+
+void ShellBridge::onGroupPressed(bool reverse, int monitor)
+{
+    switchPressed.notify(reverse, monitor, true);
 }
 
 void ShellBridge::onKey(uint keyval, uint keycode, bool pressed, uint state)

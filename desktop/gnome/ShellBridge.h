@@ -36,7 +36,7 @@ public:
 
     Notifier<bool> presence;                          // it came (true) or went (false)
     Notifier<const QByteArray&> windowsChanged;       // the whole state, as GetWindows gives it
-    Notifier<bool, int> switchPressed;                // reverse, the monitor with the pointer
+    Notifier<bool, int, bool> switchPressed;          // reverse, the monitor with the pointer, the group binding
     Notifier<std::uint32_t, std::uint32_t, bool, std::uint32_t> key;  // keysym, keycode, pressed, modifiers
     Notifier<std::uint32_t> modifiers;
     Notifier<> grabLost;
@@ -45,6 +45,7 @@ public:
 private Q_SLOTS:
     void onWindowsChanged(const QString& state);
     void onSwitchPressed(bool reverse, int monitor);
+    void onGroupPressed(bool reverse, int monitor);
     void onKey(uint keyval, uint keycode, bool pressed, uint state);
     void onModifiers(uint state);
     void onGrabLost();

@@ -218,6 +218,13 @@ TEST_F(GnomeE2eTest, switchesOnGnomeShellAndGivesAltTabBack)
     ASSERT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("charlie"); })) << focusedTitle().toStdString();
     m_zumo.sync();
     EXPECT_EQ(m_zumo.listedTitles().mid(0, 2), (QStringList{QStringLiteral("charlie"), QStringLiteral("alpha")}));
+    // Alt+` (the Shell's window-group binding, taken for the per-application shortcut) goes to
+    // the front application's previous window.
+    press(XKB_KEY_Alt_L, true);
+    key(XKB_KEY_grave);
+    EXPECT_TRUE(waitUntil([&] { return !panelShown().isEmpty(); })) << "no panel of Zumo's for Alt+`";
+    press(XKB_KEY_Alt_L, false);
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << "Alt+`: " << focusedTitle().toStdString();
 
     // --activate brings the minimised window back.
     EXPECT_EQ(m_zumo.activate(QStringLiteral("qtwin")), 0);

@@ -15,6 +15,7 @@ const Interface = `<node><interface name="org.zumo.Shell1">
   <method name="MoveResize"><arg type="u" name="id" direction="in"/>
     <arg type="i" direction="in"/><arg type="i" direction="in"/><arg type="i" direction="in"/><arg type="i" direction="in"/></method>
   <method name="TakeShortcuts"><arg type="b" name="take" direction="in"/></method>
+  <method name="TakeGroupShortcut"><arg type="b" name="take" direction="in"/></method>
   <method name="Grab"/>
   <method name="Release"/>
   <method name="ShowPanel"><arg type="h" name="pixels" direction="in"/><arg type="i" name="width" direction="in"/>
@@ -23,6 +24,7 @@ const Interface = `<node><interface name="org.zumo.Shell1">
   <method name="Capture"><arg type="u" name="id" direction="in"/><arg type="ay" name="png" direction="out"/></method>
   <signal name="WindowsChanged"><arg type="s" name="state"/></signal>
   <signal name="SwitchPressed"><arg type="b" name="reverse"/><arg type="i" name="monitor"/></signal>
+  <signal name="GroupPressed"><arg type="b" name="reverse"/><arg type="i" name="monitor"/></signal>
   <signal name="Key"><arg type="u" name="keyval"/><arg type="u" name="keycode"/><arg type="b" name="pressed"/>
     <arg type="u" name="modifiers"/></signal>
   <signal name="Modifiers"><arg type="u" name="modifiers"/></signal>
@@ -33,6 +35,8 @@ const Interface = `<node><interface name="org.zumo.Shell1">
 // The bindings of GNOME's own switcher that Alt+Tab and its variants run.
 const SwitchBindings = ['switch-applications', 'switch-applications-backward', 'switch-windows',
     'switch-windows-backward'];
+// The Shell's window-group switcher (Alt+`), Zumo's per-application shortcut when it has one.
+const GroupBindings = ['switch-group', 'switch-group-backward'];
 // How many times a window is asked for its new frame at most (see _placed).
 const ResizeAsks = 4;
 const PointerMoved = 0, PointerPressed = 1, WheelUp = 2, WheelDown = 3;
@@ -70,6 +74,7 @@ class ZumoBridge {
         this._serial = 0;  // counts the changes, so Zumo can tell an older report from a newer
         this._zumoWatch = 0;
         this._zumo = null;  // the bus name of the Zumo that took the bindings
+        this._groupTaken = false;
         this._grab = null;
         this._mods = 0;  // held after the last key event handled
         this._waiting = null;  // cancels the activation waiting for a client's new size
@@ -359,9 +364,30 @@ class ZumoBridge {
             });
     }
 
+    // Alt+` too, while the Zumo that holds Alt+Tab asks for it.
+    TakeGroupShortcutAsync([take], invocation) {
+        invocation.return_value(null);
+        if (this._zumoWatch && invocation.get_sender() === this._zumo)
+            this._takeGroup(take);
+    }
+
+    _takeGroup(take) {
+        if (take === this._groupTaken)
+            return;
+        this._groupTaken = take;
+        const modes = Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW;
+        for (const name of GroupBindings) {
+            if (take)
+                Main.wm.setCustomKeybindingHandler(name, modes, (d, w, binding) => this._pressed(binding, 'GroupPressed'));
+            else
+                Main.wm.setCustomKeybindingHandler(name, Shell.ActionMode.NORMAL, Main.wm._startSwitcher.bind(Main.wm));
+        }
+    }
+
     _giveBackShortcuts() {
         if (!this._zumoWatch)
             return;
+        this._takeGroup(false);
         Gio.bus_unwatch_name(this._zumoWatch);
         this._zumoWatch = 0;
         this._zumo = null;
@@ -372,12 +398,12 @@ class ZumoBridge {
 
     // The keyboard is taken at the press, before Zumo hears of it, so a release of Alt that
     // comes at once is seen; Zumo lets it go when its run ends.
-    _pressed(binding) {
+    _pressed(binding, signal = 'SwitchPressed') {
         const event = Clutter.get_current_event();
         this._mods = event ? event.get_state() : currentModifiers();
         this._takeKeyboard();
         const reverse = binding.is_reversed() || binding.get_name().endsWith('-backward');
-        this._dbus.emit_signal('SwitchPressed', new GLib.Variant('(bi)', [reverse, global.display.get_current_monitor()]));
+        this._dbus.emit_signal(signal, new GLib.Variant('(bi)', [reverse, global.display.get_current_monitor()]));
         this._emitModifiers();
     }
 
