@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QImage>
 #include <QJsonObject>
 #include <QProcess>
 #include <functional>
@@ -28,6 +29,17 @@ protected:
         m_zumo.stop();
         for (auto& p : m_windows)
             p->kill(), p->waitForFinished();
+    }
+
+    // Light pixels in area of a screenshot, every second one: window images (light Qt windows)
+    // in the dark panel, where icons and titles make few.
+    static int whiteIn(const QImage& image, const QRect& area)
+    {
+        int white = 0;
+        for (int y = area.top(); y <= area.bottom(); y += 2)
+            for (int x = area.left(); x <= area.right(); x += 2)
+                white += qGray(image.pixel(x, y)) > 240;
+        return white;
     }
 
     QString sessionFile(const QString& name) const
