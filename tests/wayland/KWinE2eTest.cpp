@@ -191,7 +191,10 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     })) << "no panel (kwin-panel.png)";
     EXPECT_TRUE(waitUntil([&] { return whiteIn(screen("kwin-previews.png"), panel) > 1000; })) << "no window image in the panel (kwin-previews.png)";
     key(Escape, true), key(Escape, false), key(LeftAlt, false);
-    // A quick Alt+` goes to the front application's previous window.
+    // A quick Alt+` goes to the front application's previous window, once the run Escape ended
+    // has given charlie the keyboard back.
+    ASSERT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("charlie"); })) << focusedTitle().toStdString();
+    ASSERT_TRUE(m_zumo.sync());
     key(LeftAlt, true), key(Grave, true), key(Grave, false), key(LeftAlt, false);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << "Alt+`: " << focusedTitle().toStdString();
 
