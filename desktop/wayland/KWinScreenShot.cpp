@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <cerrno>
+#include <utility>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -55,8 +56,8 @@ QImage kwinScreenShot(const QDBusConnection& bus, const QString& method, QVarian
     const auto closeRead = qScopeGuard([fd = ends[0]] { ::close(fd); });
     QDBusMessage reply;
     {
-        // The message holds a copy of the writing end: both must be gone before the read can
-        // see the end of the pixels.
+        // Every copy of the writing end (this one, the arguments', the message's) is gone after
+        // the call, so a short write ends the read at once instead of at the deadline.
         const QDBusUnixFileDescriptor writeEnd(ends[1]);
         ::close(ends[1]);
         QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/org/kde/KWin/ScreenShot2"),
@@ -64,7 +65,7 @@ QImage kwinScreenShot(const QDBusConnection& bus, const QString& method, QVarian
         arguments << QVariantMap{{QStringLiteral("include-decoration"), true}, {QStringLiteral("include-cursor"), false},
                                  {QStringLiteral("native-resolution"), false}}
                   << QVariant::fromValue(writeEnd);
-        call.setArguments(arguments);
+        call.setArguments(std::exchange(arguments, {}));
         reply = bus.call(call, QDBus::Block, int(std::max<qint64>(deadline.remainingTime(), 1)));
     }
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
