@@ -3,29 +3,15 @@
 
 #include <QDeadlineTimer>
 #include <cerrno>
-#include <climits>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "control/LocalConnect.h"
+#include "platform/AwaitFd.h"
 
 namespace zumo {
 namespace {
-
-// Waits until fd is ready for `events` or the deadline passes.
-bool await(int fd, short events, const QDeadlineTimer& deadline)
-{
-    pollfd entry{fd, events, 0};
-    for (;;) {
-        const qint64 left = deadline.remainingTime();  // -1: no deadline
-        const int n = ::poll(&entry, 1, left < 0 ? -1 : int(std::min<qint64>(left, INT_MAX)));
-        if (n > 0)
-            return true;
-        if (n == 0 || errno != EINTR)
-            return false;
-    }
-}
 
 // Writes all of bytes before the deadline. The server reads the line before it answers.
 bool sendAll(int fd, QByteArrayView bytes, const QDeadlineTimer& deadline)
@@ -36,7 +22,7 @@ bool sendAll(int fd, QByteArrayView bytes, const QDeadlineTimer& deadline)
             bytes = bytes.sliced(n);
         else if (n < 0 && errno != EAGAIN && errno != EINTR)
             return false;
-        else if (!await(fd, POLLOUT, deadline))
+        else if (!awaitFd(fd, POLLOUT, deadline))
             return false;
     }
     return true;
@@ -52,7 +38,7 @@ bool receiveAll(int fd, QByteArray& data, const QDeadlineTimer& deadline)
             data.append(chunk, n);
         else if (n == 0 || (errno != EAGAIN && errno != EINTR))
             return true;  // hung up (a reset after the answer is a hang-up too)
-        else if (!await(fd, POLLIN, deadline))
+        else if (!awaitFd(fd, POLLIN, deadline))
             return false;
     }
 }

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "desktop/wayland/WindowList.h"
+#include "platform/AwaitFd.h"
 
 namespace zumo::wayland {
 
@@ -28,11 +29,7 @@ QByteArray readAllOf(int fd, qint64 size, QDeadlineTimer deadline)
     QByteArray data(size, Qt::Uninitialized);
     qint64 got = 0;
     while (got < size) {
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(deadline.remainingTime()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
+        if (!awaitFd(fd, POLLIN, deadline))
             return {};
         const ssize_t n = ::read(fd, data.data() + got, std::size_t(size - got));
         if (n < 0 && errno == EINTR)
