@@ -44,8 +44,8 @@ constexpr int WarmUpWaitMs = 500;
 // A shown panel lets the pointer through this long: well before anyone could aim at a tile.
 constexpr int PointerPassMs = 50;
 // A panel hidden this long lets go of its window image (about 3 MB at 200 windows). Making it
-// again costs the next show a few milliseconds, so switches in quick succession keep it.
-constexpr int ReleaseImageAfterMs = 60 * 1000;
+// again costs the next show about a millisecond, so switches in quick succession keep it.
+constexpr int ReleaseImageAfterMs = 5 * 1000;
 
 } // namespace
 
