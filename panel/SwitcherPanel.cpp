@@ -156,6 +156,8 @@ void SwitcherPanel::endWarmUp()
     if (!m_warming)
         return;
     hidePanel();
+    // The warmed image waits for the first switch, however late it comes.
+    m_releaseTimer->stop();
     // Let go of the warm-up's entries now: freed at the first show instead, long after they were
     // made and no longer in the cache, they cost that show a fifth of a millisecond at 200 windows.
     m_view->draw(RunView());
