@@ -171,8 +171,9 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
 
     // The panel in KWin's own screenshot, where the screen changed; the windows' images come in
     // after it (the light Qt windows make white in the dark panel, where their icons make none).
-    const auto screen = [&](const char* name) {
-        const QImage image = wayland::kwinScreenShot(bus(), QStringLiteral("CaptureArea"), {0, 0, 1280u, 720u}, std::chrono::seconds(5));
+    const auto screen = [&](const char* name, int output = 0) {
+        const QImage image = wayland::kwinScreenShot(bus(), QStringLiteral("CaptureArea"), {1280 * output, 0, 1280u, 720u},
+                                                     std::chrono::seconds(5));
         image.save(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name));
         return image;
     };
@@ -197,6 +198,19 @@ TEST_F(KWinE2eTest, listsSwitchesAndGivesTheShortcutBack)
     ASSERT_TRUE(m_zumo.sync());
     key(LeftAlt, true), key(Grave, true), key(Grave, false), key(LeftAlt, false);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << "Alt+`: " << focusedTitle().toStdString();
+
+    // With alpha active on the second output (KWin's are side by side), the panel shows there.
+    runScript(QStringLiteral("zumo-test-focus"), QStringLiteral(
+        "workspace.clientList().forEach(function (c) { if (c.caption === 'alpha') { workspace.sendClientToScreen(c, 1); "
+        "workspace.activeClient = c; print('zumo-test screen: ' + c.screen); } });"));
+    ASSERT_TRUE(waitUntil([&] { return kwinLog().contains("zumo-test screen: 1"); })) << "alpha did not move";
+    ASSERT_TRUE(m_zumo.sync());
+    const QImage firstBefore = screen("kwin-output1.png"), secondBefore = screen("kwin-output2.png", 1);
+    key(LeftAlt, true), key(TabKey, true), key(TabKey, false);
+    EXPECT_TRUE(waitUntil([&] { return screen("kwin-output2-panel.png", 1) != secondBefore; })) << "no panel on the second output";
+    EXPECT_EQ(screen("kwin-output1-panel.png"), firstBefore) << "the first output changed";
+    key(Escape, true), key(Escape, false), key(LeftAlt, false);
+    ASSERT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << focusedTitle().toStdString();
 
     // The window L snapped (charlie) is on the left half.
     EXPECT_TRUE(waitUntil([&] {
