@@ -1,6 +1,7 @@
 // sway's IPC: one subscription to binding events, read as they come.
 #include "desktop/wayland/SwayBindings.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
@@ -9,8 +10,11 @@
 #include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include "control/LocalConnect.h"
+#include "desktop/wayland/WaylandKeys.h"
+#include "platform/KeyCodes.h"
 #include "platform/Log.h"
 
 namespace zumo::wayland {
@@ -40,18 +44,30 @@ QByteArray message(std::uint32_t type, const QByteArray& payload)
 
 } // namespace
 
-std::optional<bool> bindingTrigger(const QByteArray& payload)
+std::optional<SwayTrigger> bindingTrigger(const QByteArray& payload)
 {
-    const QJsonObject event = QJsonDocument::fromJson(payload).object();
-    const QString command = event.value(QStringLiteral("binding")).toObject().value(QStringLiteral("command")).toString().simplified();
-    if (command == QLatin1String("nop zumo next"))
-        return false;
+    const QJsonObject binding = QJsonDocument::fromJson(payload).object().value(QStringLiteral("binding")).toObject();
+    const QString command = binding.value(QStringLiteral("command")).toString().simplified();
+    SwayTrigger trigger;
     if (command == QLatin1String("nop zumo prev"))
-        return true;
-    return std::nullopt;
+        trigger.reverse = true;
+    else if (command != QLatin1String("nop zumo next"))
+        return std::nullopt;
+    // sway names the key as the binding was written and the modifiers as xkb does.
+    const QByteArray symbol = binding.value(QStringLiteral("symbol")).toString().toLatin1();
+    const xkb_keysym_t keysym = symbol.isEmpty() ? XKB_KEY_NoSymbol : xkb_keysym_from_name(symbol.constData(), XKB_KEYSYM_NO_FLAGS);
+    const std::int64_t key = keysym == XKB_KEY_NoSymbol ? 0 : keyCodeFor(keysym, 0);
+    trigger.keys.key = key < OtherKeyBase ? key : 0;
+    for (const QJsonValue modifier : binding.value(QStringLiteral("event_state_mask")).toArray()) {
+        if (modifier.toString() == QLatin1String("Mod1"))
+            trigger.keys.mask |= keys::Option;
+        else if (modifier.toString() == QLatin1String("Ctrl"))
+            trigger.keys.mask |= keys::Control;
+    }
+    return trigger;
 }
 
-SwayBindings::SwayBindings(std::function<void(bool)> trigger) : m_trigger(std::move(trigger))
+SwayBindings::SwayBindings(std::function<void(const SwayTrigger&)> trigger) : m_trigger(std::move(trigger))
 {
     const QString path = qEnvironmentVariable("SWAYSOCK");
     if (path.isEmpty())
@@ -141,8 +157,8 @@ void SwayBindings::read()
         }
         if (type != BindingEvent)
             continue;
-        if (const std::optional<bool> reverse = bindingTrigger(payload))
-            m_trigger(*reverse);
+        if (const std::optional<SwayTrigger> trigger = bindingTrigger(payload))
+            m_trigger(*trigger);
     }
 }
 

@@ -1,5 +1,6 @@
 // On sway, "bindsym Mod1+Tab nop zumo next" reaches Zumo as an IPC binding event, so no process
-// starts per press (faster than "exec zumo --next", which also works).
+// starts per press (faster than "exec zumo --next", which also works). The event names the
+// binding's keys, so one command serves every shortcut of the list: Alt+` as well as Alt+Tab.
 #pragma once
 
 #include <QByteArray>
@@ -8,19 +9,30 @@
 #include <memory>
 #include <optional>
 
+#include "platform/KeyboardHook.h"
+
 class QSocketNotifier;
 
 namespace zumo::wayland {
 
-// The trigger a binding event's JSON payload stands for: false for "nop zumo next", true
-// (reverse) for "nop zumo prev"; nothing for any other binding or a malformed payload.
-std::optional<bool> bindingTrigger(const QByteArray& payload);
+// What one of Zumo's bindings asks for.
+struct SwayTrigger {
+    bool reverse = false;  // "nop zumo prev"
+    // The binding's keys as the shortcut list names them, Shift left out: Alt+` for
+    // "bindsym Mod1+Shift+grave nop zumo prev". A key the list cannot have stays 0.
+    HookShortcut keys;
+    bool operator==(const SwayTrigger&) const = default;
+};
+
+// The trigger a binding event's JSON payload stands for; nothing for any binding but
+// "nop zumo next" and "nop zumo prev", or a malformed payload.
+std::optional<SwayTrigger> bindingTrigger(const QByteArray& payload);
 
 class SwayBindings {
 public:
     // Connects to $SWAYSOCK when it is set and subscribes to binding events; trigger is called
     // on the main thread for each of Zumo's bindings.
-    explicit SwayBindings(std::function<void(bool reverse)> trigger);
+    explicit SwayBindings(std::function<void(const SwayTrigger&)> trigger);
     ~SwayBindings();
     SwayBindings(const SwayBindings&) = delete;
     SwayBindings& operator=(const SwayBindings&) = delete;
@@ -34,7 +46,7 @@ private:
     void read();
     void close();
 
-    std::function<void(bool)> m_trigger;
+    std::function<void(const SwayTrigger&)> m_trigger;
     int m_socket = -1;
     std::unique_ptr<QSocketNotifier> m_readable;
     QByteArray m_buffer;

@@ -85,7 +85,8 @@ std::unique_ptr<WaylandDesktop> WaylandDesktop::open(const Settings& settings, Q
         d.hook->keyboardTaken = [kwin = d.kwin] { kwin->keyboardTaken(); };
         d.hook->keyboardLetGo = [kwin = d.kwin] { kwin->keyboardLetGo(); };
     }
-    d.swayBindings = std::make_unique<SwayBindings>([hook = d.hook.get()](bool reverse) { hook->trigger(reverse); });
+    d.swayBindings = std::make_unique<SwayBindings>(
+        [hook = d.hook.get()](const SwayTrigger& trigger) { hook->triggerKeys(trigger.reverse, trigger.keys); });
     if (d.kwin)
         d.hook->afterBindings = [kwin = d.kwin](std::function<void()> done) { kwin->afterPosted(std::move(done)); };
     else if (d.swayBindings->connected())

@@ -98,6 +98,12 @@ bool WaylandKeyboardHook::trigger(bool reverse, std::size_t shortcut)
     return true;
 }
 
+bool WaylandKeyboardHook::triggerKeys(bool reverse, const HookShortcut& keys)
+{
+    const auto found = std::find(m_shortcuts.begin(), m_shortcuts.end(), keys);
+    return trigger(reverse, found == m_shortcuts.end() ? 0 : std::size_t(found - m_shortcuts.begin()));
+}
+
 void WaylandKeyboardHook::deliver(const KeyEvent& event)
 {
     if (m_handler)

@@ -57,6 +57,9 @@ public:
     // The compositor's binding for that place in the shortcut list fired (the main shortcut
     // when there is none there). False when the hook is off.
     bool trigger(bool reverse, std::size_t shortcut = 0);
+    // The compositor's binding on those keys fired: the shortcut of the list with those keys,
+    // else the main one.
+    bool triggerKeys(bool reverse, const HookShortcut& keys);
     // The run's panel was hidden (after its activation request): the overlay lets the keyboard
     // go unless a new run holds it.
     void panelsHidden();

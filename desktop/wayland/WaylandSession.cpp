@@ -49,9 +49,12 @@ std::optional<QString> bindingLines(const QString& compositor)
         return QStringLiteral("exec zumo --login\n"
                               "bindsym Mod1+Tab exec zumo-trigger next\n"
                               "bindsym Mod1+Shift+Tab exec zumo-trigger prev\n"
-                              "# Faster, with no process started per press, instead of the two lines above:\n"
+                              "# Faster, with no process started per press, instead of the two lines above; the\n"
+                              "# keys of a binding pick the shortcut, so Alt+` shows the front application's windows:\n"
                               "# bindsym Mod1+Tab nop zumo next\n"
-                              "# bindsym Mod1+Shift+Tab nop zumo prev\n");
+                              "# bindsym Mod1+Shift+Tab nop zumo prev\n"
+                              "# bindsym Mod1+grave nop zumo next\n"
+                              "# bindsym Mod1+Shift+grave nop zumo prev\n");
     if (name == QLatin1String("wayfire"))
         return QStringLiteral("# In ~/.config/wayfire.ini, with command and autostart in [core] plugins and the\n"
                               "# switcher plugin removed there (it takes Alt+Tab too):\n"

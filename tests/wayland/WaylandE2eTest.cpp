@@ -107,6 +107,7 @@ protected:
         // press and its release would send a second press.
         swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Tab nop zumo next")});
         swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+Tab exec ") + trigger + QStringLiteral(" prev")});
+        swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+grave nop zumo prev")});
         // The seat loses its keyboard when the last virtual keyboard goes: one stays for the test.
         startClient(m_keeper, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("600000")});
         // Likewise the seat has a pointer only while a pointer device exists.
@@ -126,6 +127,7 @@ protected:
     {
         swaymsg({QStringLiteral("unbindsym Mod1+Tab")});
         swaymsg({QStringLiteral("unbindsym Mod1+Shift+Tab")});
+        swaymsg({QStringLiteral("unbindsym Mod1+Shift+grave")});
         for (QProcess* p : {&m_keeper, &m_pointer})
             p->kill(), p->waitForFinished();
         CompositorE2e::TearDown();
@@ -334,6 +336,17 @@ TEST_F(WaylandE2eTest, orderFollowsTheCompositorAndTheKeysSwitchCloseAndPaintThe
     swaymsg({QStringLiteral("move container to output ") + first + QStringLiteral(", focus output ") + first});
 }
 
+// The same IPC command bound to Alt+Shift+` is the per-application shortcut reversed: a tap goes
+// to the last of the front application's windows (alpha), not to the last window of all (qtwin).
+TEST_F(WaylandE2eTest, theKeysOfABindingPickTheShortcut)
+{
+    ASSERT_EQ(m_zumo.listedTitles(), (QStringList{QStringLiteral("charlie"), QStringLiteral("bravo"), QStringLiteral("alpha"),
+                                                  QStringLiteral("qtwin")}));
+    keys({QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"), QStringLiteral("grave"),
+          QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt});
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << focusedTitle().toStdString();
+}
+
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
 {
     struct Case {
@@ -361,7 +374,12 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
     EXPECT_TRUE(bindingLines(QStringLiteral("sway"))->startsWith(QLatin1String("exec zumo --login\n")));
     EXPECT_TRUE(bindingLines(QStringLiteral("wayfire"))->contains(QLatin1String("binding_zumo_prev = <alt> <shift> KEY_TAB")));
     EXPECT_FALSE(bindingLines(QStringLiteral("weston")));
-    EXPECT_EQ(bindingTrigger(R"({"change":"run","binding":{"command":"nop  zumo prev"}})"), true);
+    // The binding's keys as sway names them pick the shortcut; Shift is the direction's.
+    EXPECT_EQ(bindingTrigger(R"({"binding":{"command":"nop  zumo prev","symbol":"grave","event_state_mask":["Shift","Mod1"]}})"),
+              (SwayTrigger{true, {keys::Option, keys::Grave}}));
+    EXPECT_EQ(bindingTrigger(R"({"binding":{"command":"nop zumo next","symbol":"Tab","event_state_mask":["Ctrl"]}})"),
+              (SwayTrigger{false, {keys::Control, keys::Tab}}));
+    EXPECT_EQ(bindingTrigger(R"({"binding":{"command":"nop zumo next","symbol":"a","event_state_mask":["Mod4"]}})"), SwayTrigger{});
     EXPECT_FALSE(bindingTrigger(R"({"change":"run","binding":{"command":"exec foot"}})"));
 
     EXPECT_EQ(keyCodeFor(0xfe20 /* ISO_Left_Tab */, 23), keys::Tab);
