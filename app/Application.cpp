@@ -385,7 +385,9 @@ void Application::startControlSocket()
     };
     p.requests = std::make_unique<ControlRequests>(ControlDeps{
         p.dispatcher, p.settings, *p.seam.workspace, *p.inventory, *p.actions, sync, p.seam.desktopOf,
-        trigger ? std::function<bool(bool)>([trigger](bool reverse) { return trigger->trigger(reverse); }) : nullptr,
+        trigger ? std::function<bool(bool, const HookShortcut&)>(
+                      [trigger](bool reverse, const HookShortcut& keys) { return trigger->triggerKeys(reverse, keys); })
+                : nullptr,
         [delegate = p.delegate.get()] { return delegate->mayReachVendor(); }});
     p.showSettings = p.requests->showSettingsRequested.subscribe(
         [delegate = p.delegate.get()] { delegate->showRequested(); });

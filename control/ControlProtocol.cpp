@@ -5,9 +5,56 @@
 #include <QJsonObject>
 #include <QList>
 #include <algorithm>
+#include <array>
+
+#include "platform/KeyCodes.h"
 
 namespace zumo {
 namespace {
+
+struct KeyName {
+    const char* name;
+    std::int64_t code;
+};
+// The keys a shortcut of the list can have.
+constexpr std::array<KeyName, 4> ShortcutKeys{{{"tab", keys::Tab}, {"grave", keys::Grave}, {"space", keys::Space},
+                                               {"section", keys::Section}}};
+
+// "alt+grave", "Ctrl+Alt+Tab": at least one modifier, then one of the shortcut keys.
+std::optional<HookShortcut> parseShortcutKeys(QByteArrayView text)
+{
+    const QList<QByteArray> parts = text.toByteArray().toLower().split('+');
+    HookShortcut shortcut;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        if (parts[i] == "alt")
+            shortcut.mask |= keys::Option;
+        else if (parts[i] == "ctrl")
+            shortcut.mask |= keys::Control;
+        else
+            return std::nullopt;
+    }
+    for (const KeyName& key : ShortcutKeys) {
+        if (parts.back() == key.name)
+            shortcut.key = key.code;
+    }
+    if (!shortcut.mask || !shortcut.key)
+        return std::nullopt;
+    return shortcut;
+}
+
+QByteArray shortcutKeysText(const HookShortcut& shortcut)
+{
+    QByteArray text;
+    if (shortcut.mask & keys::Control)
+        text += "ctrl+";
+    if (shortcut.mask & keys::Option)
+        text += "alt+";
+    for (const KeyName& key : ShortcutKeys) {
+        if (shortcut.key == key.code)
+            text += key.name;
+    }
+    return text;
+}
 
 // A window id as X gives it out: decimal or 0x-hex, 32 bits, never 0.
 std::optional<std::uint32_t> parseWindowId(QByteArrayView text)
@@ -62,8 +109,16 @@ ParsedRequest parseRequest(QByteArrayView line)
         return {ControlRequest{ControlVerb::list}, {}};
     if (verb == "show-settings" && arity(1))
         return {ControlRequest{ControlVerb::showSettings}, {}};
-    if ((verb == "next" || verb == "prev") && arity(1))
-        return {ControlRequest{verb == "next" ? ControlVerb::next : ControlVerb::prev}, {}};
+    if ((verb == "next" || verb == "prev") && (arity(1) || arity(2))) {
+        ControlRequest request{verb == "next" ? ControlVerb::next : ControlVerb::prev};
+        if (arity(2)) {
+            const std::optional<HookShortcut> keys = parseShortcutKeys(words[1]);
+            if (!keys)
+                return failed(QStringLiteral("%1 is not a shortcut Zumo can have, such as alt+tab or alt+grave").arg(quoted(words[1])));
+            request.keys = *keys;
+        }
+        return {request, {}};
+    }
     if (verb == "check-updates" && arity(1))
         return {ControlRequest{ControlVerb::checkUpdates}, {}};
     if (verb == "activate") {
@@ -78,10 +133,11 @@ ParsedRequest parseRequest(QByteArrayView line)
             return failed(QStringLiteral("%1 is not a tab number (1 for the first tab)").arg(quoted(words[2])));
         return {ControlRequest{ControlVerb::activate, *window, *tab}, {}};
     }
-    if (verb == "sync" || verb == "list" || verb == "show-settings" || verb == "next" || verb == "prev" ||
-        verb == "check-updates")
+    if (verb == "sync" || verb == "list" || verb == "show-settings" || verb == "check-updates")
         return failed(QStringLiteral("%1 takes no arguments").arg(QString::fromLatin1(verb)));
-    return failed(QStringLiteral("unknown request %1; the requests are sync, list, activate <id> [<tab>], show-settings, check-updates, next and prev")
+    if (verb == "next" || verb == "prev")
+        return failed(QStringLiteral("%1 takes at most the binding's keys, e.g. \"%1 alt+grave\"").arg(QString::fromLatin1(verb)));
+    return failed(QStringLiteral("unknown request %1; the requests are sync, list, activate <id> [<tab>], show-settings, check-updates, next [<keys>] and prev [<keys>]")
                       .arg(quoted(line)));
 }
 
@@ -95,9 +151,9 @@ QByteArray requestLine(const ControlRequest& request)
     case ControlVerb::showSettings:
         return "show-settings\n";
     case ControlVerb::next:
-        return "next\n";
     case ControlVerb::prev:
-        return "prev\n";
+        return (request.verb == ControlVerb::next ? "next" : "prev") +
+               (request.keys.key ? ' ' + shortcutKeysText(request.keys) : QByteArray()) + '\n';
     case ControlVerb::checkUpdates:
         return "check-updates\n";
     case ControlVerb::activate:

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/KeyboardHook.h"
+
 namespace zumo {
 
 // A request is one line, at most this long with its line feed; anything longer is refused
@@ -20,6 +22,7 @@ struct ControlRequest {
     ControlVerb verb = ControlVerb::sync;
     std::uint32_t window = 0;  // activate only
     int tab = 0;               // activate only: the window's tab by its number in --list, else 0
+    HookShortcut keys{};       // next and prev only: the binding's keys when it named them
     bool operator==(const ControlRequest&) const = default;
 };
 
@@ -31,8 +34,9 @@ struct ParsedRequest {
 
 // One line without its line feed: "sync", "list", "activate <id> [<tab>]" (decimal or 0x-hex X
 // window id, not 0; a tab number from 1), "show-settings", "check-updates", or "next" / "prev"
-// (the compositor's binding for the switcher's shortcut, on Wayland); words separated by single
-// spaces.
+// (the compositor's binding for the switcher's shortcut, on Wayland), maybe with the binding's
+// keys ("next alt+grave": modifiers, then tab, grave, space or section, joined by "+", any
+// case); words separated by single spaces.
 ParsedRequest parseRequest(QByteArrayView line);
 // The line a client sends for request, with its line feed.
 QByteArray requestLine(const ControlRequest& request);

@@ -29,7 +29,7 @@ void ControlRequests::handle(const ControlRequest& request, ControlServer::Respo
         return showSettings(std::move(respond));
     case ControlVerb::next:
     case ControlVerb::prev:
-        return trigger(request.verb == ControlVerb::prev, std::move(respond));
+        return trigger(request.verb == ControlVerb::prev, request.keys, std::move(respond));
     case ControlVerb::checkUpdates:
         if (m_deps.mayCheckUpdates && !m_deps.mayCheckUpdates()) {
             checkUpdatesRequested.notify();  // brings the consent question to the front
@@ -102,12 +102,12 @@ void ControlRequests::showSettings(ControlServer::Respond respond)
     respond(okReply());
 }
 
-void ControlRequests::trigger(bool reverse, ControlServer::Respond respond)
+void ControlRequests::trigger(bool reverse, const HookShortcut& keys, ControlServer::Respond respond)
 {
     if (!m_deps.trigger)
         return respond(errorReply(QStringLiteral("on X11 Zumo watches its shortcut itself; next and prev are for "
                                                  "a Wayland compositor's key binding")));
-    if (!m_deps.trigger(reverse))
+    if (!m_deps.trigger(reverse, keys))
         return respond(errorReply(QStringLiteral("the switcher is off; turn it on from Zumo's menu")));
     respond(okReply());
 }

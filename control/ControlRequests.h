@@ -32,9 +32,10 @@ struct ControlDeps {
     std::function<void()> syncPlatform;
     // The desktop a window is on; nothing when it is on all of them or unknown. Main thread.
     std::function<std::optional<std::uint32_t>(std::uint32_t window)> desktopOf;
-    // Opens the switcher or moves in it, as the main shortcut (with Shift when reverse) would;
-    // false when the switcher is off. Empty where Zumo watches the keyboard itself (X11).
-    std::function<bool(bool reverse)> trigger = {};
+    // Opens the switcher or moves in it, as the shortcut with those keys (the main one when none
+    // has them) would, with Shift when reverse; false when the switcher is off. Empty where Zumo
+    // watches the keyboard itself (X11).
+    std::function<bool(bool reverse, const HookShortcut& keys)> trigger = {};
     // Whether an update check may reach the vendor now (the user agreed); empty: always.
     std::function<bool()> mayCheckUpdates = {};
 };
@@ -60,7 +61,7 @@ private:
     void list(ControlServer::Respond respond);
     void activate(const ControlRequest& request, ControlServer::Respond respond);
     void showSettings(ControlServer::Respond respond);
-    void trigger(bool reverse, ControlServer::Respond respond);
+    void trigger(bool reverse, const HookShortcut& keys, ControlServer::Respond respond);
 
     ControlDeps m_deps;
     std::shared_ptr<ControlRequests*> m_self;

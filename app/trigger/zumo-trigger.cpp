@@ -1,5 +1,5 @@
-// zumo-trigger next|prev: what a Wayland compositor's Alt+Tab binding runs. It only hands the
-// word to the running Zumo, without Qt, so a press costs the start of a small program
+// zumo-trigger next|prev [KEYS]: what a Wayland compositor's Alt+Tab binding runs (with KEYS,
+// e.g. alt+grave, for another shortcut of the list). It only hands the words to the running Zumo, without Qt, so a press costs the start of a small program
 // rather than loading the whole application (tens of milliseconds, far more under load).
 // Anything it cannot do itself it leaves to `zumo --next`, which explains failures in full.
 #include <cerrno>
@@ -83,16 +83,21 @@ std::string statusLine(int fd)
 
 int main(int argc, char** argv)
 {
-    const bool next = argc == 2 && !std::strcmp(argv[1], "next");
-    if (!next && !(argc == 2 && !std::strcmp(argv[1], "prev"))) {
-        std::fputs("usage: zumo-trigger next|prev\n", stderr);
+    const bool next = argc >= 2 && !std::strcmp(argv[1], "next");
+    const bool prev = argc >= 2 && !std::strcmp(argv[1], "prev");
+    // The keys go as they are, in one word: the running Zumo checks them and says what is wrong.
+    const std::size_t keysLength = argc == 3 ? std::strlen(argv[2]) : 0;
+    const bool keysWord = argc == 2 || (argc == 3 && keysLength > 0 && keysLength < 64 &&
+                                        std::strspn(argv[2], "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ+") == keysLength);
+    if (!(next || prev) || !keysWord) {
+        std::fputs("usage: zumo-trigger next|prev [KEYS, e.g. alt+grave]\n", stderr);
         return 2;
     }
     const char* flag = next ? "--next" : "--prev";
     const int fd = connectTo(socketPath());
     if (fd < 0)
         runFullClient(flag);
-    const std::string request = next ? "next\n" : "prev\n";
+    const std::string request = (next ? "next" : "prev") + (argc == 3 ? ' ' + std::string(argv[2]) : std::string()) + '\n';
     if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size())) {
         ::close(fd);
         runFullClient(flag);

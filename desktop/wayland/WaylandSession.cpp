@@ -49,7 +49,9 @@ std::optional<QString> bindingLines(const QString& compositor)
         return QStringLiteral("exec zumo --login\n"
                               "bindsym Mod1+Tab exec zumo-trigger next\n"
                               "bindsym Mod1+Shift+Tab exec zumo-trigger prev\n"
-                              "# Faster, with no process started per press, instead of the two lines above; the\n"
+                              "bindsym Mod1+grave exec zumo-trigger next alt+grave\n"
+                              "bindsym Mod1+Shift+grave exec zumo-trigger prev alt+grave\n"
+                              "# Faster, with no process started per press, instead of the four lines above; the\n"
                               "# keys of a binding pick the shortcut, so Alt+` shows the front application's windows:\n"
                               "# bindsym Mod1+Tab nop zumo next\n"
                               "# bindsym Mod1+Shift+Tab nop zumo prev\n"
@@ -63,20 +65,30 @@ std::optional<QString> bindingLines(const QString& compositor)
                               "command_zumo_next = zumo-trigger next\n"
                               "binding_zumo_prev = <alt> <shift> KEY_TAB\n"
                               "command_zumo_prev = zumo-trigger prev\n"
+                              "binding_zumo_app_next = <alt> KEY_GRAVE\n"
+                              "command_zumo_app_next = zumo-trigger next alt+grave\n"
+                              "binding_zumo_app_prev = <alt> <shift> KEY_GRAVE\n"
+                              "command_zumo_app_prev = zumo-trigger prev alt+grave\n"
                               "[autostart]\n"
                               "zumo = zumo --login\n");
     if (name == QLatin1String("labwc"))
         return QStringLiteral("<!-- rc.xml; and the line \"zumo --login &\" in ~/.config/labwc/autostart -->\n"
                               "<keybind key=\"A-Tab\"><action name=\"Execute\" command=\"zumo-trigger next\"/></keybind>\n"
-                              "<keybind key=\"A-S-Tab\"><action name=\"Execute\" command=\"zumo-trigger prev\"/></keybind>\n");
+                              "<keybind key=\"A-S-Tab\"><action name=\"Execute\" command=\"zumo-trigger prev\"/></keybind>\n"
+                              "<keybind key=\"A-grave\"><action name=\"Execute\" command=\"zumo-trigger next alt+grave\"/></keybind>\n"
+                              "<keybind key=\"A-S-grave\"><action name=\"Execute\" command=\"zumo-trigger prev alt+grave\"/></keybind>\n");
     if (name == QLatin1String("hyprland"))
         return QStringLiteral("exec-once = zumo --login\n"
                               "bind = ALT, Tab, exec, zumo-trigger next\n"
-                              "bind = ALT SHIFT, Tab, exec, zumo-trigger prev\n");
+                              "bind = ALT SHIFT, Tab, exec, zumo-trigger prev\n"
+                              "bind = ALT, grave, exec, zumo-trigger next alt+grave\n"
+                              "bind = ALT SHIFT, grave, exec, zumo-trigger prev alt+grave\n");
     if (name == QLatin1String("river"))
         return QStringLiteral("riverctl spawn 'zumo --login'\n"
                               "riverctl map normal Alt Tab spawn 'zumo-trigger next'\n"
-                              "riverctl map normal Alt+Shift Tab spawn 'zumo-trigger prev'\n");
+                              "riverctl map normal Alt+Shift Tab spawn 'zumo-trigger prev'\n"
+                              "riverctl map normal Alt grave spawn 'zumo-trigger next alt+grave'\n"
+                              "riverctl map normal Alt+Shift grave spawn 'zumo-trigger prev alt+grave'\n");
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "control/ControlProtocol.h"
+#include "platform/KeyCodes.h"
 
 using namespace zumo;
 
@@ -19,6 +20,16 @@ TEST(ControlProtocol, windowIdsAreDecimalOrHexAndNeverZeroOrWiderThan32BitsTabNu
                             "activate", "activate  1", "activate 1 0", "activate 1 -2", "activate 1 x",
                             "activate 1 2 3", "activate 1 99999999999"})
         EXPECT_FALSE(parseRequest(bad).request) << bad;
+}
+
+TEST(ControlProtocol, aTriggerMayNameTheKeysOfOneOfTheListsShortcuts)
+{
+    EXPECT_EQ(parseRequest("prev Alt+GRAVE").request, (ControlRequest{ControlVerb::prev, 0, 0, {keys::Option, keys::Grave}}));
+    EXPECT_EQ(requestLine(*parseRequest("next alt+ctrl+tab").request), "next ctrl+alt+tab\n");
+    EXPECT_EQ(parseRequest("next").request, ControlRequest{ControlVerb::next});
+    for (const char* bad : {"next grave", "next alt+q", "next shift+tab", "next alt+", "next +tab", "next alt+tab x"})
+        EXPECT_FALSE(parseRequest(bad).request) << bad;
+    EXPECT_TRUE(parseRequest("prev alt+q").error.startsWith(QStringLiteral("\"alt+q\" is not a shortcut")));
 }
 
 TEST(ControlProtocol, malformedRequestsAreRefusedWithASentenceThatShowsNoControlCharacters)

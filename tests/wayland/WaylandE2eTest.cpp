@@ -99,14 +99,14 @@ protected:
         }
         ASSERT_NO_FATAL_FAILURE(startZumo());
         ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.output().toStdString();
-        const QString trigger = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2").arg(m_zumo.runtimeDir(),
+        m_trigger = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2").arg(m_zumo.runtimeDir(),
                                  QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo-trigger"));
         // Alt+Tab as sway's IPC event (no process per press, so the paced gestures keep their
         // order on a loaded machine); Alt+Shift+Tab starts `zumo-trigger prev`, over the control socket.
         // sway repeats a binding while its key is held: a typing tool held up 600 ms between a
         // press and its release would send a second press.
         swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Tab nop zumo next")});
-        swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+Tab exec ") + trigger + QStringLiteral(" prev")});
+        swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+Tab exec ") + m_trigger + QStringLiteral(" prev")});
         swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+grave nop zumo prev")});
         // The seat loses its keyboard when the last virtual keyboard goes: one stays for the test.
         startClient(m_keeper, QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("600000")});
@@ -222,6 +222,7 @@ protected:
 
     QProcess m_keeper;
     QProcess m_pointer;
+    QString m_trigger;  // zumo-trigger, run by a binding as the user would
 };
 
 // Windows opened qtwin, alpha, bravo, charlie: charlie, bravo, alpha, qtwin by recency, the
@@ -338,13 +339,19 @@ TEST_F(WaylandE2eTest, orderFollowsTheCompositorAndTheKeysSwitchCloseAndPaintThe
 
 // The same IPC command bound to Alt+Shift+` is the per-application shortcut reversed: a tap goes
 // to the last of the front application's windows (alpha), not to the last window of all (qtwin).
+// Then the same through zumo-trigger, which names the keys: the last is now bravo.
 TEST_F(WaylandE2eTest, theKeysOfABindingPickTheShortcut)
 {
     ASSERT_EQ(m_zumo.listedTitles(), (QStringList{QStringLiteral("charlie"), QStringLiteral("bravo"), QStringLiteral("alpha"),
                                                   QStringLiteral("qtwin")}));
-    keys({QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"), QStringLiteral("grave"),
-          QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt});
+    const QStringList reverseTap{QStringLiteral("-M"), Alt, QStringLiteral("-M"), QStringLiteral("shift"), QStringLiteral("-k"),
+                                 QStringLiteral("grave"), QStringLiteral("-m"), QStringLiteral("shift"), QStringLiteral("-m"), Alt};
+    keys(reverseTap);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("alpha"); })) << focusedTitle().toStdString();
+    m_zumo.sync();
+    swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+grave exec ") + m_trigger + QStringLiteral(" prev alt+grave")});
+    keys(reverseTap);
+    EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("bravo"); })) << focusedTitle().toStdString();
 }
 
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
@@ -368,7 +375,7 @@ TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
     // Every compositor's lines start Zumo at login and bind both directions.
     for (const char* compositor : {"Sway", "wayfire", "labwc", "hyprland", "river"}) {
         const QString lines = bindingLines(QLatin1String(compositor)).value_or(QString());
-        for (const char* part : {"zumo --login", "zumo-trigger next", "zumo-trigger prev"})
+        for (const char* part : {"zumo --login", "zumo-trigger next", "zumo-trigger prev", "zumo-trigger prev alt+grave"})
             EXPECT_TRUE(lines.contains(QLatin1String(part))) << compositor << " lacks " << part;
     }
     EXPECT_TRUE(bindingLines(QStringLiteral("sway"))->startsWith(QLatin1String("exec zumo --login\n")));
