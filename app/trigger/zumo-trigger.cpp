@@ -1,6 +1,7 @@
 // zumo-trigger next|prev [KEYS]: what a Wayland compositor's Alt+Tab binding runs (with KEYS,
-// e.g. alt+grave, for another shortcut of the list). It only hands the words to the running Zumo, without Qt, so a press costs the start of a small program
-// rather than loading the whole application (tens of milliseconds, far more under load).
+// e.g. alt+grave, for another shortcut of the list). It only hands the words to the running
+// Zumo, without Qt, so a press costs the start of a small program rather than loading the whole
+// application (tens of milliseconds, far more under load).
 // Anything it cannot do itself it leaves to `zumo --next`, which explains failures in full.
 #include <cerrno>
 #include <climits>

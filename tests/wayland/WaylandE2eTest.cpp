@@ -100,7 +100,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(startZumo());
         ASSERT_TRUE(m_zumo.waitForReady()) << m_zumo.output().toStdString();
         m_trigger = QStringLiteral("env XDG_RUNTIME_DIR=%1 %2").arg(m_zumo.runtimeDir(),
-                                 QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo-trigger"));
+                                   QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/zumo-trigger"));
         // Alt+Tab as sway's IPC event (no process per press, so the paced gestures keep their
         // order on a loaded machine); Alt+Shift+Tab starts `zumo-trigger prev`, over the control socket.
         // sway repeats a binding while its key is held: a typing tool held up 600 ms between a
