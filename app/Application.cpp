@@ -299,9 +299,11 @@ void Application::buildSwitcher()
         [inventory = p.inventory.get()](const RunningApp& app) { inventory->noteAppUsed(app.pid); });
     // The window stack already tells which applications were used last; starting from it makes
     // the first switch after launch go to the previously used window, as every later one does.
-    if (p.x11)
-        for (const auto& window : p.x11->model->snapshot()->windows)
+    if (p.x11) {
+        const auto snapshot = p.x11->model->snapshot();
+        for (const auto& window : snapshot->windows)
             p.inventory->noteAppUsed(window->owner);
+    }
     // Wayland gives the windows most recently used first.
     if (const wayland::WindowList* toplevels = waylandWindowList()) {
         const auto windows = toplevels->snapshot()->windows;

@@ -58,7 +58,12 @@ std::optional<QRectF> GnomeAccessibility::frame(ElementRef element)
     const auto id = known(element);
     if (!id)
         return std::nullopt;
-    const QRect frame = m_shell.snapshot()->find(*id)->frame;
+    // The window may have closed since known() read an earlier snapshot.
+    const auto snapshot = m_shell.snapshot();
+    const wayland::Toplevel* window = snapshot->find(*id);
+    if (!window)
+        return std::nullopt;
+    const QRect frame = window->frame;
     return frame.isEmpty() ? m_windows.frame(element) : std::optional<QRectF>(QRectF(frame));
 }
 

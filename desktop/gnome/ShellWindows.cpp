@@ -73,7 +73,8 @@ void ShellWindows::publish(std::shared_ptr<const wayland::ToplevelSnapshot> next
 
 std::optional<std::uint32_t> ShellWindows::desktopOf(std::uint32_t id) const
 {
-    const wayland::Toplevel* t = snapshot()->find(id);
+    const auto current = snapshot();  // held while t points into it
+    const wayland::Toplevel* t = current->find(id);
     if (!t || t->desktop == 0)
         return std::nullopt;
     return t->desktop - 1;

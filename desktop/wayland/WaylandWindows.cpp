@@ -48,7 +48,10 @@ RunningApp WaylandWindows::appOf(const QString& appId, Pid pid) const
 std::vector<RunningApp> WaylandWindows::runningApplications() const
 {
     std::vector<RunningApp> apps;
-    for (const Toplevel& t : m_toplevels.snapshot()->windows)
+    // Held for the whole loop: a range-for keeps only the list, not the snapshot holding it, and
+    // the main thread may publish the next one meanwhile.
+    const auto snapshot = m_toplevels.snapshot();
+    for (const Toplevel& t : snapshot->windows)
         if (std::none_of(apps.begin(), apps.end(), [&t](const RunningApp& a) { return a.pid == t.pid; }))
             apps.push_back(appOf(t.appId, t.pid));
     return apps;
@@ -71,7 +74,8 @@ QString WaylandWindows::ownBundleId() const
 std::vector<std::uint32_t> WaylandWindows::windowsOf(Pid pid) const
 {
     std::vector<std::uint32_t> ids;
-    for (const Toplevel& t : m_toplevels.snapshot()->windows)
+    const auto snapshot = m_toplevels.snapshot();
+    for (const Toplevel& t : snapshot->windows)
         if (t.pid == pid)
             ids.push_back(t.id);
     return ids;
@@ -232,7 +236,8 @@ void WaylandWindows::setFrontmost(Pid pid, double)
 std::vector<WindowRecord> WaylandWindows::windowList()
 {
     std::vector<WindowRecord> records;
-    for (const Toplevel& t : m_toplevels.snapshot()->windows) {
+    const auto snapshot = m_toplevels.snapshot();
+    for (const Toplevel& t : snapshot->windows) {
         WindowRecord r;
         r.ownerPid = t.pid;
         r.layer = 0;

@@ -16,6 +16,8 @@
 #include "desktop/wayland/SwayBindings.h"
 #include "desktop/wayland/WaylandKeys.h"
 #include "desktop/wayland/WaylandSession.h"
+#include "desktop/wayland/WaylandWindows.h"
+#include "desktop/wayland/WindowList.h"
 #include "tests/wayland/CompositorE2e.h"
 
 namespace zumo::e2e {
@@ -352,6 +354,35 @@ TEST_F(WaylandE2eTest, theKeysOfABindingPickTheShortcut)
     swaymsg({QStringLiteral("bindsym --no-repeat Mod1+Shift+grave exec ") + m_trigger + QStringLiteral(" prev alt+grave")});
     keys(reverseTap);
     EXPECT_TRUE(waitUntil([&] { return focusedTitle() == QLatin1String("bravo"); })) << focusedTitle().toStdString();
+}
+
+// Every snapshot of this list is held by its caller alone, as one is once the main thread has
+// published the next: the sanitizer build sees any read after the caller let it go (a worker
+// building the switcher's rows once read the windows of a snapshot already freed).
+class CallersOnlyList final : public WindowList {
+public:
+    std::shared_ptr<const ToplevelSnapshot> snapshot() const override
+    {
+        auto snapshot = std::make_shared<ToplevelSnapshot>();
+        for (std::uint32_t id = 1; id <= 40; ++id) {
+            Toplevel& t = snapshot->windows.emplace_back();
+            t.id = id, t.pid = 7, t.appId = QStringLiteral("foot");
+        }
+        return snapshot;
+    }
+    void activate(std::uint32_t) override {}
+    void close(std::uint32_t) override {}
+    void setMinimized(std::uint32_t, bool) override {}
+    void setFullscreen(std::uint32_t, bool) override {}
+};
+
+TEST(WaylandWindowsTest, eachReadHoldsTheSnapshotItReads)
+{
+    CallersOnlyList list;
+    WaylandWindows windows(list);
+    EXPECT_EQ(windows.windows(7, 0)->size(), 40u);
+    EXPECT_EQ(windows.runningApplications().size(), 1u);
+    EXPECT_EQ(windows.windowList().size(), 40u);
 }
 
 TEST(WaylandSessionTest, choosesTheBackendAndExplainsMissingProtocols)
